@@ -1,0 +1,76 @@
+#include "document.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "errors.h"
+#include "savefile.h"
+
+namespace quillfen {
+
+void TDocument::LoadFile(const std::string& path, std::uint8_t tags, const TProgress& progress) {
+    LoadBytes(ReadFileBytes(path), tags, progress, path);
+}
+
+void TDocument::LoadBytes(std::string_view data, std::uint8_t tags, const TProgress& progress,
+                          const std::string& path) {
+    // The text of a page ends at a zero byte; whatever stands behind one (all of a UTF-16 page)
+    // would be gone from the page after the first save.
+    if (std::memchr(data.data(), '\0', data.size()))
+        throw TError("Datei " + path +
+                     " enth\xC3\xA4lt ein Nullzeichen und wird nicht ge\xC3\xB6" "ffnet "
+                     "(The file contains a zero byte, as UTF-16 pages do; it is not opened, so "
+                     "that saving cannot destroy it.)");
+    Clear();
+    buffer_ = SplitLines(data);
+    const std::size_t before = buffer_.size();
+    TrimPass(buffer_, progress);
+    const std::size_t after = buffer_.size();
+    const std::size_t maximum = after ? 2 * (after - 1) : 0;
+    const std::size_t start = std::min(before ? before - 1 : 0, maximum);
+    scan_ = ExtractPhrases(buffer_, tags, *tables_, progress, start, maximum);
+}
+
+void TDocument::Clear() {
+    buffer_.clear();
+    scan_ = TScanResult{};
+}
+
+std::string TDocument::Render() const {
+    const auto& entries = scan_.Template;
+    const auto& markers = scan_.Markers;
+    std::vector<std::string> filled(markers.size());
+    std::size_t size = 0;
+    for (const auto& e : entries) size += e.size() + 2;
+    for (std::size_t k = 0; k < markers.size(); ++k) {
+        filled[k] = EncodePhrase(scan_.Phrases[k], *tables_);
+        size += filled[k].size();
+    }
+    std::string out;
+    out.reserve(size);
+    std::size_t k = 0;
+    for (std::size_t e = 0; e < entries.size(); ++e) {
+        const std::string& entry = entries[e];
+        if (k < markers.size() && markers[k].entry == e) {
+            const std::size_t at = markers[k].offset;
+            out.append(entry, 0, at);
+            out += filled[k];
+            out.append(entry, at + PhraseMarker(k).size(), std::string::npos);
+            ++k;
+        } else {
+            out += entry;
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+void TDocument::Save(const std::string& path) const { WriteFileAtomically(path, Render()); }
+
+void TDocument::SetPhraseText(std::size_t i, std::string text) {
+    if (i >= scan_.Phrases.size()) throw ListIndexError(i);
+    scan_.Rows[i] = text;
+    scan_.Phrases[i].Text = std::move(text);
+}
+
+}  // namespace quillfen

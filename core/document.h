@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "buffer.h"
+#include "scan.h"
+
+namespace quillfen {
+
+// One open page: what the scan found in it, and the writer that puts the phrases back.
+class TDocument {
+public:
+    // Reads, trims and scans the file. Refuses a file holding a zero byte, since everything
+    // behind it would be lost on the first save.
+    void LoadFile(const std::string& path, std::uint8_t tags, const TProgress& progress = {});
+    // The same on bytes already in memory; path only names the file in errors.
+    void LoadBytes(std::string_view data, std::uint8_t tags, const TProgress& progress = {},
+                   const std::string& path = {});
+    void Clear();
+
+    // The page as Save writes it: every template entry, with each marker filled in at the place
+    // the scan put it, followed by CR LF.
+    std::string Render() const;
+    // Writes Render() to path atomically.
+    void Save(const std::string& path) const;
+
+    // Replaces phrase i's text and row string.
+    void SetPhraseText(std::size_t i, std::string text);
+
+    const TEntityTables& Tables() const { return *tables_; }
+    const TScanResult& Scan() const { return scan_; }
+    const std::vector<TTextItem>& Phrases() const { return scan_.Phrases; }
+    const std::vector<std::string>& Rows() const { return scan_.Rows; }
+    const TLines& Template() const { return scan_.Template; }
+    const TLines& Buffer() const { return buffer_; }
+    std::size_t PhraseCount() const { return scan_.Phrases.size(); }
+    std::uint64_t TotalWords() const { return quillfen::TotalWords(scan_.Phrases); }
+
+private:
+    TLines buffer_;
+    TScanResult scan_;
+    const TEntityTables* tables_ = &Windows1252Tables();
+};
+
+}  // namespace quillfen

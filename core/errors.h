@@ -1,0 +1,22 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace quillfen {
+
+// Every failure of a command is raised as this error; the window shows its text in one error box.
+// The texts of the file layer stay German in both interface languages, as users know them.
+class TError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// "Datei %s kann nicht geöffnet werden" (UTF-8 in the source; the error box decodes it as such).
+TError CannotOpenError(const std::string& path);
+// "Datei %s kann nicht erstellt werden"
+TError CannotCreateError(const std::string& path);
+// "Der Index der Liste überschreitet das Maximum (%d)"
+TError ListIndexError(unsigned long long index);
+
+}  // namespace quillfen

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "buffer.h"
+#include "entities.h"
+#include "textitem.h"
+
+namespace quillfen {
+
+// Bits of Tags: which kinds of phrases the scan extracts.
+constexpr std::uint8_t kTagPlainText = 1;
+constexpr std::uint8_t kTagImageAlt = 2;
+constexpr std::uint8_t kTagContent = 4;
+constexpr std::uint8_t kDefaultTags = kTagPlainText | kTagImageAlt;
+
+// "%_" N "_%"
+std::string PhraseMarker(std::size_t n);
+
+struct TAttributeHit {
+    TKind kind = TKind::Text;  // Image or Content when value is not empty
+    std::string value;
+    std::size_t place = 0;  // 0-based offset of the value's first character in the tag's text
+};
+
+// Finds the first alt="... (or, failing that, content="...) value of a tag's text.
+TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags);
+
+// Where the scan put a phrase's marker: entry of the template and offset in it.
+struct TMarkerPlace {
+    std::size_t entry = 0;
+    std::size_t offset = 0;
+};
+
+struct TScanResult {
+    std::vector<TTextItem> Phrases;
+    std::vector<std::string> Rows;  // the list strings, parallel to Phrases
+    TLines Template;
+    std::vector<TMarkerPlace> Markers;  // parallel to Phrases
+    std::size_t PhraseCount() const { return Phrases.size(); }
+};
+
+// The extraction scan over the prepared buffer. progress gets one step per line, continuing
+// from startPosition.
+TScanResult ExtractPhrases(const TLines& lines, std::uint8_t tags,
+                           const TEntityTables& tables = Windows1252Tables(),
+                           const TProgress& progress = {}, std::size_t startPosition = 0,
+                           std::size_t progressMaximum = 0);
+
+std::uint64_t CountWords(std::string_view s);
+std::uint64_t TotalWords(const std::vector<TTextItem>& phrases);
+
+}  // namespace quillfen

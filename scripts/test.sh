@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test:
+# the full Release build, then the library tests under AddressSanitizer + UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+export QTWEBENGINE_DISABLE_SANDBOX=1
+scripts/build.sh
+(cd build && ctest --output-on-failure -j"$(nproc)")
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLFEN_LIBS_ONLY=ON -DQUILLFEN_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$(nproc)"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$(nproc)")
