@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace quillfen {
+
+// The three values that survive from one run to the next.
+struct TSettings {
+    uint16_t Language = 0;  // base of the interface string ids: 0 English, 100 German
+    uint8_t Tags = 3;       // 1 plain text, 2 image alternative text, 4 header content; bits 3-7 carried along
+    // Recently opened files, [0] the newest; an empty entry is free. Paths are kept as QString
+    // because the store holds them as text of the platform, not as page bytes.
+    std::array<QString, 5> History;
+};
+
+// Where the settings live: the registry key on Windows, an INI file elsewhere. Tests point it
+// at a file of their own.
+struct TSettingsStore {
+    QString Location;
+    QSettings::Format Format = QSettings::IniFormat;
+};
+
+// HKEY_CURRENT_USER\SOFTWARE\Quillfen on Windows; elsewhere Quillfen/Quillfen.ini in the
+// user's configuration folder.
+TSettingsStore DefaultSettingsStore();
+TSettingsStore IniSettingsStore(const QString& path);
+
+// Never fails: a value that is missing or unreadable takes its default, each on its own, and a
+// store that cannot be read at all gives the defaults (English, Tags 3, no recent files).
+TSettings LoadSettings(const TSettingsStore& store);
+
+// Writes "Language", "Tags" and the non-empty History entries; empty entries are neither written
+// nor removed. Raises TError naming the store when it cannot be written; nothing is then kept.
+void SaveSettings(const TSettingsStore& store, const TSettings& settings);
+
+}  // namespace quillfen

@@ -1,0 +1,111 @@
+#include "stringtable.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace quillfen {
+namespace {
+
+struct TEntry {
+    int Id;
+    const char8_t* Text;
+};
+
+// Kept sorted by id for the binary search. The texts are the program's own wording, typos included;
+// 120 ends in a blank and 145 holds the only line break.
+constexpr TEntry Table[] = {
+    {1, u8"Quillfen"},
+    {2, u8"Version"},
+    {10, u8"&File"},
+    {11, u8"&Open"},
+    {12, u8"&Close"},
+    {13, u8"E&xit"},
+    {14, u8"&Help"},
+    {15, u8"&Language"},
+    {16, u8"O&ptions"},
+    {17, u8"&Export plain text"},
+    {18, u8"Re&combine"},
+    {20, u8"Select a phrase to translate."},
+    {21, u8"HTML-Files|*.HTML;*.HTM"},
+    {23, u8"%d text blocks"},
+    {24, u8"%d Items filtered"},
+    {26, u8"%d words"},
+    {30, u8"Options"},
+    {31, u8"HTML Tags to extract"},
+    {32, u8"&plain text"},
+    {33, u8"&images alternatives"},
+    {34, u8"header &content"},
+    {35, u8"Start menu"},
+    {36, u8"Add &Start Menu item"},
+    {41, u8"Wizard"},
+    {42, u8"This wizard helps to separate all text blocks from an HTML document into a plain text file. It also generates a HTML template so that the text blocks can be reimported again after they have been translated."},
+    {43, u8"Text file:"},
+    {44, u8"Template:"},
+    {45, u8"NOTICE: Please do not change the <nr> parts in the text file. If you remove or change them a later reimport will be impossible. Make sure you don't delete or change the template file. It is needed to import the translated texts again later."},
+    {46, u8"This wizard recombines an extract plain text file with a saved template to complete HTML file. Make sure that your template remained unchange, and that your plain text file still contains the number tags. Otherwise the import procedure will fail !"},
+    {47, u8"Please enter the location and name of the HTML document you want to create."},
+    {48, u8"HTML file:"},
+    {49, u8"Combination finished sucessfully !"},
+    {50, u8"Load the created file."},
+    {51, u8"Next >"},
+    {52, u8"< Back"},
+    {53, u8"Finish !"},
+    {54, u8"Cancel"},
+    {55, u8"Output folder:"},
+    {101, u8"Quillfen"},
+    {102, u8"Version"},
+    {110, u8"&Datei"},
+    {111, u8"&Öffnen"},
+    {112, u8"&Schliessen"},
+    {113, u8"&Beenden"},
+    {114, u8"&Hilfe"},
+    {115, u8"&Sprache"},
+    {116, u8"O&ptionen"},
+    {117, u8"&Exportieren"},
+    {118, u8"&Importieren"},
+    {120, u8"Wählen Sie den zu übersetzenden Textblock. "},
+    {121, u8"HTML-Dateien|*.HTML;*.HTM"},
+    {123, u8"%d Textblöcke"},
+    {124, u8"%d doppelte Einträge gefiltert"},
+    {126, u8"%d Wörter"},
+    {130, u8"Optionen"},
+    {131, u8"HTML Befehle"},
+    {132, u8"normaler &Text"},
+    {133, u8"&Bildbeschriftungen"},
+    {134, u8"&Dateikopfangaben"},
+    {135, u8"Start Menü"},
+    {136, u8"Eintrag im &Start Menü"},
+    {141, u8"Assistent"},
+    {142, u8"Dieser Assistent trennt alle Textblöcke des HTML-Dokuments und speichert diese in einer seperaten Textdatei. Außerdem generiert er eine Vorlage, um die extrahierten Textstücke später wieder zu einer kompletten HTML-Datei zusammenfügen zu können."},
+    {143, u8"Textdatei:"},
+    {144, u8"Vorlage:"},
+    {145, u8"HINWEIS:\nBitte verändern Sie die in der Textdatei einfügten Steuerzeichen <0..x> nicht. Sonst können die beiden Datei später nicht wieder kombiniert werden."},
+    {146, u8"Dieser Assistent fügt die extrahierten Texte und die erstellte Vorlagendatei wieder zu einem HTML-Dokument zusammen. Stellen Sie sicher, daß die Vorlage nicht verändert wurde und die in die Textdatei eingefügten Steuerzeichen vorhanden sind."},
+    {147, u8"Geben Sie den Ort und den Namen des zu erstellenden HTML-Dokuments ein."},
+    {148, u8"HTML-Datei:"},
+    {149, u8"Die Dateien wurden erfolgreich kombiniert !"},
+    {150, u8"HTML-Dokument jetzt laden"},
+    {151, u8"Weiter >"},
+    {152, u8"< Zurück"},
+    {153, u8"Fertig !"},
+    {154, u8"Abbrechen"},
+    {155, u8"Verzeichnis:"},
+    {999, u8"2.1"},
+};
+
+static_assert(std::is_sorted(std::begin(Table), std::end(Table),
+                             [](const TEntry& a, const TEntry& b) { return a.Id < b.Id; }),
+              "the string table must stay sorted by id");
+
+}  // namespace
+
+QString LoadStr(int id)
+{
+    const auto it = std::lower_bound(std::begin(Table), std::end(Table), id,
+                                     [](const TEntry& e, int key) { return e.Id < key; });
+    if (it == std::end(Table) || it->Id != id)
+        return QString();
+    return QString::fromUtf8(it->Text);
+}
+
+}  // namespace quillfen

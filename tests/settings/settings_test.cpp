@@ -1,0 +1,218 @@
+#include "settings/settings.h"
+
+#include "core/errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace quillfen {
+namespace {
+
+class SettingsStore : public ::testing::Test {
+protected:
+    QTemporaryDir Dir;
+    QString Path = Dir.filePath(QStringLiteral("Quillfen/Quillfen.ini"));
+    TSettingsStore Store = IniSettingsStore(Path);
+
+    void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
+
+    // The store as a hand-edited file would leave it.
+    void WriteRaw(const QByteArray& body)
+    {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(Path).absolutePath()));
+        QFile f(Path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(body);
+    }
+
+    QByteArray ReadRaw() const
+    {
+        QFile f(Path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    TSettings LoadFrom(const QByteArray& body)
+    {
+        WriteRaw(body);
+        return LoadSettings(Store);
+    }
+};
+
+void ExpectDefaults(const TSettings& s)
+{
+    EXPECT_EQ(s.Language, 0);
+    EXPECT_EQ(s.Tags, 3);
+    for (const QString& entry : s.History)
+        EXPECT_TRUE(entry.isEmpty());
+}
+
+TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageAndTagsOnly)
+{
+    const TSettings s = LoadSettings(Store);
+    ExpectDefaults(s);
+
+    SaveSettings(Store, s);
+    const QSettings written(Path, QSettings::IniFormat);
+    ASSERT_EQ(written.status(), QSettings::NoError);
+    EXPECT_EQ(written.value("Language").toString(), "0");
+    EXPECT_EQ(written.value("Tags").toString(), "3");
+    EXPECT_EQ(written.allKeys().size(), 2);
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_FALSE(written.contains(QStringLiteral("History%1").arg(n))) << n;
+}
+
+TEST_F(SettingsStore, LanguageKeepsItsLow16Bits)
+{
+    EXPECT_EQ(LoadFrom("[General]\nLanguage=100\n").Language, 100);
+    EXPECT_EQ(LoadFrom("[General]\nLanguage=65636\n").Language, 100);
+    EXPECT_EQ(LoadFrom("[General]\nLanguage=4294967295\n").Language, 0xFFFF);
+}
+
+TEST_F(SettingsStore, LanguageThatIsNoDwordFallsBackToEnglish)
+{
+    for (const char* body : {"[General]\nLanguage=abc\n", "[General]\nLanguage=-1\n",
+                             "[General]\nLanguage=4294967396\n", "[General]\nLanguage=a, b\n",
+                             "[General]\nLanguage=\n"}) {
+        const TSettings s = LoadFrom(body);
+        EXPECT_EQ(s.Language, 0) << body;
+        EXPECT_EQ(s.Tags, 3) << body;
+    }
+}
+
+TEST_F(SettingsStore, TagsAreReadAsStoredWithinEightBits)
+{
+    EXPECT_EQ(LoadFrom("[General]\nTags=0\n").Tags, 0);  // no kind extracted, not the default
+    EXPECT_EQ(LoadFrom("[General]\nTags=263\n").Tags, 7);
+    EXPECT_EQ(LoadFrom("[General]\nTags=4\n").Tags, 4);
+    EXPECT_EQ(LoadFrom("[General]\nTags=nonsense\n").Tags, 3);
+    // One broken value does not spoil the others.
+    const TSettings s = LoadFrom("[General]\nLanguage=x\nHistory1=/a.htm\nTags=5\n");
+    EXPECT_EQ(s.Language, 0);
+    EXPECT_EQ(s.History[0], "/a.htm");
+    EXPECT_EQ(s.Tags, 5);
+}
+
+TEST_F(SettingsStore, MeaninglessTagBitsSurviveARoundTrip)
+{
+    TSettings s = LoadFrom("[General]\nTags=249\n");
+    ASSERT_EQ(s.Tags, 249);
+    SaveSettings(Store, s);
+    EXPECT_TRUE(ReadRaw().contains("Tags=249"));
+    EXPECT_EQ(LoadSettings(Store).Tags, 249);
+}
+
+TEST_F(SettingsStore, HistoryEntriesKeepTheirPlaces)
+{
+    const TSettings s = LoadFrom("[General]\nHistory2=/pages/b.htm\nHistory5=/pages/e.htm\n");
+    EXPECT_TRUE(s.History[0].isEmpty());
+    EXPECT_EQ(s.History[1], "/pages/b.htm");
+    EXPECT_TRUE(s.History[2].isEmpty());
+    EXPECT_TRUE(s.History[3].isEmpty());
+    EXPECT_EQ(s.History[4], "/pages/e.htm");
+}
+
+TEST_F(SettingsStore, NonStringHistoryIsEmptyAndStaysInTheStore)
+{
+    const TSettings s = LoadFrom("[General]\nHistory1=a, b\nHistory2=/ok.htm\nHistory3=@ByteArray(xy)\n"
+                                 "History4=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
+    EXPECT_TRUE(s.History[0].isEmpty());
+    EXPECT_EQ(s.History[1], "/ok.htm");
+    EXPECT_TRUE(s.History[2].isEmpty());
+    EXPECT_TRUE(s.History[3].isEmpty());
+
+    SaveSettings(Store, s);
+    const QSettings written(Path, QSettings::IniFormat);
+    EXPECT_EQ(written.value("History1").toStringList(), QStringList({"a", "b"}));
+    EXPECT_EQ(written.value("History3").toByteArray(), "xy");
+    EXPECT_EQ(written.value("History4").toInt(), 5);
+    EXPECT_EQ(written.value("History2").toString(), "/ok.htm");
+}
+
+TEST_F(SettingsStore, ZeroCharacterCutsAHistoryEntry)
+{
+    const TSettings s = LoadFrom("[General]\nHistory1=/a.htm\\0/b.htm\nHistory2=\\0rest\n");
+    EXPECT_EQ(s.History[0], "/a.htm");
+    EXPECT_TRUE(s.History[1].isEmpty());
+}
+
+TEST_F(SettingsStore, EmptyEntriesAreNeitherWrittenNorDeleted)
+{
+    WriteRaw("[General]\nHistory3=/old.htm\n");
+    TSettings s;
+    s.Language = 100;
+    s.Tags = 1;
+    s.History[0] = QStringLiteral("/Übersetzung/größe.htm");
+    s.History[1] = QStringLiteral("/pages/zwei.html");
+    SaveSettings(Store, s);
+
+    const TSettings back = LoadSettings(Store);
+    EXPECT_EQ(back.Language, 100);
+    EXPECT_EQ(back.Tags, 1);
+    EXPECT_EQ(back.History[0], u"/Übersetzung/größe.htm");
+    EXPECT_EQ(back.History[1], "/pages/zwei.html");
+    EXPECT_EQ(back.History[2], "/old.htm");
+    EXPECT_TRUE(back.History[3].isEmpty());
+    EXPECT_FALSE(ReadRaw().contains("History4"));
+}
+
+TEST_F(SettingsStore, UnparsableStoreGivesDefaultsAndIsReplacedOnSave)
+{
+    // Valid-looking values in a broken file are not trusted, and Tags never ends up 0.
+    const TSettings s = LoadFrom("[General\nLanguage=100\nTags=0\n\x01\x02=zz\n=\n");
+    ExpectDefaults(s);
+
+    TSettings changed = s;
+    changed.Language = 100;
+    SaveSettings(Store, changed);
+    const TSettings back = LoadSettings(Store);
+    EXPECT_EQ(back.Language, 100);
+    EXPECT_EQ(back.Tags, 3);
+    EXPECT_EQ(QSettings(Path, QSettings::IniFormat).status(), QSettings::NoError);
+}
+
+TEST_F(SettingsStore, UnreadableStoreGivesDefaults)
+{
+    ASSERT_TRUE(QDir().mkpath(Path));  // a folder where the file should be
+    ExpectDefaults(LoadSettings(Store));
+}
+
+TEST_F(SettingsStore, UnwritableStoreRaisesAnErrorNamingIt)
+{
+    // A file stands where the folder of the store should be; this holds even for root.
+    {
+        QFile blocker(Dir.filePath(QStringLiteral("Quillfen")));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    EXPECT_NO_THROW(ExpectDefaults(LoadSettings(Store)));
+    try {
+        SaveSettings(Store, TSettings{});
+        FAIL() << "saving into an unwritable store succeeded";
+    } catch (const TError& e) {
+        EXPECT_NE(std::string(e.what()).find(Path.toStdString()), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(SettingsStore, FolderInPlaceOfTheStoreIsReportedOnSave)
+{
+    ASSERT_TRUE(QDir().mkpath(Path));
+    EXPECT_THROW(SaveSettings(Store, TSettings{}), TError);
+}
+
+TEST(DefaultStore, LivesUnderQuillfen)
+{
+    const TSettingsStore store = DefaultSettingsStore();
+#ifdef Q_OS_WIN
+    EXPECT_EQ(store.Location, "HKEY_CURRENT_USER\\SOFTWARE\\Quillfen");
+    EXPECT_EQ(store.Format, QSettings::NativeFormat);
+#else
+    EXPECT_TRUE(store.Location.endsWith("/Quillfen/Quillfen.ini")) << store.Location.toStdString();
+    EXPECT_EQ(store.Format, QSettings::IniFormat);
+#endif
+}
+
+}  // namespace
+}  // namespace quillfen
