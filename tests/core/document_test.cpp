@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "document.h"
+#include "errors.h"
+#include "pagegen.h"
+#include "savefile.h"
+
+using namespace quillfen;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/quillfen-core-XXXXXX";
+        path_ = mkdtemp(tmpl);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadBytes(const std::string& path) { return ReadFileBytes(path); }
+
+}  // namespace
+
+TEST(Document, LoadTrimsAndScansAFile) {
+    TempDir dir;
+    const std::string page = dir.File("a.htm");
+    WriteBytes(page, "a\r\n\r\n\n   b<br>\rc");
+    TDocument doc;
+    std::size_t lastPosition = 0;
+    doc.LoadFile(page, 7, [&](std::size_t pos, std::size_t) { lastPosition = pos; });
+    EXPECT_EQ(doc.Buffer(), (TLines{"a", "b<br>", "c"}));
+    ASSERT_EQ(doc.PhraseCount(), 2u);
+    EXPECT_EQ(doc.Phrases()[0].Text, "a b");
+    EXPECT_EQ(doc.Phrases()[1].Text, "c");
+    EXPECT_EQ(lastPosition, 4u);
+
+    WriteBytes(page, "");
+    doc.LoadFile(page, 7);
+    EXPECT_EQ(doc.PhraseCount(), 0u);
+    EXPECT_EQ(doc.Render(), "");
+}
+
+TEST(Document, MissingFileAndZeroBytesAreRefused) {
+    TempDir dir;
+    TDocument doc;
+    EXPECT_THROW(doc.LoadFile(dir.File("gone.htm"), 7), TError);
+    EXPECT_THROW(doc.LoadFile(dir.File(""), 7), TError);
+    const std::string utf16 = dir.File("u16.htm");
+    const std::string bytes("\xFF\xFE<\0p\0>\0", 8);
+    WriteBytes(utf16, bytes);
+    try {
+        doc.LoadFile(utf16, 7);
+        FAIL() << "a page with a zero byte was opened";
+    } catch (const TError& e) {
+        EXPECT_NE(std::string(e.what()).find(utf16), std::string::npos);
+    }
+    EXPECT_EQ(ReadBytes(utf16), bytes);
+}
+
+TEST(Document, SaveWritesTheTemplateWithEncodedPhrases) {
+    TempDir dir;
+    const std::string page = dir.File("p.htm");
+    WriteBytes(page, "<p>Hello <b>World</b> and <i>more</i></p>\n<img alt=\"Logo\">");
+    TDocument doc;
+    doc.LoadFile(page, 7);
+    doc.SetPhraseText(1, "Gr\xF6\xDF" "e & \"Co\" <x>");
+    doc.Save(page);
+    EXPECT_EQ(ReadBytes(page),
+              "<p>\r\nHello \r\n<b>\r\nGr&ouml;&szlig;e &amp; &quot;Co&quot; &lt;x&gt;\r\n</b>\r\n"
+              " and \r\n<i>\r\nmore\r\n</i>\r\n</p>\r\n<img alt=\"Logo\">\r\n");
+    EXPECT_EQ(doc.Rows()[1], doc.Phrases()[1].Text);
+    EXPECT_THROW(doc.SetPhraseText(9, "x"), TError);
+}
+
+TEST(Document, MarkersInTextsAndInTheMarkupAreNeverConfused) {
+    TDocument doc;
+    doc.LoadBytes("<p>one</p><!-- %_1_% --><a title=\"%_0_%\">two</a>", 7);
+    ASSERT_EQ(doc.PhraseCount(), 2u);
+    doc.SetPhraseText(0, "%_0_% and %_1_%");
+    EXPECT_EQ(doc.Render(),
+              "<p>\r\n%_0_% and %_1_%\r\n</p>\r\n<!-- %_1_% -->\r\n<a title=\"%_0_%\">\r\n"
+              "two\r\n</a>\r\n");
+}
+
+TEST(Document, UnchangedSaveReloadsToTheSamePhrases) {
+    for (std::uint32_t seed = 1; seed <= 5; ++seed) {
+        const std::string page = quillfen::testing::GeneratePage(20000 * seed, seed);
+        for (std::uint8_t tags : {1, 3, 7}) {
+            TDocument first;
+            first.LoadBytes(page, tags);
+            TDocument second;
+            second.LoadBytes(first.Render(), tags);
+            ASSERT_EQ(first.PhraseCount(), second.PhraseCount()) << "seed " << seed;
+            for (std::size_t i = 0; i < first.PhraseCount(); ++i) {
+                ASSERT_EQ(first.Phrases()[i].Text, second.Phrases()[i].Text) << i;
+                ASSERT_EQ(first.Phrases()[i].Kind(), second.Phrases()[i].Kind()) << i;
+            }
+        }
+    }
+}
+
+TEST(SaveFile, FailuresLeaveThePageAsItWas) {
+    TempDir dir;
+    const std::string page = dir.File("ro.htm");
+    WriteBytes(page, "old");
+    chmod(page.c_str(), 0444);
+    try {
+        WriteFileAtomically(page, "new");
+        FAIL() << "a read-only page was overwritten";
+    } catch (const TError& e) {
+        EXPECT_EQ(std::string(e.what()), "Datei " + page + " kann nicht erstellt werden");
+    }
+    EXPECT_EQ(ReadBytes(page), "old");
+    struct stat st {};
+    stat(page.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+
+    EXPECT_THROW(WriteFileAtomically(dir.File("no/such/folder.htm"), "x"), TError);
+    EXPECT_THROW(WriteFileAtomically("", "x"), TError);
+    const std::string folderAsFile = dir.File("sub");
+    fs::create_directory(folderAsFile);
+    EXPECT_THROW(WriteFileAtomically(folderAsFile, "x"), TError);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("")), fs::directory_iterator{}), 2)
+        << "a temporary file was left behind";
+}
+
+TEST(SaveFile, KeepsPermissionsAndWritesThroughLinks) {
+    TempDir dir;
+    const std::string page = dir.File("p.htm");
+    WriteBytes(page, "old");
+    chmod(page.c_str(), 0640);
+    WriteFileAtomically(page, "new");
+    struct stat st {};
+    stat(page.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(ReadBytes(page), "new");
+
+    const std::string link = dir.File("link.htm");
+    fs::create_symlink(page, link);
+    WriteFileAtomically(link, "through");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadBytes(page), "through");
+}
+
+TEST(SaveFile, JoinLinesEndsEveryLineWithCrLf) {
+    EXPECT_EQ(JoinLinesCrLf({}), "");
+    EXPECT_EQ(JoinLinesCrLf({"a", ""}), "a\r\n\r\n");
+}

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "entities.h"
+#include "textitem.h"
+
+using namespace quillfen;
+
+namespace {
+
+// The definition itself: search again from the very start after every replacement.
+std::string NaiveReplaceAll(std::string s, const std::string& search, const std::string& repl) {
+    if (search.empty()) return s;
+    for (std::size_t p = s.find(search); p != std::string::npos; p = s.find(search))
+        s = s.substr(0, p) + repl + s.substr(p + search.size());
+    return s;
+}
+
+std::string Replaced(std::string s, std::string_view search, std::string_view repl) {
+    ReplaceAll(s, search, repl);
+    return s;
+}
+
+}  // namespace
+
+TEST(ReplaceAll, RestartsFromTheStart) {
+    EXPECT_EQ(Replaced("", "a", "b"), "");
+    EXPECT_EQ(Replaced("abc", "", "x"), "abc");
+    EXPECT_EQ(Replaced("aaa", "aa", "a"), "a");
+    EXPECT_EQ(Replaced("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(Replaced("aaaa", "aa", "b"), "bb");
+    EXPECT_EQ(Replaced("&amp;amp;", "&amp;", "&"), "&");
+    EXPECT_EQ(Replaced("&amp;amp;amp;x&amp;", "&amp;", "&"), "&x&");
+}
+
+TEST(ReplaceAll, ReplacementHoldingItsSearchTextEnds) {
+    // Outside the restarting definition: replaced once, left to right.
+    EXPECT_EQ(Replaced("a&b&", "&", "&amp;"), "a&amp;b&amp;");
+}
+
+TEST(ReplaceAll, MatchesTheDefinitionOnRandomStrings) {
+    std::mt19937 rng(12345);
+    const std::string alphabet = "&amp;ulgt ";
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {"aa", "a"}, {"ab", "b"}, {"aba", "a"}, {"&amp;", "&"}, {"& ", "&amp; "},
+        {"a", ""},   {"ba", "a"}, {"&lt;", "<"}, {"aab", "ba"}};
+    for (const auto& row : Windows1252Tables().decode) rows.emplace_back(row.search, row.replacement);
+    for (const auto& row : Windows1252Tables().encode) rows.emplace_back(row.search, row.replacement);
+    for (int round = 0; round < 20000; ++round) {
+        std::string s;
+        const int len = rng() % 24;
+        for (int i = 0; i < len; ++i) s.push_back(alphabet[rng() % alphabet.size()]);
+        const auto& row = rows[rng() % rows.size()];
+        ASSERT_EQ(Replaced(s, row.first, row.second), NaiveReplaceAll(s, row.first, row.second))
+            << "on '" << s << "' replacing '" << row.first << "' by '" << row.second << "'";
+    }
+}
+
+TEST(Entities, DecodeOrderAndCase) {
+    auto decoded = [](std::string s) {
+        Decode(s, Windows1252Tables());
+        return s;
+    };
+    EXPECT_EQ(decoded("&amp;lt;"), "<");
+    EXPECT_EQ(decoded("&amp;quot;"), "&quot;");
+    EXPECT_EQ(decoded("&amp;uuml;"), "&uuml;");
+    EXPECT_EQ(decoded("&AMP; &UUML;"), "&AMP; &UUML;");
+    EXPECT_EQ(decoded("&Auml;&auml;&szlig;"), "\xC4\xE4\xDF");
+    EXPECT_EQ(decoded("caf&eacute; &#252;"), "caf&eacute; &#252;");
+}
+
+TEST(Entities, EncodePhraseRestoresEdgeBlanksFirst) {
+    TTextItem amp(0, "&");
+    EXPECT_EQ(EncodePhrase(amp), "&");
+    amp.LeadingSpace = amp.TrailingSpace = true;
+    EXPECT_EQ(EncodePhrase(amp), " &amp; ");
+    EXPECT_EQ(EncodePhrase(TTextItem(0, "Gr\xF6\xDF" "e")), "Gr&ouml;&szlig;e");
+    EXPECT_EQ(EncodePhrase(TTextItem(0, "a < b")), "a &lt; b");
+    EXPECT_EQ(EncodePhrase(TTextItem(0, "\"x\"")), "&quot;x&quot;");
+    EXPECT_EQ(EncodePhrase(TTextItem(0, "R&D")), "R&D");
+    EXPECT_EQ(EncodePhrase(TTextItem(0, "caf\xE9 \xA9 \xA0")), "caf\xE9 \xA9 \xA0");
+}
+
+TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
+    TTextItem a(0, "  Hello&nbsp;&nbsp;World ");
+    EXPECT_TRUE(a.Clean());
+    EXPECT_EQ(a.Text, "Hello World");
+    EXPECT_TRUE(a.LeadingSpace);
+    EXPECT_TRUE(a.TrailingSpace);
+
+    TTextItem nbsp(0, "&nbsp;");
+    EXPECT_FALSE(nbsp.Clean());
+    EXPECT_TRUE(nbsp.LeadingSpace);
+    TTextItem tab(0, "\t");
+    EXPECT_FALSE(tab.Clean());
+    EXPECT_TRUE(tab.LeadingSpace);
+
+    TTextItem m(0, "M&uuml;ller &amp; S&ouml;hne");
+    EXPECT_TRUE(m.Clean());
+    EXPECT_EQ(m.Text, "M\xFCller & S\xF6hne");
+    EXPECT_FALSE(m.LeadingSpace || m.TrailingSpace);
+
+    TTextItem fish(0, "Fish&nbsp;&amp;&nbsp;Chips");
+    EXPECT_TRUE(fish.Clean());
+    EXPECT_EQ(fish.Text, "Fish & Chips");
+    EXPECT_EQ(EncodePhrase(fish), "Fish &amp; Chips");
+}
+
+TEST(TextItem, TomAndJerryRoundTrip) {
+    TTextItem t(0, "Tom &amp; Jerry");
+    ASSERT_TRUE(t.Clean());
+    EXPECT_EQ(t.Text, "Tom & Jerry");
+    EXPECT_EQ(EncodePhrase(t), "Tom &amp; Jerry");
+}
