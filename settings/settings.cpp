@@ -1,12 +1,11 @@
 #include "settings.h"
 
-#include "core/errors.h"
-
 #include <QFile>
 #include <QVariant>
-
 #include <limits>
 #include <optional>
+
+#include "core/errors.h"
 
 namespace quillfen {
 namespace {
@@ -14,60 +13,50 @@ namespace {
 const QString LanguageName = QStringLiteral("Language");
 const QString TagsName = QStringLiteral("Tags");
 
-QString HistoryName(int n)
-{
-    return QStringLiteral("History") + QString::number(n);
-}
+QString HistoryName(int n) { return QStringLiteral("History") + QString::number(n); }
 
 // A 32-bit integer value, as the registry holds it. An INI file holds only text, so there a
 // decimal number stands for the integer; the registry's own strings are not integers.
-std::optional<uint32_t> ReadInteger(const QSettings& s, const QString& name)
-{
+std::optional<uint32_t> ReadInteger(const QSettings& s, const QString& name) {
     const QVariant v = s.value(name);
     bool ok = false;
     switch (v.typeId()) {
-    case QMetaType::Int:
-        // REG_DWORD comes back as a signed int; its bits are what counts.
-        return static_cast<uint32_t>(v.toInt());
-    case QMetaType::UInt:
-        return v.toUInt();
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong: {
-        const qulonglong n = v.toULongLong(&ok);
-        if (ok && v.toLongLong() >= 0 && n <= std::numeric_limits<uint32_t>::max())
-            return static_cast<uint32_t>(n);
-        return std::nullopt;
-    }
-    case QMetaType::QString: {
-        if (s.format() == QSettings::NativeFormat)
+        case QMetaType::Int:
+            // REG_DWORD comes back as a signed int; its bits are what counts.
+            return static_cast<uint32_t>(v.toInt());
+        case QMetaType::UInt:
+            return v.toUInt();
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong: {
+            const qulonglong n = v.toULongLong(&ok);
+            if (ok && v.toLongLong() >= 0 && n <= std::numeric_limits<uint32_t>::max())
+                return static_cast<uint32_t>(n);
             return std::nullopt;
-        const uint n = v.toString().trimmed().toUInt(&ok, 10);
-        if (ok)
-            return static_cast<uint32_t>(n);
-        return std::nullopt;
-    }
-    default:
-        return std::nullopt;
+        }
+        case QMetaType::QString: {
+            if (s.format() == QSettings::NativeFormat) return std::nullopt;
+            const uint n = v.toString().trimmed().toUInt(&ok, 10);
+            if (ok) return static_cast<uint32_t>(n);
+            return std::nullopt;
+        }
+        default:
+            return std::nullopt;
     }
 }
 
 // Only a string value is a recent file; lists, byte arrays and numbers give a free entry.
-QString ReadHistory(const QSettings& s, const QString& name)
-{
+QString ReadHistory(const QSettings& s, const QString& name) {
     const QVariant v = s.value(name);
-    if (v.typeId() != QMetaType::QString)
-        return QString();
+    if (v.typeId() != QMetaType::QString) return QString();
     QString text = v.toString();
     const qsizetype zero = text.indexOf(QChar(u'\0'));
-    if (zero >= 0)
-        text.truncate(zero);
+    if (zero >= 0) text.truncate(zero);
     return text;
 }
 
 }  // namespace
 
-TSettingsStore DefaultSettingsStore()
-{
+TSettingsStore DefaultSettingsStore() {
 #ifdef Q_OS_WIN
     return {QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Quillfen"), QSettings::NativeFormat};
 #else
@@ -77,31 +66,24 @@ TSettingsStore DefaultSettingsStore()
 #endif
 }
 
-TSettingsStore IniSettingsStore(const QString& path)
-{
-    return {path, QSettings::IniFormat};
-}
+TSettingsStore IniSettingsStore(const QString& path) { return {path, QSettings::IniFormat}; }
 
-TSettings LoadSettings(const TSettingsStore& store)
-{
+TSettings LoadSettings(const TSettingsStore& store) {
     TSettings result;
     const QSettings s(store.Location, store.Format);
     // A store that cannot be read or parsed at all is treated as a first start. Its partial
     // contents are not trusted, and Tags keeps its default so that phrases are still found.
-    if (s.status() != QSettings::NoError)
-        return result;
+    if (s.status() != QSettings::NoError) return result;
 
     if (const auto language = ReadInteger(s, LanguageName))
         result.Language = static_cast<uint16_t>(*language & 0xFFFFu);
-    for (int n = 1; n <= 5; ++n)
-        result.History[n - 1] = ReadHistory(s, HistoryName(n));
+    for (int n = 1; n <= 5; ++n) result.History[n - 1] = ReadHistory(s, HistoryName(n));
     if (const auto tags = ReadInteger(s, TagsName))
         result.Tags = static_cast<uint8_t>(*tags & 0xFFu);
     return result;
 }
 
-void SaveSettings(const TSettingsStore& store, const TSettings& settings)
-{
+void SaveSettings(const TSettingsStore& store, const TSettings& settings) {
     const auto fail = [&store]() {
         return TError("Die Einstellungen können nicht in " + store.Location.toStdString() +
                       " gespeichert werden");
@@ -116,18 +98,15 @@ void SaveSettings(const TSettingsStore& store, const TSettings& settings)
     }
 
     QSettings s(store.Location, store.Format);
-    if (s.status() != QSettings::NoError || !s.isWritable())
-        throw fail();
+    if (s.status() != QSettings::NoError || !s.isWritable()) throw fail();
     s.setValue(LanguageName, static_cast<int>(settings.Language));
     s.setValue(TagsName, static_cast<int>(settings.Tags));
     for (int n = 1; n <= 5; ++n) {
         const QString& entry = settings.History[n - 1];
-        if (!entry.isEmpty())
-            s.setValue(HistoryName(n), entry);
+        if (!entry.isEmpty()) s.setValue(HistoryName(n), entry);
     }
     s.sync();
-    if (s.status() != QSettings::NoError)
-        throw fail();
+    if (s.status() != QSettings::NoError) throw fail();
 }
 
 }  // namespace quillfen

@@ -38,11 +38,20 @@ constexpr TEntry Table[] = {
     {35, u8"Start menu"},
     {36, u8"Add &Start Menu item"},
     {41, u8"Wizard"},
-    {42, u8"This wizard helps to separate all text blocks from an HTML document into a plain text file. It also generates a HTML template so that the text blocks can be reimported again after they have been translated."},
+    {42,
+     u8"This wizard helps to separate all text blocks from an HTML document into a plain text "
+     u8"file. It also generates a HTML template so that the text blocks can be reimported again "
+     u8"after they have been translated."},
     {43, u8"Text file:"},
     {44, u8"Template:"},
-    {45, u8"NOTICE: Please do not change the <nr> parts in the text file. If you remove or change them a later reimport will be impossible. Make sure you don't delete or change the template file. It is needed to import the translated texts again later."},
-    {46, u8"This wizard recombines an extract plain text file with a saved template to complete HTML file. Make sure that your template remained unchange, and that your plain text file still contains the number tags. Otherwise the import procedure will fail !"},
+    {45,
+     u8"NOTICE: Please do not change the <nr> parts in the text file. If you remove or change them "
+     u8"a later reimport will be impossible. Make sure you don't delete or change the template "
+     u8"file. It is needed to import the translated texts again later."},
+    {46,
+     u8"This wizard recombines an extract plain text file with a saved template to complete HTML "
+     u8"file. Make sure that your template remained unchange, and that your plain text file still "
+     u8"contains the number tags. Otherwise the import procedure will fail !"},
     {47, u8"Please enter the location and name of the HTML document you want to create."},
     {48, u8"HTML file:"},
     {49, u8"Combination finished sucessfully !"},
@@ -76,11 +85,19 @@ constexpr TEntry Table[] = {
     {135, u8"Start Menü"},
     {136, u8"Eintrag im &Start Menü"},
     {141, u8"Assistent"},
-    {142, u8"Dieser Assistent trennt alle Textblöcke des HTML-Dokuments und speichert diese in einer seperaten Textdatei. Außerdem generiert er eine Vorlage, um die extrahierten Textstücke später wieder zu einer kompletten HTML-Datei zusammenfügen zu können."},
+    {142,
+     u8"Dieser Assistent trennt alle Textblöcke des HTML-Dokuments und speichert diese in einer "
+     u8"seperaten Textdatei. Außerdem generiert er eine Vorlage, um die extrahierten Textstücke "
+     u8"später wieder zu einer kompletten HTML-Datei zusammenfügen zu können."},
     {143, u8"Textdatei:"},
     {144, u8"Vorlage:"},
-    {145, u8"HINWEIS:\nBitte verändern Sie die in der Textdatei einfügten Steuerzeichen <0..x> nicht. Sonst können die beiden Datei später nicht wieder kombiniert werden."},
-    {146, u8"Dieser Assistent fügt die extrahierten Texte und die erstellte Vorlagendatei wieder zu einem HTML-Dokument zusammen. Stellen Sie sicher, daß die Vorlage nicht verändert wurde und die in die Textdatei eingefügten Steuerzeichen vorhanden sind."},
+    {145,
+     u8"HINWEIS:\nBitte verändern Sie die in der Textdatei einfügten Steuerzeichen <0..x> nicht. "
+     u8"Sonst können die beiden Datei später nicht wieder kombiniert werden."},
+    {146,
+     u8"Dieser Assistent fügt die extrahierten Texte und die erstellte Vorlagendatei wieder zu "
+     u8"einem HTML-Dokument zusammen. Stellen Sie sicher, daß die Vorlage nicht verändert wurde "
+     u8"und die in die Textdatei eingefügten Steuerzeichen vorhanden sind."},
     {147, u8"Geben Sie den Ort und den Namen des zu erstellenden HTML-Dokuments ein."},
     {148, u8"HTML-Datei:"},
     {149, u8"Die Dateien wurden erfolgreich kombiniert !"},
@@ -99,12 +116,10 @@ static_assert(std::is_sorted(std::begin(Table), std::end(Table),
 
 }  // namespace
 
-QString LoadStr(int id)
-{
+QString LoadStr(int id) {
     const auto it = std::lower_bound(std::begin(Table), std::end(Table), id,
                                      [](const TEntry& e, int key) { return e.Id < key; });
-    if (it == std::end(Table) || it->Id != id)
-        return QString();
+    if (it == std::end(Table) || it->Id != id) return QString();
     return QString::fromUtf8(it->Text);
 }
 

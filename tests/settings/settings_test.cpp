@@ -1,19 +1,19 @@
 #include "settings/settings.h"
 
-#include "core/errors.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "core/errors.h"
 
 namespace quillfen {
 namespace {
 
 class SettingsStore : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir Dir;
     QString Path = Dir.filePath(QStringLiteral("Quillfen/Quillfen.ini"));
     TSettingsStore Store = IniSettingsStore(Path);
@@ -21,37 +21,31 @@ protected:
     void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
 
     // The store as a hand-edited file would leave it.
-    void WriteRaw(const QByteArray& body)
-    {
+    void WriteRaw(const QByteArray& body) {
         ASSERT_TRUE(QDir().mkpath(QFileInfo(Path).absolutePath()));
         QFile f(Path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(body);
     }
 
-    QByteArray ReadRaw() const
-    {
+    QByteArray ReadRaw() const {
         QFile f(Path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    TSettings LoadFrom(const QByteArray& body)
-    {
+    TSettings LoadFrom(const QByteArray& body) {
         WriteRaw(body);
         return LoadSettings(Store);
     }
 };
 
-void ExpectDefaults(const TSettings& s)
-{
+void ExpectDefaults(const TSettings& s) {
     EXPECT_EQ(s.Language, 0);
     EXPECT_EQ(s.Tags, 3);
-    for (const QString& entry : s.History)
-        EXPECT_TRUE(entry.isEmpty());
+    for (const QString& entry : s.History) EXPECT_TRUE(entry.isEmpty());
 }
 
-TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageAndTagsOnly)
-{
+TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageAndTagsOnly) {
     const TSettings s = LoadSettings(Store);
     ExpectDefaults(s);
 
@@ -65,15 +59,13 @@ TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageAndTagsOnly)
         EXPECT_FALSE(written.contains(QStringLiteral("History%1").arg(n))) << n;
 }
 
-TEST_F(SettingsStore, LanguageKeepsItsLow16Bits)
-{
+TEST_F(SettingsStore, LanguageKeepsItsLow16Bits) {
     EXPECT_EQ(LoadFrom("[General]\nLanguage=100\n").Language, 100);
     EXPECT_EQ(LoadFrom("[General]\nLanguage=65636\n").Language, 100);
     EXPECT_EQ(LoadFrom("[General]\nLanguage=4294967295\n").Language, 0xFFFF);
 }
 
-TEST_F(SettingsStore, LanguageThatIsNoDwordFallsBackToEnglish)
-{
+TEST_F(SettingsStore, LanguageThatIsNoDwordFallsBackToEnglish) {
     for (const char* body : {"[General]\nLanguage=abc\n", "[General]\nLanguage=-1\n",
                              "[General]\nLanguage=4294967396\n", "[General]\nLanguage=a, b\n",
                              "[General]\nLanguage=\n"}) {
@@ -83,8 +75,7 @@ TEST_F(SettingsStore, LanguageThatIsNoDwordFallsBackToEnglish)
     }
 }
 
-TEST_F(SettingsStore, TagsAreReadAsStoredWithinEightBits)
-{
+TEST_F(SettingsStore, TagsAreReadAsStoredWithinEightBits) {
     EXPECT_EQ(LoadFrom("[General]\nTags=0\n").Tags, 0);  // no kind extracted, not the default
     EXPECT_EQ(LoadFrom("[General]\nTags=263\n").Tags, 7);
     EXPECT_EQ(LoadFrom("[General]\nTags=4\n").Tags, 4);
@@ -96,8 +87,7 @@ TEST_F(SettingsStore, TagsAreReadAsStoredWithinEightBits)
     EXPECT_EQ(s.Tags, 5);
 }
 
-TEST_F(SettingsStore, MeaninglessTagBitsSurviveARoundTrip)
-{
+TEST_F(SettingsStore, MeaninglessTagBitsSurviveARoundTrip) {
     TSettings s = LoadFrom("[General]\nTags=249\n");
     ASSERT_EQ(s.Tags, 249);
     SaveSettings(Store, s);
@@ -105,8 +95,7 @@ TEST_F(SettingsStore, MeaninglessTagBitsSurviveARoundTrip)
     EXPECT_EQ(LoadSettings(Store).Tags, 249);
 }
 
-TEST_F(SettingsStore, HistoryEntriesKeepTheirPlaces)
-{
+TEST_F(SettingsStore, HistoryEntriesKeepTheirPlaces) {
     const TSettings s = LoadFrom("[General]\nHistory2=/pages/b.htm\nHistory5=/pages/e.htm\n");
     EXPECT_TRUE(s.History[0].isEmpty());
     EXPECT_EQ(s.History[1], "/pages/b.htm");
@@ -115,10 +104,10 @@ TEST_F(SettingsStore, HistoryEntriesKeepTheirPlaces)
     EXPECT_EQ(s.History[4], "/pages/e.htm");
 }
 
-TEST_F(SettingsStore, NonStringHistoryIsEmptyAndStaysInTheStore)
-{
-    const TSettings s = LoadFrom("[General]\nHistory1=a, b\nHistory2=/ok.htm\nHistory3=@ByteArray(xy)\n"
-                                 "History4=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
+TEST_F(SettingsStore, NonStringHistoryIsEmptyAndStaysInTheStore) {
+    const TSettings s = LoadFrom(
+        "[General]\nHistory1=a, b\nHistory2=/ok.htm\nHistory3=@ByteArray(xy)\n"
+        "History4=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
     EXPECT_TRUE(s.History[0].isEmpty());
     EXPECT_EQ(s.History[1], "/ok.htm");
     EXPECT_TRUE(s.History[2].isEmpty());
@@ -132,15 +121,13 @@ TEST_F(SettingsStore, NonStringHistoryIsEmptyAndStaysInTheStore)
     EXPECT_EQ(written.value("History2").toString(), "/ok.htm");
 }
 
-TEST_F(SettingsStore, ZeroCharacterCutsAHistoryEntry)
-{
+TEST_F(SettingsStore, ZeroCharacterCutsAHistoryEntry) {
     const TSettings s = LoadFrom("[General]\nHistory1=/a.htm\\0/b.htm\nHistory2=\\0rest\n");
     EXPECT_EQ(s.History[0], "/a.htm");
     EXPECT_TRUE(s.History[1].isEmpty());
 }
 
-TEST_F(SettingsStore, EmptyEntriesAreNeitherWrittenNorDeleted)
-{
+TEST_F(SettingsStore, EmptyEntriesAreNeitherWrittenNorDeleted) {
     WriteRaw("[General]\nHistory3=/old.htm\n");
     TSettings s;
     s.Language = 100;
@@ -159,8 +146,7 @@ TEST_F(SettingsStore, EmptyEntriesAreNeitherWrittenNorDeleted)
     EXPECT_FALSE(ReadRaw().contains("History4"));
 }
 
-TEST_F(SettingsStore, UnparsableStoreGivesDefaultsAndIsReplacedOnSave)
-{
+TEST_F(SettingsStore, UnparsableStoreGivesDefaultsAndIsReplacedOnSave) {
     // Valid-looking values in a broken file are not trusted, and Tags never ends up 0.
     const TSettings s = LoadFrom("[General\nLanguage=100\nTags=0\n\x01\x02=zz\n=\n");
     ExpectDefaults(s);
@@ -174,14 +160,12 @@ TEST_F(SettingsStore, UnparsableStoreGivesDefaultsAndIsReplacedOnSave)
     EXPECT_EQ(QSettings(Path, QSettings::IniFormat).status(), QSettings::NoError);
 }
 
-TEST_F(SettingsStore, UnreadableStoreGivesDefaults)
-{
+TEST_F(SettingsStore, UnreadableStoreGivesDefaults) {
     ASSERT_TRUE(QDir().mkpath(Path));  // a folder where the file should be
     ExpectDefaults(LoadSettings(Store));
 }
 
-TEST_F(SettingsStore, UnwritableStoreRaisesAnErrorNamingIt)
-{
+TEST_F(SettingsStore, UnwritableStoreRaisesAnErrorNamingIt) {
     // A file stands where the folder of the store should be; this holds even for root.
     {
         QFile blocker(Dir.filePath(QStringLiteral("Quillfen")));
@@ -196,14 +180,12 @@ TEST_F(SettingsStore, UnwritableStoreRaisesAnErrorNamingIt)
     }
 }
 
-TEST_F(SettingsStore, FolderInPlaceOfTheStoreIsReportedOnSave)
-{
+TEST_F(SettingsStore, FolderInPlaceOfTheStoreIsReportedOnSave) {
     ASSERT_TRUE(QDir().mkpath(Path));
     EXPECT_THROW(SaveSettings(Store, TSettings{}), TError);
 }
 
-TEST(DefaultStore, LivesUnderQuillfen)
-{
+TEST(DefaultStore, LivesUnderQuillfen) {
     const TSettingsStore store = DefaultSettingsStore();
 #ifdef Q_OS_WIN
     EXPECT_EQ(store.Location, "HKEY_CURRENT_USER\\SOFTWARE\\Quillfen");

@@ -1,13 +1,13 @@
-#include "settings/help.h"
 #include "settings/stringtable.h"
 
 #include <gtest/gtest.h>
 
+#include "settings/help.h"
+
 namespace quillfen {
 namespace {
 
-TEST(StringTable, EnglishTextsAtBaseZero)
-{
+TEST(StringTable, EnglishTextsAtBaseZero) {
     EXPECT_EQ(LoadStr(1), u"Quillfen");
     EXPECT_EQ(LoadStr(10), u"&File");
     EXPECT_EQ(LoadStr(13), u"E&xit");
@@ -19,8 +19,7 @@ TEST(StringTable, EnglishTextsAtBaseZero)
     EXPECT_EQ(LoadStr(55), u"Output folder:");
 }
 
-TEST(StringTable, GermanTextsKeepUmlautsAndSharpS)
-{
+TEST(StringTable, GermanTextsKeepUmlautsAndSharpS) {
     EXPECT_EQ(LoadStr(111), u"&Öffnen");
     EXPECT_EQ(LoadStr(112), u"&Schliessen");
     EXPECT_EQ(LoadStr(123), u"%d Textblöcke");
@@ -32,8 +31,7 @@ TEST(StringTable, GermanTextsKeepUmlautsAndSharpS)
     EXPECT_TRUE(LoadStr(142).startsWith(u"Dieser Assistent trennt alle Textblöcke"));
 }
 
-TEST(StringTable, BlanksAndLineBreaksAreExact)
-{
+TEST(StringTable, BlanksAndLineBreaksAreExact) {
     EXPECT_EQ(LoadStr(120), u"Wählen Sie den zu übersetzenden Textblock. ");
     const QString notice = LoadStr(145);
     EXPECT_TRUE(notice.startsWith(u"HINWEIS:\nBitte verändern Sie"));
@@ -47,14 +45,12 @@ TEST(StringTable, BlanksAndLineBreaksAreExact)
     }
 }
 
-TEST(StringTable, FiltersOfferHtmlFiles)
-{
+TEST(StringTable, FiltersOfferHtmlFiles) {
     EXPECT_EQ(LoadStr(21), u"HTML-Files|*.HTML;*.HTM");
     EXPECT_EQ(LoadStr(121), u"HTML-Dateien|*.HTML;*.HTM");
 }
 
-TEST(StringTable, VersionAndMissingIds)
-{
+TEST(StringTable, VersionAndMissingIds) {
     EXPECT_EQ(LoadStr(VersionId), u"2.1");
     EXPECT_TRUE(LoadStr(1099).isEmpty());
     EXPECT_TRUE(LoadStr(0).isEmpty());
@@ -65,21 +61,18 @@ TEST(StringTable, VersionAndMissingIds)
     EXPECT_TRUE(LoadStr(65535).isEmpty());
 }
 
-TEST(StringTable, EveryEnglishEntryHasItsGermanCounterpart)
-{
+TEST(StringTable, EveryEnglishEntryHasItsGermanCounterpart) {
     int entries = 0;
     for (int id = 1; id < 100; ++id) {
         EXPECT_EQ(LoadStr(id).isEmpty(), LoadStr(id + 100).isEmpty()) << id;
-        if (!LoadStr(id).isEmpty())
-            ++entries;
+        if (!LoadStr(id).isEmpty()) ++entries;
     }
     EXPECT_EQ(entries, 38);
     // A base other than 0 or 100 finds nothing.
     EXPECT_TRUE(LoadStr(200 + 1).isEmpty());
 }
 
-TEST(HelpTexts, BothLanguagesHaveTwentyTwoLines)
-{
+TEST(HelpTexts, BothLanguagesHaveTwentyTwoLines) {
     const QStringList en = HelpLines(0);
     const QStringList de = HelpLines(100);
     ASSERT_EQ(en.size(), 22);
@@ -91,9 +84,12 @@ TEST(HelpTexts, BothLanguagesHaveTwentyTwoLines)
         EXPECT_TRUE(de[i].isEmpty()) << i;
     }
     // Trailing blanks belong to the lines.
-    EXPECT_EQ(en[13], u"When all phrases have been translated select File -> Close from the menu or just close the ");
+    EXPECT_EQ(en[13],
+              u"When all phrases have been translated select File -> Close from the menu or just "
+              u"close the ");
     EXPECT_EQ(de[15], u"beenden das Programm. ");
-    EXPECT_EQ(de[4], u"- laden Sie die HTML-Datei, die Sie verändern möchten (Menü Datei -> Öffnen)");
+    EXPECT_EQ(de[4],
+              u"- laden Sie die HTML-Datei, die Sie verändern möchten (Menü Datei -> Öffnen)");
     // The disclaimer closes both texts in capitals.
     for (const QStringList* lines : {&en, &de}) {
         for (int i = 17; i < 22; ++i) {
