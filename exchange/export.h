@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/buffer.h"
+#include "core/document.h"
+#include "core/textitem.h"
+
+namespace quillfen {
+
+// The separator put between the output folder and the file names, and searched for when the
+// base name is taken from a path.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// The file name of path without its folder and without its last extension: "news.old.html"
+// gives "news.old", "readme" stays "readme".
+std::string ExportBaseName(std::string_view path);
+
+struct TExportPaths {
+    std::string Template;  // folder + separator + base name + ".templ"
+    std::string Text;      // folder + separator + base name + ".txt"
+};
+
+// The folder text is taken as typed: a trailing separator gives a doubled one, and an empty
+// folder puts both files at the root.
+TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderText);
+
+// The template file: every entry followed by CR LF.
+std::string TemplateFileBytes(const TLines& templ);
+// The text file: "<" N+1 ">" Text "</>" for each phrase N, each line followed by CR LF.
+std::string TextFileBytes(const std::vector<TTextItem>& phrases);
+
+// Writes the template file and then the text file. Raises "Datei %s kann nicht erstellt werden"
+// for the first file that cannot be written; when that is the template, the text file is left
+// alone too.
+void ExportFiles(const TLines& templ, const std::vector<TTextItem>& phrases,
+                 const TExportPaths& paths);
+void ExportDocument(const TDocument& document, const std::string& documentPath,
+                    const std::string& folderText);
+
+}  // namespace quillfen

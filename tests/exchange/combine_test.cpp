@@ -1,0 +1,219 @@
+#include "exchange/combine.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/buffer.h"
+#include "core/errors.h"
+#include "exchange/lineviews.h"
+#include "testfiles.h"
+
+namespace quillfen {
+namespace {
+
+using testing::DataDir;
+using testing::ReadBytes;
+using testing::TTempDir;
+using testing::WriteBytes;
+
+// Each folder under combine/ holds a template and a text file, and either the page that
+// recombining them must give or the text of the error it must raise.
+class CombineGolden : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CombineGolden, GivesExpectedPageOrError) {
+    const std::filesystem::path dir = DataDir() / "combine" / GetParam();
+    TTempDir tmp;
+    const std::string destination = tmp / "out.htm";
+    const std::string before = "old page\r\n";
+    WriteBytes(destination, before);
+
+    const std::string templatePath = (dir / "template.templ").string();
+    const std::string textPath = (dir / "text.txt").string();
+    if (std::filesystem::exists(dir / "expected.error")) {
+        try {
+            Combine(textPath, templatePath, destination);
+            ADD_FAILURE() << "no error raised";
+        } catch (const TError& e) {
+            EXPECT_EQ(e.what(), ReadBytes(dir / "expected.error"));
+        }
+        EXPECT_EQ(ReadBytes(destination), before);
+    } else {
+        Combine(textPath, templatePath, destination);
+        EXPECT_EQ(ReadBytes(destination), ReadBytes(dir / "expected.htm"));
+    }
+    EXPECT_EQ(testing::Listing(tmp.Path()), "out.htm");  // no temporary file left behind
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CombineGolden,
+    ::testing::Values("basic", "tag_digits_changed", "tag_longer", "end_tag_removed",
+                      "first_line_deleted", "empty_text_file", "empty_line_inserted", "lf_only",
+                      "cr_only", "trailing_empty_line", "lf_cr_ends_two_lines",
+                      "zero_byte_ends_text", "zero_byte_ends_template",
+                      "seven_lines_translated", "marker_9_tag_10", "short_tag_on_line_10",
+                      "fish_chips_verbatim", "marker_1_deleted", "marker_repeated_in_line",
+                      "line_searched_once", "marker_10_not_marker_1", "short_lines",
+                      "unused_text_lines", "empty_template", "lf_cr_in_template"),
+    [](const auto& info) { return std::string(info.param); });
+
+TEST(CombineTest, RunningTwiceGivesTheSameFile) {
+    const std::filesystem::path dir = DataDir() / "combine" / "basic";
+    TTempDir tmp;
+    const std::string destination = tmp / "out.htm";
+    Combine((dir / "text.txt").string(), (dir / "template.templ").string(), destination);
+    const std::string first = ReadBytes(destination);
+    Combine((dir / "text.txt").string(), (dir / "template.templ").string(), destination);
+    EXPECT_EQ(ReadBytes(destination), first);
+    EXPECT_EQ(first, ReadBytes(dir / "expected.htm"));
+}
+
+TEST(CombineTest, CountsPastSixteenBits) {
+    // 70,000 markers: the counter, the tag length and the marker text all go past 65,535.
+    std::string templ, text, expected;
+    for (std::size_t k = 0; k < 70000; ++k) {
+        const std::string n = std::to_string(k);
+        templ.append("<li>%_").append(n).append("_%</li>\r\n");
+        text.append("<").append(std::to_string(k + 1)).append(">p").append(n).append("</>\r\n");
+        expected.append("<li>p").append(n).append("</li>\r\n");
+    }
+    EXPECT_EQ(CombineBytes(templ, text), expected);
+
+    // Marker 65,536 found without text line 65,536: the index is reported unwrapped.
+    const std::string shortText = text.substr(0, text.find("<65537>"));
+    try {
+        CombineBytes(templ, shortText);
+        ADD_FAILURE() << "no error raised";
+    } catch (const TError& e) {
+        EXPECT_STREQ(e.what(), "Der Index der Liste \xC3\xBC" "berschreitet das Maximum (65536)");
+    }
+}
+
+TEST(CombineTest, LongLinesAreKeptWhole) {
+    const std::string head(100000, 'a');
+    const std::string phrase(70000, 'b');
+    EXPECT_EQ(CombineBytes(head + "%_0_%" + head, "<1>" + phrase + "</>"),
+              head + phrase + head + "\r\n");
+}
+
+// Every failure must leave an existing destination exactly as it was.
+class CombineErrors : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteBytes(templ_, "<p>\r\n%_0_%\r\n</p>\r\n");
+        WriteBytes(text_, "<1>Hallo</>\r\n");
+        WriteBytes(destination_, kOld);
+    }
+
+    std::string Failure(const std::string& text, const std::string& templ,
+                        const std::string& destination) {
+        try {
+            Combine(text, templ, destination);
+        } catch (const TError& e) {
+            return e.what();
+        }
+        return "no error";
+    }
+
+    static constexpr const char* kOld = "<p>old</p>\r\n";
+    TTempDir tmp_;
+    std::string templ_ = tmp_ / "page.templ";
+    std::string text_ = tmp_ / "page.txt";
+    std::string destination_ = tmp_ / "page.htm";
+    std::string missing_ = tmp_ / "missing.txt";
+};
+
+std::string OpenMessage(const std::string& path) {
+    return "Datei " + path + " kann nicht ge\xC3\xB6" "ffnet werden";
+}
+
+TEST_F(CombineErrors, MissingTemplateIsReportedBeforeMissingText) {
+    EXPECT_EQ(Failure(missing_, tmp_ / "missing.templ", destination_),
+              OpenMessage(tmp_ / "missing.templ"));
+    EXPECT_EQ(Failure(text_, tmp_ / "missing.templ", destination_),
+              OpenMessage(tmp_ / "missing.templ"));
+    EXPECT_EQ(ReadBytes(destination_), kOld);
+}
+
+TEST_F(CombineErrors, MissingTextFile) {
+    EXPECT_EQ(Failure(missing_, templ_, destination_), OpenMessage(missing_));
+    EXPECT_EQ(ReadBytes(destination_), kOld);
+}
+
+TEST_F(CombineErrors, EmptyPathsCannotBeOpened) {
+    EXPECT_EQ(Failure(text_, "", destination_), OpenMessage(""));
+    EXPECT_EQ(Failure("", templ_, destination_), OpenMessage(""));
+    EXPECT_EQ(ReadBytes(destination_), kOld);
+}
+
+TEST_F(CombineErrors, FoldersCannotBeOpened) {
+    const std::string folder = tmp_.Path().string();
+    EXPECT_EQ(Failure(text_, folder, destination_), OpenMessage(folder));
+    EXPECT_EQ(Failure(folder, templ_, destination_), OpenMessage(folder));
+    EXPECT_EQ(ReadBytes(destination_), kOld);
+}
+
+TEST_F(CombineErrors, TextTooShortForAMarker) {
+    WriteBytes(text_, "");
+    EXPECT_EQ(Failure(text_, templ_, destination_),
+              "Der Index der Liste \xC3\xBC" "berschreitet das Maximum (0)");
+    EXPECT_EQ(ReadBytes(destination_), kOld);
+}
+
+std::string CreateMessage(const std::string& path) {
+    return "Datei " + path + " kann nicht erstellt werden";
+}
+
+TEST_F(CombineErrors, DestinationCannotBeCreated) {
+    const std::string inMissingFolder = tmp_ / "no/such/folder/page.htm";
+    EXPECT_EQ(Failure(text_, templ_, inMissingFolder), CreateMessage(inMissingFolder));
+    EXPECT_FALSE(std::filesystem::exists(tmp_ / "no"));
+
+    EXPECT_EQ(Failure(text_, templ_, ""), CreateMessage(""));
+
+    const std::string folder = tmp_ / "sub";
+    std::filesystem::create_directory(folder);
+    EXPECT_EQ(Failure(text_, templ_, folder), CreateMessage(folder));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST_F(CombineErrors, ReadOnlyDestinationKeepsItsContent) {
+    ASSERT_EQ(::chmod(destination_.c_str(), 0444), 0);
+    EXPECT_EQ(Failure(text_, templ_, destination_), CreateMessage(destination_));
+    EXPECT_EQ(ReadBytes(destination_), kOld);
+}
+
+TEST_F(CombineErrors, InputsMayBeOverwrittenByTheResult) {
+    // Both inputs are read whole before anything is written.
+    Combine(text_, templ_, templ_);
+    EXPECT_EQ(ReadBytes(templ_), "<p>\r\nHallo\r\n</p>\r\n");
+}
+
+// The recombination reads lines without copying them; it must split exactly as the page reader.
+TEST(SplitLineViewsTest, AgreesWithSplitLines) {
+    using namespace std::string_view_literals;
+    const std::string_view inputs[] = {""sv,         "a"sv,          "a\r\n"sv,      "a\n\rb"sv,
+                                       "\r\n\r\n"sv, "a\rb\nc\r\nd"sv, "\n"sv,         "\r"sv,
+                                       "x\r\n\r\n"sv, "ab\0cd\r\n"sv,  "\0"sv,         "a\n\n\nb\r\r"sv};
+    for (std::size_t i = 0; i < std::size(inputs); ++i) {
+        const std::string_view data = inputs[i];
+        const TLines expected = SplitLines(data);
+        const auto views = SplitLineViews(data);
+        ASSERT_EQ(views.size(), expected.size()) << "input " << i;
+        for (std::size_t j = 0; j < views.size(); ++j)
+            EXPECT_EQ(views[j], expected[j]) << "input " << i << " line " << j;
+    }
+}
+
+TEST(SplitLineViewsTest, ReadingRules) {
+    using V = std::vector<std::string_view>;
+    EXPECT_EQ(SplitLineViews("a\n\rb"), (V{"a", "", "b"}));
+    EXPECT_EQ(SplitLineViews("a\r\n\r\nb\r\n"), (V{"a", "", "b"}));
+    EXPECT_EQ(SplitLineViews(std::string_view("a\r\nb\0c\r\n", 8)), (V{"a", "b"}));
+    EXPECT_TRUE(SplitLineViews("").empty());
+}
+
+}  // namespace
+}  // namespace quillfen
