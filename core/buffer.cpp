@@ -4,25 +4,31 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <type_traits>
 
 #include "errors.h"
 
 namespace quillfen {
 
-TLines SplitLines(std::string_view data) {
+TLineViews SplitLineViews(std::string_view data) {
     if (const void* nul = std::memchr(data.data(), '\0', data.size()))
         data = data.substr(0, static_cast<const char*>(nul) - data.data());
-    TLines lines;
-    std::size_t start = 0;
-    const std::size_t n = data.size();
-    while (start < n) {
-        std::size_t end = start;
-        while (end < n && data[end] != '\r' && data[end] != '\n') ++end;
-        lines.emplace_back(data.substr(start, end - start));
-        if (end == n) break;
-        start = end + ((data[end] == '\r' && end + 1 < n && data[end + 1] == '\n') ? 2 : 1);
+    TLineViews lines;
+    const char* p = data.data();
+    const char* const end = p + data.size();
+    while (p < end) {
+        const char* e = p;
+        while (e < end && *e != '\r' && *e != '\n') ++e;
+        lines.emplace_back(p, static_cast<std::size_t>(e - p));
+        if (e == end) break;
+        p = e + ((*e == '\r' && e + 1 < end && e[1] == '\n') ? 2 : 1);
     }
     return lines;
+}
+
+TLines SplitLines(std::string_view data) {
+    TLineViews views = SplitLineViews(data);
+    return TLines(views.begin(), views.end());
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -31,6 +37,9 @@ std::string ReadFileBytes(const std::string& path) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f) throw CannotOpenError(path);
     std::string data;
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(path, sizeError);
+    if (!sizeError) data.reserve(size);
     char chunk[1 << 16];
     std::size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) data.append(chunk, got);
@@ -38,22 +47,34 @@ std::string ReadFileBytes(const std::string& path) {
     return data;
 }
 
-void TrimPass(TLines& lines, const TProgress& progress) {
+namespace {
+
+template <typename Lines>
+void TrimLines(Lines& lines, const TProgress& progress) {
     const std::size_t total = lines.size();
     const std::size_t maximum = total ? 2 * (total - 1) : 0;
     const std::size_t step = total / 256 + 1;
     std::size_t w = 0;
     for (std::size_t r = 0; r < total; ++r) {
         if (progress && r % step == 0) progress(r, maximum);
-        std::string& line = lines[r];
+        auto& line = lines[r];
         if (line.empty()) continue;
         std::size_t k = 0;
         while (k < line.size() && static_cast<unsigned char>(line[k]) <= 32) ++k;
-        if (k) line.erase(0, k);
+        if constexpr (std::is_same_v<typename Lines::value_type, std::string>) {
+            if (k) line.erase(0, k);
+        } else {
+            line.remove_prefix(k);
+        }
         if (w != r) lines[w] = std::move(line);
         ++w;
     }
     lines.resize(w);
 }
+
+}  // namespace
+
+void TrimPass(TLines& lines, const TProgress& progress) { TrimLines(lines, progress); }
+void TrimPass(TLineViews& lines, const TProgress& progress) { TrimLines(lines, progress); }
 
 }  // namespace quillfen

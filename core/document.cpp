@@ -9,11 +9,17 @@
 namespace quillfen {
 
 void TDocument::LoadFile(const std::string& path, std::uint8_t tags, const TProgress& progress) {
-    LoadBytes(ReadFileBytes(path), tags, progress, path);
+    std::string data = ReadFileBytes(path);
+    Load(std::move(data), tags, progress, path);
 }
 
 void TDocument::LoadBytes(std::string_view data, std::uint8_t tags, const TProgress& progress,
                           const std::string& path) {
+    Load(std::string(data), tags, progress, path);
+}
+
+void TDocument::Load(std::string&& data, std::uint8_t tags, const TProgress& progress,
+                     const std::string& path) {
     // The text of a page ends at a zero byte; whatever stands behind one (all of a UTF-16 page)
     // would be gone from the page after the first save.
     if (std::memchr(data.data(), '\0', data.size()))
@@ -22,7 +28,8 @@ void TDocument::LoadBytes(std::string_view data, std::uint8_t tags, const TProgr
                      "(The file contains a zero byte, as UTF-16 pages do; it is not opened, so "
                      "that saving cannot destroy it.)");
     Clear();
-    buffer_ = SplitLines(data);
+    data_ = std::move(data);
+    buffer_ = SplitLineViews(data_);
     const std::size_t before = buffer_.size();
     TrimPass(buffer_, progress);
     const std::size_t after = buffer_.size();
@@ -33,19 +40,16 @@ void TDocument::LoadBytes(std::string_view data, std::uint8_t tags, const TProgr
 
 void TDocument::Clear() {
     buffer_.clear();
+    data_.clear();
     scan_ = TScanResult{};
 }
 
 std::string TDocument::Render() const {
     const auto& entries = scan_.Template;
     const auto& markers = scan_.Markers;
-    std::vector<std::string> filled(markers.size());
     std::size_t size = 0;
     for (const auto& e : entries) size += e.size() + 2;
-    for (std::size_t k = 0; k < markers.size(); ++k) {
-        filled[k] = EncodePhrase(scan_.Phrases[k], *tables_);
-        size += filled[k].size();
-    }
+    for (const auto& p : scan_.Phrases) size += p.Text.size() + p.Text.size() / 8 + 2;
     std::string out;
     out.reserve(size);
     std::size_t k = 0;
@@ -54,8 +58,16 @@ std::string TDocument::Render() const {
         if (k < markers.size() && markers[k].entry == e) {
             const std::size_t at = markers[k].offset;
             out.append(entry, 0, at);
-            out += filled[k];
-            out.append(entry, at + PhraseMarker(k).size(), std::string::npos);
+            const TTextItem& item = scan_.Phrases[k];
+            if (NeedsEncoding(item.Text, *tables_)) {
+                out += EncodePhrase(item, *tables_);
+            } else {
+                // Nothing to encode: spare the copy most phrases would cost.
+                if (item.LeadingSpace) out += ' ';
+                out += item.Text;
+                if (item.TrailingSpace) out += ' ';
+            }
+            out.append(entry, at + MarkerLength(k), std::string::npos);
             ++k;
         } else {
             out += entry;

@@ -34,12 +34,16 @@ public:
     const std::vector<TTextItem>& Phrases() const { return scan_.Phrases; }
     const std::vector<std::string>& Rows() const { return scan_.Rows; }
     const TLines& Template() const { return scan_.Template; }
-    const TLines& Buffer() const { return buffer_; }
+    const TLineViews& Buffer() const { return buffer_; }
     std::size_t PhraseCount() const { return scan_.Phrases.size(); }
     std::uint64_t TotalWords() const { return quillfen::TotalWords(scan_.Phrases); }
 
 private:
-    TLines buffer_;
+    void Load(std::string&& data, std::uint8_t tags, const TProgress& progress,
+              const std::string& path);
+
+    std::string data_;     // the file's bytes; the buffer's lines are views into them
+    TLineViews buffer_;
     TScanResult scan_;
     const TEntityTables* tables_ = &Windows1252Tables();
 };

@@ -20,6 +20,46 @@ void ReplaceOnce(std::string& s, std::string_view search, std::string_view repla
     s = std::move(out);
 }
 
+// The restarting definition always replaces the occurrence that ends first. The bytes kept so
+// far (s[0, w)) never hold an occurrence, so a new one can only end at the byte just pushed.
+// A replacement no longer than its search text lets the kept bytes share s with the unread
+// ones: w never overtakes the read position.
+void ShrinkInPlace(std::string& s, std::size_t first, std::string_view search,
+                   std::string_view replacement) {
+    const std::size_t m = search.size();
+    const char last = search.back();
+    const std::size_t n = s.size();
+    char* d = s.data();
+    std::size_t w = first, r = first;
+    std::string pending;  // replacement bytes still to push, consumed from pendingPos
+    std::size_t pendingPos = 0;
+    while (true) {
+        char c;
+        if (pendingPos < pending.size()) {
+            c = pending[pendingPos++];
+        } else if (r < n) {
+            const void* hit = std::memchr(d + r, last, n - r);
+            const std::size_t stop = hit ? static_cast<const char*>(hit) - d : n;
+            if (w != r) std::memmove(d + w, d + r, stop - r);
+            w += stop - r;
+            r = stop;
+            if (r == n) break;
+            c = d[r++];
+        } else {
+            break;
+        }
+        d[w++] = c;
+        if (c == last && w >= m && std::memcmp(d + w - m, search.data(), m) == 0) {
+            w -= m;
+            std::string rest = pending.substr(pendingPos);
+            pending.assign(replacement);
+            pending += rest;
+            pendingPos = 0;
+        }
+    }
+    s.resize(w);
+}
+
 }  // namespace
 
 void ReplaceAll(std::string& s, std::string_view search, std::string_view replacement) {
@@ -28,6 +68,10 @@ void ReplaceAll(std::string& s, std::string_view search, std::string_view replac
     if (first == std::string::npos) return;
     if (replacement.find(search) != std::string_view::npos) {
         ReplaceOnce(s, search, replacement);
+        return;
+    }
+    if (replacement.size() <= search.size()) {
+        ShrinkInPlace(s, first, search, replacement);
         return;
     }
     // The restarting definition always replaces the occurrence that ends first. The output is
@@ -76,6 +120,23 @@ void ReplaceAll(std::string& s, std::string_view search, std::string_view replac
     s = std::move(out);
 }
 
+TEntityTables::TEntityTables(std::string name_, std::vector<TEntityRow> decode_,
+                             std::vector<TEntityRow> encode_)
+    : name(std::move(name_)), decode(std::move(decode_)), encode(std::move(encode_)) {
+    for (const auto& row : decode) decodeStarts[static_cast<unsigned char>(row.search[0])] = true;
+    for (const auto& row : encode) encodeStarts[static_cast<unsigned char>(row.search[0])] = true;
+}
+
+namespace {
+
+bool HoldsAnyOf(std::string_view s, const std::array<bool, 256>& starts) {
+    for (unsigned char c : s)
+        if (starts[c]) return true;
+    return false;
+}
+
+}  // namespace
+
 const TEntityTables& Windows1252Tables() {
     static const TEntityTables tables{
         "Windows-1252",
@@ -110,12 +171,16 @@ const TEntityTables& Windows1252Tables() {
 }
 
 void Decode(std::string& s, const TEntityTables& tables) {
-    // Every search text of a decode table starts with '&'.
-    if (s.find('&') == std::string::npos) return;
+    if (!HoldsAnyOf(s, tables.decodeStarts)) return;
     for (const auto& row : tables.decode) ReplaceAll(s, row.search, row.replacement);
 }
 
+bool NeedsEncoding(std::string_view s, const TEntityTables& tables) {
+    return HoldsAnyOf(s, tables.encodeStarts);
+}
+
 void Encode(std::string& s, const TEntityTables& tables) {
+    if (!HoldsAnyOf(s, tables.encodeStarts)) return;
     for (const auto& row : tables.encode) ReplaceAll(s, row.search, row.replacement);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,9 +21,14 @@ struct TEntityRow {
 
 // The decode and encode tables of one page encoding, applied row by row in their order.
 struct TEntityTables {
+    TEntityTables(std::string name, std::vector<TEntityRow> decode, std::vector<TEntityRow> encode);
+
     std::string name;
     std::vector<TEntityRow> decode;
     std::vector<TEntityRow> encode;
+    // Bytes that start some search text: a text holding none of them is left as it is.
+    std::array<bool, 256> decodeStarts{};
+    std::array<bool, 256> encodeStarts{};
 };
 
 // Single-byte pages (Windows-1252): umlauts and sharp s as single bytes.
@@ -30,5 +36,7 @@ const TEntityTables& Windows1252Tables();
 
 void Decode(std::string& s, const TEntityTables& tables);
 void Encode(std::string& s, const TEntityTables& tables);
+// False when the encode table would leave s as it is.
+bool NeedsEncoding(std::string_view s, const TEntityTables& tables);
 
 }  // namespace quillfen

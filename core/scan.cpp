@@ -72,7 +72,11 @@ public:
                 EndTag();
             } else {
                 if (k == 0 && !G_.empty()) G_.push_back(' ');
-                G_.push_back(c);
+                // Everything up to the next angle bracket is gathered in one go.
+                std::size_t stop = k + 1;
+                while (stop < n && line[stop] != '<' && line[stop] != '>') ++stop;
+                G_.append(line.data() + k, stop - k);
+                k = stop - 1;
             }
         }
     }
@@ -143,7 +147,24 @@ private:
 
 }  // namespace
 
-std::string PhraseMarker(std::size_t n) { return "%_" + std::to_string(n) + "_%"; }
+std::string PhraseMarker(std::size_t n) {
+    char digits[24];
+    std::size_t d = sizeof digits;
+    do {
+        digits[--d] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n);
+    std::string marker;
+    marker.reserve(sizeof digits - d + 4);
+    marker.append("%_").append(digits + d, sizeof digits - d).append("_%");
+    return marker;
+}
+
+std::size_t MarkerLength(std::size_t n) {
+    std::size_t digits = 1;
+    for (; n >= 10; n /= 10) ++digits;
+    return digits + 4;
+}
 
 TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags) {
     TAttributeHit hit;
@@ -178,8 +199,22 @@ TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags) {
 TScanResult ExtractPhrases(const TLines& lines, std::uint8_t tags, const TEntityTables& tables,
                            const TProgress& progress, std::size_t startPosition,
                            std::size_t progressMaximum) {
+    return ExtractPhrases(TLineViews(lines.begin(), lines.end()), tags, tables, progress,
+                          startPosition, progressMaximum);
+}
+
+TScanResult ExtractPhrases(const TLineViews& lines, std::uint8_t tags, const TEntityTables& tables,
+                           const TProgress& progress, std::size_t startPosition,
+                           std::size_t progressMaximum) {
     TScanner scanner(tags, tables);
-    scanner.result.Template.reserve(lines.size() * 2);
+    // Every tag and most runs start at a '<': counting them sizes the results once.
+    std::size_t opens = 0;
+    for (std::string_view line : lines) opens += std::count(line.begin(), line.end(), '<');
+    auto& r = scanner.result;
+    r.Template.reserve(2 * opens + lines.size() + 1);
+    r.Phrases.reserve(opens + 1);
+    r.Rows.reserve(opens + 1);
+    r.Markers.reserve(opens + 1);
     const std::size_t step = lines.size() / 256 + 1;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (progress && i % step == 0) progress(startPosition + i + 1, progressMaximum);

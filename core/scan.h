@@ -20,6 +20,7 @@ constexpr std::uint8_t kDefaultTags = kTagPlainText | kTagImageAlt;
 
 // "%_" N "_%"
 std::string PhraseMarker(std::size_t n);
+std::size_t MarkerLength(std::size_t n);
 
 struct TAttributeHit {
     TKind kind = TKind::Text;  // Image or Content when value is not empty
@@ -46,6 +47,10 @@ struct TScanResult {
 
 // The extraction scan over the prepared buffer. progress gets one step per line, continuing
 // from startPosition.
+TScanResult ExtractPhrases(const TLineViews& lines, std::uint8_t tags,
+                           const TEntityTables& tables = Windows1252Tables(),
+                           const TProgress& progress = {}, std::size_t startPosition = 0,
+                           std::size_t progressMaximum = 0);
 TScanResult ExtractPhrases(const TLines& lines, std::uint8_t tags,
                            const TEntityTables& tables = Windows1252Tables(),
                            const TProgress& progress = {}, std::size_t startPosition = 0,

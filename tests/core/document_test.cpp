@@ -46,7 +46,7 @@ TEST(Document, LoadTrimsAndScansAFile) {
     TDocument doc;
     std::size_t lastPosition = 0;
     doc.LoadFile(page, 7, [&](std::size_t pos, std::size_t) { lastPosition = pos; });
-    EXPECT_EQ(doc.Buffer(), (TLines{"a", "b<br>", "c"}));
+    EXPECT_EQ(TLines(doc.Buffer().begin(), doc.Buffer().end()), (TLines{"a", "b<br>", "c"}));
     ASSERT_EQ(doc.PhraseCount(), 2u);
     EXPECT_EQ(doc.Phrases()[0].Text, "a b");
     EXPECT_EQ(doc.Phrases()[1].Text, "c");
