@@ -127,6 +127,20 @@ QString ReadmePath() {
     return candidates.last();
 }
 
+// A page loads without a selected row; the first Down in the list then selects the first row,
+// not the second, so the list must not make a current row of its own when it gets the focus.
+class TPhraseList : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        const bool hadCurrent = currentIndex().isValid();
+        QListView::focusInEvent(event);
+        if (!hadCurrent && !selectionModel()->hasSelection()) selectionModel()->clearCurrentIndex();
+    }
+};
+
 }  // namespace
 
 // --- phrase list ------------------------------------------------------------------------------
@@ -205,7 +219,10 @@ std::array<QPixmap, 3> MakeKindImages() {
         p.setPen(QPen(Qt::black, 0));
         p.drawRect(0, 0, 11, 11);
         p.setPen(tiles[i].colour);
-        p.setFont(PixelFont("Arial", 9, true));
+        QFont letter = PixelFont("Arial", 9, true);
+        // Exact colours: the tiles are a fixed image list, not text.
+        letter.setStyleStrategy(QFont::NoAntialias);
+        p.setFont(letter);
         p.drawText(QRect(1, 1, 10, 10), Qt::AlignCenter, tiles[i].letter);
         p.end();
         images[i] = QPixmap::fromImage(img);
@@ -347,7 +364,7 @@ void TForm1::BuildTranslatePage() {
     Edit1->setGeometry(8, 32, 577, 21);
     Edit1->installEventFilter(this);
 
-    TextBox = new QListView(Panel1);
+    TextBox = new TPhraseList(Panel1);
     TextBox->setObjectName("TextBox");
     TextBox->setGeometry(8, 56, 473, 121);
     TextBoxModel = new TPhraseModel(Doc, TextBox);

@@ -1,0 +1,686 @@
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "Main.h"
+#include "application.h"
+#include "options.h"
+#include "settings/help.h"
+#include "settings/stringtable.h"
+#include "wizard.h"
+
+using namespace quillfen;
+
+namespace {
+
+std::string ReadBytes(const QString& path) {
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteBytes(const QString& path, const std::string& bytes) {
+    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// Four phrases with the default tags: T, G (with an entity), T with a cut trailing blank, T.
+// With header content on, the meta description comes first as a C phrase.
+const std::string kPage =
+    "<html>\r\n<head>\r\n<meta name=\"description\" content=\"Head text\">\r\n</head>\r\n"
+    "<body>\r\n<p>First phrase</p>\r\n<img src=\"a.png\" alt=\"K&auml;se picture\">\r\n"
+    "<p>Second phrase </p>\r\n<p>Third</p>\r\n</body>\r\n</html>\r\n";
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        SetErrorBox([this](const QString& text) { errors << text; });
+        Start();
+    }
+
+    void TearDown() override {
+        Stop();
+        SetErrorBox({});
+        // Pages made read-only must go with the folder.
+        for (const QString& f : QDir(dir.path()).entryList(QDir::Files))
+            QFile(dir.filePath(f)).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void Start() {
+        form = std::make_unique<TForm1>();
+        form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
+        form->OptionsDlg = new TOptionsDlg(form.get());
+        form->WizardDlg = new TWizardDlg(form.get());
+        form->ChooseFileToOpen = [this](const QString& filter, const QString&) {
+            lastFilter = filter;
+            return nextChoice;
+        };
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->activateWindow();
+        // Focus checks need the window active; the offscreen platform grants it.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    void Stop() {
+        if (!form) return;
+        form->close();
+        form.reset();
+    }
+
+    QString Page(const QString& name, const std::string& bytes = kPage) {
+        const QString path = dir.filePath(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+
+    // Runs a command from the event loop, as a menu or key does, so that an error it raises
+    // reaches the error box.
+    void Command(const std::function<void()>& f) {
+        QMetaObject::invokeMethod(form.get(), f, Qt::QueuedConnection);
+        QCoreApplication::sendPostedEvents();
+    }
+
+    void Open(const QString& path) {
+        nextChoice = path;
+        Command([this] { form->mLoad->trigger(); });
+    }
+
+    QString RowString(int row) const {
+        return form->TextBoxModel->index(row).data(Qt::EditRole).toString();
+    }
+    QString RowText(int row) const {
+        return form->TextBoxModel->index(row).data(Qt::DisplayRole).toString();
+    }
+    void Select(int row) {
+        form->TextBox->selectionModel()->setCurrentIndex(form->TextBoxModel->index(row),
+                                                         QItemSelectionModel::ClearAndSelect);
+    }
+
+    QString BodyText() {
+        QString result;
+        bool done = false;
+        form->Browser->page()->runJavaScript("document.body ? document.body.innerText : ''",
+                                             [&](const QVariant& v) {
+                                                 result = v.toString();
+                                                 done = true;
+                                             });
+        if (!QTest::qWaitFor([&] { return done; }, 5000)) return QString();
+        return result;
+    }
+
+    bool PreviewShows(const QString& text) {
+        return QTest::qWaitFor([&] { return BodyText().contains(text); }, 20000);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TForm1> form;
+    QStringList errors;
+    QString nextChoice;
+    QString lastFilter;
+};
+
+// --- start-up -----------------------------------------------------------------------------------
+
+TEST_F(Window, FirstStartShowsTheEnglishStartPageWithTheDesignedMenus) {
+    EXPECT_EQ(form->windowTitle(), "Quillfen");
+    EXPECT_EQ(form->size(), QSize(611, 466));
+    EXPECT_EQ(form->Notebook->count(), 3);
+    EXPECT_EQ(form->Notebook->currentIndex(), 0);
+    EXPECT_FALSE(form->OkBtn->isEnabled());
+    EXPECT_FALSE(form->mClose->isEnabled());
+    EXPECT_FALSE(form->mExport->isEnabled());
+    EXPECT_TRUE(form->mImport->isEnabled());
+    EXPECT_TRUE(form->mEnglish->isChecked());
+    EXPECT_FALSE(form->mDeutsch->isChecked());
+    EXPECT_EQ(form->VersionLabel->text(), "Version 2.1");
+    EXPECT_EQ(form->TextLabel->text(), "Select a phrase to translate.");
+    EXPECT_EQ(form->Item1->text(), "0 text blocks");
+    EXPECT_EQ(form->Item3->text(), "0 words");
+    EXPECT_EQ(form->mExport->text(), "&Export plain text");
+    EXPECT_EQ(form->mImport->text(), "Re&combine");
+    EXPECT_EQ(form->mLoad->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(form->mExport->shortcut(), QKeySequence(Qt::Key_F7));
+    EXPECT_EQ(form->mImport->shortcut(), QKeySequence(Qt::Key_F8));
+    EXPECT_EQ(form->mHelp->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_FALSE(form->Help_US->isHidden());
+    EXPECT_TRUE(form->Help_DE->isHidden());
+    EXPECT_EQ(form->Panel3->width(), 243);
+    EXPECT_EQ(form->Image1->pixmap().size(), QSize(243, 196));
+    EXPECT_EQ(form->OptionsDlg->windowTitle(), "Options");
+    EXPECT_EQ(form->WizardDlg->windowTitle(), "Wizard");
+
+    const QList<QAction*> file = form->mFile->actions();
+    ASSERT_EQ(file.size(), 13);
+    EXPECT_EQ(file[0], form->mLoad);
+    EXPECT_EQ(file[1], form->mClose);
+    EXPECT_TRUE(file[2]->isSeparator());
+    EXPECT_EQ(file[3], form->mExport);
+    EXPECT_EQ(file[4], form->mImport);
+    EXPECT_TRUE(file[5]->isSeparator());
+    for (int i = 5; i <= 10; ++i) EXPECT_FALSE(file[i]->isVisible()) << i;
+    EXPECT_TRUE(file[11]->isSeparator());
+    EXPECT_EQ(file[12], form->mExit);
+}
+
+TEST_F(Window, TranslatePageControlsSitWhereDesigned) {
+    EXPECT_EQ(form->TextLabel->geometry(), QRect(8, 8, 553, 16));
+    EXPECT_EQ(form->Edit1->geometry(), QRect(8, 32, 577, 21));
+    EXPECT_EQ(form->TextBox->geometry(), QRect(8, 56, 473, 121));
+    EXPECT_EQ(form->OkBtn->geometry(), QRect(496, 64, 81, 41));
+    EXPECT_EQ(form->GroupBox1->geometry(), QRect(488, 112, 113, 65));
+    EXPECT_EQ(form->GroupBox1->title(), "Legend:");
+    EXPECT_TRUE(form->Item2->isHidden());
+    EXPECT_TRUE(form->ProgressPanel->isHidden());
+}
+
+// --- opening and the list -----------------------------------------------------------------------
+
+TEST_F(Window, OpenListsThePhrasesAndSwitchesToTheTranslatePage) {
+    const QString path = Page("page.html");
+    Open(path);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(lastFilter, "HTML-Files (*.HTML *.HTM *.html *.htm)");
+    EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(path));
+    EXPECT_EQ(form->Notebook->currentIndex(), 1);
+    ASSERT_EQ(form->TextBoxModel->rowCount(), 4);
+    EXPECT_EQ(RowString(0), "First phrase");
+    // The row string of an alternative text is the attribute as written; the row shows Text.
+    EXPECT_EQ(RowString(1), "K&auml;se picture");
+    EXPECT_EQ(RowText(1), QString::fromUtf8("Käse picture"));
+    EXPECT_EQ(RowText(2), "Second phrase");
+    EXPECT_EQ(form->Item1->text(), "4 text blocks");
+    EXPECT_EQ(form->Item3->text(), "7 words");
+    EXPECT_TRUE(form->mClose->isEnabled());
+    EXPECT_TRUE(form->mExport->isEnabled());
+    EXPECT_TRUE(form->Edit1->text().isEmpty());
+    EXPECT_TRUE(form->TextLabel->text().isEmpty());
+    EXPECT_EQ(form->SelectedRow(), -1);
+    EXPECT_TRUE(form->ProgressPanel->isHidden());
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(PreviewShows("First phrase"));
+}
+
+TEST_F(Window, CancelledOpenChangesNothing) {
+    nextChoice.clear();
+    Command([this] { form->mLoad->trigger(); });
+    EXPECT_EQ(form->Notebook->currentIndex(), 0);
+    EXPECT_EQ(form->windowTitle(), "Quillfen");
+    EXPECT_TRUE(form->History[0].isEmpty());
+}
+
+TEST_F(Window, AnEmptyPageStillOpensWithNoPhrases) {
+    Open(Page("empty.html", ""));
+    ASSERT_TRUE(errors.isEmpty());
+    EXPECT_EQ(form->Notebook->currentIndex(), 1);
+    EXPECT_EQ(form->TextBoxModel->rowCount(), 0);
+    EXPECT_EQ(form->Item1->text(), "0 text blocks");
+    EXPECT_EQ(form->Item3->text(), "0 words");
+}
+
+TEST_F(Window, AnUnreadablePageReportsOnceAndReturnsToTheStartPage) {
+    Open(Page("good.html"));
+    Open(dir.filePath("missing.html"));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("missing.html")) << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains(QString::fromUtf8("kann nicht geöffnet werden")));
+    EXPECT_EQ(form->Notebook->currentIndex(), 0);
+    EXPECT_TRUE(form->ProgressPanel->isHidden());
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+    // Nothing of the earlier page may be written under the new name.
+    EXPECT_FALSE(form->mClose->isEnabled());
+    EXPECT_FALSE(form->mExport->isEnabled());
+    EXPECT_EQ(form->TextBoxModel->rowCount(), 0);
+    // The list only takes pages that loaded.
+    EXPECT_EQ(form->History[0], dir.filePath("good.html"));
+    EXPECT_TRUE(form->History[1].isEmpty());
+}
+
+TEST_F(Window, RowsAreDrawnWithTheirKindTileAndText) {
+    form->Tags = 7;
+    Open(Page("page.html"));
+    ASSERT_EQ(form->TextBoxModel->rowCount(), 5);
+    QAbstractItemDelegate* delegate = form->TextBox->itemDelegate();
+    QStyleOptionViewItem opt;
+    opt.initFrom(form->TextBox);
+    opt.rect = QRect(0, 0, 300, 13);
+    opt.font = form->TextBox->font();
+    opt.widget = form->TextBox;
+    EXPECT_EQ(delegate->sizeHint(opt, form->TextBoxModel->index(0)).height(), 13);
+
+    const QColor ground(255, 255, 148);
+    const QColor letters[3] = {QColor(0, 98, 41), QColor(0, 0, 0), QColor(0, 49, 205)};
+    const int rows[3] = {0, 1, 2};  // C (content), T, G
+    for (bool selected : {false, true}) {
+        opt.state = QStyle::State_Enabled | QStyle::State_Active;
+        if (selected) opt.state |= QStyle::State_Selected;
+        const QColor back = opt.palette.color(selected ? QPalette::Highlight : QPalette::Base);
+        for (int k = 0; k < 3; ++k) {
+            QImage img(300, 13, QImage::Format_RGB32);
+            img.fill(Qt::magenta);
+            {
+                QPainter p(&img);
+                delegate->paint(&p, opt, form->TextBoxModel->index(rows[k]));
+            }
+            SCOPED_TRACE(testing::Message() << "row " << rows[k] << " selected " << selected);
+            // Frame of the 12 x 12 tile at x 2..13.
+            for (int i = 0; i < 12; ++i) {
+                EXPECT_EQ(img.pixelColor(2 + i, 0), QColor(Qt::black));
+                EXPECT_EQ(img.pixelColor(2 + i, 11), QColor(Qt::black));
+                EXPECT_EQ(img.pixelColor(2, i), QColor(Qt::black));
+                EXPECT_EQ(img.pixelColor(13, i), QColor(Qt::black));
+            }
+            int groundPixels = 0, letterPixels = 0, others = 0;
+            for (int y = 1; y < 11; ++y)
+                for (int x = 3; x < 13; ++x) {
+                    const QColor c = img.pixelColor(x, y);
+                    if (c == ground) ++groundPixels;
+                    else if (c == letters[k]) ++letterPixels;
+                    else ++others;
+                }
+            EXPECT_GT(groundPixels, 50);
+            EXPECT_GT(letterPixels, 4);
+            EXPECT_EQ(others, 0);
+            // Left of the tile, below it and between tile and text: the row's ground.
+            for (int y = 0; y < 13; ++y) {
+                EXPECT_EQ(img.pixelColor(0, y), back);
+                EXPECT_EQ(img.pixelColor(1, y), back);
+                for (int x = 14; x < 18; ++x) EXPECT_EQ(img.pixelColor(x, y), back);
+            }
+            for (int x = 2; x < 14; ++x) EXPECT_EQ(img.pixelColor(x, 12), back);
+            int textPixels = 0;
+            for (int y = 0; y < 13; ++y)
+                for (int x = 18; x < 300; ++x)
+                    if (img.pixelColor(x, y) != back) ++textPixels;
+            EXPECT_GT(textPixels, 10);
+        }
+    }
+}
+
+TEST_F(Window, SelectingARowFillsTheEntryAndEnablesOk) {
+    Open(Page("page.html"));
+    Select(1);
+    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_EQ(form->TextLabel->text(), "K&auml;se picture");
+    EXPECT_EQ(form->Edit1->selectedText(), "K&auml;se picture");
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_TRUE(form->OkBtn->isEnabled());
+}
+
+TEST_F(Window, ArrowKeysInTheListMoveTheSelectionAndTheFocus) {
+    Open(Page("page.html"));
+    form->TextBox->setFocus();
+    QTest::keyClick(form->TextBox, Qt::Key_Down);
+    EXPECT_EQ(form->SelectedRow(), 0);
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_EQ(form->Edit1->text(), "First phrase");
+}
+
+// --- Ok, Enter, Up and Down ---------------------------------------------------------------------
+
+TEST_F(Window, EnterConfirmsSavesAndAdvances) {
+    const QString path = Page("page.html");
+    Open(path);
+    Select(2);
+    form->Edit1->setText("  New   second  ");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    // The phrase had a blank cut from its end; the file gets it back.
+    const std::string bytes = ReadBytes(path);
+    EXPECT_NE(bytes.find("New second \r\n"), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.find("Second phrase"), std::string::npos);
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    EXPECT_EQ(RowString(2), "New second");
+    EXPECT_EQ(RowText(2), "New second");
+    EXPECT_EQ(form->SelectedRow(), 3);
+    EXPECT_EQ(form->Edit1->text(), "Third");
+    EXPECT_EQ(form->TextLabel->text(), "Third");
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_EQ(form->Item3->text(), "7 words");
+    EXPECT_TRUE(PreviewShows("New second"));
+
+    // Shift+Enter acts as Enter; an umlaut goes into the file as its entity.
+    form->Edit1->setText(QString::fromUtf8("Dritte Straße ä"));
+    QTest::keyClick(form->Edit1, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_NE(ReadBytes(path).find("Dritte Stra&szlig;e &auml;"), std::string::npos);
+    EXPECT_EQ(form->Item3->text(), "9 words");
+    EXPECT_TRUE(PreviewShows(QString::fromUtf8("Dritte Straße ä")));
+}
+
+TEST_F(Window, OkButtonConfirmsAndKeepsTheFocus) {
+    const QString path = Page("page.html");
+    Open(path);
+    Select(0);
+    form->Edit1->setText("Tab\tkept");
+    QTest::mouseClick(form->OkBtn, Qt::LeftButton);
+    ASSERT_TRUE(errors.isEmpty());
+    EXPECT_NE(ReadBytes(path).find("<p>\r\nTab\tkept\r\n</p>"), std::string::npos)
+        << ReadBytes(path);
+    EXPECT_EQ(form->SelectedRow(), 1);
+    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+}
+
+TEST_F(Window, OkOnTheLastRowStaysThere) {
+    const QString path = Page("page.html");
+    Open(path);
+    Select(3);
+    form->Edit1->setText("Last one");
+    QTest::keyClick(form->Edit1, Qt::Key_Enter);
+    EXPECT_EQ(form->SelectedRow(), 3);
+    EXPECT_EQ(form->Edit1->text(), "Last one");
+    EXPECT_EQ(form->TextLabel->text(), "Last one");
+    const std::string first = ReadBytes(path);
+    EXPECT_NE(first.find("Last one"), std::string::npos);
+    WriteBytes(path, "overwritten");
+    QTest::keyClick(form->Edit1, Qt::Key_Enter);
+    EXPECT_EQ(ReadBytes(path), first);
+}
+
+TEST_F(Window, UpAndDownStopAtTheEndsAndDropTheTypedText) {
+    const QString path = Page("page.html");
+    Open(path);
+    // Up with no selection does nothing; Down selects the first row.
+    QTest::keyClick(form->Edit1, Qt::Key_Up);
+    EXPECT_EQ(form->SelectedRow(), -1);
+    EXPECT_TRUE(form->Edit1->text().isEmpty());
+    QTest::keyClick(form->Edit1, Qt::Key_Down);
+    EXPECT_EQ(form->SelectedRow(), 0);
+    EXPECT_EQ(form->Edit1->text(), "First phrase");
+
+    form->Edit1->setText("typed");
+    QTest::keyClick(form->Edit1, Qt::Key_Up);
+    EXPECT_EQ(form->SelectedRow(), 0);
+    EXPECT_EQ(form->Edit1->text(), "First phrase");
+
+    QTest::keyClick(form->Edit1, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(form->SelectedRow(), 1);
+    QTest::keyClick(form->Edit1, Qt::Key_Down);
+    QTest::keyClick(form->Edit1, Qt::Key_Down);
+    EXPECT_EQ(form->SelectedRow(), 3);
+    form->Edit1->setText("typed");
+    QTest::keyClick(form->Edit1, Qt::Key_Down);
+    EXPECT_EQ(form->SelectedRow(), 3);
+    EXPECT_EQ(form->Edit1->text(), "Third");
+    QTest::keyClick(form->Edit1, Qt::Key_Up);
+    EXPECT_EQ(form->SelectedRow(), 2);
+    EXPECT_EQ(form->TextLabel->text(), "Second phrase");
+    // Moving never saves.
+    EXPECT_EQ(ReadBytes(path), kPage);
+    QTest::keyClick(form->Edit1, Qt::Key_Escape);
+    EXPECT_EQ(form->SelectedRow(), 2);
+}
+
+TEST_F(Window, OkWithoutASelectionOnlyCleansTheEntry) {
+    const QString path = Page("page.html");
+    Open(path);
+    form->Edit1->setText("  a   b ");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_EQ(form->Edit1->text(), "a b");
+    EXPECT_EQ(ReadBytes(path), kPage);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(Window, AnEntryOfBlanksOnlyStopsLikeAnEmptyOne) {
+    const QString path = Page("page.html");
+    Open(path);
+    Select(0);
+    form->Edit1->setText("    ");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_TRUE(form->Edit1->text().isEmpty());
+    EXPECT_EQ(form->SelectedRow(), 0);
+    EXPECT_EQ(RowString(0), "First phrase");
+    EXPECT_EQ(ReadBytes(path), kPage);
+    form->Edit1->clear();
+    QTest::mouseClick(form->OkBtn, Qt::LeftButton);
+    EXPECT_EQ(form->SelectedRow(), 0);
+    EXPECT_EQ(ReadBytes(path), kPage);
+}
+
+TEST_F(Window, TypedCyrillicIsWrittenAsNumericReferences) {
+    const QString path = Page("page.html");
+    Open(path);
+    Select(3);
+    form->Edit1->clear();
+    // Typed as a keyboard layout delivers it: key events carrying the text.
+    for (const QChar c : QString::fromUtf8("Я да")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(form->Edit1, &press);
+    }
+    EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("Я да"));
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    ASSERT_TRUE(errors.isEmpty());
+    EXPECT_NE(ReadBytes(path).find("<p>\r\n&#1071; &#1076;&#1072;\r\n</p>"), std::string::npos)
+        << ReadBytes(path);
+    EXPECT_TRUE(PreviewShows(QString::fromUtf8("Я да")));
+}
+
+TEST_F(Window, PastedLineBreaksBecomeBlanks) {
+    Open(Page("page.html"));
+    form->Edit1->clear();
+    form->Edit1->insert("one\r\ntwo\nthree");
+    EXPECT_EQ(form->Edit1->text(), "one two three");
+}
+
+TEST_F(Window, AReadOnlyPageGivesOneErrorAndKeepsTheNewText) {
+    const QString path = Page("page.html");
+    Open(path);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    Select(0);
+    form->Edit1->setText("Refused");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("page.html")) << errors[0].toStdString();
+    EXPECT_EQ(ReadBytes(path), kPage);
+    EXPECT_EQ(RowString(0), "Refused");
+    EXPECT_EQ(RowText(0), "Refused");
+    // The command ended at the failed save: no advance.
+    EXPECT_EQ(form->SelectedRow(), 0);
+    EXPECT_EQ(form->Edit1->text(), "Refused");
+
+    // Once writable again, the next save writes this phrase too.
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0644), 0);
+    form->Edit1->setText("Again");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_NE(ReadBytes(path).find("Again"), std::string::npos);
+}
+
+// --- the recent files ---------------------------------------------------------------------------
+
+TEST_F(Window, RecentFilesKeepKnownPathsInPlaceAndDropTheOldest) {
+    QStringList paths;
+    for (const char* n : {"a.htm", "A.htm", "b.htm", "c.htm", "d.htm", "e.htm"}) paths << Page(n);
+    Open(paths[0]);
+    const QList<QAction*> file = form->mFile->actions();
+    EXPECT_TRUE(file[5]->isVisible());
+    EXPECT_TRUE(file[6]->isVisible());
+    EXPECT_EQ(file[6]->text(), "&1 " + paths[0]);
+    EXPECT_FALSE(file[7]->isVisible());
+
+    Open(paths[1]);  // differs only in case: a second entry
+    EXPECT_EQ(form->History[0], paths[1]);
+    EXPECT_EQ(form->History[1], paths[0]);
+    Open(paths[0]);  // known: stays where it is
+    EXPECT_EQ(form->History[0], paths[1]);
+    EXPECT_EQ(form->History[1], paths[0]);
+    for (int i = 2; i < 6; ++i) Open(paths[i]);
+    // Six distinct pages: the oldest, a.htm, has dropped out.
+    EXPECT_EQ(form->History[0], paths[5]);
+    EXPECT_EQ(form->History[4], paths[1]);
+    EXPECT_EQ(std::count(form->History.begin(), form->History.end(), paths[0]), 0);
+    for (int n = 0; n < 5; ++n)
+        EXPECT_EQ(file[6 + n]->text(), "&" + QString::number(n + 1) + " " + form->History[n]);
+    Open(paths[1]);  // entry 5, same bytes: no change
+    EXPECT_EQ(form->History[4], paths[1]);
+}
+
+TEST_F(Window, RecentEntriesLoadWithoutReorderingAndSkipVanishedFiles) {
+    const QString one = Page("one.html"), two = Page("two.html");
+    Open(one);
+    Open(two);
+    const QList<QAction*> file = form->mFile->actions();
+    Command([&] { file[7]->trigger(); });  // entry 2: one.html
+    EXPECT_EQ(form->FileName, one);
+    EXPECT_EQ(form->History[0], two);
+    EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(one));
+
+    ASSERT_TRUE(QFile::remove(two));
+    Command([&] { file[6]->trigger(); });  // entry 1: gone
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(form->FileName, one);
+    EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(one));
+    // A later replacement still goes into the page that is open.
+    Select(0);
+    form->Edit1->setText("Still here");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_NE(ReadBytes(one).find("Still here"), std::string::npos);
+}
+
+TEST_F(Window, RecentFilesAndLanguageSurviveARestart) {
+    const QString one = Page("one.html");
+    Open(one);
+    Command([this] { form->mDeutsch->trigger(); });
+    Stop();
+    const TSettings stored = LoadSettings(IniSettingsStore(dir.filePath("settings.ini")));
+    EXPECT_EQ(stored.Language, 100);
+    EXPECT_EQ(stored.Tags, 3);
+    EXPECT_EQ(stored.History[0], one);
+    Start();
+    EXPECT_TRUE(form->mDeutsch->isChecked());
+    EXPECT_EQ(form->mFile->title(), QString::fromUtf8("&Datei"));
+    EXPECT_EQ(form->mFile->actions()[6]->text(), "&1 " + one);
+    EXPECT_TRUE(form->mFile->actions()[5]->isVisible());
+}
+
+TEST_F(Window, ASettingsStoreThatCannotBeWrittenIsReportedAndTheWindowStillCloses) {
+    form->SettingsStore = IniSettingsStore("/dev/null/settings.ini");
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("/dev/null/settings.ini")) << errors[0].toStdString();
+}
+
+// --- Close, Help, language ----------------------------------------------------------------------
+
+TEST_F(Window, CloseShowsTheStartPageAndKeepsTheRest) {
+    const QString path = Page("page.html");
+    Open(path);
+    Command([this] { form->mClose->trigger(); });
+    EXPECT_EQ(form->Notebook->currentIndex(), 0);
+    EXPECT_FALSE(form->mClose->isEnabled());
+    EXPECT_FALSE(form->mExport->isEnabled());
+    EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(path));
+    EXPECT_EQ(form->TextBoxModel->rowCount(), 4);
+    EXPECT_EQ(form->FileName, path);
+}
+
+TEST_F(Window, HelpRemembersThePageItCameFrom) {
+    Open(Page("page.html"));
+    Command([this] { form->mHelp->trigger(); });
+    EXPECT_EQ(form->Notebook->currentIndex(), 2);
+    EXPECT_EQ(form->PageBeforeHelp, 1);
+    EXPECT_EQ(form->Help_US->toPlainText(), HelpLines(0).join('\n'));
+    EXPECT_FALSE(form->Help_US->isReadOnly());
+    QTest::mouseClick(form->CloseHelpBtn, Qt::LeftButton);
+    EXPECT_EQ(form->Notebook->currentIndex(), 1);
+
+    // Help on the Help page: Ok leaves it showing.
+    Command([this] { form->mHelp->trigger(); });
+    Command([this] { form->mHelp->trigger(); });
+    EXPECT_EQ(form->PageBeforeHelp, 2);
+    QTest::mouseClick(form->CloseHelpBtn, Qt::LeftButton);
+    EXPECT_EQ(form->Notebook->currentIndex(), 2);
+
+    Command([this] { form->mClose->trigger(); });
+    Command([this] { form->mHelp->trigger(); });
+    QTest::mouseClick(form->CloseHelpBtn, Qt::LeftButton);
+    EXPECT_EQ(form->Notebook->currentIndex(), 0);
+}
+
+TEST_F(Window, GermanWithADocumentOpenKeepsTheListAndRecountsTheLegend) {
+    Open(Page("page.html"));
+    Select(1);
+    Command([this] { form->mDeutsch->trigger(); });
+    EXPECT_EQ(form->Language, 100);
+    EXPECT_EQ(form->windowTitle(), "Quillfen");
+    EXPECT_EQ(form->TextLabel->text(), LoadStr(120));
+    EXPECT_TRUE(form->TextLabel->text().endsWith(' '));
+    EXPECT_EQ(form->Item1->text(), QString::fromUtf8("4 Textblöcke"));
+    EXPECT_EQ(form->Item3->text(), QString::fromUtf8("7 Wörter"));
+    EXPECT_EQ(form->VersionLabel->text(), "Version 2.1");
+    EXPECT_EQ(form->mLoad->text(), QString::fromUtf8("&Öffnen"));
+    EXPECT_TRUE(form->mDeutsch->isChecked());
+    EXPECT_FALSE(form->mEnglish->isChecked());
+    EXPECT_TRUE(form->Help_US->isHidden());
+    EXPECT_FALSE(form->Help_DE->isHidden());
+    EXPECT_EQ(form->OptionsDlg->windowTitle(), "Optionen");
+    EXPECT_EQ(form->WizardDlg->windowTitle(), "Assistent");
+    EXPECT_EQ(form->TextBoxModel->rowCount(), 4);
+    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_EQ(form->Notebook->currentIndex(), 1);
+
+    Command([this] { form->mEnglish->trigger(); });
+    EXPECT_EQ(form->Item1->text(), "4 text blocks");
+    EXPECT_TRUE(form->mEnglish->isChecked());
+    EXPECT_FALSE(form->mDeutsch->isChecked());
+    EXPECT_FALSE(form->Help_US->isHidden());
+}
+
+// --- a big page ---------------------------------------------------------------------------------
+
+TEST_F(Window, TheProgressPanelAdvancesWhileABigPageLoads) {
+    std::string page = "<html><body>\r\n";
+    for (int i = 0; i < 100000; ++i) page += "<p>Phrase number " + std::to_string(i) + "</p>\r\n";
+    page += "</body></html>\r\n";
+    const QString path = Page("big.html", page);
+
+    struct TPaints : QObject {
+        QProgressBar* bar = nullptr;
+        QList<int> values;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (o == bar && e->type() == QEvent::Paint && bar->parentWidget()->isVisible())
+                values << bar->value();
+            return false;
+        }
+    } paints;
+    paints.bar = form->ProgressBar;
+    form->ProgressBar->installEventFilter(&paints);
+    Open(path);
+    form->ProgressBar->removeEventFilter(&paints);
+
+    ASSERT_TRUE(errors.isEmpty());
+    EXPECT_EQ(form->TextBoxModel->rowCount(), 100000);
+    EXPECT_TRUE(form->ProgressPanel->isHidden());
+    ASSERT_GE(paints.values.size(), 3);
+    EXPECT_TRUE(std::is_sorted(paints.values.begin(), paints.values.end()));
+    EXPECT_GT(paints.values.back(), paints.values.front());
+    EXPECT_GT(form->ProgressBar->maximum(), 100000);
+}
+
+}  // namespace
