@@ -29,7 +29,14 @@ void TDocument::Load(std::string&& data, std::uint8_t tags, const TProgress& pro
                      "that saving cannot destroy it.)");
     Clear();
     data_ = std::move(data);
-    buffer_ = SplitLineViews(data_);
+    encoding_ = DetectEncoding(data_);
+    tables_ = &TablesFor(encoding_);
+    std::string_view text(data_);
+    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        bom_ = kUtf8Bom;
+        text.remove_prefix(kUtf8Bom.size());
+    }
+    buffer_ = SplitLineViews(text);
     const std::size_t before = buffer_.size();
     TrimPass(buffer_, progress);
     const std::size_t after = buffer_.size();
@@ -41,6 +48,9 @@ void TDocument::Load(std::string&& data, std::uint8_t tags, const TProgress& pro
 void TDocument::Clear() {
     buffer_.clear();
     data_.clear();
+    bom_.clear();
+    encoding_ = TPageEncoding::Windows1252;
+    tables_ = &Windows1252Tables();
     scan_ = TScanResult{};
 }
 
@@ -51,7 +61,8 @@ std::string TDocument::Render() const {
     for (const auto& e : entries) size += e.size() + 2;
     for (const auto& p : scan_.Phrases) size += p.Text.size() + p.Text.size() / 8 + 2;
     std::string out;
-    out.reserve(size);
+    out.reserve(size + bom_.size());
+    out += bom_;
     std::size_t k = 0;
     for (std::size_t e = 0; e < entries.size(); ++e) {
         const std::string& entry = entries[e];

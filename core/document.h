@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "buffer.h"
+#include "encoding.h"
 #include "scan.h"
 
 namespace quillfen {
@@ -30,6 +31,10 @@ public:
     void SetPhraseText(std::size_t i, std::string text);
 
     const TEntityTables& Tables() const { return *tables_; }
+    TPageEncoding Encoding() const { return encoding_; }
+    // The byte-order mark the file started with (empty if none); it is no part of any line and
+    // is written back in front of the page.
+    const std::string& Bom() const { return bom_; }
     const TScanResult& Scan() const { return scan_; }
     const std::vector<TTextItem>& Phrases() const { return scan_.Phrases; }
     const std::vector<std::string>& Rows() const { return scan_.Rows; }
@@ -46,6 +51,8 @@ private:
     TLineViews buffer_;
     TScanResult scan_;
     const TEntityTables* tables_ = &Windows1252Tables();
+    TPageEncoding encoding_ = TPageEncoding::Windows1252;
+    std::string bom_;
 };
 
 }  // namespace quillfen
