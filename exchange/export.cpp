@@ -30,7 +30,7 @@ void AppendOneLine(std::string& out, std::string_view text) {
     std::size_t from = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c != '\r' && c != '\n' && c != '\0') continue;
+        if (static_cast<unsigned char>(c) > '\r' || (c != '\r' && c != '\n' && c != '\0')) continue;
         out.append(text, from, i - from);
         out += ' ';
         if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;

@@ -1,25 +1,34 @@
-#include "exchange/lineviews.h"
+#include "exchange/linereader.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace quillfen {
 
-std::vector<std::string_view> SplitLineViews(std::string_view data) {
-    const std::size_t zero = data.find('\0');
-    if (zero != std::string_view::npos) data = data.substr(0, zero);
+TLineReader::TLineReader(std::string_view data) : pos_(data.data()), end_(pos_ + data.size()) {
+    if (const void* zero = std::memchr(pos_, '\0', data.size()))
+        end_ = static_cast<const char*>(zero);
+}
 
-    std::vector<std::string_view> lines;
-    const char* p = data.data();
-    const char* const end = p + data.size();
-    // A rough guess of the line count spares most regrowths on large pages.
-    lines.reserve(data.size() / 32 + 1);
-    while (p < end) {
-        const char* stop = p;
-        while (stop < end && *stop != '\r' && *stop != '\n') ++stop;
-        lines.emplace_back(p, static_cast<std::size_t>(stop - p));
-        if (stop == end) break;
-        p = stop + 1;
-        if (*stop == '\r' && p < end && *p == '\n') ++p;
+const char* TLineReader::Find(char c, const char*& cached) const {
+    if (cached == nullptr || (cached < pos_ && cached != end_)) {
+        const void* hit = std::memchr(pos_, c, static_cast<std::size_t>(end_ - pos_));
+        cached = hit ? static_cast<const char*>(hit) : end_;
     }
-    return lines;
+    return cached;
+}
+
+bool TLineReader::Next(std::string_view& line) {
+    if (pos_ >= end_) return false;
+    const char* stop = std::min(Find('\r', nextCr_), Find('\n', nextLf_));
+    line = std::string_view(pos_, static_cast<std::size_t>(stop - pos_));
+    if (stop == end_) {
+        pos_ = end_;
+    } else {
+        pos_ = stop + 1;
+        if (*stop == '\r' && pos_ < end_ && *pos_ == '\n') ++pos_;
+    }
+    return true;
 }
 
 }  // namespace quillfen

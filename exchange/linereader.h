@@ -1,14 +1,29 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
-#include <vector>
 
 namespace quillfen {
 
-// The lines of a text file as views into its bytes, by the same rules as SplitLines: CR LF, a
-// lone CR and a lone LF each end a line (so LF CR ends two), a final line break starts no empty
-// line, and the text ends at the first zero byte. Recombination reads whole pages this way so
-// that no line is copied before it is needed.
-std::vector<std::string_view> SplitLineViews(std::string_view data);
+// Reads the lines of a text file one after the other as views into its bytes, by the same rules
+// as SplitLines: CR LF, a lone CR and a lone LF each end a line (so LF CR ends two), a final line
+// break starts no empty line, and the text ends at the first zero byte. Recombination walks
+// whole pages this way, so that no line is copied or even stored before it is needed.
+class TLineReader {
+  public:
+    explicit TLineReader(std::string_view data);
+    // The next line into line; false, with line untouched, once the text is used up.
+    bool Next(std::string_view& line);
+
+  private:
+    const char* Find(char c, const char*& cached) const;
+
+    const char* pos_;
+    const char* end_;
+    // The next CR and LF at or behind pos_ (end_ when there is none), each looked up only
+    // once it has been passed: pages are long and most of their lines are short.
+    const char* nextCr_ = nullptr;
+    const char* nextLf_ = nullptr;
+};
 
 }  // namespace quillfen

@@ -8,7 +8,7 @@
 
 #include "core/buffer.h"
 #include "core/errors.h"
-#include "exchange/lineviews.h"
+#include "exchange/linereader.h"
 #include "testfiles.h"
 
 namespace quillfen {
@@ -52,11 +52,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values("basic", "tag_digits_changed", "tag_longer", "end_tag_removed",
                       "first_line_deleted", "empty_text_file", "empty_line_inserted", "lf_only",
                       "cr_only", "trailing_empty_line", "lf_cr_ends_two_lines",
-                      "zero_byte_ends_text", "zero_byte_ends_template",
-                      "seven_lines_translated", "marker_9_tag_10", "short_tag_on_line_10",
-                      "fish_chips_verbatim", "marker_1_deleted", "marker_repeated_in_line",
-                      "line_searched_once", "marker_10_not_marker_1", "short_lines",
-                      "unused_text_lines", "empty_template", "lf_cr_in_template"),
+                      "zero_byte_ends_text", "zero_byte_ends_template", "seven_lines_translated",
+                      "marker_9_tag_10", "short_tag_on_line_10", "fish_chips_verbatim",
+                      "marker_1_deleted", "marker_repeated_in_line", "line_searched_once",
+                      "marker_10_not_marker_1", "short_lines", "unused_text_lines",
+                      "empty_template", "lf_cr_in_template"),
     [](const auto& info) { return std::string(info.param); });
 
 TEST(CombineTest, RunningTwiceGivesTheSameFile) {
@@ -87,7 +87,9 @@ TEST(CombineTest, CountsPastSixteenBits) {
         CombineBytes(templ, shortText);
         ADD_FAILURE() << "no error raised";
     } catch (const TError& e) {
-        EXPECT_STREQ(e.what(), "Der Index der Liste \xC3\xBC" "berschreitet das Maximum (65536)");
+        EXPECT_STREQ(e.what(),
+                     "Der Index der Liste \xC3\xBC"
+                     "berschreitet das Maximum (65536)");
     }
 }
 
@@ -100,7 +102,7 @@ TEST(CombineTest, LongLinesAreKeptWhole) {
 
 // Every failure must leave an existing destination exactly as it was.
 class CombineErrors : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         WriteBytes(templ_, "<p>\r\n%_0_%\r\n</p>\r\n");
         WriteBytes(text_, "<1>Hallo</>\r\n");
@@ -126,7 +128,9 @@ protected:
 };
 
 std::string OpenMessage(const std::string& path) {
-    return "Datei " + path + " kann nicht ge\xC3\xB6" "ffnet werden";
+    return "Datei " + path +
+           " kann nicht ge\xC3\xB6"
+           "ffnet werden";
 }
 
 TEST_F(CombineErrors, MissingTemplateIsReportedBeforeMissingText) {
@@ -158,7 +162,8 @@ TEST_F(CombineErrors, FoldersCannotBeOpened) {
 TEST_F(CombineErrors, TextTooShortForAMarker) {
     WriteBytes(text_, "");
     EXPECT_EQ(Failure(text_, templ_, destination_),
-              "Der Index der Liste \xC3\xBC" "berschreitet das Maximum (0)");
+              "Der Index der Liste \xC3\xBC"
+              "berschreitet das Maximum (0)");
     EXPECT_EQ(ReadBytes(destination_), kOld);
 }
 
@@ -191,28 +196,40 @@ TEST_F(CombineErrors, InputsMayBeOverwrittenByTheResult) {
     EXPECT_EQ(ReadBytes(templ_), "<p>\r\nHallo\r\n</p>\r\n");
 }
 
-// The recombination reads lines without copying them; it must split exactly as the page reader.
-TEST(SplitLineViewsTest, AgreesWithSplitLines) {
+std::vector<std::string_view> ReadAllLines(std::string_view data) {
+    std::vector<std::string_view> lines;
+    TLineReader reader(data);
+    std::string_view line;
+    while (reader.Next(line)) lines.push_back(line);
+    EXPECT_FALSE(reader.Next(line));
+    return lines;
+}
+
+// The recombination reads lines on its own; it must split exactly as the page reader does.
+TEST(LineReaderTest, AgreesWithSplitLines) {
     using namespace std::string_view_literals;
-    const std::string_view inputs[] = {""sv,         "a"sv,          "a\r\n"sv,      "a\n\rb"sv,
-                                       "\r\n\r\n"sv, "a\rb\nc\r\nd"sv, "\n"sv,         "\r"sv,
-                                       "x\r\n\r\n"sv, "ab\0cd\r\n"sv,  "\0"sv,         "a\n\n\nb\r\r"sv};
+    const std::string_view inputs[] = {""sv,           "a"sv,
+                                       "a\r\n"sv,      "a\n\rb"sv,
+                                       "\r\n\r\n"sv,   "a\rb\nc\r\nd"sv,
+                                       "\n"sv,         "\r"sv,
+                                       "x\r\n\r\n"sv,  "ab\0cd\r\n"sv,
+                                       "\0"sv,         "a\n\n\nb\r\r"sv,
+                                       "\r\r\n\n\r"sv, "abc\r\ndef\nghi\rjkl"sv};
     for (std::size_t i = 0; i < std::size(inputs); ++i) {
-        const std::string_view data = inputs[i];
-        const TLines expected = SplitLines(data);
-        const auto views = SplitLineViews(data);
-        ASSERT_EQ(views.size(), expected.size()) << "input " << i;
-        for (std::size_t j = 0; j < views.size(); ++j)
-            EXPECT_EQ(views[j], expected[j]) << "input " << i << " line " << j;
+        const TLines expected = SplitLines(inputs[i]);
+        const auto lines = ReadAllLines(inputs[i]);
+        ASSERT_EQ(lines.size(), expected.size()) << "input " << i;
+        for (std::size_t j = 0; j < lines.size(); ++j)
+            EXPECT_EQ(lines[j], expected[j]) << "input " << i << " line " << j;
     }
 }
 
-TEST(SplitLineViewsTest, ReadingRules) {
+TEST(LineReaderTest, ReadingRules) {
     using V = std::vector<std::string_view>;
-    EXPECT_EQ(SplitLineViews("a\n\rb"), (V{"a", "", "b"}));
-    EXPECT_EQ(SplitLineViews("a\r\n\r\nb\r\n"), (V{"a", "", "b"}));
-    EXPECT_EQ(SplitLineViews(std::string_view("a\r\nb\0c\r\n", 8)), (V{"a", "b"}));
-    EXPECT_TRUE(SplitLineViews("").empty());
+    EXPECT_EQ(ReadAllLines("a\n\rb"), (V{"a", "", "b"}));
+    EXPECT_EQ(ReadAllLines("a\r\n\r\nb\r\n"), (V{"a", "", "b"}));
+    EXPECT_EQ(ReadAllLines(std::string_view("a\r\nb\0c\r\n", 8)), (V{"a", "b"}));
+    EXPECT_TRUE(ReadAllLines("").empty());
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ TEST(ExportNamesTest, FolderTextIsUsedUnchanged) {
     EXPECT_EQ(plain.Template, sep + "out" + sep + "index.templ");
     EXPECT_EQ(plain.Text, sep + "out" + sep + "index.txt");
 
-    EXPECT_EQ(ExportPaths(page, sep + "out" + sep).Template, sep + "out" + sep + sep + "index.templ");
+    EXPECT_EQ(ExportPaths(page, sep + "out" + sep).Template,
+              sep + "out" + sep + sep + "index.templ");
     EXPECT_EQ(ExportPaths(page, "").Template, sep + "index.templ");
     EXPECT_EQ(ExportPaths(page, "").Text, sep + "index.txt");
     EXPECT_EQ(ExportPaths(page, " out ").Text, " out " + sep + "index.txt");
@@ -103,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ExportGolden,
                          [](const auto& info) { return std::string(info.param); });
 
 class ExportFilesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         doc_.LoadBytes(ReadBytes(DataDir() / "export" / "seven_lines" / "page.htm"), 7);
     }

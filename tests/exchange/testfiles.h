@@ -30,7 +30,7 @@ inline std::filesystem::path DataDir() { return QUILLFEN_EXCHANGE_DATA; }
 
 // A fresh folder for one test, removed with everything in it afterwards.
 class TTempDir {
-public:
+  public:
     TTempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "qfx-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
@@ -48,7 +48,7 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::string operator/(std::string_view name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -1,0 +1,59 @@
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "core/document.h"
+#include "exchange/combine.h"
+#include "exchange/export.h"
+#include "pagegen.h"
+
+namespace {
+
+constexpr std::size_t kMegabyte = 1 << 20;
+
+class TBenchDir {
+  public:
+    TBenchDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "qfx-bench-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TBenchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    std::string Path() const { return path_.string(); }
+    std::string operator/(const char* name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+void BM_Export(benchmark::State& state) {
+    const std::string page =
+        quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
+    quillfen::TDocument doc;
+    doc.LoadBytes(page, 7);
+    TBenchDir dir;
+    for (auto _ : state) quillfen::ExportDocument(doc, "/bench/page.htm", dir.Path());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
+}
+BENCHMARK(BM_Export)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+
+void BM_Combine(benchmark::State& state) {
+    const std::string page =
+        quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
+    quillfen::TDocument doc;
+    doc.LoadBytes(page, 7);
+    TBenchDir dir;
+    quillfen::ExportDocument(doc, "/bench/page.htm", dir.Path());
+    for (auto _ : state) quillfen::Combine(dir / "page.txt", dir / "page.templ", dir / "out.htm");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
+}
+BENCHMARK(BM_Combine)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+
+}  // namespace
