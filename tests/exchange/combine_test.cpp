@@ -93,6 +93,23 @@ TEST(CombineTest, CountsPastSixteenBits) {
     }
 }
 
+TEST(CombineTest, EveryKindOfTemplateLineBreakGivesCrLf) {
+    const std::string text = "<1>Hallo</>\r\n<2>Bild</>\r\n";
+    const std::string expected = "<p>\r\nHallo\r\n</p>\r\n<img alt=\"Bild\">\r\n";
+    for (const char* templ :
+         {"<p>\r\n%_0_%\r\n</p>\r\n<img alt=\"%_1_%\">\r\n",
+          "<p>\n%_0_%\n</p>\n<img alt=\"%_1_%\">\n", "<p>\r%_0_%\r</p>\r<img alt=\"%_1_%\">\r",
+          "<p>\r\n%_0_%\n</p>\r<img alt=\"%_1_%\">",
+          "<p>\n%_0_%\r\n</p>\r\n<img alt=\"%_1_%\">\r\n"})
+        EXPECT_EQ(CombineBytes(templ, text), expected) << templ;
+
+    // Lines without a marker keep their place and get CR LF as well, before and after the last
+    // marker, whatever break they had.
+    EXPECT_EQ(CombineBytes("a\nb\r%_0_%\n\nc\rd", "<1>X</>"), "a\r\nb\r\nX\r\n\r\nc\r\nd\r\n");
+    EXPECT_EQ(CombineBytes("\r\n\r\n%_0_%\r\n\r\n", "<1>X</>"), "\r\n\r\nX\r\n\r\n");
+    EXPECT_EQ(CombineBytes("a\r\n\r", ""), "a\r\n\r\n");
+}
+
 TEST(CombineTest, LongLinesAreKeptWhole) {
     const std::string head(100000, 'a');
     const std::string phrase(70000, 'b');
