@@ -15,6 +15,7 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -650,6 +651,23 @@ TEST_F(Window, GermanWithADocumentOpenKeepsTheListAndRecountsTheLegend) {
     EXPECT_TRUE(form->mEnglish->isChecked());
     EXPECT_FALSE(form->mDeutsch->isChecked());
     EXPECT_FALSE(form->Help_US->isHidden());
+}
+
+TEST_F(Window, TheAboutBoxLinksToTheReadme) {
+    QString title, link;
+    auto answer = [&] {
+        auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!box) return;
+        title = box->windowTitle();
+        if (auto* label = box->findChild<QLabel*>("AboutLink")) link = label->text();
+        box->accept();
+    };
+    QTimer::singleShot(0, answer);
+    QTimer::singleShot(3000, answer);  // should the first look come too early
+    form->Info1Click();
+    EXPECT_EQ(title, "About...");
+    EXPECT_TRUE(link.contains("href=\"file:///")) << link.toStdString();
+    EXPECT_TRUE(link.contains("README.md")) << link.toStdString();
 }
 
 // --- a big page ---------------------------------------------------------------------------------
