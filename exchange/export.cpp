@@ -75,14 +75,18 @@ std::string TextFileBytes(const std::vector<TTextItem>& phrases) {
 }
 
 void ExportFiles(const TLines& templ, const std::vector<TTextItem>& phrases,
-                 const TExportPaths& paths) {
-    WriteFileAtomically(paths.Template, TemplateFileBytes(templ));
+                 const TExportPaths& paths, std::string_view bom) {
+    // The page's byte-order mark leads the template, so that the recombined page keeps it.
+    std::string templateBytes(bom);
+    templateBytes += TemplateFileBytes(templ);
+    WriteFileAtomically(paths.Template, templateBytes);
     WriteFileAtomically(paths.Text, TextFileBytes(phrases));
 }
 
 void ExportDocument(const TDocument& document, const std::string& documentPath,
                     const std::string& folderText) {
-    ExportFiles(document.Template(), document.Phrases(), ExportPaths(documentPath, folderText));
+    ExportFiles(document.Template(), document.Phrases(), ExportPaths(documentPath, folderText),
+                document.Bom());
 }
 
 }  // namespace quillfen

@@ -40,7 +40,8 @@ std::string TextFileBytes(const std::vector<TTextItem>& phrases);
 // for the first file that cannot be written; when that is the template, the text file is left
 // alone too.
 void ExportFiles(const TLines& templ, const std::vector<TTextItem>& phrases,
-                 const TExportPaths& paths);
+                 const TExportPaths& paths,
+                 std::string_view bom = {});
 void ExportDocument(const TDocument& document, const std::string& documentPath,
                     const std::string& folderText);
 

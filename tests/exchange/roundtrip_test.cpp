@@ -95,5 +95,25 @@ TEST(RoundTripTest, TranslatedTextFileGivesAPageWithTheNewPhrases) {
     EXPECT_EQ(result.Template(), doc.Template());
 }
 
+
+TEST(RoundTripTest, Utf8PageKeepsItsByteOrderMarkAndStaysUtf8) {
+    const std::string page =
+        "\xEF\xBB\xBF<html><body>\r\n<p>\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF</p>\r\n"
+        "<p>\xC4\x8D" "esk\xC3\xBD text</p>\r\n<img alt=\"\xE5\x86\x99\">\r\n</body></html>\r\n";
+    TDocument doc;
+    doc.LoadBytes(page, 7);
+    ASSERT_EQ(doc.Encoding(), TPageEncoding::Utf8);
+    TTempDir tmp;
+    ExportDocument(doc, "/web/page.htm", tmp.Path().string());
+    EXPECT_EQ(ReadBytes(tmp / "page.templ").substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(ReadBytes(tmp / "page.txt"),
+              "<1>\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF</>\r\n<2>\xC4\x8D" "esk\xC3\xBD text</>\r\n"
+              "<3>\xE5\x86\x99</>\r\n");
+    Combine(tmp / "page.txt", tmp / "page.templ", tmp / "page.htm");
+    const std::string combined = ReadBytes(tmp / "page.htm");
+    EXPECT_EQ(combined, doc.Render());
+    EXPECT_TRUE(IsValidUtf8(combined));
+}
+
 }  // namespace
 }  // namespace quillfen
