@@ -23,10 +23,10 @@ void TDocument::Load(std::string&& data, std::uint8_t tags, const TProgress& pro
     // The text of a page ends at a zero byte; whatever stands behind one (all of a UTF-16 page)
     // would be gone from the page after the first save.
     if (std::memchr(data.data(), '\0', data.size()))
-        throw TError("Datei " + path +
-                     " enth\xC3\xA4lt ein Nullzeichen und wird nicht ge\xC3\xB6" "ffnet "
-                     "(The file contains a zero byte, as UTF-16 pages do; it is not opened, so "
-                     "that saving cannot destroy it.)");
+        throw TError(std::string("Datei ").append(path).append(
+            " enth\xC3\xA4lt ein Nullzeichen und wird nicht ge\xC3\xB6" "ffnet "
+            "(The file contains a zero byte, as UTF-16 pages do; it is not opened, so that "
+            "saving cannot destroy it.)"));
     Clear();
     data_ = std::move(data);
     encoding_ = DetectEncoding(data_);

@@ -47,7 +47,7 @@ public:
             if (c == '<') {
                 if (inTag_) {
                     // A tag that never closed stays markup, exactly as it stood.
-                    Emit("<" + G_);
+                    EmitUnclosedTag();
                     inTag_ = false;
                 } else if (!G_.empty()) {
                     FlushText();
@@ -83,7 +83,7 @@ public:
 
     void Finish() {
         if (inTag_) {
-            Emit("<" + G_);
+            EmitUnclosedTag();
             inTag_ = false;
         } else if (!G_.empty()) {
             FlushText();
@@ -95,6 +95,12 @@ public:
 
 private:
     void Emit(std::string entry) { result.Template.push_back(std::move(entry)); }
+
+    void EmitUnclosedTag() {
+        std::string entry(1, '<');
+        entry += G_;
+        Emit(std::move(entry));
+    }
 
     void FlushText() {
         if (!(tags_ & kTagPlainText)) {
