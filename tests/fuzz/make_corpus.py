@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the fuzz targets: the test pages, the examples and hostile pages.
+
+Run from anywhere; the files go to corpus/<target>/ beside this script. Inputs that the fuzzers
+found are kept there too (named crash-*, regression-*), so this only adds and overwrites seeds.
+"""
+import pathlib
+
+HERE = pathlib.Path(__file__).resolve().parent
+ROOT = HERE.parent.parent
+CORPUS = HERE / "corpus"
+
+
+def put(target, name, data):
+    folder = CORPUS / target
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / name).write_bytes(data)
+
+
+def pages():
+    """(name, bytes) of every page seed."""
+    out = [("example.html", (ROOT / "examples" / "example.html").read_bytes())]
+    for page in sorted((ROOT / "tests" / "data" / "exchange" / "export").glob("*/page.htm")):
+        out.append(("export-" + page.parent.name + ".htm", page.read_bytes()))
+    high = bytes(range(128, 256))
+    out += [
+        ("unterminated-tag", b"<p>text <img alt=\"never closed"),
+        ("unterminated-tag-lines", b"<a href=\"x\"\nalt=\"a\nb\" <b>bold</b> tail"),
+        ("unterminated-comment", b"<p>a</p><!-- never\nclosed <b>x</b>\nstill"),
+        ("comment-shortest", b"a<!-->b<!--->c<!---->d"),
+        ("closer-without-opener", b"text --> more <b>x --></b> -->"),
+        ("comment-across-lines", b"<!-- a\n%_0_% <img alt=\"no\">\n--> after"),
+        ("dashes-tag", b"<p>x<!- y --><br -->z"),
+        ("markers-literal", b"%_0_% <a title=\"%_1_%\">%_1_%</a> <img alt=\"%_0_%\"> %_ _%"),
+        ("entities", b"&amp;uuml; &amp;nbsp; &nbsp;&nbsp; &quot;q&quot; & &amp; &lt;x&gt; &szlig;"),
+        ("nbsp-only", b"<p>&nbsp;</p><p> &nbsp; &nbsp; </p><p>&nbsp;x&nbsp;</p>"),
+        ("blanks", b"   a    b\t\tc   \n\n\n   \n\t\t\n d  "),
+        ("alt-content", b"<meta name=\"d\" content=\"C &amp; D\"><img ALT=\"a\" content=\"c\"><img alt=\"\">"
+                        b"<img alt=\"x><img alt=noquote><img alt=\"q"),
+        ("cr-only", b"<p>a\rb</p>\r<img alt=\"c\">\rd\r"),
+        ("lf-cr", b"<p>a\n\rb</p>\n\r<b>c</b>\n\r"),
+        ("nul-bytes", b"<p>before</p>\x00<p>after</p>"),
+        ("bom", b"\xef\xbb\xbf<html><p>Gr\xc3\xbc\xc3\x9fe</p></html>"),
+        ("utf16", "\ufeff<p>Hallo Welt</p><img alt=\"Bild\">".encode("utf-16-le")),
+        ("high-bytes", high + b"<p>" + high + b"</p><img alt=\"" + high + b"\">" + high),
+        ("umlauts-1252", b"<p>M\xfcller \xe4\xf6\xfc\xc4\xd6\xdc\xdf & Co</p>"),
+        ("angles", b"a > b >> c <<p>> <> < > <<>>"),
+        ("control-bytes", bytes(range(1, 32)) + b"<p>\x0bx\x01</p>"),
+        ("long-tag", b"<" + b"a" * 1_000_000 + b">"),
+        ("empty-lines", b"<p>a</p>" + b"\n" * 100_000 + b"b"),
+    ]
+    return out
+
+
+def provider_string(data):
+    """A string as FuzzedDataProvider's ConsumeRandomLengthString reads it back."""
+    return data.replace(b"\\", b"\\\\") + b"\\x"
+
+
+def main():
+    for name, data in pages():
+        put("load", name, data)
+        if b"\x00" not in data:
+            put("save", name, data)
+            # The same page with every kind extracted and a few phrases replaced by marker texts,
+            # entities and high bytes (see save_fuzzer.cpp for the layout).
+            put("save", name + ".edited",
+                data + b"\x00\x07" + b"\x00\x00\x03\x00\x06\x18" + b"\x00\x01\x02\x0e\x0d"
+                + b"\x00\x02\x01\xc0\x05\x80\xff\x3c\x22\xe4")
+
+    for case in sorted((ROOT / "tests" / "data" / "exchange" / "combine").iterdir()):
+        templ = (case / "template.templ").read_bytes()
+        text = (case / "text.txt").read_bytes()
+        for situation in (0, 1, 11):
+            put("combine", f"{case.name}-{situation}", provider_string(templ) + text + bytes([situation]))
+    put("combine", "many-markers",
+        provider_string(b"".join(b"<p>%%_%d_%%</p>\r\n" % k for k in range(200)))
+        + b"".join(b"<%d>phrase %d</>\r\n" % (k + 1, k) for k in range(199)) + b"\x00")
+
+    rows = [(b"&amp;", b"&", 0), (b"& ", b"&amp; ", 64), (b"aa", b"a", 200), (b"ab", b"ba", 200),
+            (b"&", b"&amp;", 200), (b"%_3_%", b"x%_3_%y", 200), (b"aab", b"ba", 200)]
+    for i, (search, repl, pick) in enumerate(rows):
+        s = b"&amp;amp;amp; & a aab aaab abab %_3_% " * 4
+        head = b"" if pick < 128 else provider_string(search) + provider_string(repl)
+        put("replaceall", f"row-{i}", head + s + bytes([pick]))
+
+
+if __name__ == "__main__":
+    main()
