@@ -28,18 +28,30 @@ bool IsRoot(const fs::path& folder) { return !folder.empty() && folder.relative_
 const std::string& TWindowsInfo::Folder(int selector) const {
     static const std::string none;
     switch (selector) {
-        case 1: return Desktop;
-        case 2: return Favorites;
-        case 3: return Fonts;
-        case 4: return NetHood;
-        case 5: return Personal;
-        case 6: return Programs;
-        case 7: return Recent;
-        case 8: return SendTo;
-        case 9: return StartMenu;
-        case 10: return Startup;
-        case 11: return Templates;
-        default: return none;
+        case 1:
+            return Desktop;
+        case 2:
+            return Favorites;
+        case 3:
+            return Fonts;
+        case 4:
+            return NetHood;
+        case 5:
+            return Personal;
+        case 6:
+            return Programs;
+        case 7:
+            return Recent;
+        case 8:
+            return SendTo;
+        case 9:
+            return StartMenu;
+        case 10:
+            return Startup;
+        case 11:
+            return Templates;
+        default:
+            return none;
     }
 }
 

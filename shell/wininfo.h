@@ -8,7 +8,7 @@ namespace quillfen {
 // The user's special shell folders, read once when the object is made and never refreshed.
 // Paths are UTF-8; a folder the system does not know stays empty.
 class TWindowsInfo {
-public:
+  public:
     TWindowsInfo();
 
     std::string Desktop, Favorites, Fonts, NetHood, Personal, Programs, Recent, SendTo, StartMenu,

@@ -102,13 +102,24 @@ std::string EncodeValue(std::string_view value) {
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
             // Blanks at the start of a value would be trimmed away by the reader.
-            case ' ': out += i == 0 ? "\\s" : " "; break;
-            default: out += c;
+            case ' ':
+                out += i == 0 ? "\\s" : " ";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -157,16 +168,14 @@ void CreateShortcut(const std::string& target, const std::string& arguments,
                     const std::string& linkName) {
     const fs::path file = shell::ResolveLinkPath(WindowsInfo(), folder, DesktopFileName(linkName));
     const std::string path = file.string();
-    if (target.empty() || !Writable(target) || !Writable(arguments) ||
-        !Writable(workingDirectory))
+    if (target.empty() || !Writable(target) || !Writable(arguments) || !Writable(workingDirectory))
         throw shell::CannotWriteLinkError(path);
     const std::string entry = DesktopEntry(target, arguments, workingDirectory);
 
     // A fresh account often has no applications folder yet.
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
-    if (ec)
-        throw TError("Ordner " + file.parent_path().string() + " kann nicht erstellt werden");
+    if (ec) throw TError("Ordner " + file.parent_path().string() + " kann nicht erstellt werden");
     WriteFileAtomically(path, entry);
 }
 

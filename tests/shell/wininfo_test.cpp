@@ -1,3 +1,5 @@
+#include "wininfo.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "errors.h"
-#include "wininfo.h"
 
 namespace fs = std::filesystem;
 using quillfen::CreateShortcut;
@@ -64,8 +65,9 @@ struct TRun {
 TRun Validate(const fs::path& file) {
     const std::string tool = DESKTOP_FILE_VALIDATE;
     if (tool.empty())
-        return {-1, "desktop-file-validate not found: install desktop-file-utils "
-                    "(scripts/install-deps.sh)"};
+        return {-1,
+                "desktop-file-validate not found: install desktop-file-utils "
+                "(scripts/install-deps.sh)"};
     const std::string command = "'" + tool + "' '" + file.string() + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return {-1, "cannot run " + tool};
@@ -96,7 +98,7 @@ void ExpectError(F&& call, const std::string& part) {
 
 // Changes environment variables for one test and puts them back afterwards.
 class FoldersTest : public ::testing::Test {
-protected:
+  protected:
     void Set(const char* name, const std::optional<std::string>& value) {
         const char* old = std::getenv(name);
         saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
@@ -114,7 +116,7 @@ protected:
         }
     }
 
-private:
+  private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
@@ -135,9 +137,9 @@ TEST_F(FoldersTest, ResolvesUserDirsAndXdgBaseFolders) {
 
 TEST_F(FoldersTest, SelectorsNumberTheFieldsInRegistryOrder) {
     const TWindowsInfo info;
-    const std::string* fields[] = {&info.Desktop,  &info.Favorites, &info.Fonts,     &info.NetHood,
-                                   &info.Personal, &info.Programs,  &info.Recent,    &info.SendTo,
-                                   &info.StartMenu, &info.Startup,  &info.Templates};
+    const std::string* fields[] = {&info.Desktop,   &info.Favorites, &info.Fonts,    &info.NetHood,
+                                   &info.Personal,  &info.Programs,  &info.Recent,   &info.SendTo,
+                                   &info.StartMenu, &info.Startup,   &info.Templates};
     for (int selector = 1; selector <= 11; ++selector)
         EXPECT_EQ(&info.Folder(selector), fields[selector - 1]) << selector;
     for (int selector : {0, 12, 255, -1}) EXPECT_EQ(info.Folder(selector), "") << selector;
@@ -158,7 +160,7 @@ TEST_F(FoldersTest, FallsBackToHomeWithoutUserDirsAndXdgVariables) {
 }
 
 class ShortcutTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fs::remove_all(Data());
         fs::remove_all(g_root / "out");
