@@ -41,6 +41,7 @@
 #include "application.h"
 #include "codec.h"
 #include "errors.h"
+#include "exchange/export.h"
 #include "options.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
@@ -154,9 +155,9 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || row >= Doc.Phrases().size() || row >= Doc.Rows().size()) return {};
     switch (role) {
     case Qt::DisplayRole:
-        return FromPage(Doc.Phrases()[row].Text);
+        return FromPage(Doc.Phrases()[row].Text, Doc.Encoding());
     case Qt::EditRole:
-        return FromPage(Doc.Rows()[row]);
+        return FromPage(Doc.Rows()[row], Doc.Encoding());
     case KindRole:
         return int(Doc.Phrases()[row].Kind());
     default:
@@ -401,6 +402,9 @@ void TForm1::BuildTranslatePage() {
     Item2 = new QLabel("0 Items filtered", GroupBox1);
     Item2->setGeometry(13, 68, 68, 13);
     Item2->hide();
+    // Which encoding the page was read in: a quiet line under the counts.
+    EncodingLabel = new QLabel(GroupBox1);
+    EncodingLabel->setGeometry(9, 50, 100, 13);
 
     setTabOrder(TextBox, Edit1);
     setTabOrder(Edit1, OkBtn);
@@ -616,6 +620,12 @@ void TForm1::UpdateLegend() {
     Item1->setText(FormatCount(BlocksFormat, count));
     Item2->setText(FormatCount(FilteredFormat, count >= rows ? count - rows : 0));
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+    const QString name = EncodingName(Doc.Encoding());
+    const bool german = Language == GermanBase;
+    EncodingLabel->setText(german ? QStringLiteral("als %1").arg(name)
+                                  : QStringLiteral("as %1").arg(name));
+    EncodingLabel->setToolTip(german ? QStringLiteral("Die Seite wurde als %1 gelesen.").arg(name)
+                                     : QStringLiteral("The page was read as %1.").arg(name));
 }
 
 void TForm1::mEnglishClick() {
@@ -679,16 +689,28 @@ void TForm1::mHelpClick() {
 void TForm1::CloseHelpBtnClick() { Notebook->setCurrentIndex(PageBeforeHelp); }
 
 void TForm1::mOptionsClick() {
-    // Not yet built: the Options dialog and the reload with the new Tags belong to the
-    // Options work.
+    OptionsDlg->Tags = Tags;
+    if (OptionsDlg->exec() != QDialog::Accepted) return;
+    Tags = OptionsDlg->Tags;
+    // Read the page again so that the new choice of phrases takes effect.
+    if (mClose->isEnabled()) LoadFile();
 }
 
 void TForm1::mExportClick() {
-    // Not yet built: export runs from the wizard, which belongs to the wizard work.
+    // Export needs an open page; the command is offered only then.
+    if (!mExport->isEnabled()) return;
+    WizardDlg->ExportMode = true;
+    if (WizardDlg->exec() != QDialog::Accepted) return;
+    ExportDocument(Doc, NativePath(FileName), NativePath(WizardDlg->wizOutput->text()));
 }
 
 void TForm1::mImportClick() {
-    // Not yet built: recombination runs from the wizard, which belongs to the wizard work.
+    WizardDlg->ExportMode = false;
+    if (WizardDlg->exec() != QDialog::Accepted) return;
+    if (!WizardDlg->wizLoadFile->isChecked()) return;
+    // The preview needs a full path; a typed relative one names the file the wizard wrote.
+    FileName = QFileInfo(WizardDlg->wizDestination->text()).absoluteFilePath();
+    LoadFile();
 }
 
 void TForm1::Info1Click() {
@@ -833,7 +855,7 @@ void TForm1::OkBtnClick() {
     int i = SelectedRow();
     if (i < 0) return;
 
-    Doc.SetPhraseText(std::size_t(i), ToPage(t));
+    Doc.SetPhraseText(std::size_t(i), ToPage(t, Doc.Encoding()));
     TextBoxModel->RowChanged(i);
     Save();
     Preview();

@@ -121,6 +121,7 @@ public:
     QLabel* Item1 = nullptr;
     QLabel* Item2 = nullptr;
     QLabel* Item3 = nullptr;
+    QLabel* EncodingLabel = nullptr;
     QWidget* ProgressPanel = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QWebEngineView* Browser = nullptr;

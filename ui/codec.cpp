@@ -34,7 +34,9 @@ void AppendReference(std::string& out, char32_t c) {
 
 }  // namespace
 
-QString FromPage(std::string_view bytes) {
+QString FromPage(std::string_view bytes, TPageEncoding encoding) {
+    if (encoding == TPageEncoding::Utf8)
+        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     QString out(qsizetype(bytes.size()), Qt::Uninitialized);
     QChar* d = out.data();
     for (std::size_t i = 0; i < bytes.size(); ++i)
@@ -42,7 +44,8 @@ QString FromPage(std::string_view bytes) {
     return out;
 }
 
-std::string ToPage(const QString& text) {
+std::string ToPage(const QString& text, TPageEncoding encoding) {
+    const bool utf8 = encoding == TPageEncoding::Utf8;
     std::string out;
     out.reserve(std::size_t(text.size()));
     const qsizetype n = text.size();
@@ -55,6 +58,11 @@ std::string ToPage(const QString& text) {
         } else if (QChar::isSurrogate(u)) {
             c = 0xFFFD;
         }
+        if (utf8) {
+            const QByteArray bytes = QString::fromUcs4(&c, 1).toUtf8();
+            out.append(bytes.constData(), std::size_t(bytes.size()));
+            continue;
+        }
         const int b = CharToByte(c);
         if (b >= 0)
             out += char(b);
@@ -62,6 +70,11 @@ std::string ToPage(const QString& text) {
             AppendReference(out, c);
     }
     return out;
+}
+
+QString EncodingName(TPageEncoding encoding) {
+    return encoding == TPageEncoding::Utf8 ? QStringLiteral("UTF-8")
+                                           : QStringLiteral("Windows-1252");
 }
 
 QString EntryText(const QString& text) {

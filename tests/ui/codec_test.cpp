@@ -55,3 +55,15 @@ TEST(Codec, EntryTextTurnsLineBreaksIntoBlanks) {
     EXPECT_EQ(EntryText("tab\tstays"), "tab\tstays");
     EXPECT_EQ(EntryText(""), "");
 }
+
+TEST(Codec, Utf8PagesAreShownAndWrittenAsUtf8) {
+    const std::string czech = "P\xC5\x99\xC3\xADli\xC5\xA1 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
+    const QString text = FromPage(czech, TPageEncoding::Utf8);
+    EXPECT_EQ(text, QString::fromUtf16(u"P\u0159\u00EDli\u0161 \u65E5\u672C \U0001F600"));
+    EXPECT_EQ(ToPage(text, TPageEncoding::Utf8), czech);
+    // No references on a UTF-8 page, and a lone surrogate still writes valid UTF-8.
+    EXPECT_EQ(ToPage(QString::fromUtf16(u"\u042F"), TPageEncoding::Utf8), "\xD0\xAF");
+    EXPECT_EQ(ToPage(QString(QChar(0xD800)) + "x", TPageEncoding::Utf8), "\xEF\xBF\xBDx");
+    EXPECT_EQ(EncodingName(TPageEncoding::Utf8), "UTF-8");
+    EXPECT_EQ(EncodingName(TPageEncoding::Windows1252), "Windows-1252");
+}

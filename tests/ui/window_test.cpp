@@ -481,6 +481,30 @@ TEST_F(Window, TypedCyrillicIsWrittenAsNumericReferences) {
     EXPECT_TRUE(PreviewShows(QString::fromUtf8("Я да")));
 }
 
+TEST_F(Window, Utf8PagesAreShownAndSavedAsUtf8) {
+    const QString path =
+        Page("utf8.html", "<html><head><meta charset=\"utf-8\"></head><body>\r\n"
+                          "<p>\xE4\xBB\x8A\xE6\x97\xA5</p>\r\n<p>\xC4\x8D" "esky</p>\r\n"
+                          "</body></html>\r\n");
+    Open(path);
+    ASSERT_TRUE(errors.isEmpty());
+    EXPECT_EQ(RowText(0), QString::fromUtf16(u"\u4ECA\u65E5"));
+    EXPECT_EQ(form->EncodingLabel->text(), "as UTF-8");
+    Select(1);
+    form->Edit1->setText(QString::fromUtf16(u"\u010Cesk\u00E1 \u042F \u00FC"));
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    ASSERT_TRUE(errors.isEmpty());
+    const std::string bytes = ReadBytes(path);
+    EXPECT_NE(bytes.find("<p>\r\n\xE4\xBB\x8A\xE6\x97\xA5\r\n</p>\r\n<p>\r\n"
+                         "\xC4\x8C" "esk\xC3\xA1 \xD0\xAF &uuml;\r\n</p>"),
+              std::string::npos)
+        << bytes;
+    form->mDeutschClick();
+    EXPECT_EQ(form->EncodingLabel->text(), "als UTF-8");
+    Open(Page("latin.html"));
+    EXPECT_EQ(form->EncodingLabel->text(), "als Windows-1252");
+}
+
 TEST_F(Window, PastedLineBreaksBecomeBlanks) {
     Open(Page("page.html"));
     form->Edit1->clear();
