@@ -54,13 +54,11 @@ inline void CheckTemplate(const TDocument& doc, std::string_view input) {
         QF_CHECK(entry.find('\0') == std::string::npos, "entry " + std::to_string(e));
         const bool marked = k < scan.Markers.size() && scan.Markers[k].entry == e;
         if (!pageHasMarkerText) {
-            std::size_t count = 0, at = std::string::npos;
-            for (std::size_t p = entry.find("%_"); p != std::string::npos; p = entry.find("%_", p + 1)) {
-                ++count;
-                at = p;
-            }
-            QF_CHECK(count == (marked ? 1u : 0u), "entry '" + entry + "'");
-            if (marked) QF_CHECK(at == scan.Markers[k].offset);
+            // The marker's own bytes blanked out: the page's bytes beside it may still form a
+            // "%_" with its last character, which is no marker.
+            std::string rest = entry;
+            if (marked) rest.replace(scan.Markers[k].offset, MarkerLength(k), 1, '\x01');
+            QF_CHECK(rest.find("%_") == std::string::npos, "entry '" + entry + "'");
         }
         if (marked) ++k;
     }

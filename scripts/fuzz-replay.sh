@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (clang, libFuzzer, AddressSanitizer + UBSan) in build-fuzz/ and runs
+# each over its corpus in tests/fuzz/corpus/: first a replay of every input kept there (the
+# seeds and every fault ever found), then a short fuzzing run. Any finding fails the script.
+#   FUZZ_SECONDS=N  length of each fuzzing run (default 5; 0 replays only)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+seconds=${FUZZ_SECONDS:-5}
+
+CXX=clang++ cmake -S tests/fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz -j"$(nproc)"
+
+# New inputs found by the short runs go to a scratch folder, so the corpus in the tree changes
+# only by hand; a finding is written there too and its path printed.
+work=$(mktemp -d "${TMPDIR:-/tmp}/quillfen-fuzz-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+failed=()
+for target in load save combine replaceall; do
+  bin="$root/build-fuzz/${target}_fuzzer"
+  corpus="$root/tests/fuzz/corpus/$target"
+  mkdir -p "$work/$target" "$work/findings"
+  echo "== $target: replaying $(ls "$corpus" | wc -l) inputs"
+  if ! (cd "$work" && "$bin" -runs=0 -rss_limit_mb=2048 -timeout=10 \
+          -artifact_prefix="$work/findings/$target-" "$corpus" >"$work/$target.log" 2>&1); then
+    tail -n 40 "$work/$target.log"
+    failed+=("$target (replay)")
+    continue
+  fi
+  if [ "$seconds" -gt 0 ]; then
+    echo "== $target: fuzzing for ${seconds}s"
+    if ! (cd "$work" && "$bin" -max_total_time="$seconds" -max_len=16384 -rss_limit_mb=2048 \
+            -timeout=10 -artifact_prefix="$work/findings/$target-" \
+            "$work/$target" "$corpus" >"$work/$target.log" 2>&1); then
+      tail -n 40 "$work/$target.log"
+      for f in "$work/findings/$target-"*; do
+        [ -e "$f" ] || continue
+        keep="$root/build-fuzz/findings"
+        mkdir -p "$keep" && cp "$f" "$keep/"
+        echo "finding kept in $keep/$(basename "$f")"
+      done
+      failed+=("$target (fuzzing)")
+      continue
+    fi
+  fi
+  grep -E '^Done|DONE' "$work/$target.log" | tail -n 1
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz: 0 passed, ${#failed[@]} failed: ${failed[*]}"
+  exit 1
+fi
+echo "fuzz: 4 targets passed"
