@@ -1,14 +1,123 @@
 #include "options.h"
 
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <exception>
+
+#include "application.h"
 #include "settings/stringtable.h"
+#include "shell/wininfo.h"
 
 namespace quillfen {
 
-TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName("OptionsDlg");
-    setFixedSize(327, 171);
+namespace {
+
+// The scan's tag bits behind the three boxes, in the order of the boxes.
+constexpr std::uint8_t kPlainText = 1;
+constexpr std::uint8_t kImageAlt = 2;
+constexpr std::uint8_t kContent = 4;
+
+std::uint8_t WithBit(std::uint8_t tags, std::uint8_t bit, bool on) {
+    return std::uint8_t(on ? tags | bit : tags & ~bit);
 }
 
-void TOptionsDlg::ApplyLanguage(std::uint16_t language) { setWindowTitle(LoadStr(language + 30)); }
+}  // namespace
+
+TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName("OptionsDlg");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(327, 171);
+    setWindowTitle("Options");
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
+
+    GroupBox1 = new QGroupBox("HTML Tags to extract", this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(8, 8, 153, 121);
+    plaintext = new QCheckBox("&plain text", GroupBox1);
+    plaintext->setObjectName("plaintext");
+    plaintext->setGeometry(12, 24, 137, 17);
+    plaintext->setChecked(true);
+    imgalt = new QCheckBox("&images alternatives", GroupBox1);
+    imgalt->setObjectName("imgalt");
+    imgalt->setGeometry(12, 52, 137, 17);
+    imgalt->setChecked(true);
+    content = new QCheckBox("header &content", GroupBox1);
+    content->setObjectName("content");
+    content->setGeometry(12, 80, 137, 17);
+
+    GroupBox2 = new QGroupBox("Start menu", this);
+    GroupBox2->setObjectName("GroupBox2");
+    GroupBox2->setGeometry(168, 8, 151, 121);
+    CreateLinkBtn = new QPushButton("Add &Start Menu item", GroupBox2);
+    CreateLinkBtn->setObjectName("CreateLinkBtn");
+    CreateLinkBtn->setGeometry(8, 48, 135, 25);
+    CreateLinkBtn->setAutoDefault(false);
+
+    OKBtn = new QPushButton("OK", this);
+    OKBtn->setObjectName("OKBtn");
+    OKBtn->setGeometry(160, 138, 75, 25);
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton("Abbrechen", this);
+    CancelBtn->setObjectName("CancelBtn");
+    CancelBtn->setGeometry(244, 138, 75, 25);
+    CancelBtn->setAutoDefault(false);
+
+    connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
+    connect(CancelBtn, &QPushButton::clicked, this, [this] { reject(); });
+    connect(CreateLinkBtn, &QPushButton::clicked, this, [this] { CreateLinkBtnClick(); });
+}
+
+void TOptionsDlg::ApplyLanguage(std::uint16_t language) {
+    auto text = [language](int n) { return LoadStr(language + n); };
+    setWindowTitle(text(30));
+    GroupBox1->setTitle(text(31));
+    plaintext->setText(text(32));
+    imgalt->setText(text(33));
+    content->setText(text(34));
+    GroupBox2->setTitle(text(35));
+    CreateLinkBtn->setText(text(36));
+}
+
+void TOptionsDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return;
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormActivate();
+}
+
+void TOptionsDlg::FormActivate() {
+    plaintext->setChecked(Tags & kPlainText);
+    imgalt->setChecked(Tags & kImageAlt);
+    content->setChecked(Tags & kContent);
+}
+
+void TOptionsDlg::OKBtnClick() {
+    Tags = WithBit(Tags, kPlainText, plaintext->isChecked());
+    Tags = WithBit(Tags, kImageAlt, imgalt->isChecked());
+    Tags = WithBit(Tags, kContent, content->isChecked());
+    accept();
+}
+
+void TOptionsDlg::CreateLinkBtnClick() {
+    const QString program = QCoreApplication::applicationFilePath();
+    const QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/");
+    try {
+        CreateShortcut(program.toUtf8().toStdString(), std::string(), folder.toUtf8().toStdString(),
+                       6, "Quillfen.lnk");
+    } catch (const std::exception& e) {
+        // The dialog stays open either way; the user learns why no shortcut was written.
+        ShowError(QString::fromUtf8(e.what()));
+    }
+}
 
 }  // namespace quillfen

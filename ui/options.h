@@ -4,15 +4,40 @@
 
 #include <cstdint>
 
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+
 namespace quillfen {
 
-// The Options dialog. Only its frame exists yet: the check boxes and the shortcut button
-// come with the Options work.
+// The Options dialog: the kinds of phrases the scan collects, and the Start-menu shortcut.
+// It works on its own copy of the tag bits; the main window hands them in before showing it
+// and takes them back after OK.
 class TOptionsDlg : public QDialog {
 public:
     explicit TOptionsDlg(QWidget* parent = nullptr);
     // Sets every language-dependent text from the string table at base language.
     void ApplyLanguage(std::uint16_t language);
+
+    // Bit 0 plain text, bit 1 image alternative text, bit 2 header content; the other bits are
+    // kept as they come.
+    std::uint8_t Tags = 3;
+
+    QGroupBox* GroupBox1 = nullptr;
+    QCheckBox* plaintext = nullptr;
+    QCheckBox* imgalt = nullptr;
+    QCheckBox* content = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QPushButton* CreateLinkBtn = nullptr;
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+
+    void FormActivate();  // each time the dialog is shown
+    void OKBtnClick();
+    void CreateLinkBtnClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace quillfen

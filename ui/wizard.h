@@ -1,17 +1,109 @@
 #pragma once
 
 #include <QDialog>
+#include <QLineEdit>
+#include <QString>
 
 #include <cstdint>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
 
 namespace quillfen {
 
-// The export/import wizard. Only its frame exists yet: its pages come with the wizard work.
+// A path field with a browse button at its end. The field's text is the path the wizard uses;
+// a path chosen through the button replaces it as the plain full path, blanks and all.
+class TFileEdit : public QLineEdit {
+public:
+    enum class TKind { Folder, OpenFile, SaveFile };
+
+    // filter is "description|patterns", unused for a folder.
+    TFileEdit(TKind kind, const QString& filter, QWidget* parent = nullptr);
+
+    // Asks for a path, starting from current; an empty result leaves the field alone.
+    std::function<QString(TKind kind, const QString& filter, const QString& current)> Choose;
+
+    TKind Kind;
+    QString Filter;
+    QAction* Browse = nullptr;
+
+    void BrowseClick();
+};
+
+// The export/import wizard. The main window sets ExportMode and shows it modally; in export
+// mode it only collects the output folder, in import mode it recombines a text file and a
+// template into a new page before it closes.
 class TWizardDlg : public QDialog {
 public:
     explicit TWizardDlg(QWidget* parent = nullptr);
-    // Sets every language-dependent text from the string table at base language.
+    // Sets every language-dependent text from the string table at base language. The button
+    // captions go to the caption fields; the buttons take them when the dialog opens or its
+    // page changes.
     void ApplyLanguage(std::uint16_t language);
+
+    // --- seams -----------------------------------------------------------------------------
+    // Asks for a folder or file on behalf of one of the path fields (the standard dialogs by
+    // default); tests answer here.
+    std::function<QString(TFileEdit::TKind kind, const QString& filter, const QString& current)>
+        ChooseFile;
+
+    // --- state ------------------------------------------------------------------------------
+    bool ExportMode = true;
+    QString NextCaption = "Next >";
+    QString BackCaption = "< Back";
+    QString FinishCaption = "Finish !";
+    QString CancelCaption = "Cancel";
+    // The title of the current language, without the mode word.
+    QString DialogTitle = "Wizard";
+
+    // --- controls ---------------------------------------------------------------------------
+    QLabel* Image1 = nullptr;
+    QLabel* wizHeading = nullptr;
+    QStackedWidget* Notebook = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QPushButton* BackBtn = nullptr;
+    QPushButton* FinishBtn = nullptr;
+    // Export1
+    QLabel* wizLabel0 = nullptr;
+    QLabel* wizOutputLabel = nullptr;
+    TFileEdit* wizOutput = nullptr;
+    // Export2
+    QLabel* wizLabel1 = nullptr;
+    // Import1
+    QLabel* wizLabel2 = nullptr;
+    QLabel* wizTextLabel = nullptr;
+    QLabel* wizTempLabel = nullptr;
+    TFileEdit* wizText = nullptr;
+    TFileEdit* wizTemplate = nullptr;
+    // Import2
+    QLabel* wizLabel3 = nullptr;
+    QLabel* wizHTMLLabel = nullptr;
+    TFileEdit* wizDestination = nullptr;
+    // Import3
+    QLabel* wizLabel4 = nullptr;
+    QCheckBox* wizLoadFile = nullptr;
+
+    // --- handlers ---------------------------------------------------------------------------
+    void FormActivate();  // each time the dialog opens
+    void FinishBtnClick();
+    void BackBtnClick();
+    void wizOutputChange();
+    void wizTextChange();
+    void wizTemplateChange();
+    void wizDestinationChange();
+    // The recombination of page 3; raises what the recombination raises.
+    void Combine();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
+
+// The wizard's picture on its left strip, 133 x 200.
+QPixmap MakeWizardPicture();
 
 }  // namespace quillfen
