@@ -1,5 +1,6 @@
 #include "encoding.h"
 
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -10,7 +11,23 @@ namespace {
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::size_t FindNoCase(std::string_view hay, std::string_view needle, std::size_t from) {
-    for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
+    // The needle starts with '<', which has no case, so its first byte is found with memchr.
+    const char first = needle[0];
+    while (from + needle.size() <= hay.size()) {
+        const void* hit = std::memchr(hay.data() + from, first, hay.size() - from);
+        if (!hit) break;
+        const std::size_t i = static_cast<const char*>(hit) - hay.data();
+        if (i + needle.size() > hay.size()) break;
+        std::size_t k = 1;
+        while (k < needle.size() && Lower(hay[i + k]) == needle[k]) ++k;
+        if (k == needle.size()) return i;
+        from = i + 1;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t FindNoCaseAnywhere(std::string_view hay, std::string_view needle) {
+    for (std::size_t i = 0; i + needle.size() <= hay.size(); ++i) {
         std::size_t k = 0;
         while (k < needle.size() && Lower(hay[i + k]) == needle[k]) ++k;
         if (k == needle.size()) return i;
@@ -29,7 +46,7 @@ std::optional<std::string> DeclaredCharset(std::string_view bytes) {
         std::size_t end = bytes.find('>', at);
         std::string_view tag = bytes.substr(at, end == std::string_view::npos ? bytes.size() - at
                                                                               : end - at);
-        std::size_t p = FindNoCase(tag, "charset", 0);
+        std::size_t p = FindNoCaseAnywhere(tag, "charset");
         if (p == std::string_view::npos) continue;
         p += 7;
         auto skipBlanks = [&] {

@@ -1,15 +1,26 @@
 #include "textitem.h"
 
+#include <cstring>
+
 namespace quillfen {
 
 bool TTextItem::Clean(const TEntityTables& tables) {
-    ReplaceAll(Text, "&nbsp;", " ");
-    ReplaceAll(Text, "\t", " ");
-    // Runs of blanks become one blank, in one pass.
+    // "&nbsp;" and tabs become blanks and runs of blanks become one, all in one pass: a blank
+    // can never complete a further "&nbsp;", so this is the same as replacing one after the
+    // other.
     std::size_t w = 0;
-    for (std::size_t r = 0; r < Text.size(); ++r) {
-        if (Text[r] == ' ' && w > 0 && Text[w - 1] == ' ') continue;
-        Text[w++] = Text[r];
+    const std::size_t n = Text.size();
+    char* d = Text.data();
+    for (std::size_t r = 0; r < n; ++r) {
+        char c = d[r];
+        if (c == '\t') {
+            c = ' ';
+        } else if (c == '&' && n - r >= 6 && std::memcmp(d + r, "&nbsp;", 6) == 0) {
+            c = ' ';
+            r += 5;
+        }
+        if (c == ' ' && w > 0 && d[w - 1] == ' ') continue;
+        d[w++] = c;
     }
     Text.resize(w);
     if (!Text.empty() && Text.front() == ' ') {
