@@ -29,36 +29,48 @@ std::string GeneratePage(std::size_t targetBytes, std::uint32_t seed) {
         "\r\n<title>Generated</title>\r\n</head>\r\n<body>\r\n";
     page.reserve(targetBytes + 4096);
     std::size_t block = 0;
+    // Markup as real pages carry it: tags with classes, links and ids, so that markup and text
+    // stand in about the proportions of a typical site's pages.
     while (page.size() < targetBytes) {
-        switch (block++ % 8) {
+        const std::string id = std::to_string(block);
+        switch (block++ % 10) {
             case 0:
             case 1:
-                page += "<p>" + sentence(8) + " <b>" + sentence(2) + "</b> " + sentence(5) +
-                        "</p>\r\n";
+                page += "<p class=\"article-body text-block\" id=\"p" + id + "\">" + sentence(12) +
+                        " <a href=\"https://www.example.org/articles/" + id +
+                        "/index.html\" class=\"inline-link\">" + sentence(3) + "</a> " +
+                        sentence(9) + " <b>" + sentence(2) + "</b> " + sentence(7) + "</p>\r\n";
                 break;
             case 2:
-                page += "  <img src=\"p" + std::to_string(block) + ".gif\" alt=\"" + sentence(3) +
+                page += "  <img src=\"/media/images/photo-" + id +
+                        ".jpg\" width=\"640\" height=\"480\" class=\"figure\" alt=\"" + sentence(4) +
                         "\">\r\n";
                 break;
             case 3:
-                page += "<meta name=\"k" + std::to_string(block) + "\" content=\"" + sentence(2) +
-                        "\">\r\n";
+                page += "<meta name=\"keywords-" + id + "\" content=\"" + sentence(3) + "\">\r\n";
                 break;
             case 4:
-                page += "<!-- note " + std::to_string(block) + " --><td>&nbsp;</td>\r\n";
+                page += "<!-- section " + id + " starts here --><table class=\"grid\"><tr><td "
+                        "class=\"cell\">&nbsp;</td><td class=\"cell\">" + sentence(3) +
+                        "</td></tr></table>\r\n";
                 break;
             case 5:
-                page += "<!--\r\nvar x = 1 < 2;\r\n// -->\r\n\r\n";
+                page += "<!--\r\nfunction track" + id +
+                        "(e) { if (e.x < 2 && e.y > 1) { return window.location.href; } }\r\n"
+                        "// -->\r\n\r\n";
                 break;
             case 6: {
-                // A minified stretch: many tags and runs on one long line.
-                std::string line;
-                for (int i = 0; i < 40; ++i) line += "<span>" + sentence(4) + "</span>";
-                page += line + "\r\n";
+                // A minified stretch: a navigation list on one long line.
+                std::string line = "<ul class=\"nav nav-main\">";
+                for (int i = 0; i < 30; ++i)
+                    line += "<li class=\"nav-item\"><a class=\"nav-link\" href=\"/section/" +
+                            std::to_string(i) + "/\">" + sentence(2) + "</a></li>";
+                page += line + "</ul>\r\n";
                 break;
             }
             default:
-                page += "<div\r\nclass=\"c\">" + sentence(6) + "\r\n" + sentence(3) + "</div>\n";
+                page += "<div\r\n  class=\"content-box shadow\" data-id=\"" + id + "\">" +
+                        sentence(10) + "\r\n" + sentence(8) + "</div>\n";
                 break;
         }
     }
