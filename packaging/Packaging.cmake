@@ -9,11 +9,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quillfen developers")
 set(CPACK_PACKAGE_CONTACT ${QUILLFEN_PACKAGE_CONTACT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "translate the visible texts of an HTML page")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Quillfen translates or rewrites the visible texts of an HTML page without touching its markup. "
-    "Each new text is written into the page at once, with HTML entities where needed, and a preview "
-    "shows the page as it stands on disk. A page can also be split into a numbered plain-text file "
-    "and a template and recombined after translation.")
+# One string: set() with several would join them with ";" into the package's description.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Quillfen translates or rewrites the visible texts of an HTML page without touching its "
+    "markup. Each new text is written into the page at once, with HTML entities where needed, "
+    "and a preview shows the page as it stands on disk. A page can also be split into a "
+    "numbered plain-text file and a template and recombined after translation.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

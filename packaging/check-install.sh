@@ -143,6 +143,10 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = quillfen ] || fail "Package is $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version is $(field Version), not $version"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is $(field Architecture)"
+case "$(field Description)" in
+  *";"*) fail "Description holds a CMake list separator: $(field Description)" ;;
+  "") fail "package has no Description" ;;
+esac
 depends=$(field Depends)
 echo "Depends: $depends"
 # The package names alone, one a line, alternatives split too.
