@@ -29,7 +29,7 @@ std::optional<std::string> Naive(std::string s, const std::string& search, const
     }
     std::size_t steps = 0;
     for (std::size_t p = s.find(search); p != std::string::npos; p = s.find(search)) {
-        if (++steps > 20000 || s.size() > 200000) return std::nullopt;
+        if (++steps > 5000 || s.size() > 20000) return std::nullopt;
         s = s.substr(0, p) + repl + s.substr(p + search.size());
     }
     return s;
@@ -56,9 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::string s = in.ConsumeRemainingBytesAsString();
     if (s.size() > 4096) s.resize(4096);
+    // Some pairs make the definition itself grow without bound ("ab" by "bbaa" doubles the b's
+    // for every a that passes them); ReplaceAll follows it there too, so they are left out. The
+    // pages' own tables never do that, and the other targets run them on every input.
     const std::optional<std::string> want = Naive(s, search, repl);
+    if (!want) return 0;
     std::string got = s;
     ReplaceAll(got, search, repl);
-    if (want) QF_CHECK(got == *want, "on '" + s + "' replacing '" + search + "' by '" + repl + "'");
+    QF_CHECK(got == *want, "on '" + s + "' replacing '" + search + "' by '" + repl + "'");
     return 0;
 }

@@ -1,0 +1,165 @@
+// The hostile pages of the fuzz corpus as plain tests, so that the ordinary build checks them
+// too: every Tags value keeps the template's invariants, saves what the template says, loads
+// its own save again, and finishes a megabyte quickly.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "document.h"
+#include "errors.h"
+#include "textitem.h"
+
+using namespace quillfen;
+
+namespace {
+
+struct THostilePage {
+    const char* name;
+    std::string bytes;
+};
+
+std::vector<THostilePage> HostilePages() {
+    std::string high;
+    for (int c = 128; c < 256; ++c) high.push_back(static_cast<char>(c));
+    return {
+        {"unterminated tag", "<p>text <img alt=\"never closed"},
+        {"unterminated tag over lines", "<a href=\"x\"\nalt=\"a\nb\" <b>bold</b> tail"},
+        {"unterminated comment", "<p>a</p><!-- never\nclosed <b>x</b>\nstill"},
+        {"shortest comments", "a<!-->b<!--->c<!---->d"},
+        {"closer without opener", "text --> more <b>x --></b> -->"},
+        {"literal markers", "%_0_% <a title=\"%_1_%\">%_1_%</a> <img alt=\"%_0_%\"> %_ _%"},
+        {"marker beside underscore", "<a alt=\"%_0_>_%a"},
+        {"lone cr", "<p>a\rb</p>\r<img alt=\"c\">\rd\r"},
+        {"lf cr", "<p>a\n\rb</p>\n\r<b>c</b>\n\r"},
+        {"control bytes", "<p>a</p>\x0b\x01<b>\x03</b>\x0bx\x01"},
+        {"byte-order mark", "\xEF\xBB\xBF<html><p>Gr\xC3\xBC\xC3\x9F" "e</p></html>"},
+        {"high bytes", high + "<p>" + high + "</p><img alt=\"" + high + "\">" + high},
+        {"angles", "a > b >> c <<p>> <> < > <<>>"},
+        {"alt and content", "<meta content=\"C &amp; D\"><img ALT=\"a\" content=\"c\"><img alt=\"\">"
+                            "<img alt=\"x><img alt=noquote><img alt=\"q"},
+    };
+}
+
+// Render() rebuilt from the template: each marker at its recorded place filled by EncodePhrase.
+std::string Rebuilt(const TDocument& doc) {
+    std::string out = doc.Bom();
+    std::size_t k = 0;
+    for (std::size_t e = 0; e < doc.Template().size(); ++e) {
+        std::string entry = doc.Template()[e];
+        const auto& markers = doc.Scan().Markers;
+        if (k < markers.size() && markers[k].entry == e) {
+            entry.replace(markers[k].offset, MarkerLength(k), EncodePhrase(doc.Phrases()[k], doc.Tables()));
+            ++k;
+        }
+        out += entry + "\r\n";
+    }
+    return out;
+}
+
+void ExpectSoundScan(const TDocument& doc, const std::string& what) {
+    const auto& scan = doc.Scan();
+    ASSERT_EQ(scan.Markers.size(), scan.Phrases.size()) << what;
+    for (std::size_t k = 0; k < scan.Markers.size(); ++k) {
+        const auto& place = scan.Markers[k];
+        ASSERT_LT(place.entry, scan.Template.size()) << what;
+        if (k > 0) {
+            EXPECT_GT(place.entry, scan.Markers[k - 1].entry) << what << ", marker " << k;
+        }
+        EXPECT_EQ(scan.Template[place.entry].compare(place.offset, MarkerLength(k), PhraseMarker(k)), 0)
+            << what << ", marker " << k;
+    }
+    for (const auto& entry : scan.Template)
+        EXPECT_EQ(entry.find_first_of("\r\n"), std::string::npos) << what;
+}
+
+double SecondsToLoadAndSave(const std::string& page, std::uint8_t tags) {
+    const auto start = std::chrono::steady_clock::now();
+    TDocument doc;
+    doc.LoadBytes(page, tags);
+    const std::string saved = doc.Render();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(saved.empty());
+    return took.count();
+}
+
+// Sanitizers make every access several times slower: the time limit holds for plain builds.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kTimed = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kTimed = false;
+#else
+constexpr bool kTimed = true;
+#endif
+#else
+constexpr bool kTimed = true;
+#endif
+
+}  // namespace
+
+TEST(FuzzRegressions, HostilePagesKeepTheInvariantsWithEveryTags) {
+    for (const auto& page : HostilePages()) {
+        for (std::uint8_t tags = 0; tags < 8; ++tags) {
+            const std::string what = std::string(page.name) + ", tags " + std::to_string(tags);
+            TDocument doc;
+            doc.LoadBytes(page.bytes, tags);
+            ExpectSoundScan(doc, what);
+            const std::string saved = doc.Render();
+            EXPECT_EQ(saved, Rebuilt(doc)) << what;
+
+            TDocument again;
+            again.LoadBytes(saved, tags);
+            ExpectSoundScan(again, what + ", reloaded");
+            // The first save re-flows the page and loading trims line starts; from then on a
+            // save of a save changes nothing.
+            TDocument third;
+            third.LoadBytes(again.Render(), tags);
+            EXPECT_EQ(third.Render(), again.Render()) << what;
+        }
+    }
+}
+
+TEST(FuzzRegressions, ReplacedPhrasesHoldingMarkerTextsAreWrittenAsGiven) {
+    TDocument doc;
+    doc.LoadBytes("<p>one</p><img alt=\"two\"><p>three</p>", 7);
+    ASSERT_EQ(doc.PhraseCount(), 3u);
+    doc.SetPhraseText(0, "%_1_%");
+    doc.SetPhraseText(1, "%_1_% & \"x\"");
+    doc.SetPhraseText(2, "%_0_%%_2_%");
+    EXPECT_EQ(doc.Render(),
+              "<p>\r\n%_1_%\r\n</p>\r\n<img alt=\"%_1_% &amp; &quot;x&quot;\">\r\n<p>\r\n"
+              "%_0_%%_2_%\r\n</p>\r\n");
+}
+
+TEST(FuzzRegressions, ZeroBytesAndUtf16PagesAreRefused) {
+    const std::string utf16("\xFF\xFE<\0p\0>\0H\0i\0", 12);
+    for (const std::string& page : {std::string("<p>a</p>\0<p>b</p>", 17), utf16}) {
+        TDocument doc;
+        doc.LoadBytes("<p>kept</p>", 3);
+        EXPECT_THROW(doc.LoadBytes(page, 3), TError);
+    }
+}
+
+TEST(FuzzRegressions, AMegabyteLoadsAndSavesWellUnderASecond) {
+    const std::string longTag = "<" + std::string(1'000'000, 'a') + ">";
+    const std::string emptyLines = "<p>a</p>" + std::string(100'000, '\n') + "b";
+    const std::string longAlt = "<img alt=\"" + std::string(1'000'000, 'x');
+    const std::string manyTags = [] {
+        std::string s;
+        while (s.size() < 1'000'000) s += "<b>x</b>\r";
+        return s;
+    }();
+    for (const std::string* page : {&longTag, &emptyLines, &longAlt, &manyTags}) {
+        for (std::uint8_t tags : {std::uint8_t{0}, std::uint8_t{7}}) {
+            const double seconds = SecondsToLoadAndSave(*page, tags);
+            if (kTimed) EXPECT_LT(seconds, 0.5) << page->size() << " bytes, tags " << int(tags);
+        }
+    }
+    TDocument doc;
+    doc.LoadBytes(emptyLines, 3);
+    ASSERT_EQ(doc.PhraseCount(), 2u);
+    EXPECT_EQ(doc.Phrases()[1].Text, "b");
+}
