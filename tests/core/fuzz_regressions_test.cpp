@@ -155,7 +155,9 @@ TEST(FuzzRegressions, AMegabyteLoadsAndSavesWellUnderASecond) {
     for (const std::string* page : {&longTag, &emptyLines, &longAlt, &manyTags}) {
         for (std::uint8_t tags : {std::uint8_t{0}, std::uint8_t{7}}) {
             const double seconds = SecondsToLoadAndSave(*page, tags);
-            if (kTimed) EXPECT_LT(seconds, 0.5) << page->size() << " bytes, tags " << int(tags);
+            if (kTimed) {
+                EXPECT_LT(seconds, 0.5) << page->size() << " bytes, tags " << int(tags);
+            }
         }
     }
     TDocument doc;
