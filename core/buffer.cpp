@@ -17,8 +17,10 @@ TLineViews SplitLineViews(std::string_view data) {
     const char* p = data.data();
     const char* const end = p + data.size();
     while (p < end) {
-        const char* e = p;
-        while (e < end && *e != '\r' && *e != '\n') ++e;
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        const char* limit = lf ? lf : end;
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', limit - p));
+        const char* e = cr ? cr : limit;
         lines.emplace_back(p, static_cast<std::size_t>(e - p));
         if (e == end) break;
         p = e + ((*e == '\r' && e + 1 < end && e[1] == '\n') ? 2 : 1);

@@ -1,6 +1,7 @@
 #include "scan.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace quillfen {
 
@@ -8,14 +9,23 @@ namespace {
 
 char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Position of needle (lower case) in hay, ignoring the case of A to Z only.
-std::size_t FindNoCaseAZ(std::string_view hay, std::string_view needle) {
-    if (needle.size() > hay.size()) return std::string_view::npos;
-    for (std::size_t i = 0; i + needle.size() <= hay.size(); ++i) {
-        if (LowerAZ(hay[i]) != needle[0]) continue;
-        std::size_t k = 1;
-        while (k < needle.size() && LowerAZ(hay[i + k]) == needle[k]) ++k;
-        if (k == needle.size()) return i;
+// Position of name + "=\"" in tag (name in lower case), ignoring the case of A to Z only.
+// Every occurrence ends at a double quote, so the quotes are visited in order and the first
+// one preceded by the rest is the first occurrence.
+std::size_t FindAttribute(std::string_view tag, std::string_view name) {
+    const std::size_t before = name.size() + 1;  // name and '='
+    std::size_t from = before;
+    while (from < tag.size()) {
+        const void* hit = std::memchr(tag.data() + from, '"', tag.size() - from);
+        if (!hit) break;
+        const std::size_t q = static_cast<const char*>(hit) - tag.data();
+        if (tag[q - 1] == '=') {
+            const std::size_t at = q - before;
+            std::size_t k = 0;
+            while (k < name.size() && LowerAZ(tag[at + k]) == name[k]) ++k;
+            if (k == name.size()) return at;
+        }
+        from = q + 1;
     }
     return std::string_view::npos;
 }
@@ -176,14 +186,14 @@ TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags) {
     TAttributeHit hit;
     std::size_t start = std::string_view::npos;
     if (tags & kTagImageAlt) {
-        std::size_t p = FindNoCaseAZ(tag, "alt=\"");
+        std::size_t p = FindAttribute(tag, "alt");
         if (p != std::string_view::npos) {
             start = p + 5;
             hit.kind = TKind::Image;
         }
     }
     if (start == std::string_view::npos && (tags & kTagContent)) {
-        std::size_t p = FindNoCaseAZ(tag, "content=\"");
+        std::size_t p = FindAttribute(tag, "content");
         if (p != std::string_view::npos) {
             start = p + 9;
             hit.kind = TKind::Content;
