@@ -1,0 +1,692 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+#include "Main.h"
+#include "application.h"
+#include "options.h"
+#include "shell/wininfo.h"
+#include "wizard.h"
+
+using namespace quillfen;
+
+void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+std::string ReadBytes(const QString& path) {
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteBytes(const QString& path, const std::string& bytes) {
+    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string Replaced(std::string s, const std::string& from, const std::string& to) {
+    const std::size_t at = s.find(from);
+    if (at != std::string::npos) s.replace(at, from.size(), to);
+    return s;
+}
+
+// Three phrases with the default tags: T, G, T; with header content a C phrase comes first.
+const std::string kPage =
+    "<html>\r\n<head>\r\n<meta name=\"description\" content=\"Head text\">\r\n</head>\r\n"
+    "<body>\r\n<p>First phrase</p>\r\n<img src=\"a.png\" alt=\"Picture\">\r\n"
+    "<p>Second phrase</p>\r\n</body>\r\n</html>\r\n";
+
+class Dialogs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        SetErrorBox([this](const QString& text) { errors << text; });
+        form = std::make_unique<TForm1>();
+        form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
+        form->OptionsDlg = new TOptionsDlg(form.get());
+        form->WizardDlg = new TWizardDlg(form.get());
+        wiz = form->WizardDlg;
+        opt = form->OptionsDlg;
+        form->ChooseFileToOpen = [this](const QString&, const QString&) { return nextOpen; };
+        wiz->ChooseFile = [this](TFileEdit::TKind kind, const QString& filter, const QString&) {
+            asked << QString("%1 %2").arg(int(kind)).arg(filter);
+            return nextChoice;
+        };
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    void TearDown() override {
+        if (wiz->isVisible()) wiz->reject();
+        if (opt->isVisible()) opt->reject();
+        form->close();
+        form.reset();
+        SetErrorBox({});
+        for (const QString& f : QDir(dir.path()).entryList(QDir::Files))
+            QFile(dir.filePath(f)).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    // Runs command from the event loop, as the menu does, and script inside the modal dialog
+    // the command shows. A script that leaves the dialog open has it cancelled, so that a failed
+    // check cannot hang the run.
+    void Modal(QDialog* dlg, const std::function<void()>& command,
+               const std::function<void()>& script) {
+        bool ran = false;
+        // Dies with this call, and with it a script the dialog never came to run.
+        QObject guard;
+        auto run = [&] {
+            ran = true;
+            EXPECT_TRUE(dlg->isVisible());
+            script();
+            if (dlg->isVisible()) dlg->reject();
+        };
+        // Posted from inside the command, so that the dialog's own loop is the one to run it.
+        QMetaObject::invokeMethod(
+            form.get(),
+            [&] {
+                QTimer::singleShot(0, &guard, run);
+                command();
+            },
+            Qt::QueuedConnection);
+        QCoreApplication::sendPostedEvents();
+        EXPECT_TRUE(ran) << "the dialog never showed";
+        EXPECT_FALSE(dlg->isVisible());
+    }
+
+    void Open(const QString& path) {
+        nextOpen = path;
+        QMetaObject::invokeMethod(form.get(), [this] { form->mLoad->trigger(); },
+                                  Qt::QueuedConnection);
+        QCoreApplication::sendPostedEvents();
+    }
+
+    QString Page(const QString& name, const std::string& bytes = kPage) {
+        const QString path = dir.filePath(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+
+    void Click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+    int Shown() const { return wiz->Notebook->currentIndex(); }
+    void Type(QLineEdit* edit, const QString& text) {
+        edit->setFocus();
+        QTest::keyClicks(edit, text);
+    }
+
+    // Exports the open page into folder through the wizard, typing the folder.
+    void ExportTo(const QString& folder) {
+        Modal(wiz, [this] { form->mExportClick(); }, [&] {
+            wiz->wizOutput->clear();
+            Type(wiz->wizOutput, folder);
+            Click(wiz->FinishBtn);
+            Click(wiz->FinishBtn);
+        });
+    }
+
+    std::vector<TKind> Kinds() const {
+        std::vector<TKind> kinds;
+        for (const TTextItem& p : form->Doc.Phrases()) kinds.push_back(p.Kind());
+        return kinds;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TForm1> form;
+    TWizardDlg* wiz = nullptr;
+    TOptionsDlg* opt = nullptr;
+    QStringList errors;
+    QStringList asked;
+    QString nextOpen;
+    QString nextChoice;
+};
+
+// --- wizard: layout and flows -------------------------------------------------------------------
+
+TEST_F(Dialogs, WizardIsLaidOutAsDesigned) {
+    EXPECT_EQ(wiz->size(), QSize(404, 218));
+    EXPECT_EQ(wiz->Image1->pixmap().size(), QSize(133, 200));
+    EXPECT_EQ(wiz->wizHeading->font().pixelSize(), 19);
+    EXPECT_TRUE(wiz->wizHeading->font().bold());
+    EXPECT_EQ(wiz->wizHeading->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_LE(wiz->Image1->geometry().right(), 145);
+    EXPECT_GE(wiz->Notebook->x(), 145);
+    ASSERT_EQ(wiz->Notebook->count(), 5);
+    const QStringList names = {"Export1", "Export2", "Import1", "Import2", "Import3"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(wiz->Notebook->widget(i)->objectName(), names[i]);
+    for (QPushButton* b : {wiz->CancelBtn, wiz->BackBtn, wiz->FinishBtn})
+        EXPECT_EQ(b->size(), QSize(75, 25)) << b->objectName().toStdString();
+    EXPECT_LT(wiz->CancelBtn->x() + 75, wiz->BackBtn->x() + 1);
+    EXPECT_LT(wiz->BackBtn->x() + 75, wiz->FinishBtn->x() + 1);
+    EXPECT_TRUE(wiz->FinishBtn->isDefault());
+    EXPECT_FALSE(wiz->BackBtn->isEnabled());
+    EXPECT_FALSE(wiz->wizLoadFile->isChecked());
+    // The notice speaks of "<nr>" parts, which must not vanish as a tag.
+    EXPECT_EQ(wiz->wizLabel1->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(wiz->wizLabel1->text().contains("<nr>"));
+    EXPECT_EQ(wiz->wizLabel4->text(), "Combination finished sucessfully !");
+}
+
+TEST_F(Dialogs, ExportThenRecombineTheSamePageAndLoadTheResult) {
+    const QString page = Page("page.htm");
+    Open(page);
+    ASSERT_TRUE(form->mClose->isEnabled());
+    const QString out = dir.filePath("out folder");
+    ASSERT_TRUE(QDir().mkpath(out));
+
+    Modal(wiz, [this] { form->mExportClick(); }, [&] {
+        EXPECT_EQ(wiz->windowTitle(), "Export Wizard");
+        EXPECT_EQ(wiz->wizHeading->text(), "Export");
+        EXPECT_EQ(Shown(), 0);
+        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+        EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+        EXPECT_EQ(wiz->BackBtn->text(), "< Back");
+        EXPECT_EQ(wiz->CancelBtn->text(), "Cancel");
+        nextChoice = out;
+        wiz->wizOutput->Browse->trigger();
+        EXPECT_EQ(wiz->wizOutput->text(), QDir::toNativeSeparators(out));
+        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+        Click(wiz->FinishBtn);
+        EXPECT_EQ(Shown(), 1);
+        EXPECT_TRUE(wiz->BackBtn->isEnabled());
+        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+        EXPECT_EQ(wiz->FinishBtn->text(), "Finish !");
+        Click(wiz->FinishBtn);
+        EXPECT_EQ(wiz->result(), QDialog::Accepted);
+    });
+    EXPECT_EQ(asked, QStringList{"0 "});
+    const QString text = out + "/page.txt";
+    const QString templ = out + "/page.templ";
+    EXPECT_EQ(ReadBytes(text), "<1>First phrase</>\r\n<2>Picture</>\r\n<3>Second phrase</>\r\n");
+    EXPECT_NE(ReadBytes(templ).find("%_2_%"), std::string::npos);
+
+    // Translated by someone else, then recombined into a new page with blanks in its path.
+    WriteBytes(text, Replaced(ReadBytes(text), "First phrase", "Erster Satz"));
+    const QString dest = out + "/new page.html";
+    const auto history = form->History;
+    asked.clear();
+    Modal(wiz, [this] { form->mImportClick(); }, [&] {
+        EXPECT_EQ(wiz->windowTitle(), "Import Wizard");
+        EXPECT_EQ(wiz->wizHeading->text(), "Import");
+        EXPECT_EQ(Shown(), 2);
+        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+        nextChoice = text;
+        wiz->wizText->Browse->trigger();
+        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+        nextChoice = templ;
+        wiz->wizTemplate->Browse->trigger();
+        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+        Click(wiz->FinishBtn);
+        EXPECT_EQ(Shown(), 3);
+        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+        EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+        EXPECT_TRUE(wiz->BackBtn->isEnabled());
+        nextChoice = dest;
+        wiz->wizDestination->Browse->trigger();
+        EXPECT_EQ(wiz->wizDestination->text(), QDir::toNativeSeparators(dest));
+        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+        Click(wiz->FinishBtn);
+        EXPECT_EQ(Shown(), 4);
+        EXPECT_EQ(wiz->FinishBtn->text(), "Finish !");
+        EXPECT_TRUE(wiz->BackBtn->isEnabled());
+        wiz->wizLoadFile->setChecked(true);
+        Click(wiz->FinishBtn);
+    });
+    EXPECT_EQ(asked, (QStringList{"1 *.txt|*.txt", "1 *.temp|*.templ",
+                                  "2 *.htm; *.html|*.htm;*.html"}));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    std::string expected = ReadBytes(templ);
+    expected = Replaced(expected, "%_0_%", "Erster Satz");
+    expected = Replaced(expected, "%_1_%", "Picture");
+    expected = Replaced(expected, "%_2_%", "Second phrase");
+    EXPECT_EQ(ReadBytes(dest), expected);
+
+    EXPECT_EQ(form->FileName, dest);
+    EXPECT_TRUE(form->windowTitle().endsWith(QDir::toNativeSeparators(dest)));
+    ASSERT_EQ(form->Doc.PhraseCount(), 3u);
+    EXPECT_EQ(form->Doc.Phrases()[0].Text, "Erster Satz");
+    EXPECT_EQ(form->Notebook->currentIndex(), 1);
+    EXPECT_EQ(form->History, history) << "a recombined page is no recent file";
+}
+
+TEST_F(Dialogs, ImportWithoutTheLoadTickOrCancelledOnTheLastPageLoadsNothing) {
+    const QString page = Page("page.htm");
+    Open(page);
+    const QString text = Page("t.txt", "<1>Eins</>\r\n<2>Zwei</>\r\n<3>Drei</>\r\n");
+    const QString templ = Page("t.templ", "<p>\r\n%_0_%\r\n%_1_%\r\n%_2_%\r\n</p>\r\n");
+    const QString dest = dir.filePath("d.htm");
+    auto run = [&](bool finish) {
+        Modal(wiz, [this] { form->mImportClick(); }, [&] {
+            wiz->wizText->setText(text);
+            wiz->wizTemplate->setText(templ);
+            Click(wiz->FinishBtn);
+            // The same text again would be no change, and Next would stay disabled.
+            wiz->wizDestination->clear();
+            wiz->wizDestination->setText(dest);
+            Click(wiz->FinishBtn);
+            EXPECT_EQ(Shown(), 4);
+            Click(finish ? wiz->FinishBtn : wiz->CancelBtn);
+        });
+    };
+    run(true);
+    EXPECT_EQ(ReadBytes(dest), "<p>\r\nEins\r\nZwei\r\nDrei\r\n</p>\r\n");
+    EXPECT_EQ(form->FileName, page);
+
+    QFile::remove(dest);
+    wiz->wizLoadFile->setChecked(true);
+    run(false);
+    EXPECT_TRUE(QFileInfo::exists(dest)) << "the page is written before the dialog closes";
+    EXPECT_EQ(form->FileName, page);
+    EXPECT_TRUE(wiz->wizLoadFile->isChecked());
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(Dialogs, BackFromEveryPage) {
+    wiz->ExportMode = true;
+    wiz->show();
+    // Page 0 with Back still disabled from the start: nothing happens but the caption.
+    Click(wiz->BackBtn);
+    EXPECT_EQ(Shown(), 0);
+    wiz->wizOutput->setText("/tmp");
+    Click(wiz->FinishBtn);
+    ASSERT_EQ(Shown(), 1);
+    Click(wiz->BackBtn);
+    EXPECT_EQ(Shown(), 0);
+    EXPECT_FALSE(wiz->BackBtn->isEnabled());
+    EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+    EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+    Click(wiz->FinishBtn);
+    wiz->reject();
+
+    // An export that got to page 1 leaves Back enabled for the next opening; there it only
+    // resets the caption of FinishBtn.
+    ASSERT_TRUE(wiz->BackBtn->isEnabled());
+    wiz->ExportMode = false;
+    wiz->show();
+    EXPECT_TRUE(wiz->BackBtn->isEnabled());
+    wiz->FinishBtn->setText("x");
+    Click(wiz->BackBtn);
+    EXPECT_EQ(Shown(), 2);
+    EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+    EXPECT_TRUE(wiz->BackBtn->isEnabled());
+
+    wiz->wizText->setText("a.txt");
+    wiz->wizTemplate->setText("a.templ");
+    Click(wiz->FinishBtn);
+    ASSERT_EQ(Shown(), 3);
+    ASSERT_FALSE(wiz->FinishBtn->isEnabled());
+    // Back to page 2 keeps Finish disabled although both edits are filled; a change enables it.
+    Click(wiz->BackBtn);
+    EXPECT_EQ(Shown(), 2);
+    EXPECT_FALSE(wiz->BackBtn->isEnabled());
+    EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+    wiz->wizTemplate->setText("b.templ");
+    EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+
+    const QString text = Page("t.txt", "<1>Eins</>\r\n");
+    const QString templ = Page("t.templ", "%_0_%\r\n");
+    wiz->wizText->setText(text);
+    wiz->wizTemplate->setText(templ);
+    Click(wiz->FinishBtn);
+    wiz->wizDestination->setText(dir.filePath("d.htm"));
+    Click(wiz->FinishBtn);
+    ASSERT_EQ(Shown(), 4);
+    Click(wiz->BackBtn);
+    EXPECT_EQ(Shown(), 3);
+    EXPECT_TRUE(wiz->BackBtn->isEnabled());
+    EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+    EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+    // Next again recombines once more and overwrites the file.
+    WriteBytes(text, "<1>Neu</>\r\n");
+    Click(wiz->FinishBtn);
+    EXPECT_EQ(Shown(), 4);
+    EXPECT_EQ(ReadBytes(dir.filePath("d.htm")), "Neu\r\n");
+    wiz->reject();
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(Dialogs, EnablingRulesOnlyEverEnableFinish) {
+    wiz->ExportMode = false;
+    wiz->show();
+    ASSERT_EQ(Shown(), 2);
+    Type(wiz->wizText, "a.txt");
+    EXPECT_FALSE(wiz->FinishBtn->isEnabled()) << "the template is still empty";
+    Type(wiz->wizTemplate, "a");
+    EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+    // Emptying a field disables nothing.
+    wiz->wizTemplate->clear();
+    EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+    wiz->reject();
+
+    // Each rule works whatever page shows.
+    wiz->show();
+    ASSERT_FALSE(wiz->FinishBtn->isEnabled());
+    wiz->wizDestination->setText("x.htm");
+    EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+    wiz->reject();
+    wiz->show();
+    wiz->wizOutput->setText("");
+    EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+    wiz->wizOutput->setText("o");
+    EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+    wiz->reject();
+
+    // A folder typed and cleared again leaves Finish enabled.
+    wiz->ExportMode = true;
+    wiz->show();
+    wiz->wizOutput->clear();
+    ASSERT_FALSE(wiz->FinishBtn->isEnabled());
+    Type(wiz->wizOutput, "d");
+    QTest::keyClick(wiz->wizOutput, Qt::Key_Backspace);
+    EXPECT_TRUE(wiz->wizOutput->text().isEmpty());
+    EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+    wiz->reject();
+}
+
+TEST_F(Dialogs, EnterPressesFinishOnlyWhileEnabledAndEscDoesNotClose) {
+    wiz->ExportMode = true;
+    wiz->show();
+    wiz->wizOutput->setFocus();
+    QTest::keyClick(wiz->wizOutput, Qt::Key_Return);
+    EXPECT_EQ(Shown(), 0);
+    Type(wiz->wizOutput, "x");
+    QTest::keyClick(wiz->wizOutput, Qt::Key_Return);
+    EXPECT_EQ(Shown(), 1);
+    QTest::keyClick(wiz->wizOutput, Qt::Key_Escape);
+    QTest::keyClick(wiz, Qt::Key_Escape);
+    EXPECT_TRUE(wiz->isVisible());
+    EXPECT_EQ(Shown(), 1);
+    wiz->reject();
+}
+
+TEST_F(Dialogs, ClosingTheWizardThroughItsTitleBarIsCancel) {
+    Open(Page("page.htm"));
+    const QString out = dir.filePath("o");
+    ASSERT_TRUE(QDir().mkpath(out));
+    Modal(wiz, [this] { form->mExportClick(); }, [&] {
+        wiz->wizOutput->setText(out);
+        Click(wiz->FinishBtn);
+        wiz->close();
+    });
+    EXPECT_EQ(wiz->result(), QDialog::Rejected);
+    EXPECT_TRUE(QDir(out).isEmpty());
+}
+
+TEST_F(Dialogs, ASecondOpeningKeepsFolderAndDestinationButStartsOver) {
+    Open(Page("page.htm"));
+    ExportTo(dir.path());
+    for (int n = 0; n < 3; ++n) {
+        Modal(wiz, [this] { form->mExportClick(); }, [&] {
+            EXPECT_EQ(wiz->wizOutput->text(), dir.path());
+            EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+            EXPECT_EQ(Shown(), 0);
+            EXPECT_EQ(wiz->windowTitle(), "Export Wizard");
+            Click(wiz->CancelBtn);
+        });
+    }
+
+    const QString text = dir.filePath("page.txt");
+    const QString templ = dir.filePath("page.templ");
+    const QString dest = dir.filePath("d.htm");
+    Modal(wiz, [this] { form->mImportClick(); }, [&] {
+        wiz->wizText->setText(text);
+        wiz->wizTemplate->setText(templ);
+        Click(wiz->FinishBtn);
+        wiz->wizDestination->setText(dest);
+        Click(wiz->FinishBtn);
+        wiz->wizLoadFile->setChecked(false);
+        Click(wiz->FinishBtn);
+    });
+    Modal(wiz, [this] { form->mImportClick(); }, [&] {
+        EXPECT_EQ(wiz->windowTitle(), "Import Wizard");
+        EXPECT_TRUE(wiz->wizText->text().isEmpty());
+        EXPECT_TRUE(wiz->wizTemplate->text().isEmpty());
+        EXPECT_EQ(wiz->wizDestination->text(), dest);
+        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+        wiz->wizText->setText(text);
+        wiz->wizTemplate->setText(templ);
+        Click(wiz->FinishBtn);
+        EXPECT_EQ(Shown(), 3);
+        EXPECT_FALSE(wiz->FinishBtn->isEnabled()) << "until the destination is changed";
+        Click(wiz->CancelBtn);
+    });
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(Dialogs, AFailedRecombinationStaysOnItsPage) {
+    const QString text = Page("t.txt", "<1>Eins</>\r\n");
+    const QString dest = Page("old.htm", "old page\r\n");
+    Modal(wiz, [this] { form->mImportClick(); }, [&] {
+        wiz->wizText->setText(text);
+        wiz->wizTemplate->setText(dir.filePath("missing.templ"));
+        Click(wiz->FinishBtn);
+        wiz->wizDestination->setText(dest);
+        Click(wiz->FinishBtn);
+        EXPECT_EQ(Shown(), 3);
+        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+        EXPECT_TRUE(wiz->BackBtn->isEnabled());
+        EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].contains("missing.templ"));
+        EXPECT_TRUE(errors[0].contains("kann nicht geöffnet werden"));
+
+        // A destination that cannot be written keeps its old page.
+        wiz->wizTemplate->setText(Page("t.templ", "%_0_%\r\n"));
+        QFile(dest).setPermissions(QFile::ReadOwner);
+        Click(wiz->FinishBtn);
+        EXPECT_EQ(Shown(), 3);
+        ASSERT_EQ(errors.size(), 2);
+        EXPECT_TRUE(errors[1].contains("kann nicht erstellt werden"));
+
+        // A text file without the marker's line.
+        QFile(dest).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        WriteBytes(text, "");
+        Click(wiz->FinishBtn);
+        EXPECT_EQ(Shown(), 3);
+        EXPECT_EQ(errors.size(), 3);
+        wiz->wizLoadFile->setChecked(true);
+        Click(wiz->CancelBtn);
+    });
+    EXPECT_EQ(ReadBytes(dest), "old page\r\n");
+    EXPECT_FALSE(form->mClose->isEnabled());
+}
+
+TEST_F(Dialogs, ExportIntoAMissingFolderIsReported) {
+    Open(Page("page.htm"));
+    ExportTo(dir.filePath("no/such/folder"));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("kann nicht erstellt werden"));
+    EXPECT_TRUE(form->mClose->isEnabled());
+}
+
+// --- Options ------------------------------------------------------------------------------------
+
+TEST_F(Dialogs, OptionsLayoutAndTicksFollowTags) {
+    EXPECT_EQ(opt->size(), QSize(327, 171));
+    EXPECT_EQ(opt->OKBtn->text(), "OK");
+    EXPECT_TRUE(opt->OKBtn->isDefault());
+    EXPECT_EQ(opt->CancelBtn->text(), "Abbrechen");
+    EXPECT_EQ(opt->plaintext->parentWidget(), opt->GroupBox1);
+    EXPECT_EQ(opt->content->parentWidget(), opt->GroupBox1);
+    EXPECT_EQ(opt->CreateLinkBtn->parentWidget(), opt->GroupBox2);
+
+    form->Tags = 5;
+    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
+        EXPECT_TRUE(opt->plaintext->isChecked());
+        EXPECT_FALSE(opt->imgalt->isChecked());
+        EXPECT_TRUE(opt->content->isChecked());
+        // Abandoned ticks are forgotten: Cancel, then the next showing starts from Tags again.
+        opt->imgalt->setChecked(true);
+        opt->plaintext->setChecked(false);
+        Click(opt->CancelBtn);
+    });
+    EXPECT_EQ(form->Tags, 5);
+    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
+        EXPECT_TRUE(opt->plaintext->isChecked());
+        EXPECT_FALSE(opt->imgalt->isChecked());
+        opt->imgalt->setChecked(true);
+        QTest::keyClick(opt, Qt::Key_Escape);
+    });
+    EXPECT_EQ(form->Tags, 5);
+
+    form->Tags = 0x83;
+    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
+        EXPECT_TRUE(opt->plaintext->isChecked());
+        EXPECT_TRUE(opt->imgalt->isChecked());
+        EXPECT_FALSE(opt->content->isChecked());
+        opt->content->setChecked(true);
+        Click(opt->OKBtn);
+    });
+    EXPECT_EQ(form->Tags, 0x87) << "the bits beyond the boxes survive";
+    // OK without a page open changes Tags and loads nothing.
+    EXPECT_FALSE(form->mClose->isEnabled());
+    EXPECT_EQ(form->Notebook->currentIndex(), 0);
+    EXPECT_EQ(form->Doc.PhraseCount(), 0u);
+}
+
+TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
+    const QString page = Page("page.htm");
+    Open(page);
+    ASSERT_EQ(Kinds(), (std::vector<TKind>{TKind::Text, TKind::Image, TKind::Text}));
+    // The page changed on disk: OK reads it again even with no box changed.
+    WriteBytes(page, Replaced(kPage, "Second phrase", "Changed phrase"));
+    Modal(opt, [this] { form->mOptionsClick(); }, [&] { Click(opt->OKBtn); });
+    ASSERT_EQ(form->Doc.PhraseCount(), 3u);
+    EXPECT_EQ(form->Doc.Phrases()[2].Text, "Changed phrase");
+
+    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
+        opt->plaintext->setChecked(false);
+        opt->content->setChecked(true);
+        QTest::keyClick(opt->content, Qt::Key_Return);
+    });
+    EXPECT_EQ(form->Tags, 6);
+    EXPECT_EQ(Kinds(), (std::vector<TKind>{TKind::Content, TKind::Image}));
+    EXPECT_EQ(form->TextBoxModel->rowCount(), 2);
+
+    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
+        opt->imgalt->setChecked(false);
+        opt->content->setChecked(false);
+        Click(opt->OKBtn);
+    });
+    EXPECT_EQ(form->Tags, 0);
+    EXPECT_EQ(form->Doc.PhraseCount(), 0u);
+    EXPECT_TRUE(form->mClose->isEnabled());
+
+    // Cancel does not reload.
+    WriteBytes(page, "<p>gone</p>\r\n");
+    form->Tags = 3;
+    Modal(opt, [this] { form->mOptionsClick(); }, [&] { Click(opt->CancelBtn); });
+    EXPECT_EQ(form->Doc.PhraseCount(), 0u);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(Dialogs, TheShortcutButtonWritesTheStartMenuEntry) {
+    // The shell folders are read once, on first use; this run's come from a folder of its own.
+    static QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+    const std::string programs = WindowsInfo().Programs;
+    qputenv("HOME", oldHome);
+    if (oldData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldData);
+    ASSERT_EQ(QString::fromStdString(programs).left(home.path().size()), home.path());
+
+    const QString link = QString::fromStdString(programs) + "/Quillfen.desktop";
+    form->Tags = 3;
+    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
+        Click(opt->CreateLinkBtn);
+        EXPECT_TRUE(opt->isVisible()) << "the dialog stays open";
+        EXPECT_TRUE(QFileInfo::exists(link));
+        QFile::remove(link);
+        opt->content->setChecked(true);
+        Click(opt->CreateLinkBtn);
+        Click(opt->CancelBtn);
+    });
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(form->Tags, 3);
+    const std::string entry = ReadBytes(link);
+    EXPECT_NE(entry.find("Exec=" + QCoreApplication::applicationFilePath().toStdString()),
+              std::string::npos)
+        << entry;
+    EXPECT_NE(entry.find("Path=" + QCoreApplication::applicationDirPath().toStdString() + "/\n"),
+              std::string::npos)
+        << entry;
+}
+
+// --- language -----------------------------------------------------------------------------------
+
+TEST_F(Dialogs, GermanReachesBothDialogsAtOnceHiddenOrShown) {
+    form->mDeutschClick();
+    EXPECT_EQ(opt->windowTitle(), "Optionen");
+    EXPECT_EQ(opt->GroupBox1->title(), "HTML Befehle");
+    EXPECT_EQ(opt->plaintext->text(), "normaler &Text");
+    EXPECT_EQ(opt->imgalt->text(), "&Bildbeschriftungen");
+    EXPECT_EQ(opt->content->text(), "&Dateikopfangaben");
+    EXPECT_EQ(opt->GroupBox2->title(), "Start Menü");
+    EXPECT_EQ(opt->CreateLinkBtn->text(), "Eintrag im &Start Menü");
+    EXPECT_EQ(opt->OKBtn->text(), "OK");
+    EXPECT_EQ(opt->CancelBtn->text(), "Abbrechen");
+
+    EXPECT_EQ(wiz->windowTitle(), "Assistent");
+    EXPECT_EQ(wiz->wizTextLabel->text(), "Textdatei:");
+    EXPECT_EQ(wiz->wizTempLabel->text(), "Vorlage:");
+    EXPECT_EQ(wiz->wizOutputLabel->text(), "Verzeichnis:");
+    EXPECT_EQ(wiz->wizHTMLLabel->text(), "HTML-Datei:");
+    EXPECT_TRUE(wiz->wizLabel1->text().startsWith("HINWEIS:\nBitte"));
+    EXPECT_EQ(wiz->wizLoadFile->text(), "HTML-Dokument jetzt laden");
+
+    wiz->ExportMode = true;
+    wiz->show();
+    EXPECT_EQ(wiz->windowTitle(), "Export Assistent");
+    EXPECT_EQ(wiz->wizHeading->text(), "Export");
+    EXPECT_EQ(wiz->FinishBtn->text(), "Weiter >");
+    EXPECT_EQ(wiz->BackBtn->text(), "< Zurück");
+    EXPECT_EQ(wiz->CancelBtn->text(), "Abbrechen");
+    wiz->wizOutput->setText("x");
+    Click(wiz->FinishBtn);
+    EXPECT_EQ(wiz->FinishBtn->text(), "Fertig !");
+    wiz->reject();
+
+    wiz->ExportMode = false;
+    wiz->show();
+    EXPECT_EQ(wiz->windowTitle(), "Import Assistent");
+    EXPECT_EQ(wiz->wizHeading->text(), "Import");
+    // Switching while shown reaches the labels at once; the buttons take theirs on the next page.
+    form->mEnglishClick();
+    EXPECT_EQ(wiz->wizTextLabel->text(), "Text file:");
+    EXPECT_EQ(opt->windowTitle(), "Options");
+    EXPECT_EQ(wiz->FinishBtn->text(), "Weiter >");
+    Click(wiz->BackBtn);
+    EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+    wiz->reject();
+    wiz->show();
+    EXPECT_EQ(wiz->windowTitle(), "Import Wizard");
+    EXPECT_EQ(wiz->CancelBtn->text(), "Cancel");
+    wiz->reject();
+}
+
+}  // namespace
