@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-# the full Release build, then the library tests under AddressSanitizer + UBSan.
+# the full Release build, the fuzz targets over their corpus, then the library tests under
+# AddressSanitizer + UBSan.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -8,6 +9,9 @@ export QT_QPA_PLATFORM=offscreen
 export QTWEBENGINE_DISABLE_SANDBOX=1
 scripts/build.sh
 (cd build && ctest --output-on-failure -j"$(nproc)")
+
+# Every input the fuzz targets ever failed on is replayed, then each fuzzes a few seconds.
+scripts/fuzz-replay.sh
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLFEN_LIBS_ONLY=ON -DQUILLFEN_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$(nproc)"
