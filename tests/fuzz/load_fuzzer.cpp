@@ -92,7 +92,7 @@ void CheckPage(std::string_view page, std::uint8_t tags) {
     // A phrase made only of such bytes leaves an empty line, which loading drops.
     std::vector<const TTextItem*> kept;
     for (const TTextItem& item : doc.Phrases())
-        if (!ReloadedText(item).empty()) kept.push_back(&item);
+        if (item.Kind() != TKind::Text || !ReloadedText(item).empty()) kept.push_back(&item);
     TDocument again;
     again.LoadBytes(saved, tags);
     // The other way round, a Windows-1252 page whose only bytes that are no UTF-8 were umlauts
