@@ -16,9 +16,15 @@ TLineViews SplitLineViews(std::string_view data) {
     TLineViews lines;
     const char* p = data.data();
     const char* const end = p + data.size();
+    const char* lf = nullptr;
     while (p < end) {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        const char* limit = lf ? lf : end;
+        // The next LF is looked for again only once it is behind us: a file of CR-only breaks
+        // would otherwise be searched to its end for every line.
+        if (!lf || (lf != end && lf < p)) {
+            lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            if (!lf) lf = end;
+        }
+        const char* limit = lf;
         const char* cr = static_cast<const char*>(std::memchr(p, '\r', limit - p));
         const char* e = cr ? cr : limit;
         lines.emplace_back(p, static_cast<std::size_t>(e - p));
