@@ -22,6 +22,7 @@
 #include <sstream>
 
 #include "Main.h"
+#include "files.h"
 #include "application.h"
 #include "options.h"
 #include "shell/wininfo.h"
@@ -33,17 +34,8 @@ void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString()
 
 namespace {
 
-std::string ReadBytes(const QString& path) {
-    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const QString& path, const std::string& bytes) {
-    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using quillfen::uitest::ReadBytes;
+using quillfen::uitest::WriteBytes;
 
 std::string Replaced(std::string s, const std::string& from, const std::string& to) {
     const std::size_t at = s.find(from);

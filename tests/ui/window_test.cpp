@@ -28,6 +28,7 @@
 #include <sstream>
 
 #include "Main.h"
+#include "files.h"
 #include "application.h"
 #include "options.h"
 #include "settings/help.h"
@@ -38,17 +39,8 @@ using namespace quillfen;
 
 namespace {
 
-std::string ReadBytes(const QString& path) {
-    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const QString& path, const std::string& bytes) {
-    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using quillfen::uitest::ReadBytes;
+using quillfen::uitest::WriteBytes;
 
 // Four phrases with the default tags: T, G (with an entity), T with a cut trailing blank, T.
 // With header content on, the meta description comes first as a C phrase.
