@@ -55,36 +55,31 @@ void TDocument::Clear() {
 }
 
 std::string TDocument::Render() const {
-    const auto& entries = scan_.Template;
+    // The template's bytes are the page less its phrases: they are copied in long runs between
+    // the markers, and each marker is replaced by its phrase.
+    const std::string& bytes = scan_.Template.Bytes();
     const auto& markers = scan_.Markers;
-    std::size_t size = 0;
-    for (const auto& e : entries) size += e.size() + 2;
+    std::size_t size = bytes.size() + bom_.size();
     for (const auto& p : scan_.Phrases) size += p.Text.size() + p.Text.size() / 8 + 2;
     std::string out;
-    out.reserve(size + bom_.size());
+    out.reserve(size);
     out += bom_;
-    std::size_t k = 0;
-    for (std::size_t e = 0; e < entries.size(); ++e) {
-        const std::string& entry = entries[e];
-        if (k < markers.size() && markers[k].entry == e) {
-            const std::size_t at = markers[k].offset;
-            out.append(entry, 0, at);
-            const TTextItem& item = scan_.Phrases[k];
-            if (NeedsEncoding(item.Text, *tables_)) {
-                out += EncodePhrase(item, *tables_);
-            } else {
-                // Nothing to encode: spare the copy most phrases would cost.
-                if (item.LeadingSpace) out += ' ';
-                out += item.Text;
-                if (item.TrailingSpace) out += ' ';
-            }
-            out.append(entry, at + MarkerLength(k), std::string::npos);
-            ++k;
+    std::size_t from = 0;
+    for (std::size_t k = 0; k < markers.size(); ++k) {
+        const std::size_t at = scan_.Template.Start(markers[k].entry) + markers[k].offset;
+        out.append(bytes, from, at - from);
+        const TTextItem& item = scan_.Phrases[k];
+        if (NeedsEncoding(item.Text, *tables_)) {
+            out += EncodePhrase(item, *tables_);
         } else {
-            out += entry;
+            // Nothing to encode: spare the copy most phrases would cost.
+            if (item.LeadingSpace) out += ' ';
+            out += item.Text;
+            if (item.TrailingSpace) out += ' ';
         }
-        out += "\r\n";
+        from = at + MarkerLength(k);
     }
+    out.append(bytes, from, std::string::npos);
     return out;
 }
 
@@ -92,8 +87,7 @@ void TDocument::Save(const std::string& path) const { WriteFileAtomically(path, 
 
 void TDocument::SetPhraseText(std::size_t i, std::string text) {
     if (i >= scan_.Phrases.size()) throw ListIndexError(i);
-    scan_.Rows[i] = text;
-    scan_.Phrases[i].Text = std::move(text);
+    scan_.SetText(i, std::move(text));
 }
 
 }  // namespace quillfen

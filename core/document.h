@@ -37,8 +37,8 @@ public:
     const std::string& Bom() const { return bom_; }
     const TScanResult& Scan() const { return scan_; }
     const std::vector<TTextItem>& Phrases() const { return scan_.Phrases; }
-    const std::vector<std::string>& Rows() const { return scan_.Rows; }
-    const TLines& Template() const { return scan_.Template; }
+    std::string_view Row(std::size_t i) const { return scan_.Row(i); }
+    const TTemplate& Template() const { return scan_.Template; }
     const TLineViews& Buffer() const { return buffer_; }
     std::size_t PhraseCount() const { return scan_.Phrases.size(); }
     std::uint64_t TotalWords() const { return quillfen::TotalWords(scan_.Phrases); }

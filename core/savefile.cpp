@@ -83,16 +83,4 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     }
 }
 
-std::string JoinLinesCrLf(const TLines& lines) {
-    std::size_t size = 0;
-    for (const auto& l : lines) size += l.size() + 2;
-    std::string out;
-    out.reserve(size);
-    for (const auto& l : lines) {
-        out += l;
-        out += "\r\n";
-    }
-    return out;
-}
-
 }  // namespace quillfen

@@ -13,7 +13,4 @@ namespace quillfen {
 // permissions; a read-only file is refused; a symbolic link is written through to its target.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
-// Every line followed by CR LF, the last one included.
-std::string JoinLinesCrLf(const TLines& lines);
-
 }  // namespace quillfen

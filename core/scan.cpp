@@ -9,25 +9,74 @@ namespace {
 
 char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Position of name + "=\"" in tag (name in lower case), ignoring the case of A to Z only.
-// Every occurrence ends at a double quote, so the quotes are visited in order and the first
-// one preceded by the rest is the first occurrence.
-std::size_t FindAttribute(std::string_view tag, std::string_view name) {
-    const std::size_t before = name.size() + 1;  // name and '='
-    std::size_t from = before;
+// Whether name (in lower case) stands right before the "=\"" whose quote is at q, ignoring the
+// case of A to Z only.
+bool NameBefore(std::string_view tag, std::size_t q, std::string_view name) {
+    if (q < name.size() + 1 || tag[q - 1] != '=') return false;
+    const std::size_t at = q - 1 - name.size();
+    for (std::size_t k = 0; k < name.size(); ++k)
+        if (LowerAZ(tag[at + k]) != name[k]) return false;
+    return true;
+}
+
+struct TValueStart {
+    std::size_t at = std::string_view::npos;  // the value's first character
+    TKind kind = TKind::Text;
+};
+
+// The first alt="... of the tag, or failing that its first content="... . Every occurrence ends
+// at a double quote, so one walk over the quotes finds both.
+TValueStart FindValue(std::string_view tag, std::uint8_t tags) {
+    const bool alt = tags & kTagImageAlt;
+    const bool content = tags & kTagContent;
+    TValueStart found;
+    if (!alt && !content) return found;
+    std::size_t from = 0;
     while (from < tag.size()) {
         const void* hit = std::memchr(tag.data() + from, '"', tag.size() - from);
         if (!hit) break;
         const std::size_t q = static_cast<const char*>(hit) - tag.data();
-        if (tag[q - 1] == '=') {
-            const std::size_t at = q - before;
-            std::size_t k = 0;
-            while (k < name.size() && LowerAZ(tag[at + k]) == name[k]) ++k;
-            if (k == name.size()) return at;
+        if (alt && NameBefore(tag, q, "alt")) return {q + 1, TKind::Image};
+        if (content && found.at == std::string_view::npos && NameBefore(tag, q, "content")) {
+            found = {q + 1, TKind::Content};
+            if (!alt) break;
         }
         from = q + 1;
     }
-    return std::string_view::npos;
+    return found;
+}
+
+// Position of the first '<' or '>' at or after from, or the line's size. Text runs are most of
+// a page, so they are searched eight bytes at a time: '<' and '>' are the only bytes that read
+// as '>' with bit 1 set.
+std::size_t FindAngle(std::string_view line, std::size_t from) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    const char* p = line.data();
+    const std::size_t n = line.size();
+    std::size_t i = from;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        const std::uint64_t x = (w | (kOnes * 2)) ^ (kOnes * '>');
+        if ((x - kOnes) & ~x & (kOnes * 0x80)) break;
+    }
+    while (i < n && (p[i] | 2) != '>') ++i;
+    return i;
+}
+
+// Appends "%_" n "_%" without building a string for it.
+void AddMarker(TTemplate& t, std::size_t n) {
+    char text[32];
+    std::size_t d = sizeof text - 2;
+    text[d] = '_';
+    text[d + 1] = '%';
+    do {
+        text[--d] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n);
+    text[--d] = '_';
+    text[--d] = '%';
+    t.Add(std::string_view(text + d, sizeof text - d));
 }
 
 bool EndsWith(const std::string& s, std::string_view tail) {
@@ -44,10 +93,10 @@ public:
         if (inComment_) {
             std::size_t close = line.find("-->");
             if (close == std::string_view::npos) {
-                Emit(std::string(line));
+                Emit(line);
                 return;
             }
-            Emit(std::string(line.substr(0, close + 3)));
+            Emit(line.substr(0, close + 3));
             inComment_ = false;
             k = close + 3;
         }
@@ -69,11 +118,11 @@ public:
                     // else to the end of the line, continuing on the lines below.
                     std::size_t close = line.find("-->", k + 2);
                     if (close != std::string_view::npos) {
-                        Emit(std::string(line.substr(k, close + 3 - k)));
+                        Emit(line.substr(k, close + 3 - k));
                         k = close + 2;
                         continue;
                     }
-                    Emit(std::string(line.substr(k)));
+                    Emit(line.substr(k));
                     inComment_ = true;
                     return;
                 }
@@ -83,8 +132,7 @@ public:
             } else {
                 if (k == 0 && !G_.empty()) G_.push_back(' ');
                 // Everything up to the next angle bracket is gathered in one go.
-                std::size_t stop = k + 1;
-                while (stop < n && line[stop] != '<' && line[stop] != '>') ++stop;
+                const std::size_t stop = FindAngle(line, k + 1);
                 G_.append(line.data() + k, stop - k);
                 k = stop - 1;
             }
@@ -104,12 +152,14 @@ public:
     TScanResult result;
 
 private:
-    void Emit(std::string entry) { result.Template.push_back(std::move(entry)); }
+    void Emit(std::string_view entry) { result.Template.push_back(entry); }
 
     void EmitUnclosedTag() {
-        std::string entry(1, '<');
-        entry += G_;
-        Emit(std::move(entry));
+        auto& t = result.Template;
+        t.Open();
+        t.Add('<');
+        t.Add(G_);
+        t.Close();
     }
 
     void FlushText() {
@@ -121,36 +171,40 @@ private:
         if (G_ == "&nbsp;") Emit("&nbsp;");
         if (item.Clean(tables_)) {
             result.Markers.push_back({result.Template.size(), 0});
-            Emit(PhraseMarker(result.Phrases.size()));
-            result.Rows.push_back(item.Text);
+            result.Template.Open();
+            AddMarker(result.Template, result.Phrases.size());
+            result.Template.Close();
             result.Phrases.push_back(std::move(item));
         }
     }
 
     void EndTag() {
         inTag_ = false;
+        auto& t = result.Template;
+        t.Open();
+        t.Add('<');
+        std::string_view rest = G_;
         // A tag ending in "--" closes a comment that the character rules could not see; it is
         // kept as it stands and never searched for phrases.
         if (!EndsWith(G_, "--")) {
-            TAttributeHit hit = ScanAttribute(G_, tags_);
+            const TAttributeHit hit = ScanAttribute(G_, tags_);
             if (!hit.value.empty()) {
                 const std::size_t n = result.Phrases.size();
-                TTextItem item(static_cast<std::uint32_t>(n), hit.value);
+                TTextItem item(static_cast<std::uint32_t>(n), std::string(hit.value));
                 item.Clean(tables_);
                 item.IsImage = hit.kind == TKind::Image;
                 item.IsContent = hit.kind == TKind::Content;
-                result.Rows.push_back(hit.value);
+                if (item.Text != hit.value) result.RawRows.emplace_back(n, std::string(hit.value));
                 result.Phrases.push_back(std::move(item));
-                G_.replace(hit.place, hit.value.size(), PhraseMarker(n));
-                result.Markers.push_back({result.Template.size(), hit.place + 1});
+                result.Markers.push_back({t.size() - 1, hit.place + 1});
+                t.Add(rest.substr(0, hit.place));
+                AddMarker(t, n);
+                rest.remove_prefix(hit.place + hit.value.size());
             }
         }
-        std::string entry;
-        entry.reserve(G_.size() + 2);
-        entry.push_back('<');
-        entry += G_;
-        entry.push_back('>');
-        Emit(std::move(entry));
+        t.Add(rest);
+        t.Add('>');
+        t.Close();
         G_.clear();
     }
 
@@ -184,21 +238,9 @@ std::size_t MarkerLength(std::size_t n) {
 
 TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags) {
     TAttributeHit hit;
-    std::size_t start = std::string_view::npos;
-    if (tags & kTagImageAlt) {
-        std::size_t p = FindAttribute(tag, "alt");
-        if (p != std::string_view::npos) {
-            start = p + 5;
-            hit.kind = TKind::Image;
-        }
-    }
-    if (start == std::string_view::npos && (tags & kTagContent)) {
-        std::size_t p = FindAttribute(tag, "content");
-        if (p != std::string_view::npos) {
-            start = p + 9;
-            hit.kind = TKind::Content;
-        }
-    }
+    const TValueStart found = FindValue(tag, tags);
+    const std::size_t start = found.at;
+    hit.kind = found.kind;
     if (start == std::string_view::npos) return TAttributeHit{};
     // The value runs to the closing quote, or else to the tag's last character, which it never
     // includes.
@@ -206,7 +248,7 @@ TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags) {
     if (tag.size() >= 1 && start < tag.size() - 1) part = tag.substr(start, tag.size() - 1 - start);
     std::size_t q = part.find('"');
     if (q != std::string_view::npos) part = part.substr(0, q);
-    hit.value = std::string(part);
+    hit.value = part;
     hit.place = start;
     if (hit.value.empty()) hit.kind = TKind::Text;
     return hit;
@@ -225,11 +267,15 @@ TScanResult ExtractPhrases(const TLineViews& lines, std::uint8_t tags, const TEn
     TScanner scanner(tags, tables);
     // Every tag and most runs start at a '<': counting them sizes the results once.
     std::size_t opens = 0;
-    for (std::string_view line : lines) opens += std::count(line.begin(), line.end(), '<');
+    std::size_t bytes = 0;
+    for (std::string_view line : lines) {
+        opens += std::count(line.begin(), line.end(), '<');
+        bytes += line.size();
+    }
     auto& r = scanner.result;
-    r.Template.reserve(2 * opens + lines.size() + 1);
+    const std::size_t entries = 2 * opens + lines.size() + 1;
+    r.Template.reserve(entries, bytes + 2 * entries);
     r.Phrases.reserve(opens + 1);
-    r.Rows.reserve(opens + 1);
     r.Markers.reserve(opens + 1);
     const std::size_t step = lines.size() / 256 + 1;
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -239,6 +285,20 @@ TScanResult ExtractPhrases(const TLineViews& lines, std::uint8_t tags, const TEn
     scanner.Finish();
     if (progress) progress(std::min(startPosition + lines.size(), progressMaximum), progressMaximum);
     return std::move(scanner.result);
+}
+
+std::string_view TScanResult::Row(std::size_t i) const {
+    auto raw = std::lower_bound(RawRows.begin(), RawRows.end(), i,
+                                [](const auto& row, std::size_t n) { return row.first < n; });
+    if (raw != RawRows.end() && raw->first == i) return raw->second;
+    return Phrases[i].Text;
+}
+
+void TScanResult::SetText(std::size_t i, std::string text) {
+    auto raw = std::lower_bound(RawRows.begin(), RawRows.end(), i,
+                                [](const auto& row, std::size_t n) { return row.first < n; });
+    if (raw != RawRows.end() && raw->first == i) RawRows.erase(raw);
+    Phrases[i].Text = std::move(text);
 }
 
 std::uint64_t CountWords(std::string_view s) {

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "buffer.h"
 #include "entities.h"
+#include "template.h"
 #include "textitem.h"
 
 namespace quillfen {
@@ -24,7 +26,7 @@ std::size_t MarkerLength(std::size_t n);
 
 struct TAttributeHit {
     TKind kind = TKind::Text;  // Image or Content when value is not empty
-    std::string value;
+    std::string_view value;  // a view into the tag's text
     std::size_t place = 0;  // 0-based offset of the value's first character in the tag's text
 };
 
@@ -39,10 +41,17 @@ struct TMarkerPlace {
 
 struct TScanResult {
     std::vector<TTextItem> Phrases;
-    std::vector<std::string> Rows;  // the list strings, parallel to Phrases
-    TLines Template;
+    TTemplate Template;
     std::vector<TMarkerPlace> Markers;  // parallel to Phrases
+    // The row strings that differ from their phrase's text: an alternative text or content
+    // value is listed as it stands in the tag. (phrase number, value), in phrase order.
+    std::vector<std::pair<std::size_t, std::string>> RawRows;
+
     std::size_t PhraseCount() const { return Phrases.size(); }
+    // The list string of phrase i.
+    std::string_view Row(std::size_t i) const;
+    // Gives phrase i a new text, which its row shows from then on.
+    void SetText(std::size_t i, std::string text);
 };
 
 // The extraction scan over the prepared buffer. progress gets one step per line, continuing

@@ -57,7 +57,7 @@ TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderT
     return {stem + ".templ", stem + ".txt"};
 }
 
-std::string TemplateFileBytes(const TLines& templ) { return JoinLinesCrLf(templ); }
+std::string TemplateFileBytes(const TTemplate& templ) { return templ.Bytes(); }
 
 std::string TextFileBytes(const std::vector<TTextItem>& phrases) {
     std::size_t size = 0;
@@ -74,11 +74,12 @@ std::string TextFileBytes(const std::vector<TTextItem>& phrases) {
     return out;
 }
 
-void ExportFiles(const TLines& templ, const std::vector<TTextItem>& phrases,
+void ExportFiles(const TTemplate& templ, const std::vector<TTextItem>& phrases,
                  const TExportPaths& paths, std::string_view bom) {
     // The page's byte-order mark leads the template, so that the recombined page keeps it.
-    std::string templateBytes(bom);
-    templateBytes += TemplateFileBytes(templ);
+    std::string templateBytes;
+    templateBytes.reserve(bom.size() + templ.Bytes().size());
+    templateBytes.append(bom).append(templ.Bytes());
     WriteFileAtomically(paths.Template, templateBytes);
     WriteFileAtomically(paths.Text, TextFileBytes(phrases));
 }

@@ -148,17 +148,17 @@ protected:
 // --- phrase list ------------------------------------------------------------------------------
 
 int TPhraseModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(std::min<std::size_t>(Doc.Rows().size(), INT_MAX));
+    return parent.isValid() ? 0 : int(std::min<std::size_t>(Doc.PhraseCount(), INT_MAX));
 }
 
 QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
     const auto row = std::size_t(index.row());
-    if (!index.isValid() || row >= Doc.Phrases().size() || row >= Doc.Rows().size()) return {};
+    if (!index.isValid() || row >= Doc.PhraseCount()) return {};
     switch (role) {
     case Qt::DisplayRole:
         return FromPage(Doc.Phrases()[row].Text, Doc.Encoding());
     case Qt::EditRole:
-        return FromPage(Doc.Rows()[row], Doc.Encoding());
+        return FromPage(Doc.Row(row), Doc.Encoding());
     case KindRole:
         return int(Doc.Phrases()[row].Kind());
     default:

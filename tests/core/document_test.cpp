@@ -86,7 +86,7 @@ TEST(Document, SaveWritesTheTemplateWithEncodedPhrases) {
     EXPECT_EQ(ReadBytes(page),
               "<p>\r\nHello \r\n<b>\r\nGr&ouml;&szlig;e &amp; &quot;Co&quot; &lt;x&gt;\r\n</b>\r\n"
               " and \r\n<i>\r\nmore\r\n</i>\r\n</p>\r\n<img alt=\"Logo\">\r\n");
-    EXPECT_EQ(doc.Rows()[1], doc.Phrases()[1].Text);
+    EXPECT_EQ(doc.Row(1), doc.Phrases()[1].Text);
     EXPECT_THROW(doc.SetPhraseText(9, "x"), TError);
 }
 
@@ -158,9 +158,4 @@ TEST(SaveFile, KeepsPermissionsAndWritesThroughLinks) {
     WriteFileAtomically(link, "through");
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(ReadBytes(page), "through");
-}
-
-TEST(SaveFile, JoinLinesEndsEveryLineWithCrLf) {
-    EXPECT_EQ(JoinLinesCrLf({}), "");
-    EXPECT_EQ(JoinLinesCrLf({"a", ""}), "a\r\n\r\n");
 }

@@ -48,7 +48,7 @@ std::string Rebuilt(const TDocument& doc) {
     std::string out = doc.Bom();
     std::size_t k = 0;
     for (std::size_t e = 0; e < doc.Template().size(); ++e) {
-        std::string entry = doc.Template()[e];
+        std::string entry(doc.Template()[e]);
         const auto& markers = doc.Scan().Markers;
         if (k < markers.size() && markers[k].entry == e) {
             entry.replace(markers[k].offset, MarkerLength(k), EncodePhrase(doc.Phrases()[k], doc.Tables()));

@@ -26,7 +26,8 @@ TEST(Scan, InlineTagsGiveOnePhrasePerRun) {
     EXPECT_EQ(r.Phrases[0].Kind(), TKind::Text);
     EXPECT_EQ(r.Template, (Lines{"<p>", "%_0_%", "<b>", "%_1_%", "</b>", "</p>"}));
     EXPECT_EQ(TotalWords(r.Phrases), 2u);
-    EXPECT_EQ(r.Rows, (Lines{"Hello", "World"}));
+    EXPECT_EQ(r.Row(0), "Hello");
+    EXPECT_EQ(r.Row(1), "World");
 }
 
 TEST(Scan, RunsSpanningLinesJoinWithABlank) {
@@ -45,7 +46,7 @@ TEST(Scan, AttributeValuesBecomeImageAndContentPhrases) {
     auto meta = ScanLines({"<meta name=\"description\" content=\"Fine &amp; fast\">"});
     ASSERT_EQ(meta.Phrases.size(), 1u);
     EXPECT_EQ(meta.Phrases[0].Kind(), TKind::Content);
-    EXPECT_EQ(meta.Rows[0], "Fine &amp; fast");
+    EXPECT_EQ(meta.Row(0), "Fine &amp; fast");
     EXPECT_EQ(meta.Phrases[0].Text, "Fine & fast");
     EXPECT_EQ(meta.Template, (Lines{"<meta name=\"description\" content=\"%_0_%\">"}));
 
@@ -157,6 +158,53 @@ TEST(ScanAttribute, CaseOfAToZOnly) {
     EXPECT_EQ(ScanAttribute("meta CONTENT=\"v\"", 4).kind, TKind::Content);
     EXPECT_TRUE(ScanAttribute("meta content=\"v\"", 3).value.empty());
     EXPECT_TRUE(ScanAttribute("alt=\"", 7).value.empty());
+}
+
+TEST(ScanAttribute, AltWinsWhereverItStands) {
+    auto both = ScanAttribute("meta content=\"c\" alt=\"a\"", 7);
+    EXPECT_EQ(both.kind, TKind::Image);
+    EXPECT_EQ(both.value, "a");
+    EXPECT_EQ(both.place, 22u);
+    // Without alternative texts the first content value is taken.
+    auto content = ScanAttribute("meta content=\"c\" alt=\"a\" content=\"d\"", 4);
+    EXPECT_EQ(content.kind, TKind::Content);
+    EXPECT_EQ(content.value, "c");
+    EXPECT_EQ(content.place, 14u);
+    // A name that merely ends in alt counts as alt; one that starts with it does not.
+    EXPECT_EQ(ScanAttribute("img data-alt=\"x\"", 2).value, "x");
+    EXPECT_TRUE(ScanAttribute("img alter=\"x\"", 2).value.empty());
+    EXPECT_TRUE(ScanAttribute("\"alt=\"x\"", 0).value.empty());
+}
+
+TEST(Scan, AngleBracketsAreFoundAtEveryOffsetOfALongRun) {
+    // Runs are searched in blocks of bytes: a bracket at any place within or across a block
+    // must end the run there.
+    for (std::size_t at = 0; at < 40; ++at) {
+        std::string text(at, 'a');
+        auto r = ScanLines({"<p>" + text + "<b>" + std::string(20, 'z') + "</b>"});
+        std::vector<std::string> want;
+        if (at) want.push_back(text);
+        want.push_back(std::string(20, 'z'));
+        EXPECT_EQ(Texts(r), want) << at;
+        // Bytes that differ from '<' and '>' in one bit only are text.
+        auto near = ScanLines({"<p>" + text + "=?:~\xBC\xBE</p>"});
+        EXPECT_EQ(Texts(near), (Lines{text + "=?:~\xBC\xBE"})) << at;
+    }
+}
+
+TEST(Scan, RowsShowAttributeValuesAsTheyStand) {
+    auto r = ScanLines({"<p>Caf&eacute; &amp; more</p><img alt=\"Tom &amp; Jerry\"><img alt=\"plain\">"});
+    ASSERT_EQ(r.PhraseCount(), 3u);
+    EXPECT_EQ(r.Row(0), r.Phrases[0].Text);
+    EXPECT_EQ(r.Row(1), "Tom &amp; Jerry");
+    EXPECT_EQ(r.Phrases[1].Text, "Tom & Jerry");
+    EXPECT_EQ(r.Row(2), "plain");
+    // Only the value that differs from its phrase is kept apart.
+    EXPECT_EQ(r.RawRows.size(), 1u);
+    r.SetText(1, "Tom und Jerry");
+    EXPECT_EQ(r.Row(1), "Tom und Jerry");
+    EXPECT_EQ(r.Phrases[1].Text, "Tom und Jerry");
+    EXPECT_TRUE(r.RawRows.empty());
 }
 
 TEST(CountWords, Separators) {

@@ -33,32 +33,32 @@ inline bool Contains(std::string_view s, std::string_view part) {
 inline void CheckTemplate(const TDocument& doc, std::string_view input) {
     const TScanResult& scan = doc.Scan();
     QF_CHECK(scan.Markers.size() == scan.Phrases.size());
-    QF_CHECK(scan.Rows.size() == scan.Phrases.size());
-    const TLines& templ = scan.Template;
+    const TTemplate& templ = scan.Template;
+    QF_CHECK(templ.empty() || templ.Bytes().size() == templ.Start(templ.size() - 1) + templ.back().size() + 2);
     for (std::size_t k = 0; k < scan.Markers.size(); ++k) {
         const TMarkerPlace place = scan.Markers[k];
         QF_CHECK(place.entry < templ.size(), "marker " + std::to_string(k));
         if (k > 0) QF_CHECK(place.entry > scan.Markers[k - 1].entry, "marker " + std::to_string(k));
-        const std::string& entry = templ[place.entry];
+        const std::string_view entry = templ[place.entry];
         QF_CHECK(place.offset <= entry.size() &&
                      entry.compare(place.offset, MarkerLength(k), PhraseMarker(k)) == 0,
-                 "marker " + std::to_string(k) + " in '" + entry + "'");
+                 "marker " + std::to_string(k) + " in '" + std::string(entry) + "'");
         QF_CHECK(scan.Phrases[k].Number == k);
         QF_CHECK(!scan.Phrases[k].Text.empty() || scan.Phrases[k].Kind() != TKind::Text);
     }
     const bool pageHasMarkerText = Contains(input, "%_");
     std::size_t k = 0;
     for (std::size_t e = 0; e < templ.size(); ++e) {
-        const std::string& entry = templ[e];
+        const std::string_view entry = templ[e];
         QF_CHECK(entry.find_first_of("\r\n") == std::string::npos, "entry " + std::to_string(e));
         QF_CHECK(entry.find('\0') == std::string::npos, "entry " + std::to_string(e));
         const bool marked = k < scan.Markers.size() && scan.Markers[k].entry == e;
         if (!pageHasMarkerText) {
             // The marker's own bytes blanked out: the page's bytes beside it may still form a
             // "%_" with its last character, which is no marker.
-            std::string rest = entry;
+            std::string rest(entry);
             if (marked) rest.replace(scan.Markers[k].offset, MarkerLength(k), 1, '\x01');
-            QF_CHECK(rest.find("%_") == std::string::npos, "entry '" + entry + "'");
+            QF_CHECK(rest.find("%_") == std::string::npos, "entry '" + rest + "'");
         }
         if (marked) ++k;
     }
@@ -71,7 +71,7 @@ inline std::string Reconstruct(const TDocument& doc) {
     std::string out = doc.Bom();
     std::size_t k = 0;
     for (std::size_t e = 0; e < scan.Template.size(); ++e) {
-        std::string entry = scan.Template[e];
+        std::string entry(scan.Template[e]);
         if (k < scan.Markers.size() && scan.Markers[k].entry == e) {
             entry.replace(scan.Markers[k].offset, MarkerLength(k),
                           EncodePhrase(scan.Phrases[k], doc.Tables()));
@@ -109,11 +109,11 @@ inline void CheckNothingLost(const TDocument& doc, std::string_view input) {
     std::string templ = doc.Bom();
     std::size_t k = 0;
     for (std::size_t e = 0; e < scan.Template.size(); ++e) {
-        std::string entry = scan.Template[e];
+        std::string entry(scan.Template[e]);
         if (k < scan.Markers.size() && scan.Markers[k].entry == e) {
             const bool text = scan.Phrases[k].Kind() == TKind::Text;
             entry.replace(scan.Markers[k].offset, MarkerLength(k),
-                          text ? std::string(1, kGap) : scan.Rows[k]);
+                          text ? std::string(1, kGap) : std::string(scan.Row(k)));
             ++k;
         }
         templ += entry;

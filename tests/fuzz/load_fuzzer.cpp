@@ -79,7 +79,7 @@ void CheckPage(std::string_view page, std::uint8_t tags) {
     doc.LoadBytes(page, tags);
     CheckTemplate(doc, page);
     for (std::size_t k = 0; k < doc.PhraseCount(); ++k) {
-        if (doc.Phrases()[k].Kind() == TKind::Text) QF_CHECK(doc.Rows()[k] == doc.Phrases()[k].Text);
+        if (doc.Phrases()[k].Kind() == TKind::Text) QF_CHECK(doc.Row(k) == doc.Phrases()[k].Text);
         QF_CHECK((tags & kTagPlainText) || doc.Phrases()[k].Kind() != TKind::Text);
         QF_CHECK((tags & kTagImageAlt) || doc.Phrases()[k].Kind() != TKind::Image);
         QF_CHECK((tags & kTagContent) || doc.Phrases()[k].Kind() != TKind::Content);

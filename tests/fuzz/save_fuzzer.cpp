@@ -64,13 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TDocument doc;
     doc.LoadBytes(page, tags);
     CheckTemplate(doc, page);
-    const TLines templ = doc.Template();
+    const TTemplate templ = doc.Template();
     std::vector<bool> replaced(doc.PhraseCount());
     while (!edits.Done() && doc.PhraseCount() > 0) {
         const std::size_t i = (edits.Byte() * 256u + edits.Byte()) % doc.PhraseCount();
         doc.SetPhraseText(i, edits.Text());
         replaced[i] = true;
-        QF_CHECK(doc.Rows()[i] == doc.Phrases()[i].Text);
+        QF_CHECK(doc.Row(i) == doc.Phrases()[i].Text);
     }
     QF_CHECK(doc.Template() == templ);
 
