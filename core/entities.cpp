@@ -124,6 +124,12 @@ TEntityTables::TEntityTables(std::string name_, std::vector<TEntityRow> decode_,
                              std::vector<TEntityRow> encode_)
     : name(std::move(name_)), decode(std::move(decode_)), encode(std::move(encode_)) {
     for (const auto& row : decode) decodeStarts[static_cast<unsigned char>(row.search[0])] = true;
+    for (const auto& row : decode) {
+        const int first = static_cast<unsigned char>(row.search[0]);
+        if (decodeStart == -1) decodeStart = first;
+        if (decodeStart != first) decodeStart = -2;
+    }
+    if (decodeStart < 0) decodeStart = -1;
     for (const auto& row : encode) encodeStarts[static_cast<unsigned char>(row.search[0])] = true;
 }
 
@@ -171,7 +177,10 @@ const TEntityTables& Windows1252Tables() {
 }
 
 void Decode(std::string& s, const TEntityTables& tables) {
-    if (!HoldsAnyOf(s, tables.decodeStarts)) return;
+    // Entity names all start with '&': the library's search beats a table walk there.
+    if (tables.decodeStart >= 0 ? !std::memchr(s.data(), tables.decodeStart, s.size())
+                                : !HoldsAnyOf(s, tables.decodeStarts))
+        return;
     for (const auto& row : tables.decode) ReplaceAll(s, row.search, row.replacement);
 }
 

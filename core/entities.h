@@ -29,6 +29,8 @@ struct TEntityTables {
     // Bytes that start some search text: a text holding none of them is left as it is.
     std::array<bool, 256> decodeStarts{};
     std::array<bool, 256> encodeStarts{};
+    // The byte every decode search text starts with, or -1 when they differ.
+    int decodeStart = -1;
 };
 
 // Single-byte pages (Windows-1252): umlauts and sharp s as single bytes.

@@ -8,10 +8,13 @@ bool TTextItem::Clean(const TEntityTables& tables) {
     // "&nbsp;" and tabs become blanks and runs of blanks become one, all in one pass: a blank
     // can never complete a further "&nbsp;", so this is the same as replacing one after the
     // other.
-    std::size_t w = 0;
     const std::size_t n = Text.size();
     char* d = Text.data();
-    for (std::size_t r = 0; r < n; ++r) {
+    // Most texts have nothing to rewrite but their edges: skip what stays as it is.
+    std::size_t r = 0;
+    while (r < n && d[r] != '\t' && d[r] != '&' && !(d[r] == ' ' && r > 0 && d[r - 1] == ' ')) ++r;
+    std::size_t w = r;
+    for (; r < n; ++r) {
         char c = d[r];
         if (c == '\t') {
             c = ' ';
