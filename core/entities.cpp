@@ -120,6 +120,68 @@ void ReplaceAll(std::string& s, std::string_view search, std::string_view replac
     s = std::move(out);
 }
 
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) {
+    return IsAsciiDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// The names that HTML reads as references even when no ';' ends them.
+constexpr std::string_view kNamesWithoutSemicolon[] = {
+    "AElig", "AMP", "Aacute", "Acirc", "Agrave", "Aring", "Atilde", "Auml", "COPY", "Ccedil",
+    "ETH", "Eacute", "Ecirc", "Egrave", "Euml", "GT", "Iacute", "Icirc", "Igrave", "Iuml", "LT",
+    "Ntilde", "Oacute", "Ocirc", "Ograve", "Oslash", "Otilde", "Ouml", "QUOT", "REG", "THORN",
+    "Uacute", "Ucirc", "Ugrave", "Uuml", "Yacute", "aacute", "acirc", "acute", "aelig", "agrave",
+    "amp", "aring", "atilde", "auml", "brvbar", "ccedil", "cedil", "cent", "copy", "curren",
+    "deg", "divide", "eacute", "ecirc", "egrave", "eth", "euml", "frac12", "frac14", "frac34",
+    "gt", "iacute", "icirc", "iexcl", "igrave", "iquest", "iuml", "laquo", "lt", "macr", "micro",
+    "middot", "nbsp", "not", "ntilde", "oacute", "ocirc", "ograve", "ordf", "ordm", "oslash",
+    "otilde", "ouml", "para", "plusmn", "pound", "quot", "raquo", "reg", "sect", "shy", "sup1",
+    "sup2", "sup3", "szlig", "thorn", "times", "uacute", "ucirc", "ugrave", "uml", "uuml",
+    "yacute", "yen", "yuml",
+};
+
+}  // namespace
+
+bool StartsCharacterReference(std::string_view text) {
+    if (text.empty()) return false;
+    if (text[0] == '#') {
+        if (text.size() > 1 && IsAsciiDigit(text[1])) return true;
+        return text.size() > 2 && (text[1] == 'x' || text[1] == 'X') && IsHexDigit(text[2]);
+    }
+    if (!IsAsciiLetter(text[0])) return false;
+    // No entity name is longer than 31 characters.
+    std::size_t i = 1;
+    while (i < text.size() && i < 32 && (IsAsciiLetter(text[i]) || IsAsciiDigit(text[i]))) ++i;
+    if (i < text.size() && text[i] == ';') return true;
+    for (std::string_view name : kNamesWithoutSemicolon)
+        if (text.substr(0, name.size()) == name) return true;
+    return false;
+}
+
+void ReplaceAllBeforeNoReference(std::string& s, std::string_view search, char replacement) {
+    if (search.empty() || s.find(search) == std::string::npos) return;
+    // As ReplaceAll: the kept bytes hold no occurrence but the ones left alone, so a new one can
+    // only end at the byte just kept. The replacement takes one byte, so the kept bytes never
+    // overtake the unread ones and share the string with them.
+    const std::size_t m = search.size();
+    const std::size_t n = s.size();
+    char* d = s.data();
+    std::size_t w = 0;
+    for (std::size_t r = 0; r < n;) {
+        d[w++] = d[r++];
+        while (w >= m && std::memcmp(d + w - m, search.data(), m) == 0 &&
+               !StartsCharacterReference(std::string_view(d + r, n - r))) {
+            w -= m;
+            d[w++] = replacement;
+            if (m == 1 && search[0] == replacement) break;
+        }
+    }
+    s.resize(w);
+}
+
 TEntityTables::TEntityTables(std::string name_, std::vector<TEntityRow> decode_,
                              std::vector<TEntityRow> encode_)
     : name(std::move(name_)), decode(std::move(decode_)), encode(std::move(encode_)) {
@@ -154,7 +216,7 @@ const TEntityTables& Windows1252Tables() {
             {"&Auml;", "\xC4"},
             {"&Ouml;", "\xD6"},
             {"&quot;", "\""},
-            {"&amp;", "&"},
+            {"&amp;", "&", true},
             {"&lt;", "<"},
             {"&gt;", ">"},
             {"&szlig;", "\xDF"},
@@ -181,7 +243,12 @@ void Decode(std::string& s, const TEntityTables& tables) {
     if (tables.decodeStart >= 0 ? !std::memchr(s.data(), tables.decodeStart, s.size())
                                 : !HoldsAnyOf(s, tables.decodeStarts))
         return;
-    for (const auto& row : tables.decode) ReplaceAll(s, row.search, row.replacement);
+    for (const auto& row : tables.decode) {
+        if (row.keepBeforeReference && row.replacement.size() == 1)
+            ReplaceAllBeforeNoReference(s, row.search, row.replacement[0]);
+        else
+            ReplaceAll(s, row.search, row.replacement);
+    }
 }
 
 bool NeedsEncoding(std::string_view s, const TEntityTables& tables) {

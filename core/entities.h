@@ -14,9 +14,23 @@ namespace quillfen {
 // once, left to right, instead.
 void ReplaceAll(std::string& s, std::string_view search, std::string_view replacement);
 
+// ReplaceAll for a one-byte replacement, leaving alone every occurrence that a character
+// reference follows (see StartsCharacterReference).
+void ReplaceAllBeforeNoReference(std::string& s, std::string_view search, char replacement);
+
+// Whether text, standing right after an '&', makes a browser read a character reference: a
+// name and ';', a '#' and a digit, "#x" and a hex digit, or one of the names browsers take even
+// without ';' ("&copy", "&uuml").
+bool StartsCharacterReference(std::string_view text);
+
 struct TEntityRow {
     std::string search;
     std::string replacement;
+    // For the row that gives '&' back: an occurrence directly followed by what a browser reads as
+    // a character reference ("&amp;uuml;", "&amp;#228;") is left alone, since decoding it would
+    // make the text an entity of its own, which saving writes back as the character. The
+    // replacement of such a row is a single byte.
+    bool keepBeforeReference = false;
 };
 
 // The decode and encode tables of one page encoding, applied row by row in their order.

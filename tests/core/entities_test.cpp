@@ -62,12 +62,82 @@ TEST(Entities, DecodeOrderAndCase) {
         Decode(s, Windows1252Tables());
         return s;
     };
-    EXPECT_EQ(decoded("&amp;lt;"), "<");
-    EXPECT_EQ(decoded("&amp;quot;"), "&quot;");
-    EXPECT_EQ(decoded("&amp;uuml;"), "&uuml;");
+    EXPECT_EQ(decoded("&amp;&lt;&quot;"), "&<\"");
+    EXPECT_EQ(decoded("&lt;&amp;g&gt;"), "<&g>");
     EXPECT_EQ(decoded("&AMP; &UUML;"), "&AMP; &UUML;");
     EXPECT_EQ(decoded("&Auml;&auml;&szlig;"), "\xC4\xE4\xDF");
     EXPECT_EQ(decoded("caf&eacute; &#252;"), "caf&eacute; &#252;");
+}
+
+namespace {
+
+// The guarded replacement by its definition: search again from the start after every
+// replacement, skipping the occurrences that a character reference follows.
+std::string NaiveReplaceBeforeNoReference(std::string s, const std::string& search, char repl) {
+    for (std::size_t p = s.find(search); p != std::string::npos;) {
+        if (StartsCharacterReference(std::string_view(s).substr(p + search.size()))) {
+            p = s.find(search, p + 1);
+            continue;
+        }
+        s = s.substr(0, p) + repl + s.substr(p + search.size());
+        p = s.find(search);
+    }
+    return s;
+}
+
+std::string Decoded(std::string s) {
+    Decode(s, Windows1252Tables());
+    return s;
+}
+
+}  // namespace
+
+TEST(Entities, EscapedReferencesStayEscaped) {
+    // Decoded, these would read as references once saved: the page would show another text.
+    EXPECT_EQ(Decoded("&amp;uuml;"), "&amp;uuml;");
+    EXPECT_EQ(Decoded("&amp;lt;"), "&amp;lt;");
+    EXPECT_EQ(Decoded("&amp;quot;"), "&amp;quot;");
+    EXPECT_EQ(Decoded("&amp;nbsp;"), "&amp;nbsp;");
+    EXPECT_EQ(Decoded("&amp;amp;"), "&amp;amp;");
+    EXPECT_EQ(Decoded("&amp;#228; &amp;#xE4"), "&amp;#228; &amp;#xE4");
+    EXPECT_EQ(Decoded("&amp;copy 2026"), "&amp;copy 2026");
+    EXPECT_EQ(Decoded("&amp;eacute;"), "&amp;eacute;");
+    // An ampersand that starts no reference is decoded as before.
+    EXPECT_EQ(Decoded("R&amp;D, AT&amp;T & more"), "R&D, AT&T & more");
+    EXPECT_EQ(Decoded("&amp;&amp; &amp;#; &amp;#x; &amp;;"), "&& &#; &#x; &;");
+    EXPECT_EQ(Decoded("&amp;" + std::string(40, 'a') + ";"), "&" + std::string(40, 'a') + ";");
+    EXPECT_EQ(Decoded("&amp;"), "&");
+}
+
+TEST(Entities, EscapedReferencesSurviveASave) {
+    for (const std::string page : {"&amp;uuml;", "&amp;lt;b&amp;gt;", "Fish &amp;amp; Chips",
+                                   "&amp;#252;", "&amp;nbsp;x", "&amp;quot;Hi&amp;quot;"}) {
+        TTextItem item(0, page);
+        ASSERT_TRUE(item.Clean());
+        EXPECT_EQ(EncodePhrase(item), page);
+    }
+}
+
+TEST(Entities, CharacterReferenceStarts) {
+    for (std::string_view yes : {"uuml;", "a;", "x1;", "#1", "#x1", "#XaF", "copy", "nbsp", "amp",
+                                 "notit", "frac12;", "AMP"})
+        EXPECT_TRUE(StartsCharacterReference(yes)) << yes;
+    for (std::string_view no : {"", " ", ";", "#", "#x", "#xg", "1a;", "D", "T ", "abc", "Copy",
+                                "-a;", "\xE4;"})
+        EXPECT_FALSE(StartsCharacterReference(no)) << no;
+}
+
+TEST(Entities, GuardedReplacementMatchesItsDefinition) {
+    std::mt19937 rng(4711);
+    const std::string alphabet = "&amp;#x1 lu";
+    for (int round = 0; round < 20000; ++round) {
+        std::string s;
+        const int len = rng() % 24;
+        for (int i = 0; i < len; ++i) s.push_back(alphabet[rng() % alphabet.size()]);
+        std::string fast = s;
+        ReplaceAllBeforeNoReference(fast, "&amp;", '&');
+        ASSERT_EQ(fast, NaiveReplaceBeforeNoReference(s, "&amp;", '&')) << "on '" << s << "'";
+    }
 }
 
 TEST(Entities, EncodePhraseRestoresEdgeBlanksFirst) {
