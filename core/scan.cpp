@@ -154,11 +154,22 @@ public:
 private:
     void Emit(std::string_view entry) { result.Template.push_back(entry); }
 
+    // A tag whose text starts with "!-" was cut by a line break inside its "<!-": on one line
+    // it would read as a comment opener, which here never closes, and the page written back
+    // would lose every phrase after it. Its first line is kept as an entry of its own, so that
+    // it reads as it did. Returns how much of G_ went into that entry.
+    std::size_t OpenerCutByBreak(std::size_t textAfter) {
+        if (textAfter < 3 || G_[0] != '!' || G_[1] != '-') return 0;
+        result.Template.push_back("<!-");
+        return 2;
+    }
+
     void EmitUnclosedTag() {
+        const std::size_t cut = OpenerCutByBreak(G_.size());
         auto& t = result.Template;
         t.Open();
-        t.Add('<');
-        t.Add(G_);
+        if (!cut) t.Add('<');
+        t.Add(std::string_view(G_).substr(cut));
         t.Close();
     }
 
@@ -180,13 +191,15 @@ private:
 
     void EndTag() {
         inTag_ = false;
-        auto& t = result.Template;
-        t.Open();
-        t.Add('<');
-        std::string_view rest = G_;
         // A tag ending in "--" closes a comment that the character rules could not see; it is
         // kept as it stands and never searched for phrases.
-        if (!EndsWith(G_, "--")) {
+        const bool closesComment = EndsWith(G_, "--");
+        const std::size_t cut = closesComment ? 0 : OpenerCutByBreak(G_.size() + 1);
+        auto& t = result.Template;
+        t.Open();
+        if (!cut) t.Add('<');
+        std::string_view rest = std::string_view(G_).substr(cut);
+        if (!closesComment) {
             const TAttributeHit hit = ScanAttribute(G_, tags_);
             if (!hit.value.empty()) {
                 const std::size_t n = result.Phrases.size();
@@ -196,10 +209,11 @@ private:
                 item.IsContent = hit.kind == TKind::Content;
                 if (item.Text != hit.value) result.RawRows.emplace_back(n, std::string(hit.value));
                 result.Phrases.push_back(std::move(item));
-                result.Markers.push_back({t.size() - 1, hit.place + 1});
-                t.Add(rest.substr(0, hit.place));
+                const std::size_t place = hit.place - cut;  // in rest
+                result.Markers.push_back({t.size() - 1, place + (cut ? 0 : 1)});
+                t.Add(rest.substr(0, place));
                 AddMarker(t, n);
-                rest.remove_prefix(hit.place + hit.value.size());
+                rest.remove_prefix(place + hit.value.size());
             }
         }
         t.Add(rest);
