@@ -48,8 +48,28 @@ void BM_SaveAmpersands(benchmark::State& state) { SaveOf(state, testing::Ampersa
 void BM_LoadBlankRun(benchmark::State& state) { LoadFrom(state, testing::BlankRunPage(2000000)); }
 void BM_SaveBlankRun(benchmark::State& state) { SaveOf(state, testing::BlankRunPage(2000000)); }
 
+// Fuzzing's hostile megabytes: one tag of a million characters, 100,000 empty lines, lines
+// broken by CR only.
+const std::string kLongTag = "<" + std::string(1'000'000, 'a') + ">";
+const std::string kEmptyLines = "<p>a</p>" + std::string(1'000'000, '\n') + "b";
+const std::string kCrOnly = [] {
+    std::string s;
+    while (s.size() < 1'000'000) s += "<b>x</b>\r";
+    return s;
+}();
+void BM_LoadLongTag(benchmark::State& state) { LoadFrom(state, kLongTag); }
+void BM_SaveLongTag(benchmark::State& state) { SaveOf(state, kLongTag); }
+void BM_LoadEmptyLines(benchmark::State& state) { LoadFrom(state, kEmptyLines); }
+void BM_LoadCrOnly(benchmark::State& state) { LoadFrom(state, kCrOnly); }
+void BM_SaveCrOnly(benchmark::State& state) { SaveOf(state, kCrOnly); }
+
 }  // namespace
 
+BENCHMARK(BM_LoadLongTag)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveLongTag)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadEmptyLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadCrOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveCrOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAmpersands)->Unit(benchmark::kMillisecond);

@@ -54,7 +54,43 @@ void TDocument::Clear() {
     scan_ = TScanResult{};
 }
 
+namespace {
+
+// The Windows-1252 tables without the rows that write single high bytes as entities.
+const TEntityTables& Windows1252KeepingHighBytes() {
+    static const TEntityTables tables = [] {
+        const TEntityTables& full = Windows1252Tables();
+        std::vector<TEntityRow> encode;
+        for (const TEntityRow& row : full.encode)
+            if (static_cast<unsigned char>(row.search[0]) < 0x80) encode.push_back(row);
+        return TEntityTables(full.name, full.decode, std::move(encode));
+    }();
+    return tables;
+}
+
+}  // namespace
+
+// A Windows-1252 page without a declaration reads as such only because some bytes are no UTF-8,
+// and umlauts may have been all of them. Written as entities, the page would read as UTF-8 the
+// next time, and its other high bytes would change their meaning ("\xC3\xA9" is two characters
+// here and one there). Such a page keeps its umlauts as bytes.
+bool TDocument::ReadsOtherwise(const std::string& rendered) const {
+    // Only bytes that are all UTF-8 can read so; most pages are not, and that is quick to see.
+    return encoding_ == TPageEncoding::Windows1252 && IsValidUtf8(rendered) &&
+           DetectEncoding(rendered) != encoding_;
+}
+
 std::string TDocument::Render() const {
+    std::string out = RenderWith(*tables_);
+    if (ReadsOtherwise(out)) out = RenderWith(Windows1252KeepingHighBytes());
+    return out;
+}
+
+const TEntityTables& TDocument::TablesForSaving() const {
+    return ReadsOtherwise(RenderWith(*tables_)) ? Windows1252KeepingHighBytes() : *tables_;
+}
+
+std::string TDocument::RenderWith(const TEntityTables& tables) const {
     // The template's bytes are the page less its phrases: they are copied in long runs between
     // the markers, and each marker is replaced by its phrase.
     const std::string& bytes = scan_.Template.Bytes();
@@ -69,8 +105,8 @@ std::string TDocument::Render() const {
         const std::size_t at = scan_.Template.Start(markers[k].entry) + markers[k].offset;
         out.append(bytes, from, at - from);
         const TTextItem& item = scan_.Phrases[k];
-        if (NeedsEncoding(item.Text, *tables_)) {
-            out += EncodePhrase(item, *tables_);
+        if (NeedsEncoding(item.Text, tables)) {
+            out += EncodePhrase(item, tables);
         } else {
             // Nothing to encode: spare the copy most phrases would cost.
             if (item.LeadingSpace) out += ' ';

@@ -22,7 +22,8 @@ public:
     void Clear();
 
     // The page as Save writes it: every template entry, with each marker filled in at the place
-    // the scan put it, followed by CR LF.
+    // the scan put it, followed by CR LF. A Windows-1252 page that would read as UTF-8 once its
+    // umlauts are entities keeps them as bytes.
     std::string Render() const;
     // Writes Render() to path atomically.
     void Save(const std::string& path) const;
@@ -31,6 +32,9 @@ public:
     void SetPhraseText(std::size_t i, std::string text);
 
     const TEntityTables& Tables() const { return *tables_; }
+    // The tables Render encodes the phrases with: Tables(), or, for a page that keeps its
+    // umlauts as bytes, those tables without the rows for them.
+    const TEntityTables& TablesForSaving() const;
     TPageEncoding Encoding() const { return encoding_; }
     // The byte-order mark the file started with (empty if none); it is no part of any line and
     // is written back in front of the page.
@@ -44,6 +48,8 @@ public:
     std::uint64_t TotalWords() const { return quillfen::TotalWords(scan_.Phrases); }
 
 private:
+    std::string RenderWith(const TEntityTables& tables) const;
+    bool ReadsOtherwise(const std::string& rendered) const;
     void Load(std::string&& data, std::uint8_t tags, const TProgress& progress,
               const std::string& path);
 

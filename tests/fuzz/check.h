@@ -74,7 +74,7 @@ inline std::string Reconstruct(const TDocument& doc) {
         std::string entry(scan.Template[e]);
         if (k < scan.Markers.size() && scan.Markers[k].entry == e) {
             entry.replace(scan.Markers[k].offset, MarkerLength(k),
-                          EncodePhrase(scan.Phrases[k], doc.Tables()));
+                          EncodePhrase(scan.Phrases[k], doc.TablesForSaving()));
             ++k;
         }
         out += entry;

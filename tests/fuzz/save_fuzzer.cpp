@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the template's lines, so each replaced phrase is found on its own line.
     for (std::size_t k = 0; k < doc.PhraseCount(); ++k) {
         if (!replaced[k]) continue;
-        QF_CHECK(Contains(saved, EncodePhrase(doc.Phrases()[k], doc.Tables())),
+        QF_CHECK(Contains(saved, EncodePhrase(doc.Phrases()[k], doc.TablesForSaving())),
                  "phrase " + std::to_string(k));
     }
     // A phrase's new text is written as given, even where it holds line breaks or zero-free
