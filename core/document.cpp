@@ -29,13 +29,19 @@ void TDocument::Load(std::string&& data, std::uint8_t tags, const TProgress& pro
             "saving cannot destroy it.)"));
     Clear();
     data_ = std::move(data);
-    encoding_ = DetectEncoding(data_);
-    tables_ = &TablesFor(encoding_);
     std::string_view text(data_);
-    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    // Loading drops every byte of code 32 or less in front of a line's first other byte, so a
+    // byte-order mark behind such bytes would start the saved page: it is the page's own.
+    std::size_t lead = 0;
+    while (lead < text.size() && static_cast<unsigned char>(text[lead]) <= 32) ++lead;
+    if (text.substr(lead, kUtf8Bom.size()) == kUtf8Bom) {
         bom_ = kUtf8Bom;
-        text.remove_prefix(kUtf8Bom.size());
+        encoding_ = TPageEncoding::Utf8;
+        text.remove_prefix(lead + kUtf8Bom.size());
+    } else {
+        encoding_ = DetectEncoding(data_);
     }
+    tables_ = &TablesFor(encoding_);
     buffer_ = SplitLineViews(text);
     const std::size_t before = buffer_.size();
     TrimPass(buffer_, progress);

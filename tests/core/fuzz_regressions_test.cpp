@@ -232,3 +232,23 @@ TEST(FuzzRegressions, Windows1252PageStaysWindows1252WhenSaved) {
     doc.LoadBytes("<p>\xE4 \xC3\xA9 &lt;&quot;</p>", 7);
     EXPECT_EQ(doc.Render(), "<p>\r\n\xE4 \xC3\xA9 &lt;&quot;\r\n</p>\r\n");
 }
+
+TEST(FuzzRegressions, ByteOrderMarkBehindBlanksIsThePagesOwn) {
+    // The blanks and control bytes in front go on loading; the mark would then start the saved
+    // page and be taken off the phrase on the next load.
+    TDocument doc;
+    doc.LoadBytes("\x01\r\n \xEF\xBB\xBF" "Gr\xC3\xBC\xC3\x9F" "e<p>x</p>", 7);
+    EXPECT_EQ(doc.Bom(), "\xEF\xBB\xBF");
+    EXPECT_EQ(doc.Encoding(), TPageEncoding::Utf8);
+    ASSERT_EQ(doc.PhraseCount(), 2u);
+    EXPECT_EQ(doc.Phrases()[0].Text, "Gr\xC3\xBC\xC3\x9F" "e");
+    const std::string saved = doc.Render();
+    EXPECT_EQ(saved, "\xEF\xBB\xBF" "Gr&uuml;&szlig;e\r\n<p>\r\nx\r\n</p>\r\n");
+    TDocument again;
+    again.LoadBytes(saved, 7);
+    EXPECT_EQ(PhraseTexts(again), PhraseTexts(doc));
+    // Behind visible text it is a character of the text, as ever.
+    doc.LoadBytes("a\xEF\xBB\xBF<p>x</p>", 7);
+    EXPECT_EQ(doc.Bom(), "");
+    EXPECT_EQ(doc.Phrases()[0].Text, "a\xEF\xBB\xBF");
+}
