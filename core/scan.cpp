@@ -64,19 +64,24 @@ std::size_t FindAngle(std::string_view line, std::size_t from) {
     return i;
 }
 
-// Appends "%_" n "_%" without building a string for it.
-void AddMarker(TTemplate& t, std::size_t n) {
-    char text[32];
-    std::size_t d = sizeof text - 2;
-    text[d] = '_';
-    text[d + 1] = '%';
+// Writes "%_" n "_%" at the end of buffer and returns it.
+std::string_view MarkerInto(char (&buffer)[32], std::size_t n) {
+    std::size_t d = sizeof buffer - 2;
+    buffer[d] = '_';
+    buffer[d + 1] = '%';
     do {
-        text[--d] = static_cast<char>('0' + n % 10);
+        buffer[--d] = static_cast<char>('0' + n % 10);
         n /= 10;
     } while (n);
-    text[--d] = '_';
-    text[--d] = '%';
-    t.Add(std::string_view(text + d, sizeof text - d));
+    buffer[--d] = '_';
+    buffer[--d] = '%';
+    return std::string_view(buffer + d, sizeof buffer - d);
+}
+
+// Appends a marker without building a string for it.
+void AddMarker(TTemplate& t, std::size_t n) {
+    char buffer[32];
+    t.Add(MarkerInto(buffer, n));
 }
 
 bool EndsWith(const std::string& s, std::string_view tail) {
@@ -232,16 +237,8 @@ private:
 }  // namespace
 
 std::string PhraseMarker(std::size_t n) {
-    char digits[24];
-    std::size_t d = sizeof digits;
-    do {
-        digits[--d] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n);
-    std::string marker;
-    marker.reserve(sizeof digits - d + 4);
-    marker.append("%_").append(digits + d, sizeof digits - d).append("_%");
-    return marker;
+    char buffer[32];
+    return std::string(MarkerInto(buffer, n));
 }
 
 std::size_t MarkerLength(std::size_t n) {
