@@ -162,17 +162,27 @@ bool StartsCharacterReference(std::string_view text) {
 }
 
 void ReplaceAllBeforeNoReference(std::string& s, std::string_view search, char replacement) {
-    if (search.empty() || s.find(search) == std::string::npos) return;
+    if (search.empty()) return;
+    const std::size_t first = s.find(search);
+    if (first == std::string::npos) return;
     // As ReplaceAll: the kept bytes hold no occurrence but the ones left alone, so a new one can
     // only end at the byte just kept. The replacement takes one byte, so the kept bytes never
     // overtake the unread ones and share the string with them.
     const std::size_t m = search.size();
+    const char last = search.back();
     const std::size_t n = s.size();
     char* d = s.data();
-    std::size_t w = 0;
-    for (std::size_t r = 0; r < n;) {
+    std::size_t w = first, r = first;
+    while (r < n) {
+        // Bytes up to the next one that could end an occurrence are kept as they are.
+        const void* hit = std::memchr(d + r, last, n - r);
+        const std::size_t stop = hit ? static_cast<const char*>(hit) - d : n;
+        if (w != r) std::memmove(d + w, d + r, stop - r);
+        w += stop - r;
+        r = stop;
+        if (r == n) break;
         d[w++] = d[r++];
-        while (w >= m && std::memcmp(d + w - m, search.data(), m) == 0 &&
+        while (w >= m && d[w - 1] == last && std::memcmp(d + w - m, search.data(), m) == 0 &&
                !StartsCharacterReference(std::string_view(d + r, n - r))) {
             w -= m;
             d[w++] = replacement;
