@@ -177,6 +177,51 @@ TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
     EXPECT_EQ(EncodePhrase(fish), "Fish &amp; Chips");
 }
 
+TEST(TextItem, CleanMatchesItsStepsAtEveryOffset) {
+    // The steps one after the other: "&nbsp;" and tabs to blanks, runs of blanks to one, one
+    // blank cut at each edge. Long texts are skipped in blocks, so the pieces are tried at every
+    // offset within and across a block.
+    auto naive = [](std::string s) {
+        for (std::size_t p = s.find("&nbsp;"); p != std::string::npos; p = s.find("&nbsp;")) {
+            s.erase(p, 5);
+            s[p] = ' ';
+        }
+        for (char& c : s)
+            if (c == '\t') c = ' ';
+        for (std::size_t p = s.find("  "); p != std::string::npos; p = s.find("  ")) s.erase(p, 1);
+        TTextItem item(0, "");
+        if (!s.empty() && s.front() == ' ') {
+            s.erase(0, 1);
+            item.LeadingSpace = true;
+        }
+        if (!s.empty() && s.back() == ' ') {
+            s.pop_back();
+            item.TrailingSpace = true;
+        }
+        item.Text = s;
+        return item;
+    };
+    std::mt19937 rng(99);
+    const std::vector<std::string> pieces = {" ", "  ", "\t", "a", "xy", "&nbsp;", "&", "nbsp;"};
+    for (int round = 0; round < 20000; ++round) {
+        std::string s(rng() % 20, 'w');
+        const int count = rng() % 4;
+        for (int i = 0; i < count; ++i) {
+            s += pieces[rng() % pieces.size()];
+            s.append(rng() % 9, 'v');
+        }
+        TTextItem got(0, s);
+        const bool kept = got.Clean();
+        const TTextItem want = naive(s);
+        ASSERT_EQ(got.Text, want.Text) << "'" << s << "'";
+        ASSERT_EQ(kept, !want.Text.empty()) << "'" << s << "'";
+        ASSERT_EQ(got.LeadingSpace, want.LeadingSpace) << "'" << s << "'";
+        if (kept) {
+            ASSERT_EQ(got.TrailingSpace, want.TrailingSpace) << "'" << s << "'";
+        }
+    }
+}
+
 TEST(TextItem, TomAndJerryRoundTrip) {
     TTextItem t(0, "Tom &amp; Jerry");
     ASSERT_TRUE(t.Clean());
