@@ -22,6 +22,16 @@ void ReplaceOnce(std::string& s, std::string_view search, std::string_view repla
 
 // The restarting definition always replaces the occurrence that ends first. The bytes kept so
 // far (s[0, w)) never hold an occurrence, so a new one can only end at the byte just pushed.
+// For the in-place passes: the unread bytes d[r, n) up to the next one equal to last (the only
+// byte that can end an occurrence) are kept as they are, at d[w].
+void KeepUpTo(char* d, std::size_t& w, std::size_t& r, std::size_t n, char last) {
+    const void* hit = std::memchr(d + r, last, n - r);
+    const std::size_t stop = hit ? static_cast<const char*>(hit) - d : n;
+    if (w != r) std::memmove(d + w, d + r, stop - r);
+    w += stop - r;
+    r = stop;
+}
+
 // A replacement no longer than its search text lets the kept bytes share s with the unread
 // ones: w never overtakes the read position.
 void ShrinkInPlace(std::string& s, std::size_t first, std::string_view search,
@@ -38,11 +48,7 @@ void ShrinkInPlace(std::string& s, std::size_t first, std::string_view search,
         if (pendingPos < pending.size()) {
             c = pending[pendingPos++];
         } else if (r < n) {
-            const void* hit = std::memchr(d + r, last, n - r);
-            const std::size_t stop = hit ? static_cast<const char*>(hit) - d : n;
-            if (w != r) std::memmove(d + w, d + r, stop - r);
-            w += stop - r;
-            r = stop;
+            KeepUpTo(d, w, r, n, last);
             if (r == n) break;
             c = d[r++];
         } else {
@@ -174,12 +180,7 @@ void ReplaceAllBeforeNoReference(std::string& s, std::string_view search, char r
     char* d = s.data();
     std::size_t w = first, r = first;
     while (r < n) {
-        // Bytes up to the next one that could end an occurrence are kept as they are.
-        const void* hit = std::memchr(d + r, last, n - r);
-        const std::size_t stop = hit ? static_cast<const char*>(hit) - d : n;
-        if (w != r) std::memmove(d + w, d + r, stop - r);
-        w += stop - r;
-        r = stop;
+        KeepUpTo(d, w, r, n, last);
         if (r == n) break;
         d[w++] = d[r++];
         while (w >= m && d[w - 1] == last && std::memcmp(d + w - m, search.data(), m) == 0 &&
