@@ -77,7 +77,6 @@ public:
 
     TTemplate() = default;
     TTemplate(std::initializer_list<std::string_view> entries);
-    explicit TTemplate(const TLines& entries);
 
     std::size_t size() const { return starts_.size(); }
     bool empty() const { return starts_.empty(); }
@@ -93,7 +92,6 @@ public:
     std::size_t Start(std::size_t i) const { return starts_[i]; }
     // Every entry followed by CR LF: the template file's bytes.
     const std::string& Bytes() const { return bytes_; }
-    TLines Lines() const;
 
     void reserve(std::size_t entries, std::size_t bytes) {
         starts_.reserve(entries);

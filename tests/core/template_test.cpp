@@ -22,7 +22,7 @@ TEST(Template, EntriesShareOneBlockOfPageBytes) {
     EXPECT_EQ(t.Bytes(), "<p>\r\n<img alt=\"%_0_%\">\r\n\r\n");
     EXPECT_EQ(t.Start(1), 5u);
     EXPECT_EQ(t.Start(2), 24u);
-    EXPECT_EQ(t.Lines(), (TLines{"<p>", "<img alt=\"%_0_%\">", ""}));
+    EXPECT_TRUE(t == (TLines{"<p>", "<img alt=\"%_0_%\">", ""}));
 }
 
 TEST(Template, ComparesEntryByEntry) {
@@ -33,7 +33,6 @@ TEST(Template, ComparesEntryByEntry) {
     EXPECT_FALSE(a == (TTemplate{"ab\r\nc"}));
     EXPECT_TRUE(a == (TLines{"ab", "c"}));
     EXPECT_FALSE(a == (TLines{"ab"}));
-    EXPECT_EQ(TTemplate(TLines{"x", ""}), (TTemplate{"x", ""}));
     EXPECT_TRUE(TTemplate{}.empty());
     EXPECT_EQ(TTemplate{}.Bytes(), "");
 }
