@@ -75,8 +75,12 @@ TSettings LoadSettings(const TSettingsStore& store) {
     // contents are not trusted, and Tags keeps its default so that phrases are still found.
     if (s.status() != QSettings::NoError) return result;
 
-    if (const auto language = ReadInteger(s, LanguageName))
-        result.Language = static_cast<uint16_t>(*language & 0xFFFFu);
+    // Only the two string tables exist; any other base would leave every caption empty, and it
+    // would be written back so.
+    if (const auto language = ReadInteger(s, LanguageName)) {
+        const auto base = static_cast<uint16_t>(*language & 0xFFFFu);
+        if (base == 0 || base == 100) result.Language = base;
+    }
     for (int n = 1; n <= 5; ++n) result.History[n - 1] = ReadHistory(s, HistoryName(n));
     if (const auto tags = ReadInteger(s, TagsName))
         result.Tags = static_cast<uint8_t>(*tags & 0xFFu);

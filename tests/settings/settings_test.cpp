@@ -59,10 +59,20 @@ TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageAndTagsOnly) {
         EXPECT_FALSE(written.contains(QStringLiteral("History%1").arg(n))) << n;
 }
 
-TEST_F(SettingsStore, LanguageKeepsItsLow16Bits) {
-    EXPECT_EQ(LoadFrom("[General]\nLanguage=100\n").Language, 100);
-    EXPECT_EQ(LoadFrom("[General]\nLanguage=65636\n").Language, 100);
-    EXPECT_EQ(LoadFrom("[General]\nLanguage=4294967295\n").Language, 0xFFFF);
+TEST_F(SettingsStore, LanguageIsTheLow16BitsWhenThoseNameAStringTable) {
+    const struct {
+        const char* Stored;
+        uint16_t Expected;
+    } cases[] = {
+        {"100", 100},      {"65636", 100}, {"0", 0},  {"65536", 0}, {"65535", 0},
+        {"4294967295", 0}, {"1", 0},       {"99", 0}, {"101", 0},   {"200", 0},
+    };
+    for (const auto& c : cases) {
+        const std::string body = std::string("[General]\nLanguage=") + c.Stored + "\nTags=5\n";
+        const TSettings s = LoadFrom(body.c_str());
+        EXPECT_EQ(s.Language, c.Expected) << c.Stored;
+        EXPECT_EQ(s.Tags, 5) << c.Stored;
+    }
 }
 
 TEST_F(SettingsStore, LanguageThatIsNoDwordFallsBackToEnglish) {
