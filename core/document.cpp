@@ -22,40 +22,34 @@ void TDocument::Load(std::string&& data, std::uint8_t tags, const TProgress& pro
                      const std::string& path) {
     // The text of a page ends at a zero byte; whatever stands behind one (all of a UTF-16 page)
     // would be gone from the page after the first save.
-    if (std::memchr(data.data(), '\0', data.size()))
-        throw TError(std::string("Datei ").append(path).append(
-            " enth\xC3\xA4lt ein Nullzeichen und wird nicht ge\xC3\xB6" "ffnet "
-            "(The file contains a zero byte, as UTF-16 pages do; it is not opened, so that "
-            "saving cannot destroy it.)"));
-    Clear();
-    data_ = std::move(data);
-    std::string_view text(data_);
-    // Loading drops every byte of code 32 or less in front of a line's first other byte, so a
-    // byte-order mark behind such bytes would start the saved page: it is the page's own.
+    if (std::memchr(data.data(), '\0', data.size())) throw ZeroByteError(path);
+    // Phrases are placed by 32-bit offsets.
+    if (data.size() > 0xFFFFFFF0u) throw TooLargeError(path);
+    std::string_view text(data);
+    // A byte-order mark behind leading blanks or control bytes is the page's own too.
     std::size_t lead = 0;
     while (lead < text.size() && static_cast<unsigned char>(text[lead]) <= 32) ++lead;
+    TEncodingInfo encoding;
+    std::size_t prefix = 0;
     if (text.substr(lead, kUtf8Bom.size()) == kUtf8Bom) {
-        bom_ = kUtf8Bom;
-        encoding_ = TPageEncoding::Utf8;
-        text.remove_prefix(lead + kUtf8Bom.size());
+        encoding.kind = TPageEncoding::Utf8;
+        prefix = lead + kUtf8Bom.size();
     } else {
-        encoding_ = DetectEncoding(data_);
+        encoding = DetectPageEncoding(text, path);
     }
-    tables_ = &TablesFor(encoding_);
-    buffer_ = SplitLineViews(text);
-    const std::size_t before = buffer_.size();
-    TrimPass(buffer_, progress);
-    const std::size_t after = buffer_.size();
-    const std::size_t maximum = after ? 2 * (after - 1) : 0;
-    const std::size_t start = std::min(before ? before - 1 : 0, maximum);
-    scan_ = ExtractPhrases(buffer_, tags, *tables_, progress, start, maximum);
+    Clear();
+    data_ = std::move(data);
+    bom_ = data_.substr(0, prefix);
+    encoding_ = std::move(encoding);
+    tables_ = &TablesFor(encoding_.kind);
+    scan_ = ExtractPhrases(Page(), tags, *tables_, progress);
 }
 
 void TDocument::Clear() {
-    buffer_.clear();
     data_.clear();
     bom_.clear();
-    encoding_ = TPageEncoding::Windows1252;
+    changed_.clear();
+    encoding_ = TEncodingInfo{};
     tables_ = &Windows1252Tables();
     scan_ = TScanResult{};
 }
@@ -82,53 +76,81 @@ const TEntityTables& Windows1252KeepingHighBytes() {
 // here and one there). Such a page keeps its umlauts as bytes.
 bool TDocument::ReadsOtherwise(const std::string& rendered) const {
     // Only bytes that are all UTF-8 can read so; most pages are not, and that is quick to see.
-    return encoding_ == TPageEncoding::Windows1252 && IsValidUtf8(rendered) &&
-           DetectEncoding(rendered) != encoding_;
+    return encoding_.kind == TPageEncoding::Windows1252 && IsValidUtf8(rendered) &&
+           DetectEncoding(rendered) != encoding_.kind;
 }
 
 std::string TDocument::Render() const {
+    // Unchanged, the page is what was read, and was read in its own encoding.
+    if (changed_.empty()) return data_;
     std::string out = RenderWith(*tables_);
     if (ReadsOtherwise(out)) out = RenderWith(Windows1252KeepingHighBytes());
     return out;
 }
 
 const TEntityTables& TDocument::TablesForSaving() const {
-    return ReadsOtherwise(RenderWith(*tables_)) ? Windows1252KeepingHighBytes() : *tables_;
+    return !changed_.empty() && ReadsOtherwise(RenderWith(*tables_)) ? Windows1252KeepingHighBytes()
+                                                                      : *tables_;
 }
 
-std::string TDocument::RenderWith(const TEntityTables& tables) const {
-    // The template's bytes are the page less its phrases: they are copied in long runs between
-    // the markers, and each marker is replaced by its phrase.
-    const std::string& bytes = scan_.Template.Bytes();
-    const auto& markers = scan_.Markers;
-    std::size_t size = bytes.size() + bom_.size();
-    for (const auto& p : scan_.Phrases) size += p.Text.size() + p.Text.size() / 8 + 2;
+std::string TDocument::RenderWith(const TEntityTables& tables, bool all) const {
+    // The page's bytes are copied in long runs; only the spans of changed phrases are written
+    // anew.
+    const std::string_view page = Page();
     std::string out;
-    out.reserve(size);
+    out.reserve(data_.size() + 16 * changed_.size());
     out += bom_;
     std::size_t from = 0;
-    for (std::size_t k = 0; k < markers.size(); ++k) {
-        const std::size_t at = scan_.Template.Start(markers[k].entry) + markers[k].offset;
-        out.append(bytes, from, at - from);
-        const TTextItem& item = scan_.Phrases[k];
-        if (NeedsEncoding(item.Text, tables)) {
-            out += EncodePhrase(item, tables);
-        } else {
-            // Nothing to encode: spare the copy most phrases would cost.
-            if (item.LeadingSpace) out += ' ';
-            out += item.Text;
-            if (item.TrailingSpace) out += ' ';
-        }
-        from = at + MarkerLength(k);
+    auto write = [&](std::size_t k) {
+        const TPhraseSpan& span = scan_.Spans[k];
+        out.append(page.substr(from, span.Begin - from));
+        out += EncodeForSpan(scan_.Phrases[k].Text, span.Source, tables);
+        from = span.End;
+    };
+    if (all) {
+        for (std::size_t k = 0; k < scan_.Spans.size(); ++k) write(k);
+    } else {
+        for (std::size_t k : changed_) write(k);
     }
-    out.append(bytes, from, std::string::npos);
+    out.append(page.substr(from));
+    return out;
+}
+
+std::string TDocument::RenderAllPhrases() const {
+    std::string out = RenderWith(*tables_, true);
+    if (ReadsOtherwise(out)) out = RenderWith(Windows1252KeepingHighBytes(), true);
+    return out;
+}
+
+std::string TDocument::TemplateBytes() const {
+    const std::string_view page = Page();
+    std::string out;
+    out.reserve(data_.size() + 8 * scan_.Spans.size());
+    out += bom_;
+    std::size_t from = 0;
+    for (std::size_t k = 0; k < scan_.Spans.size(); ++k) {
+        const TPhraseSpan& span = scan_.Spans[k];
+        out.append(page.substr(from, span.Begin - from));
+        out += PhraseMarker(k);
+        from = span.End;
+    }
+    out.append(page.substr(from));
     return out;
 }
 
 void TDocument::Save(const std::string& path) const { WriteFileAtomically(path, Render()); }
 
+std::string TDocument::OriginalText(std::size_t i) const {
+    if (i >= scan_.Phrases.size()) throw ListIndexError(i);
+    return quillfen::OriginalText(Page(), scan_.Spans[i], *tables_);
+}
+
 void TDocument::SetPhraseText(std::size_t i, std::string text) {
     if (i >= scan_.Phrases.size()) throw ListIndexError(i);
+    if (text == OriginalText(i))
+        changed_.erase(i);
+    else
+        changed_.insert(i);
     scan_.SetText(i, std::move(text));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -10,54 +11,70 @@
 
 namespace quillfen {
 
-// One open page: what the scan found in it, and the writer that puts the phrases back.
+// One open page: its bytes as read, what the scan found in them, and the writer that puts the
+// phrases back. Nothing but the bytes of a changed phrase ever differs from the page as read.
 class TDocument {
 public:
-    // Reads, trims and scans the file. Refuses a file holding a zero byte, since everything
-    // behind it would be lost on the first save.
+    // Reads and scans the file. Refuses a file holding a zero byte, since everything behind it
+    // would be lost on the first save, and a page in an encoding it cannot keep intact.
     void LoadFile(const std::string& path, std::uint8_t tags, const TProgress& progress = {});
     // The same on bytes already in memory; path only names the file in errors.
     void LoadBytes(std::string_view data, std::uint8_t tags, const TProgress& progress = {},
                    const std::string& path = {});
     void Clear();
 
-    // The page as Save writes it: every template entry, with each marker filled in at the place
-    // the scan put it, followed by CR LF. A Windows-1252 page that would read as UTF-8 once its
-    // umlauts are entities keeps them as bytes.
+    // The page as Save writes it: the bytes as read, each changed phrase's span replaced by its
+    // new text with the encode table applied. A Windows-1252 page that would read as UTF-8 once
+    // its umlauts are entities keeps them as bytes.
     std::string Render() const;
-    // Writes Render() to path atomically.
+    // The page with every phrase written anew from its text, as a recombination of the
+    // exported files gives it.
+    std::string RenderAllPhrases() const;
+    // Writes Render() to path safely.
     void Save(const std::string& path) const;
 
-    // Replaces phrase i's text and row string.
+    // The template file: the page with each phrase's span replaced by its marker, starting with
+    // the page's byte-order mark.
+    std::string TemplateBytes() const;
+
+    // Replaces phrase i's text and row string. A text equal to the one the scan found leaves the
+    // phrase's bytes as they were.
     void SetPhraseText(std::size_t i, std::string text);
+    bool IsChanged(std::size_t i) const { return changed_.count(i) != 0; }
+    // The text the scan found for phrase i.
+    std::string OriginalText(std::size_t i) const;
 
     const TEntityTables& Tables() const { return *tables_; }
     // The tables Render encodes the phrases with: Tables(), or, for a page that keeps its
     // umlauts as bytes, those tables without the rows for them.
     const TEntityTables& TablesForSaving() const;
-    TPageEncoding Encoding() const { return encoding_; }
-    // The byte-order mark the file started with (empty if none); it is no part of any line and
-    // is written back in front of the page.
+    TPageEncoding Encoding() const { return encoding_.kind; }
+    const TEncodingInfo& EncodingInfo() const { return encoding_; }
+    // The bytes in front of the scanned page: its byte-order mark (and, rarely, blanks before
+    // it); empty if none.
     const std::string& Bom() const { return bom_; }
+    // The file's bytes as read.
+    const std::string& Bytes() const { return data_; }
+    // The scanned part of the page: Bytes() without Bom(). Spans are offsets into it.
+    std::string_view Page() const { return std::string_view(data_).substr(bom_.size()); }
     const TScanResult& Scan() const { return scan_; }
     const std::vector<TTextItem>& Phrases() const { return scan_.Phrases; }
+    const std::vector<TPhraseSpan>& Spans() const { return scan_.Spans; }
     std::string_view Row(std::size_t i) const { return scan_.Row(i); }
-    const TTemplate& Template() const { return scan_.Template; }
-    const TLineViews& Buffer() const { return buffer_; }
     std::size_t PhraseCount() const { return scan_.Phrases.size(); }
     std::uint64_t TotalWords() const { return quillfen::TotalWords(scan_.Phrases); }
 
 private:
-    std::string RenderWith(const TEntityTables& tables) const;
+    std::string RenderWith(const TEntityTables& tables, bool all = false) const;
     bool ReadsOtherwise(const std::string& rendered) const;
     void Load(std::string&& data, std::uint8_t tags, const TProgress& progress,
               const std::string& path);
 
-    std::string data_;     // the file's bytes; the buffer's lines are views into them
-    TLineViews buffer_;
+    std::string data_;  // the file's bytes
     TScanResult scan_;
+    std::set<std::size_t> changed_;  // phrases whose text differs from what the scan found
     const TEntityTables* tables_ = &Windows1252Tables();
-    TPageEncoding encoding_ = TPageEncoding::Windows1252;
+    TEncodingInfo encoding_;
     std::string bom_;
 };
 

@@ -9,59 +9,43 @@ namespace {
 
 char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Whether name (in lower case) stands right before the "=\"" whose quote is at q, ignoring the
-// case of A to Z only.
-bool NameBefore(std::string_view tag, std::size_t q, std::string_view name) {
-    if (q < name.size() + 1 || tag[q - 1] != '=') return false;
-    const std::size_t at = q - 1 - name.size();
-    for (std::size_t k = 0; k < name.size(); ++k)
-        if (LowerAZ(tag[at + k]) != name[k]) return false;
+bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Whitespace as HTML knows it, inside tags.
+bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+// What loading always trimmed from the starts of lines: every byte of code 32 or less.
+bool IsEdge(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+// What the edges of a phrase's span leave out: the whitespace that a phrase's text never starts
+// or ends with, so that the span always holds the whole text.
+bool IsSpanEdge(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool EqualsNoCase(std::string_view a, std::string_view lower) {
+    if (a.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAZ(a[i]) != lower[i]) return false;
     return true;
 }
 
-struct TValueStart {
-    std::size_t at = std::string_view::npos;  // the value's first character
-    TKind kind = TKind::Text;
-};
-
-// The first alt="... of the tag, or failing that its first content="... . Every occurrence ends
-// at a double quote, so one walk over the quotes finds both.
-TValueStart FindValue(std::string_view tag, std::uint8_t tags) {
-    const bool alt = tags & kTagImageAlt;
-    const bool content = tags & kTagContent;
-    TValueStart found;
-    if (!alt && !content) return found;
-    std::size_t from = 0;
-    while (from < tag.size()) {
-        const void* hit = std::memchr(tag.data() + from, '"', tag.size() - from);
-        if (!hit) break;
-        const std::size_t q = static_cast<const char*>(hit) - tag.data();
-        if (alt && NameBefore(tag, q, "alt")) return {q + 1, TKind::Image};
-        if (content && found.at == std::string_view::npos && NameBefore(tag, q, "content")) {
-            found = {q + 1, TKind::Content};
-            if (!alt) break;
-        }
-        from = q + 1;
-    }
-    return found;
+std::string LowerCopy(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = LowerAZ(c);
+    return out;
 }
 
-// Position of the first '<' or '>' at or after from, or the line's size. Text runs are most of
-// a page, so they are searched eight bytes at a time: '<' and '>' are the only bytes that read
-// as '>' with bit 1 set.
-std::size_t FindAngle(std::string_view line, std::size_t from) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    const char* p = line.data();
-    const std::size_t n = line.size();
-    std::size_t i = from;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        const std::uint64_t x = (w | (kOnes * 2)) ^ (kOnes * '>');
-        if ((x - kOnes) & ~x & (kOnes * 0x80)) break;
-    }
-    while (i < n && (p[i] | 2) != '>') ++i;
-    return i;
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view s, std::string_view tail) {
+    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsEdge(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsEdge(s.back())) s.remove_suffix(1);
+    return s;
 }
 
 // Writes "%_" n "_%" at the end of buffer and returns it.
@@ -78,160 +62,361 @@ std::string_view MarkerInto(char (&buffer)[32], std::size_t n) {
     return std::string_view(buffer + d, sizeof buffer - d);
 }
 
-// Appends a marker without building a string for it.
-void AddMarker(TTemplate& t, std::size_t n) {
-    char buffer[32];
-    t.Add(MarkerInto(buffer, n));
+// A text run as the user reads it: every line break with the blanks and control characters that
+// start the next line reads as one blank, and a blank left alone at a line's end does not carry
+// over. lineStart: the run starts a line of its own. joinAlways: a break reads as a blank even
+// at the run's start (inside a tag, where text stands before the run).
+std::string Gather(std::string_view run, bool lineStart, bool joinAlways) {
+    std::string g;
+    g.reserve(run.size());
+    std::size_t i = 0;
+    bool atLineStart = lineStart;
+    const std::size_t n = run.size();
+    while (true) {
+        std::size_t j = i;
+        while (j < n && run[j] != '\n' && run[j] != '\r') ++j;
+        std::string_view seg = run.substr(i, j - i);
+        if (atLineStart) {
+            if (!joinAlways && g == " ") g.clear();
+            while (!seg.empty() && IsEdge(seg.front())) seg.remove_prefix(1);
+            if (!seg.empty()) {
+                if (!g.empty() || joinAlways) g.push_back(' ');
+                g.append(seg);
+            }
+        } else {
+            g.append(seg);
+        }
+        if (j >= n) break;
+        i = j + ((run[j] == '\r' && j + 1 < n && run[j + 1] == '\n') ? 2 : 1);
+        atLineStart = true;
+    }
+    return g;
 }
 
-bool EndsWith(const std::string& s, std::string_view tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+bool HasLineBreak(std::string_view s) {
+    return std::memchr(s.data(), '\n', s.size()) || std::memchr(s.data(), '\r', s.size());
+}
+
+bool OnlyBlanks(std::string_view s) {
+    for (char c : s)
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return false;
+    return true;
+}
+
+// Whether a line of a preformatted block holds nothing but blanks, tabs and non-breaking spaces.
+bool OnlyLayout(std::string_view s, std::string_view nbsp) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        if (s[i] == ' ' || s[i] == '\t') {
+            ++i;
+        } else if (s.substr(i, 6) == "&nbsp;") {
+            i += 6;
+        } else if (!nbsp.empty() && s.substr(i, nbsp.size()) == nbsp) {
+            i += nbsp.size();
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One attribute of a tag's text.
+struct TAttribute {
+    std::string_view name;
+    std::string_view value;
+    std::size_t valueAt = 0;
+    TSource source = TSource::Unquoted;
+    bool hasValue = false;
+};
+
+// Walks the attributes of a start tag's text (the text between '<' and '>') as browsers read
+// them, calling visit for each; visit returns false to stop. Returns the tag's name.
+template <class Visit>
+std::string_view ForEachAttribute(std::string_view t, Visit visit) {
+    const std::size_t n = t.size();
+    if (n == 0 || !IsAlpha(t[0])) return {};
+    std::size_t i = 0;
+    while (i < n && !IsHtmlSpace(t[i]) && t[i] != '/') ++i;
+    const std::string_view tagName = t.substr(0, i);
+    while (true) {
+        while (i < n && (IsHtmlSpace(t[i]) || t[i] == '/')) ++i;
+        if (i >= n) break;
+        TAttribute a;
+        const std::size_t ns = i++;
+        while (i < n && !IsHtmlSpace(t[i]) && t[i] != '/' && t[i] != '=') ++i;
+        a.name = t.substr(ns, i - ns);
+        std::size_t j = i;
+        while (j < n && IsHtmlSpace(t[j])) ++j;
+        if (j < n && t[j] == '=') {
+            ++j;
+            while (j < n && IsHtmlSpace(t[j])) ++j;
+            a.hasValue = true;
+            if (j < n && (t[j] == '"' || t[j] == '\'')) {
+                const char q = t[j];
+                a.source = q == '"' ? TSource::DoubleQuoted : TSource::SingleQuoted;
+                const std::size_t close = t.find(q, j + 1);
+                a.valueAt = j + 1;
+                const std::size_t end = close == std::string_view::npos ? n : close;
+                a.value = t.substr(a.valueAt, end - a.valueAt);
+                i = close == std::string_view::npos ? n : close + 1;
+            } else {
+                a.valueAt = j;
+                while (j < n && !IsHtmlSpace(t[j])) ++j;
+                a.value = t.substr(a.valueAt, j - a.valueAt);
+                i = j;
+            }
+        } else {
+            i = j;
+        }
+        if (!visit(a)) break;
+    }
+    return tagName;
+}
+
+// Meta names whose content programs read: translating it changes what the page does.
+bool IsMachineReadMetaName(std::string_view name) {
+    const std::string n = LowerCopy(Trim(name));
+    for (std::string_view exact : {"viewport", "robots", "referrer", "theme-color", "color-scheme",
+                                   "format-detection", "generator", "og:url"})
+        if (n == exact) return true;
+    for (std::string_view prefix :
+         {"og:image", "twitter:image", "msapplication-", "apple-mobile-web-app-"})
+        if (StartsWith(n, prefix)) return true;
+    for (std::string_view suffix : {":published_time", ":modified_time", "-verification"})
+        if (EndsWith(n, suffix)) return true;
+    return false;
+}
+
+bool IsUrl(std::string_view value) {
+    value = Trim(value);
+    if (StartsWith(value, "//")) return true;
+    std::size_t i = 0;
+    if (value.empty() || !IsAlpha(value[0])) return false;
+    while (i < value.size() && (IsAlpha(value[i]) || (value[i] >= '0' && value[i] <= '9') ||
+                                value[i] == '+' || value[i] == '.' || value[i] == '-'))
+        ++i;
+    return value.substr(i, 3) == "://";
+}
+
+// Finds "</" name followed by whitespace, '/' or '>' from `from` on, comparing the name without
+// regard to case; the position of its '<' or npos.
+std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view name) {
+    const std::size_t n = page.size();
+    while (from < n) {
+        const void* hit = std::memchr(page.data() + from, '<', n - from);
+        if (!hit) return std::string_view::npos;
+        const std::size_t lt = static_cast<const char*>(hit) - page.data();
+        const std::size_t after = lt + 2 + name.size();
+        if (after <= n && page[lt + 1] == '/' && EqualsNoCase(page.substr(lt + 2, name.size()), name) &&
+            (after == n || IsHtmlSpace(page[after]) || page[after] == '/' || page[after] == '>'))
+            return lt;
+        from = lt + 1;
+    }
+    return std::string_view::npos;
+}
+
+enum class TEnd { Closed, Interrupted, Unclosed };
+
+struct TTagEnd {
+    TEnd kind;
+    std::size_t at;  // the '>' that closes the tag, or the '<' that cuts it short
+};
+
+// The end of the tag that starts at lt. A quote right after '=' opens a value, in which '>' and
+// '<' are text; a value that never closes makes the tag end at its first '>' after all.
+TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
+    const std::size_t n = page.size();
+    const char* p = page.data();
+    bool afterEquals = false;
+    for (std::size_t i = lt + 1; i < n; ++i) {
+        const char c = p[i];
+        if (c == '>') return {TEnd::Closed, i};
+        if (c == '<') return {TEnd::Interrupted, i};
+        if (c == '=') {
+            afterEquals = true;
+        } else if ((c == '"' || c == '\'') && afterEquals) {
+            const void* close = std::memchr(p + i + 1, c, n - i - 1);
+            if (!close) {
+                for (std::size_t k = lt + 1; k < n; ++k) {
+                    if (p[k] == '>') return {TEnd::Closed, k};
+                    if (p[k] == '<') return {TEnd::Interrupted, k};
+                }
+                return {TEnd::Unclosed, n};
+            }
+            i = static_cast<const char*>(close) - p;
+            afterEquals = false;
+        } else if (!IsHtmlSpace(c)) {
+            afterEquals = false;
+        }
+    }
+    return {TEnd::Unclosed, n};
+}
+
+bool IsPreformattedName(std::string_view name) {
+    return EqualsNoCase(name, "pre") || EqualsNoCase(name, "listing") || EqualsNoCase(name, "xmp");
 }
 
 class TScanner {
 public:
-    TScanner(std::uint8_t tags, const TEntityTables& tables) : tags_(tags), tables_(tables) {}
+    TScanner(std::string_view page, std::uint8_t tags, const TEntityTables& tables,
+             const TProgress& progress)
+        : page_(page), tags_(tags), tables_(tables), progress_(progress) {}
 
-    void Line(std::string_view line) {
-        if (!inTag_ && G_ == " ") G_.clear();
-        std::size_t k = 0;
-        if (inComment_) {
-            std::size_t close = line.find("-->");
-            if (close == std::string_view::npos) {
-                Emit(line);
-                return;
+    void Run() {
+        const std::size_t n = page_.size();
+        std::size_t pos = 0, runStart = 0;
+        std::size_t nextReport = kReportStep;
+        while (pos < n) {
+            if (progress_ && pos >= nextReport) {
+                progress_(pos, n);
+                nextReport = pos + kReportStep;
             }
-            Emit(line.substr(0, close + 3));
-            inComment_ = false;
-            k = close + 3;
-        }
-        const std::size_t n = line.size();
-        for (; k < n; ++k) {
-            const char c = line[k];
-            if (c == '<') {
-                if (inTag_) {
-                    // A tag that never closed stays markup, exactly as it stood.
-                    EmitUnclosedTag();
-                    inTag_ = false;
-                } else if (!G_.empty()) {
-                    FlushText();
-                }
-                G_.clear();
-                if (n - k > 3 && line[k + 1] == '!' && line[k + 2] == '-') {
-                    // A comment goes into the template untouched: up to its "-->" when that
-                    // stands on this line (the "--" of the opener may already be part of it),
-                    // else to the end of the line, continuing on the lines below.
-                    std::size_t close = line.find("-->", k + 2);
-                    if (close != std::string_view::npos) {
-                        Emit(line.substr(k, close + 3 - k));
-                        k = close + 2;
-                        continue;
-                    }
-                    Emit(line.substr(k));
-                    inComment_ = true;
-                    return;
-                }
-                inTag_ = true;
-            } else if (c == '>' && inTag_) {
-                EndTag();
-            } else {
-                if (k == 0 && !G_.empty()) G_.push_back(' ');
-                // Everything up to the next angle bracket is gathered in one go.
-                const std::size_t stop = FindAngle(line, k + 1);
-                G_.append(line.data() + k, stop - k);
-                k = stop - 1;
+            const void* hit = std::memchr(page_.data() + pos, '<', n - pos);
+            if (!hit) break;
+            const std::size_t lt = static_cast<const char*>(hit) - page_.data();
+            if (IsCommentStart(lt)) {
+                Flush(runStart, lt);
+                const std::size_t close = page_.find("-->", lt + 2);
+                pos = runStart = close == std::string_view::npos ? n : close + 3;
+                continue;
             }
+            const TTagEnd end = FindTagEnd(page_, lt);
+            Flush(runStart, lt);
+            if (end.kind == TEnd::Unclosed) {
+                // A tag that never closes stays markup, to the end of the page.
+                pos = runStart = n;
+                break;
+            }
+            if (end.kind == TEnd::Interrupted) {
+                pos = runStart = end.at;
+                continue;
+            }
+            const std::string_view tag = page_.substr(lt + 1, end.at - lt - 1);
+            Tag(tag, lt + 1);
+            pos = runStart = end.at + 1;
+            pos = runStart = AfterTag(tag, pos);
         }
-    }
-
-    void Finish() {
-        if (inTag_) {
-            EmitUnclosedTag();
-            inTag_ = false;
-        } else if (!G_.empty()) {
-            FlushText();
-        }
-        G_.clear();
+        Flush(runStart, n);
+        if (progress_) progress_(n, n);
     }
 
     TScanResult result;
 
 private:
-    void Emit(std::string_view entry) { result.Template.push_back(entry); }
+    static constexpr std::size_t kReportStep = 1 << 20;
 
-    // A tag whose text starts with "!-" was cut by a line break inside its "<!-": on one line
-    // it would read as a comment opener, which here never closes, and the page written back
-    // would lose every phrase after it. Its first line is kept as an entry of its own, so that
-    // it reads as it did. Returns how much of G_ went into that entry.
-    std::size_t OpenerCutByBreak(std::size_t textAfter) {
-        if (textAfter < 3 || G_[0] != '!' || G_[1] != '-') return 0;
-        result.Template.push_back("<!-");
-        return 2;
+    // "<!-" and one more character on the same line open a comment. A line break right after
+    // "<!-" makes a tag of it, as it always was.
+    bool IsCommentStart(std::size_t lt) const {
+        return lt + 3 < page_.size() && page_[lt + 1] == '!' && page_[lt + 2] == '-' &&
+               page_[lt + 3] != '\n' && page_[lt + 3] != '\r';
     }
 
-    void EmitUnclosedTag() {
-        const std::size_t cut = OpenerCutByBreak(G_.size());
-        auto& t = result.Template;
-        t.Open();
-        if (!cut) t.Add('<');
-        t.Add(std::string_view(G_).substr(cut));
-        t.Close();
+    // Where scanning goes on after the tag just read, which ended before pos: behind the content
+    // of a script or style (never phrases), or behind the text of a title or textarea (text up
+    // to its own end tag, whatever '<' it holds).
+    std::size_t AfterTag(std::string_view tag, std::size_t pos) {
+        if (tag.empty()) return pos;
+        if (tag[0] == '/') {
+            std::size_t k = 1;
+            while (k < tag.size() && !IsHtmlSpace(tag[k]) && tag[k] != '/') ++k;
+            if (IsPreformattedName(tag.substr(1, k - 1)) && preDepth_ > 0) --preDepth_;
+            return pos;
+        }
+        if (!IsAlpha(tag[0])) return pos;
+        std::size_t k = 0;
+        while (k < tag.size() && !IsHtmlSpace(tag[k]) && tag[k] != '/') ++k;
+        const std::string_view name = tag.substr(0, k);
+        const bool script = EqualsNoCase(name, "script");
+        const bool style = EqualsNoCase(name, "style");
+        const bool title = EqualsNoCase(name, "title");
+        const bool textarea = EqualsNoCase(name, "textarea");
+        if (script || style || title || textarea) {
+            std::size_t close = FindEndTag(page_, pos, script     ? "script"
+                                                       : style    ? "style"
+                                                       : title    ? "title"
+                                                                  : "textarea");
+            if (close == std::string_view::npos) close = page_.size();
+            if (title) Flush(pos, close);
+            if (textarea) FlushLines(pos, close);
+            return close;
+        }
+        if (IsPreformattedName(name)) ++preDepth_;
+        return pos;
     }
 
-    void FlushText() {
-        if (!(tags_ & kTagPlainText)) {
-            Emit(G_);
+    void Flush(std::size_t a, std::size_t b) {
+        if (a >= b || !(tags_ & kTagPlainText)) return;
+        if (preDepth_ > 0) {
+            FlushLines(a, b);
             return;
         }
-        TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), G_);
-        if (G_ == "&nbsp;") Emit("&nbsp;");
-        if (item.Clean(tables_)) {
-            result.Markers.push_back({result.Template.size(), 0});
-            result.Template.Open();
-            AddMarker(result.Template, result.Phrases.size());
-            result.Template.Close();
-            result.Phrases.push_back(std::move(item));
-        }
+        const std::string_view run = page_.substr(a, b - a);
+        if (OnlyBlanks(run)) return;
+        std::string text = HasLineBreak(run) || a == 0 ? Gather(run, a == 0, false) : std::string(run);
+        TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::move(text));
+        if (!item.Clean(tables_)) return;
+        std::size_t sb = a, se = b;
+        while (sb < se && IsSpanEdge(page_[sb])) ++sb;
+        while (se > sb && IsSpanEdge(page_[se - 1])) --se;
+        Add(std::move(item), {Offset(a), Offset(b), Offset(sb), Offset(se), TSource::Text});
     }
 
-    void EndTag() {
-        inTag_ = false;
-        // A tag ending in "--" closes a comment that the character rules could not see; it is
-        // kept as it stands and never searched for phrases.
-        const bool closesComment = EndsWith(G_, "--");
-        const std::size_t cut = closesComment ? 0 : OpenerCutByBreak(G_.size() + 1);
-        auto& t = result.Template;
-        t.Open();
-        if (!cut) t.Add('<');
-        std::string_view rest = std::string_view(G_).substr(cut);
-        if (!closesComment) {
-            const TAttributeHit hit = ScanAttribute(G_, tags_);
-            if (!hit.value.empty()) {
-                const std::size_t n = result.Phrases.size();
-                TTextItem item(static_cast<std::uint32_t>(n), std::string(hit.value));
-                item.Clean(tables_);
-                item.IsImage = hit.kind == TKind::Image;
-                item.IsContent = hit.kind == TKind::Content;
-                if (item.Text != hit.value) result.RawRows.emplace_back(n, std::string(hit.value));
-                result.Phrases.push_back(std::move(item));
-                const std::size_t place = hit.place - cut;  // in rest
-                result.Markers.push_back({t.size() - 1, place + (cut ? 0 : 1)});
-                t.Add(rest.substr(0, place));
-                AddMarker(t, n);
-                rest.remove_prefix(place + hit.value.size());
+    // A preformatted block: one phrase per line, the line's edges and breaks left as they are.
+    void FlushLines(std::size_t a, std::size_t b) {
+        if (!(tags_ & kTagPlainText)) return;
+        std::size_t i = a;
+        while (i < b) {
+            std::size_t j = i;
+            while (j < b && page_[j] != '\n' && page_[j] != '\r') ++j;
+            std::size_t sb = i, se = j;
+            while (sb < se && IsEdge(page_[sb])) ++sb;
+            while (se > sb && IsEdge(page_[se - 1])) --se;
+            const std::string_view line = page_.substr(sb, se - sb);
+            if (!line.empty() && !OnlyLayout(line, tables_.nbsp)) {
+                TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::string(line));
+                Decode(item.Text, tables_);
+                item.Preformatted = true;
+                Add(std::move(item), {Offset(sb), Offset(se), Offset(sb), Offset(se), TSource::Line});
             }
+            i = j + 1;
         }
-        t.Add(rest);
-        t.Add('>');
-        t.Close();
-        G_.clear();
     }
 
+    void Tag(std::string_view tag, std::size_t base) {
+        if (!(tags_ & (kTagImageAlt | kTagContent))) return;
+        // A tag ending in "--" closes a comment that the character rules could not see.
+        if (EndsWith(tag, "--")) return;
+        const TAttributeHit hit = ScanAttribute(tag, tags_);
+        if (hit.value.empty()) return;
+        std::string row = Gather(hit.value, false, true);
+        TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), row);
+        item.Clean(tables_);  // a value of blanks stays a phrase, with an empty text
+        item.IsImage = hit.kind == TKind::Image;
+        item.IsContent = hit.kind == TKind::Content;
+        if (item.Text != row) result.RawRows.emplace_back(result.Phrases.size(), std::move(row));
+        const std::size_t a = base + hit.place, b = a + hit.value.size();
+        std::size_t sb = a, se = b;
+        if (hit.source != TSource::Unquoted) {
+            while (sb < se && IsSpanEdge(page_[sb])) ++sb;
+            while (se > sb && IsSpanEdge(page_[se - 1])) --se;
+            if (sb == se) sb = a, se = b;
+        }
+        Add(std::move(item), {Offset(a), Offset(b), Offset(sb), Offset(se), hit.source});
+    }
+
+    void Add(TTextItem&& item, const TPhraseSpan& span) {
+        result.Phrases.push_back(std::move(item));
+        result.Spans.push_back(span);
+    }
+
+    static std::uint32_t Offset(std::size_t at) { return static_cast<std::uint32_t>(at); }
+
+    std::string_view page_;
     std::uint8_t tags_;
     const TEntityTables& tables_;
-    std::string G_;
-    bool inTag_ = false;
-    bool inComment_ = false;
+    const TProgress& progress_;
+    int preDepth_ = 0;
 };
 
 }  // namespace
@@ -248,54 +433,88 @@ std::size_t MarkerLength(std::size_t n) {
 }
 
 TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags) {
-    TAttributeHit hit;
-    const TValueStart found = FindValue(tag, tags);
-    const std::size_t start = found.at;
-    hit.kind = found.kind;
-    if (start == std::string_view::npos) return TAttributeHit{};
-    // The value runs to the closing quote, or else to the tag's last character, which it never
-    // includes.
-    std::string_view part;
-    if (tag.size() >= 1 && start < tag.size() - 1) part = tag.substr(start, tag.size() - 1 - start);
-    std::size_t q = part.find('"');
-    if (q != std::string_view::npos) part = part.substr(0, q);
-    hit.value = part;
-    hit.place = start;
-    if (hit.value.empty()) hit.kind = TKind::Text;
-    return hit;
+    const bool wantAlt = tags & kTagImageAlt;
+    const bool wantContent = tags & kTagContent;
+    if (!wantAlt && !wantContent) return {};
+    TAttribute alt, content;
+    bool haveAlt = false, haveContent = false, machineRead = false;
+    const std::string_view name = ForEachAttribute(tag, [&](const TAttribute& a) {
+        if (EqualsNoCase(a.name, "alt")) {
+            if (!haveAlt) alt = a;
+            haveAlt = true;
+        } else if (EqualsNoCase(a.name, "content")) {
+            if (!haveContent) content = a;
+            haveContent = true;
+        } else if (EqualsNoCase(a.name, "http-equiv") || EqualsNoCase(a.name, "charset")) {
+            machineRead = true;
+        } else if (EqualsNoCase(a.name, "name") || EqualsNoCase(a.name, "property")) {
+            if (IsMachineReadMetaName(a.value)) machineRead = true;
+        }
+        return true;
+    });
+    auto hitOf = [](const TAttribute& a, TKind kind) {
+        TAttributeHit hit;
+        if (a.value.empty()) return hit;
+        hit.kind = kind;
+        hit.value = a.value;
+        hit.place = a.valueAt;
+        hit.source = a.source;
+        return hit;
+    };
+    // An alt attribute decides even when it is empty: content is then not looked at.
+    if (wantAlt && haveAlt) return hitOf(alt, TKind::Image);
+    if (!wantContent || !haveContent) return {};
+    if (machineRead && EqualsNoCase(name, "meta")) return {};
+    if (IsUrl(content.value)) return {};
+    return hitOf(content, TKind::Content);
 }
 
-TScanResult ExtractPhrases(const TLines& lines, std::uint8_t tags, const TEntityTables& tables,
-                           const TProgress& progress, std::size_t startPosition,
-                           std::size_t progressMaximum) {
-    return ExtractPhrases(TLineViews(lines.begin(), lines.end()), tags, tables, progress,
-                          startPosition, progressMaximum);
-}
-
-TScanResult ExtractPhrases(const TLineViews& lines, std::uint8_t tags, const TEntityTables& tables,
-                           const TProgress& progress, std::size_t startPosition,
-                           std::size_t progressMaximum) {
-    TScanner scanner(tags, tables);
-    // Every tag and most runs start at a '<': counting them sizes the results once.
-    std::size_t opens = 0;
-    std::size_t bytes = 0;
-    for (std::string_view line : lines) {
-        opens += std::count(line.begin(), line.end(), '<');
-        bytes += line.size();
-    }
-    auto& r = scanner.result;
-    const std::size_t entries = 2 * opens + lines.size() + 1;
-    r.Template.reserve(entries, bytes + 2 * entries);
-    r.Phrases.reserve(opens + 1);
-    r.Markers.reserve(opens + 1);
-    const std::size_t step = lines.size() / 256 + 1;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (progress && i % step == 0) progress(startPosition + i + 1, progressMaximum);
-        scanner.Line(lines[i]);
-    }
-    scanner.Finish();
-    if (progress) progress(std::min(startPosition + lines.size(), progressMaximum), progressMaximum);
+TScanResult ExtractPhrases(std::string_view page, std::uint8_t tags, const TEntityTables& tables,
+                           const TProgress& progress) {
+    TScanner scanner(page, tags, tables, progress);
+    // Most phrases stand between tags: the count of '<' sizes the results once.
+    const std::size_t opens = std::count(page.begin(), page.end(), '<');
+    scanner.result.Phrases.reserve(opens / 2 + 1);
+    scanner.result.Spans.reserve(opens / 2 + 1);
+    scanner.Run();
     return std::move(scanner.result);
+}
+
+std::string OriginalText(std::string_view page, const TPhraseSpan& span,
+                         const TEntityTables& tables) {
+    const std::string_view run = page.substr(span.RunBegin, span.RunEnd - span.RunBegin);
+    if (span.Source == TSource::Line) {
+        std::string text(run);
+        Decode(text, tables);
+        return text;
+    }
+    const bool inTag = span.Source != TSource::Text;
+    TTextItem item(0, Gather(run, !inTag && span.RunBegin == 0, inTag));
+    item.Clean(tables);
+    return std::move(item.Text);
+}
+
+std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTables& tables) {
+    std::string s = EncodeText(text, tables);
+    if (source == TSource::SingleQuoted || source == TSource::Unquoted) {
+        std::string out;
+        out.reserve(s.size());
+        for (char c : s) {
+            if (c == '\'')
+                out += "&#39;";
+            else
+                out += c;
+        }
+        s = std::move(out);
+    }
+    if (source == TSource::Unquoted) {
+        const bool needsQuotes =
+            s.empty() || std::any_of(s.begin(), s.end(), [](char c) {
+                return IsHtmlSpace(c) || c == '=' || c == '`' || c == '"' || c == '\'';
+            });
+        if (needsQuotes) s = '"' + s + '"';
+    }
+    return s;
 }
 
 std::string_view TScanResult::Row(std::size_t i) const {

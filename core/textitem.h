@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "entities.h"
 
@@ -17,6 +18,9 @@ struct TTextItem {
     bool IsContent = false;
     bool TrailingSpace = false;
     bool LeadingSpace = false;
+    // A line of a pre, listing, xmp or textarea block: its blanks and tabs are its layout, so
+    // neither the scan nor a replacement collapses them.
+    bool Preformatted = false;
 
     TTextItem() = default;
     TTextItem(std::uint32_t number, std::string text) : Number(number), Text(std::move(text)) {}
@@ -24,8 +28,9 @@ struct TTextItem {
         return TTextItem(number, std::move(text));
     }
 
-    // Normalises Text (nbsp and tabs to blanks, runs of blanks to one, one edge blank cut and
-    // remembered, entities decoded); true when a non-empty phrase remains.
+    // Normalises Text (tabs to blanks, runs of blanks to one, one edge blank cut and remembered,
+    // entities decoded); true when a phrase remains: something other than blanks and
+    // non-breaking spaces.
     bool Clean(const TEntityTables& tables = Windows1252Tables());
 
     TKind Kind() const {
@@ -35,5 +40,11 @@ struct TTextItem {
 
 // The text written into the page for an item: edge blanks put back, encode table applied.
 std::string EncodePhrase(const TTextItem& item, const TEntityTables& tables = Windows1252Tables());
+// The encode table applied to a text alone.
+std::string EncodeText(std::string_view text, const TEntityTables& tables = Windows1252Tables());
+
+// A text the user typed, made ready to become a phrase: runs of blanks become one blank and the
+// blanks at its edges go. A preformatted phrase keeps its inner blanks.
+std::string NormaliseEntry(std::string_view text, bool preformatted = false);
 
 }  // namespace quillfen

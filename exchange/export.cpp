@@ -57,8 +57,6 @@ TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderT
     return {stem + ".templ", stem + ".txt"};
 }
 
-std::string TemplateFileBytes(const TTemplate& templ) { return templ.Bytes(); }
-
 std::string TextFileBytes(const std::vector<TTextItem>& phrases) {
     std::size_t size = 0;
     for (const TTextItem& item : phrases) size += item.Text.size() + 16;
@@ -74,20 +72,16 @@ std::string TextFileBytes(const std::vector<TTextItem>& phrases) {
     return out;
 }
 
-void ExportFiles(const TTemplate& templ, const std::vector<TTextItem>& phrases,
-                 const TExportPaths& paths, std::string_view bom) {
-    // The page's byte-order mark leads the template, so that the recombined page keeps it.
-    std::string templateBytes;
-    templateBytes.reserve(bom.size() + templ.Bytes().size());
-    templateBytes.append(bom).append(templ.Bytes());
+void ExportFiles(std::string_view templateBytes, const std::vector<TTextItem>& phrases,
+                 const TExportPaths& paths) {
     WriteFileAtomically(paths.Template, templateBytes);
     WriteFileAtomically(paths.Text, TextFileBytes(phrases));
 }
 
 void ExportDocument(const TDocument& document, const std::string& documentPath,
                     const std::string& folderText) {
-    ExportFiles(document.Template(), document.Phrases(), ExportPaths(documentPath, folderText),
-                document.Bom());
+    ExportFiles(document.TemplateBytes(), document.Phrases(),
+                ExportPaths(documentPath, folderText));
 }
 
 }  // namespace quillfen

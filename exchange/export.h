@@ -6,7 +6,6 @@
 
 #include "core/buffer.h"
 #include "core/document.h"
-#include "core/template.h"
 #include "core/textitem.h"
 
 namespace quillfen {
@@ -32,17 +31,14 @@ struct TExportPaths {
 // folder puts both files at the root.
 TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderText);
 
-// The template file: every entry followed by CR LF.
-std::string TemplateFileBytes(const TTemplate& templ);
 // The text file: "<" N+1 ">" Text "</>" for each phrase N, each line followed by CR LF.
 std::string TextFileBytes(const std::vector<TTextItem>& phrases);
 
 // Writes the template file and then the text file. Raises "Datei %s kann nicht erstellt werden"
 // for the first file that cannot be written; when that is the template, the text file is left
 // alone too.
-void ExportFiles(const TTemplate& templ, const std::vector<TTextItem>& phrases,
-                 const TExportPaths& paths,
-                 std::string_view bom = {});
+void ExportFiles(std::string_view templateBytes, const std::vector<TTextItem>& phrases,
+                 const TExportPaths& paths);
 void ExportDocument(const TDocument& document, const std::string& documentPath,
                     const std::string& folderText);
 

@@ -149,19 +149,26 @@ TEST(Entities, EncodePhraseRestoresEdgeBlanksFirst) {
     EXPECT_EQ(EncodePhrase(TTextItem(0, "a < b")), "a &lt; b");
     EXPECT_EQ(EncodePhrase(TTextItem(0, "\"x\"")), "&quot;x&quot;");
     EXPECT_EQ(EncodePhrase(TTextItem(0, "R&D")), "R&D");
-    EXPECT_EQ(EncodePhrase(TTextItem(0, "caf\xE9 \xA9 \xA0")), "caf\xE9 \xA9 \xA0");
+    EXPECT_EQ(EncodePhrase(TTextItem(0, "caf\xE9 \xA9")), "caf\xE9 \xA9");
+    // A non-breaking space is written as the entity a page keeps it in.
+    EXPECT_EQ(EncodePhrase(TTextItem(0, "a\xA0" "b")), "a&nbsp;b");
 }
 
 TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
-    TTextItem a(0, "  Hello&nbsp;&nbsp;World ");
+    TTextItem a(0, "  Hello\t  World ");
     EXPECT_TRUE(a.Clean());
     EXPECT_EQ(a.Text, "Hello World");
     EXPECT_TRUE(a.LeadingSpace);
     EXPECT_TRUE(a.TrailingSpace);
 
-    TTextItem nbsp(0, "&nbsp;");
-    EXPECT_FALSE(nbsp.Clean());
-    EXPECT_TRUE(nbsp.LeadingSpace);
+    // Non-breaking spaces stay non-breaking, and alone they are no phrase.
+    TTextItem kept(0, " a&nbsp;&nbsp;b");
+    EXPECT_TRUE(kept.Clean());
+    EXPECT_EQ(kept.Text, "a\xA0\xA0" "b");
+    for (const char* blank : {"&nbsp;", "&nbsp; &nbsp;", "\xA0", " \xA0&nbsp; "}) {
+        TTextItem nbsp(0, blank);
+        EXPECT_FALSE(nbsp.Clean()) << blank;
+    }
     TTextItem tab(0, "\t");
     EXPECT_FALSE(tab.Clean());
     EXPECT_TRUE(tab.LeadingSpace);
@@ -173,19 +180,15 @@ TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
 
     TTextItem fish(0, "Fish&nbsp;&amp;&nbsp;Chips");
     EXPECT_TRUE(fish.Clean());
-    EXPECT_EQ(fish.Text, "Fish & Chips");
-    EXPECT_EQ(EncodePhrase(fish), "Fish &amp; Chips");
+    EXPECT_EQ(fish.Text, "Fish\xA0&\xA0" "Chips");
+    EXPECT_EQ(EncodePhrase(fish), "Fish&nbsp;&&nbsp;Chips");
 }
 
 TEST(TextItem, CleanMatchesItsStepsAtEveryOffset) {
-    // The steps one after the other: "&nbsp;" and tabs to blanks, runs of blanks to one, one
-    // blank cut at each edge. Long texts are skipped in blocks, so the pieces are tried at every
+    // The steps one after the other: tabs to blanks, runs of blanks to one, one blank cut at each
+    // edge, "&nbsp;" decoded. Long texts are skipped in blocks, so the pieces are tried at every
     // offset within and across a block.
     auto naive = [](std::string s) {
-        for (std::size_t p = s.find("&nbsp;"); p != std::string::npos; p = s.find("&nbsp;")) {
-            s.erase(p, 5);
-            s[p] = ' ';
-        }
         for (char& c : s)
             if (c == '\t') c = ' ';
         for (std::size_t p = s.find("  "); p != std::string::npos; p = s.find("  ")) s.erase(p, 1);
@@ -198,6 +201,16 @@ TEST(TextItem, CleanMatchesItsStepsAtEveryOffset) {
             s.pop_back();
             item.TrailingSpace = true;
         }
+        std::string rest = s;
+        for (std::size_t p = rest.find("&nbsp;"); p != std::string::npos; p = rest.find("&nbsp;"))
+            rest.erase(p, 6);
+        // Blanks and non-breaking spaces alone are no phrase, and are left undecoded.
+        item.IsContent = rest.find_first_not_of(' ') == std::string::npos;
+        if (!item.IsContent)
+            for (std::size_t p = s.find("&nbsp;"); p != std::string::npos; p = s.find("&nbsp;")) {
+                s.erase(p, 5);
+                s[p] = '\xA0';
+            }
         item.Text = s;
         return item;
     };
@@ -214,7 +227,7 @@ TEST(TextItem, CleanMatchesItsStepsAtEveryOffset) {
         const bool kept = got.Clean();
         const TTextItem want = naive(s);
         ASSERT_EQ(got.Text, want.Text) << "'" << s << "'";
-        ASSERT_EQ(kept, !want.Text.empty()) << "'" << s << "'";
+        ASSERT_EQ(kept, !want.IsContent) << "'" << s << "'";
         ASSERT_EQ(got.LeadingSpace, want.LeadingSpace) << "'" << s << "'";
         if (kept) {
             ASSERT_EQ(got.TrailingSpace, want.TrailingSpace) << "'" << s << "'";

@@ -1,225 +1,183 @@
 #include <gtest/gtest.h>
 
+#include "document.h"
 #include "scan.h"
 
 using namespace quillfen;
-using Lines = std::vector<std::string>;
+using Strings = std::vector<std::string>;
 
 namespace {
 
-TScanResult ScanLines(const Lines& lines, std::uint8_t tags = 7) {
-    return ExtractPhrases(lines, tags);
+// Each phrase as kind letter, ':' and text; a preformatted one is marked with '|'.
+Strings Described(const std::vector<TTextItem>& phrases) {
+    Strings out;
+    for (const auto& p : phrases)
+        out.push_back(std::string(1, "TGC"[static_cast<int>(p.Kind())]) +
+                      (p.Preformatted ? "|" : ":") + p.Text);
+    return out;
 }
 
-std::vector<std::string> Texts(const TScanResult& r) {
-    std::vector<std::string> out;
-    for (const auto& p : r.Phrases) out.push_back(p.Text);
-    return out;
+struct TCase {
+    const char* name;
+    std::string page;
+    Strings phrases;
+    std::uint8_t tags = 7;
+};
+
+const std::vector<TCase>& Cases() {
+    static const std::vector<TCase> cases = {
+        {"inline tags", "<p>Hello <b>World</b></p>", {"T:Hello", "T:World"}},
+        {"lines join", "<p>Hello\r\n   world</p>", {"T:Hello world"}},
+        {"lone blank at a line end", "<b>x</b> \n<i>y</i>", {"T:x", "T:y"}},
+        {"alt, any case", "<IMG SRC=\"a.gif\" ALT=\"Logo\">", {"G:Logo"}},
+        {"content decoded", "<meta name=\"description\" content=\"Fine &amp; fast\">",
+         {"C:Fine & fast"}},
+        {"only alt's value", "<img alt=\"1\" src=\"1.gif\">", {"G:1"}},
+        {"alt quote styles", "<img alt=\"\"><img alt=Logo><img alt='Hi there'><img alt = \"x\">",
+         {"G:Logo", "G:Hi there", "G:x"}},
+        {"whole names only", "<img data-alt=\"x\" alter=\"y\" title='alt=\"z\"'>", {}},
+        {"blank value stays", "<img alt=\"   \">", {"G:"}},
+        {"alt decides", "<x alt=\"\" content=\"c\">", {}},
+        {"content without alt", "<x alt=\"a\" content=\"c\">", {"C:c"}, 4},
+        {"no plain text", "<p>Hello <img alt=\"A\"></p>", {"G:A"}, 2},
+        {"nothing", "<p>Hi <img alt=\"A\"></p>", {}, 0},
+        {"nbsp alone", "<td>&nbsp;</td><td>&nbsp; &nbsp;</td><td>\t</td>", {}},
+        {"nbsp kept", "<p>a&nbsp;&nbsp;b</p>", {"T:a\xA0\xA0" "b"}},
+        {"comments", "a <!-- note <b>x</b> --> b<br><!--\nvar x;\n// --><!-->c<p alt=\"n\"-->z<br>",
+         {"T:a", "T:b", "T:c", "T:z"}},
+        {"comment opener cut by a break", "<!-\nx>y", {"T:y"}},
+        {"after the last tag", "<p>end\nof page", {"T:end of page"}},
+        {"unclosed tags stay markup", "<p>x<a href=\"y\"", {"T:x"}},
+        {"tag cut short", "<a <b>t", {"T:t"}},
+        {"bare closing bracket", "<p>a > b --> c</p>", {"T:a > b --> c"}},
+        {"scripts and styles", "<script>var a = \"<b>x</b>\"; // c\nif (a && b > c) {}</script>"
+         "<style>p { font-family: \"DejaVu Sans\" }</style><p>t</p>",
+         {"T:t"}},
+        {"script end tag", "<SCRIPT>x</SCRIPTX>y</script >z", {"T:z"}},
+        {"cdata wrapper", "<script><!--//--><![CDATA[//><!--\nvar x=1;\n//--><!]]></script>", {}},
+        {"unclosed script", "<p>a</p><script>b<p>c</p>", {"T:a"}},
+        {"pre keeps layout", "<pre>  int  x = 1;\n\tif (a &lt; b)\treturn;\n\n</pre>after",
+         {"T|int  x = 1;", "T|if (a < b)\treturn;", "T:after"}},
+        {"pre with inline tags", "<PRE><b>a  b</b>\n  c</PRE>", {"T|a  b", "T|c"}},
+        {"textarea and title", "<title>A <b> title</title><textarea>a <b>\n c</textarea>",
+         {"T:A <b> title", "T|a <b>", "T|c"}},
+        {"brackets in quoted values", "<a href=\"a.html#x>\" title='<y'>Link</a>.<img alt=\"<-\">",
+         {"T:Link", "T:.", "G:<-"}},
+        {"unclosed value", "<img alt=\"Logo>rest", {"G:Logo", "T:rest"}},
+        {"machine-read metas",
+         "<meta http-equiv=\"refresh\" content=\"5\"><meta charset=x content=y>"
+         "<meta name=\"viewport\" content=\"width=device-width\">"
+         "<meta property=\"og:image:width\" content=\"600\">"
+         "<meta name=\"google-site-verification\" content=\"abc\">"
+         "<meta name=\"description\" content=\" https://example.org/\">"
+         "<meta name=\"keywords\" content=\"a, b\">",
+         {"C:a, b"}},
+        {"empty page", "", {}},
+    };
+    return cases;
 }
 
 }  // namespace
 
-TEST(Scan, InlineTagsGiveOnePhrasePerRun) {
-    auto r = ScanLines({"<p>Hello <b>World</b></p>"});
-    EXPECT_EQ(Texts(r), (Lines{"Hello", "World"}));
-    EXPECT_TRUE(r.Phrases[0].TrailingSpace);
-    EXPECT_EQ(r.Phrases[0].Kind(), TKind::Text);
-    EXPECT_EQ(r.Template, (Lines{"<p>", "%_0_%", "<b>", "%_1_%", "</b>", "</p>"}));
-    EXPECT_EQ(TotalWords(r.Phrases), 2u);
-    EXPECT_EQ(r.Row(0), "Hello");
-    EXPECT_EQ(r.Row(1), "World");
+TEST(Scan, FindsThePhrasesAReaderSees) {
+    for (const TCase& c : Cases()) {
+        TDocument doc;
+        doc.LoadBytes(c.page, c.tags);
+        EXPECT_EQ(Described(doc.Phrases()), c.phrases) << c.name;
+        for (std::size_t k = 0; k < doc.PhraseCount(); ++k)
+            EXPECT_EQ(doc.OriginalText(k), doc.Phrases()[k].Text) << c.name << " phrase " << k;
+    }
 }
 
-TEST(Scan, RunsSpanningLinesJoinWithABlank) {
-    EXPECT_EQ(Texts(ScanLines({"<p>Hello", "world</p>"})), (Lines{"Hello world"}));
-    // A lone blank left at a line end does not carry over.
-    auto r = ScanLines({"<b>x</b> ", "<i>y</i>"});
-    EXPECT_EQ(Texts(r), (Lines{"x", "y"}));
+TEST(Scan, AReplacedPhraseChangesOnlyItsBytesAndReadsBackAsTyped) {
+    for (const TCase& c : Cases()) {
+        TDocument doc;
+        doc.LoadBytes(c.page, c.tags);
+        for (std::size_t k = 0; k < doc.PhraseCount(); ++k) {
+            TDocument one;
+            one.LoadBytes(c.page, c.tags);
+            const std::string typed = "Q" + std::to_string(k) + " <a & \"b\" \xE4 c>";
+            one.SetPhraseText(k, typed);
+            const std::string out = one.Render();
+            const TPhraseSpan& span = one.Spans()[k];
+            EXPECT_EQ(out.substr(0, span.Begin), c.page.substr(0, span.Begin)) << c.name << k;
+            const std::size_t tail = c.page.size() - span.End;
+            EXPECT_EQ(out.substr(out.size() - tail), c.page.substr(span.End)) << c.name << k;
+            TDocument again;
+            again.LoadBytes(out, c.tags);
+            ASSERT_EQ(again.PhraseCount(), doc.PhraseCount()) << c.name << k << "\n" << out;
+            for (std::size_t i = 0; i < doc.PhraseCount(); ++i)
+                EXPECT_EQ(again.Phrases()[i].Text, i == k ? typed : doc.Phrases()[i].Text)
+                    << c.name << " phrase " << i << " after changing " << k << "\n"
+                    << out;
+        }
+    }
 }
 
-TEST(Scan, AttributeValuesBecomeImageAndContentPhrases) {
-    auto img = ScanLines({"<IMG SRC=\"a.gif\" ALT=\"Logo\">"});
-    ASSERT_EQ(img.Phrases.size(), 1u);
-    EXPECT_EQ(img.Phrases[0].Kind(), TKind::Image);
-    EXPECT_EQ(img.Template, (Lines{"<IMG SRC=\"a.gif\" ALT=\"%_0_%\">"}));
-
-    auto meta = ScanLines({"<meta name=\"description\" content=\"Fine &amp; fast\">"});
-    ASSERT_EQ(meta.Phrases.size(), 1u);
-    EXPECT_EQ(meta.Phrases[0].Kind(), TKind::Content);
-    EXPECT_EQ(meta.Row(0), "Fine &amp; fast");
-    EXPECT_EQ(meta.Phrases[0].Text, "Fine & fast");
-    EXPECT_EQ(meta.Template, (Lines{"<meta name=\"description\" content=\"%_0_%\">"}));
-
-    auto one = ScanLines({"<img alt=\"1\" src=\"1.gif\">"});
-    EXPECT_EQ(one.Template, (Lines{"<img alt=\"%_0_%\" src=\"1.gif\">"}));
-
-    EXPECT_TRUE(ScanLines({"<img alt=\"\">"}).Phrases.empty());
-    EXPECT_TRUE(ScanLines({"<img alt=Logo>"}).Phrases.empty());
-    EXPECT_TRUE(ScanLines({"<img alt='Logo'>"}).Phrases.empty());
-
-    auto blanks = ScanLines({"<img alt=\"   \">"});
-    ASSERT_EQ(blanks.Phrases.size(), 1u);
-    EXPECT_EQ(blanks.Phrases[0].Text, "");
+TEST(Scan, ATextSetBackToTheOriginalKeepsTheOriginalBytes) {
+    const std::string page = "<p>Caf&eacute;  &amp;\n  more</p><img alt='x &quot; y'>";
+    TDocument doc;
+    doc.LoadBytes(page, 7);
+    ASSERT_EQ(doc.PhraseCount(), 2u);
+    const std::string first = doc.Phrases()[0].Text;
+    EXPECT_EQ(first, "Caf&eacute; & more");
+    doc.SetPhraseText(0, "other");
+    doc.SetPhraseText(1, "x \" y");
+    EXPECT_NE(doc.Render(), page);
+    doc.SetPhraseText(0, first);
+    EXPECT_EQ(doc.Render(), "<p>Caf&eacute;  &amp;\n  more</p><img alt='x &quot; y'>");
 }
 
-TEST(Scan, UnclosedAttributeValueEndsBeforeTheTagsLastCharacter) {
-    auto r = ScanLines({"<img alt=\"Logo", ">"});
-    EXPECT_EQ(Texts(r), (Lines{"Log"}));
-    EXPECT_EQ(r.Template, (Lines{"<img alt=\"%_0_%o>"}));
-}
-
-TEST(Scan, AltWinsOverContentAndTagsBitsSelectKinds) {
-    auto both = ScanLines({"<x alt=\"\" content=\"c\">"});
-    EXPECT_TRUE(both.Phrases.empty());
-    auto contentOnly = ScanLines({"<x alt=\"a\" content=\"c\">"}, 4);
-    EXPECT_EQ(Texts(contentOnly), (Lines{"c"}));
-
-    auto noText = ScanLines({"<p>Hello</p>"}, 2);
-    EXPECT_TRUE(noText.Phrases.empty());
-    EXPECT_EQ(noText.Template, (Lines{"<p>", "Hello", "</p>"}));
-    auto none = ScanLines({"<p>Hi <img alt=\"A\"></p>"}, 0);
-    EXPECT_TRUE(none.Phrases.empty());
-    EXPECT_EQ(none.Template, (Lines{"<p>", "Hi ", "<img alt=\"A\">", "</p>"}));
-}
-
-TEST(Scan, NonBreakingSpaces) {
-    auto one = ScanLines({"<td>&nbsp;</td>"});
-    EXPECT_TRUE(one.Phrases.empty());
-    EXPECT_EQ(one.Template, (Lines{"<td>", "&nbsp;", "</td>"}));
-    auto two = ScanLines({"<td>&nbsp;&nbsp;</td>"});
-    EXPECT_TRUE(two.Phrases.empty());
-    EXPECT_EQ(two.Template, (Lines{"<td>", "</td>"}));
-}
-
-TEST(Scan, CommentsAreKeptWholeAndNeverGivePhrases) {
-    auto inline_ = ScanLines({"a <!-- note --> b<br>"});
-    EXPECT_EQ(Texts(inline_), (Lines{"a", "b"}));
-    EXPECT_EQ(inline_.Template, (Lines{"%_0_%", "<!-- note -->", "%_1_%", "<br>"}));
-
-    auto multi = ScanLines({"<!--", "var x;", "// -->"});
-    EXPECT_TRUE(multi.Phrases.empty());
-    EXPECT_EQ(multi.Template, (Lines{"<!--", "var x;", "// -->"}));
-
-    auto angles = ScanLines({"<!-- a <b>bold</b> alt=\"x\"", "still --> after<br>"});
-    EXPECT_EQ(Texts(angles), (Lines{"after"}));
-    EXPECT_EQ(angles.Template,
-              (Lines{"<!-- a <b>bold</b> alt=\"x\"", "still -->", "%_0_%", "<br>"}));
-
-    EXPECT_EQ(ScanLines({"<!-->x<p>"}).Template, (Lines{"<!-->", "%_0_%", "<p>"}));
-    auto dashes = ScanLines({"<p alt=\"no\"-->z<br>"});
-    EXPECT_EQ(Texts(dashes), (Lines{"z"}));
-    EXPECT_EQ(dashes.Template[0], "<p alt=\"no\"-->");
-}
-
-TEST(Scan, NothingAfterTheLastTagIsLost) {
-    auto text = ScanLines({"<p>end", "of page"});
-    EXPECT_EQ(Texts(text), (Lines{"end of page"}));
-    EXPECT_EQ(text.Template, (Lines{"<p>", "%_0_%"}));
-    EXPECT_EQ(Texts(ScanLines({"no tags at all"})), (Lines{"no tags at all"}));
-    EXPECT_EQ(ScanLines({"<p>tail"}, 2).Template, (Lines{"<p>", "tail"}));
-    // An unclosed tag, and one cut short by another '<', stay markup.
-    EXPECT_EQ(ScanLines({"<p>x<a href=\"y\""}).Template, (Lines{"<p>", "%_0_%", "<a href=\"y\""}));
-    EXPECT_EQ(ScanLines({"<a <b>"}).Template, (Lines{"<a ", "<b>"}));
-    EXPECT_EQ(ScanLines({"<>"}).Template, (Lines{"<>"}));
-}
-
-TEST(Scan, BareClosingBracketStaysText) {
-    auto r = ScanLines({"<p>a > b --> c</p>"});
-    EXPECT_EQ(Texts(r), (Lines{"a > b --> c"}));
-}
-
-TEST(Scan, EqualTextsAndSingleCharactersArePhrases) {
-    auto r = ScanLines({"<p>1</p><p>1</p><p>.</p>"});
-    EXPECT_EQ(Texts(r), (Lines{"1", "1", "."}));
-    EXPECT_EQ(r.Markers.size(), 3u);
-}
-
-TEST(Scan, MarkerPlacesPointAtTheMarkers) {
-    auto r = ScanLines({"<p>a<img alt=\"b\" x=\"%_0_%\">c</p>"});
-    ASSERT_EQ(r.Markers.size(), 3u);
-    for (std::size_t k = 0; k < r.Markers.size(); ++k)
-        EXPECT_EQ(r.Template[r.Markers[k].entry].compare(r.Markers[k].offset,
-                                                         PhraseMarker(k).size(), PhraseMarker(k)),
-                  0);
-}
-
-TEST(Scan, EmptyPage) {
-    auto r = ScanLines({});
-    EXPECT_TRUE(r.Phrases.empty());
-    EXPECT_TRUE(r.Template.empty());
-}
-
-TEST(ScanAttribute, CaseOfAToZOnly) {
-    auto hit = ScanAttribute("img AlT=\"x\"", 2);
-    EXPECT_EQ(hit.value, "x");
-    EXPECT_EQ(hit.kind, TKind::Image);
-    EXPECT_EQ(hit.place, 9u);
-    EXPECT_TRUE(ScanAttribute("img alt =\"x\"", 7).value.empty());
-    EXPECT_EQ(ScanAttribute("meta CONTENT=\"v\"", 4).kind, TKind::Content);
-    EXPECT_TRUE(ScanAttribute("meta content=\"v\"", 3).value.empty());
-    EXPECT_TRUE(ScanAttribute("alt=\"", 7).value.empty());
-}
-
-TEST(ScanAttribute, AltWinsWhereverItStands) {
-    auto both = ScanAttribute("meta content=\"c\" alt=\"a\"", 7);
-    EXPECT_EQ(both.kind, TKind::Image);
-    EXPECT_EQ(both.value, "a");
-    EXPECT_EQ(both.place, 22u);
-    // Without alternative texts the first content value is taken.
-    auto content = ScanAttribute("meta content=\"c\" alt=\"a\" content=\"d\"", 4);
-    EXPECT_EQ(content.kind, TKind::Content);
-    EXPECT_EQ(content.value, "c");
-    EXPECT_EQ(content.place, 14u);
-    // A name that merely ends in alt counts as alt; one that starts with it does not.
-    EXPECT_EQ(ScanAttribute("img data-alt=\"x\"", 2).value, "x");
-    EXPECT_TRUE(ScanAttribute("img alter=\"x\"", 2).value.empty());
-    EXPECT_TRUE(ScanAttribute("\"alt=\"x\"", 0).value.empty());
+TEST(Scan, ChangedAttributeValuesKeepTheirQuotes) {
+    const struct {
+        std::string page, text, want;
+    } cases[] = {
+        {"<img alt=\"a\">", "say \"hi\"", "<img alt=\"say &quot;hi&quot;\">"},
+        {"<img alt='a'>", "it's \"x\"", "<img alt='it&#39;s &quot;x&quot;'>"},
+        {"<img alt=a>", "b", "<img alt=b>"},
+        {"<img alt=a>", "two words", "<img alt=\"two words\">"},
+        {"<img alt=a src=x>", "x=y", "<img alt=\"x=y\" src=x>"},
+        {"<img alt=\"  a  \">", "b", "<img alt=\"  b  \">"},
+        {"<img alt=\"   \">", "b", "<img alt=\"b\">"},
+    };
+    for (const auto& c : cases) {
+        TDocument doc;
+        doc.LoadBytes(c.page, 7);
+        doc.SetPhraseText(0, c.text);
+        EXPECT_EQ(doc.Render(), c.want) << c.page;
+    }
 }
 
 TEST(Scan, AngleBracketsAreFoundAtEveryOffsetOfALongRun) {
-    // Runs are searched in blocks of bytes: a bracket at any place within or across a block
-    // must end the run there.
     for (std::size_t at = 0; at < 40; ++at) {
-        std::string text(at, 'a');
-        auto r = ScanLines({"<p>" + text + "<b>" + std::string(20, 'z') + "</b>"});
-        std::vector<std::string> want;
-        if (at) want.push_back(text);
-        want.push_back(std::string(20, 'z'));
-        EXPECT_EQ(Texts(r), want) << at;
-        // Bytes that differ from '<' and '>' in one bit only are text.
-        auto near = ScanLines({"<p>" + text + "=?:~\xBC\xBE</p>"});
-        EXPECT_EQ(Texts(near), (Lines{text + "=?:~\xBC\xBE"})) << at;
+        const std::string text(at, 'a');
+        TDocument doc;
+        doc.LoadBytes("<p>" + text + "<b>" + std::string(20, 'z') + "</b>", 7);
+        Strings want;
+        if (at) want.push_back("T:" + text);
+        want.push_back("T:" + std::string(20, 'z'));
+        EXPECT_EQ(Described(doc.Phrases()), want) << at;
     }
 }
 
 TEST(Scan, RowsShowAttributeValuesAsTheyStand) {
-    auto r = ScanLines({"<p>Caf&eacute; &amp; more</p><img alt=\"Tom &amp; Jerry\"><img alt=\"plain\">"});
-    ASSERT_EQ(r.PhraseCount(), 3u);
-    EXPECT_EQ(r.Row(0), r.Phrases[0].Text);
-    EXPECT_EQ(r.Row(1), "Tom &amp; Jerry");
-    EXPECT_EQ(r.Phrases[1].Text, "Tom & Jerry");
-    EXPECT_EQ(r.Row(2), "plain");
-    // Only the value that differs from its phrase is kept apart.
-    EXPECT_EQ(r.RawRows.size(), 1u);
-    r.SetText(1, "Tom und Jerry");
-    EXPECT_EQ(r.Row(1), "Tom und Jerry");
-    EXPECT_EQ(r.Phrases[1].Text, "Tom und Jerry");
-    EXPECT_TRUE(r.RawRows.empty());
+    TDocument doc;
+    doc.LoadBytes("<p>Caf&eacute; &amp; more</p><img alt=\"Tom &amp; Jerry\"><img alt=\"plain\">", 7);
+    ASSERT_EQ(doc.PhraseCount(), 3u);
+    EXPECT_EQ(doc.Row(0), doc.Phrases()[0].Text);
+    EXPECT_EQ(doc.Row(1), "Tom &amp; Jerry");
+    EXPECT_EQ(doc.Phrases()[1].Text, "Tom & Jerry");
+    EXPECT_EQ(doc.Scan().RawRows.size(), 1u);
+    doc.SetPhraseText(1, "Tom und Jerry");
+    EXPECT_EQ(doc.Row(1), "Tom und Jerry");
 }
 
 TEST(CountWords, Separators) {
-    EXPECT_EQ(CountWords(""), 0u);
-    EXPECT_EQ(CountWords("  \t "), 0u);
-    EXPECT_EQ(CountWords("a, b"), 2u);
-    EXPECT_EQ(CountWords("a,,,b"), 3u);
-    EXPECT_EQ(CountWords("Hello world."), 2u);
-    EXPECT_EQ(CountWords(" one "), 1u);
-    // A separator in the first position is no word break.
-    EXPECT_EQ(CountWords(".net"), 1u);
-    EXPECT_EQ(CountWords(",a"), 1u);
-}
-
-TEST(CountWords, TotalDoesNotWrap) {
+    const std::pair<const char*, std::uint64_t> cases[] = {
+        {"", 0}, {"  \t ", 0}, {"a, b", 2}, {"a,,,b", 3}, {"Hello world.", 2},
+        {" one ", 1}, {".net", 1}, {",a", 1},
+    };
+    for (const auto& [text, words] : cases) EXPECT_EQ(CountWords(text), words) << text;
     std::vector<TTextItem> phrases(70000, TTextItem(0, "a b"));
     EXPECT_EQ(TotalWords(phrases), 140000u);
 }
