@@ -1,0 +1,241 @@
+// quillfen-cli: the page operations of the window program for scripts and whole sites.
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "core/document.h"
+#include "core/errors.h"
+#include "core/pagecodec.h"
+#include "exchange/combine.h"
+#include "exchange/export.h"
+
+using namespace quillfen;
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  quillfen-cli phrases PAGE [--tags N]\n"
+    "      Lists the phrases of PAGE: number (from 1), kind (T, G, C) and text, tab-separated;\n"
+    "      tab, CR, LF and backslash as \\t \\r \\n \\\\, bytes invalid in the page's encoding\n"
+    "      as \\xHH.\n"
+    "  quillfen-cli save PAGE [-o OUT] [--tags N] [--set N=TEXT]...\n"
+    "      Replaces phrase N by TEXT (same escapes) for each --set and writes the page to OUT\n"
+    "      (default: PAGE itself).\n"
+    "  quillfen-cli export PAGE... -d DIR [--tags N]\n"
+    "      Writes the text file and the template of each page into DIR.\n"
+    "  quillfen-cli combine TEXT TEMPLATE OUT\n"
+    "      Recombines a text file and a template into the page OUT.\n"
+    "  quillfen-cli check PAGE... [--tags N]\n"
+    "      Tells for each page whether an unchanged save is byte-identical and whether export\n"
+    "      and recombination give the page back.\n"
+    "--tags N: kinds of phrases, 1 plain text + 2 image alternatives + 4 header content\n"
+    "(0 to 7, default 3).\n"
+    "Exit status: 0 success, 1 a page or file failed, 2 usage error.\n";
+
+struct TUsageError {
+    std::string message;
+};
+
+struct TArgs {
+    std::string command;
+    std::vector<std::string> files;
+    std::uint8_t tags = kDefaultTags;
+    std::optional<std::string> out;
+    std::optional<std::string> dir;
+    std::vector<std::pair<std::size_t, std::string>> sets;  // in order given
+};
+
+std::optional<unsigned long> Number(std::string_view s) {
+    unsigned long value = 0;
+    if (s.empty()) return std::nullopt;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return value;
+}
+
+TArgs Parse(int argc, char** argv) {
+    TArgs a;
+    if (argc < 2) throw TUsageError{"no command given"};
+    a.command = argv[1];
+    auto value = [&](int& i, std::string_view option) -> std::string {
+        if (i + 1 >= argc) throw TUsageError{std::string(option) + " needs a value"};
+        return argv[++i];
+    };
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--tags") {
+            const auto n = Number(value(i, arg));
+            if (!n || *n > 7) throw TUsageError{"--tags takes a number from 0 to 7"};
+            a.tags = static_cast<std::uint8_t>(*n);
+        } else if (arg == "-o" && a.command == "save") {
+            a.out = value(i, arg);
+        } else if (arg == "-d" && a.command == "export") {
+            a.dir = value(i, arg);
+        } else if (arg == "--set" && a.command == "save") {
+            const std::string s = value(i, arg);
+            const std::size_t eq = s.find('=');
+            const auto n = eq == std::string::npos ? std::nullopt : Number(std::string_view(s).substr(0, eq));
+            if (!n) throw TUsageError{"--set takes N=TEXT, not " + s};
+            a.sets.emplace_back(*n, s.substr(eq + 1));
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw TUsageError{"unknown option " + std::string(arg)};
+        } else {
+            a.files.emplace_back(arg);
+        }
+    }
+    const std::size_t n = a.files.size();
+    const std::string& c = a.command;
+    if (c == "phrases" || c == "save") {
+        if (n != 1) throw TUsageError{c + " takes one page"};
+    } else if (c == "export") {
+        if (n == 0 || !a.dir) throw TUsageError{"export takes pages and -d DIR"};
+    } else if (c == "check") {
+        if (n == 0) throw TUsageError{"check takes pages"};
+    } else if (c == "combine") {
+        if (n != 3) throw TUsageError{"combine takes TEXT TEMPLATE OUT"};
+    } else {
+        throw TUsageError{"unknown command " + c};
+    }
+    return a;
+}
+
+void Load(TDocument& doc, const std::string& path, std::uint8_t tags) {
+    doc.LoadFile(path, tags);
+    CheckConvertible(doc.EncodingInfo(), path);
+}
+
+// Runs job(i) for every i in parallel and reports the failures in argument order.
+template <class Job>
+int ForEachPage(const std::vector<std::string>& pages, Job job) {
+    std::vector<std::string> errors(pages.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < pages.size();) {
+            try {
+                job(i);
+            } catch (const std::exception& e) {
+                errors[i] = e.what();
+            }
+        }
+    };
+    const std::size_t threads =
+        std::min<std::size_t>(pages.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (auto& t : pool) t.join();
+    int status = 0;
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        if (!errors[i].empty()) {
+            std::cerr << pages[i] << ": " << errors[i] << '\n';
+            status = 1;
+        }
+    return status;
+}
+
+int Phrases(const TArgs& a) {
+    TDocument doc;
+    Load(doc, a.files[0], a.tags);
+    std::string out;
+    const auto& phrases = doc.Phrases();
+    for (std::size_t i = 0; i < phrases.size(); ++i) {
+        out += std::to_string(i + 1);
+        out += '\t';
+        out += phrases[i].IsImage ? 'G' : phrases[i].IsContent ? 'C' : 'T';
+        out += '\t';
+        out += PageToEscaped(phrases[i].Text, doc.EncodingInfo());
+        out += '\n';
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+int Save(const TArgs& a) {
+    const std::string& page = a.files[0];
+    TDocument doc;
+    Load(doc, page, a.tags);
+    // A repeated number takes the last text.
+    std::map<std::size_t, std::string> texts;
+    for (const auto& [n, text] : a.sets) texts[n] = text;
+    for (const auto& [n, escaped] : texts) {
+        if (n < 1 || n > doc.PhraseCount())
+            throw TError("phrase " + std::to_string(n) + " does not exist (the page has " +
+                         std::to_string(doc.PhraseCount()) + ")");
+        std::string text = EscapedToPage(escaped, doc.EncodingInfo());
+        if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+            throw TError("the text for phrase " + std::to_string(n) +
+                         " holds a line break or a zero character");
+        text = NormaliseEntry(text, doc.Phrases()[n - 1].Preformatted);
+        if (text.find_first_not_of(" \t") == std::string::npos)
+            throw TError("the text for phrase " + std::to_string(n) + " is empty");
+        doc.SetPhraseText(n - 1, std::move(text));
+    }
+    doc.Save(a.out.value_or(page));
+    return 0;
+}
+
+int Export(const TArgs& a) {
+    // Two pages of one base name would write the same two files: refuse before writing any.
+    std::map<std::string, std::size_t> seen;
+    int status = 0;
+    for (std::size_t i = 0; i < a.files.size(); ++i) {
+        auto [it, fresh] = seen.emplace(ExportBaseName(a.files[i]), i);
+        if (!fresh) {
+            std::cerr << a.files[i] << ": has the same base name as " << a.files[it->second]
+                      << "; nothing was exported\n";
+            status = 1;
+        }
+    }
+    if (status) return status;
+    return ForEachPage(a.files, [&](std::size_t i) {
+        TDocument doc;
+        Load(doc, a.files[i], a.tags);
+        ExportDocument(doc, a.files[i], *a.dir);
+    });
+}
+
+int Run(const TArgs& a) {
+    if (a.command == "phrases") return Phrases(a);
+    if (a.command == "save") return Save(a);
+    if (a.command == "export") return Export(a);
+    Combine(a.files[0], a.files[1], a.files[2]);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    TArgs args;
+    try {
+        args = Parse(argc, argv);
+    } catch (const TUsageError& e) {
+        std::cerr << "quillfen-cli: " << e.message << "\n" << kUsage;
+        return 2;
+    }
+    try {
+        return Run(args);
+    } catch (const std::exception& e) {
+        // The file layer's errors name their file; combine's may be about any of its three.
+        if (args.command == "combine")
+            std::cerr << e.what() << '\n';
+        else
+            std::cerr << args.files[0] << ": " << e.what() << '\n';
+        return 1;
+    }
+}
