@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <string>
+
+#include "errors.h"
 
 namespace quillfen {
 
@@ -45,8 +48,8 @@ std::optional<std::string> DeclaredCharset(std::string_view bytes) {
     for (std::size_t at = FindNoCase(bytes, "<meta", 0); at != std::string_view::npos;
          at = FindNoCase(bytes, "<meta", at + 5)) {
         std::size_t end = bytes.find('>', at);
-        std::string_view tag = bytes.substr(at, end == std::string_view::npos ? bytes.size() - at
-                                                                              : end - at);
+        std::string_view tag =
+            bytes.substr(at, end == std::string_view::npos ? bytes.size() - at : end - at);
         std::size_t p = FindNoCaseAnywhere(tag, "charset");
         if (p == std::string_view::npos) continue;
         p += 7;
@@ -72,11 +75,77 @@ std::optional<std::string> DeclaredCharset(std::string_view bytes) {
     return std::nullopt;
 }
 
-bool IsSingleByteCharset(const std::string& name) {
-    for (std::string_view prefix : {"iso-8859", "iso8859", "iso_8859", "windows-125", "cp125",
-                                    "latin", "us-ascii", "ascii", "x-cp125"})
-        if (StartsWith(name, prefix)) return true;
+bool IsOneOf(const std::string& name, std::initializer_list<std::string_view> names) {
+    for (std::string_view n : names)
+        if (name == n) return true;
     return false;
+}
+
+// The names browsers read as UTF-8 and as Windows-1252.
+bool IsUtf8Name(const std::string& name) {
+    return IsOneOf(name, {"utf-8", "utf8", "unicode-1-1-utf-8", "unicode11utf8", "unicode20utf8",
+                          "x-unicode20utf8"});
+}
+
+bool IsWindows1252Name(const std::string& name) {
+    return IsOneOf(name, {"windows-1252", "cp1252", "x-cp1252", "iso-8859-1", "iso8859-1",
+                          "iso88591", "iso_8859-1", "iso_8859-1:1987", "iso-ir-100", "latin1", "l1",
+                          "csisolatin1", "cp819", "ibm819", "us-ascii", "ascii", "ansi_x3.4-1968"});
+}
+
+// Stateful encodings change the meaning of ASCII bytes by escapes, and UTF-16/UTF-32 are no
+// ASCII supersets: neither can be scanned byte by byte.
+bool IsRefusedName(const std::string& name) {
+    for (std::string_view prefix : {"iso-2022", "iso2022", "csiso2022", "utf-7", "utf7", "utf-16",
+                                    "utf16", "utf-32", "utf32", "ucs-2", "ucs2", "ucs-4", "ucs4"})
+        if (StartsWith(name, prefix)) return true;
+    return IsOneOf(name, {"hz", "hz-gb-2312", "unicode", "unicodefeff", "unicodefffe", "csunicode",
+                          "iso-10646-ucs-2", "unicode-1-1-utf-7", "csunicode11utf7"});
+}
+
+// The encoding a byte-order mark names, or empty.
+std::string_view MarkedEncoding(std::string_view bytes) {
+    if (bytes.substr(0, 4) == std::string_view("\xFF\xFE\0\0", 4)) return "UTF-32LE";
+    if (bytes.substr(0, 4) == std::string_view("\0\0\xFE\xFF", 4)) return "UTF-32BE";
+    if (bytes.substr(0, 2) == "\xFF\xFE") return "UTF-16LE";
+    if (bytes.substr(0, 2) == "\xFE\xFF") return "UTF-16BE";
+    std::size_t lead = 0;
+    while (lead < bytes.size() && static_cast<unsigned char>(bytes[lead]) <= 32) ++lead;
+    if (bytes.substr(lead, kUtf8Bom.size()) == kUtf8Bom) return "UTF-8";
+    return {};
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// Sets refused to the name of a refused encoding instead of throwing, for DetectEncoding.
+TEncodingInfo Detect(std::string_view bytes, std::string& refused) {
+    const std::string_view marked = MarkedEncoding(bytes);
+    if (marked == "UTF-8") return {TPageEncoding::Utf8, {}};
+    if (!marked.empty()) {
+        refused = marked;
+        return {};
+    }
+    if (auto name = DeclaredCharset(bytes)) {
+        if (IsUtf8Name(*name)) return {TPageEncoding::Utf8, {}};
+        if (IsWindows1252Name(*name)) return {};
+        if (IsRefusedName(*name)) {
+            refused = Upper(*name);
+            return {};
+        }
+        return {TPageEncoding::Legacy, std::move(*name)};
+    }
+    bool nonAscii = false;
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            nonAscii = true;
+            break;
+        }
+    if (nonAscii && IsValidUtf8(bytes)) return {TPageEncoding::Utf8, {}};
+    return {};
 }
 
 }  // namespace
@@ -90,7 +159,8 @@ bool IsValidUtf8(std::string_view s) {
             // Pages are mostly ASCII: pass it eight bytes at a time.
             ++p;
             std::uint64_t w;
-            while (end - p >= 8 && (std::memcpy(&w, p, 8), (w & 0x8080808080808080ULL) == 0)) p += 8;
+            while (end - p >= 8 && (std::memcpy(&w, p, 8), (w & 0x8080808080808080ULL) == 0))
+                p += 8;
             continue;
         }
         std::size_t len;
@@ -117,25 +187,23 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
+TEncodingInfo DetectPageEncoding(std::string_view bytes, const std::string& path) {
+    std::string refused;
+    TEncodingInfo info = Detect(bytes, refused);
+    if (!refused.empty()) throw UnsupportedEncodingError(path, refused);
+    return info;
+}
+
 TPageEncoding DetectEncoding(std::string_view bytes) {
-    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) return TPageEncoding::Utf8;
-    if (auto name = DeclaredCharset(bytes)) {
-        if (*name == "utf-8" || *name == "utf8") return TPageEncoding::Utf8;
-        if (IsSingleByteCharset(*name)) return TPageEncoding::Windows1252;
-    }
-    bool nonAscii = false;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            nonAscii = true;
-            break;
-        }
-    return nonAscii && IsValidUtf8(bytes) ? TPageEncoding::Utf8 : TPageEncoding::Windows1252;
+    std::string refused;
+    return Detect(bytes, refused).kind;
 }
 
 const TEntityTables& Utf8Tables() {
     static const TEntityTables tables{
         "UTF-8",
         {
+            {"&nbsp;", "\xC2\xA0"},
             {"&uuml;", "\xC3\xBC"},
             {"&auml;", "\xC3\xA4"},
             {"&ouml;", "\xC3\xB6"},
@@ -160,13 +228,42 @@ const TEntityTables& Utf8Tables() {
             {"<", "&lt;"},
             {">", "&gt;"},
             {"\xC3\x9F", "&szlig;"},
+            {"\xC2\xA0", "&nbsp;"},
+        },
+        "\xC2\xA0",
+    };
+    return tables;
+}
+
+const TEntityTables& AsciiTables() {
+    static const TEntityTables tables{
+        "ASCII",
+        {
+            {"&quot;", "\""},
+            {"&amp;", "&", true},
+            {"&lt;", "<"},
+            {"&gt;", ">"},
+        },
+        {
+            {"& ", "&amp; "},
+            {"\"", "&quot;"},
+            {"<", "&lt;"},
+            {">", "&gt;"},
         },
     };
     return tables;
 }
 
 const TEntityTables& TablesFor(TPageEncoding encoding) {
-    return encoding == TPageEncoding::Utf8 ? Utf8Tables() : Windows1252Tables();
+    switch (encoding) {
+        case TPageEncoding::Utf8:
+            return Utf8Tables();
+        case TPageEncoding::Legacy:
+            return AsciiTables();
+        case TPageEncoding::Windows1252:
+            break;
+    }
+    return Windows1252Tables();
 }
 
 }  // namespace quillfen

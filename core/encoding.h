@@ -1,24 +1,46 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "entities.h"
 
 namespace quillfen {
 
-enum class TPageEncoding { Windows1252, Utf8 };
+// Legacy: any other encoding a page declares (EUC-KR, Shift_JIS, windows-1251...). Its bytes are
+// never changed in core; only the window and the command-line tool convert them, by name.
+enum class TPageEncoding { Windows1252, Utf8, Legacy };
+
+struct TEncodingInfo {
+    TPageEncoding kind = TPageEncoding::Windows1252;
+    // The declared charset in lower case for Legacy ("euc-kr", "shift_jis"); empty otherwise.
+    std::string name;
+
+    friend bool operator==(const TEncodingInfo&, const TEncodingInfo&) = default;
+};
 
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// How a page's bytes are to be read: a UTF-8 byte-order mark, else the charset a meta tag
-// declares, else UTF-8 when the bytes are valid UTF-8 holding non-ASCII characters, else
-// Windows-1252. Any declared single-byte charset means Windows-1252.
+// How a page's bytes are to be read: a byte-order mark (the UTF-8 one also behind leading bytes
+// of code 32 or less, which loading drops), else the charset the first meta tag naming one
+// declares (<meta charset=...> or http-equiv content="...; charset=..."), else UTF-8 when the
+// bytes are valid UTF-8 holding non-ASCII characters, else Windows-1252. The names browsers read
+// as Windows-1252 (ISO-8859-1, US-ASCII, ...) or as UTF-8 mean those; any other is Legacy.
+// Throws TError naming the encoding for a stateful encoding (ISO-2022-*, UTF-7, HZ) and for
+// UTF-16/UTF-32, declared or marked: their bytes cannot be handled as an ASCII superset. path
+// only names the file in the message.
+TEncodingInfo DetectPageEncoding(std::string_view bytes, const std::string& path = {});
+
+// DetectPageEncoding's kind; never throws (a refused encoding gives Windows1252).
 TPageEncoding DetectEncoding(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view bytes);
 
-// The entity tables with umlauts and sharp s in their UTF-8 forms.
+// The entity tables with umlauts, sharp s and the non-breaking space in their UTF-8 forms.
 const TEntityTables& Utf8Tables();
+// The tables of Legacy pages: only & < > ", which are never part of a multibyte character in the
+// encodings accepted, so no byte of the page's characters is touched. &nbsp; stays an entity.
+const TEntityTables& AsciiTables();
 const TEntityTables& TablesFor(TPageEncoding encoding);
 
 }  // namespace quillfen

@@ -194,8 +194,11 @@ void ReplaceAllBeforeNoReference(std::string& s, std::string_view search, char r
 }
 
 TEntityTables::TEntityTables(std::string name_, std::vector<TEntityRow> decode_,
-                             std::vector<TEntityRow> encode_)
-    : name(std::move(name_)), decode(std::move(decode_)), encode(std::move(encode_)) {
+                             std::vector<TEntityRow> encode_, std::string nbsp_)
+    : name(std::move(name_)),
+      decode(std::move(decode_)),
+      encode(std::move(encode_)),
+      nbsp(std::move(nbsp_)) {
     for (const auto& row : decode) decodeStarts[static_cast<unsigned char>(row.search[0])] = true;
     for (const auto& row : decode) {
         const int first = static_cast<unsigned char>(row.search[0]);
@@ -220,6 +223,7 @@ const TEntityTables& Windows1252Tables() {
     static const TEntityTables tables{
         "Windows-1252",
         {
+            {"&nbsp;", "\xA0"},
             {"&uuml;", "\xFC"},
             {"&auml;", "\xE4"},
             {"&ouml;", "\xF6"},
@@ -244,7 +248,9 @@ const TEntityTables& Windows1252Tables() {
             {"<", "&lt;"},
             {">", "&gt;"},
             {"\xDF", "&szlig;"},
+            {"\xA0", "&nbsp;"},
         },
+        "\xA0",
     };
     return tables;
 }

@@ -35,11 +35,15 @@ struct TEntityRow {
 
 // The decode and encode tables of one page encoding, applied row by row in their order.
 struct TEntityTables {
-    TEntityTables(std::string name, std::vector<TEntityRow> decode, std::vector<TEntityRow> encode);
+    TEntityTables(std::string name, std::vector<TEntityRow> decode, std::vector<TEntityRow> encode,
+                  std::string nbsp = {});
 
     std::string name;
     std::vector<TEntityRow> decode;
     std::vector<TEntityRow> encode;
+    // The page's bytes of the non-breaking space that decoding &nbsp; gives; empty where &nbsp;
+    // stays an entity.
+    std::string nbsp;
     // Bytes that start some search text: a text holding none of them is left as it is.
     std::array<bool, 256> decodeStarts{};
     std::array<bool, 256> encodeStarts{};
@@ -47,7 +51,7 @@ struct TEntityTables {
     int decodeStart = -1;
 };
 
-// Single-byte pages (Windows-1252): umlauts and sharp s as single bytes.
+// Single-byte pages (Windows-1252): umlauts, sharp s and the non-breaking space as single bytes.
 const TEntityTables& Windows1252Tables();
 
 void Decode(std::string& s, const TEntityTables& tables);

@@ -26,4 +26,29 @@ TError ListIndexError(unsigned long long index) {
                           std::to_string(index), ")"));
 }
 
+namespace {
+
+std::string FileNamed(const std::string& path) {
+    return path.empty() ? std::string("Die Datei") : "Datei " + path;
+}
+
+}  // namespace
+
+TError UnsupportedEncodingError(const std::string& path, const std::string& encoding) {
+    return TError(FileNamed(path) + " ist in der Kodierung " + encoding +
+                  " geschrieben, die nicht unterst\xC3\xBCtzt wird, und wird nicht ge\xC3\xB6"
+                  "ffnet (The file is encoded in " +
+                  encoding +
+                  ", which is not supported; it is not opened, so that saving cannot "
+                  "destroy it.)");
+}
+
+TError UnknownEncodingError(const std::string& path, const std::string& encoding) {
+    return TError(FileNamed(path) + " deklariert die unbekannte Kodierung " + encoding +
+                  " und wird nicht ge\xC3\xB6"
+                  "ffnet (The file declares the encoding " +
+                  encoding +
+                  ", which is not known; it is not opened, so that saving cannot destroy it.)");
+}
+
 }  // namespace quillfen

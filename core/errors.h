@@ -19,4 +19,10 @@ TError CannotCreateError(const std::string& path);
 // "Der Index der Liste überschreitet das Maximum (%d)"
 TError ListIndexError(unsigned long long index);
 
+// "Datei %s ist in der Kodierung %s geschrieben, die nicht unterstützt wird, ..." for a stateful
+// or UTF-16/UTF-32 page; the English follows in parentheses. An empty path reads "Die Datei".
+TError UnsupportedEncodingError(const std::string& path, const std::string& encoding);
+// "Datei %s deklariert die unbekannte Kodierung %s ..." when no converter knows the name.
+TError UnknownEncodingError(const std::string& path, const std::string& encoding);
+
 }  // namespace quillfen
