@@ -181,7 +181,10 @@ int Save(const TArgs& a) {
             throw TError("the text for phrase " + std::to_string(n) + " is empty");
         doc.SetPhraseText(n - 1, std::move(text));
     }
-    doc.Save(a.out.value_or(page));
+    const std::string out = a.out.value_or(page);
+    if (out == page && doc.ChangedOnDisk(page))
+        throw TError("another program changed the page while it was read; nothing was written");
+    doc.Save(out);
     return 0;
 }
 

@@ -9,8 +9,11 @@
 namespace quillfen {
 
 void TDocument::LoadFile(const std::string& path, std::uint8_t tags, const TProgress& progress) {
-    std::string data = ReadFileBytes(path);
+    TFileStamp stamp;
+    std::string data = ReadFileStamped(path, stamp);
     Load(std::move(data), tags, progress, path);
+    stamp_ = stamp;
+    crashBackup_ = FindCrashBackup(path);
 }
 
 void TDocument::LoadBytes(std::string_view data, std::uint8_t tags, const TProgress& progress,
@@ -47,6 +50,10 @@ void TDocument::Load(std::string&& data, std::uint8_t tags, const TProgress& pro
 
 void TDocument::Clear() {
     data_.clear();
+    history_.clear();
+    done_ = 0;
+    stamp_.reset();
+    crashBackup_.reset();
     bom_.clear();
     changed_.clear();
     encoding_ = TEncodingInfo{};
@@ -138,7 +145,45 @@ std::string TDocument::TemplateBytes() const {
     return out;
 }
 
-void TDocument::Save(const std::string& path) const { WriteFileAtomically(path, Render()); }
+void TDocument::Save(const std::string& path) {
+    TFileStamp written;
+    WriteFileAtomically(path, Render(), written);
+    stamp_ = written;
+}
+
+bool TDocument::ChangedOnDisk(const std::string& path) const {
+    return stamp_ && quillfen::ChangedOnDisk(path, *stamp_);
+}
+
+std::size_t TDocument::ReplacePhrase(std::size_t i, std::string text) {
+    if (i >= scan_.Phrases.size()) throw ListIndexError(i);
+    history_.resize(done_);
+    history_.push_back({i, scan_.Phrases[i].Text, text});
+    ++done_;
+    SetPhraseText(i, std::move(text));
+    return i;
+}
+
+std::size_t TDocument::Undo() {
+    if (!CanUndo()) throw ListIndexError(done_);
+    const TStep& step = history_[--done_];
+    SetPhraseText(step.phrase, step.before);
+    return step.phrase;
+}
+
+std::size_t TDocument::Redo() {
+    if (!CanRedo()) throw ListIndexError(done_);
+    const TStep& step = history_[done_++];
+    SetPhraseText(step.phrase, step.after);
+    return step.phrase;
+}
+
+void TDocument::Revert() {
+    const std::set<std::size_t> changed = changed_;
+    for (std::size_t i : changed) SetPhraseText(i, OriginalText(i));
+    history_.clear();
+    done_ = 0;
+}
 
 std::string TDocument::OriginalText(std::size_t i) const {
     if (i >= scan_.Phrases.size()) throw ListIndexError(i);
@@ -147,11 +192,14 @@ std::string TDocument::OriginalText(std::size_t i) const {
 
 void TDocument::SetPhraseText(std::size_t i, std::string text) {
     if (i >= scan_.Phrases.size()) throw ListIndexError(i);
-    if (text == OriginalText(i))
+    if (text == OriginalText(i)) {
+        // Back to what was read: the row lists an attribute value as it stands again.
         changed_.erase(i);
-    else
+        scan_.SetText(i, std::move(text), quillfen::OriginalRow(Page(), scan_.Spans[i]));
+    } else {
         changed_.insert(i);
-    scan_.SetText(i, std::move(text));
+        scan_.SetText(i, std::move(text));
+    }
 }
 
 }  // namespace quillfen

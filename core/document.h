@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 
 #include "buffer.h"
 #include "encoding.h"
+#include "filestamp.h"
 #include "scan.h"
 
 namespace quillfen {
@@ -16,7 +18,8 @@ namespace quillfen {
 class TDocument {
 public:
     // Reads and scans the file. Refuses a file holding a zero byte, since everything behind it
-    // would be lost on the first save, and a page in an encoding it cannot keep intact.
+    // would be lost on the first save, and a page in an encoding it cannot keep intact. Remembers
+    // what the file was, to notice another program's change later.
     void LoadFile(const std::string& path, std::uint8_t tags, const TProgress& progress = {});
     // The same on bytes already in memory; path only names the file in errors.
     void LoadBytes(std::string_view data, std::uint8_t tags, const TProgress& progress = {},
@@ -30,8 +33,14 @@ public:
     // The page with every phrase written anew from its text, as a recombination of the
     // exported files gives it.
     std::string RenderAllPhrases() const;
-    // Writes Render() to path safely.
-    void Save(const std::string& path) const;
+    // Writes Render() to path safely and remembers what the file now is. It does not look for
+    // another program's change first: callers that must not lose one ask ChangedOnDisk.
+    void Save(const std::string& path);
+    // Whether the file at path holds other bytes than this document read or last wrote there.
+    // False for a document that came from memory.
+    bool ChangedOnDisk(const std::string& path) const;
+    // A copy of the page's old bytes that an interrupted save left, found when the page was read.
+    const std::optional<std::string>& CrashBackup() const { return crashBackup_; }
 
     // The template file: the page with each phrase's span replaced by its marker, starting with
     // the page's byte-order mark.
@@ -43,6 +52,17 @@ public:
     bool IsChanged(std::size_t i) const { return changed_.count(i) != 0; }
     // The text the scan found for phrase i.
     std::string OriginalText(std::size_t i) const;
+
+    // The user's replacements, one undo step each. Every load starts a new history.
+    std::size_t ReplacePhrase(std::size_t i, std::string text);
+    bool CanUndo() const { return done_ > 0; }
+    bool CanRedo() const { return done_ < history_.size(); }
+    bool CanRevert() const { return !changed_.empty(); }
+    // Puts back the text a phrase had before the last replacement; gives the phrase's index.
+    std::size_t Undo();
+    std::size_t Redo();
+    // Every phrase back to what was read; the history starts anew.
+    void Revert();
 
     const TEntityTables& Tables() const { return *tables_; }
     // The tables Render encodes the phrases with: Tables(), or, for a page that keeps its
@@ -73,6 +93,14 @@ private:
     std::string data_;  // the file's bytes
     TScanResult scan_;
     std::set<std::size_t> changed_;  // phrases whose text differs from what the scan found
+    struct TStep {
+        std::size_t phrase;
+        std::string before, after;
+    };
+    std::vector<TStep> history_;
+    std::size_t done_ = 0;  // the steps history_[0, done_) are in effect
+    std::optional<TFileStamp> stamp_;
+    std::optional<std::string> crashBackup_;
     const TEntityTables* tables_ = &Windows1252Tables();
     TEncodingInfo encoding_;
     std::string bom_;

@@ -524,11 +524,24 @@ std::string_view TScanResult::Row(std::size_t i) const {
     return Phrases[i].Text;
 }
 
-void TScanResult::SetText(std::size_t i, std::string text) {
+void TScanResult::SetText(std::size_t i, std::string text, std::string rawRow) {
     auto raw = std::lower_bound(RawRows.begin(), RawRows.end(), i,
                                 [](const auto& row, std::size_t n) { return row.first < n; });
-    if (raw != RawRows.end() && raw->first == i) RawRows.erase(raw);
+    const bool listed = raw != RawRows.end() && raw->first == i;
+    if (!rawRow.empty() && rawRow != text) {
+        if (listed)
+            raw->second = std::move(rawRow);
+        else
+            RawRows.emplace(raw, i, std::move(rawRow));
+    } else if (listed) {
+        RawRows.erase(raw);
+    }
     Phrases[i].Text = std::move(text);
+}
+
+std::string OriginalRow(std::string_view page, const TPhraseSpan& span) {
+    if (span.Source == TSource::Text || span.Source == TSource::Line) return {};
+    return Gather(page.substr(span.RunBegin, span.RunEnd - span.RunBegin), false, true);
 }
 
 std::uint64_t CountWords(std::string_view s) {

@@ -68,8 +68,8 @@ struct TScanResult {
     std::size_t PhraseCount() const { return Phrases.size(); }
     // The list string of phrase i.
     std::string_view Row(std::size_t i) const;
-    // Gives phrase i a new text, which its row shows from then on.
-    void SetText(std::size_t i, std::string text);
+    // Gives phrase i a new text, which its row shows from then on; or, with a raw row, that row.
+    void SetText(std::size_t i, std::string text, std::string rawRow = {});
 };
 
 // The extraction scan over a page's bytes (without its byte-order mark). The page is not
@@ -82,6 +82,9 @@ TScanResult ExtractPhrases(std::string_view page, std::uint8_t tags,
 // The text the scan gave phrase i, read again from the page it scanned.
 std::string OriginalText(std::string_view page, const TPhraseSpan& span,
                          const TEntityTables& tables);
+
+// The row string of an attribute value as the scan listed it: the value as it stands.
+std::string OriginalRow(std::string_view page, const TPhraseSpan& span);
 
 // What a new text of a phrase becomes in the page: the encode table applied, and for an
 // attribute value its own quote kept (an unquoted value that needs quotes gets double quotes).

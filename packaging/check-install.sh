@@ -50,6 +50,7 @@ desktop=share/applications/quillfen.desktop
 metainfo=share/metainfo/org.quillfen.Quillfen.metainfo.xml
 expected=(
   bin/quillfen
+  bin/quillfen-cli
   "$desktop"
   "$metainfo"
   share/icons/hicolor/scalable/apps/quillfen.svg
@@ -60,7 +61,9 @@ for n in "${sizes[@]}"; do expected+=("share/icons/hicolor/${n}x${n}/apps/quillf
 for f in "${expected[@]}"; do
   if [ -f "$prefix/$f" ] && [ -s "$prefix/$f" ]; then pass "installed $f"; else fail "missing or empty: $f"; fi
 done
-[ -x "$prefix/bin/quillfen" ] || fail "bin/quillfen is not executable"
+for b in quillfen quillfen-cli; do
+  [ -x "$prefix/bin/$b" ] || fail "bin/$b is not executable"
+done
 
 for n in "${sizes[@]}"; do
   png=$prefix/share/icons/hicolor/${n}x${n}/apps/quillfen.png
@@ -160,12 +163,14 @@ grep -Eq 'libqt6widgets6 \(>= [0-9]' <<<"$depends" || fail "Depends gives no ver
 # The binary in the package is the one apt puts at /usr/bin/quillfen.
 mkdir "$work/unpacked"
 dpkg-deb -x "$deb" "$work/unpacked"
-if [ -x "$work/unpacked/usr/bin/quillfen" ] &&
-  [ "$(od -An -tx1 -N4 "$work/unpacked/usr/bin/quillfen" | tr -d ' \n')" = 7f454c46 ]; then
-  pass "usr/bin/quillfen in the package is an executable"
-else
-  fail "usr/bin/quillfen in the package is no executable program"
-fi
+for b in quillfen quillfen-cli; do
+  if [ -x "$work/unpacked/usr/bin/$b" ] &&
+    [ "$(od -An -tx1 -N4 "$work/unpacked/usr/bin/$b" | tr -d ' \n')" = 7f454c46 ]; then
+    pass "usr/bin/$b in the package is an executable"
+  else
+    fail "usr/bin/$b in the package is no executable program"
+  fi
+done
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2

@@ -122,6 +122,60 @@ TEST(Document, GeneratedPagesReloadToTheSamePhrasesWhenEveryPhraseIsRewritten) {
     }
 }
 
+TEST(Document, UndoRedoAndRevertGiveThePageBackByteForByte) {
+    TempDir dir;
+    const std::string page = dir.File("u.htm");
+    const std::string original = "<p>one</p>\r\n<img alt='two &amp; more'>\r\n<pre> three  </pre>";
+    WriteBytes(page, original);
+    TDocument doc;
+    doc.LoadFile(page, 7);
+    ASSERT_EQ(doc.PhraseCount(), 3u);
+    EXPECT_FALSE(doc.CanUndo() || doc.CanRedo() || doc.CanRevert());
+    EXPECT_EQ(doc.ReplacePhrase(1, "zwei"), 1u);
+    doc.ReplacePhrase(2, "drei");
+    doc.ReplacePhrase(1, "deux");
+    doc.Save(page);
+    EXPECT_EQ(ReadBytes(page), "<p>one</p>\r\n<img alt='deux'>\r\n<pre> drei  </pre>");
+    EXPECT_EQ(doc.Undo(), 1u);
+    EXPECT_EQ(doc.Phrases()[1].Text, "zwei");
+    EXPECT_EQ(doc.Undo(), 2u);
+    EXPECT_EQ(doc.Undo(), 1u);
+    EXPECT_FALSE(doc.CanUndo());
+    EXPECT_FALSE(doc.CanRevert());
+    doc.Save(page);
+    EXPECT_EQ(ReadBytes(page), original);
+    EXPECT_EQ(doc.Row(1), "two &amp; more");  // listed as it stands again
+    EXPECT_EQ(doc.Redo(), 1u);
+    EXPECT_EQ(doc.Phrases()[1].Text, "zwei");
+    // A new replacement drops what could be redone.
+    doc.ReplacePhrase(0, "eins");
+    EXPECT_FALSE(doc.CanRedo());
+    EXPECT_TRUE(doc.CanRevert());
+    doc.Revert();
+    EXPECT_FALSE(doc.CanUndo() || doc.CanRedo() || doc.CanRevert());
+    doc.Save(page);
+    EXPECT_EQ(ReadBytes(page), original);
+}
+
+TEST(Document, NoticesAnotherProgramsChange) {
+    TempDir dir;
+    const std::string page = dir.File("c.htm");
+    WriteBytes(page, "<p>a</p>");
+    TDocument doc;
+    doc.LoadFile(page, 7);
+    EXPECT_FALSE(doc.ChangedOnDisk(page));
+    WriteBytes(page, "<p>a</p>");  // written again with the same bytes: no change
+    EXPECT_FALSE(doc.ChangedOnDisk(page));
+    WriteBytes(page, "<p>b</p>");
+    EXPECT_TRUE(doc.ChangedOnDisk(page));
+    doc.LoadFile(page, 7);
+    doc.ReplacePhrase(0, "c");
+    doc.Save(page);
+    EXPECT_FALSE(doc.ChangedOnDisk(page));  // its own save is none
+    fs::remove(page);
+    EXPECT_TRUE(doc.ChangedOnDisk(page));
+}
+
 TEST(SaveFile, FailuresLeaveThePageAsItWas) {
     TempDir dir;
     const std::string page = dir.File("ro.htm");

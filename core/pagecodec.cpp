@@ -1,0 +1,541 @@
+#include "pagecodec.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+#include "errors.h"
+
+namespace quillfen {
+
+namespace {
+
+// 0x80 .. 0x9F of Windows-1252; the undefined bytes keep their own number.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// The length of the UTF-8 sequence at s[i] and its code point, or 0 when none starts there
+// (overlong forms and surrogates are none).
+std::size_t Utf8At(std::string_view s, std::size_t i, char32_t& cp) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + i;
+    const std::size_t left = s.size() - i;
+    const unsigned char c = p[0];
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    std::size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (left < len || p[1] < lo || p[1] > hi) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        if (p[k] < 0x80 || p[k] > 0xBF) return 0;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    return len;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void AppendReference(std::string& out, char32_t c) {
+    out += "&#";
+    out += std::to_string(static_cast<unsigned long>(c));
+    out += ';';
+}
+
+void AppendByteEscape(std::string& out, unsigned char b) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kHex[b >> 4];
+    out += kHex[b & 0x0F];
+}
+
+// UTF-8 text in the command-line form.
+void AppendEscaped(std::string& out, std::string_view utf8) {
+    for (char c : utf8) {
+        switch (c) {
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// Browsers read these names as the Microsoft supersets, and so must the window: the C library's
+// plain SHIFT_JIS even reads the backslash byte as a yen sign.
+std::string ConverterName(const std::string& declared) {
+    const std::string name = Lower(declared);
+    auto in = [&](std::initializer_list<std::string_view> names) {
+        for (std::string_view n : names)
+            if (name == n) return true;
+        return false;
+    };
+    if (in({"shift_jis", "shift-jis", "sjis", "x-sjis", "ms_kanji", "csshiftjis", "windows-31j",
+            "ms932", "cp932"}))
+        return "CP932";
+    if (in({"euc-kr", "cseuckr", "csksc56011987", "iso-ir-149", "korean", "ks_c_5601-1987",
+            "ks_c_5601-1989", "ksc5601", "ksc_5601", "windows-949", "cp949", "uhc"}))
+        return "CP949";
+    if (in({"gb2312", "gbk", "x-gbk", "chinese", "csgb2312", "csiso58gb231280", "gb_2312",
+            "gb_2312-80", "iso-ir-58", "cp936", "ms936", "windows-936"}))
+        return "GBK";
+    if (in({"big5", "big5-hkscs", "cn-big5", "csbig5", "x-x-big5"})) return "BIG5-HKSCS";
+    if (in({"euc-jp", "x-euc-jp", "cseucpkdfmtjapanese"})) return "EUC-JP";
+    return Upper(name);
+}
+
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Runs cd over in and appends the result to out, state flushed. False at the first byte
+// sequence cd cannot convert; stop is then where cd says it stopped, and out holds what came
+// before. Some of the C library's converters report a bad sequence only behind it, so callers
+// do not take stop as the bad byte.
+bool Run(iconv_t cd, std::string_view in, std::string& out, std::size_t* stop = nullptr) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* src = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    char buffer[4096];
+    bool ok = true;
+    while (left > 0) {
+        char* dst = buffer;
+        std::size_t room = sizeof buffer;
+        const std::size_t r = iconv(cd, &src, &left, &dst, &room);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            ok = false;
+            break;
+        }
+    }
+    if (stop) *stop = static_cast<std::size_t>(src - in.data());
+    while (true) {
+        char* dst = buffer;
+        std::size_t room = sizeof buffer;
+        const std::size_t r = iconv(cd, nullptr, nullptr, &dst, &room);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (r != static_cast<std::size_t>(-1) || errno != E2BIG) break;
+    }
+    return ok;
+}
+
+// Both directions of one encoding.
+struct TConverter {
+    std::string name;
+    iconv_t toUtf8 = kNoConverter;
+    iconv_t fromUtf8 = kNoConverter;
+
+    TConverter() = default;
+    TConverter(const TConverter&) = delete;
+    TConverter& operator=(const TConverter&) = delete;
+    ~TConverter() {
+        if (toUtf8 != kNoConverter) iconv_close(toUtf8);
+        if (fromUtf8 != kNoConverter) iconv_close(fromUtf8);
+    }
+};
+
+// The scan takes < > & " and the line breaks for themselves wherever they stand, so an encoding
+// must write all of ASCII as ASCII, both ways.
+bool KeepsAscii(const TConverter& c) {
+    std::string ascii = "\t\n\r";
+    for (char b = ' '; b < 0x7F; ++b) ascii += b;
+    std::string there, back;
+    return Run(c.fromUtf8, ascii, there) && there == ascii && Run(c.toUtf8, ascii, back) &&
+           back == ascii;
+}
+
+// Opening a converter costs more than converting a phrase: each thread keeps the few it used
+// last (the command-line tool converts pages on several threads).
+TConverter& ConverterFor(const TEncodingInfo& encoding, const std::string& path) {
+    thread_local std::vector<std::unique_ptr<TConverter>> cache;
+    const std::string name = encoding.name.empty() ? std::string() : ConverterName(encoding.name);
+    for (std::size_t i = 0; i < cache.size(); ++i) {
+        if (cache[i]->name != name) continue;
+        if (i != 0) std::swap(cache[i], cache[0]);
+        return *cache[0];
+    }
+    // An empty name would make iconv use the locale's encoding.
+    const std::string shown = Upper(encoding.name);
+    if (name.empty()) throw UnknownEncodingError(path, shown);
+    auto c = std::make_unique<TConverter>();
+    c->name = name;
+    c->toUtf8 = iconv_open("UTF-8", name.c_str());
+    c->fromUtf8 = iconv_open(name.c_str(), "UTF-8");
+    if (c->toUtf8 == kNoConverter || c->fromUtf8 == kNoConverter)
+        throw UnknownEncodingError(path, shown);
+    if (!KeepsAscii(*c)) throw UnsupportedEncodingError(path, shown);
+    constexpr std::size_t kKept = 4;
+    if (cache.size() == kKept) cache.pop_back();
+    cache.insert(cache.begin(), std::move(c));
+    return *cache[0];
+}
+
+// The character (or, in Big5-HKSCS, the pair) at bytes[pos]: its byte count, or 0 when no
+// character starts there. Tried with one byte more at a time, so that a converter that reports
+// a bad sequence late cannot swallow good bytes behind it.
+std::size_t DecodeOne(TConverter& c, std::string_view bytes, std::size_t pos, std::string& out) {
+    constexpr std::size_t kLongest = 6;
+    for (std::size_t len = 1; len <= kLongest && pos + len <= bytes.size(); ++len) {
+        iconv(c.toUtf8, nullptr, nullptr, nullptr, nullptr);
+        char* src = const_cast<char*>(bytes.data() + pos);
+        std::size_t left = len;
+        char buffer[64];
+        char* dst = buffer;
+        std::size_t room = sizeof buffer;
+        const std::size_t r = iconv(c.toUtf8, &src, &left, &dst, &room);
+        if (r != static_cast<std::size_t>(-1) && left == 0) {
+            iconv(c.toUtf8, nullptr, nullptr, &dst, &room);
+            out.append(buffer, static_cast<std::size_t>(dst - buffer));
+            return len;
+        }
+        if (r == static_cast<std::size_t>(-1) && errno != EINVAL) return 0;
+    }
+    return 0;
+}
+
+// Whether bytes read back as exactly utf8.
+bool ReadsAs(TConverter& c, std::string_view bytes, std::string_view utf8) {
+    std::string back;
+    return Run(c.toUtf8, bytes, back) && back == utf8;
+}
+
+// Whether utf8 is written as exactly bytes.
+bool WritesAs(TConverter& c, std::string_view utf8, std::string_view bytes) {
+    std::string there;
+    return Run(c.fromUtf8, utf8, there) && there == bytes;
+}
+
+// Decodes a Legacy page's bytes: text(utf8) for the characters, bad(byte) for each byte that
+// starts none. With exact, a character that would be written back as other bytes (one of two
+// forms of a character) goes to bad byte by byte too, so that the caller can keep its bytes.
+// The converter's output is taken only where it writes back as the bytes it came from: that
+// also catches converters that report a bad sequence only behind it. Elsewhere the bytes are
+// read one character at a time. Windows of bytes keep a failed try cheap.
+template <class Text, class Bad>
+void DecodeLegacy(TConverter& c, std::string_view bytes, bool exact, Text text, Bad bad) {
+    constexpr std::size_t kWindow = 1024;
+    std::string chunk;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::string_view window = bytes.substr(pos, kWindow);
+        chunk.clear();
+        std::size_t stop = 0;
+        const bool ok = Run(c.toUtf8, window, chunk, &stop);
+        const std::size_t good = ok ? window.size() : std::min(stop, window.size());
+        std::size_t slowEnd;
+        if (good > 0 && WritesAs(c, chunk, window.substr(0, good))) {
+            text(std::string_view(chunk));
+            pos += good;
+            if (ok) continue;
+            // A bad byte, or a character the window cut.
+            slowEnd = pos + 1;
+        } else {
+            slowEnd = pos + std::max<std::size_t>(good, 1);
+        }
+        while (pos < slowEnd && pos < bytes.size()) {
+            chunk.clear();
+            const std::size_t len = DecodeOne(c, bytes, pos, chunk);
+            if (len == 0) {
+                bad(static_cast<unsigned char>(bytes[pos]));
+                ++pos;
+                continue;
+            }
+            if (exact && !WritesAs(c, chunk, bytes.substr(pos, len))) {
+                for (std::size_t k = 0; k < len; ++k)
+                    bad(static_cast<unsigned char>(bytes[pos + k]));
+            } else {
+                text(std::string_view(chunk));
+            }
+            pos += len;
+        }
+    }
+}
+
+void EncodeChar(TConverter& c, char32_t cp, std::string& out) {
+    std::string utf8, bytes;
+    AppendUtf8(utf8, cp);
+    // Read back, since the C library writes some characters as others' bytes (the yen sign as a
+    // backslash in Shift_JIS) and drops the tag characters without a word.
+    if (Run(c.fromUtf8, utf8, bytes) && ReadsAs(c, bytes, utf8))
+        out += bytes;
+    else
+        AppendReference(out, cp);
+}
+
+// One stretch of valid UTF-8 into a Legacy encoding.
+void EncodeRun(TConverter& c, std::string_view run, std::string& out) {
+    std::string bytes;
+    while (!run.empty()) {
+        bytes.clear();
+        std::size_t stop = run.size();
+        const bool ok = Run(c.fromUtf8, run, bytes, &stop);
+        // A stop inside a character would be the converter's fault; then start again behind
+        // the first character.
+        if (!ok && (stop > run.size() || (stop < run.size() && (run[stop] & 0xC0) == 0x80)))
+            stop = 0;
+        const std::string_view done = run.substr(0, stop);
+        if (ReadsAs(c, bytes, done)) {
+            out += bytes;
+        } else {
+            char32_t cp = 0;
+            for (std::size_t i = 0; i < done.size();) {
+                i += Utf8At(done, i, cp);
+                EncodeChar(c, cp, out);
+            }
+        }
+        run.remove_prefix(stop);
+        if (ok || run.empty()) break;
+        char32_t cp = 0;
+        const std::size_t len = Utf8At(run, 0, cp);
+        EncodeChar(c, cp, out);
+        run.remove_prefix(len);
+    }
+}
+
+// Calls run(valid UTF-8 stretch) and invalid(byte) over utf8 in order.
+template <class Run_, class Invalid>
+void SplitUtf8(std::string_view utf8, Run_ run, Invalid invalid) {
+    std::size_t from = 0, i = 0;
+    char32_t cp = 0;
+    while (i < utf8.size()) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t len = Utf8At(utf8, i, cp);
+        if (len) {
+            i += len;
+            continue;
+        }
+        if (i > from) run(utf8.substr(from, i - from));
+        invalid(static_cast<unsigned char>(utf8[i]));
+        from = ++i;
+    }
+    if (i > from) run(utf8.substr(from, i - from));
+}
+
+}  // namespace
+
+char16_t Windows1252Char(unsigned char byte) {
+    return (byte >= 0x80 && byte <= 0x9F) ? kWindows1252High[byte - 0x80] : char16_t(byte);
+}
+
+int Windows1252Byte(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+    for (int i = 0; i < 32; ++i)
+        if (kWindows1252High[i] == c) return 0x80 + i;
+    return -1;
+}
+
+void CheckConvertible(const TEncodingInfo& encoding, const std::string& path) {
+    if (encoding.kind == TPageEncoding::Legacy) ConverterFor(encoding, path);
+}
+
+std::string PageToUtf8(std::string_view bytes, const TEncodingInfo& encoding) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    switch (encoding.kind) {
+        case TPageEncoding::Windows1252:
+            for (char b : bytes) AppendUtf8(out, Windows1252Char(static_cast<unsigned char>(b)));
+            break;
+        case TPageEncoding::Utf8:
+            SplitUtf8(
+                bytes, [&](std::string_view run) { out += run; },
+                [&](unsigned char) { AppendUtf8(out, kReplacement); });
+            break;
+        case TPageEncoding::Legacy:
+            DecodeLegacy(
+                ConverterFor(encoding, {}), bytes, false,
+                [&](std::string_view text) { out += text; },
+                [&](unsigned char) { AppendUtf8(out, kReplacement); });
+            break;
+    }
+    return out;
+}
+
+std::string Utf8ToPage(std::string_view utf8, const TEncodingInfo& encoding) {
+    std::string out;
+    out.reserve(utf8.size());
+    switch (encoding.kind) {
+        case TPageEncoding::Windows1252: {
+            auto put = [&](char32_t cp) {
+                const int b = Windows1252Byte(cp);
+                if (b >= 0)
+                    out += static_cast<char>(b);
+                else
+                    AppendReference(out, cp);
+            };
+            SplitUtf8(
+                utf8,
+                [&](std::string_view run) {
+                    char32_t cp = 0;
+                    for (std::size_t i = 0; i < run.size();) {
+                        i += Utf8At(run, i, cp);
+                        put(cp);
+                    }
+                },
+                [&](unsigned char) { put(kReplacement); });
+            break;
+        }
+        case TPageEncoding::Utf8:
+            SplitUtf8(
+                utf8, [&](std::string_view run) { out += run; },
+                [&](unsigned char) { AppendUtf8(out, kReplacement); });
+            break;
+        case TPageEncoding::Legacy: {
+            TConverter& c = ConverterFor(encoding, {});
+            SplitUtf8(
+                utf8, [&](std::string_view run) { EncodeRun(c, run, out); },
+                [&](unsigned char) { EncodeChar(c, kReplacement, out); });
+            break;
+        }
+    }
+    return out;
+}
+
+std::string PageToEscaped(std::string_view bytes, const TEncodingInfo& encoding) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    auto bad = [&](unsigned char b) { AppendByteEscape(out, b); };
+    switch (encoding.kind) {
+        case TPageEncoding::Windows1252: {
+            std::string one;
+            for (char b : bytes) {
+                one.clear();
+                AppendUtf8(one, Windows1252Char(static_cast<unsigned char>(b)));
+                AppendEscaped(out, one);
+            }
+            break;
+        }
+        case TPageEncoding::Utf8:
+            SplitUtf8(
+                bytes, [&](std::string_view run) { AppendEscaped(out, run); }, bad);
+            break;
+        case TPageEncoding::Legacy:
+            DecodeLegacy(
+                ConverterFor(encoding, {}), bytes, true,
+                [&](std::string_view text) { AppendEscaped(out, text); }, bad);
+            break;
+    }
+    return out;
+}
+
+std::string EscapedToPage(std::string_view text, const TEncodingInfo& encoding) {
+    char32_t cp = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) continue;
+        const std::size_t len = Utf8At(text, i, cp);
+        if (len == 0)
+            throw TError("the text is not valid UTF-8 (byte " + std::to_string(i + 1) + ")");
+        i += len - 1;
+    }
+    auto hex = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    std::string out, pending;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            pending += text[i];
+            continue;
+        }
+        if (i + 1 == text.size()) throw TError("the text ends in a lone backslash");
+        const char e = text[++i];
+        switch (e) {
+            case 't':
+                pending += '\t';
+                break;
+            case 'r':
+                pending += '\r';
+                break;
+            case 'n':
+                pending += '\n';
+                break;
+            case '\\':
+                pending += '\\';
+                break;
+            case 'x': {
+                const int hi = i + 1 < text.size() ? hex(text[i + 1]) : -1;
+                const int lo = i + 2 < text.size() ? hex(text[i + 2]) : -1;
+                if (hi < 0 || lo < 0) throw TError("bad escape \\x: two hex digits must follow");
+                out += Utf8ToPage(pending, encoding);
+                pending.clear();
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                break;
+            }
+            default: {
+                const std::size_t len = std::max<std::size_t>(1, Utf8At(text, i, cp));
+                throw TError("bad escape \\" + std::string(text.substr(i, len)));
+            }
+        }
+    }
+    out += Utf8ToPage(pending, encoding);
+    return out;
+}
+
+}  // namespace quillfen
