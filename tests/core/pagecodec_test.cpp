@@ -36,11 +36,8 @@ TEST(PageCodec, RealTextInEveryEncodingBothWays) {
         std::string utf8;
     };
     const Case cases[] = {
-        {kWindows1252,
-         "Gr\xF6\xDF"
-         "e \x80 \x93x\x94\xA0",
-         "Gr\xC3\xB6\xC3\x9F"
-         "e \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D\xC2\xA0"},
+        {kWindows1252, "Gr\xF6\xDF! \x80 \x93x\x94\xA0",
+         "Gr\xC3\xB6\xC3\x9F! \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D\xC2\xA0"},
         {kUtf8, "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80",
          "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"},
         // "Korean", "Japanese" (with a backslash, which the plain Shift_JIS of the C library reads
@@ -107,15 +104,9 @@ TEST(PageCodec, WhatAPageCannotHoldBecomesANumericReference) {
         {Legacy("shift_jis"), "\xC2\xA5\xE2\x80\xBE\xE3\x80\x9C", "&#165;&#8254;&#12316;"},
         {Legacy("shift_jis"), "\xED\x95\x9C", "&#54620;"},
         // The C library drops tag characters without a word.
-        {Legacy("euc-kr"),
-         "a\xF3\xA0\x81\x81"
-         "b",
-         "a&#917569;b"},
+        {Legacy("euc-kr"), "a\xF3\xA0\x81\x81z", "a&#917569;z"},
         // Bytes that are no UTF-8 (a stray byte, an encoded surrogate) count as U+FFFD each.
-        {kWindows1252,
-         "a\xFF"
-         "b",
-         "a&#65533;b"},
+        {kWindows1252, "a\xFFz", "a&#65533;z"},
         {kUtf8, "a\xED\xA0\x80", "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
         {Legacy("euc-kr"), "\xC3", "&#65533;"},
         {Legacy("gb18030"), "\xC3", "\x84\x31\xA4\x37"},
@@ -134,12 +125,8 @@ TEST(PageCodec, BadPageBytesBecomeReplacementsOrEscapes) {
         std::string escaped;
     };
     const Case cases[] = {
-        {kUtf8,
-         "a\xFF\xC3"
-         "b\xE2\x82",
-         "a\xEF\xBF\xBD\xEF\xBF\xBD"
-         "b\xEF\xBF\xBD\xEF\xBF\xBD",
-         "a\\xFF\\xC3b\\xE2\\x82"},
+        {kUtf8, "a\xFF\xC3z\xE2\x82", "a\xEF\xBF\xBD\xEF\xBF\xBDz\xEF\xBF\xBD\xEF\xBF\xBD",
+         "a\\xFF\\xC3z\\xE2\\x82"},
         {kWindows1252, "\x81\t\r\n\\", "\xC2\x81\t\r\n\\", "\xC2\x81\\t\\r\\n\\\\"},
         // A lead byte cut off at the end, and one before a byte that cannot follow it.
         {Legacy("euc-kr"), "\xC7\xD1\xC7", "\xED\x95\x9C\xEF\xBF\xBD", "\xED\x95\x9C\\xC7"},
