@@ -21,6 +21,50 @@ TError CannotCreateError(const std::string& path) {
     return TError(Compose("Datei ", path, " kann nicht erstellt werden"));
 }
 
+TError CannotOpenError(const std::string& path, int cause) {
+    return TError(CannotOpenError(path).what(), cause);
+}
+
+TError CannotCreateError(const std::string& path, int cause) {
+    return TError(CannotCreateError(path).what(), cause);
+}
+
+TError NotRegularFileError(const std::string& path, TFileKind kind) {
+    const char* name = "unbekannte Art";
+    switch (kind) {
+        case TFileKind::Folder:
+            name = "Ordner";
+            break;
+        case TFileKind::Fifo:
+            name = "FIFO";
+            break;
+        case TFileKind::CharacterDevice:
+            name = "Zeichenger\xC3\xA4t";
+            break;
+        case TFileKind::BlockDevice:
+            name = "Blockger\xC3\xA4t";
+            break;
+        case TFileKind::Socket:
+            name = "Socket";
+            break;
+        case TFileKind::Other:
+            break;
+    }
+    std::string text = Compose("Datei ", path,
+                               " kann nicht ge\xC3\xB6"
+                               "ffnet werden (keine regul\xC3\xA4"
+                               "re Datei: ");
+    text.append(name).append(")");
+    return TError(text);
+}
+
+TError FileTooLargeError(const std::string& path) {
+    return TError(Compose("Datei ", path,
+                          " kann nicht ge\xC3\xB6"
+                          "ffnet werden (gr\xC3\xB6\xC3\x9F"
+                          "er als 1 GiB)"));
+}
+
 TError ListIndexError(unsigned long long index) {
     return TError(Compose("Der Index der Liste \xC3\xBC" "berschreitet das Maximum (",
                           std::to_string(index), ")"));

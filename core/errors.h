@@ -10,12 +10,29 @@ namespace quillfen {
 class TError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    TError(const std::string& what, int cause) : std::runtime_error(what), Cause(cause) {}
+
+    // The system's errno behind the failure, 0 where there is none. The text does not show it yet.
+    int Cause = 0;
 };
 
 // "Datei %s kann nicht geöffnet werden" (UTF-8 in the source; the error box decodes it as such).
 TError CannotOpenError(const std::string& path);
 // "Datei %s kann nicht erstellt werden"
 TError CannotCreateError(const std::string& path);
+// The same texts, carrying the system's cause.
+TError CannotOpenError(const std::string& path, int cause);
+TError CannotCreateError(const std::string& path, int cause);
+
+// What a path names when it is not a regular file.
+enum class TFileKind { Folder, Fifo, CharacterDevice, BlockDevice, Socket, Other };
+
+// "Datei %s kann nicht geöffnet werden (keine reguläre Datei: FIFO)", with Ordner, FIFO,
+// Zeichengerät, Blockgerät, Socket or "unbekannte Art" for the kind.
+TError NotRegularFileError(const std::string& path, TFileKind kind);
+// "Datei %s kann nicht geöffnet werden (größer als 1 GiB)"
+TError FileTooLargeError(const std::string& path);
+
 // "Der Index der Liste überschreitet das Maximum (%d)"
 TError ListIndexError(unsigned long long index);
 
