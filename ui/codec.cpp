@@ -1,80 +1,114 @@
 #include "codec.h"
 
-#include <array>
+#include "pagecodec.h"
 
 namespace quillfen {
 
 namespace {
 
-// 0x80 .. 0x9F of Windows-1252; the undefined bytes keep their own number.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-char16_t ByteToChar(unsigned char b) {
-    return (b >= 0x80 && b <= 0x9F) ? kHigh[b - 0x80] : char16_t(b);
-}
-
-// -1 when the character has no byte.
-int CharToByte(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return int(c);
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == c) return 0x80 + i;
-    return -1;
-}
-
-void AppendReference(std::string& out, char32_t c) {
-    out += "&#";
-    out += std::to_string(static_cast<unsigned long>(c));
-    out += ';';
-}
-
-}  // namespace
-
-QString FromPage(std::string_view bytes, TPageEncoding encoding) {
-    if (encoding == TPageEncoding::Utf8)
-        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-    QString out(qsizetype(bytes.size()), Qt::Uninitialized);
-    QChar* d = out.data();
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        d[i] = QChar(ByteToChar(static_cast<unsigned char>(bytes[i])));
-    return out;
-}
-
-std::string ToPage(const QString& text, TPageEncoding encoding) {
-    const bool utf8 = encoding == TPageEncoding::Utf8;
-    std::string out;
-    out.reserve(std::size_t(text.size()));
+// f(code point) for every character; a surrogate without its partner is no character and gives
+// U+FFFD.
+template <class F>
+void ForEachCodePoint(const QString& text, F f) {
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = text[i].unicode();
         char32_t c = u;
-        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+        if (QChar::isHighSurrogate(u) && i + 1 < n &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
             c = QChar::surrogateToUcs4(u, text[i + 1].unicode());
             ++i;
         } else if (QChar::isSurrogate(u)) {
             c = 0xFFFD;
         }
-        if (utf8) {
-            const QByteArray bytes = QString::fromUcs4(&c, 1).toUtf8();
-            out.append(bytes.constData(), std::size_t(bytes.size()));
-            continue;
-        }
-        const int b = CharToByte(c);
-        if (b >= 0)
-            out += char(b);
-        else
-            AppendReference(out, c);
+        f(c);
     }
+}
+
+std::string ToUtf8(const QString& text) {
+    std::string out;
+    out.reserve(std::size_t(text.size()));
+    ForEachCodePoint(text, [&](char32_t c) {
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    });
     return out;
 }
 
-QString EncodingName(TPageEncoding encoding) {
-    return encoding == TPageEncoding::Utf8 ? QStringLiteral("UTF-8")
-                                           : QStringLiteral("Windows-1252");
+}  // namespace
+
+QString FromPage(std::string_view bytes, TPageEncoding encoding) {
+    return FromPage(bytes, TEncodingInfo{encoding, {}});
+}
+
+QString FromPage(std::string_view bytes, const TEncodingInfo& encoding) {
+    if (encoding.kind == TPageEncoding::Utf8)
+        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    if (encoding.kind == TPageEncoding::Legacy) {
+        const std::string utf8 = PageToUtf8(bytes, encoding);
+        return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    }
+    QString out(qsizetype(bytes.size()), Qt::Uninitialized);
+    QChar* d = out.data();
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        d[i] = QChar(Windows1252Char(static_cast<unsigned char>(bytes[i])));
+    return out;
+}
+
+std::string ToPage(const QString& text, TPageEncoding encoding) {
+    return ToPage(text, TEncodingInfo{encoding, {}});
+}
+
+std::string ToPage(const QString& text, const TEncodingInfo& encoding) {
+    switch (encoding.kind) {
+        case TPageEncoding::Utf8:
+            return ToUtf8(text);
+        case TPageEncoding::Legacy:
+            return Utf8ToPage(ToUtf8(text), encoding);
+        case TPageEncoding::Windows1252:
+            break;
+    }
+    // Windows-1252 directly, without the detour through UTF-8.
+    std::string out;
+    out.reserve(std::size_t(text.size()));
+    ForEachCodePoint(text, [&](char32_t c) {
+        const int b = Windows1252Byte(c);
+        if (b >= 0) {
+            out += char(b);
+        } else {
+            out += "&#";
+            out += std::to_string(static_cast<unsigned long>(c));
+            out += ';';
+        }
+    });
+    return out;
+}
+
+QString EncodingName(TPageEncoding encoding) { return EncodingName(TEncodingInfo{encoding, {}}); }
+
+QString EncodingName(const TEncodingInfo& encoding) {
+    switch (encoding.kind) {
+        case TPageEncoding::Utf8:
+            return QStringLiteral("UTF-8");
+        case TPageEncoding::Legacy:
+            return QString::fromStdString(encoding.name).toUpper();
+        case TPageEncoding::Windows1252:
+            break;
+    }
+    return QStringLiteral("Windows-1252");
 }
 
 QString EntryText(const QString& text) {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "codec.h"
+
+#include <gtest/gtest.h>
 
 using namespace quillfen;
 
@@ -57,7 +57,8 @@ TEST(Codec, EntryTextTurnsLineBreaksIntoBlanks) {
 }
 
 TEST(Codec, Utf8PagesAreShownAndWrittenAsUtf8) {
-    const std::string czech = "P\xC5\x99\xC3\xADli\xC5\xA1 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
+    const std::string czech =
+        "P\xC5\x99\xC3\xADli\xC5\xA1 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
     const QString text = FromPage(czech, TPageEncoding::Utf8);
     EXPECT_EQ(text, QString::fromUtf16(u"P\u0159\u00EDli\u0161 \u65E5\u672C \U0001F600"));
     EXPECT_EQ(ToPage(text, TPageEncoding::Utf8), czech);
@@ -66,4 +67,28 @@ TEST(Codec, Utf8PagesAreShownAndWrittenAsUtf8) {
     EXPECT_EQ(ToPage(QString(QChar(0xD800)) + "x", TPageEncoding::Utf8), "\xEF\xBF\xBDx");
     EXPECT_EQ(EncodingName(TPageEncoding::Utf8), "UTF-8");
     EXPECT_EQ(EncodingName(TPageEncoding::Windows1252), "Windows-1252");
+}
+
+TEST(Codec, LegacyPagesAreConvertedByTheirDeclaredName) {
+    const TEncodingInfo euckr{TPageEncoding::Legacy, "euc-kr"};
+    const TEncodingInfo sjis{TPageEncoding::Legacy, "shift_jis"};
+    // "Korean" and "Japanese"; Shift_JIS 0x5C is the backslash, as browsers read it.
+    EXPECT_EQ(FromPage("\xC7\xD1\xB1\xB9\xBE\xEE <b>", euckr),
+              QString::fromUtf16(u"\uD55C\uAD6D\uC5B4 <b>"));
+    EXPECT_EQ(FromPage("\x93\xFA\x96\x7B\x8C\xEA\\", sjis),
+              QString::fromUtf16(u"\u65E5\u672C\u8A9E\\"));
+    EXPECT_EQ(ToPage(QString::fromUtf16(u"\uD55C\uAD6D\uC5B4"), euckr), "\xC7\xD1\xB1\xB9\xBE\xEE");
+    // Characters without bytes become references, a lone surrogate that of U+FFFD; a byte that
+    // starts no character shows as U+FFFD.
+    EXPECT_EQ(ToPage(QString::fromUtf16(u"\u00A5a\U0001F600"), sjis), "&#165;a&#128512;");
+    EXPECT_EQ(ToPage(QString(QChar(0xD800)) + "x", euckr), "&#65533;x");
+    EXPECT_EQ(FromPage("a\xC7", euckr), QString::fromUtf16(u"a\uFFFD"));
+    EXPECT_EQ(EncodingName(euckr), "EUC-KR");
+    EXPECT_EQ(EncodingName(TEncodingInfo{TPageEncoding::Legacy, "windows-1251"}), "WINDOWS-1251");
+    // The kind alone keeps meaning what it did.
+    const std::string all = "\x80\x81\xE4\xC3\xBC";
+    for (TPageEncoding kind : {TPageEncoding::Windows1252, TPageEncoding::Utf8}) {
+        EXPECT_EQ(FromPage(all, kind), FromPage(all, TEncodingInfo{kind, {}}));
+        EXPECT_EQ(EncodingName(kind), EncodingName(TEncodingInfo{kind, {}}));
+    }
 }
