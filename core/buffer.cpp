@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "errors.h"
+#include "filestamp.h"
 
 namespace quillfen {
 
@@ -40,19 +41,7 @@ TLines SplitLines(std::string_view data) {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    std::error_code ec;
-    if (path.empty() || std::filesystem::is_directory(path, ec)) throw CannotOpenError(path);
-    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) throw CannotOpenError(path);
-    std::string data;
-    std::error_code sizeError;
-    const auto size = std::filesystem::file_size(path, sizeError);
-    if (!sizeError) data.reserve(size);
-    char chunk[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) data.append(chunk, got);
-    if (std::ferror(f.get())) throw CannotOpenError(path);
-    return data;
+    return detail::ReadRegularFile(path, nullptr);
 }
 
 namespace {

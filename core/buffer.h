@@ -20,7 +20,9 @@ using TProgress = std::function<void(std::size_t position, std::size_t maximum)>
 TLines SplitLines(std::string_view data);
 TLineViews SplitLineViews(std::string_view data);
 
-// Reads a whole file as bytes. Raises "Datei %s kann nicht geöffnet werden" when it cannot.
+// Reads a whole regular file as bytes. Raises "Datei %s kann nicht geöffnet werden" when it
+// cannot; a FIFO, device, socket or folder is refused at once, a file above 1 GiB before it is
+// read, each with an error that says so (ReadFileStamped in filestamp.h also describes the file).
 std::string ReadFileBytes(const std::string& path);
 
 // Drops empty lines and strips every leading character of code 32 or less from the others;
