@@ -95,4 +95,11 @@ TError UnknownEncodingError(const std::string& path, const std::string& encoding
                   ", which is not known; it is not opened, so that saving cannot destroy it.)");
 }
 
+TError MarkerTextError(const std::string& path, const std::string& found) {
+    return TError(FileNamed(path) + " enth\xC3\xA4lt den Platzhaltertext " + found +
+                  " und wird nicht exportiert (The page itself holds the text " + found +
+                  ", which recombination would take for a phrase marker; nothing was "
+                  "exported.)");
+}
+
 }  // namespace quillfen

@@ -42,4 +42,8 @@ TError UnsupportedEncodingError(const std::string& path, const std::string& enco
 // "Datei %s deklariert die unbekannte Kodierung %s ..." when no converter knows the name.
 TError UnknownEncodingError(const std::string& path, const std::string& encoding);
 
+// "Datei %s enthält den Platzhaltertext %s ..." when an export finds a page whose own bytes hold
+// a text that recombination would take for a phrase marker.
+TError MarkerTextError(const std::string& path, const std::string& found);
+
 }  // namespace quillfen
