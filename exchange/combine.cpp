@@ -1,115 +1,98 @@
 #include "exchange/combine.h"
 
-#include <charconv>
+#include <algorithm>
 
 #include "core/buffer.h"
+#include "core/encoding.h"
 #include "core/errors.h"
+#include "core/pagecodec.h"
 #include "core/savefile.h"
+#include "core/scan.h"
 #include "exchange/linereader.h"
+#include "exchange/textformat.h"
 
 namespace quillfen {
 
 namespace {
 
-std::size_t DecimalLength(std::size_t n) {
-    std::size_t length = 1;
-    while (n >= 10) {
-        n /= 10;
-        ++length;
-    }
-    return length;
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// Marker "%_" k "_%" built in place, so that looking for the next one allocates nothing.
-class TMarker {
-  public:
-    explicit TMarker(std::size_t k) { Set(k); }
-    void Set(std::size_t k) {
-        text_[0] = '%';
-        text_[1] = '_';
-        char* end = std::to_chars(text_ + 2, text_ + sizeof text_ - 2, k).ptr;
-        end[0] = '_';
-        end[1] = '%';
-        length_ = static_cast<std::size_t>(end + 2 - text_);
-    }
-    std::string_view View() const { return {text_, length_}; }
+bool ReadsAsUtf8(std::string_view text) { return !IsAscii(text) && IsValidUtf8(text); }
 
-  private:
-    char text_[32];
-    std::size_t length_ = 0;
-};
-
-bool IsBreak(char c) { return c == '\r' || c == '\n'; }
-
-// True when every line break in the lines is a CR LF pair, so that they can be copied as they
-// stand. Written without an early exit so that the compiler can run it over many bytes at once.
-bool OnlyCrLf(std::string_view lines) {
-    if (lines.empty()) return true;
-    bool bad = lines.front() == '\n' || lines.back() == '\r';
-    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
-        bad |= (lines[i] == '\r') != (lines[i + 1] == '\n');
-    return !bad;
+// The template's encoding as a page's; a template of ASCII bytes that declares none says
+// nothing, and the text file then decides.
+TEncodingInfo PageEncoding(std::string_view templ, std::string_view text, bool textMarked,
+                           const std::string& templatePath) {
+    TEncodingInfo encoding = DetectPageEncoding(templ, templatePath);
+    if (encoding.kind != TPageEncoding::Windows1252 || !IsAscii(templ)) return encoding;
+    // Windows-1252 may be declared or only the fallback. One UTF-8 character more makes the
+    // template read as UTF-8 only in the second case.
+    std::string probe(templ);
+    probe += "\xC3\xA9";
+    if (DetectEncoding(probe) != TPageEncoding::Utf8) return encoding;
+    return {textMarked || ReadsAsUtf8(text) ? TPageEncoding::Utf8 : TPageEncoding::Windows1252, {}};
 }
 
-// Appends whole lines of the template that hold no marker to fill, each followed by CR LF.
-void AppendUnchanged(std::string& out, std::string_view lines) {
-    if (OnlyCrLf(lines)) {
-        out.append(lines);
-        if (!lines.empty() && lines.back() != '\n') out += "\r\n";
-        return;
+// The tables a save falls back to for a Windows-1252 page that would read as UTF-8 once its
+// umlauts are entities: the Windows-1252 tables without the rows for single high bytes.
+const TEntityTables& Windows1252KeepingHighBytes() {
+    static const TEntityTables tables = [] {
+        const TEntityTables& full = Windows1252Tables();
+        std::vector<TEntityRow> encode;
+        for (const TEntityRow& row : full.encode)
+            if (static_cast<unsigned char>(row.search[0]) < 0x80) encode.push_back(row);
+        return TEntityTables(full.name, full.decode, std::move(encode));
+    }();
+    return tables;
+}
+
+std::string Fill(std::string_view templ, std::string_view text, const TEntityTables& tables) {
+    // Text line k is wanted only for marker k, and markers are taken in order, so the text is
+    // read along with the template instead of being split up front.
+    TLineReader lines(text);
+    std::string out;
+    out.reserve(templ.size() + text.size() + templ.size() / 8);
+    std::size_t pos = 0;
+    for (std::size_t k = 0;; ++k) {
+        const std::string marker = PhraseMarker(k);
+        const std::size_t at = templ.find(marker, pos);
+        if (at == std::string_view::npos) break;
+        std::string_view line;
+        if (!lines.Next(line)) throw ListIndexError(k);
+        out.append(templ, pos, at - pos);
+        out += EncodeForSpan(PhraseOfLine(line, k), SourceOfMarker(templ, at), tables);
+        // Never inside the phrase just written: a translation may hold marker text.
+        pos = at + marker.size();
     }
-    TLineReader reader(lines);
-    std::string_view line;
-    while (reader.Next(line)) {
-        out.append(line);
-        out += "\r\n";
-    }
+    out.append(templ, pos);
+    return out;
 }
 
 }  // namespace
 
-std::string CombineBytes(std::string_view templateBytes, std::string_view textBytes) {
-    std::string_view templ = templateBytes.substr(0, templateBytes.find('\0'));
-    // Text line k is wanted only for marker k, and markers are taken in order, so the text is
-    // read along with the template instead of being split up front.
-    TLineReader text(textBytes);
+std::string CombineBytes(std::string_view templateBytes, std::string_view textBytes,
+                         const std::string& templatePath) {
+    const std::string_view templ = templateBytes.substr(0, templateBytes.find('\0'));
+    std::string_view text = textBytes.substr(0, textBytes.find('\0'));
+    // Editors put a byte-order mark in front of UTF-8 files; it belongs to no phrase.
+    const bool marked = text.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+    if (marked) text.remove_prefix(kUtf8Bom.size());
 
-    std::string out;
-    out.reserve(templ.size() + textBytes.size() + templ.size() / 8 + 2);
-    std::size_t k = 0;
-    TMarker marker(k);
-    // Searching the rest of the template at once finds the same occurrence as searching it line
-    // by line, since a marker holds no line break; the lines before it are copied in one piece.
-    std::size_t pos = 0;
-    while (pos < templ.size()) {
-        const std::size_t at = templ.find(marker.View(), pos);
-        if (at == std::string_view::npos) break;
-        std::size_t lineStart = at;
-        while (lineStart > pos && !IsBreak(templ[lineStart - 1])) --lineStart;
-        std::size_t lineEnd = at + marker.View().size();
-        while (lineEnd < templ.size() && !IsBreak(templ[lineEnd])) ++lineEnd;
-
-        std::string_view source;
-        if (!text.Next(source)) throw ListIndexError(k);
-        const std::size_t tag = DecimalLength(k + 1) + 2;
-        std::string_view phrase;
-        if (source.size() > tag + 3) phrase = source.substr(tag, source.size() - tag - 3);
-
-        AppendUnchanged(out, templ.substr(pos, lineStart - pos));
-        out.append(templ.substr(lineStart, at - lineStart));
-        out.append(phrase);
-        out.append(templ.substr(at + marker.View().size(), lineEnd - at - marker.View().size()));
-        out += "\r\n";
-
-        // The rest of this line is not searched again, not even for the next marker.
-        pos = lineEnd;
-        if (pos + 1 < templ.size() && templ[pos] == '\r' && templ[pos + 1] == '\n')
-            pos += 2;
-        else if (pos < templ.size())
-            ++pos;
-        marker.Set(++k);
+    const TEncodingInfo encoding = PageEncoding(templ, text, marked, templatePath);
+    std::string converted;
+    if (encoding.kind != TPageEncoding::Utf8 && (marked || ReadsAsUtf8(text))) {
+        CheckConvertible(encoding, templatePath);
+        converted = Utf8ToPage(text, encoding);
+        text = converted;
     }
-    if (pos < templ.size()) AppendUnchanged(out, templ.substr(pos));
+    std::string out = Fill(templ, text, TablesFor(encoding.kind));
+    // As a save does: a Windows-1252 page must not come out reading as UTF-8.
+    if (encoding.kind == TPageEncoding::Windows1252 && IsValidUtf8(out) &&
+        DetectEncoding(out) != TPageEncoding::Windows1252)
+        out = Fill(templ, text, Windows1252KeepingHighBytes());
     return out;
 }
 
@@ -117,7 +100,7 @@ void Combine(const std::string& textPath, const std::string& templatePath,
              const std::string& destinationPath) {
     const std::string templ = ReadFileBytes(templatePath);
     const std::string text = ReadFileBytes(textPath);
-    WriteFileAtomically(destinationPath, CombineBytes(templ, text));
+    WriteFileAtomically(destinationPath, CombineBytes(templ, text, templatePath));
 }
 
 }  // namespace quillfen

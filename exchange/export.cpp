@@ -1,8 +1,8 @@
 #include "exchange/export.h"
 
-#include <charconv>
-
+#include "core/errors.h"
 #include "core/savefile.h"
+#include "exchange/textformat.h"
 
 namespace quillfen {
 
@@ -14,29 +14,6 @@ bool IsNameBoundary(char c) {
 #else
     return c == kPathSeparator;
 #endif
-}
-
-void AppendDecimal(std::string& out, std::size_t n) {
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, n);
-    out.append(digits, result.ptr);
-}
-
-// Recombination finds a phrase by its line number, so a phrase must never take more than one
-// line. The scan cannot produce a line break, but a text set from elsewhere could; each break
-// (CR LF counting as one) is written as a blank instead. A zero byte would end the file for the
-// reader and lose every later phrase, so it becomes a blank as well.
-void AppendOneLine(std::string& out, std::string_view text) {
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (static_cast<unsigned char>(c) > '\r' || (c != '\r' && c != '\n' && c != '\0')) continue;
-        out.append(text, from, i - from);
-        out += ' ';
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        from = i + 1;
-    }
-    out.append(text, from, text.size() - from);
 }
 
 }  // namespace
@@ -62,14 +39,39 @@ std::string TextFileBytes(const std::vector<TTextItem>& phrases) {
     for (const TTextItem& item : phrases) size += item.Text.size() + 16;
     std::string out;
     out.reserve(size);
-    for (std::size_t n = 0; n < phrases.size(); ++n) {
-        out += '<';
-        AppendDecimal(out, n + 1);
-        out += '>';
-        AppendOneLine(out, phrases[n].Text);
-        out += "</>\r\n";
-    }
+    for (std::size_t n = 0; n < phrases.size(); ++n) AppendTextLine(out, n, phrases[n].Text);
     return out;
+}
+
+std::optional<std::string> StrayMarkerText(const TDocument& document,
+                                           std::string_view templateBytes) {
+    // Where the phrases' markers stand in the template: behind the byte-order mark, each the
+    // bytes between two phrases behind the one before.
+    const std::vector<TPhraseSpan>& spans = document.Spans();
+    std::size_t k = 0, pageAt = 0, templateAt = document.Bom().size();
+    std::size_t markerAt = std::string_view::npos, markerEnd = 0;
+    auto nextMarker = [&] {
+        if (k == spans.size()) {
+            markerAt = std::string_view::npos;
+            return;
+        }
+        markerAt = templateAt + (spans[k].Begin - pageAt);
+        markerEnd = markerAt + MarkerLength(k);
+        templateAt = markerEnd;
+        pageAt = spans[k].End;
+        ++k;
+    };
+    nextMarker();
+    std::size_t length = 0;
+    for (std::size_t at = FindMarkerText(templateBytes, 0, length); at != std::string_view::npos;
+         at = FindMarkerText(templateBytes, at + 1, length)) {
+        while (markerAt != std::string_view::npos && markerEnd <= at) nextMarker();
+        // A text that starts inside a marker is out of reach: the search for the next marker
+        // starts behind it.
+        if (markerAt == std::string_view::npos || at < markerAt)
+            return std::string(templateBytes.substr(at, length));
+    }
+    return std::nullopt;
 }
 
 void ExportFiles(std::string_view templateBytes, const std::vector<TTextItem>& phrases,
@@ -80,8 +82,10 @@ void ExportFiles(std::string_view templateBytes, const std::vector<TTextItem>& p
 
 void ExportDocument(const TDocument& document, const std::string& documentPath,
                     const std::string& folderText) {
-    ExportFiles(document.TemplateBytes(), document.Phrases(),
-                ExportPaths(documentPath, folderText));
+    const std::string templateBytes = document.TemplateBytes();
+    if (auto found = StrayMarkerText(document, templateBytes))
+        throw MarkerTextError(documentPath, *found);
+    ExportFiles(templateBytes, document.Phrases(), ExportPaths(documentPath, folderText));
 }
 
 }  // namespace quillfen

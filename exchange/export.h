@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,11 +35,19 @@ TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderT
 // The text file: "<" N+1 ">" Text "</>" for each phrase N, each line followed by CR LF.
 std::string TextFileBytes(const std::vector<TTextItem>& phrases);
 
+// The first marker text ("%_" digits "_%") that the template of document holds besides the
+// markers of its phrases, or nullopt. Recombination would take such a text for a marker. A
+// phrase's own text may hold any: it goes into the text file, not into the template.
+std::optional<std::string> StrayMarkerText(const TDocument& document,
+                                           std::string_view templateBytes);
+
 // Writes the template file and then the text file. Raises "Datei %s kann nicht erstellt werden"
 // for the first file that cannot be written; when that is the template, the text file is left
 // alone too.
 void ExportFiles(std::string_view templateBytes, const std::vector<TTextItem>& phrases,
                  const TExportPaths& paths);
+// Writes the document's two files, the text file in the page's encoding. Refuses a page whose
+// own bytes hold a marker text, naming the page and the text, before writing anything.
 void ExportDocument(const TDocument& document, const std::string& documentPath,
                     const std::string& folderText);
 
