@@ -1,10 +1,14 @@
 // quillfen-cli: the page operations of the window program for scripts and whole sites.
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -16,6 +20,7 @@
 #include "core/document.h"
 #include "core/errors.h"
 #include "core/pagecodec.h"
+#include "core/savefile.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
 
@@ -208,10 +213,90 @@ int Export(const TArgs& a) {
     });
 }
 
+// A folder of one page's own for check, so that pages of one base name do not meet; removed
+// with what it holds.
+class TScratchFolder {
+  public:
+    TScratchFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quillfen-check-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw CannotCreateError(pattern, errno);
+        path_ = pattern;
+    }
+    ~TScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+
+    std::string operator/(const std::string& name) const { return path_ + '/' + name; }
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+bool SamePhrases(const TDocument& a, const TDocument& b) {
+    if (a.PhraseCount() != b.PhraseCount()) return false;
+    for (std::size_t i = 0; i < a.PhraseCount(); ++i)
+        if (a.Phrases()[i].Text != b.Phrases()[i].Text ||
+            a.Phrases()[i].Kind() != b.Phrases()[i].Kind())
+            return false;
+    return true;
+}
+
+// The untouched text file recombined with its template must give the page with every phrase
+// written anew, which renders as the page does, and read back to the same phrases.
+bool RoundTrips(const TDocument& doc, const std::string& page, std::uint8_t tags,
+                const TScratchFolder& folder) {
+    ExportDocument(doc, page, folder.Path());
+    const TExportPaths files = ExportPaths(page, folder.Path());
+    const std::string combined = folder / "recombined.htm";
+    Combine(files.Text, files.Template, combined);
+    TDocument again;
+    again.LoadFile(combined, tags);
+    return again.Bytes() == doc.RenderAllPhrases() && SamePhrases(doc, again);
+}
+
+int Check(const TArgs& a) {
+    const std::size_t n = a.files.size();
+    std::vector<std::string> lines(n);
+    std::vector<char> failed(n, 1);
+    const int status = ForEachPage(a.files, [&](std::size_t i) {
+        const std::string& page = a.files[i];
+        lines[i] = page + "\t-\tsave FAIL\troundtrip FAIL";
+        TDocument doc;
+        Load(doc, page, a.tags);
+        TScratchFolder folder;
+        const std::string saved = folder / "saved.htm";
+        doc.Save(saved);
+        const bool saves = ReadFileBytes(saved) == doc.Bytes();
+        bool roundTrips = false;
+        std::string why;
+        try {
+            roundTrips = RoundTrips(doc, page, a.tags, folder);
+        } catch (const std::exception& e) {
+            why = e.what();
+        }
+        lines[i] = page + '\t' + std::to_string(doc.PhraseCount()) + "\tsave " +
+                   (saves ? "ok" : "FAIL") + "\troundtrip " + (roundTrips ? "ok" : "FAIL");
+        failed[i] = !saves || !roundTrips;
+        // Told on standard error with the other failures, in argument order.
+        if (!why.empty()) throw TError(why);
+    });
+    std::string out;
+    for (const std::string& line : lines) out.append(line).append("\n");
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    const bool anyFailed = std::find(failed.begin(), failed.end(), 1) != failed.end();
+    return status != 0 || anyFailed ? 1 : 0;
+}
+
 int Run(const TArgs& a) {
     if (a.command == "phrases") return Phrases(a);
     if (a.command == "save") return Save(a);
     if (a.command == "export") return Export(a);
+    if (a.command == "check") return Check(a);
     Combine(a.files[0], a.files[1], a.files[2]);
     return 0;
 }
