@@ -19,8 +19,9 @@ using testing::ReadBytes;
 using testing::TTempDir;
 using testing::WriteBytes;
 
-// Each folder under combine/ holds a template and a text file, and either the page that
-// recombining them must give or the text of the error it must raise.
+// Each folder under combine/ holds a template with one marker per line and CR LF, as exports
+// used to write them, and a text file, and either the page that recombining them must give or
+// the text of the error it must raise. Such templates fill the same markers as they always did.
 class CombineGolden : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CombineGolden, GivesExpectedPageOrError) {
@@ -53,8 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "first_line_deleted", "empty_text_file", "empty_line_inserted", "lf_only",
                       "cr_only", "trailing_empty_line", "lf_cr_ends_two_lines",
                       "zero_byte_ends_text", "zero_byte_ends_template", "seven_lines_translated",
-                      "marker_9_tag_10", "short_tag_on_line_10", "fish_chips_verbatim",
-                      "marker_1_deleted", "marker_repeated_in_line", "line_searched_once",
+                      "marker_9_tag_10", "short_tag_on_line_10", "fish_chips_encoded",
+                      "marker_1_deleted", "marker_repeated_in_line", "every_marker_of_a_line",
                       "marker_10_not_marker_1", "short_lines", "unused_text_lines",
                       "empty_template", "lf_cr_in_template"),
     [](const auto& info) { return std::string(info.param); });
@@ -75,9 +76,9 @@ TEST(CombineTest, CountsPastSixteenBits) {
     std::string templ, text, expected;
     for (std::size_t k = 0; k < 70000; ++k) {
         const std::string n = std::to_string(k);
-        templ.append("<li>%_").append(n).append("_%</li>\r\n");
+        templ.append("<li>%_").append(n).append("_%</li>\n");
         text.append("<").append(std::to_string(k + 1)).append(">p").append(n).append("</>\r\n");
-        expected.append("<li>p").append(n).append("</li>\r\n");
+        expected.append("<li>p").append(n).append("</li>\n");
     }
     EXPECT_EQ(CombineBytes(templ, text), expected);
 
@@ -93,28 +94,69 @@ TEST(CombineTest, CountsPastSixteenBits) {
     }
 }
 
-TEST(CombineTest, EveryKindOfTemplateLineBreakGivesCrLf) {
-    const std::string text = "<1>Hallo</>\r\n<2>Bild</>\r\n";
-    const std::string expected = "<p>\r\nHallo\r\n</p>\r\n<img alt=\"Bild\">\r\n";
-    for (const char* templ :
-         {"<p>\r\n%_0_%\r\n</p>\r\n<img alt=\"%_1_%\">\r\n",
-          "<p>\n%_0_%\n</p>\n<img alt=\"%_1_%\">\n", "<p>\r%_0_%\r</p>\r<img alt=\"%_1_%\">\r",
-          "<p>\r\n%_0_%\n</p>\r<img alt=\"%_1_%\">",
-          "<p>\n%_0_%\r\n</p>\r\n<img alt=\"%_1_%\">\r\n"})
-        EXPECT_EQ(CombineBytes(templ, text), expected) << templ;
+struct TCombineCase {
+    const char* name;
+    std::string templ;
+    std::string text;
+    std::string expected;
+};
 
-    // Lines without a marker keep their place and get CR LF as well, before and after the last
-    // marker, whatever break they had.
-    EXPECT_EQ(CombineBytes("a\nb\r%_0_%\n\nc\rd", "<1>X</>"), "a\r\nb\r\nX\r\n\r\nc\r\nd\r\n");
-    EXPECT_EQ(CombineBytes("\r\n\r\n%_0_%\r\n\r\n", "<1>X</>"), "\r\n\r\nX\r\n\r\n");
-    EXPECT_EQ(CombineBytes("a\r\n\r", ""), "a\r\n\r\n");
+const std::string kBom = "\xEF\xBB\xBF";
+const std::string kLatin1 = "<meta charset=\"iso-8859-1\">";
+// "Grüße ☃ €" in UTF-8 and what a Windows-1252 page makes of it.
+const std::string kGreeting =
+    "Gr\xC3\xBC\xC3\x9F"
+    "e \xE2\x98\x83 \xE2\x82\xAC";
+const std::string kGreeting1252 = "Gr&uuml;&szlig;e &#9731; \x80";
+
+// The template's bytes are copied as they stand and only its markers are replaced, each by its
+// phrase written as a save writes it.
+TEST(CombineTest, Cases) {
+    const TCombineCase cases[] = {
+        {"every marker of a line, in order", "<p>%_0_% <b>%_1_%</b>, %_2_%</p>",
+         "<1>A</>\n<2>B</>\n<3>C</>", "<p>A <b>B</b>, C</p>"},
+        {"the search goes on behind the phrase", "<p>%_0_%</p>\n<p>%_1_%</p>",
+         "<1>see %_1_%</>\n<2>B</>", "<p>see %_1_%</p>\n<p>B</p>"},
+        {"a repeated marker stays", "%_0_%%_0_%%_1_%", "<1>A</>\n<2>B</>", "A%_0_%B"},
+        {"line breaks as they stand", "<p>\n%_0_%\r</p>\r\n\n<b>%_1_%</b>", "<1>A</>\r\n<2>B</>",
+         "<p>\nA\r</p>\r\n\n<b>B</b>"},
+        {"no line break added at the end", "<p>%_0_%</p>", "<1>A</>\r\n", "<p>A</p>"},
+        {"text encoded", "<p>%_0_%</p>", "<1>Tom & \"Jerry\" <b>x</b> AT&T</>",
+         "<p>Tom &amp; &quot;Jerry&quot; &lt;b&gt;x&lt;/b&gt; AT&T</p>"},
+        {"attribute quote styles",
+         "<img alt=\"%_0_%\"><img alt='%_1_%'><img alt=%_2_%><img alt=%_3_%><img alt=' %_4_%'>",
+         "<1>a \"b\"</>\n<2>it's \"q\"</>\n<3>two words</>\n<4>one</>\n<5>x's</>",
+         "<img alt=\"a &quot;b&quot;\"><img alt='it&#39;s &quot;q&quot;'>"
+         "<img alt=\"two words\"><img alt=one><img alt=' x&#39;s'>"},
+        {"UTF-8 text into a Windows-1252 page", kLatin1 + "<p>%_0_%</p>", "<1>" + kGreeting + "</>",
+         kLatin1 + "<p>" + kGreeting1252 + "</p>"},
+        {"its byte-order mark is dropped", kLatin1 + "<p>%_0_%</p>",
+         kBom + "<1>" + kGreeting + "</>", kLatin1 + "<p>" + kGreeting1252 + "</p>"},
+        {"byte-order marks of both on a UTF-8 page", kBom + "<p>%_0_%</p>",
+         kBom + "<1>" + kGreeting + "</>",
+         kBom + "<p>Gr&uuml;&szlig;e \xE2\x98\x83 \xE2\x82\xAC</p>"},
+        {"an undeclared ASCII template takes UTF-8 text as UTF-8", "<p>%_0_%</p>",
+         "<1>" + kGreeting + "</>", "<p>Gr&uuml;&szlig;e \xE2\x98\x83 \xE2\x82\xAC</p>"},
+        {"... and Windows-1252 text as Windows-1252", "<p>%_0_%</p>",
+         "<1>Gr\xFC\xDF"
+         "e \x80</>",
+         "<p>Gr&uuml;&szlig;e \x80</p>"},
+        {"a Windows-1252 page that would read as UTF-8 keeps its umlauts", "<p>%_0_%</p>",
+         "<1>M\xFCller \xC3\xA9</>", "<p>M\xFCller \xC3\xA9</p>"},
+        {"UTF-8 text into a legacy page", "<meta charset=\"euc-kr\"><p>%_0_%</p>",
+         "<1>\xED\x95\x9C\xEA\xB5\xAD \xE2\x98\x83 & x</>",
+         "<meta charset=\"euc-kr\"><p>\xC7\xD1\xB1\xB9 &#9731; &amp; x</p>"},
+        {"legacy text as it stands", "<meta charset=\"euc-kr\"><p>%_0_%</p>",
+         "<1>\xC7\xD1\xB1\xB9 \xA1</>", "<meta charset=\"euc-kr\"><p>\xC7\xD1\xB1\xB9 \xA1</p>"},
+    };
+    for (const TCombineCase& c : cases)
+        EXPECT_EQ(CombineBytes(c.templ, c.text), c.expected) << c.name;
 }
 
 TEST(CombineTest, LongLinesAreKeptWhole) {
     const std::string head(100000, 'a');
     const std::string phrase(70000, 'b');
-    EXPECT_EQ(CombineBytes(head + "%_0_%" + head, "<1>" + phrase + "</>"),
-              head + phrase + head + "\r\n");
+    EXPECT_EQ(CombineBytes(head + "%_0_%" + head, "<1>" + phrase + "</>"), head + phrase + head);
 }
 
 // Every failure must leave an existing destination exactly as it was.
@@ -171,8 +213,9 @@ TEST_F(CombineErrors, EmptyPathsCannotBeOpened) {
 
 TEST_F(CombineErrors, FoldersCannotBeOpened) {
     const std::string folder = tmp_.Path().string();
-    EXPECT_EQ(Failure(text_, folder, destination_), OpenMessage(folder));
-    EXPECT_EQ(Failure(folder, templ_, destination_), OpenMessage(folder));
+    const std::string message = NotRegularFileError(folder, TFileKind::Folder).what();
+    EXPECT_EQ(Failure(text_, folder, destination_), message);
+    EXPECT_EQ(Failure(folder, templ_, destination_), message);
     EXPECT_EQ(ReadBytes(destination_), kOld);
 }
 
@@ -211,6 +254,24 @@ TEST_F(CombineErrors, InputsMayBeOverwrittenByTheResult) {
     // Both inputs are read whole before anything is written.
     Combine(text_, templ_, templ_);
     EXPECT_EQ(ReadBytes(templ_), "<p>\r\nHallo\r\n</p>\r\n");
+}
+
+TEST_F(CombineErrors, TemplateInAnEncodingThatCannotBeHandled) {
+    // Told after both files were read, naming the template.
+    WriteBytes(templ_, "<meta charset=\"utf-16\"><p>%_0_%</p>");
+    EXPECT_EQ(Failure(missing_, templ_, destination_), OpenMessage(missing_));
+    EXPECT_EQ(Failure(text_, templ_, destination_),
+              UnsupportedEncodingError(templ_, "UTF-16").what());
+    // An encoding no converter knows matters only when a UTF-8 text must be converted into it.
+    WriteBytes(templ_, "<meta charset=\"x-unknown\"><p>%_0_%</p>");
+    EXPECT_EQ(Failure(text_, templ_, destination_), "no error");
+    WriteBytes(text_,
+               "<1>Gr\xC3\xBC\xC3\x9F"
+               "e</>");
+    WriteBytes(destination_, kOld);
+    EXPECT_EQ(Failure(text_, templ_, destination_),
+              UnknownEncodingError(templ_, "X-UNKNOWN").what());
+    EXPECT_EQ(ReadBytes(destination_), kOld);
 }
 
 std::vector<std::string_view> ReadAllLines(std::string_view data) {

@@ -79,11 +79,6 @@ TEST(TextFileTest, LineBreaksInAPhraseBecomeBlanks) {
               "<1>a b</>\r\n<2>c d e</>\r\n<3>  </>\r\n<4>x y</>\r\n<5>z</>\r\n");
 }
 
-TEST(TextFileTest, TemplateLines) {
-    EXPECT_EQ(TemplateFileBytes({}), "");
-    EXPECT_EQ(TemplateFileBytes({"<p>", "%_0_%", "", "</p>"}), "<p>\r\n%_0_%\r\n\r\n</p>\r\n");
-}
-
 // Each folder under export/ holds a page and the two files its export must give.
 class ExportGolden : public ::testing::TestWithParam<const char*> {};
 
@@ -157,6 +152,42 @@ TEST_F(ExportFilesTest, TemplateRefusedLeavesTheTextFileAlone) {
     EXPECT_EQ(ReadBytes(templ_), "old template");
     EXPECT_EQ(ReadBytes(text_), "old text");
     EXPECT_EQ(testing::Listing(tmp_.Path()), "index.templ index.txt");
+}
+
+// Recombination would take a marker text of the page's own for a marker: such a page is refused
+// and nothing written. A phrase may hold any, since it goes into the text file.
+TEST(ExportMarkerTextTest, PageHoldingMarkerTextIsRefused) {
+    struct TCase {
+        std::string page;
+        std::uint8_t tags;
+        std::string found;  // empty: exported
+    } const cases[] = {
+        {"<p>Use %_1_% here</p>", 7, ""},
+        {"<img alt=\"%_0_%\">", 7, ""},
+        {"<img alt=\"%_0_%\">", 1, "%_0_%"},
+        {"<a href=\"x%_1_%.htm\">Link</a>", 7, "%_1_%"},
+        {"<p>a</p><!-- %_12_% --><p>b</p>", 7, "%_12_%"},
+        {"<script>var m = '%_007_%';</script><p>x</p>", 7, "%_007_%"},
+        {"<p title=\"%__% %_x_% %_1%\">a</p>", 7, ""},
+        {"<p title=\"%_%_2_%\">a</p>", 7, "%_2_%"},
+        {"%_3_%\n<p>a</p>", 7, ""},    // a phrase, the page's first
+        {"<b>%_3_%</b>%_3_%", 1, ""},  // both phrases
+        {"<b>x</b>\n<p %_3_%>a</p>", 7, "%_3_%"},
+    };
+    for (const TCase& c : cases) {
+        TDocument doc;
+        doc.LoadBytes(c.page, c.tags);
+        TTempDir tmp;
+        try {
+            ExportDocument(doc, "/web/page.htm", tmp.Path().string());
+            EXPECT_EQ(c.found, "") << c.page;
+            EXPECT_EQ(testing::Listing(tmp.Path()), "page.templ page.txt");
+        } catch (const TError& e) {
+            EXPECT_EQ(e.what(), std::string(MarkerTextError("/web/page.htm", c.found).what()))
+                << c.page;
+            EXPECT_EQ(testing::Listing(tmp.Path()), "") << c.page;
+        }
+    }
 }
 
 TEST_F(ExportFilesTest, TextFileRefusedKeepsTheWrittenTemplate) {

@@ -28,6 +28,16 @@ inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes
 
 inline std::filesystem::path DataDir() { return QUILLFEN_EXCHANGE_DATA; }
 
+// The real pages of the corpus (not those in its subfolders), sorted by name.
+inline std::vector<std::filesystem::path> CorpusPages() {
+    std::vector<std::filesystem::path> pages;
+    for (const auto& entry : std::filesystem::directory_iterator(QUILLFEN_PAGES))
+        if (entry.is_regular_file() && entry.path().extension().string().starts_with(".htm"))
+            pages.push_back(entry.path());
+    std::sort(pages.begin(), pages.end());
+    return pages;
+}
+
 // A fresh folder for one test, removed with everything in it afterwards.
 class TTempDir {
   public:
