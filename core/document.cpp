@@ -23,8 +23,13 @@ void TDocument::LoadBytes(std::string_view data, std::uint8_t tags, const TProgr
 
 void TDocument::Load(std::string&& data, std::uint8_t tags, const TProgress& progress,
                      const std::string& path) {
-    // The text of a page ends at a zero byte; whatever stands behind one (all of a UTF-16 page)
-    // would be gone from the page after the first save.
+    // A UTF-16 or UTF-32 page is refused by the name of its encoding.
+    const std::string_view head = std::string_view(data).substr(0, 4);
+    if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
+        head == std::string_view("\0\0\xFE\xFF", 4))
+        DetectPageEncoding(data, path);
+    // The text of a page ends at a zero byte; whatever stands behind one would be gone from the
+    // page after the first save.
     if (std::memchr(data.data(), '\0', data.size())) throw ZeroByteError(path);
     // Phrases are placed by 32-bit offsets.
     if (data.size() > 0xFFFFFFF0u) throw TooLargeError(path);
@@ -70,7 +75,7 @@ const TEntityTables& Windows1252KeepingHighBytes() {
         std::vector<TEntityRow> encode;
         for (const TEntityRow& row : full.encode)
             if (static_cast<unsigned char>(row.search[0]) < 0x80) encode.push_back(row);
-        return TEntityTables(full.name, full.decode, std::move(encode));
+        return TEntityTables(full.name, full.decode, std::move(encode), full.nbsp);
     }();
     return tables;
 }
@@ -111,7 +116,7 @@ std::string TDocument::RenderWith(const TEntityTables& tables, bool all) const {
     auto write = [&](std::size_t k) {
         const TPhraseSpan& span = scan_.Spans[k];
         out.append(page.substr(from, span.Begin - from));
-        out += EncodeForSpan(scan_.Phrases[k].Text, span.Source, tables);
+        out += EncodeForSpan(scan_.Phrases[k].Text, span.Source, tables, scan_.NewValueQuote);
         from = span.End;
     };
     if (all) {

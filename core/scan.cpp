@@ -220,33 +220,60 @@ enum class TEnd { Closed, Interrupted, Unclosed };
 struct TTagEnd {
     TEnd kind;
     std::size_t at;  // the '>' that closes the tag, or the '<' that cuts it short
+    char unclosed = 0;  // the quote of a value that never closes
 };
 
-// The end of the tag that starts at lt. A quote right after '=' opens a value, in which '>' and
-// '<' are text; a value that never closes makes the tag end at its first '>' after all.
+// The end of the tag that starts at lt, read as browsers read a tag: its name, then attribute
+// names and values. Only a quote that opens a value (right after '=', blanks allowed) starts a
+// stretch in which '>' and '<' are text; a value that never closes makes the tag end at its
+// first '>' after all. The attributes that become phrases are read by the same rules, so a
+// value written anew never moves the tag's end.
 TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
+    enum class TState { Name, Between, AttrName, AfterName, BeforeValue, Unquoted };
     const std::size_t n = page.size();
     const char* p = page.data();
-    bool afterEquals = false;
+    TState state = TState::Name;
     for (std::size_t i = lt + 1; i < n; ++i) {
         const char c = p[i];
         if (c == '>') return {TEnd::Closed, i};
         if (c == '<') return {TEnd::Interrupted, i};
-        if (c == '=') {
-            afterEquals = true;
-        } else if ((c == '"' || c == '\'') && afterEquals) {
-            const void* close = std::memchr(p + i + 1, c, n - i - 1);
-            if (!close) {
-                for (std::size_t k = lt + 1; k < n; ++k) {
-                    if (p[k] == '>') return {TEnd::Closed, k};
-                    if (p[k] == '<') return {TEnd::Interrupted, k};
+        const bool space = IsHtmlSpace(c);
+        switch (state) {
+        case TState::Name:
+            if (space || c == '/') state = TState::Between;
+            break;
+        case TState::Between:
+            if (!space && c != '/') state = TState::AttrName;
+            break;
+        case TState::AttrName:
+            if (space) state = TState::AfterName;
+            else if (c == '/') state = TState::Between;
+            else if (c == '=') state = TState::BeforeValue;
+            break;
+        case TState::AfterName:
+            if (c == '/') state = TState::Between;
+            else if (c == '=') state = TState::BeforeValue;
+            else if (!space) state = TState::AttrName;
+            break;
+        case TState::BeforeValue:
+            if (c == '"' || c == '\'') {
+                const void* close = std::memchr(p + i + 1, c, n - i - 1);
+                if (!close) {
+                    for (std::size_t k = lt + 1; k < n; ++k) {
+                        if (p[k] == '>') return {TEnd::Closed, k, c};
+                        if (p[k] == '<') return {TEnd::Interrupted, k, c};
+                    }
+                    return {TEnd::Unclosed, n, c};
                 }
-                return {TEnd::Unclosed, n};
+                i = static_cast<const char*>(close) - p;
+                state = TState::Between;
+            } else if (!space) {
+                state = TState::Unquoted;
             }
-            i = static_cast<const char*>(close) - p;
-            afterEquals = false;
-        } else if (!IsHtmlSpace(c)) {
-            afterEquals = false;
+            break;
+        case TState::Unquoted:
+            if (space) state = TState::Between;
+            break;
         }
     }
     return {TEnd::Unclosed, n};
@@ -281,6 +308,11 @@ public:
                 continue;
             }
             const TTagEnd end = FindTagEnd(page_, lt);
+            // No quote of that kind follows in the page: one written later would close it.
+            if (end.unclosed == '"')
+                result.NewValueQuote = result.NewValueQuote == '\'' ? 0 : '\'';
+            else if (end.unclosed == '\'' && result.NewValueQuote == '\'')
+                result.NewValueQuote = 0;
             Flush(runStart, lt);
             if (end.kind == TEnd::Unclosed) {
                 // A tag that never closes stays markup, to the end of the page.
@@ -400,7 +432,8 @@ private:
         if (hit.source != TSource::Unquoted) {
             while (sb < se && IsSpanEdge(page_[sb])) ++sb;
             while (se > sb && IsSpanEdge(page_[se - 1])) --se;
-            if (sb == se) sb = a, se = b;
+            // A value of blanks only keeps them: a new text goes in front of them.
+            if (sb == se) sb = se = a;
         }
         Add(std::move(item), {Offset(a), Offset(b), Offset(sb), Offset(se), hit.source});
     }
@@ -494,9 +527,10 @@ std::string OriginalText(std::string_view page, const TPhraseSpan& span,
     return std::move(item.Text);
 }
 
-std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTables& tables) {
+std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTables& tables,
+                          char quote) {
     std::string s = EncodeText(text, tables);
-    if (source == TSource::SingleQuoted || source == TSource::Unquoted) {
+    if (source == TSource::SingleQuoted) {
         std::string out;
         out.reserve(s.size());
         for (char c : s) {
@@ -507,12 +541,21 @@ std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTa
         }
         s = std::move(out);
     }
-    if (source == TSource::Unquoted) {
-        const bool needsQuotes =
-            s.empty() || std::any_of(s.begin(), s.end(), [](char c) {
-                return IsHtmlSpace(c) || c == '=' || c == '`' || c == '"' || c == '\'';
-            });
-        if (needsQuotes) s = '"' + s + '"';
+    // Only whitespace ends a value without quotes; an empty one would be no value.
+    if (source == TSource::Unquoted &&
+        (s.empty() || std::any_of(s.begin(), s.end(), [](char c) { return IsHtmlSpace(c); }))) {
+        if (quote) {
+            s = quote + s + quote;
+        } else {
+            std::string out;
+            for (char c : s) {
+                if (IsHtmlSpace(c))
+                    out += "&#" + std::to_string(static_cast<int>(c)) + ";";
+                else
+                    out += c;
+            }
+            s = std::move(out);
+        }
     }
     return s;
 }

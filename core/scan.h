@@ -64,6 +64,9 @@ struct TScanResult {
     // The row strings that differ from their phrase's text: an alternative text or content
     // value is listed as it stands in the tag. (phrase number, value), in phrase order.
     std::vector<std::pair<std::size_t, std::string>> RawRows;
+    // The quote a value without quotes gets when its new text needs them: '"', or '\'' where
+    // the page holds a '"' value that never closes (a later '"' would close it), or none.
+    char NewValueQuote = '"';
 
     std::size_t PhraseCount() const { return Phrases.size(); }
     // The list string of phrase i.
@@ -87,8 +90,10 @@ std::string OriginalText(std::string_view page, const TPhraseSpan& span,
 std::string OriginalRow(std::string_view page, const TPhraseSpan& span);
 
 // What a new text of a phrase becomes in the page: the encode table applied, and for an
-// attribute value its own quote kept (an unquoted value that needs quotes gets double quotes).
-std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTables& tables);
+// attribute value its own quote kept (an unquoted value that needs quotes gets quote, or, with
+// none, its whitespace as character references).
+std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTables& tables,
+                          char quote = '"');
 
 std::uint64_t CountWords(std::string_view s);
 std::uint64_t TotalWords(const std::vector<TTextItem>& phrases);

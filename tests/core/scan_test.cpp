@@ -136,14 +136,15 @@ TEST(Scan, ChangedAttributeValuesKeepTheirQuotes) {
         {"<img alt='a'>", "it's \"x\"", "<img alt='it&#39;s &quot;x&quot;'>"},
         {"<img alt=a>", "b", "<img alt=b>"},
         {"<img alt=a>", "two words", "<img alt=\"two words\">"},
-        {"<img alt=a src=x>", "x=y", "<img alt=\"x=y\" src=x>"},
+        {"<img alt=a src=x>", "x=y", "<img alt=x=y src=x>"},
+        {"<img alt=\"x><img alt=a>", "b c", "<img alt=\"x><img alt='b c'>"},
         {"<img alt=\"  a  \">", "b", "<img alt=\"  b  \">"},
-        {"<img alt=\"   \">", "b", "<img alt=\"b\">"},
+        {"<img alt=\"   \">", "b", "<img alt=\"b   \">"},
     };
     for (const auto& c : cases) {
         TDocument doc;
         doc.LoadBytes(c.page, 7);
-        doc.SetPhraseText(0, c.text);
+        doc.SetPhraseText(doc.PhraseCount() - 1, c.text);
         EXPECT_EQ(doc.Render(), c.want) << c.page;
     }
 }

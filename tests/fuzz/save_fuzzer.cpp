@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "check.h"
+#include "errors.h"
 
 using namespace quillfen;
 using namespace quillfen::fuzz;
@@ -109,7 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string_view between = doc.Page().substr(from, span.Begin - from);
         QF_CHECK(saved.compare(at, between.size(), between) == 0, "before phrase " + std::to_string(k));
         at += between.size();
-        const std::string written = EncodeForSpan(doc.Phrases()[k].Text, span.Source, doc.TablesForSaving());
+        const std::string written = EncodeForSpan(doc.Phrases()[k].Text, span.Source,
+                                                  doc.TablesForSaving(), doc.Scan().NewValueQuote);
         QF_CHECK(saved.compare(at, written.size(), written) == 0, "phrase " + std::to_string(k));
         at += written.size();
         from = span.End;
