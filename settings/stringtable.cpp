@@ -11,8 +11,9 @@ struct TEntry {
     const char8_t* Text;
 };
 
-// Kept sorted by id for the binary search. The texts are the program's own wording, typos included;
-// 120 ends in a blank and 145 holds the only line break.
+// Kept sorted by id for the binary search. The texts up to 55 are the program's own wording, typos
+// included; 120 ends in a blank. From 56 on: the Edit menu, and the questions and notes that guard
+// the user's file, where "%s" stands for a path.
 constexpr TEntry Table[] = {
     {1, u8"Quillfen"},
     {2, u8"Version"},
@@ -61,6 +62,20 @@ constexpr TEntry Table[] = {
     {53, u8"Finish !"},
     {54, u8"Cancel"},
     {55, u8"Output folder:"},
+    {56, u8"E&dit"},
+    {57, u8"&Undo"},
+    {58, u8"&Redo"},
+    {59, u8"Re&vert page"},
+    {60, u8"Undo every change to %s and restore the page as it was opened?"},
+    {61,
+     u8"Another program has changed %s since it was opened. Nothing has been written.\n\n"
+     u8"Reload the page?"},
+    {62, u8"The last change to %s could not be saved and is not in the file.\n\nDiscard it?"},
+    {63,
+     u8"An earlier save of this page was interrupted. A copy of the page as it was before that "
+     u8"save is kept at:\n%s"},
+    {64, u8"&Yes"},
+    {65, u8"&No"},
     {101, u8"Quillfen"},
     {102, u8"Version"},
     {110, u8"&Datei"},
@@ -107,6 +122,24 @@ constexpr TEntry Table[] = {
     {153, u8"Fertig !"},
     {154, u8"Abbrechen"},
     {155, u8"Verzeichnis:"},
+    {156, u8"&Bearbeiten"},
+    {157, u8"&Rückgängig"},
+    {158, u8"&Wiederherstellen"},
+    {159, u8"Seite &zurücksetzen"},
+    {160,
+     u8"Alle Änderungen an %s verwerfen und die Seite wieder so herstellen, wie sie geöffnet "
+     u8"wurde?"},
+    {161,
+     u8"Ein anderes Programm hat %s geändert, seit die Datei geöffnet wurde. Es wurde nichts "
+     u8"geschrieben.\n\nDatei neu laden?"},
+    {162,
+     u8"Die letzte Änderung an %s konnte nicht gespeichert werden und fehlt in der Datei.\n\n"
+     u8"Verwerfen?"},
+    {163,
+     u8"Ein früheres Speichern dieser Seite wurde unterbrochen. Eine Kopie der Seite, wie sie "
+     u8"vorher war, liegt unter:\n%s"},
+    {164, u8"&Ja"},
+    {165, u8"&Nein"},
     {999, u8"2.1"},
 };
 

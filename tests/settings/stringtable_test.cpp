@@ -37,9 +37,9 @@ TEST(StringTable, BlanksAndLineBreaksAreExact) {
     EXPECT_TRUE(notice.startsWith(u"HINWEIS:\nBitte verändern Sie"));
     EXPECT_EQ(notice.count(u'\n'), 1);
     EXPECT_FALSE(notice.contains(u"\\n"));
-    // No other entry holds a line break.
-    for (int id = 0; id < 1000; ++id) {
-        if (id != 145) {
+    // No other of the first texts holds a line break; the questions from 56 on may.
+    for (int id = 0; id < 156; ++id) {
+        if (id != 145 && id % 100 < 56) {
             EXPECT_FALSE(LoadStr(id).contains(u'\n')) << id;
         }
     }
@@ -56,7 +56,7 @@ TEST(StringTable, VersionAndMissingIds) {
     EXPECT_TRUE(LoadStr(0).isEmpty());
     EXPECT_TRUE(LoadStr(19).isEmpty());
     EXPECT_TRUE(LoadStr(22).isEmpty());
-    EXPECT_TRUE(LoadStr(56).isEmpty());
+    EXPECT_TRUE(LoadStr(66).isEmpty());
     EXPECT_TRUE(LoadStr(-1).isEmpty());
     EXPECT_TRUE(LoadStr(65535).isEmpty());
 }
@@ -67,9 +67,39 @@ TEST(StringTable, EveryEnglishEntryHasItsGermanCounterpart) {
         EXPECT_EQ(LoadStr(id).isEmpty(), LoadStr(id + 100).isEmpty()) << id;
         if (!LoadStr(id).isEmpty()) ++entries;
     }
-    EXPECT_EQ(entries, 38);
+    EXPECT_EQ(entries, 48);
     // A base other than 0 or 100 finds nothing.
     EXPECT_TRUE(LoadStr(200 + 1).isEmpty());
+}
+
+// The access key of a caption: the letter after its "&", in lower case.
+QChar AccessKey(const QString& caption) {
+    const qsizetype at = caption.indexOf(u'&');
+    return at >= 0 && at + 1 < caption.size() ? caption[at + 1].toLower() : QChar();
+}
+
+TEST(StringTable, EditMenuKeysAndPathPlaceholdersHoldInBothLanguages) {
+    for (const int base : {EnglishBase, GermanBase}) {
+        SCOPED_TRACE(base);
+        // The menu headings File, Edit, Language and the fixed "&Extra" need distinct keys, and
+        // so do the items of the Edit menu.
+        const QList<QChar> headings = {AccessKey(LoadStr(base + 10)), AccessKey(LoadStr(base + 56)),
+                                       AccessKey(LoadStr(base + 15)),
+                                       AccessKey(QStringLiteral("&Extra"))};
+        const QList<QChar> items = {AccessKey(LoadStr(base + 57)), AccessKey(LoadStr(base + 58)),
+                                    AccessKey(LoadStr(base + 59))};
+        for (const QList<QChar>& keys : {headings, items})
+            for (qsizetype i = 0; i < keys.size(); ++i) {
+                EXPECT_FALSE(keys[i].isNull()) << i;
+                EXPECT_EQ(keys.count(keys[i]), 1) << QString(keys[i]).toStdString();
+            }
+        // Each question names the file once; the answers are Yes and No.
+        for (const int id : {60, 61, 62, 63}) EXPECT_EQ(LoadStr(base + id).count(u"%s"), 1) << id;
+        EXPECT_FALSE(LoadStr(base + 64).isEmpty());
+        EXPECT_FALSE(LoadStr(base + 65).isEmpty());
+    }
+    EXPECT_EQ(LoadStr(56), u"E&dit");
+    EXPECT_EQ(LoadStr(156), u"&Bearbeiten");
 }
 
 TEST(HelpTexts, BothLanguagesHaveTwentyTwoLines) {
