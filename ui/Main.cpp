@@ -1,5 +1,7 @@
 #include "Main.h"
 
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +20,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -33,9 +36,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 
@@ -53,6 +53,35 @@ namespace quillfen {
 namespace {
 
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Runs a command of the window; an error ends it at the error box here, so that no exception
+// crosses Qt's own frames. What the command did before the error stays done.
+template <class F>
+void Guarded(F&& command) noexcept {
+    try {
+        command();
+    } catch (const std::exception& e) {
+        // Error texts are UTF-8; file names inside them are the bytes of the file system.
+        ShowError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowError(QStringLiteral("Unknown error"));
+    }
+}
+
+enum class THistoryKey { None, Undo, Redo };
+
+// Matched here rather than through the platform's key bindings, which differ in whether
+// Ctrl+Y redoes.
+THistoryKey HistoryKeyOf(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers mods =
+        event.modifiers() &
+        (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (event.key() == Qt::Key_Z && mods == Qt::ControlModifier) return THistoryKey::Undo;
+    if (event.key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        return THistoryKey::Redo;
+    if (event.key() == Qt::Key_Y && mods == Qt::ControlModifier) return THistoryKey::Redo;
+    return THistoryKey::None;
+}
 
 // Fixed pixel fonts, as the window is laid out in pixels.
 QFont PixelFont(const QString& family, int pixels, bool bold = false) {
@@ -132,10 +161,10 @@ QString ReadmePath() {
 // A page loads without a selected row; the first Down in the list then selects the first row,
 // not the second, so the list must not make a current row of its own when it gets the focus.
 class TPhraseList : public QListView {
-public:
+  public:
     using QListView::QListView;
 
-protected:
+  protected:
     void focusInEvent(QFocusEvent* event) override {
         const bool hadCurrent = currentIndex().isValid();
         QListView::focusInEvent(event);
@@ -155,14 +184,14 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
     const auto row = std::size_t(index.row());
     if (!index.isValid() || row >= Doc.PhraseCount()) return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return FromPage(Doc.Phrases()[row].Text, Doc.Encoding());
-    case Qt::EditRole:
-        return FromPage(Doc.Row(row), Doc.Encoding());
-    case KindRole:
-        return int(Doc.Phrases()[row].Kind());
-    default:
-        return {};
+        case Qt::DisplayRole:
+            return FromPage(Doc.Phrases()[row].Text, Doc.Encoding());
+        case Qt::EditRole:
+            return FromPage(Doc.Row(row), Doc.Encoding());
+        case KindRole:
+            return int(Doc.Phrases()[row].Kind());
+        default:
+            return {};
     }
 }
 
@@ -174,6 +203,10 @@ void TPhraseModel::Reset() {
 void TPhraseModel::RowChanged(int row) {
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
+}
+
+void TPhraseModel::AllRowsChanged() {
+    if (rowCount() > 0) emit dataChanged(index(0), index(rowCount() - 1));
 }
 
 void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -195,10 +228,11 @@ void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
         focus.rect = r;
-        focus.backgroundColor = option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
+        focus.backgroundColor =
+            option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
         const QWidget* w = option.widget;
-        (w ? w->style() : QApplication::style())->drawPrimitive(QStyle::PE_FrameFocusRect, &focus,
-                                                                painter, w);
+        (w ? w->style() : QApplication::style())
+            ->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, w);
     }
 }
 
@@ -211,8 +245,8 @@ std::array<QPixmap, 3> MakeKindImages() {
         const char* letter;
         QColor colour;
     };
-    const TTile tiles[3] = {{"T", QColor(0, 0, 0)}, {"G", QColor(0, 49, 205)},
-                            {"C", QColor(0, 98, 41)}};
+    const TTile tiles[3] = {
+        {"T", QColor(0, 0, 0)}, {"G", QColor(0, 49, 205)}, {"C", QColor(0, 98, 41)}};
     std::array<QPixmap, 3> images;
     for (std::size_t i = 0; i < 3; ++i) {
         QImage img(12, 12, QImage::Format_RGB32);
@@ -295,6 +329,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSett
     BuildMenus();
     Notebook->setCurrentIndex(0);
     OkBtn->setEnabled(false);
+    UpdateEditMenu();
 }
 
 TForm1::~TForm1() = default;
@@ -377,10 +412,9 @@ void TForm1::BuildTranslatePage() {
     TextBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TextBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     TextBox->setTextElideMode(Qt::ElideNone);
-    connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] {
-                if (!quietSelection_) TextBoxClick();
-            });
+    connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!quietSelection_) Guarded([this] { TextBoxClick(); });
+    });
 
     OkBtn = new QPushButton("Ok", Panel1);
     OkBtn->setObjectName("OkBtn");
@@ -392,7 +426,7 @@ void TForm1::BuildTranslatePage() {
     OkBtn->setIcon(tick);
     OkBtn->setIconSize(QSize(18, 18));
     OkBtn->setAutoDefault(false);
-    connect(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
+    connect(OkBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OkBtnClick(); }); });
 
     GroupBox1 = new QGroupBox("Legend:", Panel1);
     GroupBox1->setGeometry(488, 112, 113, 65);
@@ -473,7 +507,8 @@ void TForm1::BuildHelpPage() {
     bandRow->addWidget(CloseHelpBtn);
     bandRow->addStretch(1);
     col->addWidget(band);
-    connect(CloseHelpBtn, &QPushButton::clicked, this, [this] { CloseHelpBtnClick(); });
+    connect(CloseHelpBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { CloseHelpBtnClick(); }); });
     Notebook->addWidget(page);
 }
 
@@ -494,6 +529,17 @@ void TForm1::BuildMenus() {
     N3 = mFile->addSeparator();
     mExit = mFile->addAction("E&xit");
 
+    // Between File and Language; Alt+E belongs to Extra.
+    mEdit = bar->addMenu("E&dit");
+    mEdit->setObjectName("mEdit");
+    mUndo = mEdit->addAction("&Undo");
+    mUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mRedo = mEdit->addAction("&Redo");
+    mRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    N5 = mEdit->addSeparator();
+    mRevert = mEdit->addAction("Re&vert page");
+
     mLanguage = bar->addMenu("&Language");
     mEnglish = mLanguage->addAction("&English");
     mEnglish->setCheckable(true);
@@ -508,23 +554,30 @@ void TForm1::BuildMenus() {
     N4 = mExtra->addSeparator();
     Info1 = mExtra->addAction("Inf&o...");
 
-    connect(mLoad, &QAction::triggered, this, [this] { mLoadClick(); });
-    connect(mClose, &QAction::triggered, this, [this] { mCloseClick(); });
-    connect(mExport, &QAction::triggered, this, [this] { mExportClick(); });
-    connect(mImport, &QAction::triggered, this, [this] { mImportClick(); });
-    connect(mExit, &QAction::triggered, this, [this] { mExitClick(); });
-    connect(mEnglish, &QAction::triggered, this, [this] { mEnglishClick(); });
-    connect(mDeutsch, &QAction::triggered, this, [this] { mDeutschClick(); });
-    connect(mHelp, &QAction::triggered, this, [this] { mHelpClick(); });
-    connect(mOptions, &QAction::triggered, this, [this] { mOptionsClick(); });
-    connect(Info1, &QAction::triggered, this, [this] { Info1Click(); });
+    const auto on = [this](QAction* action, void (TForm1::*command)()) {
+        connect(action, &QAction::triggered, this,
+                [this, command] { Guarded([this, command] { (this->*command)(); }); });
+    };
+    on(mLoad, &TForm1::mLoadClick);
+    on(mClose, &TForm1::mCloseClick);
+    on(mExport, &TForm1::mExportClick);
+    on(mImport, &TForm1::mImportClick);
+    on(mExit, &TForm1::mExitClick);
+    on(mUndo, &TForm1::mUndoClick);
+    on(mRedo, &TForm1::mRedoClick);
+    on(mRevert, &TForm1::mRevertClick);
+    on(mEnglish, &TForm1::mEnglishClick);
+    on(mDeutsch, &TForm1::mDeutschClick);
+    on(mHelp, &TForm1::mHelpClick);
+    on(mOptions, &TForm1::mOptionsClick);
+    on(Info1, &TForm1::Info1Click);
 }
 
 // --- start and close ----------------------------------------------------------------------------
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!activated_) FormActivate();
+    if (!activated_) Guarded([this] { FormActivate(); });
 }
 
 void TForm1::FormActivate() {
@@ -549,13 +602,18 @@ void TForm1::FormActivate() {
         item = new QAction(this);
         item->setVisible(false);
         QAction* sender = item;
-        connect(item, &QAction::triggered, this, [this, sender] { LoadHFile(sender); });
+        connect(item, &QAction::triggered, this,
+                [this, sender] { Guarded([this, sender] { LoadHFile(sender); }); });
         mFile->insertAction(N3, item);
     }
     RefreshHistoryMenu();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (!closed_ && !MayDropUnsaved()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -566,6 +624,7 @@ void TForm1::FormClose() {
     TextBoxModel->BeginReset();
     Doc.Clear();
     TextBoxModel->EndReset();
+    UpdateEditMenu();
     // A window that was never activated never read the settings; writing its defaults would
     // wipe the stored ones.
     if (!activated_) return;
@@ -602,6 +661,10 @@ void TForm1::ApplyLanguage() {
     mImport->setText(text(18));
     mClose->setText(text(12));
     mExit->setText(text(13));
+    mEdit->setTitle(text(56));
+    mUndo->setText(text(57));
+    mRedo->setText(text(58));
+    mRevert->setText(text(59));
     mHelp->setText(text(14));
     mLanguage->setTitle(text(15));
     mOptions->setText(text(16));
@@ -655,7 +718,7 @@ void TForm1::RefreshHistoryMenu() {
 
 void TForm1::mLoadClick() {
     const QString chosen = ChooseFileToOpen(QtFileFilter(OpenFilter), FileName);
-    if (chosen.isEmpty()) return;
+    if (chosen.isEmpty() || !MayDropUnsaved()) return;
     FileName = chosen;
     LoadFile();
     // Only a page that loaded enters the list; a known path keeps its place.
@@ -667,7 +730,7 @@ void TForm1::mLoadClick() {
 
 void TForm1::LoadHFile(QAction* sender) {
     const QString path = sender->text().mid(3);
-    if (!QFileInfo(path).isFile()) return;
+    if (!QFileInfo(path).isFile() || !MayDropUnsaved()) return;
     FileName = path;
     LoadFile();
 }
@@ -675,9 +738,11 @@ void TForm1::LoadHFile(QAction* sender) {
 // --- commands -----------------------------------------------------------------------------------
 
 void TForm1::mCloseClick() {
+    if (!MayDropUnsaved()) return;
     Notebook->setCurrentIndex(0);
     mClose->setEnabled(false);
     mExport->setEnabled(false);
+    UpdateEditMenu();
 }
 
 void TForm1::mExitClick() { close(); }
@@ -692,6 +757,7 @@ void TForm1::CloseHelpBtnClick() { Notebook->setCurrentIndex(PageBeforeHelp); }
 void TForm1::mOptionsClick() {
     OptionsDlg->Tags = Tags;
     if (OptionsDlg->exec() != QDialog::Accepted) return;
+    if (mClose->isEnabled() && !MayDropUnsaved()) return;
     Tags = OptionsDlg->Tags;
     // Read the page again so that the new choice of phrases takes effect.
     if (mClose->isEnabled()) LoadFile();
@@ -708,7 +774,7 @@ void TForm1::mExportClick() {
 void TForm1::mImportClick() {
     WizardDlg->ExportMode = false;
     if (WizardDlg->exec() != QDialog::Accepted) return;
-    if (!WizardDlg->wizLoadFile->isChecked()) return;
+    if (!WizardDlg->wizLoadFile->isChecked() || !MayDropUnsaved()) return;
     // The preview needs a full path; a typed relative one names the file the wizard wrote.
     FileName = QFileInfo(WizardDlg->wizDestination->text()).absoluteFilePath();
     LoadFile();
@@ -725,15 +791,15 @@ void TForm1::Info1Click() {
     name->setFont(big);
     col->addWidget(name);
     col->addWidget(new QLabel("Version " + LoadStr(VersionId), &about));
-    col->addWidget(new QLabel("Questions and remarks: see the README that comes with Quillfen.",
-                              &about));
+    col->addWidget(
+        new QLabel("Questions and remarks: see the README that comes with Quillfen.", &about));
     const QString readme = ReadmePath();
     auto* link = new QLabel(&about);
     link->setObjectName("AboutLink");
     link->setTextFormat(Qt::RichText);
-    link->setText(QString("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
-                      .arg(QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded),
-                           readme.toHtmlEscaped()));
+    link->setText(
+        QString("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
+            .arg(QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded), readme.toHtmlEscaped()));
     link->setOpenExternalLinks(true);
     col->addWidget(link);
     auto* line = new QFrame(&about);
@@ -743,12 +809,12 @@ void TForm1::Info1Click() {
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGESIZE);
     const qint64 mib = pages > 0 && pageSize > 0 ? qint64(pages) * pageSize / (1024 * 1024) : 0;
-    col->addWidget(new QLabel(QString("Memory: %1 MB\nProcessors: %2 (%3)\nSystem: %4")
-                                  .arg(mib)
-                                  .arg(QThread::idealThreadCount())
-                                  .arg(QSysInfo::currentCpuArchitecture(),
-                                       QSysInfo::prettyProductName()),
-                              &about));
+    col->addWidget(
+        new QLabel(QString("Memory: %1 MB\nProcessors: %2 (%3)\nSystem: %4")
+                       .arg(mib)
+                       .arg(QThread::idealThreadCount())
+                       .arg(QSysInfo::currentCpuArchitecture(), QSysInfo::prettyProductName()),
+                   &about));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
     connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
     col->addWidget(buttons);
@@ -771,10 +837,13 @@ void TForm1::LoadFile() {
     ProgressBar->setValue(0);
     ProgressPanel->repaint();
 
+    // Whatever happens, the text of a failed save goes with the document it belonged to.
+    saveFailed_ = false;
     TextBoxModel->BeginReset();
     try {
-        Doc.LoadFile(NativePath(FileName), Tags,
-                     [this](std::size_t position, std::size_t maximum) { OnProgress(position, maximum); });
+        Doc.LoadFile(NativePath(FileName), Tags, [this](std::size_t position, std::size_t maximum) {
+            OnProgress(position, maximum);
+        });
     } catch (...) {
         // The page is not open: nothing of the previous one may be saved under the new name.
         Doc.Clear();
@@ -782,6 +851,7 @@ void TForm1::LoadFile() {
         UpdateLegend();
         mClose->setEnabled(false);
         mExport->setEnabled(false);
+        UpdateEditMenu();
         Notebook->setCurrentIndex(0);
         ProgressPanel->hide();
         unsetCursor();
@@ -795,8 +865,15 @@ void TForm1::LoadFile() {
     TextLabel->clear();
     mClose->setEnabled(true);
     mExport->setEnabled(true);
+    UpdateEditMenu();
     ProgressPanel->hide();
     unsetCursor();
+    if (const auto& copy = Doc.CrashBackup()) {
+        QMessageBox box(QMessageBox::Information, AppTitle,
+                        Message(63, QDir::toNativeSeparators(QFile::decodeName(copy->c_str()))),
+                        QMessageBox::Ok, this);
+        box.exec();
+    }
 }
 
 void TForm1::OnProgress(std::size_t position, std::size_t maximum) {
@@ -810,7 +887,15 @@ void TForm1::OnProgress(std::size_t position, std::size_t maximum) {
     ProgressPanel->repaint();
 }
 
-void TForm1::Save() { Doc.Save(NativePath(FileName)); }
+void TForm1::Save() {
+    try {
+        Doc.Save(NativePath(FileName));
+    } catch (...) {
+        saveFailed_ = true;
+        throw;
+    }
+    saveFailed_ = false;
+}
 
 void TForm1::Preview() {
     const QUrl url = QUrl::fromLocalFile(FileName);
@@ -836,7 +921,7 @@ void TForm1::SelectRowQuietly(int row) {
 void TForm1::TextBoxClick() {
     const int row = SelectedRow();
     if (row < 0) return;
-    const QString s = TextBoxModel->index(row).data(Qt::EditRole).toString();
+    const QString s = RowString(row);
     Edit1->setText(s);
     TextLabel->setText(s);
     Edit1->setFocus(Qt::OtherFocusReason);
@@ -847,7 +932,11 @@ void TForm1::TextBoxClick() {
 void TForm1::OkBtnClick() {
     QString t = Edit1->text();
     if (t.isEmpty()) return;
-    for (qsizetype p = t.indexOf("  "); p >= 0; p = t.indexOf("  ", p)) t.remove(p + 1, 1);
+    // A line of a preformatted block keeps its inner blanks: they are its layout.
+    const int selected = SelectedRow();
+    const bool preformatted = selected >= 0 && Doc.Phrases()[std::size_t(selected)].Preformatted;
+    if (!preformatted)
+        for (qsizetype p = t.indexOf("  "); p >= 0; p = t.indexOf("  ", p)) t.remove(p + 1, 1);
     while (t.startsWith(u' ')) t.remove(0, 1);
     while (t.endsWith(u' ')) t.chop(1);
     if (t != Edit1->text()) Edit1->setText(t);
@@ -855,9 +944,11 @@ void TForm1::OkBtnClick() {
     if (t.isEmpty()) return;
     int i = SelectedRow();
     if (i < 0) return;
+    if (ChangedElsewhere(i, t)) return;
 
-    Doc.SetPhraseText(std::size_t(i), ToPage(t, Doc.Encoding()));
+    Doc.ReplacePhrase(std::size_t(i), ToPage(t, Doc.Encoding()));
     TextBoxModel->RowChanged(i);
+    UpdateEditMenu();
     Save();
     Preview();
 
@@ -870,28 +961,150 @@ void TForm1::OkBtnClick() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Edit1 && event->type() == QEvent::KeyPress)
-        Edit1KeyDown(static_cast<QKeyEvent*>(event)->key());
+    const QEvent::Type type = event->type();
+    if (watched != Edit1 || (type != QEvent::KeyPress && type != QEvent::ShortcutOverride))
+        return QMainWindow::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (const THistoryKey history = HistoryKeyOf(*key); history != THistoryKey::None) {
+        // The field decides between its own undo and the page's, not the menu's shortcut.
+        if (type == QEvent::KeyPress)
+            Guarded([this, history] { EntryUndoRedo(history == THistoryKey::Redo); });
+        event->accept();
+        return true;
+    }
+    if (type == QEvent::KeyPress) Guarded([this, key] { Edit1KeyDown(key->key()); });
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::Edit1KeyDown(int key) {
     const int row = SelectedRow();
     switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        OkBtnClick();
-        break;
-    case Qt::Key_Up:
-        if (row > 0) SelectRowQuietly(row - 1);
-        TextBoxClick();
-        break;
-    case Qt::Key_Down:
-        if (row < TextBoxModel->rowCount() - 1) SelectRowQuietly(row + 1);
-        TextBoxClick();
-        break;
-    default:
-        break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            OkBtnClick();
+            break;
+        case Qt::Key_Up:
+            if (row > 0) SelectRowQuietly(row - 1);
+            TextBoxClick();
+            break;
+        case Qt::Key_Down:
+            if (row < TextBoxModel->rowCount() - 1) SelectRowQuietly(row + 1);
+            TextBoxClick();
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace quillfen
+
+// --- the page's history and other programs' changes ---------------------------------------------
+
+namespace quillfen {
+
+QString TForm1::RowString(int row) const {
+    return TextBoxModel->index(row).data(Qt::EditRole).toString();
+}
+
+void TForm1::ShowRowInEntry(int row) {
+    const QString s = RowString(row);
+    Edit1->setText(s);
+    TextLabel->setText(s);
+    OkBtn->setEnabled(true);
+}
+
+void TForm1::UpdateEditMenu() {
+    // A closed page offers nothing: its commands would write a file no longer shown.
+    const bool open = mClose->isEnabled();
+    mUndo->setEnabled(open && Doc.CanUndo());
+    mRedo->setEnabled(open && Doc.CanRedo());
+    mRevert->setEnabled(open && Doc.CanRevert());
+}
+
+QString TForm1::Message(int id, const QString& path) const {
+    QString text = LoadStr(Language + id);
+    const qsizetype at = text.indexOf("%s");
+    if (at >= 0) text.replace(at, 2, path);
+    return text;
+}
+
+bool TForm1::Ask(int id, const QString& path, bool yesByDefault) {
+    QMessageBox box(QMessageBox::Warning, AppTitle, Message(id, path),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(LoadStr(Language + 64));
+    box.button(QMessageBox::No)->setText(LoadStr(Language + 65));
+    box.setDefaultButton(yesByDefault ? QMessageBox::Yes : QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool TForm1::MayDropUnsaved() {
+    if (!saveFailed_) return true;
+    if (!Ask(62, QDir::toNativeSeparators(FileName), false)) return false;
+    saveFailed_ = false;
+    return true;
+}
+
+bool TForm1::ChangedElsewhere(int row, const std::optional<QString>& entry) {
+    if (!Doc.ChangedOnDisk(NativePath(FileName))) return false;
+    if (!Ask(61, QDir::toNativeSeparators(FileName), true) || !MayDropUnsaved()) return true;
+    LoadFile();
+    if (row < 0 || row >= TextBoxModel->rowCount()) return true;
+    SelectRowQuietly(row);
+    ShowRowInEntry(row);
+    if (entry) Edit1->setText(*entry);
+    Edit1->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void TForm1::ShowHistoryStep(std::size_t i) {
+    const int row = int(i);
+    TextBoxModel->RowChanged(row);
+    SelectRowQuietly(row);
+    ShowRowInEntry(row);
+    UpdateEditMenu();
+    Save();
+    Preview();
+    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+}
+
+void TForm1::mUndoClick() {
+    if (!mClose->isEnabled() || !Doc.CanUndo() || ChangedElsewhere(SelectedRow(), {})) return;
+    ShowHistoryStep(Doc.Undo());
+}
+
+void TForm1::mRedoClick() {
+    if (!mClose->isEnabled() || !Doc.CanRedo() || ChangedElsewhere(SelectedRow(), {})) return;
+    ShowHistoryStep(Doc.Redo());
+}
+
+void TForm1::mRevertClick() {
+    if (!mClose->isEnabled() || !Doc.CanRevert()) return;
+    if (!Ask(60, QDir::toNativeSeparators(FileName), false)) return;
+    if (ChangedElsewhere(SelectedRow(), {})) return;
+    Doc.Revert();
+    TextBoxModel->AllRowsChanged();
+    if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
+    UpdateEditMenu();
+    Save();
+    Preview();
+    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+}
+
+void TForm1::EntryUndoRedo(bool redo) {
+    // Unconfirmed typing is the field's own to undo; once the field holds the row's text again,
+    // the page's last replacement is next.
+    const int row = SelectedRow();
+    const bool typed = row >= 0 ? Edit1->text() != RowString(row) : Edit1->isUndoAvailable();
+    if (!redo) {
+        if (typed)
+            Edit1->undo();
+        else
+            mUndoClick();
+    } else if (Edit1->isRedoAvailable()) {
+        Edit1->redo();
+    } else if (!typed) {
+        mRedoClick();
     }
 }
 

@@ -6,10 +6,10 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QStyledItemDelegate>
-
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "document.h"
 #include "settings/settings.h"
@@ -33,7 +33,7 @@ class TWizardDlg;
 // The rows of the phrase list over the open document: Qt::EditRole gives the row string
 // (what the entry field receives), Qt::DisplayRole the phrase's Text (what the row shows).
 class TPhraseModel : public QAbstractListModel {
-public:
+  public:
     static constexpr int KindRole = Qt::UserRole + 1;
 
     explicit TPhraseModel(const TDocument& doc, QObject* parent = nullptr)
@@ -46,27 +46,28 @@ public:
     void BeginReset() { beginResetModel(); }
     void EndReset() { endResetModel(); }
     void RowChanged(int row);
+    void AllRowsChanged();
 
-private:
+  private:
     const TDocument& Doc;
 };
 
 // Draws a row 13 pixels high: the 12 x 12 kind tile at left + 2, the text at left + 18.
 class TPhraseDelegate : public QStyledItemDelegate {
-public:
+  public:
     TPhraseDelegate(const std::array<QPixmap, 3>& images, QObject* parent = nullptr)
         : QStyledItemDelegate(parent), ImageList(images) {}
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-private:
+  private:
     const std::array<QPixmap, 3>& ImageList;
 };
 
 // The entry field. Pasted line breaks become blanks as soon as they arrive.
 class TEntryEdit : public QLineEdit {
-public:
+  public:
     explicit TEntryEdit(QWidget* parent = nullptr);
 };
 
@@ -78,7 +79,7 @@ QString QtFileFilter(const QString& filter);
 QString FormatCount(const QString& format, std::uint64_t n);
 
 class TForm1 : public QMainWindow {
-public:
+  public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -140,6 +141,11 @@ public:
     std::array<QAction*, 5> HistoryItems{};
     QAction* N3 = nullptr;
     QAction* mExit = nullptr;
+    QMenu* mEdit = nullptr;
+    QAction* mUndo = nullptr;
+    QAction* mRedo = nullptr;
+    QAction* N5 = nullptr;
+    QAction* mRevert = nullptr;
     QMenu* mLanguage = nullptr;
     QAction* mEnglish = nullptr;
     QAction* mDeutsch = nullptr;
@@ -159,7 +165,11 @@ public:
     void Save();
     void Preview();
     void UpdateLegend();
+    // Undo, Redo and Revert offered only while the open page has something for them.
+    void UpdateEditMenu();
     int SelectedRow() const;
+    // The last save of the open page failed: its row holds text the file does not.
+    bool SaveFailed() const { return saveFailed_; }
 
     // --- handlers ---------------------------------------------------------------------------
     void mLoadClick();
@@ -174,6 +184,9 @@ public:
     void mOptionsClick();
     void mExportClick();
     void mImportClick();
+    void mUndoClick();
+    void mRedoClick();
+    void mRevertClick();
     void TextBoxClick();
     void OkBtnClick();
     // Enter, Up and Down; any modifier is ignored. The field still receives the key.
@@ -181,22 +194,38 @@ public:
 
     bool Activated() const { return activated_; }
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void BuildStartPage();
     void BuildTranslatePage();
     void BuildHelpPage();
     void BuildMenus();
     void SelectRowQuietly(int row);
+    QString RowString(int row) const;
+    void ShowRowInEntry(int row);
+    // The page's path in a text from the string table, where it stands as "%s".
+    QString Message(int id, const QString& path) const;
+    bool Ask(int id, const QString& path, bool yesByDefault);
+    // Whether another program has changed the page since it was read or saved; then nothing
+    // may be written, and the user may reload it. After a reload the row keeps its number and
+    // the entry gets `entry` (the row's text if none), unconfirmed.
+    bool ChangedElsewhere(int row, const std::optional<QString>& entry);
+    // Asks before a command drops text whose save failed; false: the command stops.
+    bool MayDropUnsaved();
+    // After Undo or Redo changed phrase i: the row, the entry, the file, the preview.
+    void ShowHistoryStep(std::size_t i);
+    // Ctrl+Z, Ctrl+Shift+Z or Ctrl+Y in the entry field.
+    void EntryUndoRedo(bool redo);
     void OnProgress(std::size_t position, std::size_t maximum);
 
     bool activated_ = false;
     bool closed_ = false;
     bool quietSelection_ = false;
+    bool saveFailed_ = false;
     QElapsedTimer progressClock_;
     qint64 lastProgressPaint_ = -1;
 };

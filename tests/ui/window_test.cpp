@@ -1,12 +1,19 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -18,19 +25,18 @@
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
+#include <array>
+#include <deque>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "Main.h"
-#include "files.h"
 #include "application.h"
+#include "files.h"
 #include "options.h"
+#include "savefile.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
 #include "wizard.h"
@@ -50,14 +56,25 @@ const std::string kPage =
     "<p>Second phrase </p>\r\n<p>Third</p>\r\n</body>\r\n</html>\r\n";
 
 class Window : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         SetErrorBox([this](const QString& text) { errors << text; });
+        QObject::connect(&answerer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || answers.empty()) return;
+            asked << box->text();
+            const QMessageBox::StandardButton button = answers.front();
+            answers.pop_front();
+            box->button(button)->click();
+        });
+        answerer.start(20);
         Start();
     }
 
     void TearDown() override {
+        // Closing would otherwise wait for an answer about text whose save failed.
+        if (form && form->SaveFailed()) Answer(QMessageBox::Yes);
         Stop();
         SetErrorBox({});
         // Pages made read-only must go with the folder.
@@ -116,6 +133,9 @@ protected:
                                                          QItemSelectionModel::ClearAndSelect);
     }
 
+    // Answers the next message box with `button` once it shows, and keeps its text in `asked`.
+    void Answer(QMessageBox::StandardButton button) { answers.push_back(button); }
+
     QString BodyText() {
         QString result;
         bool done = false;
@@ -135,6 +155,9 @@ protected:
     QTemporaryDir dir;
     std::unique_ptr<TForm1> form;
     QStringList errors;
+    QStringList asked;
+    std::deque<QMessageBox::StandardButton> answers;
+    QTimer answerer;
     QString nextChoice;
     QString lastFilter;
 };
@@ -293,9 +316,12 @@ TEST_F(Window, RowsAreDrawnWithTheirKindTileAndText) {
             for (int y = 1; y < 11; ++y)
                 for (int x = 3; x < 13; ++x) {
                     const QColor c = img.pixelColor(x, y);
-                    if (c == ground) ++groundPixels;
-                    else if (c == letters[k]) ++letterPixels;
-                    else ++others;
+                    if (c == ground)
+                        ++groundPixels;
+                    else if (c == letters[k])
+                        ++letterPixels;
+                    else
+                        ++others;
                 }
             EXPECT_GT(groundPixels, 50);
             EXPECT_GT(letterPixels, 4);
@@ -346,7 +372,7 @@ TEST_F(Window, EnterConfirmsSavesAndAdvances) {
     ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     // The phrase had a blank cut from its end; the file gets it back.
     const std::string bytes = ReadBytes(path);
-    EXPECT_NE(bytes.find("New second \r\n"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("<p>New second </p>\r\n"), std::string::npos) << bytes;
     EXPECT_EQ(bytes.find("Second phrase"), std::string::npos);
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
     EXPECT_EQ(RowString(2), "New second");
@@ -373,8 +399,7 @@ TEST_F(Window, OkButtonConfirmsAndKeepsTheFocus) {
     form->Edit1->setText("Tab\tkept");
     QTest::mouseClick(form->OkBtn, Qt::LeftButton);
     ASSERT_TRUE(errors.isEmpty());
-    EXPECT_NE(ReadBytes(path).find("<p>\r\nTab\tkept\r\n</p>"), std::string::npos)
-        << ReadBytes(path);
+    EXPECT_NE(ReadBytes(path).find("<p>Tab\tkept</p>"), std::string::npos) << ReadBytes(path);
     EXPECT_EQ(form->SelectedRow(), 1);
     EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
 }
@@ -390,9 +415,9 @@ TEST_F(Window, OkOnTheLastRowStaysThere) {
     EXPECT_EQ(form->TextLabel->text(), "Last one");
     const std::string first = ReadBytes(path);
     EXPECT_NE(first.find("Last one"), std::string::npos);
-    WriteBytes(path, "overwritten");
     QTest::keyClick(form->Edit1, Qt::Key_Enter);
     EXPECT_EQ(ReadBytes(path), first);
+    EXPECT_TRUE(errors.isEmpty());
 }
 
 TEST_F(Window, UpAndDownStopAtTheEndsAndDropTheTypedText) {
@@ -468,16 +493,17 @@ TEST_F(Window, TypedCyrillicIsWrittenAsNumericReferences) {
     EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("Я да"));
     QTest::keyClick(form->Edit1, Qt::Key_Return);
     ASSERT_TRUE(errors.isEmpty());
-    EXPECT_NE(ReadBytes(path).find("<p>\r\n&#1071; &#1076;&#1072;\r\n</p>"), std::string::npos)
+    EXPECT_NE(ReadBytes(path).find("<p>&#1071; &#1076;&#1072;</p>"), std::string::npos)
         << ReadBytes(path);
     EXPECT_TRUE(PreviewShows(QString::fromUtf8("Я да")));
 }
 
 TEST_F(Window, Utf8PagesAreShownAndSavedAsUtf8) {
-    const QString path =
-        Page("utf8.html", "<html><head><meta charset=\"utf-8\"></head><body>\r\n"
-                          "<p>\xE4\xBB\x8A\xE6\x97\xA5</p>\r\n<p>\xC4\x8D" "esky</p>\r\n"
-                          "</body></html>\r\n");
+    const QString path = Page("utf8.html",
+                              "<html><head><meta charset=\"utf-8\"></head><body>\r\n"
+                              "<p>\xE4\xBB\x8A\xE6\x97\xA5</p>\r\n<p>\xC4\x8D"
+                              "esky</p>\r\n"
+                              "</body></html>\r\n");
     Open(path);
     ASSERT_TRUE(errors.isEmpty());
     EXPECT_EQ(RowText(0), QString::fromUtf16(u"\u4ECA\u65E5"));
@@ -487,8 +513,8 @@ TEST_F(Window, Utf8PagesAreShownAndSavedAsUtf8) {
     QTest::keyClick(form->Edit1, Qt::Key_Return);
     ASSERT_TRUE(errors.isEmpty());
     const std::string bytes = ReadBytes(path);
-    EXPECT_NE(bytes.find("<p>\r\n\xE4\xBB\x8A\xE6\x97\xA5\r\n</p>\r\n<p>\r\n"
-                         "\xC4\x8C" "esk\xC3\xA1 \xD0\xAF &uuml;\r\n</p>"),
+    EXPECT_NE(bytes.find("<p>\xE4\xBB\x8A\xE6\x97\xA5</p>\r\n<p>\xC4\x8C"
+                         "esk\xC3\xA1 \xD0\xAF &uuml;</p>"),
               std::string::npos)
         << bytes;
     form->mDeutschClick();
@@ -715,6 +741,246 @@ TEST_F(Window, TheProgressPanelAdvancesWhileABigPageLoads) {
     EXPECT_TRUE(std::is_sorted(paints.values.begin(), paints.values.end()));
     EXPECT_GT(paints.values.back(), paints.values.front());
     EXPECT_GT(form->ProgressBar->maximum(), 100000);
+}
+
+// --- the user's file is never lost -------------------------------------------------------------
+
+TEST_F(Window, AnotherProgramsChangeIsNeverOverwrittenAndAReloadKeepsTheConfirmedText) {
+    const QString path = Page("page.html");
+    Open(path);
+    // A touch that keeps the bytes is no change.
+    ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), nullptr, 0), 0);
+    Select(0);
+    form->Edit1->setText("Touched");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_NE(ReadBytes(path).find("Touched"), std::string::npos);
+
+    std::string other = ReadBytes(path);
+    other.replace(other.find("Third"), 5, "Third, edited elsewhere");
+    WriteBytes(path, other);
+    Command([this] { form->mDeutsch->trigger(); });
+    form->Edit1->setText("Mine");
+    Answer(QMessageBox::No);
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].startsWith("Ein anderes Programm hat " + path)) << asked[0].toStdString();
+    EXPECT_EQ(ReadBytes(path), other);
+    EXPECT_EQ(RowString(1), "K&auml;se picture");
+    EXPECT_EQ(form->SelectedRow(), 1);
+
+    Command([this] { form->mEnglish->trigger(); });
+    Answer(QMessageBox::Yes);
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[1].startsWith("Another program has changed " + path));
+    EXPECT_EQ(ReadBytes(path), other);
+    // Reloaded: the other change is in the list, and the confirmed text waits, unsaved.
+    EXPECT_EQ(RowString(3), "Third, edited elsewhere");
+    EXPECT_EQ(form->SelectedRow(), 1);
+    EXPECT_EQ(form->Edit1->text(), "Mine");
+    EXPECT_EQ(form->TextLabel->text(), "K&auml;se picture");
+    EXPECT_FALSE(form->mUndo->isEnabled());
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_EQ(asked.size(), 2);
+    const std::string saved = ReadBytes(path);
+    EXPECT_NE(saved.find("alt=\"Mine\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Third, edited elsewhere"), std::string::npos);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+    // Undo checks as well: a page that is gone is not written anew.
+    ASSERT_TRUE(QFile::remove(path));
+    Answer(QMessageBox::No);
+    Command([this] { form->mUndo->trigger(); });
+    EXPECT_EQ(asked.size(), 3);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(RowString(1), "Mine");
+}
+
+TEST_F(Window, UndoRedoAndRevertWriteThePageAndEndByteIdentical) {
+    const QString path = Page("page.html");
+    Open(path);
+    const QList<QAction*> bar = form->menuBar()->actions();
+    ASSERT_EQ(bar.size(), 4);
+    EXPECT_EQ(bar[1]->menu(), form->mEdit);
+    EXPECT_EQ(bar[2]->menu(), form->mLanguage);
+    EXPECT_EQ(form->mEdit->title(), "E&dit");
+    EXPECT_EQ(form->mRedo->shortcuts(),
+              QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                                   QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+    auto enabled = [this] {
+        return std::array{form->mUndo->isEnabled(), form->mRedo->isEnabled(),
+                          form->mRevert->isEnabled()};
+    };
+    EXPECT_EQ(enabled(), (std::array{false, false, false}));
+
+    Select(0);
+    form->Edit1->setText("One");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    form->Edit1->setText("Two");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    const std::string both = ReadBytes(path);
+    EXPECT_EQ(enabled(), (std::array{true, false, true}));
+
+    Command([this] { form->mUndo->trigger(); });
+    EXPECT_EQ(form->SelectedRow(), 1);
+    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_NE(ReadBytes(path).find("K&auml;se picture"), std::string::npos);
+    Command([this] { form->mUndo->trigger(); });
+    EXPECT_EQ(form->SelectedRow(), 0);
+    EXPECT_EQ(form->Edit1->text(), "First phrase");
+    EXPECT_EQ(ReadBytes(path), kPage);
+    EXPECT_TRUE(PreviewShows("First phrase"));
+    EXPECT_EQ(enabled(), (std::array{false, true, false}));
+
+    Command([this] { form->mRedo->trigger(); });
+    Command([this] { form->mRedo->trigger(); });
+    EXPECT_EQ(ReadBytes(path), both);
+    EXPECT_EQ(form->Edit1->text(), "Two");
+    EXPECT_EQ(enabled(), (std::array{true, false, true}));
+
+    // Revert asks first; No keeps everything.
+    Answer(QMessageBox::No);
+    Command([this] { form->mRevert->trigger(); });
+    EXPECT_EQ(ReadBytes(path), both);
+    Answer(QMessageBox::Yes);
+    Command([this] { form->mRevert->trigger(); });
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[1].contains(path));
+    EXPECT_EQ(ReadBytes(path), kPage);
+    EXPECT_EQ(RowString(0), "First phrase");
+    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_EQ(enabled(), (std::array{false, false, false}));
+
+    // A closed page offers nothing to undo, and every load starts a new history.
+    form->Edit1->setText("Three");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    Command([this] { form->mClose->trigger(); });
+    EXPECT_EQ(enabled(), (std::array{false, false, false}));
+    Command([this] { form->HistoryItems[0]->trigger(); });
+    EXPECT_EQ(form->Notebook->currentIndex(), 1);
+    EXPECT_EQ(enabled(), (std::array{false, false, false}));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(Window, CtrlZInTheEntryUndoesTypingFirstThenTheLastReplacement) {
+    const QString path = Page("page.html");
+    Open(path);
+    Select(0);
+    QTest::keyClicks(form->Edit1, "New");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    ASSERT_EQ(RowString(0), "New");
+    QTest::keyClicks(form->Edit1, "X");
+    EXPECT_EQ(form->Edit1->text(), "K&auml;se pictureX");
+
+    QTest::keyClick(form->Edit1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_EQ(form->SelectedRow(), 1);
+    EXPECT_NE(ReadBytes(path).find("New"), std::string::npos);
+    QTest::keyClick(form->Edit1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form->SelectedRow(), 0);
+    EXPECT_EQ(form->Edit1->text(), "First phrase");
+    EXPECT_EQ(ReadBytes(path), kPage);
+    // Nothing left to undo: the key changes nothing.
+    QTest::keyClick(form->Edit1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ReadBytes(path), kPage);
+
+    for (const auto& redo : {QKeyCombination(Qt::ControlModifier, Qt::Key_Y),
+                             QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z)}) {
+        QTest::keyClick(form->Edit1, redo.key(), redo.keyboardModifiers());
+        EXPECT_EQ(form->Edit1->text(), "New");
+        EXPECT_NE(ReadBytes(path).find("New"), std::string::npos);
+        QTest::keyClick(form->Edit1, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(ReadBytes(path), kPage);
+    }
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(Window, TextWhoseSaveFailedIsNotDroppedWithoutAsking) {
+    const QString path = Page("page.html");
+    Open(path);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    Select(0);
+    form->Edit1->setText("Refused");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    ASSERT_EQ(errors.size(), 1);
+    ASSERT_TRUE(form->SaveFailed());
+
+    // Close, Open and the window's close box each ask; No keeps the page.
+    Answer(QMessageBox::No);
+    Command([this] { form->mClose->trigger(); });
+    EXPECT_EQ(form->Notebook->currentIndex(), 1);
+    Answer(QMessageBox::No);
+    Open(Page("other.html"));
+    EXPECT_EQ(form->FileName, path);
+    Answer(QMessageBox::No);
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_EQ(asked.size(), 3);
+    for (const QString& q : asked)
+        EXPECT_EQ(q, "The last change to " + path +
+                         " could not be saved and is not in the file.\n\nDiscard it?");
+    EXPECT_EQ(RowString(0), "Refused");
+
+    // A save that works clears the flag: closing asks nothing.
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0644), 0);
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_FALSE(form->SaveFailed());
+    Command([this] { form->mClose->trigger(); });
+    EXPECT_EQ(form->Notebook->currentIndex(), 0);
+    EXPECT_EQ(asked.size(), 3);
+
+    // Yes lets the command go on.
+    Command([this] { form->HistoryItems[0]->trigger(); });
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    Select(1);
+    form->Edit1->setText("Refused again");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    Answer(QMessageBox::Yes);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(asked.size(), 4);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(Window, ACopyLeftByAnInterruptedSaveIsPointedOutOnOpening) {
+    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.filePath("cache")));
+    const QString path = Page("linked.html");
+    // A second name makes the save write in place, keeping a copy until it is done.
+    ASSERT_EQ(link(QFile::encodeName(path).constData(),
+                   QFile::encodeName(dir.filePath("other-name.html")).constData()),
+              0);
+    Open(path);
+    Select(0);
+    form->Edit1->setText("Cut short");
+    detail::InjectInPlaceWriteFault(3, true);
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_EQ(errors.size(), 1);
+    Answer(QMessageBox::Yes);  // discard the text whose save failed
+    Answer(QMessageBox::Ok);
+    Open(path);
+    if (oldCache.isNull())
+        qunsetenv("XDG_CACHE_HOME");
+    else
+        qputenv("XDG_CACHE_HOME", oldCache);
+    ASSERT_EQ(asked.size(), 2);
+    const std::optional<std::string> copy = form->Doc.CrashBackup();
+    ASSERT_TRUE(copy.has_value());
+    EXPECT_TRUE(asked[1].endsWith(":\n" + QFile::decodeName(copy->c_str())))
+        << asked[1].toStdString();
+    EXPECT_EQ(ReadBytes(QFile::decodeName(copy->c_str())), kPage);
+}
+
+TEST_F(Window, ALanguageWithoutStringTableShowsTheEnglishMenus) {
+    Stop();
+    WriteBytes(dir.filePath("settings.ini"), "[General]\nLanguage=65535\n");
+    Start();
+    EXPECT_EQ(form->Language, 0);
+    EXPECT_EQ(form->mFile->title(), "&File");
+    EXPECT_EQ(form->mEdit->title(), "E&dit");
+    EXPECT_EQ(form->mUndo->text(), "&Undo");
+    EXPECT_TRUE(form->mEnglish->isChecked());
 }
 
 }  // namespace
