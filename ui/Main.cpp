@@ -185,9 +185,9 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || row >= Doc.PhraseCount()) return {};
     switch (role) {
         case Qt::DisplayRole:
-            return FromPage(Doc.Phrases()[row].Text, Doc.Encoding());
+            return FromPage(Doc.Phrases()[row].Text, Doc.EncodingInfo());
         case Qt::EditRole:
-            return FromPage(Doc.Row(row), Doc.Encoding());
+            return FromPage(Doc.Row(row), Doc.EncodingInfo());
         case KindRole:
             return int(Doc.Phrases()[row].Kind());
         default:
@@ -684,7 +684,7 @@ void TForm1::UpdateLegend() {
     Item1->setText(FormatCount(BlocksFormat, count));
     Item2->setText(FormatCount(FilteredFormat, count >= rows ? count - rows : 0));
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
-    const QString name = EncodingName(Doc.Encoding());
+    const QString name = EncodingName(Doc.EncodingInfo());
     const bool german = Language == GermanBase;
     EncodingLabel->setText(german ? QStringLiteral("als %1").arg(name)
                                   : QStringLiteral("as %1").arg(name));
@@ -946,7 +946,7 @@ void TForm1::OkBtnClick() {
     if (i < 0) return;
     if (ChangedElsewhere(i, t)) return;
 
-    Doc.ReplacePhrase(std::size_t(i), ToPage(t, Doc.Encoding()));
+    Doc.ReplacePhrase(std::size_t(i), ToPage(t, Doc.EncodingInfo()));
     TextBoxModel->RowChanged(i);
     UpdateEditMenu();
     Save();

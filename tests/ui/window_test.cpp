@@ -521,6 +521,21 @@ TEST_F(Window, Utf8PagesAreShownAndSavedAsUtf8) {
     EXPECT_EQ(form->EncodingLabel->text(), "als UTF-8");
     Open(Page("latin.html"));
     EXPECT_EQ(form->EncodingLabel->text(), "als Windows-1252");
+
+    // A page in another declared encoding is shown and written in it, by its name.
+    const QString cyrillic = Page("cp1251.html",
+                                  "<html><head><meta charset=\"windows-1251\"></head><body>\r\n"
+                                  "<p>\xC4\xE0</p>\r\n<p>x</p>\r\n</body></html>\r\n");
+    Open(cyrillic);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(form->EncodingLabel->text(), "als WINDOWS-1251");
+    EXPECT_EQ(RowText(0), QString::fromUtf16(u"\u0414\u0430"));
+    Select(1);
+    form->Edit1->setText(QString::fromUtf16(u"\u041D\u0435\u0442 \u00FC"));
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_NE(ReadBytes(cyrillic).find("<p>\xCD\xE5\xF2 &#252;</p>"), std::string::npos)
+        << ReadBytes(cyrillic);
 }
 
 TEST_F(Window, PastedLineBreaksBecomeBlanks) {
