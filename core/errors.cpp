@@ -95,6 +95,21 @@ TError UnknownEncodingError(const std::string& path, const std::string& encoding
                   ", which is not known; it is not opened, so that saving cannot destroy it.)");
 }
 
+TError ZeroByteError(const std::string& path) {
+    return TError(Compose("Datei ", path,
+                          " enth\xC3\xA4lt ein Nullzeichen und wird nicht ge\xC3\xB6"
+                          "ffnet "
+                          "(The file contains a zero byte, as UTF-16 pages do; it is not opened, "
+                          "so that saving cannot destroy it.)"));
+}
+
+TError TooLargeError(const std::string& path) {
+    return TError(Compose("Datei ", path,
+                          " ist zu gro\xC3\x9F und wird nicht ge\xC3\xB6"
+                          "ffnet (The file is too "
+                          "large to be opened.)"));
+}
+
 TError MarkerTextError(const std::string& path, const std::string& found) {
     return TError(FileNamed(path) + " enth\xC3\xA4lt den Platzhaltertext " + found +
                   " und wird nicht exportiert (The page itself holds the text " + found +

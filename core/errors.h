@@ -42,6 +42,11 @@ TError UnsupportedEncodingError(const std::string& path, const std::string& enco
 // "Datei %s deklariert die unbekannte Kodierung %s ..." when no converter knows the name.
 TError UnknownEncodingError(const std::string& path, const std::string& encoding);
 
+// "Datei %s enthält ein Nullzeichen ..." for a page holding a zero byte (UTF-16 pages do).
+TError ZeroByteError(const std::string& path);
+// "Datei %s ist zu groß ..." for a page beyond what the program can place phrases in.
+TError TooLargeError(const std::string& path);
+
 // "Datei %s enthält den Platzhaltertext %s ..." when an export finds a page whose own bytes hold
 // a text that recombination would take for a phrase marker.
 TError MarkerTextError(const std::string& path, const std::string& found);
