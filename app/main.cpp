@@ -1,9 +1,9 @@
 #include <QCoreApplication>
 
-#include "Main.h"
-#include "application.h"
-#include "options.h"
-#include "wizard.h"
+#include "ui/Main.h"
+#include "ui/application.h"
+#include "ui/options.h"
+#include "ui/wizard.h"
 
 int main(int argc, char** argv) {
     // The preview browser shares its GL context with the window.

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <map>
 
-#include "buffer.h"
-#include "document.h"
-#include "pagegen.h"
-#include "savefile.h"
+#include "core/buffer.h"
+#include "core/document.h"
+#include "tests/support/pagegen.h"
+#include "core/savefile.h"
 
 using namespace quillfen;
 

@@ -8,7 +8,7 @@
 #include "core/document.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
-#include "pagegen.h"
+#include "tests/support/pagegen.h"
 
 namespace {
 

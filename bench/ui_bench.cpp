@@ -11,10 +11,11 @@
 #include <fstream>
 #include <string>
 
-#include "Main.h"
-#include "application.h"
-#include "options.h"
-#include "wizard.h"
+#include "ui/Main.h"
+#include "tests/support/offscreen.h"
+#include "ui/application.h"
+#include "ui/options.h"
+#include "ui/wizard.h"
 
 using namespace quillfen;
 
@@ -63,11 +64,7 @@ BENCHMARK(BM_OpenWindow)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTim
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    quillfen::testing::PrepareOffscreen();
     TApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

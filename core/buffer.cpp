@@ -1,4 +1,4 @@
-#include "buffer.h"
+#include "core/buffer.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <memory>
 #include <type_traits>
 
-#include "errors.h"
-#include "filestamp.h"
+#include "core/errors.h"
+#include "core/filestamp.h"
 
 namespace quillfen {
 

@@ -1,10 +1,10 @@
-#include "document.h"
+#include "core/document.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "errors.h"
-#include "savefile.h"
+#include "core/errors.h"
+#include "core/savefile.h"
 
 namespace quillfen {
 

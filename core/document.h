@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "buffer.h"
-#include "encoding.h"
-#include "filestamp.h"
-#include "scan.h"
+#include "core/buffer.h"
+#include "core/encoding.h"
+#include "core/filestamp.h"
+#include "core/scan.h"
 
 namespace quillfen {
 

@@ -1,4 +1,4 @@
-#include "encoding.h"
+#include "core/encoding.h"
 
 #include <cstdint>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "errors.h"
+#include "core/errors.h"
 
 namespace quillfen {
 

@@ -1,4 +1,4 @@
-#include "entities.h"
+#include "core/entities.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "errors.h"
+#include "core/errors.h"
 
 namespace quillfen {
 
@@ -73,7 +73,7 @@ TError ListIndexError(unsigned long long index) {
 namespace {
 
 std::string FileNamed(const std::string& path) {
-    return path.empty() ? std::string("Die Datei") : "Datei " + path;
+    return path.empty() ? std::string("Die Datei") : Compose("Datei ", path, "");
 }
 
 }  // namespace

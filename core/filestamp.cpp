@@ -1,4 +1,4 @@
-#include "filestamp.h"
+#include "core/filestamp.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "errors.h"
+#include "core/errors.h"
 
 namespace quillfen {
 

@@ -1,4 +1,4 @@
-#include "pagecodec.h"
+#include "core/pagecodec.h"
 
 #include <iconv.h>
 
@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "errors.h"
+#include "core/errors.h"
 
 namespace quillfen {
 

@@ -1,4 +1,4 @@
-#include "savefile.h"
+#include "core/savefile.h"
 
 #include <acl/libacl.h>
 #include <attr/libattr.h>
@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "errors.h"
+#include "core/errors.h"
 
 namespace fs = std::filesystem;
 

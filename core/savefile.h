@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "buffer.h"
-#include "filestamp.h"
+#include "core/buffer.h"
+#include "core/filestamp.h"
 
 namespace quillfen {
 

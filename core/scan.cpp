@@ -1,4 +1,4 @@
-#include "scan.h"
+#include "core/scan.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "buffer.h"
-#include "entities.h"
-#include "textitem.h"
+#include "core/buffer.h"
+#include "core/entities.h"
+#include "core/textitem.h"
 
 namespace quillfen {
 

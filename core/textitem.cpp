@@ -1,4 +1,4 @@
-#include "textitem.h"
+#include "core/textitem.h"
 
 #include <cstdint>
 #include <cstring>

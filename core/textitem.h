@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "entities.h"
+#include "core/entities.h"
 
 namespace quillfen {
 

@@ -1,4 +1,4 @@
-#include "icon.h"
+#include "packaging/icon.h"
 
 #include <QColor>
 #include <QPainter>

@@ -8,7 +8,7 @@
 #include <QDir>
 #include <QString>
 
-#include "icon.h"
+#include "packaging/icon.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {

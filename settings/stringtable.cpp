@@ -1,4 +1,4 @@
-#include "stringtable.h"
+#include "settings/stringtable.h"
 
 #include <algorithm>
 #include <iterator>
@@ -140,7 +140,7 @@ constexpr TEntry Table[] = {
      u8"vorher war, liegt unter:\n%s"},
     {164, u8"&Ja"},
     {165, u8"&Nein"},
-    {999, u8"2.1"},
+    {999, u8"" QUILLFEN_VERSION},
 };
 
 static_assert(std::is_sorted(std::begin(Table), std::end(Table),

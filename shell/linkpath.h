@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "errors.h"
-#include "wininfo.h"
+#include "core/errors.h"
+#include "shell/wininfo.h"
 
 namespace quillfen::shell {
 

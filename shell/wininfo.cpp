@@ -1,8 +1,8 @@
-#include "wininfo.h"
+#include "shell/wininfo.h"
 
 #include <system_error>
 
-#include "linkpath.h"
+#include "shell/linkpath.h"
 
 namespace fs = std::filesystem;
 

@@ -10,10 +10,10 @@
 #include <system_error>
 #include <vector>
 
-#include "errors.h"
-#include "linkpath.h"
-#include "savefile.h"
-#include "wininfo.h"
+#include "core/errors.h"
+#include "shell/linkpath.h"
+#include "core/savefile.h"
+#include "shell/wininfo.h"
 
 namespace fs = std::filesystem;
 

@@ -15,9 +15,9 @@
 #include <filesystem>
 #include <string>
 
-#include "errors.h"
-#include "linkpath.h"
-#include "wininfo.h"
+#include "core/errors.h"
+#include "shell/linkpath.h"
+#include "shell/wininfo.h"
 
 namespace fs = std::filesystem;
 

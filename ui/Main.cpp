@@ -1,4 +1,4 @@
-#include "Main.h"
+#include "ui/Main.h"
 
 #include <unistd.h>
 
@@ -39,14 +39,14 @@
 #include <algorithm>
 #include <climits>
 
-#include "application.h"
-#include "codec.h"
-#include "errors.h"
+#include "ui/application.h"
+#include "ui/codec.h"
+#include "core/errors.h"
 #include "exchange/export.h"
-#include "options.h"
+#include "ui/options.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
-#include "wizard.h"
+#include "ui/wizard.h"
 
 namespace quillfen {
 
@@ -358,7 +358,7 @@ void TForm1::BuildStartPage() {
     ProgLabel->setFont(PixelFont("Arial", 24, true));
     ProgLabel->setContentsMargins(16, 0, 0, 0);
     col->addWidget(ProgLabel);
-    VersionLabel = new QLabel("Version 2.1", Panel3);
+    VersionLabel = new QLabel("Version " + LoadStr(VersionId), Panel3);
     VersionLabel->setFont(PixelFont("Arial", 17, true));
     VersionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     VersionLabel->setContentsMargins(0, 0, 16, 0);

@@ -11,7 +11,7 @@
 #include <functional>
 #include <optional>
 
-#include "document.h"
+#include "core/document.h"
 #include "settings/settings.h"
 
 class QAction;

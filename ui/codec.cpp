@@ -1,6 +1,6 @@
-#include "codec.h"
+#include "ui/codec.h"
 
-#include "pagecodec.h"
+#include "core/pagecodec.h"
 
 namespace quillfen {
 

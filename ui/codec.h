@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "encoding.h"
+#include "core/encoding.h"
 
 namespace quillfen {
 

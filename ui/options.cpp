@@ -1,4 +1,4 @@
-#include "options.h"
+#include "ui/options.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -10,7 +10,7 @@
 
 #include <exception>
 
-#include "application.h"
+#include "ui/application.h"
 #include "settings/stringtable.h"
 #include "shell/wininfo.h"
 

@@ -1,4 +1,4 @@
-#include "wizard.h"
+#include "ui/wizard.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,8 +18,8 @@
 
 #include <exception>
 
-#include "Main.h"
-#include "application.h"
+#include "ui/Main.h"
+#include "ui/application.h"
 #include "exchange/combine.h"
 #include "settings/stringtable.h"
 

@@ -11,6 +11,7 @@
 
 #include "core/document.h"
 #include "core/pagecodec.h"
+#include "tests/support/files.h"
 
 using namespace quillfen;
 namespace fs = std::filesystem;
@@ -41,33 +42,16 @@ TRun RunCli(const std::vector<std::string>& args, const std::string& err = "/dev
     return run;
 }
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string Read(const fs::path& path) { return quillfen::testing::ReadBytes(path); }
 
-std::vector<fs::path> Corpus() {
-    std::vector<fs::path> pages;
-    for (const auto& e : fs::directory_iterator(QUILLFEN_PAGES))
-        if (e.is_regular_file() && e.path().extension().string().starts_with(".htm"))
-            pages.push_back(e.path());
-    std::sort(pages.begin(), pages.end());
-    return pages;
-}
+std::vector<fs::path> Corpus() { return quillfen::testing::CorpusPages(); }
 
 class Cli : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("quillfen-cli-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Out(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Out(const std::string& name) const { return dir_ / name; }
 
 private:
-    fs::path dir_;
+    quillfen::testing::TTempDir dir_;
 };
 
 }  // namespace
@@ -133,7 +117,7 @@ TEST_F(Cli, FailuresWriteNothingAndSayWhy) {
         {{"save", page.string(), "-o", out, "--tags", "8"}, 2},
         {{"save", page.string(), "-o", out, "--bogus"}, 2},
         {{"frobnicate", page.string()}, 2},
-        {{"save", (fs::path(QUILLFEN_PAGES) / "refused" / "apache-ja-iso2022jp-mod-echo.html").string(),
+        {{"save", (fs::path(QUILLFEN_SOURCE_DIR "/tests/data/pages") / "refused" / "apache-ja-iso2022jp-mod-echo.html").string(),
           "-o", out},
          1},
         {{"phrases", Out("missing.html")}, 1},

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "buffer.h"
+#include "core/buffer.h"
 
 using namespace quillfen;
 using Lines = std::vector<std::string>;

@@ -4,44 +4,30 @@
 #include <filesystem>
 #include <fstream>
 
-#include "document.h"
-#include "errors.h"
-#include "pagegen.h"
-#include "savefile.h"
+#include "core/document.h"
+#include "core/errors.h"
+#include "tests/support/files.h"
+#include "tests/support/pagegen.h"
+#include "core/savefile.h"
 
 using namespace quillfen;
 namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/quillfen-core-XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using quillfen::testing::TTempDir;
 
 std::string ReadBytes(const std::string& path) { return ReadFileBytes(path); }
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    quillfen::testing::WriteBytes(path, bytes);
+}
 
 }  // namespace
 
 TEST(Document, LoadScansAFileAndReportsProgress) {
-    TempDir dir;
-    const std::string page = dir.File("a.htm");
+    TTempDir dir;
+    const std::string page = (dir / "a.htm");
     WriteBytes(page, "a\r\n\r\n\n   b<br>\rc");
     TDocument doc;
     std::size_t lastPosition = 0, lastMaximum = 1;
@@ -61,11 +47,11 @@ TEST(Document, LoadScansAFileAndReportsProgress) {
 }
 
 TEST(Document, MissingFileAndZeroBytesAreRefused) {
-    TempDir dir;
+    TTempDir dir;
     TDocument doc;
-    EXPECT_THROW(doc.LoadFile(dir.File("gone.htm"), 7), TError);
-    EXPECT_THROW(doc.LoadFile(dir.File(""), 7), TError);
-    const std::string utf16 = dir.File("u16.htm");
+    EXPECT_THROW(doc.LoadFile((dir / "gone.htm"), 7), TError);
+    EXPECT_THROW(doc.LoadFile((dir / ""), 7), TError);
+    const std::string utf16 = (dir / "u16.htm");
     const std::string bytes("\xFF\xFE<\0p\0>\0", 8);
     WriteBytes(utf16, bytes);
     try {
@@ -78,8 +64,8 @@ TEST(Document, MissingFileAndZeroBytesAreRefused) {
 }
 
 TEST(Document, SaveWritesOnlyTheChangedPhraseEncoded) {
-    TempDir dir;
-    const std::string page = dir.File("p.htm");
+    TTempDir dir;
+    const std::string page = (dir / "p.htm");
     const std::string original =
         "\xEF\xBB\xBF<p>Hello <b>World</b> and\r\n  <i>more</i></p>\n<img alt=\"Logo\">";
     WriteBytes(page, original);
@@ -123,8 +109,8 @@ TEST(Document, GeneratedPagesReloadToTheSamePhrasesWhenEveryPhraseIsRewritten) {
 }
 
 TEST(Document, UndoRedoAndRevertGiveThePageBackByteForByte) {
-    TempDir dir;
-    const std::string page = dir.File("u.htm");
+    TTempDir dir;
+    const std::string page = (dir / "u.htm");
     const std::string original = "<p>one</p>\r\n<img alt='two &amp; more'>\r\n<pre> three  </pre>";
     WriteBytes(page, original);
     TDocument doc;
@@ -158,8 +144,8 @@ TEST(Document, UndoRedoAndRevertGiveThePageBackByteForByte) {
 }
 
 TEST(Document, NoticesAnotherProgramsChange) {
-    TempDir dir;
-    const std::string page = dir.File("c.htm");
+    TTempDir dir;
+    const std::string page = (dir / "c.htm");
     WriteBytes(page, "<p>a</p>");
     TDocument doc;
     doc.LoadFile(page, 7);
@@ -177,8 +163,8 @@ TEST(Document, NoticesAnotherProgramsChange) {
 }
 
 TEST(SaveFile, FailuresLeaveThePageAsItWas) {
-    TempDir dir;
-    const std::string page = dir.File("ro.htm");
+    TTempDir dir;
+    const std::string page = (dir / "ro.htm");
     WriteBytes(page, "old");
     chmod(page.c_str(), 0444);
     try {
@@ -192,18 +178,18 @@ TEST(SaveFile, FailuresLeaveThePageAsItWas) {
     stat(page.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0444u);
 
-    EXPECT_THROW(WriteFileAtomically(dir.File("no/such/folder.htm"), "x"), TError);
+    EXPECT_THROW(WriteFileAtomically((dir / "no/such/folder.htm"), "x"), TError);
     EXPECT_THROW(WriteFileAtomically("", "x"), TError);
-    const std::string folderAsFile = dir.File("sub");
+    const std::string folderAsFile = (dir / "sub");
     fs::create_directory(folderAsFile);
     EXPECT_THROW(WriteFileAtomically(folderAsFile, "x"), TError);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("")), fs::directory_iterator{}), 2)
+    EXPECT_EQ(std::distance(fs::directory_iterator((dir / "")), fs::directory_iterator{}), 2)
         << "a temporary file was left behind";
 }
 
 TEST(SaveFile, KeepsPermissionsAndWritesThroughLinks) {
-    TempDir dir;
-    const std::string page = dir.File("p.htm");
+    TTempDir dir;
+    const std::string page = (dir / "p.htm");
     WriteBytes(page, "old");
     chmod(page.c_str(), 0640);
     WriteFileAtomically(page, "new");
@@ -212,7 +198,7 @@ TEST(SaveFile, KeepsPermissionsAndWritesThroughLinks) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(ReadBytes(page), "new");
 
-    const std::string link = dir.File("link.htm");
+    const std::string link = (dir / "link.htm");
     fs::create_symlink(page, link);
     WriteFileAtomically(link, "through");
     EXPECT_TRUE(fs::is_symlink(link));

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "document.h"
-#include "encoding.h"
-#include "errors.h"
+#include "core/document.h"
+#include "core/encoding.h"
+#include "core/errors.h"
 
 using namespace quillfen;
 

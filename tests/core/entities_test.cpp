@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "entities.h"
-#include "textitem.h"
+#include "core/entities.h"
+#include "core/textitem.h"
 
 using namespace quillfen;
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "document.h"
-#include "errors.h"
-#include "textitem.h"
+#include "core/document.h"
+#include "core/errors.h"
+#include "core/textitem.h"
 
 using namespace quillfen;
 

@@ -1,4 +1,4 @@
-#include "pagecodec.h"
+#include "core/pagecodec.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <random>
 
-#include "errors.h"
+#include "core/errors.h"
 
 using namespace quillfen;
 

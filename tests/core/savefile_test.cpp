@@ -1,4 +1,4 @@
-#include "savefile.h"
+#include "core/savefile.h"
 
 #include <acl/libacl.h>
 #include <fcntl.h>
@@ -21,7 +21,7 @@
 #include <set>
 #include <vector>
 
-#include "errors.h"
+#include "core/errors.h"
 
 namespace quillfen {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "document.h"
-#include "scan.h"
+#include "core/document.h"
+#include "core/scan.h"
 
 using namespace quillfen;
 using Strings = std::vector<std::string>;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "testfiles.h"
+#include "tests/exchange/testfiles.h"
 
 namespace quillfen {
 namespace {

@@ -9,7 +9,7 @@
 #include "core/buffer.h"
 #include "core/errors.h"
 #include "exchange/linereader.h"
-#include "testfiles.h"
+#include "tests/exchange/testfiles.h"
 
 namespace quillfen {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "core/document.h"
 #include "core/errors.h"
-#include "testfiles.h"
+#include "tests/exchange/testfiles.h"
 
 namespace quillfen {
 namespace {

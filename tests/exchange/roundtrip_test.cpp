@@ -7,7 +7,7 @@
 #include "core/pagecodec.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
-#include "testfiles.h"
+#include "tests/exchange/testfiles.h"
 
 namespace quillfen {
 namespace {

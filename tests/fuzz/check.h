@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "document.h"
-#include "textitem.h"
+#include "core/document.h"
+#include "core/textitem.h"
 
 namespace quillfen::fuzz {
 

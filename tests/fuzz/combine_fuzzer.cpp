@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "check.h"
-#include "encoding.h"
-#include "errors.h"
+#include "tests/fuzz/check.h"
+#include "core/encoding.h"
+#include "core/errors.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
 

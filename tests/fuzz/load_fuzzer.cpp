@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "check.h"
-#include "errors.h"
+#include "tests/fuzz/check.h"
+#include "core/errors.h"
 
 using namespace quillfen;
 using namespace quillfen::fuzz;

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "check.h"
-#include "entities.h"
+#include "tests/fuzz/check.h"
+#include "core/entities.h"
 
 using namespace quillfen;
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "check.h"
-#include "errors.h"
+#include "tests/fuzz/check.h"
+#include "core/errors.h"
 
 using namespace quillfen;
 using namespace quillfen::fuzz;

@@ -8,7 +8,7 @@
 #include <QXmlStreamReader>
 #include <vector>
 
-#include "icon.h"
+#include "packaging/icon.h"
 
 using quillfen::packaging::IconDesignSize;
 using quillfen::packaging::RenderIcon;

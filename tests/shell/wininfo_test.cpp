@@ -1,4 +1,4 @@
-#include "wininfo.h"
+#include "shell/wininfo.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
+#include "core/errors.h"
 
 namespace fs = std::filesystem;
 using quillfen::CreateShortcut;

@@ -1,4 +1,4 @@
-#include "pagegen.h"
+#include "tests/support/pagegen.h"
 
 #include <random>
 

@@ -1,4 +1,4 @@
-#include "codec.h"
+#include "ui/codec.h"
 
 #include <gtest/gtest.h>
 

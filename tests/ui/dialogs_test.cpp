@@ -21,12 +21,12 @@
 #include <memory>
 #include <sstream>
 
-#include "Main.h"
-#include "files.h"
-#include "application.h"
-#include "options.h"
+#include "ui/Main.h"
+#include "tests/ui/files.h"
+#include "ui/application.h"
+#include "ui/options.h"
 #include "shell/wininfo.h"
-#include "wizard.h"
+#include "ui/wizard.h"
 
 using namespace quillfen;
 

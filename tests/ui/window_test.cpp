@@ -32,14 +32,14 @@
 #include <optional>
 #include <sstream>
 
-#include "Main.h"
-#include "application.h"
-#include "files.h"
-#include "options.h"
-#include "savefile.h"
+#include "ui/Main.h"
+#include "ui/application.h"
+#include "tests/ui/files.h"
+#include "ui/options.h"
+#include "core/savefile.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
-#include "wizard.h"
+#include "ui/wizard.h"
 
 using namespace quillfen;
 
