@@ -106,6 +106,10 @@ value() { sed -n "s/^$1=//p" "$prefix/$desktop" | head -n1; }
 exec_cmd=$(value Exec)
 [ -x "$prefix/bin/${exec_cmd%% *}" ] && pass "Exec=$exec_cmd is the installed binary" ||
   fail "Exec=$exec_cmd is not an installed program in bin/"
+# "Open with Quillfen" in a file manager: the page's path as the one argument, for HTML files.
+[ "${exec_cmd#* }" = "%f" ] && pass "Exec passes one file" || fail "Exec=$exec_cmd takes no %f"
+grep -q '^MimeType=.*text/html;.*application/xhtml+xml;' "$prefix/$desktop" &&
+  pass "MimeType declares HTML and XHTML" || fail "desktop entry declares no HTML MimeType"
 icon=$(value Icon)
 [ -f "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" ] && pass "Icon=$icon is installed" ||
   fail "Icon=$icon has no icon in the hicolor theme"
