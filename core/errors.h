@@ -12,7 +12,8 @@ public:
     using std::runtime_error::runtime_error;
     TError(const std::string& what, int cause) : std::runtime_error(what), Cause(cause) {}
 
-    // The system's errno behind the failure, 0 where there is none. The text does not show it yet.
+    // The system's errno behind the failure, 0 where there is none; the error box shows it on a
+    // line of its own.
     int Cause = 0;
 };
 

@@ -289,7 +289,7 @@ void WriteInPlace(const std::string& path, const fs::path& target, std::string_v
     if (page.Fd < 0) throw CannotCreateError(path, errno);
     struct stat before {};
     if (::fstat(page.Fd, &before) != 0) throw CannotCreateError(path, errno);
-    if (!S_ISREG(before.st_mode)) throw CannotCreateError(path);
+    if (!S_ISREG(before.st_mode)) throw CannotCreateError(path, EISDIR);
     if (static_cast<std::uint64_t>(before.st_size) > MaxFileBytes)
         throw CannotCreateError(path, EFBIG);
     std::string old(static_cast<std::size_t>(before.st_size), '\0');
@@ -358,7 +358,7 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* written)
         ReplaceByRename(path, target, nullptr, bytes, written);
         return;
     }
-    if (!S_ISREG(old.st_mode)) throw CannotCreateError(path);
+    if (!S_ISREG(old.st_mode)) throw CannotCreateError(path, EISDIR);
     // The system knows who may write the page (owner, group, ACL, a read-only mount); it lets root
     // write anything, so a page without any write bit is refused here for root as well.
     if ((old.st_mode & 0222) == 0) throw CannotCreateError(path, EACCES);

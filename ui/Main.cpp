@@ -62,7 +62,7 @@ void Guarded(F&& command) noexcept {
         command();
     } catch (const std::exception& e) {
         // Error texts are UTF-8; file names inside them are the bytes of the file system.
-        ShowError(QString::fromUtf8(e.what()));
+        ShowError(e);
     } catch (...) {
         ShowError(QStringLiteral("Unknown error"));
     }
@@ -636,7 +636,7 @@ void TForm1::FormClose() {
         SaveSettings(SettingsStore, s);
     } catch (const std::exception& e) {
         // The program still ends; the user learns which store kept the old values.
-        ShowError(QString::fromUtf8(e.what()));
+        ShowError(e);
     }
 }
 

@@ -2,7 +2,10 @@
 
 #include <QMessageBox>
 
+#include <cstring>
 #include <exception>
+
+#include "core/errors.h"
 
 namespace quillfen {
 
@@ -26,6 +29,16 @@ void ShowError(const QString& text) {
                           text);
 }
 
+QString ErrorText(const std::exception& error) {
+    // Error texts are UTF-8; file names inside them are the bytes of the file system.
+    QString text = QString::fromUtf8(error.what());
+    if (const auto* e = dynamic_cast<const TError*>(&error); e && e->Cause != 0)
+        text += QLatin1Char('\n') + QString::fromLocal8Bit(std::strerror(e->Cause));
+    return text;
+}
+
+void ShowError(const std::exception& error) { ShowError(ErrorText(error)); }
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Quillfen");
     setApplicationDisplayName("Quillfen");
@@ -35,8 +48,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        // Error texts are UTF-8; file names inside them are the bytes of the file system.
-        ShowError(QString::fromUtf8(e.what()));
+        ShowError(e);
     } catch (...) {
         ShowError(QStringLiteral("Unknown error"));
     }

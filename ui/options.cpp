@@ -116,7 +116,7 @@ void TOptionsDlg::CreateLinkBtnClick() {
                        6, "Quillfen.lnk");
     } catch (const std::exception& e) {
         // The dialog stays open either way; the user learns why no shortcut was written.
-        ShowError(QString::fromUtf8(e.what()));
+        ShowError(e);
     }
 }
 

@@ -305,7 +305,7 @@ void TWizardDlg::FinishBtnClick() {
             Combine();
         } catch (const std::exception& e) {
             // The wizard stays on this page as it was, so the user can mend the paths.
-            ShowError(QString::fromUtf8(e.what()));
+            ShowError(e);
             return;
         }
         Notebook->setCurrentIndex(Import3);
