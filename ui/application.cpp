@@ -40,8 +40,10 @@ QString ErrorText(const std::exception& error) {
 void ShowError(const std::exception& error) { ShowError(ErrorText(error)); }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // No display name of its own: window systems would append it to every caption
+    // ("Options — Quillfen"), and the captions are the program's exactly. Where a name is shown
+    // without a caption of its own (the error box), the application name stands in.
     setApplicationName("Quillfen");
-    setApplicationDisplayName("Quillfen");
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -26,3 +26,15 @@ TEST(ErrorText, SaysWhyOnASecondLine) {
     // Not every error is the program's own.
     EXPECT_EQ(ErrorText(std::runtime_error("x")), "x");
 }
+
+TEST(Application, SetsNoDisplayNameThatWindowSystemsWouldAppendToCaptions) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "quillfen";
+    char* argv[] = {name, nullptr};
+    TApplication app(argc, argv);
+    EXPECT_EQ(QGuiApplication::applicationName(), "Quillfen");
+    // A display name of the program's own would stay when the name changes; none follows it.
+    QCoreApplication::setApplicationName("Probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Probe");
+}
