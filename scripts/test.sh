@@ -16,3 +16,6 @@ scripts/fuzz-replay.sh
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLFEN_LIBS_ONLY=ON -DQUILLFEN_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$(nproc)"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$(nproc)")
+
+# Every C++ file as .clang-format lays it out.
+scripts/check-format.sh
