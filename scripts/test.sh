@@ -17,5 +17,11 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLFEN_LIBS_ONLY=ON -DQUIL
 cmake --build build-asan -j"$(nproc)"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$(nproc)")
 
+# The program builds without GoogleTest and Google Benchmark.
+cmake -S . -B build-notests -DQUILLFEN_TESTS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+  -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >/dev/null
+cmake --build build-notests --target quillfen-cli -j"$(nproc)" >/dev/null
+echo "build without test libraries: configured, quillfen-cli built"
+
 # Every C++ file as .clang-format lays it out.
 scripts/check-format.sh
