@@ -1,0 +1,277 @@
+#include "core/anchors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "core/document.h"
+
+namespace quillfen {
+
+namespace {
+
+char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+bool EqualsNoCase(std::string_view a, std::string_view lower) {
+    if (a.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAZ(a[i]) != lower[i]) return false;
+    return true;
+}
+
+// The walk below reads tags, comments and the content of script, style, title and textarea by
+// the very rules of the scan, so that it sees the tags the spans were found in. Where those
+// rules change, these must change with them.
+
+std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view name) {
+    const std::size_t n = page.size();
+    while (from < n) {
+        const void* hit = std::memchr(page.data() + from, '<', n - from);
+        if (!hit) return std::string_view::npos;
+        const std::size_t lt = static_cast<const char*>(hit) - page.data();
+        const std::size_t after = lt + 2 + name.size();
+        if (after <= n && page[lt + 1] == '/' &&
+            EqualsNoCase(page.substr(lt + 2, name.size()), name) &&
+            (after == n || IsHtmlSpace(page[after]) || page[after] == '/' || page[after] == '>'))
+            return lt;
+        from = lt + 1;
+    }
+    return std::string_view::npos;
+}
+
+enum class TEnd { Closed, Interrupted, Unclosed };
+
+struct TTagEnd {
+    TEnd kind;
+    std::size_t at;
+};
+
+TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
+    enum class TState { Name, Between, AttrName, AfterName, BeforeValue, Unquoted };
+    const std::size_t n = page.size();
+    const char* p = page.data();
+    TState state = TState::Name;
+    for (std::size_t i = lt + 1; i < n; ++i) {
+        const char c = p[i];
+        if (c == '>') return {TEnd::Closed, i};
+        if (c == '<') return {TEnd::Interrupted, i};
+        const bool space = IsHtmlSpace(c);
+        switch (state) {
+            case TState::Name:
+                if (space || c == '/') state = TState::Between;
+                break;
+            case TState::Between:
+                if (!space && c != '/') state = TState::AttrName;
+                break;
+            case TState::AttrName:
+                if (space)
+                    state = TState::AfterName;
+                else if (c == '/')
+                    state = TState::Between;
+                else if (c == '=')
+                    state = TState::BeforeValue;
+                break;
+            case TState::AfterName:
+                if (c == '/')
+                    state = TState::Between;
+                else if (c == '=')
+                    state = TState::BeforeValue;
+                else if (!space)
+                    state = TState::AttrName;
+                break;
+            case TState::BeforeValue:
+                if (c == '"' || c == '\'') {
+                    const void* close = std::memchr(p + i + 1, c, n - i - 1);
+                    if (!close) {
+                        for (std::size_t k = lt + 1; k < n; ++k) {
+                            if (p[k] == '>') return {TEnd::Closed, k};
+                            if (p[k] == '<') return {TEnd::Interrupted, k};
+                        }
+                        return {TEnd::Unclosed, n};
+                    }
+                    i = static_cast<const char*>(close) - p;
+                    state = TState::Between;
+                } else if (!space) {
+                    state = TState::Unquoted;
+                }
+                break;
+            case TState::Unquoted:
+                if (space) state = TState::Between;
+                break;
+        }
+    }
+    return {TEnd::Unclosed, n};
+}
+
+using TRange = std::pair<std::uint32_t, std::uint32_t>;
+
+// The tags of the page as the scan reads them ('<' and '>'), and the stretches where a comment
+// would not become a node of its own in the browser, both in page order.
+struct TPageMap {
+    std::vector<TRange> tags;
+    std::vector<TRange> quiet;
+
+    void Quiet(std::size_t from, std::size_t to) {
+        if (from >= to) return;
+        const auto a = static_cast<std::uint32_t>(from), b = static_cast<std::uint32_t>(to);
+        if (!quiet.empty() && a <= quiet.back().second)
+            quiet.back().second = std::max(quiet.back().second, b);
+        else
+            quiet.emplace_back(a, b);
+    }
+
+    bool IsQuiet(std::uint32_t at) const {
+        auto it = std::upper_bound(quiet.begin(), quiet.end(), at,
+                                   [](std::uint32_t v, const TRange& r) { return v < r.first; });
+        return it != quiet.begin() && at < std::prev(it)->second;
+    }
+
+    // The tag whose text holds at, or nullptr.
+    const TRange* TagAround(std::uint32_t at) const {
+        auto it = std::upper_bound(tags.begin(), tags.end(), at,
+                                   [](std::uint32_t v, const TRange& r) { return v <= r.first; });
+        if (it == tags.begin()) return nullptr;
+        const TRange& tag = *std::prev(it);
+        return at < tag.second ? &tag : nullptr;
+    }
+};
+
+TPageMap MapPage(std::string_view page) {
+    TPageMap map;
+    const std::size_t n = page.size();
+    std::size_t pos = 0;
+    while (pos < n) {
+        const void* hit = std::memchr(page.data() + pos, '<', n - pos);
+        if (!hit) break;
+        const std::size_t lt = static_cast<const char*>(hit) - page.data();
+        if (lt + 3 < n && page[lt + 1] == '!' && page[lt + 2] == '-' && page[lt + 3] != '\n' &&
+            page[lt + 3] != '\r') {
+            const std::size_t close = page.find("-->", lt + 2);
+            pos = close == std::string_view::npos ? n : close + 3;
+            continue;
+        }
+        const TTagEnd end = FindTagEnd(page, lt);
+        if (end.kind == TEnd::Unclosed) break;
+        if (end.kind == TEnd::Interrupted) {
+            pos = end.at;
+            continue;
+        }
+        map.tags.emplace_back(static_cast<std::uint32_t>(lt), static_cast<std::uint32_t>(end.at));
+        pos = end.at + 1;
+        const std::string_view tag = page.substr(lt + 1, end.at - lt - 1);
+        if (tag.empty() || !IsAlpha(tag[0])) continue;
+        std::size_t k = 0;
+        while (k < tag.size() && !IsHtmlSpace(tag[k]) && tag[k] != '/') ++k;
+        const std::string_view name = tag.substr(0, k);
+        auto endOf = [&](std::string_view lower) {
+            const std::size_t close = FindEndTag(page, pos, lower);
+            return close == std::string_view::npos ? n : close;
+        };
+        // The scan reads these to their end tag, whatever they hold; the browser shows a
+        // comment in a title or textarea as text.
+        for (std::string_view own : {"script", "style", "title", "textarea"}) {
+            if (EqualsNoCase(name, own)) {
+                const std::size_t close = endOf(own);
+                map.Quiet(pos, close);
+                pos = close;
+                break;
+            }
+        }
+        // The scan reads into these, the browser does not: their content is text to it, or not
+        // parsed at all.
+        for (std::string_view raw : {"xmp", "iframe", "noembed", "noframes", "noscript"})
+            if (EqualsNoCase(name, raw)) map.Quiet(pos, endOf(raw));
+        if (EqualsNoCase(name, "plaintext")) map.Quiet(pos, n);
+    }
+    return map;
+}
+
+// Whether saved holds part at offset at.
+bool HoldsAt(std::string_view saved, std::size_t at, std::string_view part) {
+    return at <= saved.size() && saved.size() - at >= part.size() &&
+           saved.compare(at, part.size(), part) == 0;
+}
+
+}  // namespace
+
+std::string AnchorComment(std::size_t n) { return "<!--qf:" + std::to_string(n) + "-->"; }
+
+std::vector<std::uint32_t> AnchorPlaces(std::string_view page,
+                                        const std::vector<TPhraseSpan>& spans) {
+    const TPageMap map = MapPage(page);
+    std::vector<std::uint32_t> places;
+    places.reserve(spans.size());
+    for (const TPhraseSpan& span : spans) {
+        std::uint32_t place = kNoAnchor;
+        if (span.Source == TSource::Text || span.Source == TSource::Line) {
+            place = span.Begin;
+        } else if (const TRange* tag = map.TagAround(span.RunBegin)) {
+            place = tag->first;
+        }
+        if (place != kNoAnchor && (place >= page.size() || map.IsQuiet(place))) place = kNoAnchor;
+        places.push_back(place);
+    }
+    return places;
+}
+
+std::string InsertAnchors(std::string_view page, const std::vector<std::uint32_t>& places) {
+    std::string out;
+    out.reserve(page.size() + 14 * places.size());
+    std::size_t from = 0;
+    for (std::size_t k = 0; k < places.size(); ++k) {
+        const std::uint32_t at = places[k];
+        if (at == kNoAnchor || at < from || at > page.size()) continue;
+        out.append(page.substr(from, at - from));
+        out += AnchorComment(k);
+        from = at;
+    }
+    out.append(page.substr(from));
+    return out;
+}
+
+std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
+    const std::string_view page = doc.Page();
+    const std::vector<TPhraseSpan>& spans = doc.Spans();
+    if (!HoldsAt(saved, 0, doc.Bom())) return std::string(saved);
+    const std::vector<std::uint32_t> places = AnchorPlaces(page, spans);
+    // Working out the tables a save encodes with renders the page once: only when needed.
+    const TEntityTables* tables = nullptr;
+    std::string out;
+    out.reserve(saved.size() + 14 * spans.size());
+    out += doc.Bom();
+    std::size_t at = doc.Bom().size();  // in saved
+    std::size_t from = 0;               // in page
+    // Copies the page up to `to`, which saved must hold unchanged.
+    auto copyTo = [&](std::size_t to) {
+        const std::string_view part = page.substr(from, to - from);
+        if (!HoldsAt(saved, at, part)) return false;
+        out.append(part);
+        at += part.size();
+        from = to;
+        return true;
+    };
+    for (std::size_t k = 0; k < spans.size(); ++k) {
+        if (places[k] != kNoAnchor && places[k] >= from) {
+            if (!copyTo(places[k])) return std::string(saved);
+            out += AnchorComment(k);
+        }
+        if (!doc.IsChanged(k)) continue;
+        const TPhraseSpan& span = spans[k];
+        if (span.Begin < from || !copyTo(span.Begin)) return std::string(saved);
+        if (!tables) tables = &doc.TablesForSaving();
+        const std::string text =
+            EncodeForSpan(doc.Phrases()[k].Text, span.Source, *tables, doc.Scan().NewValueQuote);
+        if (!HoldsAt(saved, at, text)) return std::string(saved);
+        out += text;
+        at += text.size();
+        from = span.End;
+    }
+    if (!copyTo(page.size()) || at != saved.size()) return std::string(saved);
+    return out;
+}
+
+}  // namespace quillfen
