@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/errors.h"
+#include "core/format.h"
 #include "core/savefile.h"
 
 namespace quillfen {
@@ -102,7 +103,7 @@ std::string TDocument::Render() const {
 
 const TEntityTables& TDocument::TablesForSaving() const {
     return !changed_.empty() && ReadsOtherwise(RenderWith(*tables_)) ? Windows1252KeepingHighBytes()
-                                                                      : *tables_;
+                                                                     : *tables_;
 }
 
 std::string TDocument::RenderWith(const TEntityTables& tables, bool all) const {

@@ -48,20 +48,6 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-// Writes "%_" n "_%" at the end of buffer and returns it.
-std::string_view MarkerInto(char (&buffer)[32], std::size_t n) {
-    std::size_t d = sizeof buffer - 2;
-    buffer[d] = '_';
-    buffer[d + 1] = '%';
-    do {
-        buffer[--d] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n);
-    buffer[--d] = '_';
-    buffer[--d] = '%';
-    return std::string_view(buffer + d, sizeof buffer - d);
-}
-
 // A text run as the user reads it: every line break with the blanks and control characters that
 // start the next line reads as one blank, and a blank left alone at a line's end does not carry
 // over. lineStart: the run starts a line of its own. joinAlways: a break reads as a blank even
@@ -207,7 +193,8 @@ std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view
         if (!hit) return std::string_view::npos;
         const std::size_t lt = static_cast<const char*>(hit) - page.data();
         const std::size_t after = lt + 2 + name.size();
-        if (after <= n && page[lt + 1] == '/' && EqualsNoCase(page.substr(lt + 2, name.size()), name) &&
+        if (after <= n && page[lt + 1] == '/' &&
+            EqualsNoCase(page.substr(lt + 2, name.size()), name) &&
             (after == n || IsHtmlSpace(page[after]) || page[after] == '/' || page[after] == '>'))
             return lt;
         from = lt + 1;
@@ -219,7 +206,7 @@ enum class TEnd { Closed, Interrupted, Unclosed };
 
 struct TTagEnd {
     TEnd kind;
-    std::size_t at;  // the '>' that closes the tag, or the '<' that cuts it short
+    std::size_t at;     // the '>' that closes the tag, or the '<' that cuts it short
     char unclosed = 0;  // the quote of a value that never closes
 };
 
@@ -239,41 +226,47 @@ TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
         if (c == '<') return {TEnd::Interrupted, i};
         const bool space = IsHtmlSpace(c);
         switch (state) {
-        case TState::Name:
-            if (space || c == '/') state = TState::Between;
-            break;
-        case TState::Between:
-            if (!space && c != '/') state = TState::AttrName;
-            break;
-        case TState::AttrName:
-            if (space) state = TState::AfterName;
-            else if (c == '/') state = TState::Between;
-            else if (c == '=') state = TState::BeforeValue;
-            break;
-        case TState::AfterName:
-            if (c == '/') state = TState::Between;
-            else if (c == '=') state = TState::BeforeValue;
-            else if (!space) state = TState::AttrName;
-            break;
-        case TState::BeforeValue:
-            if (c == '"' || c == '\'') {
-                const void* close = std::memchr(p + i + 1, c, n - i - 1);
-                if (!close) {
-                    for (std::size_t k = lt + 1; k < n; ++k) {
-                        if (p[k] == '>') return {TEnd::Closed, k, c};
-                        if (p[k] == '<') return {TEnd::Interrupted, k, c};
+            case TState::Name:
+                if (space || c == '/') state = TState::Between;
+                break;
+            case TState::Between:
+                if (!space && c != '/') state = TState::AttrName;
+                break;
+            case TState::AttrName:
+                if (space)
+                    state = TState::AfterName;
+                else if (c == '/')
+                    state = TState::Between;
+                else if (c == '=')
+                    state = TState::BeforeValue;
+                break;
+            case TState::AfterName:
+                if (c == '/')
+                    state = TState::Between;
+                else if (c == '=')
+                    state = TState::BeforeValue;
+                else if (!space)
+                    state = TState::AttrName;
+                break;
+            case TState::BeforeValue:
+                if (c == '"' || c == '\'') {
+                    const void* close = std::memchr(p + i + 1, c, n - i - 1);
+                    if (!close) {
+                        for (std::size_t k = lt + 1; k < n; ++k) {
+                            if (p[k] == '>') return {TEnd::Closed, k, c};
+                            if (p[k] == '<') return {TEnd::Interrupted, k, c};
+                        }
+                        return {TEnd::Unclosed, n, c};
                     }
-                    return {TEnd::Unclosed, n, c};
+                    i = static_cast<const char*>(close) - p;
+                    state = TState::Between;
+                } else if (!space) {
+                    state = TState::Unquoted;
                 }
-                i = static_cast<const char*>(close) - p;
-                state = TState::Between;
-            } else if (!space) {
-                state = TState::Unquoted;
-            }
-            break;
-        case TState::Unquoted:
-            if (space) state = TState::Between;
-            break;
+                break;
+            case TState::Unquoted:
+                if (space) state = TState::Between;
+                break;
         }
     }
     return {TEnd::Unclosed, n};
@@ -284,7 +277,7 @@ bool IsPreformattedName(std::string_view name) {
 }
 
 class TScanner {
-public:
+  public:
     TScanner(std::string_view page, std::uint8_t tags, const TEntityTables& tables,
              const TProgress& progress)
         : page_(page), tags_(tags), tables_(tables), progress_(progress) {}
@@ -334,7 +327,7 @@ public:
 
     TScanResult result;
 
-private:
+  private:
     static constexpr std::size_t kReportStep = 1 << 20;
 
     // "<!-" and one more character on the same line open a comment. A line break right after
@@ -364,10 +357,11 @@ private:
         const bool title = EqualsNoCase(name, "title");
         const bool textarea = EqualsNoCase(name, "textarea");
         if (script || style || title || textarea) {
-            std::size_t close = FindEndTag(page_, pos, script     ? "script"
-                                                       : style    ? "style"
-                                                       : title    ? "title"
-                                                                  : "textarea");
+            std::size_t close = FindEndTag(page_, pos,
+                                           script  ? "script"
+                                           : style ? "style"
+                                           : title ? "title"
+                                                   : "textarea");
             if (close == std::string_view::npos) close = page_.size();
             if (title) Flush(pos, close);
             if (textarea) FlushLines(pos, close);
@@ -385,7 +379,8 @@ private:
         }
         const std::string_view run = page_.substr(a, b - a);
         if (OnlyBlanks(run)) return;
-        std::string text = HasLineBreak(run) || a == 0 ? Gather(run, a == 0, false) : std::string(run);
+        std::string text =
+            HasLineBreak(run) || a == 0 ? Gather(run, a == 0, false) : std::string(run);
         TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::move(text));
         if (!item.Clean(tables_)) return;
         std::size_t sb = a, se = b;
@@ -406,10 +401,12 @@ private:
             while (se > sb && IsEdge(page_[se - 1])) --se;
             const std::string_view line = page_.substr(sb, se - sb);
             if (!line.empty() && !OnlyLayout(line, tables_.nbsp)) {
-                TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::string(line));
+                TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()),
+                               std::string(line));
                 Decode(item.Text, tables_);
                 item.Preformatted = true;
-                Add(std::move(item), {Offset(sb), Offset(se), Offset(sb), Offset(se), TSource::Line});
+                Add(std::move(item),
+                    {Offset(sb), Offset(se), Offset(sb), Offset(se), TSource::Line});
             }
             i = j + 1;
         }
@@ -453,17 +450,6 @@ private:
 };
 
 }  // namespace
-
-std::string PhraseMarker(std::size_t n) {
-    char buffer[32];
-    return std::string(MarkerInto(buffer, n));
-}
-
-std::size_t MarkerLength(std::size_t n) {
-    std::size_t digits = 1;
-    for (; n >= 10; n /= 10) ++digits;
-    return digits + 4;
-}
 
 TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags) {
     const bool wantAlt = tags & kTagImageAlt;

@@ -19,10 +19,6 @@ constexpr std::uint8_t kTagImageAlt = 2;
 constexpr std::uint8_t kTagContent = 4;
 constexpr std::uint8_t kDefaultTags = kTagPlainText | kTagImageAlt;
 
-// "%_" N "_%"
-std::string PhraseMarker(std::size_t n);
-std::size_t MarkerLength(std::size_t n);
-
 // Where a phrase's text came from, which decides how its original text is read again and how a
 // new text is written into its place.
 enum class TSource : std::uint8_t {
@@ -45,9 +41,9 @@ struct TPhraseSpan {
 };
 
 struct TAttributeHit {
-    TKind kind = TKind::Text;   // Image or Content when value is not empty
-    std::string_view value;     // a view into the tag's text, as it stands
-    std::size_t place = 0;      // 0-based offset of the value's first character in the tag's text
+    TKind kind = TKind::Text;  // Image or Content when value is not empty
+    std::string_view value;    // a view into the tag's text, as it stands
+    std::size_t place = 0;     // 0-based offset of the value's first character in the tag's text
     TSource source = TSource::DoubleQuoted;
 };
 

@@ -5,11 +5,11 @@
 #include "core/buffer.h"
 #include "core/encoding.h"
 #include "core/errors.h"
+#include "core/format.h"
+#include "core/linereader.h"
 #include "core/pagecodec.h"
 #include "core/savefile.h"
 #include "core/scan.h"
-#include "exchange/linereader.h"
-#include "exchange/textformat.h"
 
 namespace quillfen {
 
@@ -47,6 +47,26 @@ const TEntityTables& Windows1252KeepingHighBytes() {
         return TEntityTables(full.name, full.decode, std::move(encode));
     }();
     return tables;
+}
+
+// How the phrase of a marker standing at templ[at] is written: the byte in front of it (blanks
+// and tabs passed over) tells an attribute value, and its quote style, from text. An attribute
+// value's span leaves out the blanks at its edges, so they may stand between the quote and the
+// marker. Line breaks are not passed over: in a pre block the byte before the line's break is the
+// end of the line above, which may well be a quote or '='.
+TSource SourceOfMarker(std::string_view templ, std::size_t at) {
+    while (at > 0 && (templ[at - 1] == ' ' || templ[at - 1] == '\t')) --at;
+    if (at == 0) return TSource::Text;
+    switch (templ[at - 1]) {
+        case '"':
+            return TSource::DoubleQuoted;
+        case '\'':
+            return TSource::SingleQuoted;
+        case '=':
+            return TSource::Unquoted;
+        default:
+            return TSource::Text;
+    }
 }
 
 std::string Fill(std::string_view templ, std::string_view text, const TEntityTables& tables) {

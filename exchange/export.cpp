@@ -1,8 +1,8 @@
 #include "exchange/export.h"
 
 #include "core/errors.h"
+#include "core/format.h"
 #include "core/savefile.h"
-#include "exchange/textformat.h"
 
 namespace quillfen {
 

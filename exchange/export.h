@@ -32,10 +32,10 @@ struct TExportPaths {
 // folder puts both files at the root.
 TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderText);
 
-// The text file: "<" N+1 ">" Text "</>" for each phrase N, each line followed by CR LF.
+// The text file: one line for each phrase, in the format of core/format.h.
 std::string TextFileBytes(const std::vector<TTextItem>& phrases);
 
-// The first marker text ("%_" digits "_%") that the template of document holds besides the
+// The first marker text (FindMarkerText) that the template of document holds besides the
 // markers of its phrases, or nullopt. Recombination would take such a text for a marker. A
 // phrase's own text may hold any: it goes into the text file, not into the template.
 std::optional<std::string> StrayMarkerText(const TDocument& document,

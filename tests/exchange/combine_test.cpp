@@ -8,7 +8,6 @@
 
 #include "core/buffer.h"
 #include "core/errors.h"
-#include "exchange/linereader.h"
 #include "tests/exchange/testfiles.h"
 
 namespace quillfen {
@@ -272,42 +271,6 @@ TEST_F(CombineErrors, TemplateInAnEncodingThatCannotBeHandled) {
     EXPECT_EQ(Failure(text_, templ_, destination_),
               UnknownEncodingError(templ_, "X-UNKNOWN").what());
     EXPECT_EQ(ReadBytes(destination_), kOld);
-}
-
-std::vector<std::string_view> ReadAllLines(std::string_view data) {
-    std::vector<std::string_view> lines;
-    TLineReader reader(data);
-    std::string_view line;
-    while (reader.Next(line)) lines.push_back(line);
-    EXPECT_FALSE(reader.Next(line));
-    return lines;
-}
-
-// The recombination reads lines on its own; it must split exactly as the page reader does.
-TEST(LineReaderTest, AgreesWithSplitLines) {
-    using namespace std::string_view_literals;
-    const std::string_view inputs[] = {""sv,           "a"sv,
-                                       "a\r\n"sv,      "a\n\rb"sv,
-                                       "\r\n\r\n"sv,   "a\rb\nc\r\nd"sv,
-                                       "\n"sv,         "\r"sv,
-                                       "x\r\n\r\n"sv,  "ab\0cd\r\n"sv,
-                                       "\0"sv,         "a\n\n\nb\r\r"sv,
-                                       "\r\r\n\n\r"sv, "abc\r\ndef\nghi\rjkl"sv};
-    for (std::size_t i = 0; i < std::size(inputs); ++i) {
-        const TLines expected = SplitLines(inputs[i]);
-        const auto lines = ReadAllLines(inputs[i]);
-        ASSERT_EQ(lines.size(), expected.size()) << "input " << i;
-        for (std::size_t j = 0; j < lines.size(); ++j)
-            EXPECT_EQ(lines[j], expected[j]) << "input " << i << " line " << j;
-    }
-}
-
-TEST(LineReaderTest, ReadingRules) {
-    using V = std::vector<std::string_view>;
-    EXPECT_EQ(ReadAllLines("a\n\rb"), (V{"a", "", "b"}));
-    EXPECT_EQ(ReadAllLines("a\r\n\r\nb\r\n"), (V{"a", "", "b"}));
-    EXPECT_EQ(ReadAllLines(std::string_view("a\r\nb\0c\r\n", 8)), (V{"a", "b"}));
-    EXPECT_TRUE(ReadAllLines("").empty());
 }
 
 }  // namespace

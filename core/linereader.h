@@ -5,10 +5,10 @@
 
 namespace quillfen {
 
-// Reads the lines of a text file one after the other as views into its bytes, by the same rules
-// as SplitLines: CR LF, a lone CR and a lone LF each end a line (so LF CR ends two), a final line
-// break starts no empty line, and the text ends at the first zero byte. Recombination walks
-// whole pages this way, so that no line is copied or even stored before it is needed.
+// The one reading of a text's lines: one after the other as views into its bytes. CR LF, a lone
+// CR and a lone LF each end a line (so LF CR ends two), a final line break starts no empty line,
+// and the text ends at the first zero byte. Recombination walks whole text files this way, so
+// that no line is copied or even stored before it is needed.
 class TLineReader {
   public:
     explicit TLineReader(std::string_view data);

@@ -1,4 +1,4 @@
-#include "exchange/linereader.h"
+#include "core/linereader.h"
 
 #include <algorithm>
 #include <cstring>
