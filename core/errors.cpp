@@ -1,5 +1,7 @@
 #include "core/errors.h"
 
+#include <cstdio>
+
 namespace quillfen {
 
 namespace {
@@ -14,7 +16,9 @@ std::string Compose(std::string_view head, std::string_view middle, std::string_
 }  // namespace
 
 TError CannotOpenError(const std::string& path) {
-    return TError(Compose("Datei ", path, " kann nicht ge\xC3\xB6" "ffnet werden"));
+    return TError(Compose("Datei ", path,
+                          " kann nicht ge\xC3\xB6"
+                          "ffnet werden"));
 }
 
 TError CannotCreateError(const std::string& path) {
@@ -66,8 +70,10 @@ TError FileTooLargeError(const std::string& path) {
 }
 
 TError ListIndexError(unsigned long long index) {
-    return TError(Compose("Der Index der Liste \xC3\xBC" "berschreitet das Maximum (",
-                          std::to_string(index), ")"));
+    return TError(
+        Compose("Der Index der Liste \xC3\xBC"
+                "berschreitet das Maximum (",
+                std::to_string(index), ")"));
 }
 
 namespace {
@@ -115,6 +121,44 @@ TError MarkerTextError(const std::string& path, const std::string& found) {
                   " und wird nicht exportiert (The page itself holds the text " + found +
                   ", which recombination would take for a phrase marker; nothing was "
                   "exported.)");
+}
+
+TError SettingsNotSavedError(const std::string& location) {
+    return TError(
+        Compose("Die Einstellungen k\xC3\xB6nnen nicht in ", location, " gespeichert werden"));
+}
+
+TError FolderNotFoundError(const std::string& folderName) {
+    return TError(Compose("Der Ordner \"", folderName, "\" wurde nicht gefunden"));
+}
+
+TError CannotCreateFolderError(const std::string& path) {
+    return TError(Compose("Ordner ", path, " kann nicht erstellt werden"));
+}
+
+TError LinkInRootError(const std::string& path) {
+    return TError(
+        Compose("Verkn\xC3\xBCpfung ", path, " wird nicht im Wurzelverzeichnis angelegt"));
+}
+
+TError ShellLinkUnavailableError(std::string_view interfaceName, unsigned long result) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08lX", result);
+    return TError(Compose("Das Verkn\xC3\xBCpfungsobjekt der Shell ist nicht verf\xC3\xBCgbar (",
+                          interfaceName, ", ") +
+                  code + ")");
+}
+
+TError InvalidUtf8Error(std::size_t byte) {
+    return TError(Compose("the text is not valid UTF-8 (byte ", std::to_string(byte), ")"));
+}
+
+TError LoneBackslashError() { return TError("the text ends in a lone backslash"); }
+
+TError BadHexEscapeError() { return TError("bad escape \\x: two hex digits must follow"); }
+
+TError BadEscapeError(std::string_view escape) {
+    return TError(Compose("bad escape \\", escape, ""));
 }
 
 }  // namespace quillfen

@@ -1,14 +1,17 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quillfen {
 
 // Every failure of a command is raised as this error; the window shows its text in one error box.
-// The texts of the file layer stay German in both interface languages, as users know them.
+// The texts of the file layer stay German in both interface languages, as users know them. Every
+// text is composed here, by the functions below.
 class TError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
     TError(const std::string& what, int cause) : std::runtime_error(what), Cause(cause) {}
 
@@ -19,7 +22,7 @@ public:
 
 // "Datei %s kann nicht geöffnet werden" (UTF-8 in the source; the error box decodes it as such).
 TError CannotOpenError(const std::string& path);
-// "Datei %s kann nicht erstellt werden"
+// "Datei %s kann nicht erstellt werden", for a page, an exported file or a shortcut.
 TError CannotCreateError(const std::string& path);
 // The same texts, carrying the system's cause.
 TError CannotOpenError(const std::string& path, int cause);
@@ -51,5 +54,27 @@ TError TooLargeError(const std::string& path);
 // "Datei %s enthält den Platzhaltertext %s ..." when an export finds a page whose own bytes hold
 // a text that recombination would take for a phrase marker.
 TError MarkerTextError(const std::string& path, const std::string& found);
+
+// "Die Einstellungen können nicht in %s gespeichert werden", naming the settings store.
+TError SettingsNotSavedError(const std::string& location);
+
+// "Der Ordner "%s" wurde nicht gefunden" for a shell folder the system does not know, by the
+// name the registry gives it.
+TError FolderNotFoundError(const std::string& folderName);
+// "Ordner %s kann nicht erstellt werden" for the folder a shortcut goes into.
+TError CannotCreateFolderError(const std::string& path);
+// "Verknüpfung %s wird nicht im Wurzelverzeichnis angelegt"
+TError LinkInRootError(const std::string& path);
+// "Das Verknüpfungsobjekt der Shell ist nicht verfügbar (%s, 0x%08lX)": the interface that could
+// not be had, and the system's result code.
+TError ShellLinkUnavailableError(std::string_view interfaceName, unsigned long result);
+
+// The errors of a text given on the command line in its escaped form: "the text is not valid
+// UTF-8 (byte %d)" with the 1-based position, "the text ends in a lone backslash", "bad escape
+// \x: two hex digits must follow" and "bad escape \%s" with the escape as typed.
+TError InvalidUtf8Error(std::size_t byte);
+TError LoneBackslashError();
+TError BadHexEscapeError();
+TError BadEscapeError(std::string_view escape);
 
 }  // namespace quillfen

@@ -487,8 +487,7 @@ std::string EscapedToPage(std::string_view text, const TEncodingInfo& encoding) 
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (static_cast<unsigned char>(text[i]) < 0x80) continue;
         const std::size_t len = Utf8At(text, i, cp);
-        if (len == 0)
-            throw TError("the text is not valid UTF-8 (byte " + std::to_string(i + 1) + ")");
+        if (len == 0) throw InvalidUtf8Error(i + 1);
         i += len - 1;
     }
     auto hex = [](char c) {
@@ -503,7 +502,7 @@ std::string EscapedToPage(std::string_view text, const TEncodingInfo& encoding) 
             pending += text[i];
             continue;
         }
-        if (i + 1 == text.size()) throw TError("the text ends in a lone backslash");
+        if (i + 1 == text.size()) throw LoneBackslashError();
         const char e = text[++i];
         switch (e) {
             case 't':
@@ -521,7 +520,7 @@ std::string EscapedToPage(std::string_view text, const TEncodingInfo& encoding) 
             case 'x': {
                 const int hi = i + 1 < text.size() ? hex(text[i + 1]) : -1;
                 const int lo = i + 2 < text.size() ? hex(text[i + 2]) : -1;
-                if (hi < 0 || lo < 0) throw TError("bad escape \\x: two hex digits must follow");
+                if (hi < 0 || lo < 0) throw BadHexEscapeError();
                 out += Utf8ToPage(pending, encoding);
                 pending.clear();
                 out += static_cast<char>(hi * 16 + lo);
@@ -530,7 +529,7 @@ std::string EscapedToPage(std::string_view text, const TEncodingInfo& encoding) 
             }
             default: {
                 const std::size_t len = std::max<std::size_t>(1, Utf8At(text, i, cp));
-                throw TError("bad escape \\" + std::string(text.substr(i, len)));
+                throw BadEscapeError(text.substr(i, len));
             }
         }
     }

@@ -88,10 +88,7 @@ TSettings LoadSettings(const TSettingsStore& store) {
 }
 
 void SaveSettings(const TSettingsStore& store, const TSettings& settings) {
-    const auto fail = [&store]() {
-        return TError("Die Einstellungen können nicht in " + store.Location.toStdString() +
-                      " gespeichert werden");
-    };
+    const auto fail = [&store]() { return SettingsNotSavedError(store.Location.toStdString()); };
 
     if (store.Format == QSettings::IniFormat) {
         // A file that cannot be parsed would stay broken and keep every later start at the

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <string>
 
-#include "core/errors.h"
 #include "shell/wininfo.h"
 
 namespace quillfen::shell {
@@ -16,9 +15,6 @@ const char* FolderName(int selector);
 
 std::filesystem::path PathFromUtf8(const std::string& text);
 std::string Utf8FromPath(const std::filesystem::path& path);
-
-// "Datei %s kann nicht erstellt werden"
-TError CannotWriteLinkError(const std::string& path);
 
 // The absolute path of the shortcut file: the folder's path, a separator and the link name, or
 // for a selector outside 1 to 11 the link name alone. Refuses an unknown folder, a name without

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "core/errors.h"
 #include "shell/linkpath.h"
 
 namespace fs = std::filesystem;
@@ -77,36 +78,28 @@ std::string Utf8FromPath(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-TError CannotWriteLinkError(const std::string& path) {
-    return TError("Datei " + path + " kann nicht erstellt werden");
-}
-
 fs::path ResolveLinkPath(const TWindowsInfo& info, int selector, const std::string& linkName) {
     std::string text = linkName;
     if (selector >= 1 && selector <= 11) {
         const std::string& folder = info.Folder(selector);
         // Without its folder the link would land in the root of the current drive.
-        if (folder.empty())
-            throw TError(std::string("Der Ordner \"") + FolderName(selector) +
-                         "\" wurde nicht gefunden");
+        if (folder.empty()) throw FolderNotFoundError(FolderName(selector));
         text = folder;
         if (text.back() != kSeparator && text.back() != '/') text += kSeparator;
         text += linkName;
     }
-    if (linkName.empty()) throw CannotWriteLinkError(text);
+    if (linkName.empty()) throw CannotCreateError(text);
 
     std::error_code ec;
     fs::path full = fs::absolute(PathFromUtf8(text), ec);
-    if (ec) throw CannotWriteLinkError(text);
+    if (ec) throw CannotCreateError(text);
     full = full.lexically_normal();
-    if (!full.has_filename()) throw CannotWriteLinkError(text);
+    if (!full.has_filename()) throw CannotCreateError(text);
 
     const fs::path folder = full.parent_path();
     // A folder that is a link to the root counts as the root as well.
     const fs::path real = fs::weakly_canonical(folder, ec);
-    if (IsRoot(folder) || (!ec && IsRoot(real)))
-        throw TError("Verkn\xC3\xBCpfung " + Utf8FromPath(full) +
-                     " wird nicht im Wurzelverzeichnis angelegt");
+    if (IsRoot(folder) || (!ec && IsRoot(real))) throw LinkInRootError(Utf8FromPath(full));
     return full;
 }
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "shell/linkpath.h"
 #include "core/savefile.h"
+#include "shell/linkpath.h"
 #include "shell/wininfo.h"
 
 namespace fs = std::filesystem;
@@ -169,13 +169,13 @@ void CreateShortcut(const std::string& target, const std::string& arguments,
     const fs::path file = shell::ResolveLinkPath(WindowsInfo(), folder, DesktopFileName(linkName));
     const std::string path = file.string();
     if (target.empty() || !Writable(target) || !Writable(arguments) || !Writable(workingDirectory))
-        throw shell::CannotWriteLinkError(path);
+        throw CannotCreateError(path);
     const std::string entry = DesktopEntry(target, arguments, workingDirectory);
 
     // A fresh account often has no applications folder yet.
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
-    if (ec) throw TError("Ordner " + file.parent_path().string() + " kann nicht erstellt werden");
+    if (ec) throw CannotCreateFolderError(file.parent_path().string());
     WriteFileAtomically(path, entry);
 }
 

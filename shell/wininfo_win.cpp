@@ -11,7 +11,6 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -138,11 +137,7 @@ std::string ReadFolder(HKEY key, const char* name) {
 }
 
 TError ShellLinkError(const char* step, HRESULT result) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
-    return TError(
-        std::string("Das Verkn\xC3\xBCpfungsobjekt der Shell ist nicht verf\xC3\xBCgbar (") + step +
-        ", " + code + ")");
+    return ShellLinkUnavailableError(step, static_cast<unsigned long>(result));
 }
 
 }  // namespace
@@ -174,7 +169,7 @@ void CreateShortcut(const std::string& target, const std::string& arguments,
     std::string ansiFolder;
     if (!Utf8ToAnsi(target, ansiTarget) || !Utf8ToAnsi(arguments, ansiArguments) ||
         !Utf8ToAnsi(workingDirectory, ansiFolder))
-        throw shell::CannotWriteLinkError(shown);
+        throw CannotCreateError(shown);
 
     TComPtr<IShellLinkA> link;
     HRESULT result =
@@ -188,7 +183,7 @@ void CreateShortcut(const std::string& target, const std::string& arguments,
     if (FAILED(link->SetPath(ansiTarget.c_str())) ||
         FAILED(link->SetArguments(ansiArguments.c_str())) ||
         FAILED(link->SetWorkingDirectory(ansiFolder.c_str())))
-        throw shell::CannotWriteLinkError(shown);
+        throw CannotCreateError(shown);
 
     // Saved beside the old link and moved over it, so that a failed save leaves the old one whole.
     const std::wstring name = file.wstring();
@@ -197,7 +192,7 @@ void CreateShortcut(const std::string& target, const std::string& arguments,
     if (FAILED(result) || !MoveFileExW(temporary.c_str(), name.c_str(),
                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temporary.c_str());
-        throw shell::CannotWriteLinkError(shown);
+        throw CannotCreateError(shown);
     }
 }
 
