@@ -56,7 +56,5 @@ const TEntityTables& Windows1252Tables();
 
 void Decode(std::string& s, const TEntityTables& tables);
 void Encode(std::string& s, const TEntityTables& tables);
-// False when the encode table would leave s as it is.
-bool NeedsEncoding(std::string_view s, const TEntityTables& tables);
 
 }  // namespace quillfen

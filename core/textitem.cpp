@@ -71,20 +71,9 @@ bool TTextItem::Clean(const TEntityTables& tables) {
         TrailingSpace = true;
     }
     // A run of non-breaking spaces only holds a table cell open; there is nothing to translate.
-    if (OnlyBlanksAndNbsp(Text, tables.nbsp))
-        return false;
+    if (OnlyBlanksAndNbsp(Text, tables.nbsp)) return false;
     Decode(Text, tables);
     return true;
-}
-
-std::string EncodePhrase(const TTextItem& item, const TEntityTables& tables) {
-    std::string s;
-    s.reserve(item.Text.size() + 2);
-    if (item.LeadingSpace) s.push_back(' ');
-    s += item.Text;
-    if (item.TrailingSpace) s.push_back(' ');
-    Encode(s, tables);
-    return s;
 }
 
 std::string EncodeText(std::string_view text, const TEntityTables& tables) {

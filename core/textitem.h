@@ -24,22 +24,15 @@ struct TTextItem {
 
     TTextItem() = default;
     TTextItem(std::uint32_t number, std::string text) : Number(number), Text(std::move(text)) {}
-    static TTextItem Create(std::uint32_t number, std::string text) {
-        return TTextItem(number, std::move(text));
-    }
 
     // Normalises Text (tabs to blanks, runs of blanks to one, one edge blank cut and remembered,
     // entities decoded); true when a phrase remains: something other than blanks and
     // non-breaking spaces.
     bool Clean(const TEntityTables& tables = Windows1252Tables());
 
-    TKind Kind() const {
-        return IsImage ? TKind::Image : IsContent ? TKind::Content : TKind::Text;
-    }
+    TKind Kind() const { return IsImage ? TKind::Image : IsContent ? TKind::Content : TKind::Text; }
 };
 
-// The text written into the page for an item: edge blanks put back, encode table applied.
-std::string EncodePhrase(const TTextItem& item, const TEntityTables& tables = Windows1252Tables());
 // The encode table applied to a text alone.
 std::string EncodeText(std::string_view text, const TEntityTables& tables = Windows1252Tables());
 

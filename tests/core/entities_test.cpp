@@ -1,11 +1,14 @@
+#include "core/entities.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "core/entities.h"
 #include "core/textitem.h"
+#include "tests/support/phrases.h"
 
 using namespace quillfen;
+using quillfen::testing::EncodePhrase;
 
 namespace {
 
@@ -43,10 +46,12 @@ TEST(ReplaceAll, MatchesTheDefinitionOnRandomStrings) {
     std::mt19937 rng(12345);
     const std::string alphabet = "&amp;ulgt ";
     std::vector<std::pair<std::string, std::string>> rows = {
-        {"aa", "a"}, {"ab", "b"}, {"aba", "a"}, {"&amp;", "&"}, {"& ", "&amp; "},
+        {"aa", "a"}, {"ab", "b"}, {"aba", "a"},  {"&amp;", "&"}, {"& ", "&amp; "},
         {"a", ""},   {"ba", "a"}, {"&lt;", "<"}, {"aab", "ba"}};
-    for (const auto& row : Windows1252Tables().decode) rows.emplace_back(row.search, row.replacement);
-    for (const auto& row : Windows1252Tables().encode) rows.emplace_back(row.search, row.replacement);
+    for (const auto& row : Windows1252Tables().decode)
+        rows.emplace_back(row.search, row.replacement);
+    for (const auto& row : Windows1252Tables().encode)
+        rows.emplace_back(row.search, row.replacement);
     for (int round = 0; round < 20000; ++round) {
         std::string s;
         const int len = rng() % 24;
@@ -122,8 +127,8 @@ TEST(Entities, CharacterReferenceStarts) {
     for (std::string_view yes : {"uuml;", "a;", "x1;", "#1", "#x1", "#XaF", "copy", "nbsp", "amp",
                                  "notit", "frac12;", "AMP"})
         EXPECT_TRUE(StartsCharacterReference(yes)) << yes;
-    for (std::string_view no : {"", " ", ";", "#", "#x", "#xg", "1a;", "D", "T ", "abc", "Copy",
-                                "-a;", "\xE4;"})
+    for (std::string_view no :
+         {"", " ", ";", "#", "#x", "#xg", "1a;", "D", "T ", "abc", "Copy", "-a;", "\xE4;"})
         EXPECT_FALSE(StartsCharacterReference(no)) << no;
 }
 
@@ -145,13 +150,19 @@ TEST(Entities, EncodePhraseRestoresEdgeBlanksFirst) {
     EXPECT_EQ(EncodePhrase(amp), "&");
     amp.LeadingSpace = amp.TrailingSpace = true;
     EXPECT_EQ(EncodePhrase(amp), " &amp; ");
-    EXPECT_EQ(EncodePhrase(TTextItem(0, "Gr\xF6\xDF" "e")), "Gr&ouml;&szlig;e");
+    EXPECT_EQ(EncodePhrase(TTextItem(0,
+                                     "Gr\xF6\xDF"
+                                     "e")),
+              "Gr&ouml;&szlig;e");
     EXPECT_EQ(EncodePhrase(TTextItem(0, "a < b")), "a &lt; b");
     EXPECT_EQ(EncodePhrase(TTextItem(0, "\"x\"")), "&quot;x&quot;");
     EXPECT_EQ(EncodePhrase(TTextItem(0, "R&D")), "R&D");
     EXPECT_EQ(EncodePhrase(TTextItem(0, "caf\xE9 \xA9")), "caf\xE9 \xA9");
     // A non-breaking space is written as the entity a page keeps it in.
-    EXPECT_EQ(EncodePhrase(TTextItem(0, "a\xA0" "b")), "a&nbsp;b");
+    EXPECT_EQ(EncodePhrase(TTextItem(0,
+                                     "a\xA0"
+                                     "b")),
+              "a&nbsp;b");
 }
 
 TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
@@ -164,7 +175,9 @@ TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
     // Non-breaking spaces stay non-breaking, and alone they are no phrase.
     TTextItem kept(0, " a&nbsp;&nbsp;b");
     EXPECT_TRUE(kept.Clean());
-    EXPECT_EQ(kept.Text, "a\xA0\xA0" "b");
+    EXPECT_EQ(kept.Text,
+              "a\xA0\xA0"
+              "b");
     for (const char* blank : {"&nbsp;", "&nbsp; &nbsp;", "\xA0", " \xA0&nbsp; "}) {
         TTextItem nbsp(0, blank);
         EXPECT_FALSE(nbsp.Clean()) << blank;
@@ -180,7 +193,9 @@ TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
 
     TTextItem fish(0, "Fish&nbsp;&amp;&nbsp;Chips");
     EXPECT_TRUE(fish.Clean());
-    EXPECT_EQ(fish.Text, "Fish\xA0&\xA0" "Chips");
+    EXPECT_EQ(fish.Text,
+              "Fish\xA0&\xA0"
+              "Chips");
     EXPECT_EQ(EncodePhrase(fish), "Fish&nbsp;&&nbsp;Chips");
 }
 
