@@ -1,0 +1,240 @@
+// The preview's side in the browser. It runs in a world of its own, apart from the page's scripts:
+// it finds phrase N by the comment "qf:N" in front of it, marks it, scrolls it into view, and tells
+// the window which phrase a click lands on. Clicks never follow links or submit forms.
+(function () {
+    'use strict';
+
+    const kPrefix = 'qf:';
+
+    let anchors = null;  // anchors[n]: the comment in front of phrase n
+    let bridge = null;
+    let connecting = false;
+    let marked = null;   // {phrase, node}: the text node or element marked
+    let overlay = null;  // {host, root, boxes}: the mark, drawn above the page
+    let placing = false;
+
+    function numberOf(comment) {
+        const data = comment.data;
+        if (data.length <= kPrefix.length || !data.startsWith(kPrefix)) return -1;
+        const n = Number(data.substring(kPrefix.length));
+        return Number.isInteger(n) && n >= 0 ? n : -1;
+    }
+
+    // Once per page: walking every node for each mark would be slow on a long page.
+    function index() {
+        anchors = [];
+        const walker = document.createTreeWalker(document, NodeFilter.SHOW_COMMENT);
+        for (let c = walker.nextNode(); c; c = walker.nextNode()) {
+            const n = numberOf(c);
+            if (n >= 0) anchors[n] = c;
+        }
+    }
+
+    function anchorOf(n) {
+        if (!anchors) index();
+        let c = anchors[n];
+        // The page's own scripts may have rebuilt part of it.
+        if (c && !c.isConnected) {
+            index();
+            c = anchors[n];
+        }
+        return c || null;
+    }
+
+    // What follows the anchor is the phrase: its text, or the element that holds its value. The
+    // parser moves some content away from where it stood (text in a table outside its cells):
+    // then the phrase is not where its anchor is, and nothing is marked.
+    function phraseNode(n) {
+        const anchor = anchorOf(n);
+        const next = anchor && anchor.nextSibling;
+        if (!next) return null;
+        if (next.nodeType === Node.TEXT_NODE) return next.data.trim() ? next : null;
+        return next.nodeType === Node.ELEMENT_NODE ? next : null;
+    }
+
+    function rectsOf(node) {
+        if (node.nodeType === Node.ELEMENT_NODE) return Array.from(node.getClientRects());
+        const range = document.createRange();
+        range.selectNodeContents(node);
+        return Array.from(range.getClientRects()).filter((r) => r.width > 0 && r.height > 0);
+    }
+
+    function boundsOf(rects) {
+        if (!rects.length) return new DOMRect(0, 0, 0, 0);
+        let left = Infinity, top = Infinity, right = -Infinity, bottom = -Infinity;
+        for (const r of rects) {
+            left = Math.min(left, r.left);
+            top = Math.min(top, r.top);
+            right = Math.max(right, r.right);
+            bottom = Math.max(bottom, r.bottom);
+        }
+        return new DOMRect(left, top, right - left, bottom - top);
+    }
+
+    function inView(r) {
+        return r.top >= 0 && r.left >= 0 && r.bottom <= window.innerHeight &&
+            r.right <= window.innerWidth;
+    }
+
+    // The mark is drawn in a layer of its own above the page, out of reach of the page's style
+    // sheets: changing the page's own elements would make the browser lay out a long page anew
+    // on every mark.
+    function ensureOverlay() {
+        if (overlay && overlay.host.isConnected) return overlay;
+        const host = document.createElement('qf-mark');
+        host.setAttribute('style', 'all: initial !important; position: absolute !important; ' +
+            'left: 0 !important; top: 0 !important; width: 0 !important; ' +
+            'height: 0 !important; overflow: visible !important; ' +
+            'contain: size layout style !important; ' +
+            'pointer-events: none !important; z-index: 2147483647 !important;');
+        const root = host.attachShadow({mode: 'closed'});
+        const style = document.createElement('style');
+        style.textContent = 'div { position: absolute; box-sizing: border-box; ' +
+            'background: rgba(255, 213, 0, 0.35); outline: 2px solid #d97706; ' +
+            'border-radius: 2px; pointer-events: none; }';
+        root.appendChild(style);
+        (document.documentElement || document).appendChild(host);
+        overlay = {host: host, root: root, boxes: []};
+        return overlay;
+    }
+
+    // Draws the mark over rects, the client boxes of the marked phrase (found anew if not
+    // given).
+    function place(rects) {
+        placing = false;
+        if (!marked) {
+            if (overlay) for (const box of overlay.boxes) box.style.display = 'none';
+            return;
+        }
+        const o = ensureOverlay();
+        if (!rects) rects = rectsOf(marked.node);
+        const pad = marked.node.nodeType === Node.ELEMENT_NODE ? 2 : 1;
+        while (o.boxes.length < rects.length) {
+            const box = document.createElement('div');
+            o.root.appendChild(box);
+            o.boxes.push(box);
+        }
+        o.boxes.forEach((box, i) => {
+            const r = rects[i];
+            if (!r) {
+                box.style.display = 'none';
+                return;
+            }
+            box.style.display = 'block';
+            box.style.left = (r.left + window.scrollX - pad) + 'px';
+            box.style.top = (r.top + window.scrollY - pad) + 'px';
+            box.style.width = (r.width + 2 * pad) + 'px';
+            box.style.height = (r.height + 2 * pad) + 'px';
+        });
+    }
+
+    // Scrolling inside the page or a new width moves the phrase: the mark follows.
+    function placeLater() {
+        if (marked && !placing) {
+            placing = true;
+            requestAnimationFrame(() => place());
+        }
+    }
+
+    // Scrolls the phrase into view unless it is in view; whether it scrolled.
+    function reveal(node, rects) {
+        if (inView(boundsOf(rects))) return false;
+        const element = node.nodeType === Node.ELEMENT_NODE ? node : node.parentElement;
+        // The element brings scrolled boxes around it along; a long text is then centred alone.
+        if (element) element.scrollIntoView({block: 'center', inline: 'nearest'});
+        const r = boundsOf(rectsOf(node));
+        if (!inView(r))
+            window.scrollBy(r.left < 0 || r.right > window.innerWidth ? r.left - 8 : 0,
+                r.top + r.height / 2 - window.innerHeight / 2);
+        return true;
+    }
+
+    // The phrase's boxes are measured once where nothing moves: each measurement after a change
+    // of the page makes the browser lay it out first.
+    function mark(n) {
+        marked = null;
+        const node = n >= 0 ? phraseNode(n) : null;
+        let rects = node ? rectsOf(node) : [];
+        if (rects.length) {
+            if (reveal(node, rects)) rects = rectsOf(node);
+            marked = {phrase: n, node: node};
+        }
+        place(rects);
+        return marked ? n : -1;
+    }
+
+    function state() {
+        if (!marked || !marked.node.isConnected) return {phrase: -1, text: '', tag: ''};
+        const node = marked.node;
+        const r = boundsOf(rectsOf(node));
+        const text = node.nodeType === Node.TEXT_NODE ? node.data.trim() :
+            (node.getAttribute('alt') || node.getAttribute('content') || '');
+        const boxes = overlay ? overlay.boxes.filter((b) => b.style.display !== 'none') : [];
+        const first = boxes.length ? boxes[0].getBoundingClientRect() : new DOMRect(0, 0, 0, 0);
+        return {
+            phrase: marked.phrase,
+            text: text,
+            tag: node.nodeType === Node.TEXT_NODE ? '#text' : node.localName,
+            x: r.left, y: r.top, width: r.width, height: r.height,
+            inView: inView(r),
+            boxes: boxes.length,
+            drawn: [first.left, first.top, first.width, first.height],
+        };
+    }
+
+    // The phrase a node belongs to: the nearest anchor before it.
+    function phraseBefore(node) {
+        const walker = document.createTreeWalker(document, NodeFilter.SHOW_COMMENT);
+        walker.currentNode = node;
+        for (let c = walker.previousNode(); c; c = walker.previousNode()) {
+            const n = numberOf(c);
+            if (n >= 0) return n;
+        }
+        return -1;
+    }
+
+    // The text under the pointer where there is one, else the element clicked.
+    function nodeAt(event) {
+        const target = event.target;
+        if (target instanceof Element && target.localName !== 'img' &&
+            typeof document.caretRangeFromPoint === 'function') {
+            const range = document.caretRangeFromPoint(event.clientX, event.clientY);
+            const node = range && range.startContainer;
+            if (node && node.nodeType === Node.TEXT_NODE && target.contains(node)) return node;
+        }
+        return target;
+    }
+
+    function connect() {
+        if (bridge || connecting || typeof qt === 'undefined' || !qt.webChannelTransport) return;
+        connecting = true;
+        new QWebChannel(qt.webChannelTransport, function (channel) {
+            bridge = channel.objects.preview;
+        });
+    }
+
+    function onClick(event) {
+        event.preventDefault();
+        if (event.button !== 0 || !(event.target instanceof Node)) return;
+        const n = phraseBefore(nodeAt(event));
+        connect();
+        if (n >= 0 && bridge) bridge.clicked(n);
+    }
+
+    function refuse(event) {
+        event.preventDefault();
+    }
+
+    window.addEventListener('click', onClick, true);
+    window.addEventListener('auxclick', refuse, true);
+    window.addEventListener('submit', refuse, true);
+    document.addEventListener('DOMContentLoaded', function () {
+        connect();
+        index();
+    });
+
+    window.addEventListener('scroll', placeLater, true);
+    window.addEventListener('resize', placeLater);
+
+    window.quillfenPreview = {mark: mark, state: state};
+})();
