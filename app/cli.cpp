@@ -55,7 +55,7 @@ struct TUsageError {
 struct TArgs {
     std::string command;
     std::vector<std::string> files;
-    std::uint8_t tags = kDefaultTags;
+    TTags tags = TTags::Default;
     std::optional<std::string> out;
     std::optional<std::string> dir;
     std::vector<std::pair<std::size_t, std::string>> sets;  // in order given
@@ -82,7 +82,7 @@ TArgs Parse(int argc, char** argv) {
         if (arg == "--tags") {
             const auto n = Number(value(i, arg));
             if (!n || *n > 7) throw TUsageError{"--tags takes a number from 0 to 7"};
-            a.tags = static_cast<std::uint8_t>(*n);
+            a.tags = TTags(static_cast<std::uint8_t>(*n));
         } else if (arg == "-o" && a.command == "save") {
             a.out = value(i, arg);
         } else if (arg == "-d" && a.command == "export") {
@@ -90,7 +90,8 @@ TArgs Parse(int argc, char** argv) {
         } else if (arg == "--set" && a.command == "save") {
             const std::string s = value(i, arg);
             const std::size_t eq = s.find('=');
-            const auto n = eq == std::string::npos ? std::nullopt : Number(std::string_view(s).substr(0, eq));
+            const auto n =
+                eq == std::string::npos ? std::nullopt : Number(std::string_view(s).substr(0, eq));
             if (!n) throw TUsageError{"--set takes N=TEXT, not " + s};
             a.sets.emplace_back(*n, s.substr(eq + 1));
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -115,7 +116,7 @@ TArgs Parse(int argc, char** argv) {
     return a;
 }
 
-void Load(TDocument& doc, const std::string& path, std::uint8_t tags) {
+void Load(TDocument& doc, const std::string& path, TTags tags) {
     doc.LoadFile(path, tags);
     CheckConvertible(doc.EncodingInfo(), path);
 }
@@ -248,7 +249,7 @@ bool SamePhrases(const TDocument& a, const TDocument& b) {
 
 // The untouched text file recombined with its template must give the page with every phrase
 // written anew, which renders as the page does, and read back to the same phrases.
-bool RoundTrips(const TDocument& doc, const std::string& page, std::uint8_t tags,
+bool RoundTrips(const TDocument& doc, const std::string& page, TTags tags,
                 const TScratchFolder& folder) {
     ExportDocument(doc, page, folder.Path());
     const TExportPaths files = ExportPaths(page, folder.Path());

@@ -5,8 +5,8 @@
 
 #include "core/buffer.h"
 #include "core/document.h"
-#include "tests/support/pagegen.h"
 #include "core/savefile.h"
+#include "tests/support/pagegen.h"
 
 using namespace quillfen;
 
@@ -25,7 +25,7 @@ void LoadFrom(benchmark::State& state, const std::string& bytes) {
     WriteFileAtomically(path, bytes);
     for (auto _ : state) {
         TDocument doc;
-        doc.LoadFile(path, 7);
+        doc.LoadFile(path, TTags::AllKinds);
         benchmark::DoNotOptimize(doc.PhraseCount());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
@@ -34,7 +34,7 @@ void LoadFrom(benchmark::State& state, const std::string& bytes) {
 
 void SaveOf(benchmark::State& state, const std::string& bytes) {
     TDocument doc;
-    doc.LoadBytes(bytes, 7);
+    doc.LoadBytes(bytes, TTags::AllKinds);
     const std::string path = std::filesystem::temp_directory_path() / "quillfen-bench-save.htm";
     for (auto _ : state) doc.Save(path);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
@@ -46,8 +46,9 @@ void SaveOf(benchmark::State& state, const std::string& bytes) {
 void BM_SaveChanged(benchmark::State& state) {
     const std::string& bytes = Page(state.range(0));
     TDocument doc;
-    doc.LoadBytes(bytes, 7);
-    for (std::size_t i = 0; i < doc.PhraseCount(); i += 10) doc.SetPhraseText(i, "Neuer Text \xE4 & <b>");
+    doc.LoadBytes(bytes, TTags::AllKinds);
+    for (std::size_t i = 0; i < doc.PhraseCount(); i += 10)
+        doc.SetPhraseText(i, "Neuer Text \xE4 & <b>");
     const std::string path = std::filesystem::temp_directory_path() / "quillfen-bench-save.htm";
     for (auto _ : state) doc.Save(path);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));

@@ -37,7 +37,7 @@ void BM_Export(benchmark::State& state) {
     const std::string page =
         quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
     quillfen::TDocument doc;
-    doc.LoadBytes(page, 7);
+    doc.LoadBytes(page, quillfen::TTags::AllKinds);
     TBenchDir dir;
     for (auto _ : state) quillfen::ExportDocument(doc, "/bench/page.htm", dir.Path());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
@@ -48,7 +48,7 @@ void BM_Combine(benchmark::State& state) {
     const std::string page =
         quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
     quillfen::TDocument doc;
-    doc.LoadBytes(page, 7);
+    doc.LoadBytes(page, quillfen::TTags::AllKinds);
     TBenchDir dir;
     quillfen::ExportDocument(doc, "/bench/page.htm", dir.Path());
     for (auto _ : state) quillfen::Combine(dir / "page.txt", dir / "page.templ", dir / "out.htm");

@@ -9,7 +9,7 @@
 
 namespace quillfen {
 
-void TDocument::LoadFile(const std::string& path, std::uint8_t tags, const TProgress& progress) {
+void TDocument::LoadFile(const std::string& path, TTags tags, const TProgress& progress) {
     TFileStamp stamp;
     std::string data = ReadFileStamped(path, stamp);
     Load(std::move(data), tags, progress, path);
@@ -17,12 +17,12 @@ void TDocument::LoadFile(const std::string& path, std::uint8_t tags, const TProg
     crashBackup_ = FindCrashBackup(path);
 }
 
-void TDocument::LoadBytes(std::string_view data, std::uint8_t tags, const TProgress& progress,
+void TDocument::LoadBytes(std::string_view data, TTags tags, const TProgress& progress,
                           const std::string& path) {
     Load(std::string(data), tags, progress, path);
 }
 
-void TDocument::Load(std::string&& data, std::uint8_t tags, const TProgress& progress,
+void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
                      const std::string& path) {
     // A UTF-16 or UTF-32 page is refused by the name of its encoding.
     const std::string_view head = std::string_view(data).substr(0, 4);

@@ -10,19 +10,20 @@
 #include "core/encoding.h"
 #include "core/filestamp.h"
 #include "core/scan.h"
+#include "core/tags.h"
 
 namespace quillfen {
 
 // One open page: its bytes as read, what the scan found in them, and the writer that puts the
 // phrases back. Nothing but the bytes of a changed phrase ever differs from the page as read.
 class TDocument {
-public:
+  public:
     // Reads and scans the file. Refuses a file holding a zero byte, since everything behind it
     // would be lost on the first save, and a page in an encoding it cannot keep intact. Remembers
     // what the file was, to notice another program's change later.
-    void LoadFile(const std::string& path, std::uint8_t tags, const TProgress& progress = {});
+    void LoadFile(const std::string& path, TTags tags, const TProgress& progress = {});
     // The same on bytes already in memory; path only names the file in errors.
-    void LoadBytes(std::string_view data, std::uint8_t tags, const TProgress& progress = {},
+    void LoadBytes(std::string_view data, TTags tags, const TProgress& progress = {},
                    const std::string& path = {});
     void Clear();
 
@@ -84,11 +85,10 @@ public:
     std::size_t PhraseCount() const { return scan_.Phrases.size(); }
     std::uint64_t TotalWords() const { return quillfen::TotalWords(scan_.Phrases); }
 
-private:
+  private:
     std::string RenderWith(const TEntityTables& tables, bool all = false) const;
     bool ReadsOtherwise(const std::string& rendered) const;
-    void Load(std::string&& data, std::uint8_t tags, const TProgress& progress,
-              const std::string& path);
+    void Load(std::string&& data, TTags tags, const TProgress& progress, const std::string& path);
 
     std::string data_;  // the file's bytes
     TScanResult scan_;

@@ -278,7 +278,7 @@ bool IsPreformattedName(std::string_view name) {
 
 class TScanner {
   public:
-    TScanner(std::string_view page, std::uint8_t tags, const TEntityTables& tables,
+    TScanner(std::string_view page, TTags tags, const TEntityTables& tables,
              const TProgress& progress)
         : page_(page), tags_(tags), tables_(tables), progress_(progress) {}
 
@@ -372,7 +372,7 @@ class TScanner {
     }
 
     void Flush(std::size_t a, std::size_t b) {
-        if (a >= b || !(tags_ & kTagPlainText)) return;
+        if (a >= b || !HasAny(tags_, TTags::PlainText)) return;
         if (preDepth_ > 0) {
             FlushLines(a, b);
             return;
@@ -391,7 +391,7 @@ class TScanner {
 
     // A preformatted block: one phrase per line, the line's edges and breaks left as they are.
     void FlushLines(std::size_t a, std::size_t b) {
-        if (!(tags_ & kTagPlainText)) return;
+        if (!HasAny(tags_, TTags::PlainText)) return;
         std::size_t i = a;
         while (i < b) {
             std::size_t j = i;
@@ -413,7 +413,7 @@ class TScanner {
     }
 
     void Tag(std::string_view tag, std::size_t base) {
-        if (!(tags_ & (kTagImageAlt | kTagContent))) return;
+        if (!HasAny(tags_, TTags::ImageAlt | TTags::Content)) return;
         // A tag ending in "--" closes a comment that the character rules could not see.
         if (EndsWith(tag, "--")) return;
         const TAttributeHit hit = ScanAttribute(tag, tags_);
@@ -443,7 +443,7 @@ class TScanner {
     static std::uint32_t Offset(std::size_t at) { return static_cast<std::uint32_t>(at); }
 
     std::string_view page_;
-    std::uint8_t tags_;
+    TTags tags_;
     const TEntityTables& tables_;
     const TProgress& progress_;
     int preDepth_ = 0;
@@ -451,9 +451,9 @@ class TScanner {
 
 }  // namespace
 
-TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags) {
-    const bool wantAlt = tags & kTagImageAlt;
-    const bool wantContent = tags & kTagContent;
+TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
+    const bool wantAlt = HasAny(tags, TTags::ImageAlt);
+    const bool wantContent = HasAny(tags, TTags::Content);
     if (!wantAlt && !wantContent) return {};
     TAttribute alt, content;
     bool haveAlt = false, haveContent = false, machineRead = false;
@@ -488,7 +488,7 @@ TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags) {
     return hitOf(content, TKind::Content);
 }
 
-TScanResult ExtractPhrases(std::string_view page, std::uint8_t tags, const TEntityTables& tables,
+TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEntityTables& tables,
                            const TProgress& progress) {
     TScanner scanner(page, tags, tables, progress);
     // Most phrases stand between tags: the count of '<' sizes the results once.

@@ -9,15 +9,10 @@
 
 #include "core/buffer.h"
 #include "core/entities.h"
+#include "core/tags.h"
 #include "core/textitem.h"
 
 namespace quillfen {
-
-// Bits of Tags: which kinds of phrases the scan extracts.
-constexpr std::uint8_t kTagPlainText = 1;
-constexpr std::uint8_t kTagImageAlt = 2;
-constexpr std::uint8_t kTagContent = 4;
-constexpr std::uint8_t kDefaultTags = kTagPlainText | kTagImageAlt;
 
 // Where a phrase's text came from, which decides how its original text is read again and how a
 // new text is written into its place.
@@ -52,7 +47,7 @@ struct TAttributeHit {
 // of A to Z; values may be double-quoted, single-quoted or unquoted. Content values that
 // programs rather than readers use (a meta's http-equiv or charset, viewport, robots, URLs...)
 // are no phrases.
-TAttributeHit ScanAttribute(std::string_view tag, std::uint8_t tags);
+TAttributeHit ScanAttribute(std::string_view tag, TTags tags);
 
 struct TScanResult {
     std::vector<TTextItem> Phrases;
@@ -74,7 +69,7 @@ struct TScanResult {
 // The extraction scan over a page's bytes (without its byte-order mark). The page is not
 // changed: the phrases are found in place, and what lies between them is the page's own.
 // progress gets positions in bytes.
-TScanResult ExtractPhrases(std::string_view page, std::uint8_t tags,
+TScanResult ExtractPhrases(std::string_view page, TTags tags,
                            const TEntityTables& tables = Windows1252Tables(),
                            const TProgress& progress = {});
 

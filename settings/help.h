@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QStringList>
-#include <cstdint>
+
+#include "settings/language.h"
 
 namespace quillfen {
 
-// The 22 lines of the Help page: German for language base 100, English for any other base.
-QStringList HelpLines(uint16_t language);
+// The 22 lines of the Help page in language.
+QStringList HelpLines(TLanguage language);
 
 }  // namespace quillfen

@@ -77,13 +77,11 @@ TSettings LoadSettings(const TSettingsStore& store) {
 
     // Only the two string tables exist; any other base would leave every caption empty, and it
     // would be written back so.
-    if (const auto language = ReadInteger(s, LanguageName)) {
-        const auto base = static_cast<uint16_t>(*language & 0xFFFFu);
-        if (base == 0 || base == 100) result.Language = base;
-    }
+    if (const auto base = ReadInteger(s, LanguageName))
+        if (const auto language = LanguageOfBase(*base & 0xFFFFu)) result.Language = *language;
     for (int n = 1; n <= 5; ++n) result.History[n - 1] = ReadHistory(s, HistoryName(n));
     if (const auto tags = ReadInteger(s, TagsName))
-        result.Tags = static_cast<uint8_t>(*tags & 0xFFu);
+        result.Tags = TTags(static_cast<uint8_t>(*tags & 0xFFu));
     return result;
 }
 
@@ -100,8 +98,8 @@ void SaveSettings(const TSettingsStore& store, const TSettings& settings) {
 
     QSettings s(store.Location, store.Format);
     if (s.status() != QSettings::NoError || !s.isWritable()) throw fail();
-    s.setValue(LanguageName, static_cast<int>(settings.Language));
-    s.setValue(TagsName, static_cast<int>(settings.Tags));
+    s.setValue(LanguageName, StringBase(settings.Language));
+    s.setValue(TagsName, static_cast<int>(Bits(settings.Tags)));
     for (int n = 1; n <= 5; ++n) {
         const QString& entry = settings.History[n - 1];
         if (!entry.isEmpty()) s.setValue(HistoryName(n), entry);

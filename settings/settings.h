@@ -3,15 +3,16 @@
 #include <QSettings>
 #include <QString>
 #include <array>
-#include <cstdint>
+
+#include "core/tags.h"
+#include "settings/language.h"
 
 namespace quillfen {
 
 // The three values that survive from one run to the next.
 struct TSettings {
-    uint16_t Language = 0;  // base of the interface string ids: 0 English, 100 German
-    // 1 plain text, 2 image alternative text, 4 header content; bits 3 to 7 are carried along.
-    uint8_t Tags = 3;
+    TLanguage Language = TLanguage::English;
+    TTags Tags = TTags::Default;
     // Recently opened files, [0] the newest; an empty entry is free. Paths are kept as QString
     // because the store holds them as text of the platform, not as page bytes.
     std::array<QString, 5> History;

@@ -16,19 +16,6 @@
 
 namespace quillfen {
 
-namespace {
-
-// The scan's tag bits behind the three boxes, in the order of the boxes.
-constexpr std::uint8_t kPlainText = 1;
-constexpr std::uint8_t kImageAlt = 2;
-constexpr std::uint8_t kContent = 4;
-
-std::uint8_t WithBit(std::uint8_t tags, std::uint8_t bit, bool on) {
-    return std::uint8_t(on ? tags | bit : tags & ~bit);
-}
-
-}  // namespace
-
 TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     setObjectName("OptionsDlg");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -76,8 +63,8 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     connect(CreateLinkBtn, &QPushButton::clicked, this, [this] { CreateLinkBtnClick(); });
 }
 
-void TOptionsDlg::ApplyLanguage(std::uint16_t language) {
-    auto text = [language](int n) { return LoadStr(language + n); };
+void TOptionsDlg::ApplyLanguage(TLanguage language) {
+    auto text = [language](int n) { return LoadStr(language, n); };
     setWindowTitle(text(30));
     GroupBox1->setTitle(text(31));
     plaintext->setText(text(32));
@@ -96,15 +83,15 @@ void TOptionsDlg::showEvent(QShowEvent* event) {
 }
 
 void TOptionsDlg::FormActivate() {
-    plaintext->setChecked(Tags & kPlainText);
-    imgalt->setChecked(Tags & kImageAlt);
-    content->setChecked(Tags & kContent);
+    plaintext->setChecked(HasAny(Tags, TTags::PlainText));
+    imgalt->setChecked(HasAny(Tags, TTags::ImageAlt));
+    content->setChecked(HasAny(Tags, TTags::Content));
 }
 
 void TOptionsDlg::OKBtnClick() {
-    Tags = WithBit(Tags, kPlainText, plaintext->isChecked());
-    Tags = WithBit(Tags, kImageAlt, imgalt->isChecked());
-    Tags = WithBit(Tags, kContent, content->isChecked());
+    Tags = With(Tags, TTags::PlainText, plaintext->isChecked());
+    Tags = With(Tags, TTags::ImageAlt, imgalt->isChecked());
+    Tags = With(Tags, TTags::Content, content->isChecked());
     accept();
 }
 

@@ -2,7 +2,8 @@
 
 #include <QDialog>
 
-#include <cstdint>
+#include "core/tags.h"
+#include "settings/language.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -16,12 +17,11 @@ namespace quillfen {
 class TOptionsDlg : public QDialog {
 public:
     explicit TOptionsDlg(QWidget* parent = nullptr);
-    // Sets every language-dependent text from the string table at base language.
-    void ApplyLanguage(std::uint16_t language);
+    // Sets every language-dependent text from the string table.
+    void ApplyLanguage(TLanguage language);
 
-    // Bit 0 plain text, bit 1 image alternative text, bit 2 header content; the other bits are
-    // kept as they come.
-    std::uint8_t Tags = 3;
+    // The boxes change only their kinds' bits; the others are kept as they come.
+    TTags Tags = TTags::Default;
 
     QGroupBox* GroupBox1 = nullptr;
     QCheckBox* plaintext = nullptr;

@@ -36,7 +36,8 @@ TRun RunCli(const std::vector<std::string>& args, const std::string& err = "/dev
     TRun run;
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        run.out.append(buffer, n);
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
@@ -47,10 +48,10 @@ std::string Read(const fs::path& path) { return quillfen::testing::ReadBytes(pat
 std::vector<fs::path> Corpus() { return quillfen::testing::CorpusPages(); }
 
 class Cli : public ::testing::Test {
-protected:
+  protected:
     std::string Out(const std::string& name) const { return dir_ / name; }
 
-private:
+  private:
     quillfen::testing::TTempDir dir_;
 };
 
@@ -61,7 +62,8 @@ TEST_F(Cli, RealPagesSurviveAnUnchangedSave) {
     ASSERT_GE(pages.size(), 10u);
     for (const fs::path& page : pages) {
         for (const char* tags : {"3", "7"}) {
-            const TRun run = RunCli({"save", page.string(), "-o", Out("same.html"), "--tags", tags});
+            const TRun run =
+                RunCli({"save", page.string(), "-o", Out("same.html"), "--tags", tags});
             ASSERT_EQ(run.status, 0) << page;
             EXPECT_TRUE(Read(Out("same.html")) == Read(page)) << page << " tags " << tags;
         }
@@ -71,16 +73,17 @@ TEST_F(Cli, RealPagesSurviveAnUnchangedSave) {
 TEST_F(Cli, AReplacedPhraseOfARealPageChangesOnlyItsBytes) {
     for (const fs::path& page : Corpus()) {
         TDocument doc;
-        doc.LoadFile(page.string(), 7);
+        doc.LoadFile(page.string(), TTags::AllKinds);
         ASSERT_GT(doc.PhraseCount(), 2u) << page;
         const std::string original = Read(page);
         // A phrase from the middle, and the last one, which on many pages ends the file.
         for (std::size_t k : {doc.PhraseCount() / 2, doc.PhraseCount() - 1}) {
             const std::string typed = "Neu <b> & \"\xC3\xA4\xE2\x82\xAC\" \\\\";
             const std::string set = std::to_string(k + 1) + "=" + typed;
-            ASSERT_EQ(RunCli({"save", page.string(), "-o", Out("new.html"), "--tags", "7", "--set", set})
-                          .status,
-                      0)
+            ASSERT_EQ(
+                RunCli({"save", page.string(), "-o", Out("new.html"), "--tags", "7", "--set", set})
+                    .status,
+                0)
                 << page;
             const std::string saved = Read(Out("new.html"));
             const std::size_t begin = doc.Bom().size() + doc.Spans()[k].Begin;
@@ -95,8 +98,8 @@ TEST_F(Cli, AReplacedPhraseOfARealPageChangesOnlyItsBytes) {
             std::string line;
             for (std::size_t i = 0; i <= k; ++i) std::getline(lines, line);
             const std::string kind(1, "TGC"[static_cast<int>(doc.Phrases()[k].Kind())]);
-            const std::string text = PageToEscaped(EscapedToPage(typed, doc.EncodingInfo()),
-                                                   doc.EncodingInfo());
+            const std::string text =
+                PageToEscaped(EscapedToPage(typed, doc.EncodingInfo()), doc.EncodingInfo());
             EXPECT_EQ(line, std::to_string(k + 1) + "\t" + kind + "\t" + text) << page;
         }
     }
@@ -117,7 +120,10 @@ TEST_F(Cli, FailuresWriteNothingAndSayWhy) {
         {{"save", page.string(), "-o", out, "--tags", "8"}, 2},
         {{"save", page.string(), "-o", out, "--bogus"}, 2},
         {{"frobnicate", page.string()}, 2},
-        {{"save", (fs::path(QUILLFEN_SOURCE_DIR "/tests/data/pages") / "refused" / "apache-ja-iso2022jp-mod-echo.html").string(),
+        {{"save",
+          (fs::path(QUILLFEN_SOURCE_DIR "/tests/data/pages") / "refused" /
+           "apache-ja-iso2022jp-mod-echo.html")
+              .string(),
           "-o", out},
          1},
         {{"phrases", Out("missing.html")}, 1},
@@ -137,9 +143,10 @@ TEST_F(Cli, FailuresWriteNothingAndSayWhy) {
 TEST_F(Cli, TheLastTextOfARepeatedNumberCounts) {
     const std::string page = Out("p.html");
     std::ofstream(page, std::ios::binary) << "<pre>a  b</pre><p>x</p>";
-    ASSERT_EQ(RunCli({"save", page, "--set", "2=first", "--set", "1=c   d", "--set", "2=  last  one "})
-                  .status,
-              0);
+    ASSERT_EQ(
+        RunCli({"save", page, "--set", "2=first", "--set", "1=c   d", "--set", "2=  last  one "})
+            .status,
+        0);
     // The preformatted line keeps its inner blanks; the other text is cleaned as Ok cleans it.
     EXPECT_EQ(Read(page), "<pre>c   d</pre><p>last one</p>");
 }

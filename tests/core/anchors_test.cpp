@@ -11,7 +11,7 @@ using namespace quillfen;
 
 namespace {
 
-std::string Anchored(const std::string& page, std::uint8_t tags) {
+std::string Anchored(const std::string& page, TTags tags) {
     const TScanResult scan = ExtractPhrases(page, tags);
     return InsertAnchors(page, AnchorPlaces(page, scan.Spans));
 }
@@ -24,7 +24,7 @@ struct TAnchorCase {
     const char* name;
     std::string page;
     std::string anchored;
-    std::uint8_t tags = 7;
+    TTags tags = TTags::AllKinds;
 };
 
 }  // namespace
@@ -42,7 +42,8 @@ TEST(Anchors, StandBeforeEachPhraseWhereTheBrowserKeepsThemAsComments) {
          "title=\"a<b\" alt=y></a>"},
         {"content value", "<meta name=\"description\" content=\"D\">",
          "<!--qf:0--><meta name=\"description\" content=\"D\">"},
-        {"attributes only", "<p>a <img alt=b></p>", "<p>a <!--qf:0--><img alt=b></p>", 2},
+        {"attributes only", "<p>a <img alt=b></p>", "<p>a <!--qf:0--><img alt=b></p>",
+         TTags::ImageAlt},
         {"pre: each line", "<pre>a\n  b</pre>", "<pre><!--qf:0-->a\n  <!--qf:1-->b</pre>"},
         {"none in title or textarea", "<TITLE>T <b></TITLE><TextArea>a\n<img alt=x></textarea><p>c",
          "<TITLE>T <b></TITLE><TextArea>a\n<img alt=x></textarea><p><!--qf:3-->c"},
@@ -70,7 +71,8 @@ TEST(Anchors, PlacesOfAnotherPageAreLeftOutWhereTheyDoNotAscend) {
 
 TEST(Anchors, FollowTheSavedPageAfterReplacements) {
     TDocument doc;
-    doc.LoadBytes("\xEF\xBB\xBF<p>Hello <img alt='Logo'> world</p><title>T</title>", kDefaultTags);
+    doc.LoadBytes("\xEF\xBB\xBF<p>Hello <img alt='Logo'> world</p><title>T</title>",
+                  TTags::Default);
     ASSERT_EQ(doc.PhraseCount(), 4u);
     doc.SetPhraseText(0, "A & B, longer");
     doc.SetPhraseText(1, "It's");
@@ -89,7 +91,7 @@ TEST(Anchors, FollowTheSavedPageAfterReplacements) {
 TEST(Anchors, EachAnchorOfALargePageStandsRightBeforeItsPhrase) {
     const std::string page = quillfen::testing::GeneratePage(1 << 20, 5);
     TDocument doc;
-    doc.LoadBytes(page, kTagPlainText | kTagImageAlt | kTagContent);
+    doc.LoadBytes(page, TTags::AllKinds);
     ASSERT_GT(doc.PhraseCount(), 5000u);
     for (std::size_t k = 0; k < doc.PhraseCount(); k += 7)
         doc.SetPhraseText(k, "Neu \"" + std::to_string(k) + "\" & mehr");

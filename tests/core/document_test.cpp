@@ -1,14 +1,15 @@
+#include "core/document.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "core/document.h"
 #include "core/errors.h"
+#include "core/savefile.h"
 #include "tests/support/files.h"
 #include "tests/support/pagegen.h"
-#include "core/savefile.h"
 
 using namespace quillfen;
 namespace fs = std::filesystem;
@@ -31,7 +32,7 @@ TEST(Document, LoadScansAFileAndReportsProgress) {
     WriteBytes(page, "a\r\n\r\n\n   b<br>\rc");
     TDocument doc;
     std::size_t lastPosition = 0, lastMaximum = 1;
-    doc.LoadFile(page, 7, [&](std::size_t pos, std::size_t max) {
+    doc.LoadFile(page, TTags::AllKinds, [&](std::size_t pos, std::size_t max) {
         lastPosition = pos;
         lastMaximum = max;
     });
@@ -41,7 +42,7 @@ TEST(Document, LoadScansAFileAndReportsProgress) {
     EXPECT_EQ(lastPosition, lastMaximum);
 
     WriteBytes(page, "");
-    doc.LoadFile(page, 7);
+    doc.LoadFile(page, TTags::AllKinds);
     EXPECT_EQ(doc.PhraseCount(), 0u);
     EXPECT_EQ(doc.Render(), "");
 }
@@ -49,13 +50,13 @@ TEST(Document, LoadScansAFileAndReportsProgress) {
 TEST(Document, MissingFileAndZeroBytesAreRefused) {
     TTempDir dir;
     TDocument doc;
-    EXPECT_THROW(doc.LoadFile((dir / "gone.htm"), 7), TError);
-    EXPECT_THROW(doc.LoadFile((dir / ""), 7), TError);
+    EXPECT_THROW(doc.LoadFile((dir / "gone.htm"), TTags::AllKinds), TError);
+    EXPECT_THROW(doc.LoadFile((dir / ""), TTags::AllKinds), TError);
     const std::string utf16 = (dir / "u16.htm");
     const std::string bytes("\xFF\xFE<\0p\0>\0", 8);
     WriteBytes(utf16, bytes);
     try {
-        doc.LoadFile(utf16, 7);
+        doc.LoadFile(utf16, TTags::AllKinds);
         FAIL() << "a page with a zero byte was opened";
     } catch (const TError& e) {
         EXPECT_NE(std::string(e.what()).find(utf16), std::string::npos);
@@ -70,10 +71,12 @@ TEST(Document, SaveWritesOnlyTheChangedPhraseEncoded) {
         "\xEF\xBB\xBF<p>Hello <b>World</b> and\r\n  <i>more</i></p>\n<img alt=\"Logo\">";
     WriteBytes(page, original);
     TDocument doc;
-    doc.LoadFile(page, 7);
+    doc.LoadFile(page, TTags::AllKinds);
     doc.Save(page);
     EXPECT_EQ(ReadBytes(page), original);
-    doc.SetPhraseText(1, "Gr\xC3\xB6\xC3\x9F" "e & \"Co\" <x>");
+    doc.SetPhraseText(1,
+                      "Gr\xC3\xB6\xC3\x9F"
+                      "e & \"Co\" <x>");
     doc.Save(page);
     EXPECT_EQ(ReadBytes(page),
               "\xEF\xBB\xBF<p>Hello <b>Gr&ouml;&szlig;e &amp; &quot;Co&quot; &lt;x&gt;</b> "
@@ -84,7 +87,7 @@ TEST(Document, SaveWritesOnlyTheChangedPhraseEncoded) {
 
 TEST(Document, MarkersInTextsAndInTheMarkupAreNeverConfused) {
     TDocument doc;
-    doc.LoadBytes("<p>one</p><!-- %_1_% --><a title=\"%_0_%\">two</a>", 7);
+    doc.LoadBytes("<p>one</p><!-- %_1_% --><a title=\"%_0_%\">two</a>", TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 2u);
     doc.SetPhraseText(0, "%_0_% and %_1_%");
     EXPECT_EQ(doc.Render(), "<p>%_0_% and %_1_%</p><!-- %_1_% --><a title=\"%_0_%\">two</a>");
@@ -94,7 +97,7 @@ TEST(Document, MarkersInTextsAndInTheMarkupAreNeverConfused) {
 TEST(Document, GeneratedPagesReloadToTheSamePhrasesWhenEveryPhraseIsRewritten) {
     for (std::uint32_t seed = 1; seed <= 5; ++seed) {
         const std::string page = quillfen::testing::GeneratePage(20000 * seed, seed);
-        for (std::uint8_t tags : {1, 3, 7}) {
+        for (const TTags tags : {TTags::PlainText, TTags::Default, TTags::AllKinds}) {
             TDocument first;
             first.LoadBytes(page, tags);
             TDocument second;
@@ -114,7 +117,7 @@ TEST(Document, UndoRedoAndRevertGiveThePageBackByteForByte) {
     const std::string original = "<p>one</p>\r\n<img alt='two &amp; more'>\r\n<pre> three  </pre>";
     WriteBytes(page, original);
     TDocument doc;
-    doc.LoadFile(page, 7);
+    doc.LoadFile(page, TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 3u);
     EXPECT_FALSE(doc.CanUndo() || doc.CanRedo() || doc.CanRevert());
     EXPECT_EQ(doc.ReplacePhrase(1, "zwei"), 1u);
@@ -148,13 +151,13 @@ TEST(Document, NoticesAnotherProgramsChange) {
     const std::string page = (dir / "c.htm");
     WriteBytes(page, "<p>a</p>");
     TDocument doc;
-    doc.LoadFile(page, 7);
+    doc.LoadFile(page, TTags::AllKinds);
     EXPECT_FALSE(doc.ChangedOnDisk(page));
     WriteBytes(page, "<p>a</p>");  // written again with the same bytes: no change
     EXPECT_FALSE(doc.ChangedOnDisk(page));
     WriteBytes(page, "<p>b</p>");
     EXPECT_TRUE(doc.ChangedOnDisk(page));
-    doc.LoadFile(page, 7);
+    doc.LoadFile(page, TTags::AllKinds);
     doc.ReplacePhrase(0, "c");
     doc.Save(page);
     EXPECT_FALSE(doc.ChangedOnDisk(page));  // its own save is none

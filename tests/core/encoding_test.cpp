@@ -1,7 +1,8 @@
+#include "core/encoding.h"
+
 #include <gtest/gtest.h>
 
 #include "core/document.h"
-#include "core/encoding.h"
 #include "core/errors.h"
 
 using namespace quillfen;
@@ -125,45 +126,61 @@ TEST(Encoding, Utf8PagesAreNeverCorrupted) {
     const std::string page =
         "<html><head><meta charset=\"utf-8\"></head><body>\n"
         "<p>\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF</p>\n"
-        "<p>\xC4\x8D" "esk\xC3\xBD text</p>\n"
-        "<p>Gr&ouml;\xC3\x9F" "e &amp; M&uuml;he</p>\n"
+        "<p>\xC4\x8D"
+        "esk\xC3\xBD text</p>\n"
+        "<p>Gr&ouml;\xC3\x9F"
+        "e &amp; M&uuml;he</p>\n"
         "<img alt=\"\xE5\x86\x99\xE7\x9C\x9F\"></body></html>\n";
     TDocument doc;
-    doc.LoadBytes(page, 7);
+    doc.LoadBytes(page, TTags::AllKinds);
     ASSERT_EQ(doc.Encoding(), TPageEncoding::Utf8);
     ASSERT_EQ(doc.PhraseCount(), 4u);
     EXPECT_EQ(doc.Phrases()[0].Text, "\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF");
-    EXPECT_EQ(doc.Phrases()[2].Text, "Gr\xC3\xB6\xC3\x9F" "e & M\xC3\xBChe");
+    EXPECT_EQ(doc.Phrases()[2].Text,
+              "Gr\xC3\xB6\xC3\x9F"
+              "e & M\xC3\xBChe");
 
-    doc.SetPhraseText(1, "Nov\xC3\xBD \xC4\x8D" "esk\xC3\xBD \xC3\x84rger \"x\"");
+    doc.SetPhraseText(1,
+                      "Nov\xC3\xBD \xC4\x8D"
+                      "esk\xC3\xBD \xC3\x84rger \"x\"");
     const std::string saved = doc.Render();
     EXPECT_TRUE(IsValidUtf8(saved));
-    EXPECT_EQ(saved, "<html><head><meta charset=\"utf-8\"></head><body>\n"
-                     "<p>\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF</p>\n"
-                     "<p>Nov\xC3\xBD \xC4\x8D" "esk\xC3\xBD &Auml;rger &quot;x&quot;</p>\n"
-                     "<p>Gr&ouml;\xC3\x9F" "e &amp; M&uuml;he</p>\n"
-                     "<img alt=\"\xE5\x86\x99\xE7\x9C\x9F\"></body></html>\n");
+    EXPECT_EQ(saved,
+              "<html><head><meta charset=\"utf-8\"></head><body>\n"
+              "<p>\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF</p>\n"
+              "<p>Nov\xC3\xBD \xC4\x8D"
+              "esk\xC3\xBD &Auml;rger &quot;x&quot;</p>\n"
+              "<p>Gr&ouml;\xC3\x9F"
+              "e &amp; M&uuml;he</p>\n"
+              "<img alt=\"\xE5\x86\x99\xE7\x9C\x9F\"></body></html>\n");
 }
 
 TEST(Encoding, ByteOrderMarkStaysInFrontAndOutOfPhrases) {
     TDocument doc;
-    doc.LoadBytes("\xEF\xBB\xBFHello <b>W\xC3\xB6rld</b>", 7);
+    doc.LoadBytes("\xEF\xBB\xBFHello <b>W\xC3\xB6rld</b>", TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 2u);
     EXPECT_EQ(doc.Phrases()[0].Text, "Hello");
     EXPECT_EQ(doc.Bom(), "\xEF\xBB\xBF");
     doc.SetPhraseText(1, "W\xC3\xB6rld!");
     EXPECT_EQ(doc.Render(), "\xEF\xBB\xBFHello <b>W&ouml;rld!</b>");
 
-    doc.LoadBytes("\xEF\xBB\xBF", 7);
+    doc.LoadBytes("\xEF\xBB\xBF", TTags::AllKinds);
     EXPECT_EQ(doc.Render(), "\xEF\xBB\xBF");
 }
 
 TEST(Encoding, DeclaredLatin1IsHandledAsWindows1252) {
     TDocument doc;
-    doc.LoadBytes("<meta charset=\"ISO-8859-1\"><p>Gr&ouml;\xDF" "e</p>", 7);
+    doc.LoadBytes(
+        "<meta charset=\"ISO-8859-1\"><p>Gr&ouml;\xDF"
+        "e</p>",
+        TTags::AllKinds);
     EXPECT_EQ(doc.Encoding(), TPageEncoding::Windows1252);
     ASSERT_EQ(doc.PhraseCount(), 1u);
-    EXPECT_EQ(doc.Phrases()[0].Text, "Gr\xF6\xDF" "e");
-    doc.SetPhraseText(0, "Gr\xF6\xDF" "er");
+    EXPECT_EQ(doc.Phrases()[0].Text,
+              "Gr\xF6\xDF"
+              "e");
+    doc.SetPhraseText(0,
+                      "Gr\xF6\xDF"
+                      "er");
     EXPECT_EQ(doc.Render(), "<meta charset=\"ISO-8859-1\"><p>Gr&ouml;&szlig;er</p>");
 }

@@ -34,15 +34,18 @@ std::vector<THostilePage> HostilePages() {
         {"lone cr", "<p>a\rb</p>\r<img alt=\"c\">\rd\r"},
         {"lf cr", "<p>a\n\rb</p>\n\r<b>c</b>\n\r"},
         {"control bytes", "<p>a</p>\x0b\x01<b>\x03</b>\x0bx\x01"},
-        {"byte-order mark", "\xEF\xBB\xBF<html><p>Gr\xC3\xBC\xC3\x9F" "e</p></html>"},
+        {"byte-order mark",
+         "\xEF\xBB\xBF<html><p>Gr\xC3\xBC\xC3\x9F"
+         "e</p></html>"},
         {"high bytes", high + "<p>" + high + "</p><img alt=\"" + high + "\">" + high},
         {"angles", "a > b >> c <<p>> <> < > <<>>"},
         {"escaped entities", "<p>&amp;uuml; &amp;nbsp; &amp;amp;lt;</p><img alt=\"&amp;quot;\">"},
         {"comment opener cut", "<!-\nx>\n<p>Hello</p>\n<img alt=\"Bild\">"},
         {"comment opener cut after <", "<\n!-x>\n<p>Hello</p>"},
         {"umlauts the only bytes no UTF-8", "<p>\xE4 \xC3\xA9</p>"},
-        {"alt and content", "<meta content=\"C &amp; D\"><img ALT=\"a\" content=\"c\"><img alt=\"\">"
-                            "<img alt=\"x><img alt=noquote><img alt=\"q"},
+        {"alt and content",
+         "<meta content=\"C &amp; D\"><img ALT=\"a\" content=\"c\"><img alt=\"\">"
+         "<img alt=\"x><img alt=noquote><img alt=\"q"},
     };
 }
 
@@ -55,7 +58,7 @@ std::vector<std::string> PhraseTexts(const TDocument& doc) {
 // The save contract on one page: spans in page order and apart; each phrase's text read again
 // from its span; every phrase rewritten reloads to the same phrases; one phrase replaced changes
 // nothing outside its span and reads back as typed.
-void ExpectContract(const std::string& page, std::uint8_t tags, const std::string& what) {
+void ExpectContract(const std::string& page, TTags tags, const std::string& what) {
     TDocument doc;
     doc.LoadBytes(page, tags);
     const auto& spans = doc.Spans();
@@ -95,27 +98,27 @@ void ExpectContract(const std::string& page, std::uint8_t tags, const std::strin
 
 TEST(FuzzRegressions, HostilePagesKeepTheSaveContractWithEveryTags) {
     for (const auto& page : HostilePages())
-        for (std::uint8_t tags = 0; tags < 8; ++tags)
-            ExpectContract(page.bytes, tags, std::string(page.name) + ", tags " + std::to_string(tags));
+        for (std::uint8_t bits = 0; bits < 8; ++bits)
+            ExpectContract(page.bytes, TTags(bits),
+                           std::string(page.name) + ", tags " + std::to_string(bits));
 }
 
 TEST(FuzzRegressions, ReplacedPhrasesHoldingMarkerTextsAreWrittenAsGiven) {
     TDocument doc;
-    doc.LoadBytes("<p>one</p><img alt=\"two\"><p>three</p>", 7);
+    doc.LoadBytes("<p>one</p><img alt=\"two\"><p>three</p>", TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 3u);
     doc.SetPhraseText(0, "%_1_%");
     doc.SetPhraseText(1, "%_1_% & \"x\"");
     doc.SetPhraseText(2, "%_0_%%_2_%");
-    EXPECT_EQ(doc.Render(),
-              "<p>%_1_%</p><img alt=\"%_1_% &amp; &quot;x&quot;\"><p>%_0_%%_2_%</p>");
+    EXPECT_EQ(doc.Render(), "<p>%_1_%</p><img alt=\"%_1_% &amp; &quot;x&quot;\"><p>%_0_%%_2_%</p>");
 }
 
 TEST(FuzzRegressions, ZeroBytesAndUtf16PagesAreRefused) {
     const std::string utf16("\xFF\xFE<\0p\0>\0H\0i\0", 12);
     for (const std::string& page : {std::string("<p>a</p>\0<p>b</p>", 17), utf16}) {
         TDocument doc;
-        doc.LoadBytes("<p>kept</p>", 3);
-        EXPECT_THROW(doc.LoadBytes(page, 3), TError);
+        doc.LoadBytes("<p>kept</p>", TTags::Default);
+        EXPECT_THROW(doc.LoadBytes(page, TTags::Default), TError);
     }
 }
 
@@ -129,37 +132,38 @@ TEST(FuzzRegressions, MegabytePagesLoadInFull) {
         return s;
     }();
     for (const std::string* page : {&longTag, &emptyLines, &longAlt, &manyTags}) {
-        for (std::uint8_t tags : {std::uint8_t{0}, std::uint8_t{7}}) {
+        for (const TTags tags : {TTags::None, TTags::AllKinds}) {
             TDocument doc;
             doc.LoadBytes(*page, tags);
             // Every phrase written anew from its text gives the page back: nothing shortened.
-            EXPECT_EQ(doc.RenderAllPhrases(), *page) << page->size() << " bytes, tags " << int(tags);
+            EXPECT_EQ(doc.RenderAllPhrases(), *page)
+                << page->size() << " bytes, tags " << int(Bits(tags));
         }
     }
     TDocument doc;
-    doc.LoadBytes(emptyLines, 3);
+    doc.LoadBytes(emptyLines, TTags::Default);
     ASSERT_EQ(doc.PhraseCount(), 2u);
     EXPECT_EQ(doc.Phrases()[1].Text, "b");
-    doc.LoadBytes(longAlt, 2);
+    doc.LoadBytes(longAlt, TTags::ImageAlt);
     EXPECT_EQ(doc.PhraseCount(), 0u);  // a tag that never closes is markup
-    doc.LoadBytes(longAlt + ">", 2);
+    doc.LoadBytes(longAlt + ">", TTags::ImageAlt);
     ASSERT_EQ(doc.PhraseCount(), 1u);  // a value that never closes runs to the tag's end
     EXPECT_EQ(doc.Phrases()[0].Text.size(), 1'000'000u);
-    doc.LoadBytes(manyTags, 1);
+    doc.LoadBytes(manyTags, TTags::PlainText);
     EXPECT_EQ(doc.PhraseCount(), (manyTags.size() / 9));
 }
 
 TEST(FuzzRegressions, EscapedEntitiesKeepTheirMeaningThroughASave) {
     TDocument doc;
-    doc.LoadBytes("<p>&amp;uuml; and &amp;nbsp; R&amp;D</p><img alt=\"&amp;lt;b&amp;gt;\">", 7);
+    doc.LoadBytes("<p>&amp;uuml; and &amp;nbsp; R&amp;D</p><img alt=\"&amp;lt;b&amp;gt;\">",
+                  TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 2u);
     EXPECT_EQ(doc.Phrases()[0].Text, "&amp;uuml; and &amp;nbsp; R&D");
     EXPECT_EQ(doc.Phrases()[1].Text, "&amp;lt;b&amp;gt;");
     const std::string saved = doc.RenderAllPhrases();
-    EXPECT_EQ(saved,
-              "<p>&amp;uuml; and &amp;nbsp; R&D</p><img alt=\"&amp;lt;b&amp;gt;\">");
+    EXPECT_EQ(saved, "<p>&amp;uuml; and &amp;nbsp; R&D</p><img alt=\"&amp;lt;b&amp;gt;\">");
     TDocument again;
-    again.LoadBytes(saved, 7);
+    again.LoadBytes(saved, TTags::AllKinds);
     EXPECT_EQ(PhraseTexts(again), PhraseTexts(doc));
 }
 
@@ -167,7 +171,7 @@ TEST(FuzzRegressions, Windows1252PageStaysWindows1252WhenSaved) {
     // Only the umlaut of the changed phrase makes this page no UTF-8: as an entity, it would
     // leave "\xC3\xA9" to read as one character on the next load.
     TDocument doc;
-    doc.LoadBytes("<p>\xE4</p><b>\xC3\xA9</b>", 7);
+    doc.LoadBytes("<p>\xE4</p><b>\xC3\xA9</b>", TTags::AllKinds);
     ASSERT_EQ(doc.Encoding(), TPageEncoding::Windows1252);
     doc.SetPhraseText(0, "\xFC<\"");
     const std::string saved = doc.Render();
@@ -175,12 +179,12 @@ TEST(FuzzRegressions, Windows1252PageStaysWindows1252WhenSaved) {
     EXPECT_EQ(saved, "<p>\xFC&lt;&quot;</p><b>\xC3\xA9</b>");
     EXPECT_NE(&doc.TablesForSaving(), &doc.Tables());
     TDocument again;
-    again.LoadBytes(saved, 7);
+    again.LoadBytes(saved, TTags::AllKinds);
     EXPECT_EQ(again.Encoding(), TPageEncoding::Windows1252);
     EXPECT_EQ(PhraseTexts(again), PhraseTexts(doc));
 
     // Where another byte keeps the page from reading as UTF-8, umlauts are entities as ever.
-    doc.LoadBytes("<p>\xE4</p><b>\xC3\xA9 \xE9</b>", 7);
+    doc.LoadBytes("<p>\xE4</p><b>\xC3\xA9 \xE9</b>", TTags::AllKinds);
     doc.SetPhraseText(0, "\xFC");
     EXPECT_EQ(doc.Render(), "<p>&uuml;</p><b>\xC3\xA9 \xE9</b>");
     EXPECT_EQ(&doc.TablesForSaving(), &doc.Tables());
@@ -189,18 +193,26 @@ TEST(FuzzRegressions, Windows1252PageStaysWindows1252WhenSaved) {
 TEST(FuzzRegressions, ByteOrderMarkBehindBlanksIsThePagesOwn) {
     // A mark behind blanks and control bytes still says the page is UTF-8 and is no part of
     // the first phrase.
-    const std::string page = "\x01\r\n \xEF\xBB\xBF" "Gr\xC3\xBC\xC3\x9F" "e<p>x</p>";
+    const std::string page =
+        "\x01\r\n \xEF\xBB\xBF"
+        "Gr\xC3\xBC\xC3\x9F"
+        "e<p>x</p>";
     TDocument doc;
-    doc.LoadBytes(page, 7);
+    doc.LoadBytes(page, TTags::AllKinds);
     EXPECT_EQ(doc.Bom(), "\x01\r\n \xEF\xBB\xBF");
     EXPECT_EQ(doc.Encoding(), TPageEncoding::Utf8);
     ASSERT_EQ(doc.PhraseCount(), 2u);
-    EXPECT_EQ(doc.Phrases()[0].Text, "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(doc.Phrases()[0].Text,
+              "Gr\xC3\xBC\xC3\x9F"
+              "e");
     doc.SetPhraseText(1, "\xC3\xA4");
-    EXPECT_EQ(doc.Render(), "\x01\r\n \xEF\xBB\xBF" "Gr\xC3\xBC\xC3\x9F" "e<p>&auml;</p>");
+    EXPECT_EQ(doc.Render(),
+              "\x01\r\n \xEF\xBB\xBF"
+              "Gr\xC3\xBC\xC3\x9F"
+              "e<p>&auml;</p>");
     EXPECT_EQ(doc.TemplateBytes(), "\x01\r\n \xEF\xBB\xBF%_0_%<p>%_1_%</p>");
     // Behind visible text it is a character of the text, as ever.
-    doc.LoadBytes("a\xEF\xBB\xBF<p>x</p>", 7);
+    doc.LoadBytes("a\xEF\xBB\xBF<p>x</p>", TTags::AllKinds);
     EXPECT_EQ(doc.Bom(), "");
     EXPECT_EQ(doc.Phrases()[0].Text, "a\xEF\xBB\xBF");
 }

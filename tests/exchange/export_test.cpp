@@ -85,7 +85,7 @@ class ExportGolden : public ::testing::TestWithParam<const char*> {};
 TEST_P(ExportGolden, WritesTemplateAndTextFile) {
     const std::filesystem::path dir = DataDir() / "export" / GetParam();
     TDocument doc;
-    doc.LoadBytes(ReadBytes(dir / "page.htm"), 7);
+    doc.LoadBytes(ReadBytes(dir / "page.htm"), TTags::AllKinds);
     TTempDir tmp;
     ExportDocument(doc, (dir / "page.htm").string(), tmp.Path().string());
     EXPECT_EQ(ReadBytes(tmp / "page.templ"), ReadBytes(dir / "expected.templ"));
@@ -101,7 +101,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ExportGolden,
 class ExportFilesTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        doc_.LoadBytes(ReadBytes(DataDir() / "export" / "seven_lines" / "page.htm"), 7);
+        doc_.LoadBytes(ReadBytes(DataDir() / "export" / "seven_lines" / "page.htm"),
+                       TTags::AllKinds);
     }
     std::string Failure(const std::string& folder) {
         try {
@@ -159,20 +160,20 @@ TEST_F(ExportFilesTest, TemplateRefusedLeavesTheTextFileAlone) {
 TEST(ExportMarkerTextTest, PageHoldingMarkerTextIsRefused) {
     struct TCase {
         std::string page;
-        std::uint8_t tags;
+        TTags tags;
         std::string found;  // empty: exported
     } const cases[] = {
-        {"<p>Use %_1_% here</p>", 7, ""},
-        {"<img alt=\"%_0_%\">", 7, ""},
-        {"<img alt=\"%_0_%\">", 1, "%_0_%"},
-        {"<a href=\"x%_1_%.htm\">Link</a>", 7, "%_1_%"},
-        {"<p>a</p><!-- %_12_% --><p>b</p>", 7, "%_12_%"},
-        {"<script>var m = '%_007_%';</script><p>x</p>", 7, "%_007_%"},
-        {"<p title=\"%__% %_x_% %_1%\">a</p>", 7, ""},
-        {"<p title=\"%_%_2_%\">a</p>", 7, "%_2_%"},
-        {"%_3_%\n<p>a</p>", 7, ""},    // a phrase, the page's first
-        {"<b>%_3_%</b>%_3_%", 1, ""},  // both phrases
-        {"<b>x</b>\n<p %_3_%>a</p>", 7, "%_3_%"},
+        {"<p>Use %_1_% here</p>", TTags::AllKinds, ""},
+        {"<img alt=\"%_0_%\">", TTags::AllKinds, ""},
+        {"<img alt=\"%_0_%\">", TTags::PlainText, "%_0_%"},
+        {"<a href=\"x%_1_%.htm\">Link</a>", TTags::AllKinds, "%_1_%"},
+        {"<p>a</p><!-- %_12_% --><p>b</p>", TTags::AllKinds, "%_12_%"},
+        {"<script>var m = '%_007_%';</script><p>x</p>", TTags::AllKinds, "%_007_%"},
+        {"<p title=\"%__% %_x_% %_1%\">a</p>", TTags::AllKinds, ""},
+        {"<p title=\"%_%_2_%\">a</p>", TTags::AllKinds, "%_2_%"},
+        {"%_3_%\n<p>a</p>", TTags::AllKinds, ""},     // a phrase, the page's first
+        {"<b>%_3_%</b>%_3_%", TTags::PlainText, ""},  // both phrases
+        {"<b>x</b>\n<p %_3_%>a</p>", TTags::AllKinds, "%_3_%"},
     };
     for (const TCase& c : cases) {
         TDocument doc;

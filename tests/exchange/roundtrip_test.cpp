@@ -38,8 +38,9 @@ TEST(RoundTripTest, RealPagesComeBackUntouched) {
     const auto pages = testing::CorpusPages();
     ASSERT_FALSE(pages.empty());
     for (const auto& path : pages) {
-        for (std::uint8_t tags : {3, 7}) {
-            const std::string name = path.filename().string() + " tags " + std::to_string(tags);
+        for (const TTags tags : {TTags::Default, TTags::AllKinds}) {
+            const std::string name =
+                path.filename().string() + " tags " + std::to_string(Bits(tags));
             TDocument doc;
             doc.LoadFile(path.string(), tags);
             const std::string combined = RoundTrip(doc);
@@ -78,7 +79,7 @@ std::string TranslatedTextFile(std::size_t phrases, bool bom) {
 TEST(RoundTripTest, RealPagesTakeTheirTranslation) {
     for (const auto& path : testing::CorpusPages()) {
         TDocument doc;
-        doc.LoadFile(path.string(), 7);
+        doc.LoadFile(path.string(), TTags::AllKinds);
         for (bool bom : {false, true}) {
             const std::string name = path.filename().string() + (bom ? " with BOM" : "");
             TTempDir tmp;
@@ -87,7 +88,7 @@ TEST(RoundTripTest, RealPagesTakeTheirTranslation) {
             Combine(tmp / "page.txt", tmp / "page.templ", tmp / "page.htm");
 
             TDocument again;
-            again.LoadFile(tmp / "page.htm", 7);
+            again.LoadFile(tmp / "page.htm", TTags::AllKinds);
             ASSERT_EQ(again.EncodingInfo(), doc.EncodingInfo()) << name;
             ASSERT_EQ(again.PhraseCount(), doc.PhraseCount()) << name;
             for (std::size_t k = 0; k < doc.PhraseCount(); ++k) {
@@ -109,7 +110,7 @@ TEST(RoundTripTest, EscapedMarkupStaysText) {
         "<pre>\r\n  if (a &lt; b)\r\n\treturn;\r\n</pre>\r\n"
         "<p>The end</p></body></html>";
     TDocument doc;
-    doc.LoadBytes(page, 7);
+    doc.LoadBytes(page, TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 12u);
     // Every phrase is written as the encode table writes it, so the page comes back byte for
     // byte.
@@ -120,14 +121,14 @@ TEST(RoundTripTest, MoreThanSixteenBitsOfPhrases) {
     std::string page;
     for (int i = 0; i < 70000; ++i) page += "<p>w" + std::to_string(i) + "</p>\n";
     TDocument doc;
-    doc.LoadBytes(page, 7);
+    doc.LoadBytes(page, TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 70000u);
     EXPECT_EQ(RoundTrip(doc), page);
 }
 
 TEST(RoundTripTest, ReplacedPhrasesAreRecombinedAsReplaced) {
     TDocument doc;
-    doc.LoadBytes("<p>One</p>\r\n<p>Two</p>\r\n<img alt=Three>", 7);
+    doc.LoadBytes("<p>One</p>\r\n<p>Two</p>\r\n<img alt=Three>", TTags::AllKinds);
     doc.SetPhraseText(0, "first\r\nsecond");  // the text file holds a phrase on one line
     doc.SetPhraseText(2, "Drei & vier");
     EXPECT_EQ(RoundTrip(doc), "<p>first second</p>\r\n<p>Two</p>\r\n<img alt=\"Drei &amp; vier\">");
@@ -139,7 +140,7 @@ TEST(RoundTripTest, Utf8PageKeepsItsByteOrderMarkAndStaysUtf8) {
         "<p>\xC4\x8D"
         "esk\xC3\xBD text</p>\r\n<img alt=\"\xE5\x86\x99\">\r\n</body></html>\r\n";
     TDocument doc;
-    doc.LoadBytes(page, 7);
+    doc.LoadBytes(page, TTags::AllKinds);
     ASSERT_EQ(doc.Encoding(), TPageEncoding::Utf8);
     TTempDir tmp;
     ExportDocument(doc, "/web/page.htm", tmp.Path().string());

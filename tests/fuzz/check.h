@@ -20,8 +20,8 @@ namespace quillfen::fuzz {
     std::abort();
 }
 
-#define QF_CHECK(cond, ...)                                                   \
-    do {                                                                      \
+#define QF_CHECK(cond, ...)                                                     \
+    do {                                                                        \
         if (!(cond)) ::quillfen::fuzz::Fail(#cond, ::std::string{__VA_ARGS__}); \
     } while (0)
 
@@ -44,7 +44,7 @@ inline std::string AsUtf8(std::string_view text, TPageEncoding encoding) {
 
 // The spans follow the phrases in page order without overlapping, each phrase's text is read
 // again from its span, and the kinds are those Tags asks for.
-inline void CheckSpans(const TDocument& doc, std::uint8_t tags) {
+inline void CheckSpans(const TDocument& doc, TTags tags) {
     const auto& spans = doc.Spans();
     QF_CHECK(spans.size() == doc.PhraseCount());
     for (std::size_t k = 0; k < spans.size(); ++k) {
@@ -58,30 +58,31 @@ inline void CheckSpans(const TDocument& doc, std::uint8_t tags) {
         QF_CHECK(doc.OriginalText(k) == item.Text, at + " '" + item.Text + "'");
         QF_CHECK(!item.Text.empty() || item.Kind() != TKind::Text, at);
         if (item.Kind() == TKind::Text) QF_CHECK(doc.Row(k) == item.Text, at);
-        QF_CHECK((tags & kTagPlainText) || item.Kind() != TKind::Text, at);
-        QF_CHECK((tags & kTagImageAlt) || item.Kind() != TKind::Image, at);
-        QF_CHECK((tags & kTagContent) || item.Kind() != TKind::Content, at);
+        QF_CHECK(HasAny(tags, TTags::PlainText) || item.Kind() != TKind::Text, at);
+        QF_CHECK(HasAny(tags, TTags::ImageAlt) || item.Kind() != TKind::Image, at);
+        QF_CHECK(HasAny(tags, TTags::Content) || item.Kind() != TKind::Content, at);
     }
 }
 
 // The phrases of a page written out and read again: the same number, kinds and texts (as
 // characters), and the encoding never turns from Windows-1252 to UTF-8, which would change
 // the meaning of the page's other high bytes.
-inline void CheckReadsBack(const TDocument& doc, const std::string& saved, std::uint8_t tags,
+inline void CheckReadsBack(const TDocument& doc, const std::string& saved, TTags tags,
                            const std::vector<std::string>& texts) {
     TDocument again;
     again.LoadBytes(saved, tags);
     QF_CHECK(doc.Encoding() == again.Encoding() || again.Encoding() == TPageEncoding::Windows1252,
              "reads as UTF-8 after saving");
-    QF_CHECK(again.PhraseCount() == doc.PhraseCount(),
-             std::to_string(doc.PhraseCount()) + " phrases, reloaded " +
-                 std::to_string(again.PhraseCount()));
+    QF_CHECK(again.PhraseCount() == doc.PhraseCount(), std::to_string(doc.PhraseCount()) +
+                                                           " phrases, reloaded " +
+                                                           std::to_string(again.PhraseCount()));
     for (std::size_t k = 0; k < texts.size(); ++k) {
-        QF_CHECK(AsUtf8(again.Phrases()[k].Text, again.Encoding()) ==
-                     AsUtf8(texts[k], doc.Encoding()),
-                 "phrase " + std::to_string(k) + " '" + texts[k] + "' reloaded '" +
-                     again.Phrases()[k].Text + "'");
-        QF_CHECK(again.Phrases()[k].Kind() == doc.Phrases()[k].Kind(), "phrase " + std::to_string(k));
+        QF_CHECK(
+            AsUtf8(again.Phrases()[k].Text, again.Encoding()) == AsUtf8(texts[k], doc.Encoding()),
+            "phrase " + std::to_string(k) + " '" + texts[k] + "' reloaded '" +
+                again.Phrases()[k].Text + "'");
+        QF_CHECK(again.Phrases()[k].Kind() == doc.Phrases()[k].Kind(),
+                 "phrase " + std::to_string(k));
     }
 }
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "tests/fuzz/check.h"
 #include "core/encoding.h"
 #include "core/errors.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
+#include "tests/fuzz/check.h"
 
 using namespace quillfen;
 using namespace quillfen::fuzz;
@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view all(reinterpret_cast<const char*>(data), size);
     const std::size_t nul = all.find('\0');
     const std::string_view page = all.substr(0, nul);
-    const std::string_view text = nul == std::string_view::npos ? std::string_view{} : all.substr(nul + 1);
+    const std::string_view text =
+        nul == std::string_view::npos ? std::string_view{} : all.substr(nul + 1);
     try {
         CombineBytes(page, text);
     } catch (const TError&) {
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TDocument doc;
     try {
-        doc.LoadBytes(page, 7);
+        doc.LoadBytes(page, TTags::AllKinds);
     } catch (const TError&) {
         return 0;
     }
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Nor can the template tell a Windows-1252 page whose only bytes that are no UTF-8 stood in
     // its phrases; such a page recombines as UTF-8.
     const std::string templ = doc.TemplateBytes();
-    if (doc.Encoding() != DetectEncoding(templ) && !(doc.Encoding() == TPageEncoding::Utf8 && !doc.Bom().empty()))
+    if (doc.Encoding() != DetectEncoding(templ) &&
+        !(doc.Encoding() == TPageEncoding::Utf8 && !doc.Bom().empty()))
         return 0;
     const std::string combined = CombineBytes(templ, textFile);
     QF_CHECK(combined == doc.RenderAllPhrases(), "recombined page differs");

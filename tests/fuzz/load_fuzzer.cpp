@@ -6,15 +6,15 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/fuzz/check.h"
 #include "core/errors.h"
+#include "tests/fuzz/check.h"
 
 using namespace quillfen;
 using namespace quillfen::fuzz;
 
 namespace {
 
-void CheckPage(std::string_view page, std::uint8_t tags) {
+void CheckPage(std::string_view page, TTags tags) {
     TDocument doc;
     try {
         doc.LoadBytes(page, tags);
@@ -36,11 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view page(reinterpret_cast<const char*>(data), size);
     if (std::memchr(page.data(), '\0', page.size())) {
         // Refused, so that a save cannot cut the page off at the zero byte.
-        for (std::uint8_t tags = 0; tags < 8; ++tags) {
+        for (std::uint8_t bits = 0; bits < 8; ++bits) {
             TDocument doc;
             bool refused = false;
             try {
-                doc.LoadBytes(page, tags);
+                doc.LoadBytes(page, TTags(bits));
             } catch (const TError&) {
                 refused = true;
             }
@@ -49,6 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return 0;
     }
-    for (std::uint8_t tags = 0; tags < 8; ++tags) CheckPage(page, tags);
+    for (std::uint8_t bits = 0; bits < 8; ++bits) CheckPage(page, TTags(bits));
     return 0;
 }

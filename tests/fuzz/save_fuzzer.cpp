@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "tests/fuzz/check.h"
 #include "core/errors.h"
+#include "tests/fuzz/check.h"
 
 using namespace quillfen;
 using namespace quillfen::fuzz;
@@ -19,14 +19,15 @@ using namespace quillfen::fuzz;
 namespace {
 
 const char* const kPieces[] = {
-    "%_0_%", "%_1_%", "%_2_%", "%_10_%", "%_", "_%", "&", "& ", "&amp;", "&amp; ", "&nbsp;",
-    "&uuml;", "&lt;", "<", ">", "<!--", "-->", "\"", "'", "alt=\"", "content=\"", " ", "  ",
-    "\t", "\xE4", "\xF6", "\xFC", "\xC4", "\xD6", "\xDC", "\xDF", "\xC3\xA4", "\x80", "\xFF",
-    "\r", "\n", "\r\n", "x", "Hallo Welt",
+    "%_0_%", "%_1_%",  "%_2_%",  "%_10_%", "%_",         "_%",   "&",          "& ",
+    "&amp;", "&amp; ", "&nbsp;", "&uuml;", "&lt;",       "<",    ">",          "<!--",
+    "-->",   "\"",     "'",      "alt=\"", "content=\"", " ",    "  ",         "\t",
+    "\xE4",  "\xF6",   "\xFC",   "\xC4",   "\xD6",       "\xDC", "\xDF",       "\xC3\xA4",
+    "\x80",  "\xFF",   "\r",     "\n",     "\r\n",       "x",    "Hallo Welt",
 };
 
 class TEdits {
-public:
+  public:
     TEdits(std::string_view bytes) : bytes_(bytes) {}
     bool Done() const { return at_ >= bytes_.size(); }
     std::uint8_t Byte() { return Done() ? 0 : static_cast<std::uint8_t>(bytes_[at_++]); }
@@ -48,7 +49,7 @@ public:
         return text;
     }
 
-private:
+  private:
     std::string_view bytes_;
     std::size_t at_ = 0;
 };
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t nul = all.find('\0');
     const std::string_view page = all.substr(0, nul);
     TEdits edits(nul == std::string_view::npos ? std::string_view{} : all.substr(nul + 1));
-    const std::uint8_t tags = edits.Done() ? kDefaultTags : edits.Byte() & 7;
+    const TTags tags = edits.Done() ? TTags::Default : TTags(edits.Byte() & 7);
 
     TDocument doc;
     try {
@@ -108,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!replaced[k] || !doc.IsChanged(k)) continue;
         const TPhraseSpan& span = doc.Spans()[k];
         const std::string_view between = doc.Page().substr(from, span.Begin - from);
-        QF_CHECK(saved.compare(at, between.size(), between) == 0, "before phrase " + std::to_string(k));
+        QF_CHECK(saved.compare(at, between.size(), between) == 0,
+                 "before phrase " + std::to_string(k));
         at += between.size();
         const std::string written = EncodeForSpan(doc.Phrases()[k].Text, span.Source,
                                                   doc.TablesForSaving(), doc.Scan().NewValueQuote);
@@ -116,7 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at += written.size();
         from = span.End;
     }
-    QF_CHECK(saved.compare(at, std::string::npos, doc.Page().substr(from)) == 0, "after the phrases");
+    QF_CHECK(saved.compare(at, std::string::npos, doc.Page().substr(from)) == 0,
+             "after the phrases");
     // Texts without markup, entities, line breaks or edge blanks read back exactly as typed.
     if (plain && saved.find('\0') == std::string::npos) CheckReadsBack(doc, saved, tags, texts);
     QF_CHECK(doc.Render() == saved);

@@ -40,8 +40,8 @@ class SettingsStore : public ::testing::Test {
 };
 
 void ExpectDefaults(const TSettings& s) {
-    EXPECT_EQ(s.Language, 0);
-    EXPECT_EQ(s.Tags, 3);
+    EXPECT_EQ(s.Language, TLanguage::English);
+    EXPECT_EQ(s.Tags, TTags::Default);
     for (const QString& entry : s.History) EXPECT_TRUE(entry.isEmpty());
 }
 
@@ -62,16 +62,19 @@ TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageAndTagsOnly) {
 TEST_F(SettingsStore, LanguageIsTheLow16BitsWhenThoseNameAStringTable) {
     const struct {
         const char* Stored;
-        uint16_t Expected;
+        TLanguage Expected;
     } cases[] = {
-        {"100", 100},      {"65636", 100}, {"0", 0},  {"65536", 0}, {"65535", 0},
-        {"4294967295", 0}, {"1", 0},       {"99", 0}, {"101", 0},   {"200", 0},
+        {"100", TLanguage::German},    {"65636", TLanguage::German},
+        {"0", TLanguage::English},     {"65536", TLanguage::English},
+        {"65535", TLanguage::English}, {"4294967295", TLanguage::English},
+        {"1", TLanguage::English},     {"99", TLanguage::English},
+        {"101", TLanguage::English},   {"200", TLanguage::English},
     };
     for (const auto& c : cases) {
         const std::string body = std::string("[General]\nLanguage=") + c.Stored + "\nTags=5\n";
         const TSettings s = LoadFrom(body.c_str());
         EXPECT_EQ(s.Language, c.Expected) << c.Stored;
-        EXPECT_EQ(s.Tags, 5) << c.Stored;
+        EXPECT_EQ(s.Tags, TTags(5)) << c.Stored;
     }
 }
 
@@ -80,29 +83,30 @@ TEST_F(SettingsStore, LanguageThatIsNoDwordFallsBackToEnglish) {
                              "[General]\nLanguage=4294967396\n", "[General]\nLanguage=a, b\n",
                              "[General]\nLanguage=\n"}) {
         const TSettings s = LoadFrom(body);
-        EXPECT_EQ(s.Language, 0) << body;
-        EXPECT_EQ(s.Tags, 3) << body;
+        EXPECT_EQ(s.Language, TLanguage::English) << body;
+        EXPECT_EQ(s.Tags, TTags::Default) << body;
     }
 }
 
 TEST_F(SettingsStore, TagsAreReadAsStoredWithinEightBits) {
-    EXPECT_EQ(LoadFrom("[General]\nTags=0\n").Tags, 0);  // no kind extracted, not the default
-    EXPECT_EQ(LoadFrom("[General]\nTags=263\n").Tags, 7);
-    EXPECT_EQ(LoadFrom("[General]\nTags=4\n").Tags, 4);
-    EXPECT_EQ(LoadFrom("[General]\nTags=nonsense\n").Tags, 3);
+    EXPECT_EQ(LoadFrom("[General]\nTags=0\n").Tags,
+              TTags::None);  // no kind extracted, not the default
+    EXPECT_EQ(LoadFrom("[General]\nTags=263\n").Tags, TTags::AllKinds);
+    EXPECT_EQ(LoadFrom("[General]\nTags=4\n").Tags, TTags::Content);
+    EXPECT_EQ(LoadFrom("[General]\nTags=nonsense\n").Tags, TTags::Default);
     // One broken value does not spoil the others.
     const TSettings s = LoadFrom("[General]\nLanguage=x\nHistory1=/a.htm\nTags=5\n");
-    EXPECT_EQ(s.Language, 0);
+    EXPECT_EQ(s.Language, TLanguage::English);
     EXPECT_EQ(s.History[0], "/a.htm");
-    EXPECT_EQ(s.Tags, 5);
+    EXPECT_EQ(s.Tags, TTags::PlainText | TTags::Content);
 }
 
 TEST_F(SettingsStore, MeaninglessTagBitsSurviveARoundTrip) {
     TSettings s = LoadFrom("[General]\nTags=249\n");
-    ASSERT_EQ(s.Tags, 249);
+    ASSERT_EQ(s.Tags, TTags(249));
     SaveSettings(Store, s);
     EXPECT_TRUE(ReadRaw().contains("Tags=249"));
-    EXPECT_EQ(LoadSettings(Store).Tags, 249);
+    EXPECT_EQ(LoadSettings(Store).Tags, TTags(249));
 }
 
 TEST_F(SettingsStore, HistoryEntriesKeepTheirPlaces) {
@@ -140,15 +144,15 @@ TEST_F(SettingsStore, ZeroCharacterCutsAHistoryEntry) {
 TEST_F(SettingsStore, EmptyEntriesAreNeitherWrittenNorDeleted) {
     WriteRaw("[General]\nHistory3=/old.htm\n");
     TSettings s;
-    s.Language = 100;
-    s.Tags = 1;
+    s.Language = TLanguage::German;
+    s.Tags = TTags::PlainText;
     s.History[0] = QStringLiteral("/Übersetzung/größe.htm");
     s.History[1] = QStringLiteral("/pages/zwei.html");
     SaveSettings(Store, s);
 
     const TSettings back = LoadSettings(Store);
-    EXPECT_EQ(back.Language, 100);
-    EXPECT_EQ(back.Tags, 1);
+    EXPECT_EQ(back.Language, TLanguage::German);
+    EXPECT_EQ(back.Tags, TTags::PlainText);
     EXPECT_EQ(back.History[0], u"/Übersetzung/größe.htm");
     EXPECT_EQ(back.History[1], "/pages/zwei.html");
     EXPECT_EQ(back.History[2], "/old.htm");
@@ -162,11 +166,11 @@ TEST_F(SettingsStore, UnparsableStoreGivesDefaultsAndIsReplacedOnSave) {
     ExpectDefaults(s);
 
     TSettings changed = s;
-    changed.Language = 100;
+    changed.Language = TLanguage::German;
     SaveSettings(Store, changed);
     const TSettings back = LoadSettings(Store);
-    EXPECT_EQ(back.Language, 100);
-    EXPECT_EQ(back.Tags, 3);
+    EXPECT_EQ(back.Language, TLanguage::German);
+    EXPECT_EQ(back.Tags, TTags::Default);
     EXPECT_EQ(QSettings(Path, QSettings::IniFormat).status(), QSettings::NoError);
 }
 
