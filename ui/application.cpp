@@ -1,7 +1,7 @@
 #include "ui/application.h"
 
 #include <QMessageBox>
-
+#include <QPushButton>
 #include <cstring>
 #include <exception>
 
@@ -39,6 +39,31 @@ QString ErrorText(const std::exception& error) {
 
 void ShowError(const std::exception& error) { ShowError(ErrorText(error)); }
 
+void ShowError(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        ShowError(e);
+    } catch (...) {
+        ShowError(QStringLiteral("Unknown error"));
+    }
+}
+
+bool AskYesNo(QWidget* parent, const QString& title, const QString& text, const QString& yes,
+              const QString& no, bool yesByDefault) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(yes);
+    box.button(QMessageBox::No)->setText(no);
+    box.setDefaultButton(yesByDefault ? QMessageBox::Yes : QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void Inform(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // No display name of its own: window systems would append it to every caption
     // ("Options — Quillfen"), and the captions are the program's exactly. Where a name is shown
@@ -49,10 +74,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-        ShowError(e);
     } catch (...) {
-        ShowError(QStringLiteral("Unknown error"));
+        ShowError(std::current_exception());
     }
     return false;
 }

@@ -8,11 +8,9 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include <exception>
-
-#include "ui/application.h"
 #include "settings/stringtable.h"
 #include "shell/wininfo.h"
+#include "ui/application.h"
 
 namespace quillfen {
 
@@ -58,9 +56,9 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     CancelBtn->setGeometry(244, 138, 75, 25);
     CancelBtn->setAutoDefault(false);
 
-    connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { reject(); });
-    connect(CreateLinkBtn, &QPushButton::clicked, this, [this] { CreateLinkBtnClick(); });
+    connect(OKBtn, &QPushButton::clicked, this, Guard([this] { OKBtnClick(); }));
+    connect(CancelBtn, &QPushButton::clicked, this, Guard([this] { reject(); }));
+    connect(CreateLinkBtn, &QPushButton::clicked, this, Guard([this] { CreateLinkBtnClick(); }));
 }
 
 void TOptionsDlg::ApplyLanguage(TLanguage language) {
@@ -98,13 +96,9 @@ void TOptionsDlg::OKBtnClick() {
 void TOptionsDlg::CreateLinkBtnClick() {
     const QString program = QCoreApplication::applicationFilePath();
     const QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/");
-    try {
-        CreateShortcut(program.toUtf8().toStdString(), std::string(), folder.toUtf8().toStdString(),
-                       6, "Quillfen.lnk");
-    } catch (const std::exception& e) {
-        // The dialog stays open either way; the user learns why no shortcut was written.
-        ShowError(e);
-    }
+    // A failure ends the command at its guard; the dialog stays open either way.
+    CreateShortcut(program.toUtf8().toStdString(), std::string(), folder.toUtf8().toStdString(), 6,
+                   "Quillfen.lnk");
 }
 
 }  // namespace quillfen

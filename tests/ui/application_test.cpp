@@ -1,10 +1,15 @@
+#include "ui/application.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <stdexcept>
 
 #include "core/errors.h"
-#include "ui/application.h"
+
+void PrintTo(const QStringList& s, std::ostream* os) { *os << s.join(" / ").toStdString(); }
 
 using namespace quillfen;
 
@@ -25,6 +30,49 @@ TEST(ErrorText, SaysWhyOnASecondLine) {
     for (const auto& c : cases) EXPECT_EQ(ErrorText(c.error), c.want) << c.error.what();
     // Not every error is the program's own.
     EXPECT_EQ(ErrorText(std::runtime_error("x")), "x");
+}
+
+TEST(Guarded, EndsACommandAtTheErrorBoxAndSaysWhetherItRanToItsEnd) {
+    QStringList shown;
+    SetErrorBox([&](const QString& text) { shown << text; });
+    const struct {
+        const char* name;
+        std::function<void()> command;
+        bool ran;
+        QStringList shown;
+    } cases[] = {
+        {"no error", [] {}, true, {}},
+        {"the program's error",
+         [] { throw CannotOpenError("/p.htm"); },
+         false,
+         {QString::fromUtf8(CannotOpenError("/p.htm").what())}},
+        {"with the system's cause",
+         [] { throw CannotCreateError("/p.htm", EACCES); },
+         false,
+         {ErrorText(CannotCreateError("/p.htm", EACCES))}},
+        {"any other exception", [] { throw std::runtime_error("other"); }, false, {"other"}},
+        {"not even an exception", [] { throw 3; }, false, {"Unknown error"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        shown.clear();
+        bool before = false, after = false;
+        EXPECT_EQ(Guarded([&] {
+                      before = true;
+                      c.command();
+                      after = true;
+                  }),
+                  c.ran);
+        // What the command did before the error stays done.
+        EXPECT_TRUE(before);
+        EXPECT_EQ(after, c.ran);
+        EXPECT_EQ(shown, c.shown);
+        // The slot form does the same and lets nothing out.
+        shown.clear();
+        Guard(c.command)();
+        EXPECT_EQ(shown, c.shown);
+    }
+    SetErrorBox({});
 }
 
 TEST(Application, SetsNoDisplayNameThatWindowSystemsWouldAppendToCaptions) {
