@@ -13,7 +13,9 @@ struct TEntry {
 
 // Kept sorted by id for the binary search. The texts up to 55 are the program's own wording, typos
 // included; 120 ends in a blank. From 56 on: the Edit menu, and the questions and notes that guard
-// the user's file, where "%s" stands for a path.
+// the user's file, where "%s" stands for a path. 66 and 67: the line under the legend and its tool
+// tip, where "%s" stands for the name of the encoding the page was read in; 68 and 69: the
+// wizard's headings, which also begin its title.
 constexpr TEntry Table[] = {
     {1, u8"Quillfen"},
     {2, u8"Version"},
@@ -76,6 +78,10 @@ constexpr TEntry Table[] = {
      u8"save is kept at:\n%s"},
     {64, u8"&Yes"},
     {65, u8"&No"},
+    {66, u8"as %s"},
+    {67, u8"The page was read as %s."},
+    {68, u8"Export"},
+    {69, u8"Import"},
     {101, u8"Quillfen"},
     {102, u8"Version"},
     {110, u8"&Datei"},
@@ -140,6 +146,10 @@ constexpr TEntry Table[] = {
      u8"vorher war, liegt unter:\n%s"},
     {164, u8"&Ja"},
     {165, u8"&Nein"},
+    {166, u8"als %s"},
+    {167, u8"Die Seite wurde als %s gelesen."},
+    {168, u8"Export"},
+    {169, u8"Import"},
     {999, u8"" QUILLFEN_VERSION},
 };
 

@@ -56,7 +56,7 @@ TEST(StringTable, VersionAndMissingIds) {
     EXPECT_TRUE(LoadStr(0).isEmpty());
     EXPECT_TRUE(LoadStr(19).isEmpty());
     EXPECT_TRUE(LoadStr(22).isEmpty());
-    EXPECT_TRUE(LoadStr(66).isEmpty());
+    EXPECT_TRUE(LoadStr(99).isEmpty());
     EXPECT_TRUE(LoadStr(-1).isEmpty());
     EXPECT_TRUE(LoadStr(65535).isEmpty());
 }
@@ -67,7 +67,7 @@ TEST(StringTable, EveryEnglishEntryHasItsGermanCounterpart) {
         EXPECT_EQ(LoadStr(id).isEmpty(), LoadStr(id + 100).isEmpty()) << id;
         if (!LoadStr(id).isEmpty()) ++entries;
     }
-    EXPECT_EQ(entries, 48);
+    EXPECT_EQ(entries, 52);
     // A base other than 0 or 100 finds nothing.
     EXPECT_TRUE(LoadStr(200 + 1).isEmpty());
 }
@@ -79,7 +79,8 @@ QChar AccessKey(const QString& caption) {
 }
 
 TEST(StringTable, EditMenuKeysAndPathPlaceholdersHoldInBothLanguages) {
-    for (const int base : {EnglishBase, GermanBase}) {
+    for (const TLanguage language : {TLanguage::English, TLanguage::German}) {
+        const int base = StringBase(language);
         SCOPED_TRACE(base);
         // The menu headings File, Edit, Language and the fixed "&Extra" need distinct keys, and
         // so do the items of the Edit menu.
@@ -93,18 +94,19 @@ TEST(StringTable, EditMenuKeysAndPathPlaceholdersHoldInBothLanguages) {
                 EXPECT_FALSE(keys[i].isNull()) << i;
                 EXPECT_EQ(keys.count(keys[i]), 1) << QString(keys[i]).toStdString();
             }
-        // Each question names the file once; the answers are Yes and No.
-        for (const int id : {60, 61, 62, 63}) EXPECT_EQ(LoadStr(base + id).count(u"%s"), 1) << id;
-        EXPECT_FALSE(LoadStr(base + 64).isEmpty());
-        EXPECT_FALSE(LoadStr(base + 65).isEmpty());
+        // Each question names the file once, the encoding line and its tip the encoding; the
+        // answers are Yes and No, and the wizard has a heading for each direction.
+        for (const int id : {60, 61, 62, 63, 66, 67})
+            EXPECT_EQ(LoadStr(base + id).count(u"%s"), 1) << id;
+        for (const int id : {64, 65, 68, 69}) EXPECT_FALSE(LoadStr(base + id).isEmpty()) << id;
     }
     EXPECT_EQ(LoadStr(56), u"E&dit");
     EXPECT_EQ(LoadStr(156), u"&Bearbeiten");
 }
 
 TEST(HelpTexts, BothLanguagesHaveTwentyTwoLines) {
-    const QStringList en = HelpLines(0);
-    const QStringList de = HelpLines(100);
+    const QStringList en = HelpLines(TLanguage::English);
+    const QStringList de = HelpLines(TLanguage::German);
     ASSERT_EQ(en.size(), 22);
     ASSERT_EQ(de.size(), 22);
     EXPECT_EQ(en[1], u"Translate your HTML files without any HTML knowledge.");
