@@ -41,8 +41,19 @@ bool ChangedOnDisk(const std::string& path, const TFileStamp& stamp);
 namespace detail {
 // The reader behind ReadFileBytes and ReadFileStamped; the stamp, when asked for, costs a hash.
 std::string ReadRegularFile(const std::string& path, TFileStamp* stamp);
+#ifdef _WIN32
+// The system's wide calls take a path as its full UTF-16 form, long paths included; the
+// program's paths are UTF-8. Empty for text that is no UTF-8 or names no path.
+std::wstring WidePath(const std::string& path);
+// The errno value nearest to a Windows error code, for TError::Cause.
+int ErrnoFromWindows(unsigned long error);
+// Fills the facts of a stamp from an open file handle, leaving the hash alone; false when the
+// system cannot describe the file. Device is the volume's serial number, Inode the file index.
+bool StampFromHandle(void* handle, TFileStamp& stamp);
+#else
 // Fills the facts of a stamp from fstat, leaving the hash alone; false when fstat fails.
 bool StampFromFd(int fd, TFileStamp& stamp);
+#endif
 }  // namespace detail
 
 }  // namespace quillfen

@@ -23,6 +23,11 @@ namespace quillfen {
 // bit is refused even for root. A symbolic link is written through to its target. A failure
 // raises "Datei %s kann nicht erstellt werden" with the system's cause, and leaves an existing
 // file as it was.
+//
+// On Windows the path is UTF-8. The temporary file takes over the old file's attributes and
+// replaces it by the system's replace call, which keeps its security and creation time; a file
+// with the read-only attribute is refused. There is no in-place write: a second hard link keeps
+// the old bytes.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 // The same, describing the file as written, for a later ChangedOnDisk.
 void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileStamp& written);
@@ -32,11 +37,13 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileS
 // The next in-place write of the same page replaces that copy.
 std::optional<std::string> FindCrashBackup(const std::string& pagePath);
 
+#ifndef _WIN32
 namespace detail {
 // Fault injection for tests: during the next in-place write the page takes `bytes` new bytes and
 // then fails as a full disk does; with restoreFails, putting the old bytes back fails as well, as
 // after a crash. Real devices reach these paths only on I/O errors.
 void InjectInPlaceWriteFault(std::size_t bytes, bool restoreFails);
 }  // namespace detail
+#endif
 
 }  // namespace quillfen
