@@ -1,12 +1,21 @@
 #include "core/pagecodec.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "core/errors.h"
@@ -125,6 +134,7 @@ std::string Upper(std::string s) {
     return s;
 }
 
+#ifndef _WIN32
 // Browsers read these names as the Microsoft supersets, and so must the window: the C library's
 // plain SHIFT_JIS even reads the backslash byte as a yen sign.
 std::string ConverterName(const std::string& declared) {
@@ -196,6 +206,174 @@ struct TConverter {
     }
 };
 
+#else
+// Browsers read these names as the Microsoft supersets; so do the code pages. 0 for a name no
+// code page stands for.
+UINT CodePageOf(const std::string& declared) {
+    const std::string name = Lower(declared);
+    auto in = [&](std::initializer_list<std::string_view> names) {
+        for (std::string_view n : names)
+            if (name == n) return true;
+        return false;
+    };
+    if (in({"shift_jis", "shift-jis", "sjis", "x-sjis", "ms_kanji", "csshiftjis", "windows-31j",
+            "ms932", "cp932"}))
+        return 932;
+    if (in({"euc-kr", "cseuckr", "csksc56011987", "iso-ir-149", "korean", "ks_c_5601-1987",
+            "ks_c_5601-1989", "ksc5601", "ksc_5601", "windows-949", "cp949", "uhc"}))
+        return 949;
+    if (in({"gb2312", "gbk", "x-gbk", "chinese", "csgb2312", "csiso58gb231280", "gb_2312",
+            "gb_2312-80", "iso-ir-58", "cp936", "ms936", "windows-936"}))
+        return 936;
+    if (in({"gb18030"})) return 54936;
+    if (in({"big5", "big5-hkscs", "cn-big5", "csbig5", "x-x-big5"})) return 950;
+    if (in({"euc-jp", "x-euc-jp", "cseucpkdfmtjapanese"})) return 20932;
+    if (in({"koi8-r", "koi8_r", "koi", "koi8", "cskoi8r"})) return 20866;
+    if (in({"koi8-u", "koi8-ru"})) return 21866;
+    if (in({"ibm866", "866", "cp866", "csibm866"})) return 866;
+    if (in({"macintosh", "mac", "x-mac-roman", "csmacintosh"})) return 10000;
+    if (in({"x-mac-cyrillic", "x-mac-ukrainian"})) return 10007;
+    if (in({"windows-874", "dos-874", "tis-620", "iso-8859-11", "iso8859-11", "iso885911"}))
+        return 874;
+    // iso-8859-N, iso8859-N, iso_8859-N and iso-ir forms of the parts with a code page.
+    for (std::string_view prefix : {"iso-8859-", "iso8859-", "iso_8859-", "iso8859"}) {
+        if (!name.starts_with(prefix)) continue;
+        const std::string part = name.substr(prefix.size());
+        static constexpr std::pair<std::string_view, UINT> kParts[] = {
+            {"2", 28592}, {"3", 28593}, {"4", 28594}, {"5", 28595},  {"6", 28596},
+            {"7", 28597}, {"8", 28598}, {"9", 28599}, {"13", 28603}, {"15", 28605},
+        };
+        for (const auto& [number, codePage] : kParts)
+            if (part == number) return codePage;
+    }
+    // windows-1250 to 1258 and the code pages named by number.
+    for (std::string_view prefix : {"windows-", "x-cp", "cp", "ibm"}) {
+        if (!name.starts_with(prefix) || name.size() == prefix.size()) continue;
+        unsigned number = 0;
+        const char* first = name.data() + prefix.size();
+        const auto [end, ec] = std::from_chars(first, name.data() + name.size(), number);
+        if (ec == std::errc() && end == name.data() + name.size() && number > 0 && number < 65000)
+            return number;
+    }
+    return 0;
+}
+
+// One direction of a code page's conversion: page bytes to UTF-8, or back.
+struct TDirection {
+    UINT codePage = 0;
+    bool toUtf8 = true;
+};
+
+// Page bytes to UTF-16; false when a byte starts no character or a character is cut off.
+bool Widen(UINT codePage, std::string_view bytes, std::wstring& wide) {
+    wide.clear();
+    if (bytes.empty()) return true;
+    const int size = static_cast<int>(bytes.size());
+    const int n =
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    if (n <= 0) return false;
+    wide.resize(static_cast<std::size_t>(n));
+    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, wide.data(),
+                               n) == n;
+}
+
+// UTF-16 to page bytes; false when a character has no bytes of its own in the code page, rather
+// than taking a look-alike or the default character. Code pages that take no flags are checked
+// by reading back, as every caller does.
+bool Narrow(UINT codePage, std::wstring_view wide, std::string& bytes) {
+    bytes.clear();
+    if (wide.empty()) return true;
+    const int size = static_cast<int>(wide.size());
+    BOOL usedDefault = FALSE;
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    BOOL* used = &usedDefault;
+    int n = WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, used);
+    if (n <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        flags = 0;
+        used = nullptr;
+        n = WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, used);
+    }
+    if (n <= 0 || usedDefault) return false;
+    bytes.resize(static_cast<std::size_t>(n));
+    return WideCharToMultiByte(codePage, flags, wide.data(), size, bytes.data(), n, nullptr,
+                               used) == n &&
+           !usedDefault;
+}
+
+void AppendWide(std::string& out, std::wstring_view wide) {
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        char32_t c = wide[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+        AppendUtf8(out, c);
+    }
+}
+
+std::wstring WideOf(char32_t c) {
+    if (c < 0x10000) return std::wstring(1, static_cast<wchar_t>(c));
+    c -= 0x10000;
+    return {static_cast<wchar_t>(0xD800 + (c >> 10)), static_cast<wchar_t>(0xDC00 + (c & 0x3FF))};
+}
+
+// The character at bytes[pos] appended as UTF-8: its byte count, or 0 when none starts there.
+std::size_t DecodeAt(UINT codePage, std::string_view bytes, std::size_t pos, std::string& out) {
+    constexpr std::size_t kLongest = 4;
+    std::wstring wide;
+    for (std::size_t len = 1; len <= kLongest && pos + len <= bytes.size(); ++len) {
+        if (Widen(codePage, bytes.substr(pos, len), wide)) {
+            AppendWide(out, wide);
+            return len;
+        }
+    }
+    return 0;
+}
+
+// Runs one direction over in and appends the result to out, as the iconv form does: false at
+// the first character that cannot be converted, stop where it starts, out holding what came
+// before. Whole texts go through in one call; only a failed one is taken a character at a time.
+bool Run(const TDirection& d, std::string_view in, std::string& out, std::size_t* stop = nullptr) {
+    std::size_t done = 0;
+    if (d.toUtf8) {
+        std::wstring wide;
+        if (Widen(d.codePage, in, wide)) {
+            AppendWide(out, wide);
+            done = in.size();
+        } else {
+            while (done < in.size()) {
+                const std::size_t len = DecodeAt(d.codePage, in, done, out);
+                if (len == 0) break;
+                done += len;
+            }
+        }
+    } else {
+        std::wstring wide;
+        std::string bytes;
+        if (Widen(CP_UTF8, in, wide) && Narrow(d.codePage, wide, bytes)) {
+            out += bytes;
+            done = in.size();
+        } else {
+            char32_t c = 0;
+            while (done < in.size()) {
+                const std::size_t len = Utf8At(in, done, c);
+                if (len == 0 || !Narrow(d.codePage, WideOf(c), bytes)) break;
+                out += bytes;
+                done += len;
+            }
+        }
+    }
+    if (stop) *stop = done;
+    return done == in.size();
+}
+
+// Both directions of one code page.
+struct TConverter {
+    std::string name;
+    TDirection toUtf8;
+    TDirection fromUtf8;
+};
+#endif
+
 // The scan takes < > & " and the line breaks for themselves wherever they stand, so an encoding
 // must write all of ASCII as ASCII, both ways.
 bool KeepsAscii(const TConverter& c) {
@@ -206,6 +384,7 @@ bool KeepsAscii(const TConverter& c) {
            back == ascii;
 }
 
+#ifndef _WIN32
 // Opening a converter costs more than converting a phrase: each thread keeps the few it used
 // last (the command-line tool converts pages on several threads).
 TConverter& ConverterFor(const TEncodingInfo& encoding, const std::string& path) {
@@ -254,6 +433,33 @@ std::size_t DecodeOne(TConverter& c, std::string_view bytes, std::size_t pos, st
     }
     return 0;
 }
+
+#else
+// A code page has no state, so one converter serves every thread; none is ever dropped, as a
+// site declares only a few encodings. No thread_local here: MinGW runs the destructors of those
+// after their thread's storage is gone.
+TConverter& ConverterFor(const TEncodingInfo& encoding, const std::string& path) {
+    static std::mutex lock;
+    static std::vector<std::unique_ptr<TConverter>> cache;
+    const std::lock_guard<std::mutex> hold(lock);
+    for (const auto& c : cache)
+        if (c->name == encoding.name) return *c;
+    const std::string shown = Upper(encoding.name);
+    const UINT codePage = encoding.name.empty() ? 0 : CodePageOf(encoding.name);
+    if (codePage == 0 || !IsValidCodePage(codePage)) throw UnknownEncodingError(path, shown);
+    auto c = std::make_unique<TConverter>();
+    c->name = encoding.name;
+    c->toUtf8 = {codePage, true};
+    c->fromUtf8 = {codePage, false};
+    if (!KeepsAscii(*c)) throw UnsupportedEncodingError(path, shown);
+    cache.push_back(std::move(c));
+    return *cache.back();
+}
+
+std::size_t DecodeOne(TConverter& c, std::string_view bytes, std::size_t pos, std::string& out) {
+    return DecodeAt(c.toUtf8.codePage, bytes, pos, out);
+}
+#endif
 
 // Whether bytes read back as exactly utf8.
 bool ReadsAs(TConverter& c, std::string_view bytes, std::string_view utf8) {
