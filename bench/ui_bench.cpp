@@ -7,15 +7,12 @@
 #include <QListView>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
 #include <fstream>
 #include <string>
 
-#include "ui/Main.h"
 #include "tests/support/offscreen.h"
+#include "ui/Main.h"
 #include "ui/application.h"
-#include "ui/options.h"
-#include "ui/wizard.h"
 
 using namespace quillfen;
 
@@ -25,8 +22,8 @@ std::string PhrasePage(int phrases) {
     std::string page = "<html>\r\n<head>\r\n<title>Bench</title>\r\n</head>\r\n<body>\r\n";
     for (int i = 1; i < phrases; ++i) {
         if (i % 10 == 0)
-            page += "<img src=\"p" + std::to_string(i) + ".png\" alt=\"Picture " + std::to_string(i) +
-                    " of the M&uuml;ller shop\">\r\n";
+            page += "<img src=\"p" + std::to_string(i) + ".png\" alt=\"Picture " +
+                    std::to_string(i) + " of the M&uuml;ller shop\">\r\n";
         else
             page += "<p>Phrase " + std::to_string(i) + " with a few more words</p>\r\n";
     }
@@ -41,23 +38,24 @@ void BM_OpenWindow(benchmark::State& state) {
         std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary);
         out << PhrasePage(int(state.range(0)));
     }
-    TForm1 form;
-    form.SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
-    form.OptionsDlg = new TOptionsDlg(&form);
-    form.WizardDlg = new TWizardDlg(&form);
-    form.show();
+    const auto form = CreateMainWindow();
+    form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
+    form->show();
     QCoreApplication::processEvents();
-    form.FileName = path;
+    form->FileName = path;
     for (auto _ : state) {
-        form.LoadFile();
-        form.TextBox->doItemsLayout();
-        if (form.TextBoxModel->rowCount() != state.range(0)) {
+        if (!form->LoadFile()) {
+            state.SkipWithError("the page did not load");
+            break;
+        }
+        form->TextBox->doItemsLayout();
+        if (form->TextBoxModel->rowCount() != state.range(0)) {
             state.SkipWithError("the list was not filled");
             break;
         }
     }
-    state.counters["phrases"] = double(form.TextBoxModel->rowCount());
-    form.close();
+    state.counters["phrases"] = double(form->TextBoxModel->rowCount());
+    form->close();
 }
 BENCHMARK(BM_OpenWindow)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,298 +1,54 @@
 #include "ui/Main.h"
 
-#include <unistd.h>
-
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QListView>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
-#include <QSysInfo>
-#include <QThread>
 #include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-#include <algorithm>
-#include <climits>
 
-#include "ui/application.h"
-#include "ui/codec.h"
 #include "core/errors.h"
 #include "exchange/export.h"
-#include "ui/options.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
+#include "ui/about.h"
+#include "ui/application.h"
+#include "ui/codec.h"
+#include "ui/filedialogs.h"
+#include "ui/options.h"
+#include "ui/pictures.h"
+#include "ui/progress.h"
+#include "ui/texts.h"
 #include "ui/wizard.h"
 
 namespace quillfen {
 
 namespace {
 
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-// Runs a command of the window; an error ends it at the error box here, so that no exception
-// crosses Qt's own frames. What the command did before the error stays done.
-template <class F>
-void Guarded(F&& command) noexcept {
-    try {
-        command();
-    } catch (const std::exception& e) {
-        // Error texts are UTF-8; file names inside them are the bytes of the file system.
-        ShowError(e);
-    } catch (...) {
-        ShowError(QStringLiteral("Unknown error"));
-    }
+// A control of a page laid out in pixels: its name, if it has one, and where it sits.
+template <class W>
+W* Place(W* control, const char* name, const QRect& where) {
+    if (name) control->setObjectName(name);
+    control->setGeometry(where);
+    return control;
 }
-
-enum class THistoryKey { None, Undo, Redo };
-
-// Matched here rather than through the platform's key bindings, which differ in whether
-// Ctrl+Y redoes.
-THistoryKey HistoryKeyOf(const QKeyEvent& event) {
-    const Qt::KeyboardModifiers mods =
-        event.modifiers() &
-        (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
-    if (event.key() == Qt::Key_Z && mods == Qt::ControlModifier) return THistoryKey::Undo;
-    if (event.key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier))
-        return THistoryKey::Redo;
-    if (event.key() == Qt::Key_Y && mods == Qt::ControlModifier) return THistoryKey::Redo;
-    return THistoryKey::None;
-}
-
-// Fixed pixel fonts, as the window is laid out in pixels.
-QFont PixelFont(const QString& family, int pixels, bool bold = false) {
-    QFont f(family);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
-QPixmap MakeTick(bool enabled) {
-    QPixmap pm(18, 18);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPen pen(enabled ? QColor(0, 150, 0) : QColor(150, 150, 150), 3.2, Qt::SolidLine, Qt::RoundCap,
-             Qt::RoundJoin);
-    p.setPen(pen);
-    QPainterPath path;
-    path.moveTo(3, 9.5);
-    path.lineTo(7.5, 14);
-    path.lineTo(15, 4);
-    p.drawPath(path);
-    return pm;
-}
-
-QPixmap MakeHelpBitmap() {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(255, 255, 148));
-    p.setPen(QColor(0, 49, 205));
-    p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-    p.setFont(PixelFont("Arial", 12, true));
-    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, "?");
-    return pm;
-}
-
-// The Start page's picture: a quill over a few lines of a page, in the tiles' colours.
-QPixmap MakeStartPicture() {
-    QPixmap pm(243, 196);
-    pm.fill(Qt::black);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 148));
-    p.drawRoundedRect(QRectF(40, 40, 150, 140), 6, 6);
-    p.setPen(QPen(QColor(0, 98, 41), 3, Qt::SolidLine, Qt::RoundCap));
-    for (int y = 62; y < 170; y += 16) p.drawLine(56, y, y % 32 ? 150 : 172, y);
-    QPainterPath feather;
-    feather.moveTo(120, 150);
-    feather.cubicTo(150, 90, 190, 40, 228, 12);
-    feather.cubicTo(215, 60, 180, 110, 120, 150);
-    p.setPen(QPen(Qt::white, 1.5));
-    p.setBrush(QColor(0, 49, 205));
-    p.drawPath(feather);
-    p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(120, 150), QPointF(200, 45));
-    return pm;
-}
-
-// Where the README is: beside the source tree the program was built from, or installed.
-QString ReadmePath() {
-    const QStringList candidates = {
-        QCoreApplication::applicationDirPath() + "/../README.md",
-        QCoreApplication::applicationDirPath() + "/../../README.md",
-#ifdef QUILLFEN_SOURCE_DIR
-        QStringLiteral(QUILLFEN_SOURCE_DIR "/README.md"),
-#endif
-        QStringLiteral("/usr/share/doc/quillfen/README.md"),
-    };
-    for (const QString& c : candidates)
-        if (QFileInfo(c).isFile()) return QFileInfo(c).canonicalFilePath();
-    return candidates.last();
-}
-
-// A page loads without a selected row; the first Down in the list then selects the first row,
-// not the second, so the list must not make a current row of its own when it gets the focus.
-class TPhraseList : public QListView {
-  public:
-    using QListView::QListView;
-
-  protected:
-    void focusInEvent(QFocusEvent* event) override {
-        const bool hadCurrent = currentIndex().isValid();
-        QListView::focusInEvent(event);
-        if (!hadCurrent && !selectionModel()->hasSelection()) selectionModel()->clearCurrentIndex();
-    }
-};
 
 }  // namespace
-
-// --- phrase list ------------------------------------------------------------------------------
-
-int TPhraseModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(std::min<std::size_t>(Doc.PhraseCount(), INT_MAX));
-}
-
-QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
-    const auto row = std::size_t(index.row());
-    if (!index.isValid() || row >= Doc.PhraseCount()) return {};
-    switch (role) {
-        case Qt::DisplayRole:
-            return FromPage(Doc.Phrases()[row].Text, Doc.EncodingInfo());
-        case Qt::EditRole:
-            return FromPage(Doc.Row(row), Doc.EncodingInfo());
-        case KindRole:
-            return int(Doc.Phrases()[row].Kind());
-        default:
-            return {};
-    }
-}
-
-void TPhraseModel::Reset() {
-    beginResetModel();
-    endResetModel();
-}
-
-void TPhraseModel::RowChanged(int row) {
-    const QModelIndex i = index(row);
-    emit dataChanged(i, i);
-}
-
-void TPhraseModel::AllRowsChanged() {
-    if (rowCount() > 0) emit dataChanged(index(0), index(rowCount() - 1));
-}
-
-void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                            const QModelIndex& index) const {
-    const QRect r = option.rect;
-    const bool selected = option.state & QStyle::State_Selected;
-    painter->save();
-    painter->fillRect(r, selected ? option.palette.highlight() : option.palette.base());
-    const int kind = std::clamp(index.data(TPhraseModel::KindRole).toInt(), 0, 2);
-    painter->drawPixmap(r.left() + 2, r.top(), ImageList[std::size_t(kind)]);
-    painter->setFont(option.font);
-    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
-                             : option.palette.color(QPalette::Text));
-    painter->drawText(QRect(r.left() + 18, r.top(), std::max(0, r.width() - 18), r.height()),
-                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      index.data(Qt::DisplayRole).toString());
-    painter->restore();
-    if (option.state & QStyle::State_HasFocus) {
-        QStyleOptionFocusRect focus;
-        focus.QStyleOption::operator=(option);
-        focus.rect = r;
-        focus.backgroundColor =
-            option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
-        const QWidget* w = option.widget;
-        (w ? w->style() : QApplication::style())
-            ->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, w);
-    }
-}
-
-QSize TPhraseDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-    return QSize(option.rect.width(), 13);
-}
-
-std::array<QPixmap, 3> MakeKindImages() {
-    struct TTile {
-        const char* letter;
-        QColor colour;
-    };
-    const TTile tiles[3] = {
-        {"T", QColor(0, 0, 0)}, {"G", QColor(0, 49, 205)}, {"C", QColor(0, 98, 41)}};
-    std::array<QPixmap, 3> images;
-    for (std::size_t i = 0; i < 3; ++i) {
-        QImage img(12, 12, QImage::Format_RGB32);
-        img.fill(QColor(255, 255, 148));
-        QPainter p(&img);
-        p.setPen(QPen(Qt::black, 0));
-        p.drawRect(0, 0, 11, 11);
-        p.setPen(tiles[i].colour);
-        QFont letter = PixelFont("Arial", 9, true);
-        // Exact colours: the tiles are a fixed image list, not text.
-        letter.setStyleStrategy(QFont::NoAntialias);
-        p.setFont(letter);
-        p.drawText(QRect(1, 1, 10, 10), Qt::AlignCenter, tiles[i].letter);
-        p.end();
-        images[i] = QPixmap::fromImage(img);
-    }
-    return images;
-}
-
-QString QtFileFilter(const QString& filter) {
-    const qsizetype bar = filter.indexOf('|');
-    if (bar < 0) return filter;
-    QStringList patterns = filter.mid(bar + 1).split(';', Qt::SkipEmptyParts);
-    // The patterns are meant without regard to case; the file system here is not.
-    const QStringList given = patterns;
-    for (const QString& p : given)
-        if (!patterns.contains(p.toLower())) patterns << p.toLower();
-    return filter.left(bar) + " (" + patterns.join(' ') + ")";
-}
-
-QString FormatCount(const QString& format, std::uint64_t n) {
-    QString s = format;
-    const qsizetype at = s.indexOf("%d");
-    if (at >= 0) s.replace(at, 2, QString::number(n));
-    return s;
-}
-
-TEntryEdit::TEntryEdit(QWidget* parent) : QLineEdit(parent) {
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
-        const QString fit = EntryText(text);
-        if (fit == text) return;
-        const int cursor = cursorPosition();
-        setText(fit);
-        setCursorPosition(std::min<int>(cursor, int(fit.size())));
-    });
-}
 
 // --- the window ---------------------------------------------------------------------------------
 
@@ -300,14 +56,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSett
     setObjectName("Form1");
     ImageList = MakeKindImages();
     ChooseFileToOpen = [this](const QString& filter, const QString& current) {
-        QFileDialog dlg(this);
-        dlg.setAcceptMode(QFileDialog::AcceptOpen);
-        dlg.setFileMode(QFileDialog::AnyFile);
-        dlg.setOption(QFileDialog::ReadOnly, false);
-        dlg.setNameFilter(filter);
-        if (!current.isEmpty()) dlg.selectFile(current);
-        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
-        return dlg.selectedFiles().first();
+        return ChoosePageToOpen(this, filter, current);
     };
 
     setWindowTitle("Quillfen");
@@ -329,10 +78,17 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSett
     BuildMenus();
     Notebook->setCurrentIndex(0);
     OkBtn->setEnabled(false);
-    UpdateEditMenu();
+    SetDocumentOpen(false);
 }
 
 TForm1::~TForm1() = default;
+
+std::unique_ptr<TForm1> CreateMainWindow() {
+    auto form = std::make_unique<TForm1>();
+    form->OptionsDlg = new TOptionsDlg(form.get());
+    form->WizardDlg = new TWizardDlg(form.get());
+    return form;
+}
 
 void TForm1::BuildStartPage() {
     auto* page = new QWidget;
@@ -384,62 +140,41 @@ void TForm1::BuildTranslatePage() {
     Panel1->setFont(PixelFont("MS Sans Serif", 11));
     col->addWidget(Panel1, 0, Qt::AlignLeft);
 
-    auto* bevel = new QFrame(Panel1);
+    auto* bevel = Place(new QFrame(Panel1), nullptr, {0, 0, 603, 2});
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
-    bevel->setGeometry(0, 0, 603, 2);
 
-    TextLabel = new QLabel("Select a phrase to translate.", Panel1);
-    TextLabel->setObjectName("TextLabel");
+    TextLabel =
+        Place(new QLabel("Select a phrase to translate.", Panel1), "TextLabel", {8, 8, 553, 16});
     TextLabel->setTextFormat(Qt::PlainText);
     TextLabel->setWordWrap(true);
     TextLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    TextLabel->setGeometry(8, 8, 553, 16);
 
-    Edit1 = new TEntryEdit(Panel1);
-    Edit1->setObjectName("Edit1");
-    Edit1->setGeometry(8, 32, 577, 21);
-    Edit1->installEventFilter(this);
+    Edit1 = Place(new TEntryEdit(Panel1), "Edit1", {8, 32, 577, 21});
+    Edit1->KeyDown = [this](int key) { Guarded([this, key] { Edit1KeyDown(key); }); };
+    Edit1->UndoRedo = [this](bool redo) { Guarded([this, redo] { EntryUndoRedo(redo); }); };
 
-    TextBox = new TPhraseList(Panel1);
-    TextBox->setObjectName("TextBox");
-    TextBox->setGeometry(8, 56, 473, 121);
-    TextBoxModel = new TPhraseModel(Doc, TextBox);
-    TextBox->setModel(TextBoxModel);
-    TextBox->setItemDelegate(new TPhraseDelegate(ImageList, TextBox));
-    TextBox->setUniformItemSizes(true);
-    TextBox->setSelectionMode(QAbstractItemView::SingleSelection);
-    TextBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TextBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    TextBox->setTextElideMode(Qt::ElideNone);
-    connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (!quietSelection_) Guarded([this] { TextBoxClick(); });
-    });
+    auto* list = Place(new TPhraseList(Doc, ImageList, Panel1), "TextBox", {8, 56, 473, 121});
+    TextBox = list;
+    TextBoxModel = list->Model;
+    connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
+                if (!quietSelection_) TextBoxClick();
+            }));
 
-    OkBtn = new QPushButton("Ok", Panel1);
-    OkBtn->setObjectName("OkBtn");
-    OkBtn->setGeometry(496, 64, 81, 41);
+    OkBtn = Place(new QPushButton("Ok", Panel1), "OkBtn", {496, 64, 81, 41});
     OkBtn->setFont(PixelFont("MS Sans Serif", 11, true));
-    QIcon tick;
-    tick.addPixmap(MakeTick(true), QIcon::Normal);
-    tick.addPixmap(MakeTick(false), QIcon::Disabled);
-    OkBtn->setIcon(tick);
+    OkBtn->setIcon(MakeTickIcon());
     OkBtn->setIconSize(QSize(18, 18));
     OkBtn->setAutoDefault(false);
-    connect(OkBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OkBtnClick(); }); });
+    connect(OkBtn, &QPushButton::clicked, this, Guard([this] { OkBtnClick(); }));
 
-    GroupBox1 = new QGroupBox("Legend:", Panel1);
-    GroupBox1->setGeometry(488, 112, 113, 65);
-    Item1 = new QLabel("0 Items extracted", GroupBox1);
-    Item1->setGeometry(8, 20, 100, 13);
-    Item3 = new QLabel("Word count", GroupBox1);
-    Item3->setGeometry(9, 36, 100, 13);
-    Item2 = new QLabel("0 Items filtered", GroupBox1);
-    Item2->setGeometry(13, 68, 68, 13);
+    GroupBox1 = Place(new QGroupBox("Legend:", Panel1), nullptr, {488, 112, 113, 65});
+    Item1 = Place(new QLabel("0 Items extracted", GroupBox1), nullptr, {8, 20, 100, 13});
+    Item3 = Place(new QLabel("Word count", GroupBox1), nullptr, {9, 36, 100, 13});
+    Item2 = Place(new QLabel("0 Items filtered", GroupBox1), nullptr, {13, 68, 68, 13});
     Item2->hide();
     // Which encoding the page was read in: a quiet line under the counts.
-    EncodingLabel = new QLabel(GroupBox1);
-    EncodingLabel->setGeometry(9, 50, 100, 13);
+    EncodingLabel = Place(new QLabel(GroupBox1), nullptr, {9, 50, 100, 13});
 
     setTabOrder(TextBox, Edit1);
     setTabOrder(Edit1, OkBtn);
@@ -449,25 +184,17 @@ void TForm1::BuildTranslatePage() {
     // The preview must show the file as it is on disk after every save.
     Browser->page()->profile()->setHttpCacheType(QWebEngineProfile::NoCache);
     connect(Browser, &QWebEngineView::loadFinished, this, [this](bool ok) {
-        // A load cut short by the next save reports failure too; only a page that cannot be
-        // read is worth a message.
-        if (!ok && !FileName.isEmpty() && !QFileInfo(FileName).isReadable())
-            ShowError(QString::fromUtf8(CannotOpenError(NativePath(FileName)).what()));
+        Guarded([this, ok] {
+            // A load cut short by the next save reports failure too; only a page that cannot be
+            // read is worth a message.
+            if (!ok && !FileName.isEmpty() && !QFileInfo(FileName).isReadable())
+                throw CannotOpenError(NativePath(FileName));
+        });
     });
     col->addWidget(Browser, 1);
 
-    // The progress panel floats over whichever page is showing, so that it can be seen while a
-    // page is loaded from the Start page.
-    ProgressPanel = new QFrame(centralWidget());
-    ProgressPanel->setObjectName("ProgressPanel");
-    static_cast<QFrame*>(ProgressPanel)->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    ProgressPanel->setAutoFillBackground(true);
-    ProgressPanel->setGeometry(155, 120, 297, 41);
-    ProgressBar = new QProgressBar(ProgressPanel);
-    ProgressBar->setObjectName("ProgressBar");
-    ProgressBar->setGeometry(8, 12, 281, 17);
-    ProgressBar->setTextVisible(false);
-    ProgressPanel->hide();
+    ProgressPanel = new TProgressPanel(centralWidget());
+    ProgressBar = ProgressPanel->Bar;
 
     Notebook->addWidget(page);
 }
@@ -490,9 +217,9 @@ void TForm1::BuildHelpPage() {
         memo->setPlainText(lines.join('\n'));
         return memo;
     };
-    Help_US = makeMemo(HelpLines(EnglishBase));
+    Help_US = makeMemo(HelpLines(TLanguage::English));
     Help_US->setObjectName("Help_US");
-    Help_DE = makeMemo(HelpLines(GermanBase));
+    Help_DE = makeMemo(HelpLines(TLanguage::German));
     Help_DE->setObjectName("Help_DE");
     Help_DE->hide();
     col->addWidget(Help_US, 1);
@@ -507,8 +234,7 @@ void TForm1::BuildHelpPage() {
     bandRow->addWidget(CloseHelpBtn);
     bandRow->addStretch(1);
     col->addWidget(band);
-    connect(CloseHelpBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { CloseHelpBtnClick(); }); });
+    connect(CloseHelpBtn, &QPushButton::clicked, this, Guard([this] { CloseHelpBtnClick(); }));
     Notebook->addWidget(page);
 }
 
@@ -516,61 +242,45 @@ void TForm1::BuildMenus() {
     QMenuBar* bar = menuBar();
     mFile = bar->addMenu("&File");
     mFile->setObjectName("mFile");
-    mLoad = mFile->addAction("&Open");
-    mLoad->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    mClose = mFile->addAction("&Close");
-    mClose->setEnabled(false);
+    mLoad = AddCommand(mFile, "&Open", &TForm1::mLoadClick, QKeySequence(Qt::CTRL | Qt::Key_O));
+    mClose = AddCommand(mFile, "&Close", &TForm1::mCloseClick);
     N1 = mFile->addSeparator();
-    mExport = mFile->addAction("&Extract plain text");
-    mExport->setShortcut(QKeySequence(Qt::Key_F7));
-    mExport->setEnabled(false);
-    mImport = mFile->addAction("Com&bine");
-    mImport->setShortcut(QKeySequence(Qt::Key_F8));
+    mExport = AddCommand(mFile, "&Extract plain text", &TForm1::mExportClick, Qt::Key_F7);
+    mImport = AddCommand(mFile, "Com&bine", &TForm1::mImportClick, Qt::Key_F8);
     N3 = mFile->addSeparator();
-    mExit = mFile->addAction("E&xit");
+    mExit = AddCommand(mFile, "E&xit", &TForm1::mExitClick);
 
     // Between File and Language; Alt+E belongs to Extra.
     mEdit = bar->addMenu("E&dit");
     mEdit->setObjectName("mEdit");
-    mUndo = mEdit->addAction("&Undo");
-    mUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    mRedo = mEdit->addAction("&Redo");
+    mUndo = AddCommand(mEdit, "&Undo", &TForm1::mUndoClick, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mRedo = AddCommand(mEdit, "&Redo", &TForm1::mRedoClick);
     mRedo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     N5 = mEdit->addSeparator();
-    mRevert = mEdit->addAction("Re&vert page");
+    mRevert = AddCommand(mEdit, "Re&vert page", &TForm1::mRevertClick);
 
     mLanguage = bar->addMenu("&Language");
-    mEnglish = mLanguage->addAction("&English");
+    mEnglish = AddCommand(mLanguage, "&English", &TForm1::mEnglishClick);
     mEnglish->setCheckable(true);
     mEnglish->setChecked(true);
-    mDeutsch = mLanguage->addAction("&Deutsch");
+    mDeutsch = AddCommand(mLanguage, "&Deutsch", &TForm1::mDeutschClick);
     mDeutsch->setCheckable(true);
 
     mExtra = bar->addMenu("&Extra");
-    mHelp = mExtra->addAction(QIcon(MakeHelpBitmap()), "&Help");
-    mHelp->setShortcut(QKeySequence(Qt::Key_F1));
-    mOptions = mExtra->addAction("O&ptions");
+    mHelp = AddCommand(mExtra, "&Help", &TForm1::mHelpClick, Qt::Key_F1);
+    mHelp->setIcon(QIcon(MakeHelpBitmap()));
+    mOptions = AddCommand(mExtra, "O&ptions", &TForm1::mOptionsClick);
     N4 = mExtra->addSeparator();
-    Info1 = mExtra->addAction("Inf&o...");
+    Info1 = AddCommand(mExtra, "Inf&o...", &TForm1::Info1Click);
+}
 
-    const auto on = [this](QAction* action, void (TForm1::*command)()) {
-        connect(action, &QAction::triggered, this,
-                [this, command] { Guarded([this, command] { (this->*command)(); }); });
-    };
-    on(mLoad, &TForm1::mLoadClick);
-    on(mClose, &TForm1::mCloseClick);
-    on(mExport, &TForm1::mExportClick);
-    on(mImport, &TForm1::mImportClick);
-    on(mExit, &TForm1::mExitClick);
-    on(mUndo, &TForm1::mUndoClick);
-    on(mRedo, &TForm1::mRedoClick);
-    on(mRevert, &TForm1::mRevertClick);
-    on(mEnglish, &TForm1::mEnglishClick);
-    on(mDeutsch, &TForm1::mDeutschClick);
-    on(mHelp, &TForm1::mHelpClick);
-    on(mOptions, &TForm1::mOptionsClick);
-    on(Info1, &TForm1::Info1Click);
+QAction* TForm1::AddCommand(QMenu* menu, const QString& text, void (TForm1::*command)(),
+                            const QKeySequence& key) {
+    QAction* action = menu->addAction(text);
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, Guard([this, command] { (this->*command)(); }));
+    return action;
 }
 
 // --- start and close ----------------------------------------------------------------------------
@@ -583,27 +293,23 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormActivate() {
     if (activated_) return;
     activated_ = true;
-    History = {};
     const TSettings s = LoadSettings(SettingsStore);
     Language = s.Language;
     Tags = s.Tags;
-    History = s.History;
+    History = TRecentFiles(s.History);
     ApplyLanguage();
     Notebook->setCurrentIndex(0);
     OkBtn->setEnabled(false);
     Doc.Clear();
     TextBoxModel->Reset();
 
-    HistorySeparator = new QAction(this);
-    HistorySeparator->setSeparator(true);
+    HistorySeparator = mFile->insertSeparator(N3);
     HistorySeparator->setVisible(false);
-    mFile->insertAction(N3, HistorySeparator);
     for (QAction*& item : HistoryItems) {
         item = new QAction(this);
         item->setVisible(false);
         QAction* sender = item;
-        connect(item, &QAction::triggered, this,
-                [this, sender] { Guarded([this, sender] { LoadHFile(sender); }); });
+        connect(item, &QAction::triggered, this, Guard([this, sender] { LoadHFile(sender); }));
         mFile->insertAction(N3, item);
     }
     RefreshHistoryMenu();
@@ -628,30 +334,22 @@ void TForm1::FormClose() {
     // A window that was never activated never read the settings; writing its defaults would
     // wipe the stored ones.
     if (!activated_) return;
-    try {
-        TSettings s;
-        s.Language = Language;
-        s.Tags = Tags;
-        s.History = History;
-        SaveSettings(SettingsStore, s);
-    } catch (const std::exception& e) {
-        // The program still ends; the user learns which store kept the old values.
-        ShowError(e);
-    }
+    // The program still ends; the user learns which store kept the old values.
+    Guarded([this] {
+        SaveSettings(SettingsStore,
+                     {.Language = Language, .Tags = Tags, .History = History.Entries()});
+    });
 }
 
 // --- language -----------------------------------------------------------------------------------
 
 void TForm1::ApplyLanguage() {
-    const int b = Language;
-    auto text = [b](int n) { return LoadStr(b + n); };
-    if (b == EnglishBase || b == GermanBase) {
-        const bool english = b == EnglishBase;
-        mEnglish->setChecked(english);
-        mDeutsch->setChecked(!english);
-        Help_US->setHidden(!english);
-        Help_DE->setHidden(english);
-    }
+    auto text = [this](int n) { return LoadStr(Language, n); };
+    const bool english = Language == TLanguage::English;
+    mEnglish->setChecked(english);
+    mDeutsch->setChecked(!english);
+    Help_US->setHidden(!english);
+    Help_DE->setHidden(english);
     AppTitle = text(1);
     setWindowTitle(AppTitle);
     VersionLabel->setText(text(2) + " " + LoadStr(VersionId));
@@ -685,20 +383,17 @@ void TForm1::UpdateLegend() {
     Item2->setText(FormatCount(FilteredFormat, count >= rows ? count - rows : 0));
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
     const QString name = EncodingName(Doc.EncodingInfo());
-    const bool german = Language == GermanBase;
-    EncodingLabel->setText(german ? QStringLiteral("als %1").arg(name)
-                                  : QStringLiteral("as %1").arg(name));
-    EncodingLabel->setToolTip(german ? QStringLiteral("Die Seite wurde als %1 gelesen.").arg(name)
-                                     : QStringLiteral("The page was read as %1.").arg(name));
+    EncodingLabel->setText(Message(66, name));
+    EncodingLabel->setToolTip(Message(67, name));
 }
 
 void TForm1::mEnglishClick() {
-    Language = EnglishBase;
+    Language = TLanguage::English;
     ApplyLanguage();
 }
 
 void TForm1::mDeutschClick() {
-    Language = GermanBase;
+    Language = TLanguage::German;
     ApplyLanguage();
 }
 
@@ -707,9 +402,9 @@ void TForm1::mDeutschClick() {
 void TForm1::RefreshHistoryMenu() {
     if (!HistorySeparator) return;
     bool any = false;
-    for (std::size_t n = 0; n < History.size(); ++n) {
+    for (std::size_t n = 0; n < TRecentFiles::Capacity; ++n) {
         if (History[n].isEmpty()) continue;
-        HistoryItems[n]->setText("&" + QString::number(n + 1) + " " + History[n]);
+        HistoryItems[n]->setText(TRecentFiles::MenuText(n, History[n]));
         HistoryItems[n]->setVisible(true);
         any = true;
     }
@@ -720,16 +415,12 @@ void TForm1::mLoadClick() {
     const QString chosen = ChooseFileToOpen(QtFileFilter(OpenFilter), FileName);
     if (chosen.isEmpty() || !MayDropUnsaved()) return;
     FileName = chosen;
-    LoadFile();
-    // Only a page that loaded enters the list; a known path keeps its place.
-    if (std::find(History.begin(), History.end(), chosen) != History.end()) return;
-    std::move_backward(History.begin(), History.end() - 1, History.end());
-    History[0] = chosen;
-    RefreshHistoryMenu();
+    // Only a page that loaded enters the list.
+    if (LoadFile() && History.Add(chosen)) RefreshHistoryMenu();
 }
 
 void TForm1::LoadHFile(QAction* sender) {
-    const QString path = sender->text().mid(3);
+    const QString path = TRecentFiles::PathOf(sender->text());
     if (!QFileInfo(path).isFile() || !MayDropUnsaved()) return;
     FileName = path;
     LoadFile();
@@ -740,9 +431,7 @@ void TForm1::LoadHFile(QAction* sender) {
 void TForm1::mCloseClick() {
     if (!MayDropUnsaved()) return;
     Notebook->setCurrentIndex(0);
-    mClose->setEnabled(false);
-    mExport->setEnabled(false);
-    UpdateEditMenu();
+    SetDocumentOpen(false);
 }
 
 void TForm1::mExitClick() { close(); }
@@ -757,15 +446,15 @@ void TForm1::CloseHelpBtnClick() { Notebook->setCurrentIndex(PageBeforeHelp); }
 void TForm1::mOptionsClick() {
     OptionsDlg->Tags = Tags;
     if (OptionsDlg->exec() != QDialog::Accepted) return;
-    if (mClose->isEnabled() && !MayDropUnsaved()) return;
+    if (DocumentOpen() && !MayDropUnsaved()) return;
     Tags = OptionsDlg->Tags;
     // Read the page again so that the new choice of phrases takes effect.
-    if (mClose->isEnabled()) LoadFile();
+    if (DocumentOpen()) LoadFile();
 }
 
 void TForm1::mExportClick() {
     // Export needs an open page; the command is offered only then.
-    if (!mExport->isEnabled()) return;
+    if (!DocumentOpen()) return;
     WizardDlg->ExportMode = true;
     if (WizardDlg->exec() != QDialog::Accepted) return;
     ExportDocument(Doc, NativePath(FileName), NativePath(WizardDlg->wizOutput->text()));
@@ -780,121 +469,66 @@ void TForm1::mImportClick() {
     LoadFile();
 }
 
-void TForm1::Info1Click() {
-    QDialog about(this);
-    about.setWindowTitle("About...");
-    about.setFixedWidth(440);
-    auto* col = new QVBoxLayout(&about);
-    auto* name = new QLabel("Quillfen", &about);
-    QFont big("Arial", 22);
-    big.setBold(true);
-    name->setFont(big);
-    col->addWidget(name);
-    col->addWidget(new QLabel("Version " + LoadStr(VersionId), &about));
-    col->addWidget(
-        new QLabel("Questions and remarks: see the README that comes with Quillfen.", &about));
-    const QString readme = ReadmePath();
-    auto* link = new QLabel(&about);
-    link->setObjectName("AboutLink");
-    link->setTextFormat(Qt::RichText);
-    link->setText(
-        QString("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
-            .arg(QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded), readme.toHtmlEscaped()));
-    link->setOpenExternalLinks(true);
-    col->addWidget(link);
-    auto* line = new QFrame(&about);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    col->addWidget(line);
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGESIZE);
-    const qint64 mib = pages > 0 && pageSize > 0 ? qint64(pages) * pageSize / (1024 * 1024) : 0;
-    col->addWidget(
-        new QLabel(QString("Memory: %1 MB\nProcessors: %2 (%3)\nSystem: %4")
-                       .arg(mib)
-                       .arg(QThread::idealThreadCount())
-                       .arg(QSysInfo::currentCpuArchitecture(), QSysInfo::prettyProductName()),
-                   &about));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
-    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
-    col->addWidget(buttons);
-    about.exec();
-}
+void TForm1::Info1Click() { ShowAboutBox(this); }
 
 // --- the document -------------------------------------------------------------------------------
 
-void TForm1::LoadFile() {
-    if (FileName.isEmpty()) return;
+bool TForm1::LoadFile() {
+    if (FileName.isEmpty()) return false;
     setCursor(Qt::WaitCursor);
-    QWidget* client = centralWidget();
-    ProgressPanel->move(client->width() / 2 - ProgressPanel->width() / 2, ProgressPanel->y());
-    ProgressPanel->show();
-    ProgressPanel->raise();
     setWindowTitle(AppTitle + " - " + QDir::toNativeSeparators(FileName));
-    progressClock_.start();
-    lastProgressPaint_ = -1;
-    ProgressBar->setRange(0, 1);
-    ProgressBar->setValue(0);
-    ProgressPanel->repaint();
+    ProgressPanel->Start();
 
     // Whatever happens, the text of a failed save goes with the document it belonged to.
     saveFailed_ = false;
     TextBoxModel->BeginReset();
+    std::exception_ptr failure;
     try {
         Doc.LoadFile(NativePath(FileName), Tags, [this](std::size_t position, std::size_t maximum) {
-            OnProgress(position, maximum);
+            ProgressPanel->Report(position, maximum);
         });
     } catch (...) {
         // The page is not open: nothing of the previous one may be saved under the new name.
+        failure = std::current_exception();
         Doc.Clear();
-        TextBoxModel->EndReset();
-        UpdateLegend();
-        mClose->setEnabled(false);
-        mExport->setEnabled(false);
-        UpdateEditMenu();
-        Notebook->setCurrentIndex(0);
-        ProgressPanel->hide();
-        unsetCursor();
-        throw;
     }
     TextBoxModel->EndReset();
     UpdateLegend();
+    if (failure) {
+        SetDocumentOpen(false);
+        Notebook->setCurrentIndex(0);
+        ProgressPanel->hide();
+        unsetCursor();
+        // Reported once the window is back at rest, and the command goes on knowing it failed.
+        ShowError(failure);
+        return false;
+    }
     Notebook->setCurrentIndex(1);
     Preview();
     Edit1->clear();
     TextLabel->clear();
-    mClose->setEnabled(true);
-    mExport->setEnabled(true);
-    UpdateEditMenu();
+    SetDocumentOpen(true);
     ProgressPanel->hide();
     unsetCursor();
     if (const auto& copy = Doc.CrashBackup()) {
-        QMessageBox box(QMessageBox::Information, AppTitle,
-                        Message(63, QDir::toNativeSeparators(QFile::decodeName(copy->c_str()))),
-                        QMessageBox::Ok, this);
-        box.exec();
+        Inform(this, AppTitle,
+               Message(63, QDir::toNativeSeparators(QFile::decodeName(copy->c_str()))));
     }
-}
-
-void TForm1::OnProgress(std::size_t position, std::size_t maximum) {
-    // The scan reports every line; painting a few dozen times a second is enough to be seen.
-    const qint64 now = progressClock_.elapsed();
-    if (position < maximum && lastProgressPaint_ >= 0 && now - lastProgressPaint_ < 30) return;
-    lastProgressPaint_ = now;
-    const int max = int(std::min<std::size_t>(maximum, INT_MAX));
-    if (ProgressBar->maximum() != max) ProgressBar->setRange(0, max);
-    ProgressBar->setValue(int(std::min<std::size_t>(position, std::size_t(max))));
-    ProgressPanel->repaint();
+    return true;
 }
 
 void TForm1::Save() {
-    try {
-        Doc.Save(NativePath(FileName));
-    } catch (...) {
-        saveFailed_ = true;
-        throw;
-    }
+    // Stays set when the save raises.
+    saveFailed_ = true;
+    Doc.Save(NativePath(FileName));
     saveFailed_ = false;
+}
+
+void TForm1::WriteChange() {
+    UpdateEditMenu();
+    Save();
+    Preview();
+    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
 void TForm1::Preview() {
@@ -921,59 +555,29 @@ void TForm1::SelectRowQuietly(int row) {
 void TForm1::TextBoxClick() {
     const int row = SelectedRow();
     if (row < 0) return;
-    const QString s = RowString(row);
-    Edit1->setText(s);
-    TextLabel->setText(s);
+    ShowRowInEntry(row);
     Edit1->setFocus(Qt::OtherFocusReason);
     Edit1->selectAll();
-    OkBtn->setEnabled(true);
 }
 
 void TForm1::OkBtnClick() {
-    QString t = Edit1->text();
-    if (t.isEmpty()) return;
-    // A line of a preformatted block keeps its inner blanks: they are its layout.
-    const int selected = SelectedRow();
-    const bool preformatted = selected >= 0 && Doc.Phrases()[std::size_t(selected)].Preformatted;
-    if (!preformatted)
-        for (qsizetype p = t.indexOf("  "); p >= 0; p = t.indexOf("  ", p)) t.remove(p + 1, 1);
-    while (t.startsWith(u' ')) t.remove(0, 1);
-    while (t.endsWith(u' ')) t.chop(1);
+    if (Edit1->text().isEmpty()) return;
+    int i = SelectedRow();
+    const bool preformatted = i >= 0 && Doc.Phrases()[std::size_t(i)].Preformatted;
+    const QString t = CleanEntry(Edit1->text(), preformatted);
     if (t != Edit1->text()) Edit1->setText(t);
     // An entry of blanks only is no phrase.
-    if (t.isEmpty()) return;
-    int i = SelectedRow();
-    if (i < 0) return;
-    if (ChangedElsewhere(i, t)) return;
+    if (t.isEmpty() || i < 0 || ChangedElsewhere(i, t)) return;
 
     Doc.ReplacePhrase(std::size_t(i), ToPage(t, Doc.EncodingInfo()));
     TextBoxModel->RowChanged(i);
-    UpdateEditMenu();
-    Save();
-    Preview();
+    WriteChange();
 
     if (i < TextBoxModel->rowCount() - 1) ++i;
     SelectRowQuietly(i);
-    const QString s = TextBoxModel->index(i).data(Qt::EditRole).toString();
+    const QString s = RowString(i);
     Edit1->setText(s);
     TextLabel->setText(s);
-    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (watched != Edit1 || (type != QEvent::KeyPress && type != QEvent::ShortcutOverride))
-        return QMainWindow::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (const THistoryKey history = HistoryKeyOf(*key); history != THistoryKey::None) {
-        // The field decides between its own undo and the page's, not the menu's shortcut.
-        if (type == QEvent::KeyPress)
-            Guarded([this, history] { EntryUndoRedo(history == THistoryKey::Redo); });
-        event->accept();
-        return true;
-    }
-    if (type == QEvent::KeyPress) Guarded([this, key] { Edit1KeyDown(key->key()); });
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::Edit1KeyDown(int key) {
@@ -996,11 +600,7 @@ void TForm1::Edit1KeyDown(int key) {
     }
 }
 
-}  // namespace quillfen
-
 // --- the page's history and other programs' changes ---------------------------------------------
-
-namespace quillfen {
 
 QString TForm1::RowString(int row) const {
     return TextBoxModel->index(row).data(Qt::EditRole).toString();
@@ -1013,29 +613,28 @@ void TForm1::ShowRowInEntry(int row) {
     OkBtn->setEnabled(true);
 }
 
+void TForm1::SetDocumentOpen(bool open) {
+    documentOpen_ = open;
+    mClose->setEnabled(open);
+    mExport->setEnabled(open);
+    UpdateEditMenu();
+}
+
 void TForm1::UpdateEditMenu() {
     // A closed page offers nothing: its commands would write a file no longer shown.
-    const bool open = mClose->isEnabled();
+    const bool open = DocumentOpen();
     mUndo->setEnabled(open && Doc.CanUndo());
     mRedo->setEnabled(open && Doc.CanRedo());
     mRevert->setEnabled(open && Doc.CanRevert());
 }
 
-QString TForm1::Message(int id, const QString& path) const {
-    QString text = LoadStr(Language + id);
-    const qsizetype at = text.indexOf("%s");
-    if (at >= 0) text.replace(at, 2, path);
-    return text;
+QString TForm1::Message(int id, const QString& value) const {
+    return FillIn(LoadStr(Language, id), value);
 }
 
 bool TForm1::Ask(int id, const QString& path, bool yesByDefault) {
-    QMessageBox box(QMessageBox::Warning, AppTitle, Message(id, path),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.button(QMessageBox::Yes)->setText(LoadStr(Language + 64));
-    box.button(QMessageBox::No)->setText(LoadStr(Language + 65));
-    box.setDefaultButton(yesByDefault ? QMessageBox::Yes : QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return AskYesNo(this, AppTitle, Message(id, path), LoadStr(Language, 64), LoadStr(Language, 65),
+                    yesByDefault);
 }
 
 bool TForm1::MayDropUnsaved() {
@@ -1048,8 +647,7 @@ bool TForm1::MayDropUnsaved() {
 bool TForm1::ChangedElsewhere(int row, const std::optional<QString>& entry) {
     if (!Doc.ChangedOnDisk(NativePath(FileName))) return false;
     if (!Ask(61, QDir::toNativeSeparators(FileName), true) || !MayDropUnsaved()) return true;
-    LoadFile();
-    if (row < 0 || row >= TextBoxModel->rowCount()) return true;
+    if (!LoadFile() || row < 0 || row >= TextBoxModel->rowCount()) return true;
     SelectRowQuietly(row);
     ShowRowInEntry(row);
     if (entry) Edit1->setText(*entry);
@@ -1062,33 +660,27 @@ void TForm1::ShowHistoryStep(std::size_t i) {
     TextBoxModel->RowChanged(row);
     SelectRowQuietly(row);
     ShowRowInEntry(row);
-    UpdateEditMenu();
-    Save();
-    Preview();
-    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+    WriteChange();
 }
 
 void TForm1::mUndoClick() {
-    if (!mClose->isEnabled() || !Doc.CanUndo() || ChangedElsewhere(SelectedRow(), {})) return;
+    if (!DocumentOpen() || !Doc.CanUndo() || ChangedElsewhere(SelectedRow(), {})) return;
     ShowHistoryStep(Doc.Undo());
 }
 
 void TForm1::mRedoClick() {
-    if (!mClose->isEnabled() || !Doc.CanRedo() || ChangedElsewhere(SelectedRow(), {})) return;
+    if (!DocumentOpen() || !Doc.CanRedo() || ChangedElsewhere(SelectedRow(), {})) return;
     ShowHistoryStep(Doc.Redo());
 }
 
 void TForm1::mRevertClick() {
-    if (!mClose->isEnabled() || !Doc.CanRevert()) return;
+    if (!DocumentOpen() || !Doc.CanRevert()) return;
     if (!Ask(60, QDir::toNativeSeparators(FileName), false)) return;
     if (ChangedElsewhere(SelectedRow(), {})) return;
     Doc.Revert();
     TextBoxModel->AllRowsChanged();
     if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
-    UpdateEditMenu();
-    Save();
-    Preview();
-    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+    WriteChange();
 }
 
 void TForm1::EntryUndoRedo(bool redo) {

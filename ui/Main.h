@@ -1,18 +1,18 @@
 #pragma once
 
-#include <QAbstractListModel>
-#include <QElapsedTimer>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QPixmap>
-#include <QStyledItemDelegate>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "core/document.h"
+#include "settings/recentfiles.h"
 #include "settings/settings.h"
+#include "ui/phraselist.h"
+#include "ui/progress.h"
 
 class QAction;
 class QGroupBox;
@@ -30,54 +30,6 @@ namespace quillfen {
 class TOptionsDlg;
 class TWizardDlg;
 
-// The rows of the phrase list over the open document: Qt::EditRole gives the row string
-// (what the entry field receives), Qt::DisplayRole the phrase's Text (what the row shows).
-class TPhraseModel : public QAbstractListModel {
-  public:
-    static constexpr int KindRole = Qt::UserRole + 1;
-
-    explicit TPhraseModel(const TDocument& doc, QObject* parent = nullptr)
-        : QAbstractListModel(parent), Doc(doc) {}
-    int rowCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    // The document has been refilled or emptied.
-    void Reset();
-    // Around a change of the document that the view must not see half done.
-    void BeginReset() { beginResetModel(); }
-    void EndReset() { endResetModel(); }
-    void RowChanged(int row);
-    void AllRowsChanged();
-
-  private:
-    const TDocument& Doc;
-};
-
-// Draws a row 13 pixels high: the 12 x 12 kind tile at left + 2, the text at left + 18.
-class TPhraseDelegate : public QStyledItemDelegate {
-  public:
-    TPhraseDelegate(const std::array<QPixmap, 3>& images, QObject* parent = nullptr)
-        : QStyledItemDelegate(parent), ImageList(images) {}
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-
-  private:
-    const std::array<QPixmap, 3>& ImageList;
-};
-
-// The entry field. Pasted line breaks become blanks as soon as they arrive.
-class TEntryEdit : public QLineEdit {
-  public:
-    explicit TEntryEdit(QWidget* parent = nullptr);
-};
-
-// The three kind tiles: T (plain text), G (image alternative text), C (header content).
-std::array<QPixmap, 3> MakeKindImages();
-// "HTML-Files|*.HTML;*.HTM" in the form of a Qt file dialog filter.
-QString QtFileFilter(const QString& filter);
-// A count format such as "%d words" with the number in place of "%d".
-QString FormatCount(const QString& format, std::uint64_t n);
-
 class TForm1 : public QMainWindow {
   public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -91,9 +43,9 @@ class TForm1 : public QMainWindow {
     TSettingsStore SettingsStore;
 
     // --- state ------------------------------------------------------------------------------
-    std::uint16_t Language = 0;
-    std::uint8_t Tags = 0;
-    std::array<QString, 5> History;
+    TLanguage Language = TLanguage::English;
+    TTags Tags = TTags::None;
+    TRecentFiles History;
     std::uint8_t PageBeforeHelp = 0;
     QString AppTitle;
     QString BlocksFormat, FilteredFormat, WordsFormat;
@@ -101,7 +53,8 @@ class TForm1 : public QMainWindow {
     // The current document path (the file name of the open dialog).
     QString FileName;
     TDocument Doc;
-    TOptionsDlg* OptionsDlg = nullptr;  // created after the main window, by the program start
+    // Children of the window, attached by CreateMainWindow.
+    TOptionsDlg* OptionsDlg = nullptr;
     TWizardDlg* WizardDlg = nullptr;
 
     // --- controls ---------------------------------------------------------------------------
@@ -123,7 +76,7 @@ class TForm1 : public QMainWindow {
     QLabel* Item2 = nullptr;
     QLabel* Item3 = nullptr;
     QLabel* EncodingLabel = nullptr;
-    QWidget* ProgressPanel = nullptr;
+    TProgressPanel* ProgressPanel = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QWebEngineView* Browser = nullptr;
     // Help page
@@ -161,10 +114,15 @@ class TForm1 : public QMainWindow {
     void FormClose();
     void ApplyLanguage();
     void RefreshHistoryMenu();
-    void LoadFile();
+    // Opens FileName. A page that cannot be read is reported here and leaves no page open;
+    // false then.
+    bool LoadFile();
     void Save();
     void Preview();
     void UpdateLegend();
+    // Whether a page is open: the commands that need one are offered only then.
+    bool DocumentOpen() const { return documentOpen_; }
+    void SetDocumentOpen(bool open);
     // Undo, Redo and Revert offered only while the open page has something for them.
     void UpdateEditMenu();
     int SelectedRow() const;
@@ -197,18 +155,20 @@ class TForm1 : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildStartPage();
     void BuildTranslatePage();
     void BuildHelpPage();
     void BuildMenus();
+    // A menu item that runs command, guarded, when it is chosen or its key is pressed.
+    QAction* AddCommand(QMenu* menu, const QString& text, void (TForm1::*command)(),
+                        const QKeySequence& key = {});
     void SelectRowQuietly(int row);
     QString RowString(int row) const;
     void ShowRowInEntry(int row);
-    // The page's path in a text from the string table, where it stands as "%s".
-    QString Message(int id, const QString& path) const;
+    // A text from the string table in the window's language, with value in place of "%s".
+    QString Message(int id, const QString& value) const;
     bool Ask(int id, const QString& path, bool yesByDefault);
     // Whether another program has changed the page since it was read or saved; then nothing
     // may be written, and the user may reload it. After a reload the row keeps its number and
@@ -218,16 +178,21 @@ class TForm1 : public QMainWindow {
     bool MayDropUnsaved();
     // After Undo or Redo changed phrase i: the row, the entry, the file, the preview.
     void ShowHistoryStep(std::size_t i);
+    // After the phrases changed: the Edit menu, the file, the preview and the word count. A
+    // failed save ends the command there.
+    void WriteChange();
     // Ctrl+Z, Ctrl+Shift+Z or Ctrl+Y in the entry field.
     void EntryUndoRedo(bool redo);
-    void OnProgress(std::size_t position, std::size_t maximum);
 
     bool activated_ = false;
     bool closed_ = false;
     bool quietSelection_ = false;
     bool saveFailed_ = false;
-    QElapsedTimer progressClock_;
-    qint64 lastProgressPaint_ = -1;
+    bool documentOpen_ = false;
 };
+
+// The main window with the Options dialog and the wizard attached, as the program, the tests and
+// the benchmark use it; its first showing needs both dialogs.
+std::unique_ptr<TForm1> CreateMainWindow();
 
 }  // namespace quillfen

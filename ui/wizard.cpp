@@ -3,40 +3,27 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QStyle>
 
-#include <exception>
-
-#include "ui/Main.h"
-#include "ui/application.h"
 #include "exchange/combine.h"
 #include "settings/stringtable.h"
+#include "ui/application.h"
+#include "ui/filedialogs.h"
+#include "ui/pictures.h"
+#include "ui/texts.h"
 
 namespace quillfen {
 
 namespace {
 
 enum TPage { Export1 = 0, Export2 = 1, Import1 = 2, Import2 = 3, Import3 = 4 };
-
-QFont PixelFont(const QString& family, int pixels, bool bold = false) {
-    QFont f(family);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QLabel* TextLabel(QWidget* page, const QRect& where, bool wrap) {
     auto* label = new QLabel(page);
@@ -48,64 +35,7 @@ QLabel* TextLabel(QWidget* page, const QRect& where, bool wrap) {
     return label;
 }
 
-QString StandardChooser(QWidget* parent, TFileEdit::TKind kind, const QString& filter,
-                        const QString& current) {
-    if (kind == TFileEdit::TKind::Folder)
-        return QFileDialog::getExistingDirectory(parent, QString(), current);
-    QFileDialog dlg(parent);
-    if (kind == TFileEdit::TKind::SaveFile) {
-        dlg.setAcceptMode(QFileDialog::AcceptSave);
-        dlg.setFileMode(QFileDialog::AnyFile);
-        // The recombination itself replaces the file; the wizard asks nothing more.
-        dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
-    } else {
-        dlg.setAcceptMode(QFileDialog::AcceptOpen);
-        dlg.setFileMode(QFileDialog::ExistingFile);
-    }
-    dlg.setNameFilter(QtFileFilter(filter));
-    if (!current.isEmpty()) dlg.selectFile(current);
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
-    return dlg.selectedFiles().first();
-}
-
 }  // namespace
-
-// The left strip's picture: two sheets, one of text lines and one of markers, joined by an arrow.
-QPixmap MakeWizardPicture() {
-    QPixmap pm(133, 200);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, 200);
-    sky.setColorAt(0, QColor(0, 49, 205));
-    sky.setColorAt(1, QColor(0, 16, 72));
-    p.fillRect(pm.rect(), sky);
-
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 148));
-    p.drawRoundedRect(QRectF(14, 70, 62, 80), 4, 4);
-    p.setBrush(Qt::white);
-    p.drawRoundedRect(QRectF(58, 104, 62, 80), 4, 4);
-
-    p.setPen(QPen(QColor(0, 98, 41), 2.5, Qt::SolidLine, Qt::RoundCap));
-    for (int y = 84; y < 142; y += 11) p.drawLine(22, y, y % 2 ? 58 : 68, y);
-    p.setPen(QPen(QColor(0, 49, 205), 2.5, Qt::SolidLine, Qt::RoundCap));
-    for (int y = 118; y < 176; y += 11) {
-        p.drawLine(66, y, 78, y);
-        p.drawLine(96, y, 112, y);
-    }
-    p.setPen(QPen(QColor(205, 0, 0), 2));
-    for (int y = 118; y < 176; y += 11) p.drawEllipse(QPointF(87, y), 3, 3);
-
-    QPainterPath arrow;
-    arrow.moveTo(40, 160);
-    arrow.cubicTo(40, 180, 48, 186, 54, 186);
-    p.setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(arrow);
-    p.drawLine(QPointF(54, 186), QPointF(47, 180));
-    p.drawLine(QPointF(54, 186), QPointF(47, 192));
-    return pm;
-}
 
 // --- path field -----------------------------------------------------------------------------
 
@@ -115,7 +45,7 @@ TFileEdit::TFileEdit(TKind kind, const QString& filter, QWidget* parent)
         kind == TKind::Folder ? QStyle::SP_DirOpenIcon : QStyle::SP_FileDialogStart;
     Browse = addAction(style()->standardIcon(icon), QLineEdit::TrailingPosition);
     Browse->setObjectName("Browse");
-    connect(Browse, &QAction::triggered, this, [this] { BrowseClick(); });
+    connect(Browse, &QAction::triggered, this, Guard([this] { BrowseClick(); }));
 }
 
 void TFileEdit::BrowseClick() {
@@ -135,7 +65,7 @@ TWizardDlg::TWizardDlg(QWidget* parent) : QDialog(parent) {
     setFont(PixelFont("MS Sans Serif", 11));
     setWindowTitle(DialogTitle);
     ChooseFile = [this](TFileEdit::TKind kind, const QString& filter, const QString& current) {
-        return StandardChooser(this, kind, filter, current);
+        return ChoosePath(this, kind, filter, current);
     };
 
     auto* strip = new QWidget(this);
@@ -187,8 +117,8 @@ TWizardDlg::TWizardDlg(QWidget* parent) : QDialog(parent) {
     wizTextLabel = TextLabel(pages[Import1], QRect(8, 98, 243, 14), false);
     wizText = fileEdit(pages[Import1], TFileEdit::TKind::OpenFile, "*.txt|*.txt", 112, "wizText");
     wizTempLabel = TextLabel(pages[Import1], QRect(8, 137, 243, 14), false);
-    wizTemplate = fileEdit(pages[Import1], TFileEdit::TKind::OpenFile, "*.temp|*.templ", 151,
-                           "wizTemplate");
+    wizTemplate =
+        fileEdit(pages[Import1], TFileEdit::TKind::OpenFile, "*.temp|*.templ", 151, "wizTemplate");
 
     wizLabel3 = TextLabel(pages[Import2], QRect(8, 8, 243, 48), true);
     wizHTMLLabel = TextLabel(pages[Import2], QRect(8, 62, 243, 16), false);
@@ -217,17 +147,18 @@ TWizardDlg::TWizardDlg(QWidget* parent) : QDialog(parent) {
     FinishBtn->setText(NextCaption);
     BackBtn->setEnabled(false);
 
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { reject(); });
-    connect(BackBtn, &QPushButton::clicked, this, [this] { BackBtnClick(); });
-    connect(FinishBtn, &QPushButton::clicked, this, [this] { FinishBtnClick(); });
-    connect(wizOutput, &QLineEdit::textChanged, this, [this] { wizOutputChange(); });
-    connect(wizText, &QLineEdit::textChanged, this, [this] { wizTextChange(); });
-    connect(wizTemplate, &QLineEdit::textChanged, this, [this] { wizTemplateChange(); });
-    connect(wizDestination, &QLineEdit::textChanged, this, [this] { wizDestinationChange(); });
+    connect(CancelBtn, &QPushButton::clicked, this, Guard([this] { reject(); }));
+    connect(BackBtn, &QPushButton::clicked, this, Guard([this] { BackBtnClick(); }));
+    connect(FinishBtn, &QPushButton::clicked, this, Guard([this] { FinishBtnClick(); }));
+    connect(wizOutput, &QLineEdit::textChanged, this, Guard([this] { wizOutputChange(); }));
+    connect(wizText, &QLineEdit::textChanged, this, Guard([this] { wizTextChange(); }));
+    connect(wizTemplate, &QLineEdit::textChanged, this, Guard([this] { wizTemplateChange(); }));
+    connect(wizDestination, &QLineEdit::textChanged, this,
+            Guard([this] { wizDestinationChange(); }));
 }
 
-void TWizardDlg::ApplyLanguage(std::uint16_t language) {
-    auto text = [language](int n) { return LoadStr(language + n); };
+void TWizardDlg::ApplyLanguage(TLanguage language) {
+    auto text = [language](int n) { return LoadStr(language, n); };
     DialogTitle = text(41);
     setWindowTitle(DialogTitle);
     wizTextLabel->setText(text(43));
@@ -244,6 +175,8 @@ void TWizardDlg::ApplyLanguage(std::uint16_t language) {
     BackCaption = text(52);
     FinishCaption = text(53);
     CancelCaption = text(54);
+    ExportHeading = text(68);
+    ImportHeading = text(69);
 }
 
 void TWizardDlg::showEvent(QShowEvent* event) {
@@ -268,15 +201,10 @@ void TWizardDlg::FormActivate() {
     wizText->clear();
     wizTemplate->clear();
     // The title is built from the plain dialog title each time, so the mode word never piles up.
-    if (ExportMode) {
-        wizHeading->setText("Export");
-        setWindowTitle("Export " + DialogTitle);
-        Notebook->setCurrentIndex(Export1);
-    } else {
-        wizHeading->setText("Import");
-        setWindowTitle("Import " + DialogTitle);
-        Notebook->setCurrentIndex(Import1);
-    }
+    const QString& heading = ExportMode ? ExportHeading : ImportHeading;
+    wizHeading->setText(heading);
+    setWindowTitle(heading + " " + DialogTitle);
+    Notebook->setCurrentIndex(ExportMode ? Export1 : Import1);
     FinishBtn->setEnabled(false);
     FinishBtn->setText(NextCaption);
     BackBtn->setText(BackCaption);
@@ -285,51 +213,47 @@ void TWizardDlg::FormActivate() {
 
 void TWizardDlg::FinishBtnClick() {
     switch (Notebook->currentIndex()) {
-    case Export1:
-        BackBtn->setEnabled(true);
-        Notebook->setCurrentIndex(Export2);
-        FinishBtn->setText(FinishCaption);
-        break;
-    case Export2:
-    case Import3:
-        accept();
-        break;
-    case Import1:
-        Notebook->setCurrentIndex(Import2);
-        BackBtn->setEnabled(true);
-        FinishBtn->setText(NextCaption);
-        FinishBtn->setEnabled(false);
-        break;
-    case Import2:
-        try {
+        case Export1:
+            BackBtn->setEnabled(true);
+            Notebook->setCurrentIndex(Export2);
+            FinishBtn->setText(FinishCaption);
+            break;
+        case Export2:
+        case Import3:
+            accept();
+            break;
+        case Import1:
+            Notebook->setCurrentIndex(Import2);
+            BackBtn->setEnabled(true);
+            FinishBtn->setText(NextCaption);
+            FinishBtn->setEnabled(false);
+            break;
+        case Import2:
+            // A failure ends the command at its guard: the wizard stays on this page as it was, so
+            // that the user can mend the paths.
             Combine();
-        } catch (const std::exception& e) {
-            // The wizard stays on this page as it was, so the user can mend the paths.
-            ShowError(e);
-            return;
-        }
-        Notebook->setCurrentIndex(Import3);
-        FinishBtn->setText(FinishCaption);
-        BackBtn->setEnabled(true);
-        break;
-    default:
-        break;
+            Notebook->setCurrentIndex(Import3);
+            FinishBtn->setText(FinishCaption);
+            BackBtn->setEnabled(true);
+            break;
+        default:
+            break;
     }
 }
 
 void TWizardDlg::BackBtnClick() {
     FinishBtn->setText(NextCaption);
     switch (Notebook->currentIndex()) {
-    case Export2:
-    case Import2:
-        BackBtn->setEnabled(false);
-        Notebook->setCurrentIndex(Notebook->currentIndex() - 1);
-        break;
-    case Import3:
-        Notebook->setCurrentIndex(Import2);
-        break;
-    default:
-        break;
+        case Export2:
+        case Import2:
+            BackBtn->setEnabled(false);
+            Notebook->setCurrentIndex(Notebook->currentIndex() - 1);
+            break;
+        case Import3:
+            Notebook->setCurrentIndex(Import2);
+            break;
+        default:
+            break;
     }
 }
 

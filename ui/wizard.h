@@ -3,9 +3,10 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QString>
-
-#include <cstdint>
 #include <functional>
+
+#include "settings/language.h"
+#include "ui/filedialogs.h"
 
 class QAction;
 class QCheckBox;
@@ -18,8 +19,8 @@ namespace quillfen {
 // A path field with a browse button at its end. The field's text is the path the wizard uses;
 // a path chosen through the button replaces it as the plain full path, blanks and all.
 class TFileEdit : public QLineEdit {
-public:
-    enum class TKind { Folder, OpenFile, SaveFile };
+  public:
+    using TKind = TPathKind;
 
     // filter is "description|patterns", unused for a folder.
     TFileEdit(TKind kind, const QString& filter, QWidget* parent = nullptr);
@@ -38,12 +39,11 @@ public:
 // mode it only collects the output folder, in import mode it recombines a text file and a
 // template into a new page before it closes.
 class TWizardDlg : public QDialog {
-public:
+  public:
     explicit TWizardDlg(QWidget* parent = nullptr);
-    // Sets every language-dependent text from the string table at base language. The button
-    // captions go to the caption fields; the buttons take them when the dialog opens or its
-    // page changes.
-    void ApplyLanguage(std::uint16_t language);
+    // Sets every language-dependent text from the string table. The button captions go to the
+    // caption fields; the buttons take them when the dialog opens or its page changes.
+    void ApplyLanguage(TLanguage language);
 
     // --- seams -----------------------------------------------------------------------------
     // Asks for a folder or file on behalf of one of the path fields (the standard dialogs by
@@ -59,6 +59,9 @@ public:
     QString CancelCaption = "Cancel";
     // The title of the current language, without the mode word.
     QString DialogTitle = "Wizard";
+    // The mode words: the heading of the left strip, and the start of the title.
+    QString ExportHeading = "Export";
+    QString ImportHeading = "Import";
 
     // --- controls ---------------------------------------------------------------------------
     QLabel* Image1 = nullptr;
@@ -98,12 +101,9 @@ public:
     // The recombination of page 3; raises what the recombination raises.
     void Combine();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };
-
-// The wizard's picture on its left strip, 133 x 200.
-QPixmap MakeWizardPicture();
 
 }  // namespace quillfen

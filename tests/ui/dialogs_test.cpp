@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -12,20 +14,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
 
-#include "ui/Main.h"
+#include "settings/stringtable.h"
+#include "shell/wininfo.h"
 #include "tests/ui/files.h"
+#include "ui/Main.h"
 #include "ui/application.h"
 #include "ui/options.h"
-#include "shell/wininfo.h"
 #include "ui/wizard.h"
 
 using namespace quillfen;
@@ -50,14 +50,12 @@ const std::string kPage =
     "<p>Second phrase</p>\r\n</body>\r\n</html>\r\n";
 
 class Dialogs : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         SetErrorBox([this](const QString& text) { errors << text; });
-        form = std::make_unique<TForm1>();
+        form = CreateMainWindow();
         form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
-        form->OptionsDlg = new TOptionsDlg(form.get());
-        form->WizardDlg = new TWizardDlg(form.get());
         wiz = form->WizardDlg;
         opt = form->OptionsDlg;
         form->ChooseFileToOpen = [this](const QString&, const QString&) { return nextOpen; };
@@ -108,8 +106,8 @@ protected:
 
     void Open(const QString& path) {
         nextOpen = path;
-        QMetaObject::invokeMethod(form.get(), [this] { form->mLoad->trigger(); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            form.get(), [this] { form->mLoad->trigger(); }, Qt::QueuedConnection);
         QCoreApplication::sendPostedEvents();
     }
 
@@ -128,12 +126,14 @@ protected:
 
     // Exports the open page into folder through the wizard, typing the folder.
     void ExportTo(const QString& folder) {
-        Modal(wiz, [this] { form->mExportClick(); }, [&] {
-            wiz->wizOutput->clear();
-            Type(wiz->wizOutput, folder);
-            Click(wiz->FinishBtn);
-            Click(wiz->FinishBtn);
-        });
+        Modal(
+            wiz, [this] { form->mExportClick(); },
+            [&] {
+                wiz->wizOutput->clear();
+                Type(wiz->wizOutput, folder);
+                Click(wiz->FinishBtn);
+                Click(wiz->FinishBtn);
+            });
     }
 
     std::vector<TKind> Kinds() const {
@@ -185,26 +185,28 @@ TEST_F(Dialogs, ExportThenRecombineTheSamePageAndLoadTheResult) {
     const QString out = dir.filePath("out folder");
     ASSERT_TRUE(QDir().mkpath(out));
 
-    Modal(wiz, [this] { form->mExportClick(); }, [&] {
-        EXPECT_EQ(wiz->windowTitle(), "Export Wizard");
-        EXPECT_EQ(wiz->wizHeading->text(), "Export");
-        EXPECT_EQ(Shown(), 0);
-        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
-        EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
-        EXPECT_EQ(wiz->BackBtn->text(), "< Back");
-        EXPECT_EQ(wiz->CancelBtn->text(), "Cancel");
-        nextChoice = out;
-        wiz->wizOutput->Browse->trigger();
-        EXPECT_EQ(wiz->wizOutput->text(), QDir::toNativeSeparators(out));
-        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
-        Click(wiz->FinishBtn);
-        EXPECT_EQ(Shown(), 1);
-        EXPECT_TRUE(wiz->BackBtn->isEnabled());
-        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
-        EXPECT_EQ(wiz->FinishBtn->text(), "Finish !");
-        Click(wiz->FinishBtn);
-        EXPECT_EQ(wiz->result(), QDialog::Accepted);
-    });
+    Modal(
+        wiz, [this] { form->mExportClick(); },
+        [&] {
+            EXPECT_EQ(wiz->windowTitle(), "Export Wizard");
+            EXPECT_EQ(wiz->wizHeading->text(), "Export");
+            EXPECT_EQ(Shown(), 0);
+            EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+            EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+            EXPECT_EQ(wiz->BackBtn->text(), "< Back");
+            EXPECT_EQ(wiz->CancelBtn->text(), "Cancel");
+            nextChoice = out;
+            wiz->wizOutput->Browse->trigger();
+            EXPECT_EQ(wiz->wizOutput->text(), QDir::toNativeSeparators(out));
+            EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+            Click(wiz->FinishBtn);
+            EXPECT_EQ(Shown(), 1);
+            EXPECT_TRUE(wiz->BackBtn->isEnabled());
+            EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+            EXPECT_EQ(wiz->FinishBtn->text(), "Finish !");
+            Click(wiz->FinishBtn);
+            EXPECT_EQ(wiz->result(), QDialog::Accepted);
+        });
     EXPECT_EQ(asked, QStringList{"0 "});
     const QString text = out + "/page.txt";
     const QString templ = out + "/page.templ";
@@ -216,35 +218,37 @@ TEST_F(Dialogs, ExportThenRecombineTheSamePageAndLoadTheResult) {
     const QString dest = out + "/new page.html";
     const auto history = form->History;
     asked.clear();
-    Modal(wiz, [this] { form->mImportClick(); }, [&] {
-        EXPECT_EQ(wiz->windowTitle(), "Import Wizard");
-        EXPECT_EQ(wiz->wizHeading->text(), "Import");
-        EXPECT_EQ(Shown(), 2);
-        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
-        nextChoice = text;
-        wiz->wizText->Browse->trigger();
-        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
-        nextChoice = templ;
-        wiz->wizTemplate->Browse->trigger();
-        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
-        Click(wiz->FinishBtn);
-        EXPECT_EQ(Shown(), 3);
-        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
-        EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
-        EXPECT_TRUE(wiz->BackBtn->isEnabled());
-        nextChoice = dest;
-        wiz->wizDestination->Browse->trigger();
-        EXPECT_EQ(wiz->wizDestination->text(), QDir::toNativeSeparators(dest));
-        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
-        Click(wiz->FinishBtn);
-        EXPECT_EQ(Shown(), 4);
-        EXPECT_EQ(wiz->FinishBtn->text(), "Finish !");
-        EXPECT_TRUE(wiz->BackBtn->isEnabled());
-        wiz->wizLoadFile->setChecked(true);
-        Click(wiz->FinishBtn);
-    });
-    EXPECT_EQ(asked, (QStringList{"1 *.txt|*.txt", "1 *.temp|*.templ",
-                                  "2 *.htm; *.html|*.htm;*.html"}));
+    Modal(
+        wiz, [this] { form->mImportClick(); },
+        [&] {
+            EXPECT_EQ(wiz->windowTitle(), "Import Wizard");
+            EXPECT_EQ(wiz->wizHeading->text(), "Import");
+            EXPECT_EQ(Shown(), 2);
+            EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+            nextChoice = text;
+            wiz->wizText->Browse->trigger();
+            EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+            nextChoice = templ;
+            wiz->wizTemplate->Browse->trigger();
+            EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+            Click(wiz->FinishBtn);
+            EXPECT_EQ(Shown(), 3);
+            EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+            EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+            EXPECT_TRUE(wiz->BackBtn->isEnabled());
+            nextChoice = dest;
+            wiz->wizDestination->Browse->trigger();
+            EXPECT_EQ(wiz->wizDestination->text(), QDir::toNativeSeparators(dest));
+            EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+            Click(wiz->FinishBtn);
+            EXPECT_EQ(Shown(), 4);
+            EXPECT_EQ(wiz->FinishBtn->text(), "Finish !");
+            EXPECT_TRUE(wiz->BackBtn->isEnabled());
+            wiz->wizLoadFile->setChecked(true);
+            Click(wiz->FinishBtn);
+        });
+    EXPECT_EQ(asked,
+              (QStringList{"1 *.txt|*.txt", "1 *.temp|*.templ", "2 *.htm; *.html|*.htm;*.html"}));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     std::string expected = ReadBytes(templ);
     expected = Replaced(expected, "%_0_%", "Erster Satz");
@@ -267,17 +271,19 @@ TEST_F(Dialogs, ImportWithoutTheLoadTickOrCancelledOnTheLastPageLoadsNothing) {
     const QString templ = Page("t.templ", "<p>\r\n%_0_%\r\n%_1_%\r\n%_2_%\r\n</p>\r\n");
     const QString dest = dir.filePath("d.htm");
     auto run = [&](bool finish) {
-        Modal(wiz, [this] { form->mImportClick(); }, [&] {
-            wiz->wizText->setText(text);
-            wiz->wizTemplate->setText(templ);
-            Click(wiz->FinishBtn);
-            // The same text again would be no change, and Next would stay disabled.
-            wiz->wizDestination->clear();
-            wiz->wizDestination->setText(dest);
-            Click(wiz->FinishBtn);
-            EXPECT_EQ(Shown(), 4);
-            Click(finish ? wiz->FinishBtn : wiz->CancelBtn);
-        });
+        Modal(
+            wiz, [this] { form->mImportClick(); },
+            [&] {
+                wiz->wizText->setText(text);
+                wiz->wizTemplate->setText(templ);
+                Click(wiz->FinishBtn);
+                // The same text again would be no change, and Next would stay disabled.
+                wiz->wizDestination->clear();
+                wiz->wizDestination->setText(dest);
+                Click(wiz->FinishBtn);
+                EXPECT_EQ(Shown(), 4);
+                Click(finish ? wiz->FinishBtn : wiz->CancelBtn);
+            });
     };
     run(true);
     EXPECT_EQ(ReadBytes(dest), "<p>\r\nEins\r\nZwei\r\nDrei\r\n</p>\r\n");
@@ -414,11 +420,13 @@ TEST_F(Dialogs, ClosingTheWizardThroughItsTitleBarIsCancel) {
     Open(Page("page.htm"));
     const QString out = dir.filePath("o");
     ASSERT_TRUE(QDir().mkpath(out));
-    Modal(wiz, [this] { form->mExportClick(); }, [&] {
-        wiz->wizOutput->setText(out);
-        Click(wiz->FinishBtn);
-        wiz->close();
-    });
+    Modal(
+        wiz, [this] { form->mExportClick(); },
+        [&] {
+            wiz->wizOutput->setText(out);
+            Click(wiz->FinishBtn);
+            wiz->close();
+        });
     EXPECT_EQ(wiz->result(), QDialog::Rejected);
     EXPECT_TRUE(QDir(out).isEmpty());
 }
@@ -427,77 +435,85 @@ TEST_F(Dialogs, ASecondOpeningKeepsFolderAndDestinationButStartsOver) {
     Open(Page("page.htm"));
     ExportTo(dir.path());
     for (int n = 0; n < 3; ++n) {
-        Modal(wiz, [this] { form->mExportClick(); }, [&] {
-            EXPECT_EQ(wiz->wizOutput->text(), dir.path());
-            EXPECT_FALSE(wiz->FinishBtn->isEnabled());
-            EXPECT_EQ(Shown(), 0);
-            EXPECT_EQ(wiz->windowTitle(), "Export Wizard");
-            Click(wiz->CancelBtn);
-        });
+        Modal(
+            wiz, [this] { form->mExportClick(); },
+            [&] {
+                EXPECT_EQ(wiz->wizOutput->text(), dir.path());
+                EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+                EXPECT_EQ(Shown(), 0);
+                EXPECT_EQ(wiz->windowTitle(), "Export Wizard");
+                Click(wiz->CancelBtn);
+            });
     }
 
     const QString text = dir.filePath("page.txt");
     const QString templ = dir.filePath("page.templ");
     const QString dest = dir.filePath("d.htm");
-    Modal(wiz, [this] { form->mImportClick(); }, [&] {
-        wiz->wizText->setText(text);
-        wiz->wizTemplate->setText(templ);
-        Click(wiz->FinishBtn);
-        wiz->wizDestination->setText(dest);
-        Click(wiz->FinishBtn);
-        wiz->wizLoadFile->setChecked(false);
-        Click(wiz->FinishBtn);
-    });
-    Modal(wiz, [this] { form->mImportClick(); }, [&] {
-        EXPECT_EQ(wiz->windowTitle(), "Import Wizard");
-        EXPECT_TRUE(wiz->wizText->text().isEmpty());
-        EXPECT_TRUE(wiz->wizTemplate->text().isEmpty());
-        EXPECT_EQ(wiz->wizDestination->text(), dest);
-        EXPECT_FALSE(wiz->FinishBtn->isEnabled());
-        wiz->wizText->setText(text);
-        wiz->wizTemplate->setText(templ);
-        Click(wiz->FinishBtn);
-        EXPECT_EQ(Shown(), 3);
-        EXPECT_FALSE(wiz->FinishBtn->isEnabled()) << "until the destination is changed";
-        Click(wiz->CancelBtn);
-    });
+    Modal(
+        wiz, [this] { form->mImportClick(); },
+        [&] {
+            wiz->wizText->setText(text);
+            wiz->wizTemplate->setText(templ);
+            Click(wiz->FinishBtn);
+            wiz->wizDestination->setText(dest);
+            Click(wiz->FinishBtn);
+            wiz->wizLoadFile->setChecked(false);
+            Click(wiz->FinishBtn);
+        });
+    Modal(
+        wiz, [this] { form->mImportClick(); },
+        [&] {
+            EXPECT_EQ(wiz->windowTitle(), "Import Wizard");
+            EXPECT_TRUE(wiz->wizText->text().isEmpty());
+            EXPECT_TRUE(wiz->wizTemplate->text().isEmpty());
+            EXPECT_EQ(wiz->wizDestination->text(), dest);
+            EXPECT_FALSE(wiz->FinishBtn->isEnabled());
+            wiz->wizText->setText(text);
+            wiz->wizTemplate->setText(templ);
+            Click(wiz->FinishBtn);
+            EXPECT_EQ(Shown(), 3);
+            EXPECT_FALSE(wiz->FinishBtn->isEnabled()) << "until the destination is changed";
+            Click(wiz->CancelBtn);
+        });
     EXPECT_TRUE(errors.isEmpty());
 }
 
 TEST_F(Dialogs, AFailedRecombinationStaysOnItsPage) {
     const QString text = Page("t.txt", "<1>Eins</>\r\n");
     const QString dest = Page("old.htm", "old page\r\n");
-    Modal(wiz, [this] { form->mImportClick(); }, [&] {
-        wiz->wizText->setText(text);
-        wiz->wizTemplate->setText(dir.filePath("missing.templ"));
-        Click(wiz->FinishBtn);
-        wiz->wizDestination->setText(dest);
-        Click(wiz->FinishBtn);
-        EXPECT_EQ(Shown(), 3);
-        EXPECT_TRUE(wiz->FinishBtn->isEnabled());
-        EXPECT_TRUE(wiz->BackBtn->isEnabled());
-        EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
-        ASSERT_EQ(errors.size(), 1);
-        EXPECT_TRUE(errors[0].contains("missing.templ"));
-        EXPECT_TRUE(errors[0].contains("kann nicht geöffnet werden"));
+    Modal(
+        wiz, [this] { form->mImportClick(); },
+        [&] {
+            wiz->wizText->setText(text);
+            wiz->wizTemplate->setText(dir.filePath("missing.templ"));
+            Click(wiz->FinishBtn);
+            wiz->wizDestination->setText(dest);
+            Click(wiz->FinishBtn);
+            EXPECT_EQ(Shown(), 3);
+            EXPECT_TRUE(wiz->FinishBtn->isEnabled());
+            EXPECT_TRUE(wiz->BackBtn->isEnabled());
+            EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
+            ASSERT_EQ(errors.size(), 1);
+            EXPECT_TRUE(errors[0].contains("missing.templ"));
+            EXPECT_TRUE(errors[0].contains("kann nicht geöffnet werden"));
 
-        // A destination that cannot be written keeps its old page.
-        wiz->wizTemplate->setText(Page("t.templ", "%_0_%\r\n"));
-        QFile(dest).setPermissions(QFile::ReadOwner);
-        Click(wiz->FinishBtn);
-        EXPECT_EQ(Shown(), 3);
-        ASSERT_EQ(errors.size(), 2);
-        EXPECT_TRUE(errors[1].contains("kann nicht erstellt werden"));
+            // A destination that cannot be written keeps its old page.
+            wiz->wizTemplate->setText(Page("t.templ", "%_0_%\r\n"));
+            QFile(dest).setPermissions(QFile::ReadOwner);
+            Click(wiz->FinishBtn);
+            EXPECT_EQ(Shown(), 3);
+            ASSERT_EQ(errors.size(), 2);
+            EXPECT_TRUE(errors[1].contains("kann nicht erstellt werden"));
 
-        // A text file without the marker's line.
-        QFile(dest).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-        WriteBytes(text, "");
-        Click(wiz->FinishBtn);
-        EXPECT_EQ(Shown(), 3);
-        EXPECT_EQ(errors.size(), 3);
-        wiz->wizLoadFile->setChecked(true);
-        Click(wiz->CancelBtn);
-    });
+            // A text file without the marker's line.
+            QFile(dest).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+            WriteBytes(text, "");
+            Click(wiz->FinishBtn);
+            EXPECT_EQ(Shown(), 3);
+            EXPECT_EQ(errors.size(), 3);
+            wiz->wizLoadFile->setChecked(true);
+            Click(wiz->CancelBtn);
+        });
     EXPECT_EQ(ReadBytes(dest), "old page\r\n");
     EXPECT_FALSE(form->mClose->isEnabled());
 }
@@ -521,34 +537,40 @@ TEST_F(Dialogs, OptionsLayoutAndTicksFollowTags) {
     EXPECT_EQ(opt->content->parentWidget(), opt->GroupBox1);
     EXPECT_EQ(opt->CreateLinkBtn->parentWidget(), opt->GroupBox2);
 
-    form->Tags = 5;
-    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
-        EXPECT_TRUE(opt->plaintext->isChecked());
-        EXPECT_FALSE(opt->imgalt->isChecked());
-        EXPECT_TRUE(opt->content->isChecked());
-        // Abandoned ticks are forgotten: Cancel, then the next showing starts from Tags again.
-        opt->imgalt->setChecked(true);
-        opt->plaintext->setChecked(false);
-        Click(opt->CancelBtn);
-    });
-    EXPECT_EQ(form->Tags, 5);
-    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
-        EXPECT_TRUE(opt->plaintext->isChecked());
-        EXPECT_FALSE(opt->imgalt->isChecked());
-        opt->imgalt->setChecked(true);
-        QTest::keyClick(opt, Qt::Key_Escape);
-    });
-    EXPECT_EQ(form->Tags, 5);
+    form->Tags = TTags::PlainText | TTags::Content;
+    Modal(
+        opt, [this] { form->mOptionsClick(); },
+        [&] {
+            EXPECT_TRUE(opt->plaintext->isChecked());
+            EXPECT_FALSE(opt->imgalt->isChecked());
+            EXPECT_TRUE(opt->content->isChecked());
+            // Abandoned ticks are forgotten: Cancel, then the next showing starts from Tags again.
+            opt->imgalt->setChecked(true);
+            opt->plaintext->setChecked(false);
+            Click(opt->CancelBtn);
+        });
+    EXPECT_EQ(form->Tags, TTags::PlainText | TTags::Content);
+    Modal(
+        opt, [this] { form->mOptionsClick(); },
+        [&] {
+            EXPECT_TRUE(opt->plaintext->isChecked());
+            EXPECT_FALSE(opt->imgalt->isChecked());
+            opt->imgalt->setChecked(true);
+            QTest::keyClick(opt, Qt::Key_Escape);
+        });
+    EXPECT_EQ(form->Tags, TTags::PlainText | TTags::Content);
 
-    form->Tags = 0x83;
-    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
-        EXPECT_TRUE(opt->plaintext->isChecked());
-        EXPECT_TRUE(opt->imgalt->isChecked());
-        EXPECT_FALSE(opt->content->isChecked());
-        opt->content->setChecked(true);
-        Click(opt->OKBtn);
-    });
-    EXPECT_EQ(form->Tags, 0x87) << "the bits beyond the boxes survive";
+    form->Tags = TTags(0x83);
+    Modal(
+        opt, [this] { form->mOptionsClick(); },
+        [&] {
+            EXPECT_TRUE(opt->plaintext->isChecked());
+            EXPECT_TRUE(opt->imgalt->isChecked());
+            EXPECT_FALSE(opt->content->isChecked());
+            opt->content->setChecked(true);
+            Click(opt->OKBtn);
+        });
+    EXPECT_EQ(form->Tags, TTags(0x87)) << "the bits beyond the boxes survive";
     // OK without a page open changes Tags and loads nothing.
     EXPECT_FALSE(form->mClose->isEnabled());
     EXPECT_EQ(form->Notebook->currentIndex(), 0);
@@ -561,32 +583,38 @@ TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
     ASSERT_EQ(Kinds(), (std::vector<TKind>{TKind::Text, TKind::Image, TKind::Text}));
     // The page changed on disk: OK reads it again even with no box changed.
     WriteBytes(page, Replaced(kPage, "Second phrase", "Changed phrase"));
-    Modal(opt, [this] { form->mOptionsClick(); }, [&] { Click(opt->OKBtn); });
+    Modal(
+        opt, [this] { form->mOptionsClick(); }, [&] { Click(opt->OKBtn); });
     ASSERT_EQ(form->Doc.PhraseCount(), 3u);
     EXPECT_EQ(form->Doc.Phrases()[2].Text, "Changed phrase");
 
-    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
-        opt->plaintext->setChecked(false);
-        opt->content->setChecked(true);
-        QTest::keyClick(opt->content, Qt::Key_Return);
-    });
-    EXPECT_EQ(form->Tags, 6);
+    Modal(
+        opt, [this] { form->mOptionsClick(); },
+        [&] {
+            opt->plaintext->setChecked(false);
+            opt->content->setChecked(true);
+            QTest::keyClick(opt->content, Qt::Key_Return);
+        });
+    EXPECT_EQ(form->Tags, TTags::ImageAlt | TTags::Content);
     EXPECT_EQ(Kinds(), (std::vector<TKind>{TKind::Content, TKind::Image}));
     EXPECT_EQ(form->TextBoxModel->rowCount(), 2);
 
-    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
-        opt->imgalt->setChecked(false);
-        opt->content->setChecked(false);
-        Click(opt->OKBtn);
-    });
-    EXPECT_EQ(form->Tags, 0);
+    Modal(
+        opt, [this] { form->mOptionsClick(); },
+        [&] {
+            opt->imgalt->setChecked(false);
+            opt->content->setChecked(false);
+            Click(opt->OKBtn);
+        });
+    EXPECT_EQ(form->Tags, TTags::None);
     EXPECT_EQ(form->Doc.PhraseCount(), 0u);
     EXPECT_TRUE(form->mClose->isEnabled());
 
     // Cancel does not reload.
     WriteBytes(page, "<p>gone</p>\r\n");
-    form->Tags = 3;
-    Modal(opt, [this] { form->mOptionsClick(); }, [&] { Click(opt->CancelBtn); });
+    form->Tags = TTags::Default;
+    Modal(
+        opt, [this] { form->mOptionsClick(); }, [&] { Click(opt->CancelBtn); });
     EXPECT_EQ(form->Doc.PhraseCount(), 0u);
     EXPECT_TRUE(errors.isEmpty());
 }
@@ -608,18 +636,20 @@ TEST_F(Dialogs, TheShortcutButtonWritesTheStartMenuEntry) {
     ASSERT_EQ(QString::fromStdString(programs).left(home.path().size()), home.path());
 
     const QString link = QString::fromStdString(programs) + "/Quillfen.desktop";
-    form->Tags = 3;
-    Modal(opt, [this] { form->mOptionsClick(); }, [&] {
-        Click(opt->CreateLinkBtn);
-        EXPECT_TRUE(opt->isVisible()) << "the dialog stays open";
-        EXPECT_TRUE(QFileInfo::exists(link));
-        QFile::remove(link);
-        opt->content->setChecked(true);
-        Click(opt->CreateLinkBtn);
-        Click(opt->CancelBtn);
-    });
+    form->Tags = TTags::Default;
+    Modal(
+        opt, [this] { form->mOptionsClick(); },
+        [&] {
+            Click(opt->CreateLinkBtn);
+            EXPECT_TRUE(opt->isVisible()) << "the dialog stays open";
+            EXPECT_TRUE(QFileInfo::exists(link));
+            QFile::remove(link);
+            opt->content->setChecked(true);
+            Click(opt->CreateLinkBtn);
+            Click(opt->CancelBtn);
+        });
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
-    EXPECT_EQ(form->Tags, 3);
+    EXPECT_EQ(form->Tags, TTags::Default);
     const std::string entry = ReadBytes(link);
     EXPECT_NE(entry.find("Exec=" + QCoreApplication::applicationFilePath().toStdString()),
               std::string::npos)
@@ -631,42 +661,65 @@ TEST_F(Dialogs, TheShortcutButtonWritesTheStartMenuEntry) {
 
 // --- language -----------------------------------------------------------------------------------
 
-TEST_F(Dialogs, GermanReachesBothDialogsAtOnceHiddenOrShown) {
+TEST_F(Dialogs, EachLanguageReachesBothDialogsAtOnceHiddenOrShown) {
+    // Every caption of the dialogs that follows the language, by its English string id.
+    const std::pair<std::function<QString()>, int> captions[] = {
+        {[&] { return opt->windowTitle(); }, 30},
+        {[&] { return opt->GroupBox1->title(); }, 31},
+        {[&] { return opt->plaintext->text(); }, 32},
+        {[&] { return opt->imgalt->text(); }, 33},
+        {[&] { return opt->content->text(); }, 34},
+        {[&] { return opt->GroupBox2->title(); }, 35},
+        {[&] { return opt->CreateLinkBtn->text(); }, 36},
+        {[&] { return wiz->windowTitle(); }, 41},
+        {[&] { return wiz->wizLabel0->text(); }, 42},
+        {[&] { return wiz->wizTextLabel->text(); }, 43},
+        {[&] { return wiz->wizTempLabel->text(); }, 44},
+        {[&] { return wiz->wizLabel1->text(); }, 45},
+        {[&] { return wiz->wizLabel2->text(); }, 46},
+        {[&] { return wiz->wizLabel3->text(); }, 47},
+        {[&] { return wiz->wizHTMLLabel->text(); }, 48},
+        {[&] { return wiz->wizLabel4->text(); }, 49},
+        {[&] { return wiz->wizLoadFile->text(); }, 50},
+        {[&] { return wiz->wizOutputLabel->text(); }, 55},
+    };
+    for (const TLanguage language : {TLanguage::German, TLanguage::English}) {
+        SCOPED_TRACE(StringBase(language));
+        if (language == TLanguage::German)
+            form->mDeutschClick();
+        else
+            form->mEnglishClick();
+        for (const auto& [caption, id] : captions) {
+            EXPECT_FALSE(caption().isEmpty()) << id;
+            EXPECT_EQ(caption(), LoadStr(language, id)) << id;
+        }
+        // The Options dialog's buttons keep their captions in either language.
+        EXPECT_EQ(opt->OKBtn->text(), "OK");
+        EXPECT_EQ(opt->CancelBtn->text(), "Abbrechen");
+        // Opened in either mode, the wizard's heading, title and buttons follow too.
+        for (const bool exporting : {true, false}) {
+            wiz->ExportMode = exporting;
+            wiz->show();
+            const QString heading = LoadStr(language, exporting ? 68 : 69);
+            EXPECT_EQ(wiz->wizHeading->text(), heading);
+            EXPECT_EQ(wiz->windowTitle(), heading + " " + LoadStr(language, 41));
+            EXPECT_EQ(wiz->FinishBtn->text(), LoadStr(language, 51));
+            EXPECT_EQ(wiz->BackBtn->text(), LoadStr(language, 52));
+            EXPECT_EQ(wiz->CancelBtn->text(), LoadStr(language, 54));
+            if (exporting) {
+                wiz->wizOutput->clear();
+                wiz->wizOutput->setText("x");
+                Click(wiz->FinishBtn);
+                EXPECT_EQ(wiz->FinishBtn->text(), LoadStr(language, 53));
+            }
+            wiz->reject();
+        }
+    }
+
     form->mDeutschClick();
-    EXPECT_EQ(opt->windowTitle(), "Optionen");
-    EXPECT_EQ(opt->GroupBox1->title(), "HTML Befehle");
-    EXPECT_EQ(opt->plaintext->text(), "normaler &Text");
-    EXPECT_EQ(opt->imgalt->text(), "&Bildbeschriftungen");
-    EXPECT_EQ(opt->content->text(), "&Dateikopfangaben");
-    EXPECT_EQ(opt->GroupBox2->title(), "Start Menü");
-    EXPECT_EQ(opt->CreateLinkBtn->text(), "Eintrag im &Start Menü");
-    EXPECT_EQ(opt->OKBtn->text(), "OK");
-    EXPECT_EQ(opt->CancelBtn->text(), "Abbrechen");
-
-    EXPECT_EQ(wiz->windowTitle(), "Assistent");
-    EXPECT_EQ(wiz->wizTextLabel->text(), "Textdatei:");
-    EXPECT_EQ(wiz->wizTempLabel->text(), "Vorlage:");
-    EXPECT_EQ(wiz->wizOutputLabel->text(), "Verzeichnis:");
-    EXPECT_EQ(wiz->wizHTMLLabel->text(), "HTML-Datei:");
-    EXPECT_TRUE(wiz->wizLabel1->text().startsWith("HINWEIS:\nBitte"));
-    EXPECT_EQ(wiz->wizLoadFile->text(), "HTML-Dokument jetzt laden");
-
-    wiz->ExportMode = true;
-    wiz->show();
-    EXPECT_EQ(wiz->windowTitle(), "Export Assistent");
-    EXPECT_EQ(wiz->wizHeading->text(), "Export");
-    EXPECT_EQ(wiz->FinishBtn->text(), "Weiter >");
-    EXPECT_EQ(wiz->BackBtn->text(), "< Zurück");
-    EXPECT_EQ(wiz->CancelBtn->text(), "Abbrechen");
-    wiz->wizOutput->setText("x");
-    Click(wiz->FinishBtn);
-    EXPECT_EQ(wiz->FinishBtn->text(), "Fertig !");
-    wiz->reject();
-
     wiz->ExportMode = false;
     wiz->show();
     EXPECT_EQ(wiz->windowTitle(), "Import Assistent");
-    EXPECT_EQ(wiz->wizHeading->text(), "Import");
     // Switching while shown reaches the labels at once; the buttons take theirs on the next page.
     form->mEnglishClick();
     EXPECT_EQ(wiz->wizTextLabel->text(), "Text file:");

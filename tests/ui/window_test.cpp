@@ -32,13 +32,13 @@
 #include <optional>
 #include <sstream>
 
-#include "ui/Main.h"
-#include "ui/application.h"
-#include "tests/ui/files.h"
-#include "ui/options.h"
 #include "core/savefile.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
+#include "tests/ui/files.h"
+#include "ui/Main.h"
+#include "ui/application.h"
+#include "ui/options.h"
 #include "ui/wizard.h"
 
 using namespace quillfen;
@@ -83,10 +83,8 @@ class Window : public ::testing::Test {
     }
 
     void Start() {
-        form = std::make_unique<TForm1>();
+        form = CreateMainWindow();
         form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
-        form->OptionsDlg = new TOptionsDlg(form.get());
-        form->WizardDlg = new TWizardDlg(form.get());
         form->ChooseFileToOpen = [this](const QString& filter, const QString&) {
             lastFilter = filter;
             return nextChoice;
@@ -205,12 +203,24 @@ TEST_F(Window, FirstStartShowsTheEnglishStartPageWithTheDesignedMenus) {
     EXPECT_EQ(file[12], form->mExit);
 }
 
-TEST_F(Window, TranslatePageControlsSitWhereDesigned) {
-    EXPECT_EQ(form->TextLabel->geometry(), QRect(8, 8, 553, 16));
-    EXPECT_EQ(form->Edit1->geometry(), QRect(8, 32, 577, 21));
-    EXPECT_EQ(form->TextBox->geometry(), QRect(8, 56, 473, 121));
-    EXPECT_EQ(form->OkBtn->geometry(), QRect(496, 64, 81, 41));
-    EXPECT_EQ(form->GroupBox1->geometry(), QRect(488, 112, 113, 65));
+TEST_F(Window, TranslatePageControlsFitTheirPanelWithoutOverlapping) {
+    const std::pair<QWidget*, QList<QWidget*>> groups[] = {
+        {form->Panel1, {form->TextLabel, form->Edit1, form->TextBox, form->OkBtn, form->GroupBox1}},
+        {form->GroupBox1, {form->Item1, form->Item3, form->EncodingLabel}},
+    };
+    for (const auto& [panel, controls] : groups)
+        for (QWidget* w : controls) {
+            SCOPED_TRACE(
+                QString("%1 %2").arg(w->metaObject()->className(), w->objectName()).toStdString());
+            EXPECT_EQ(w->parentWidget(), panel);
+            EXPECT_FALSE(w->isHidden());
+            EXPECT_FALSE(w->geometry().isEmpty());
+            EXPECT_TRUE(panel->rect().contains(w->geometry()));
+            for (QWidget* other : controls) {
+                if (other == w) continue;
+                EXPECT_FALSE(w->geometry().intersects(other->geometry()));
+            }
+        }
     EXPECT_EQ(form->GroupBox1->title(), "Legend:");
     EXPECT_TRUE(form->Item2->isHidden());
     EXPECT_TRUE(form->ProgressPanel->isHidden());
@@ -276,10 +286,21 @@ TEST_F(Window, AnUnreadablePageReportsOnceAndReturnsToTheStartPage) {
     // The list only takes pages that loaded.
     EXPECT_EQ(form->History[0], dir.filePath("good.html"));
     EXPECT_TRUE(form->History[1].isEmpty());
+
+    // Called on its own, a load that fails reports and says so; nothing is raised past it.
+    form->FileName = dir.filePath("missing.html");
+    EXPECT_FALSE(form->LoadFile());
+    EXPECT_EQ(errors.size(), 2);
+    EXPECT_FALSE(form->DocumentOpen());
+    form->FileName = dir.filePath("good.html");
+    EXPECT_TRUE(form->LoadFile());
+    EXPECT_TRUE(form->DocumentOpen());
+    EXPECT_TRUE(form->mClose->isEnabled());
+    EXPECT_EQ(errors.size(), 2);
 }
 
 TEST_F(Window, RowsAreDrawnWithTheirKindTileAndText) {
-    form->Tags = 7;
+    form->Tags = TTags::AllKinds;
     Open(Page("page.html"));
     ASSERT_EQ(form->TextBoxModel->rowCount(), 5);
     QAbstractItemDelegate* delegate = form->TextBox->itemDelegate();
@@ -508,6 +529,8 @@ TEST_F(Window, Utf8PagesAreShownAndSavedAsUtf8) {
     ASSERT_TRUE(errors.isEmpty());
     EXPECT_EQ(RowText(0), QString::fromUtf16(u"\u4ECA\u65E5"));
     EXPECT_EQ(form->EncodingLabel->text(), "as UTF-8");
+    const QString englishTip = form->EncodingLabel->toolTip();
+    EXPECT_TRUE(englishTip.contains("UTF-8")) << englishTip.toStdString();
     Select(1);
     form->Edit1->setText(QString::fromUtf16(u"\u010Cesk\u00E1 \u042F \u00FC"));
     QTest::keyClick(form->Edit1, Qt::Key_Return);
@@ -519,6 +542,8 @@ TEST_F(Window, Utf8PagesAreShownAndSavedAsUtf8) {
         << bytes;
     form->mDeutschClick();
     EXPECT_EQ(form->EncodingLabel->text(), "als UTF-8");
+    EXPECT_TRUE(form->EncodingLabel->toolTip().contains("UTF-8"));
+    EXPECT_NE(form->EncodingLabel->toolTip(), englishTip);
     Open(Page("latin.html"));
     EXPECT_EQ(form->EncodingLabel->text(), "als Windows-1252");
 
@@ -626,8 +651,8 @@ TEST_F(Window, RecentFilesAndLanguageSurviveARestart) {
     Command([this] { form->mDeutsch->trigger(); });
     Stop();
     const TSettings stored = LoadSettings(IniSettingsStore(dir.filePath("settings.ini")));
-    EXPECT_EQ(stored.Language, 100);
-    EXPECT_EQ(stored.Tags, 3);
+    EXPECT_EQ(stored.Language, TLanguage::German);
+    EXPECT_EQ(stored.Tags, TTags::Default);
     EXPECT_EQ(stored.History[0], one);
     Start();
     EXPECT_TRUE(form->mDeutsch->isChecked());
@@ -663,7 +688,7 @@ TEST_F(Window, HelpRemembersThePageItCameFrom) {
     Command([this] { form->mHelp->trigger(); });
     EXPECT_EQ(form->Notebook->currentIndex(), 2);
     EXPECT_EQ(form->PageBeforeHelp, 1);
-    EXPECT_EQ(form->Help_US->toPlainText(), HelpLines(0).join('\n'));
+    EXPECT_EQ(form->Help_US->toPlainText(), HelpLines(TLanguage::English).join('\n'));
     EXPECT_FALSE(form->Help_US->isReadOnly());
     QTest::mouseClick(form->CloseHelpBtn, Qt::LeftButton);
     EXPECT_EQ(form->Notebook->currentIndex(), 1);
@@ -685,7 +710,7 @@ TEST_F(Window, GermanWithADocumentOpenKeepsTheListAndRecountsTheLegend) {
     Open(Page("page.html"));
     Select(1);
     Command([this] { form->mDeutsch->trigger(); });
-    EXPECT_EQ(form->Language, 100);
+    EXPECT_EQ(form->Language, TLanguage::German);
     EXPECT_EQ(form->windowTitle(), "Quillfen");
     EXPECT_EQ(form->TextLabel->text(), LoadStr(120));
     EXPECT_TRUE(form->TextLabel->text().endsWith(' '));
@@ -991,7 +1016,7 @@ TEST_F(Window, ALanguageWithoutStringTableShowsTheEnglishMenus) {
     Stop();
     WriteBytes(dir.filePath("settings.ini"), "[General]\nLanguage=65535\n");
     Start();
-    EXPECT_EQ(form->Language, 0);
+    EXPECT_EQ(form->Language, TLanguage::English);
     EXPECT_EQ(form->mFile->title(), "&File");
     EXPECT_EQ(form->mEdit->title(), "E&dit");
     EXPECT_EQ(form->mUndo->text(), "&Undo");

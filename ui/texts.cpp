@@ -1,0 +1,43 @@
+#include "ui/texts.h"
+
+#include <QFile>
+#include <QStringList>
+
+namespace quillfen {
+
+std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString QtFileFilter(const QString& filter) {
+    const qsizetype bar = filter.indexOf('|');
+    if (bar < 0) return filter;
+    QStringList patterns = filter.mid(bar + 1).split(';', Qt::SkipEmptyParts);
+    // The patterns are meant without regard to case; the file system here is not.
+    const QStringList given = patterns;
+    for (const QString& p : given)
+        if (!patterns.contains(p.toLower())) patterns << p.toLower();
+    return filter.left(bar) + " (" + patterns.join(' ') + ")";
+}
+
+QString FormatCount(const QString& format, std::uint64_t n) {
+    QString s = format;
+    const qsizetype at = s.indexOf("%d");
+    if (at >= 0) s.replace(at, 2, QString::number(n));
+    return s;
+}
+
+QString FillIn(const QString& text, const QString& value) {
+    QString s = text;
+    const qsizetype at = s.indexOf("%s");
+    if (at >= 0) s.replace(at, 2, value);
+    return s;
+}
+
+QString CleanEntry(QString t, bool preformatted) {
+    if (!preformatted)
+        for (qsizetype p = t.indexOf("  "); p >= 0; p = t.indexOf("  ", p)) t.remove(p + 1, 1);
+    while (t.startsWith(u' ')) t.remove(0, 1);
+    while (t.endsWith(u' ')) t.chop(1);
+    return t;
+}
+
+}  // namespace quillfen
