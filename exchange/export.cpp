@@ -10,7 +10,8 @@ namespace {
 
 bool IsNameBoundary(char c) {
 #ifdef _WIN32
-    return c == '\\' || c == ':';
+    // The system takes "/" for "\\" as well.
+    return c == '\\' || c == '/' || c == ':';
 #else
     return c == kPathSeparator;
 #endif

@@ -2,7 +2,9 @@
 // byte, and a replaced phrase changes nothing but its own bytes and reads back as typed.
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +14,9 @@
 #include "core/document.h"
 #include "core/pagecodec.h"
 #include "tests/support/files.h"
+#ifdef _WIN32
+#include "tests/support/winprocess.h"
+#endif
 
 using namespace quillfen;
 namespace fs = std::filesystem;
@@ -25,6 +30,13 @@ struct TRun {
 
 // Runs the tool with its arguments (each quoted for the shell) and gives its exit status and
 // standard output; standard error goes to err when given.
+#ifdef _WIN32
+TRun RunCli(const std::vector<std::string>& args, const std::string& err = {}) {
+    const quillfen::testing::TProgramRun run =
+        quillfen::testing::RunProgram(QUILLFEN_CLI, args, err);
+    return {run.Status, run.Out};
+}
+#else
 TRun RunCli(const std::vector<std::string>& args, const std::string& err = "/dev/null") {
     std::string command = "'" QUILLFEN_CLI "'";
     for (const std::string& a : args) {
@@ -42,6 +54,7 @@ TRun RunCli(const std::vector<std::string>& args, const std::string& err = "/dev
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
+#endif
 
 std::string Read(const fs::path& path) { return quillfen::testing::ReadBytes(path); }
 

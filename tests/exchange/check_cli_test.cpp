@@ -1,7 +1,9 @@
 // quillfen-cli check, run as the built program.
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,9 @@
 #include <vector>
 
 #include "tests/exchange/testfiles.h"
+#ifdef _WIN32
+#include "tests/support/winprocess.h"
+#endif
 
 namespace quillfen {
 namespace {
@@ -26,12 +31,20 @@ struct TRun {
 // Runs quillfen-cli check with its scratch folders in tmp/scratch.
 TRun RunCheck(const std::vector<std::string>& args, const TTempDir& tmp) {
     std::filesystem::create_directory(tmp / "scratch");
+#ifdef _WIN32
+    std::vector<std::string> withCommand{"check"};
+    withCommand.insert(withCommand.end(), args.begin(), args.end());
+    const testing::TProgramRun run =
+        testing::RunProgram(QUILLFEN_CLI, withCommand, tmp / "err", {{"TMP", tmp / "scratch"}});
+    return {run.Status, run.Out, ReadBytes(tmp / "err")};
+#else
     std::string command = "TMPDIR='" + tmp / "scratch" + "' '" QUILLFEN_CLI "' check";
     for (const std::string& a : args) command += " '" + a + "'";
     command += " >'" + tmp / "out" + "' 2>'" + tmp / "err" + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(tmp / "out"),
             ReadBytes(tmp / "err")};
+#endif
 }
 
 TEST(CheckCliTest, RealPagesPass) {

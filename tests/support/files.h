@@ -4,7 +4,11 @@
 // real-page corpus.
 
 #include <stdlib.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -44,9 +48,20 @@ inline std::vector<std::filesystem::path> CorpusPages() {
 class TTempDir {
   public:
     TTempDir() {
+#ifdef _WIN32
+        // No mkdtemp here: a name another folder has taken is passed over.
+        static unsigned counter = 0;
+        for (int attempt = 0;; ++attempt) {
+            path_ = std::filesystem::temp_directory_path() /
+                    ("qfx-" + std::to_string(::_getpid()) + "-" + std::to_string(counter++));
+            if (std::filesystem::create_directory(path_)) break;
+            if (attempt == 100) throw std::runtime_error("no fresh temporary folder");
+        }
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "qfx-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
+#endif
     }
     ~TTempDir() {
         std::error_code ignored;
