@@ -1,26 +1,22 @@
 #pragma once
 
-// Reading and writing test files byte for byte, by the same path names the window uses.
+// The shared test files' bytes, by the QString paths the windows use.
 
 #include <QFile>
 #include <QString>
-
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <string_view>
+
+#include "tests/support/files.h"
 
 namespace quillfen::uitest {
 
 inline std::string ReadBytes(const QString& path) {
-    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return testing::ReadBytes(QFile::encodeName(path).toStdString());
 }
 
-inline void WriteBytes(const QString& path, const std::string& bytes) {
-    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
-    out << bytes;
+inline void WriteBytes(const QString& path, std::string_view bytes) {
+    testing::WriteBytes(QFile::encodeName(path).toStdString(), bytes);
 }
 
 }  // namespace quillfen::uitest

@@ -325,7 +325,7 @@ TEST_F(Window, RowsAreDrawnWithTheirKindTileAndText) {
                 QPainter p(&img);
                 delegate->paint(&p, opt, form->TextBoxModel->index(rows[k]));
             }
-            SCOPED_TRACE(testing::Message() << "row " << rows[k] << " selected " << selected);
+            SCOPED_TRACE(::testing::Message() << "row " << rows[k] << " selected " << selected);
             // Frame of the 12 x 12 tile at x 2..13.
             for (int i = 0; i < 12; ++i) {
                 EXPECT_EQ(img.pixelColor(2 + i, 0), QColor(Qt::black));
