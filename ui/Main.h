@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPixmap>
 #include <array>
@@ -91,7 +92,7 @@ class TForm1 : public QMainWindow {
     QAction* mExport = nullptr;
     QAction* mImport = nullptr;
     QAction* HistorySeparator = nullptr;
-    std::array<QAction*, 5> HistoryItems{};
+    std::array<QAction*, TRecentFiles::Capacity> HistoryItems{};
     QAction* N3 = nullptr;
     QAction* mExit = nullptr;
     QMenu* mEdit = nullptr;

@@ -15,6 +15,26 @@ QFont PixelFont(const QString& family, int pixels, bool bold) {
     return f;
 }
 
+namespace {
+
+QPixmap MakeTick(bool enabled) {
+    QPixmap pm(18, 18);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(enabled ? QColor(0, 150, 0) : QColor(150, 150, 150), 3.2, Qt::SolidLine, Qt::RoundCap,
+             Qt::RoundJoin);
+    p.setPen(pen);
+    QPainterPath path;
+    path.moveTo(3, 9.5);
+    path.lineTo(7.5, 14);
+    path.lineTo(15, 4);
+    p.drawPath(path);
+    return pm;
+}
+
+}  // namespace
+
 std::array<QPixmap, 3> MakeKindImages() {
     struct TTile {
         const char* letter;
@@ -40,26 +60,6 @@ std::array<QPixmap, 3> MakeKindImages() {
     }
     return images;
 }
-
-namespace {
-
-QPixmap MakeTick(bool enabled) {
-    QPixmap pm(18, 18);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPen pen(enabled ? QColor(0, 150, 0) : QColor(150, 150, 150), 3.2, Qt::SolidLine, Qt::RoundCap,
-             Qt::RoundJoin);
-    p.setPen(pen);
-    QPainterPath path;
-    path.moveTo(3, 9.5);
-    path.lineTo(7.5, 14);
-    path.lineTo(15, 4);
-    p.drawPath(path);
-    return pm;
-}
-
-}  // namespace
 
 QIcon MakeTickIcon() {
     QIcon tick;
