@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 #include <optional>
 #include <vector>
@@ -18,7 +17,7 @@ namespace quillfen {
 QString FoldForFind(const QString& text);
 
 class TPhraseFinder {
-public:
+  public:
     // texts: the phrases' texts in page order, as the window shows them.
     void SetTexts(const QStringList& texts);
     // A changed phrase (after Ok, Undo, Redo).
@@ -31,7 +30,7 @@ public:
     // first (or last) phrase. Empty when nothing matches.
     std::optional<int> Next(const QString& query, int from, bool forward = true) const;
 
-private:
+  private:
     std::vector<QString> folded_;
 };
 

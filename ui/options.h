@@ -15,7 +15,7 @@ namespace quillfen {
 // It works on its own copy of the tag bits; the main window hands them in before showing it
 // and takes them back after OK.
 class TOptionsDlg : public QDialog {
-public:
+  public:
     explicit TOptionsDlg(QWidget* parent = nullptr);
     // Sets every language-dependent text from the string table.
     void ApplyLanguage(TLanguage language);
@@ -36,7 +36,7 @@ public:
     void OKBtnClick();
     void CreateLinkBtnClick();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 };
 

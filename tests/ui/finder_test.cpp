@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "ui/finder.h"
+
+#include <gtest/gtest.h>
 
 using namespace quillfen;
 
@@ -10,10 +10,14 @@ TEST(Finder, MatchesWithoutCaseAndDiacritics) {
         const char* query;
         bool found;
     } cases[] = {
-        {"Gr\u00F6\u00DFe", "grosse", true},  {"Gr\u00F6\u00DFe", "GR\u00D6SSE", true},
-        {"Caf\u00E9 au lait", "cafe", true},  {"cafe", "caf\u00E9", true},
-        {"\u00C4rger", "arg", true},          {"na\u00EFve", "NAIVE", true},
-        {"Hello", "world", false},            {"\u65E5\u672C\u8A9E", "\u672C", true},
+        {"Gr\u00F6\u00DFe", "grosse", true},
+        {"Gr\u00F6\u00DFe", "GR\u00D6SSE", true},
+        {"Caf\u00E9 au lait", "cafe", true},
+        {"cafe", "caf\u00E9", true},
+        {"\u00C4rger", "arg", true},
+        {"na\u00EFve", "NAIVE", true},
+        {"Hello", "world", false},
+        {"\u65E5\u672C\u8A9E", "\u672C", true},
         {"ab", "", false},
     };
     for (const auto& c : cases) {

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QStandardPaths>
-
-#include <gtest/gtest.h>
 
 #include "tests/support/offscreen.h"
 #include "ui/application.h"
