@@ -25,3 +25,6 @@ echo "build without test libraries: configured, quillfen-cli built"
 
 # Every C++ file as .clang-format lays it out.
 scripts/check-format.sh
+
+# The libraries, the Windows shell module and quillfen-cli built for Windows, tested under Wine.
+scripts/test-windows.sh
