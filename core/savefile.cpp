@@ -16,6 +16,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -436,7 +437,8 @@ HANDLE CreateTemporary(const std::wstring& target, TTempFile& temp) {
         if (cut > 0 && name[cut] >= 0xDC00 && name[cut] <= 0xDFFF) --cut;
         name.resize(cut);
     }
-    static unsigned counter = 0;
+    // Saves run on several threads in the command-line tool.
+    static std::atomic<unsigned> counter{0};
     const unsigned seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t suffix[16];
