@@ -92,7 +92,8 @@ TArgs Parse(int argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg == "--tags") {
             const auto n = Number(value(i, arg));
-            if (!n || *n > 7) throw TUsageError{"--tags takes a number from 0 to 7"};
+            if (!n || *n > Bits(TTags::AllKinds))
+                throw TUsageError{"--tags takes a number from 0 to 7"};
             a.tags = TTags(static_cast<std::uint8_t>(*n));
         } else if (arg == "-o" && a.command == "save") {
             a.out = value(i, arg);
@@ -186,21 +187,16 @@ int Save(const TArgs& a) {
     std::map<std::size_t, std::string> texts;
     for (const auto& [n, text] : a.sets) texts[n] = text;
     for (const auto& [n, escaped] : texts) {
-        if (n < 1 || n > doc.PhraseCount())
-            throw TError("phrase " + std::to_string(n) + " does not exist (the page has " +
-                         std::to_string(doc.PhraseCount()) + ")");
+        if (n < 1 || n > doc.PhraseCount()) throw NoSuchPhraseError(n, doc.PhraseCount());
         std::string text = EscapedToPage(escaped, doc.EncodingInfo());
         if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-            throw TError("the text for phrase " + std::to_string(n) +
-                         " holds a line break or a zero character");
+            throw PhraseTextBreaksLineError(n);
         text = NormaliseEntry(text, doc.Phrases()[n - 1].Preformatted);
-        if (text.find_first_not_of(" \t") == std::string::npos)
-            throw TError("the text for phrase " + std::to_string(n) + " is empty");
+        if (text.find_first_not_of(" \t") == std::string::npos) throw EmptyPhraseTextError(n);
         doc.SetPhraseText(n - 1, std::move(text));
     }
     const std::string out = a.out.value_or(page);
-    if (out == page && doc.ChangedOnDisk(page))
-        throw TError("another program changed the page while it was read; nothing was written");
+    if (out == page && doc.ChangedOnDisk(page)) throw ChangedWhileReadError();
     doc.Save(out);
     return 0;
 }

@@ -157,6 +157,24 @@ TError LoneBackslashError() { return TError("the text ends in a lone backslash")
 
 TError BadHexEscapeError() { return TError("bad escape \\x: two hex digits must follow"); }
 
+TError NoSuchPhraseError(std::size_t n, std::size_t count) {
+    return TError(Compose("phrase ", std::to_string(n), " does not exist (the page has ") +
+                  std::to_string(count) + ")");
+}
+
+TError PhraseTextBreaksLineError(std::size_t n) {
+    return TError(Compose("the text for phrase ", std::to_string(n),
+                          " holds a line break or a zero character"));
+}
+
+TError EmptyPhraseTextError(std::size_t n) {
+    return TError(Compose("the text for phrase ", std::to_string(n), " is empty"));
+}
+
+TError ChangedWhileReadError() {
+    return TError("another program changed the page while it was read; nothing was written");
+}
+
 TError BadEscapeError(std::string_view escape) {
     return TError(Compose("bad escape \\", escape, ""));
 }

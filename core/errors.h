@@ -77,4 +77,12 @@ TError LoneBackslashError();
 TError BadHexEscapeError();
 TError BadEscapeError(std::string_view escape);
 
+// The errors of quillfen-cli save: "phrase %d does not exist (the page has %d)", "the text for
+// phrase %d holds a line break or a zero character", "the text for phrase %d is empty" (phrases
+// counted from 1), and "another program changed the page while it was read; nothing was written".
+TError NoSuchPhraseError(std::size_t n, std::size_t count);
+TError PhraseTextBreaksLineError(std::size_t n);
+TError EmptyPhraseTextError(std::size_t n);
+TError ChangedWhileReadError();
+
 }  // namespace quillfen

@@ -31,6 +31,12 @@ TEST(Errors, TextsReadAsTheyAlwaysDid) {
         {LoneBackslashError(), "the text ends in a lone backslash"},
         {BadHexEscapeError(), "bad escape \\x: two hex digits must follow"},
         {BadEscapeError("\xC3\xA4"), "bad escape \\\xC3\xA4"},
+        {NoSuchPhraseError(12, 11), "phrase 12 does not exist (the page has 11)"},
+        {PhraseTextBreaksLineError(3),
+         "the text for phrase 3 holds a line break or a zero character"},
+        {EmptyPhraseTextError(1), "the text for phrase 1 is empty"},
+        {ChangedWhileReadError(),
+         "another program changed the page while it was read; nothing was written"},
     };
     for (const auto& c : cases) EXPECT_STREQ(c.error.what(), c.text);
     EXPECT_EQ(CannotCreateError("/a/b.htm", 13).Cause, 13);
