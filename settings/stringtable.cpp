@@ -15,7 +15,8 @@ struct TEntry {
 // included; 120 ends in a blank. From 56 on: the Edit menu, and the questions and notes that guard
 // the user's file, where "%s" stands for a path. 66 and 67: the line under the legend and its tool
 // tip, where "%s" stands for the name of the encoding the page was read in; 68 and 69: the
-// wizard's headings, which also begin its title.
+// wizard's headings, which also begin its title. From 70 on: finding a phrase and going to one by
+// its number; "%d" stands for counts, in 73 for the match and then the number of matches.
 constexpr TEntry Table[] = {
     {1, u8"Quillfen"},
     {2, u8"Version"},
@@ -82,6 +83,15 @@ constexpr TEntry Table[] = {
     {67, u8"The page was read as %s."},
     {68, u8"Export"},
     {69, u8"Import"},
+    {70, u8"&Find..."},
+    {71, u8"&Go to phrase..."},
+    {72, u8"Find:"},
+    {73, u8"%d of %d"},
+    {74, u8"No match"},
+    {75, u8"Go to phrase"},
+    {76, u8"Phrase number (1 to %d):"},
+    {77, u8"Enter or F3: next match. Shift+F3: previous match. Esc: back to the entry field."},
+    {78, u8"Close"},
     {101, u8"Quillfen"},
     {102, u8"Version"},
     {110, u8"&Datei"},
@@ -150,6 +160,17 @@ constexpr TEntry Table[] = {
     {167, u8"Die Seite wurde als %s gelesen."},
     {168, u8"Export"},
     {169, u8"Import"},
+    {170, u8"&Suchen..."},
+    {171, u8"&Gehe zu Textblock..."},
+    {172, u8"Suchen:"},
+    {173, u8"%d von %d"},
+    {174, u8"Kein Treffer"},
+    {175, u8"Gehe zu Textblock"},
+    {176, u8"Nummer des Textblocks (1 bis %d):"},
+    {177,
+     u8"Enter oder F3: nächster Treffer. Umschalt+F3: voriger Treffer. Esc: zurück zum "
+     u8"Eingabefeld."},
+    {178, u8"Schliessen"},
     {999, u8"" QUILLFEN_VERSION},
 };
 

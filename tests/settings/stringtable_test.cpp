@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "settings/help.h"
 
 namespace quillfen {
@@ -67,7 +69,7 @@ TEST(StringTable, EveryEnglishEntryHasItsGermanCounterpart) {
         EXPECT_EQ(LoadStr(id).isEmpty(), LoadStr(id + 100).isEmpty()) << id;
         if (!LoadStr(id).isEmpty()) ++entries;
     }
-    EXPECT_EQ(entries, 52);
+    EXPECT_EQ(entries, 61);
     // A base other than 0 or 100 finds nothing.
     EXPECT_TRUE(LoadStr(200 + 1).isEmpty());
 }
@@ -88,7 +90,8 @@ TEST(StringTable, EditMenuKeysAndPathPlaceholdersHoldInBothLanguages) {
                                        AccessKey(LoadStr(base + 15)),
                                        AccessKey(QStringLiteral("&Extra"))};
         const QList<QChar> items = {AccessKey(LoadStr(base + 57)), AccessKey(LoadStr(base + 58)),
-                                    AccessKey(LoadStr(base + 59))};
+                                    AccessKey(LoadStr(base + 59)), AccessKey(LoadStr(base + 70)),
+                                    AccessKey(LoadStr(base + 71))};
         for (const QList<QChar>& keys : {headings, items})
             for (qsizetype i = 0; i < keys.size(); ++i) {
                 EXPECT_FALSE(keys[i].isNull()) << i;
@@ -99,6 +102,19 @@ TEST(StringTable, EditMenuKeysAndPathPlaceholdersHoldInBothLanguages) {
         for (const int id : {60, 61, 62, 63, 66, 67})
             EXPECT_EQ(LoadStr(base + id).count(u"%s"), 1) << id;
         for (const int id : {64, 65, 68, 69}) EXPECT_FALSE(LoadStr(base + id).isEmpty()) << id;
+        // "n of m" takes two counts, the go-to prompt the highest number; the rest none.
+        for (const auto& [id, counts] : {std::pair{73, 2},
+                                         {76, 1},
+                                         {70, 0},
+                                         {71, 0},
+                                         {72, 0},
+                                         {74, 0},
+                                         {75, 0},
+                                         {77, 0},
+                                         {78, 0}}) {
+            EXPECT_EQ(LoadStr(base + id).count(u"%d"), counts) << id;
+            EXPECT_FALSE(LoadStr(base + id).contains(u"%s")) << id;
+        }
     }
     EXPECT_EQ(LoadStr(56), u"E&dit");
     EXPECT_EQ(LoadStr(156), u"&Bearbeiten");
