@@ -36,6 +36,7 @@
 #include "settings/help.h"
 #include "settings/stringtable.h"
 #include "tests/ui/files.h"
+#include "tests/ui/window_fixture.h"
 #include "ui/Main.h"
 #include "ui/application.h"
 #include "ui/options.h"
@@ -45,120 +46,10 @@ using namespace quillfen;
 
 namespace {
 
+using quillfen::uitest::kPage;
 using quillfen::uitest::ReadBytes;
+using quillfen::uitest::Window;
 using quillfen::uitest::WriteBytes;
-
-// Four phrases with the default tags: T, G (with an entity), T with a cut trailing blank, T.
-// With header content on, the meta description comes first as a C phrase.
-const std::string kPage =
-    "<html>\r\n<head>\r\n<meta name=\"description\" content=\"Head text\">\r\n</head>\r\n"
-    "<body>\r\n<p>First phrase</p>\r\n<img src=\"a.png\" alt=\"K&auml;se picture\">\r\n"
-    "<p>Second phrase </p>\r\n<p>Third</p>\r\n</body>\r\n</html>\r\n";
-
-class Window : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        SetErrorBox([this](const QString& text) { errors << text; });
-        QObject::connect(&answerer, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || answers.empty()) return;
-            asked << box->text();
-            const QMessageBox::StandardButton button = answers.front();
-            answers.pop_front();
-            box->button(button)->click();
-        });
-        answerer.start(20);
-        Start();
-    }
-
-    void TearDown() override {
-        // Closing would otherwise wait for an answer about text whose save failed.
-        if (form && form->SaveFailed()) Answer(QMessageBox::Yes);
-        Stop();
-        SetErrorBox({});
-        // Pages made read-only must go with the folder.
-        for (const QString& f : QDir(dir.path()).entryList(QDir::Files))
-            QFile(dir.filePath(f)).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    }
-
-    void Start() {
-        form = CreateMainWindow();
-        form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
-        form->ChooseFileToOpen = [this](const QString& filter, const QString&) {
-            lastFilter = filter;
-            return nextChoice;
-        };
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->activateWindow();
-        // Focus checks need the window active; the offscreen platform grants it.
-        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    }
-
-    void Stop() {
-        if (!form) return;
-        form->close();
-        form.reset();
-    }
-
-    QString Page(const QString& name, const std::string& bytes = kPage) {
-        const QString path = dir.filePath(name);
-        WriteBytes(path, bytes);
-        return path;
-    }
-
-    // Runs a command from the event loop, as a menu or key does, so that an error it raises
-    // reaches the error box.
-    void Command(const std::function<void()>& f) {
-        QMetaObject::invokeMethod(form.get(), f, Qt::QueuedConnection);
-        QCoreApplication::sendPostedEvents();
-    }
-
-    void Open(const QString& path) {
-        nextChoice = path;
-        Command([this] { form->mLoad->trigger(); });
-    }
-
-    QString RowString(int row) const {
-        return form->TextBoxModel->index(row).data(Qt::EditRole).toString();
-    }
-    QString RowText(int row) const {
-        return form->TextBoxModel->index(row).data(Qt::DisplayRole).toString();
-    }
-    void Select(int row) {
-        form->TextBox->selectionModel()->setCurrentIndex(form->TextBoxModel->index(row),
-                                                         QItemSelectionModel::ClearAndSelect);
-    }
-
-    // Answers the next message box with `button` once it shows, and keeps its text in `asked`.
-    void Answer(QMessageBox::StandardButton button) { answers.push_back(button); }
-
-    QString BodyText() {
-        QString result;
-        bool done = false;
-        form->Browser->page()->runJavaScript("document.body ? document.body.innerText : ''",
-                                             [&](const QVariant& v) {
-                                                 result = v.toString();
-                                                 done = true;
-                                             });
-        if (!QTest::qWaitFor([&] { return done; }, 5000)) return QString();
-        return result;
-    }
-
-    bool PreviewShows(const QString& text) {
-        return QTest::qWaitFor([&] { return BodyText().contains(text); }, 20000);
-    }
-
-    QTemporaryDir dir;
-    std::unique_ptr<TForm1> form;
-    QStringList errors;
-    QStringList asked;
-    std::deque<QMessageBox::StandardButton> answers;
-    QTimer answerer;
-    QString nextChoice;
-    QString lastFilter;
-};
 
 // --- start-up -----------------------------------------------------------------------------------
 
