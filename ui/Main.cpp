@@ -4,34 +4,34 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
-#include <QToolTip>
-#include <QUrl>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <algorithm>
 
 #include "core/errors.h"
 #include "exchange/export.h"
-#include "settings/help.h"
 #include "settings/stringtable.h"
 #include "ui/about.h"
 #include "ui/application.h"
 #include "ui/codec.h"
+#include "ui/desktop.h"
 #include "ui/filedialogs.h"
+#include "ui/findbar.h"
+#include "ui/navigation.h"
 #include "ui/options.h"
 #include "ui/pictures.h"
+#include "ui/preview.h"
 #include "ui/progress.h"
 #include "ui/texts.h"
 #include "ui/wizard.h"
@@ -61,6 +61,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSett
 
     setWindowTitle("Quillfen");
     setFixedSize(611, 466);
+    setAcceptDrops(true);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -90,43 +91,6 @@ std::unique_ptr<TForm1> CreateMainWindow() {
     return form;
 }
 
-void TForm1::BuildStartPage() {
-    auto* page = new QWidget;
-    page->setObjectName("Start");
-    auto* row = new QHBoxLayout(page);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addStretch(1);
-    Panel3 = new QFrame(page);
-    Panel3->setObjectName("Panel3");
-    Panel3->setFixedWidth(243);
-    Panel3->setAutoFillBackground(true);
-    QPalette black = Panel3->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    black.setColor(QPalette::WindowText, Qt::white);
-    Panel3->setPalette(black);
-    row->addWidget(Panel3);
-
-    auto* col = new QVBoxLayout(Panel3);
-    col->setContentsMargins(0, 0, 0, 0);
-    col->setSpacing(0);
-    col->addSpacing(24);
-    ProgLabel = new QLabel("Quillfen", Panel3);
-    ProgLabel->setFont(PixelFont("Arial", 24, true));
-    ProgLabel->setContentsMargins(16, 0, 0, 0);
-    col->addWidget(ProgLabel);
-    VersionLabel = new QLabel("Version " + LoadStr(VersionId), Panel3);
-    VersionLabel->setFont(PixelFont("Arial", 17, true));
-    VersionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    VersionLabel->setContentsMargins(0, 0, 16, 0);
-    col->addWidget(VersionLabel);
-    col->addStretch(1);
-    Image1 = new QLabel(Panel3);
-    Image1->setFixedSize(243, 196);
-    Image1->setPixmap(MakeStartPicture());
-    col->addWidget(Image1);
-    Notebook->addWidget(page);
-}
-
 void TForm1::BuildTranslatePage() {
     auto* page = new QWidget;
     page->setObjectName("Translate");
@@ -151,13 +115,19 @@ void TForm1::BuildTranslatePage() {
     TextLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     Edit1 = Place(new TEntryEdit(Panel1), "Edit1", {8, 32, 577, 21});
-    Edit1->KeyDown = [this](int key) { Guarded([this, key] { Edit1KeyDown(key); }); };
+    Edit1->KeyDown = [this](int key, Qt::KeyboardModifiers shift) {
+        bool taken = false;
+        Guarded([&] { taken = Edit1KeyDown(key, shift); });
+        return taken;
+    };
     Edit1->UndoRedo = [this](bool redo) { Guarded([this, redo] { EntryUndoRedo(redo); }); };
 
     auto* list = Place(new TPhraseList(Doc, ImageList, Panel1), "TextBox", {8, 56, 473, 121});
     TextBox = list;
     TextBoxModel = list->Model;
+    // The preview follows every selection; only the user's own in the list is a click.
     connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
+                PreviewPane->Mark(SelectedRow());
                 if (!quietSelection_) TextBoxClick();
             }));
 
@@ -168,22 +138,29 @@ void TForm1::BuildTranslatePage() {
     OkBtn->setAutoDefault(false);
     connect(OkBtn, &QPushButton::clicked, this, Guard([this] { OkBtnClick(); }));
 
-    GroupBox1 = Place(new QGroupBox("Legend:", Panel1), nullptr, {488, 112, 113, 65});
-    Item1 = Place(new QLabel("0 Items extracted", GroupBox1), nullptr, {8, 20, 100, 13});
-    Item3 = Place(new QLabel("Word count", GroupBox1), nullptr, {9, 36, 100, 13});
-    Item2 = Place(new QLabel("0 Items filtered", GroupBox1), nullptr, {13, 68, 68, 13});
-    Item2->hide();
-    // Which encoding the page was read in: a quiet line under the counts.
-    EncodingLabel = Place(new QLabel(GroupBox1), nullptr, {9, 50, 100, 13});
+    BuildLegend();
 
     setTabOrder(TextBox, Edit1);
     setTabOrder(Edit1, OkBtn);
 
+    FindBar = new TFindBar(TextBoxModel, page);
+    FindBar->setFont(Panel1->font());
+    FindBar->CurrentRow = [this] { return SelectedRow(); };
+    FindBar->Found = [this](int row) { GoToRow(row, false); };
+    FindBar->Closed = [this] {
+        Edit1->setFocus(Qt::OtherFocusReason);
+        Edit1->selectAll();
+    };
+    col->addWidget(FindBar);
+
     Browser = new QWebEngineView(page);
     Browser->setObjectName("Browser");
-    // The preview must show the file as it is on disk after every save.
-    Browser->page()->profile()->setHttpCacheType(QWebEngineProfile::NoCache);
-    connect(Browser, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    // A page dropped anywhere on the window opens; the preview would only show it.
+    Browser->setAcceptDrops(false);
+    PreviewPane = new TPreview(Browser, this);
+    connect(PreviewPane, &TPreview::PhraseClicked, this,
+            [this](int phrase) { Guarded([this, phrase] { GoToRow(phrase, true); }); });
+    connect(PreviewPane, &TPreview::LoadFinished, this, [this](bool ok) {
         Guarded([this, ok] {
             // A load cut short by the next save reports failure too; only a page that cannot be
             // read is worth a message.
@@ -196,45 +173,6 @@ void TForm1::BuildTranslatePage() {
     ProgressPanel = new TProgressPanel(centralWidget());
     ProgressBar = ProgressPanel->Bar;
 
-    Notebook->addWidget(page);
-}
-
-void TForm1::BuildHelpPage() {
-    auto* page = new QWidget;
-    page->setObjectName("Help");
-    auto* col = new QVBoxLayout(page);
-    col->setContentsMargins(0, 0, 0, 0);
-    col->setSpacing(0);
-    auto makeMemo = [page](const QStringList& lines) {
-        auto* memo = new QPlainTextEdit(page);
-        memo->setFont(PixelFont("Arial", 12));
-        QPalette pal = memo->palette();
-        pal.setColor(QPalette::Base, QToolTip::palette().color(QPalette::ToolTipBase));
-        pal.setColor(QPalette::Text, QToolTip::palette().color(QPalette::ToolTipText));
-        memo->setPalette(pal);
-        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        memo->setPlainText(lines.join('\n'));
-        return memo;
-    };
-    Help_US = makeMemo(HelpLines(TLanguage::English));
-    Help_US->setObjectName("Help_US");
-    Help_DE = makeMemo(HelpLines(TLanguage::German));
-    Help_DE->setObjectName("Help_DE");
-    Help_DE->hide();
-    col->addWidget(Help_US, 1);
-    col->addWidget(Help_DE, 1);
-    auto* band = new QWidget(page);
-    band->setFixedHeight(68);
-    auto* bandRow = new QHBoxLayout(band);
-    CloseHelpBtn = new QPushButton("Ok", band);
-    CloseHelpBtn->setObjectName("CloseHelpBtn");
-    CloseHelpBtn->setFixedSize(81, 25);
-    bandRow->addStretch(1);
-    bandRow->addWidget(CloseHelpBtn);
-    bandRow->addStretch(1);
-    col->addWidget(band);
-    connect(CloseHelpBtn, &QPushButton::clicked, this, Guard([this] { CloseHelpBtnClick(); }));
     Notebook->addWidget(page);
 }
 
@@ -259,6 +197,10 @@ void TForm1::BuildMenus() {
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     N5 = mEdit->addSeparator();
     mRevert = AddCommand(mEdit, "Re&vert page", &TForm1::mRevertClick);
+    N6 = mEdit->addSeparator();
+    mFind = AddCommand(mEdit, "&Find...", &TForm1::mFindClick, QKeySequence(Qt::CTRL | Qt::Key_F));
+    mGoTo = AddCommand(mEdit, "&Go to phrase...", &TForm1::mGoToClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_G));
 
     mLanguage = bar->addMenu("&Language");
     mEnglish = AddCommand(mLanguage, "&English", &TForm1::mEnglishClick);
@@ -363,6 +305,9 @@ void TForm1::ApplyLanguage() {
     mUndo->setText(text(57));
     mRedo->setText(text(58));
     mRevert->setText(text(59));
+    mFind->setText(text(70));
+    mGoTo->setText(text(71));
+    FindBar->ApplyLanguage(Language);
     mHelp->setText(text(14));
     mLanguage->setTitle(text(15));
     mOptions->setText(text(16));
@@ -413,10 +358,26 @@ void TForm1::RefreshHistoryMenu() {
 
 void TForm1::mLoadClick() {
     const QString chosen = ChooseFileToOpen(QtFileFilter(OpenFilter), FileName);
-    if (chosen.isEmpty() || !MayDropUnsaved()) return;
-    FileName = chosen;
+    if (!chosen.isEmpty()) OpenPage(chosen);
+}
+
+void TForm1::OpenPage(const QString& path) {
+    if (!MayDropUnsaved()) return;
+    FileName = path;
     // Only a page that loaded enters the list.
-    if (LoadFile() && History.Add(chosen)) RefreshHistoryMenu();
+    if (LoadFile() && History.Add(path)) RefreshHistoryMenu();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedPage(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path = DroppedPage(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // After the drop has ended: the question and the error box must not run inside the drag.
+    QMetaObject::invokeMethod(this, Guard([this, path] { OpenPage(path); }), Qt::QueuedConnection);
 }
 
 void TForm1::LoadHFile(QAction* sender) {
@@ -477,6 +438,7 @@ bool TForm1::LoadFile() {
     if (FileName.isEmpty()) return false;
     setCursor(Qt::WaitCursor);
     setWindowTitle(AppTitle + " - " + QDir::toNativeSeparators(FileName));
+    FindBar->Close();
     ProgressPanel->Start();
 
     // Whatever happens, the text of a failed save goes with the document it belonged to.
@@ -504,10 +466,14 @@ bool TForm1::LoadFile() {
         return false;
     }
     Notebook->setCurrentIndex(1);
+    // No row is selected in the new page; nothing of the old one stays marked.
+    PreviewPane->Mark(-1);
     Preview();
     Edit1->clear();
     TextLabel->clear();
     SetDocumentOpen(true);
+    // The keyboard can start at once: Down selects the first row.
+    Edit1->setFocus(Qt::OtherFocusReason);
     ProgressPanel->hide();
     unsetCursor();
     if (const auto& copy = Doc.CrashBackup()) {
@@ -531,18 +497,14 @@ void TForm1::WriteChange() {
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
-void TForm1::Preview() {
-    const QUrl url = QUrl::fromLocalFile(FileName);
-    if (Browser->url() == url)
-        Browser->triggerPageAction(QWebEnginePage::ReloadAndBypassCache);
-    else
-        Browser->setUrl(url);
-}
+void TForm1::Preview() { PreviewPane->Show(FileName, Doc); }
 
 int TForm1::SelectedRow() const {
     const QModelIndexList rows = TextBox->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
+
+int TForm1::VisibleRows() const { return std::max(1, TextBox->viewport()->height() / 13); }
 
 void TForm1::SelectRowQuietly(int row) {
     const QModelIndex index = TextBoxModel->index(row);
@@ -578,26 +540,48 @@ void TForm1::OkBtnClick() {
     const QString s = RowString(i);
     Edit1->setText(s);
     TextLabel->setText(s);
+    // Typing replaces the next phrase, as after a click on its row.
+    Edit1->selectAll();
 }
 
-void TForm1::Edit1KeyDown(int key) {
-    const int row = SelectedRow();
-    switch (key) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            OkBtnClick();
-            break;
-        case Qt::Key_Up:
-            if (row > 0) SelectRowQuietly(row - 1);
-            TextBoxClick();
-            break;
-        case Qt::Key_Down:
-            if (row < TextBoxModel->rowCount() - 1) SelectRowQuietly(row + 1);
-            TextBoxClick();
-            break;
-        default:
-            break;
+bool TForm1::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        OkBtnClick();
+        return false;
     }
+    const TMove move = MoveOfKey(key, shift);
+    if (move == TMove::None) return false;
+    const int row = SelectedRow();
+    const int target = MoveTarget(move, row, TextBoxModel->rowCount(), VisibleRows());
+    if (target >= 0 && target != row) SelectRowQuietly(target);
+    TextBoxClick();
+    return move != TMove::Up && move != TMove::Down;
+}
+
+void TForm1::GoToRow(int row, bool focusEntry) {
+    if (row < 0 || row >= TextBoxModel->rowCount()) return;
+    SelectRowQuietly(row);
+    if (focusEntry) {
+        TextBoxClick();
+        return;
+    }
+    ShowRowInEntry(row);
+    Edit1->selectAll();
+}
+
+void TForm1::mFindClick() {
+    if (!DocumentOpen()) return;
+    Notebook->setCurrentIndex(1);
+    FindBar->Open();
+}
+
+void TForm1::mGoToClick() {
+    const int count = TextBoxModel->rowCount();
+    if (!DocumentOpen() || count == 0) return;
+    const std::optional<int> number = AskPhraseNumber(this, Language, SelectedRow() + 1, count);
+    if (!number) return;
+    Notebook->setCurrentIndex(1);
+    GoToRow(*number - 1, true);
 }
 
 // --- the page's history and other programs' changes ---------------------------------------------
@@ -626,6 +610,8 @@ void TForm1::UpdateEditMenu() {
     mUndo->setEnabled(open && Doc.CanUndo());
     mRedo->setEnabled(open && Doc.CanRedo());
     mRevert->setEnabled(open && Doc.CanRevert());
+    mFind->setEnabled(open);
+    mGoTo->setEnabled(open);
 }
 
 QString TForm1::Message(int id, const QString& value) const {

@@ -28,7 +28,9 @@ class QWebEngineView;
 
 namespace quillfen {
 
+class TFindBar;
 class TOptionsDlg;
+class TPreview;
 class TWizardDlg;
 
 class TForm1 : public QMainWindow {
@@ -80,6 +82,9 @@ class TForm1 : public QMainWindow {
     TProgressPanel* ProgressPanel = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QWebEngineView* Browser = nullptr;
+    // Shows the page as saved in Browser, with the selected phrase marked.
+    TPreview* PreviewPane = nullptr;
+    TFindBar* FindBar = nullptr;
     // Help page
     QPlainTextEdit* Help_US = nullptr;
     QPlainTextEdit* Help_DE = nullptr;
@@ -100,6 +105,9 @@ class TForm1 : public QMainWindow {
     QAction* mRedo = nullptr;
     QAction* N5 = nullptr;
     QAction* mRevert = nullptr;
+    QAction* N6 = nullptr;
+    QAction* mFind = nullptr;
+    QAction* mGoTo = nullptr;
     QMenu* mLanguage = nullptr;
     QAction* mEnglish = nullptr;
     QAction* mDeutsch = nullptr;
@@ -118,6 +126,9 @@ class TForm1 : public QMainWindow {
     // Opens FileName. A page that cannot be read is reported here and leaves no page open;
     // false then.
     bool LoadFile();
+    // Opens a page as File, Open does once it is chosen: the question about text whose save
+    // failed, the load, and the recent files. For a page named on the command line or dropped.
+    void OpenPage(const QString& path);
     void Save();
     void Preview();
     void UpdateLegend();
@@ -127,6 +138,8 @@ class TForm1 : public QMainWindow {
     // Undo, Redo and Revert offered only while the open page has something for them.
     void UpdateEditMenu();
     int SelectedRow() const;
+    // How many rows the phrase list shows at once.
+    int VisibleRows() const;
     // The last save of the open page failed: its row holds text the file does not.
     bool SaveFailed() const { return saveFailed_; }
 
@@ -146,21 +159,27 @@ class TForm1 : public QMainWindow {
     void mUndoClick();
     void mRedoClick();
     void mRevertClick();
+    void mFindClick();
+    void mGoToClick();
     void TextBoxClick();
     void OkBtnClick();
-    // Enter, Up and Down; any modifier is ignored. The field still receives the key.
-    void Edit1KeyDown(int key);
+    // Enter, Up and Down, any modifier ignored, and the field still receives them; PageUp,
+    // PageDown, Ctrl+Home and Ctrl+End move like Up and Down and are kept from the field (true).
+    bool Edit1KeyDown(int key, Qt::KeyboardModifiers shift = Qt::NoModifier);
 
     bool Activated() const { return activated_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void BuildStartPage();
     void BuildTranslatePage();
     void BuildHelpPage();
+    void BuildLegend();
     void BuildMenus();
     // A menu item that runs command, guarded, when it is chosen or its key is pressed.
     QAction* AddCommand(QMenu* menu, const QString& text, void (TForm1::*command)(),
@@ -168,6 +187,9 @@ class TForm1 : public QMainWindow {
     void SelectRowQuietly(int row);
     QString RowString(int row) const;
     void ShowRowInEntry(int row);
+    // Selects row as a click does, or, with the focus elsewhere (the find field), all but the
+    // focus.
+    void GoToRow(int row, bool focusEntry);
     // A text from the string table in the window's language, with value in place of "%s".
     QString Message(int id, const QString& value) const;
     bool Ask(int id, const QString& path, bool yesByDefault);

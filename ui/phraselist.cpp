@@ -95,6 +95,11 @@ QSize TPhraseDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
 }
 
 TEntryEdit::TEntryEdit(QWidget* parent) : QLineEdit(parent) {
+    // The selection looks the same while another window, a message box say, is active.
+    QPalette pal = palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
+    setPalette(pal);
     connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
         Guarded([this, &text] {
             const QString fit = EntryText(text);
@@ -115,9 +120,25 @@ bool TEntryEdit::event(QEvent* event) {
             event->accept();
             return true;
         }
-        if (type == QEvent::KeyPress && KeyDown) KeyDown(key->key());
+        if (type == QEvent::KeyPress && KeyDown && KeyDown(key->key(), key->modifiers())) {
+            event->accept();
+            return true;
+        }
     }
     return QLineEdit::event(event);
+}
+
+void TEntryEdit::focusOutEvent(QFocusEvent* event) {
+    // QLineEdit drops its selection when another control takes the focus.
+    const int start = selectionStart();
+    const int length = int(selectedText().size());
+    const int cursor = cursorPosition();
+    QLineEdit::focusOutEvent(event);
+    if (start < 0 || hasSelectedText()) return;
+    if (cursor == start)
+        setSelection(start + length, -length);
+    else
+        setSelection(start, length);
 }
 
 TPhraseList::TPhraseList(const TDocument& doc, const std::array<QPixmap, 3>& images,

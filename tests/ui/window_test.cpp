@@ -801,6 +801,8 @@ TEST_F(Window, CtrlZInTheEntryUndoesTypingFirstThenTheLastReplacement) {
     QTest::keyClicks(form->Edit1, "New");
     QTest::keyClick(form->Edit1, Qt::Key_Return);
     ASSERT_EQ(RowString(0), "New");
+    // The next phrase stands selected; End keeps it and types after it.
+    QTest::keyClick(form->Edit1, Qt::Key_End);
     QTest::keyClicks(form->Edit1, "X");
     EXPECT_EQ(form->Edit1->text(), "K&auml;se pictureX");
 

@@ -1,0 +1,427 @@
+// Working through a page as a user does: the keyboard from the entry field, finding a phrase,
+// going to one by number, the preview following the selection, and pages handed over by the
+// desktop (command line, drop).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QUrl>
+#include <QWindow>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "settings/stringtable.h"
+#include "tests/ui/window_fixture.h"
+#include "ui/desktop.h"
+#include "ui/findbar.h"
+#include "ui/options.h"
+#include "ui/preview.h"
+#include "ui/texts.h"
+
+using namespace quillfen;
+
+namespace {
+
+using quillfen::uitest::kPage;
+using quillfen::uitest::ReadBytes;
+
+// Rows: 0 "Red apple", 1 "Green pear", 2 "APPLE juice", 3 "Café", 4 "Plum", 5 "apple tart".
+const std::string kFruit =
+    "<html><body>\r\n<p>Red apple</p>\r\n<p>Green pear</p>\r\n<p>APPLE juice</p>\r\n"
+    "<p>Caf&eacute;</p>\r\n<p>Plum</p>\r\n<p>apple tart</p>\r\n</body></html>\r\n";
+
+std::string Rows(int n) {
+    std::string page = "<html><body>\r\n";
+    for (int i = 0; i < n; ++i) page += "<p>Row " + std::to_string(i) + "</p>\r\n";
+    return page + "</body></html>\r\n";
+}
+
+class Workflow : public uitest::Window {
+  protected:
+    // Keys go where the user's keys would: to the widget with the focus.
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, Qt::Key(key), modifiers);
+    }
+    void Type(const QString& text) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClicks(target, text);
+    }
+
+    // The entry field holds the row's string, all of it selected, so typing replaces it.
+    void ExpectEntryShowsRow(int row) {
+        EXPECT_EQ(form->SelectedRow(), row);
+        EXPECT_EQ(form->Edit1->text(), RowString(row));
+        EXPECT_EQ(form->Edit1->selectedText(), RowString(row));
+        EXPECT_EQ(form->TextLabel->text(), RowString(row));
+    }
+
+    TPreviewMark ReadMark() {
+        TPreviewMark mark;
+        bool done = false;
+        form->PreviewPane->ReadMark([&](const TPreviewMark& m) {
+            mark = m;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, 5000)) return {};
+        return mark;
+    }
+    // Waits until the browser shows phrase marked and no load is under way.
+    bool PreviewMarks(int phrase) {
+        return QTest::qWaitFor(
+            [&] { return !form->PreviewPane->IsLoading() && ReadMark().phrase == phrase; }, 20000);
+    }
+
+    // Runs go-to by command, answering its dialog with number, or cancelling it with 0; keeps
+    // what it asked.
+    void GoTo(int number, const std::function<void()>& command) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [this, number, &poll] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible()) return;
+            poll.stop();
+            asked << dialog->windowTitle() + "|" + dialog->labelText();
+            if (number > 0) dialog->findChild<QSpinBox*>()->setValue(number);
+            number > 0 ? dialog->accept() : dialog->reject();
+        });
+        poll.start(20);
+        command();
+        poll.stop();
+        // A window manager activates the window again once the dialog has gone; the offscreen
+        // platform leaves that to the test.
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    // The whole height of the row is in the list's view.
+    bool InView(int row) const {
+        const QRect r = form->TextBox->visualRect(form->TextBoxModel->index(row));
+        return r.top() >= 0 && r.bottom() <= form->TextBox->viewport()->rect().bottom();
+    }
+
+    QString FindCount() const { return form->FindBar->FindCount->text(); }
+};
+
+TEST_F(Workflow, TheKeyboardAloneWorksThroughAPage) {
+    const QString path = Page("page.html");
+    Open(path);
+    ASSERT_TRUE(form->Edit1->hasFocus());
+    Key(Qt::Key_Down);
+    ExpectEntryShowsRow(0);
+    Type("Erste");
+    Key(Qt::Key_Return);
+    // The next phrase stands selected: typing replaces it.
+    ExpectEntryShowsRow(1);
+    Type("Bild");
+    Key(Qt::Key_Return);
+    ExpectEntryShowsRow(2);
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    const std::string bytes = ReadBytes(path);
+    EXPECT_NE(bytes.find("<p>Erste</p>"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("alt=\"Bild\""), std::string::npos) << bytes;
+    // Nothing was appended to the old texts.
+    EXPECT_EQ(bytes.find("First phrase"), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.find("picture"), std::string::npos) << bytes;
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+    // Home and End without Ctrl edit the text, as the arrow keys do.
+    Key(Qt::Key_End);
+    Type("!");
+    EXPECT_EQ(form->Edit1->text(), "Second phrase!");
+    EXPECT_EQ(form->SelectedRow(), 2);
+}
+
+TEST_F(Workflow, PageKeysAndCtrlHomeEndMoveLikeAClickAndStopAtTheEnds) {
+    const QString path = Page("rows.html", Rows(40));
+    Open(path);
+    const int page = form->VisibleRows();
+    ASSERT_GT(page, 3);
+    ASSERT_LT(page, 20);
+    // A page is the rows wholly in view.
+    EXPECT_TRUE(InView(page - 1));
+    EXPECT_FALSE(InView(page));
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int row;
+    } steps[] = {
+        {Qt::Key_PageUp, Qt::NoModifier, -1},   // as Up: nothing selected, nothing to select
+        {Qt::Key_PageDown, Qt::NoModifier, 0},  // as Down: the first row
+        {Qt::Key_PageDown, Qt::NoModifier, page}, {Qt::Key_PageDown, Qt::ShiftModifier, 2 * page},
+        {Qt::Key_PageUp, Qt::NoModifier, page},   {Qt::Key_End, Qt::ControlModifier, 39},
+        {Qt::Key_PageDown, Qt::NoModifier, 39},   {Qt::Key_PageUp, Qt::NoModifier, 39 - page},
+        {Qt::Key_Home, Qt::ControlModifier, 0},   {Qt::Key_PageUp, Qt::NoModifier, 0},
+        {Qt::Key_Home, Qt::ControlModifier, 0},   {Qt::Key_End, Qt::ControlModifier, 39},
+        {Qt::Key_End, Qt::ControlModifier, 39},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(::testing::Message() << "key " << step.key << " to row " << step.row);
+        // What was typed and not confirmed goes, as with Up and Down.
+        if (form->SelectedRow() >= 0) form->Edit1->setText("typed");
+        Key(step.key, step.modifiers);
+        if (step.row < 0) {
+            EXPECT_EQ(form->SelectedRow(), -1);
+            continue;
+        }
+        ExpectEntryShowsRow(step.row);
+        EXPECT_TRUE(form->Edit1->hasFocus());
+        EXPECT_TRUE(InView(step.row));
+    }
+    EXPECT_EQ(ReadBytes(path), Rows(40));
+}
+
+TEST_F(Workflow, FindWrapsCountsAndFollowsTheChangedTexts) {
+    const QString path = Page("fruit.html", kFruit);
+    Open(path);
+    EXPECT_TRUE(form->FindBar->isHidden());
+    Key(Qt::Key_Down);
+    Key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(form->FindBar->isVisible());
+    ASSERT_TRUE(form->FindBar->FindEdit->hasFocus());
+    // The entry keeps showing what typing will replace.
+    ExpectEntryShowsRow(0);
+    EXPECT_EQ(form->FindBar->FindLabel->text(), "Find:");
+
+    // Typing finds the first match; Enter and F3 go on, Shift+F3 and Shift+Enter back, round
+    // the ends; case and accents do not matter.
+    Type("apple");
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int row;
+        const char* count;
+    } steps[] = {
+        {0, {}, 0, "1 of 3"},
+        {Qt::Key_Return, {}, 2, "2 of 3"},
+        {Qt::Key_F3, {}, 5, "3 of 3"},
+        {Qt::Key_F3, {}, 0, "1 of 3"},
+        {Qt::Key_F3, Qt::ShiftModifier, 5, "3 of 3"},
+        {Qt::Key_Return, Qt::ShiftModifier, 2, "2 of 3"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.count);
+        if (step.key) Key(step.key, step.modifiers);
+        ExpectEntryShowsRow(step.row);
+        EXPECT_EQ(FindCount(), step.count);
+        // The focus stays in the find field, and the entry still shows what typing replaces.
+        EXPECT_TRUE(form->FindBar->FindEdit->hasFocus());
+    }
+    const QPalette entry = form->Edit1->palette();
+    EXPECT_EQ(entry.color(QPalette::Inactive, QPalette::Highlight),
+              entry.color(QPalette::Active, QPalette::Highlight));
+
+    // Typing on keeps the selected phrase while it still matches.
+    Type(" j");
+    ExpectEntryShowsRow(2);
+    EXPECT_EQ(FindCount(), "1 of 1");
+    form->FindBar->FindEdit->selectAll();
+    Type("cafe");
+    ExpectEntryShowsRow(3);
+    Type("x");
+    EXPECT_TRUE(form->FindBar->NoMatch());
+    EXPECT_EQ(FindCount(), "No match");
+    EXPECT_NE(form->FindBar->FindEdit->palette().color(QPalette::Base),
+              form->Edit1->palette().color(QPalette::Base));
+    ExpectEntryShowsRow(3);
+
+    // Esc gives the entry field back, its text selected; the confirmed text is found at once.
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(form->FindBar->isHidden());
+    ASSERT_TRUE(form->Edit1->hasFocus());
+    ExpectEntryShowsRow(3);
+    Type("Mango");
+    Key(Qt::Key_Return);
+    Command([this] { form->mFind->trigger(); });
+    EXPECT_EQ(form->FindBar->FindEdit->selectedText(), "cafex");
+    Type("mango");
+    ExpectEntryShowsRow(3);
+    EXPECT_EQ(FindCount(), "1 of 1");
+    form->FindBar->FindEdit->selectAll();
+    Type("caf");
+    EXPECT_TRUE(form->FindBar->NoMatch());
+    Command([this] { form->mUndo->trigger(); });
+    form->FindBar->FindEdit->setFocus();
+    Key(Qt::Key_F3);
+    ExpectEntryShowsRow(3);
+    Command([this] { form->mDeutsch->trigger(); });
+    EXPECT_EQ(FindCount(), "1 von 1");
+    EXPECT_EQ(form->mFind->text(), "&Suchen...");
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(Workflow, GoToSelectsAPhraseByItsNumberCountedFromOne) {
+    Open(Page("fruit.html", kFruit));
+    EXPECT_EQ(form->mGoTo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+    GoTo(5, [this] { Key(Qt::Key_G, Qt::ControlModifier); });
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], "Go to phrase|Phrase number (1 to 6):");
+    ExpectEntryShowsRow(4);
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    GoTo(0, [this] { Key(Qt::Key_G, Qt::ControlModifier); });
+    ExpectEntryShowsRow(4);
+    Command([this] { form->mDeutsch->trigger(); });
+    GoTo(6, [this] { Command([this] { form->mGoTo->trigger(); }); });
+    ASSERT_EQ(asked.size(), 3);
+    EXPECT_EQ(asked[2], QString::fromUtf8("Gehe zu Textblock|Nummer des Textblocks (1 bis 6):"));
+    ExpectEntryShowsRow(5);
+
+    // Without a page neither command is offered.
+    Command([this] { form->mClose->trigger(); });
+    EXPECT_FALSE(form->mGoTo->isEnabled());
+    EXPECT_FALSE(form->mFind->isEnabled());
+}
+
+TEST_F(Workflow, ThePreviewMarksTheSelectedPhraseAndAClickThereSelectsItsRow) {
+    Open(Page("page.html"));
+    ASSERT_TRUE(PreviewShows("Third"));
+    Key(Qt::Key_Down);
+    EXPECT_TRUE(PreviewMarks(0));
+    EXPECT_EQ(ReadMark().text, "First phrase");
+    // After Enter the page is shown again as saved, with the next phrase, an image, marked.
+    Type("Neu");
+    Key(Qt::Key_Return);
+    ASSERT_TRUE(PreviewMarks(1));
+    EXPECT_EQ(ReadMark().tag.toLower(), "img");
+    EXPECT_TRUE(PreviewShows("Neu"));
+
+    QVariantList at;
+    bool done = false;
+    form->PreviewPane->RunScript(
+        "(function(){ const p = [...document.querySelectorAll('p')].find("
+        "e => e.textContent.trim() == 'Third'); p.scrollIntoView();"
+        "const r = document.createRange(); r.selectNodeContents(p);"
+        "const b = r.getBoundingClientRect(); return [b.left + b.width / 2, b.top + b.height / 2];"
+        "})()",
+        [&](const QVariant& v) {
+            at = v.toList();
+            done = true;
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    ASSERT_EQ(at.size(), 2);
+    QWidget* surface = form->Browser->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    form->Edit1->setText("typed");
+    QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(int(at[0].toDouble()), int(at[1].toDouble())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->SelectedRow() == 3; }, 5000));
+    ExpectEntryShowsRow(3);
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_TRUE(PreviewMarks(3));
+    // Opening a page marks nothing of the last one.
+    Open(Page("other.html"));
+    EXPECT_TRUE(PreviewMarks(-1));
+}
+
+TEST_F(Workflow, CaptionsAreTheirOwnWithoutTheApplicationsName) {
+    // The application as the program sets it up: a display name would be kept when the name
+    // changes, and window systems append it to every caption.
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName("Probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Probe");
+    QCoreApplication::setApplicationName(name);
+
+    const QString path = Page("page.html");
+    Open(path);
+    const QString caption = "Quillfen - " + QDir::toNativeSeparators(path);
+    EXPECT_EQ(form->windowTitle(), caption);
+    ASSERT_NE(form->windowHandle(), nullptr);
+    EXPECT_EQ(form->windowHandle()->title(), caption);
+    EXPECT_EQ(form->OptionsDlg->windowTitle(), "Options");
+}
+
+TEST_F(Workflow, TheLegendHoldsSevenDigitCountsInBothLanguages) {
+    for (const auto language : {&TForm1::mEnglishClick, &TForm1::mDeutschClick}) {
+        (form.get()->*language)();
+        for (QLabel* label : {form->Item1, form->Item3}) {
+            const QString text = FormatCount(
+                label == form->Item1 ? form->BlocksFormat : form->WordsFormat, 9'999'999);
+            SCOPED_TRACE(text.toStdString());
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(text), label->contentsRect().width());
+            EXPECT_TRUE(form->GroupBox1->contentsRect().contains(label->geometry()));
+            EXPECT_GE(label->font().pixelSize(), 8);
+        }
+    }
+}
+
+TEST_F(Workflow, APageFromTheCommandLineOrADropOpensAsThroughOpen) {
+    const QString here = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const QString page = Page("page.html");
+    const struct {
+        QStringList arguments;
+        bool valid;
+        QString page;
+    } lines[] = {
+        {{"quillfen"}, true, {}},
+        {{"quillfen", "page.html"}, true, page},
+        {{"quillfen", "sub/../page.html"}, true, page},
+        {{"quillfen", "--", "-odd.html"}, true, dir.filePath("-odd.html")},
+        {{"quillfen", page}, true, page},
+        {{"quillfen", "page.html", "other.html"}, false, {}},
+        {{"quillfen", "--help"}, false, {}},
+    };
+    for (const auto& l : lines) {
+        const TCommandLine line = ReadCommandLine(l.arguments);
+        EXPECT_EQ(line.valid, l.valid) << l.arguments.join(' ').toStdString();
+        EXPECT_EQ(line.page, l.page) << l.arguments.join(' ').toStdString();
+    }
+    form->OpenPage(ReadCommandLine({"quillfen", "page.html"}).page);
+    ASSERT_TRUE(QDir::setCurrent(here));
+    EXPECT_EQ(form->FileName, page);
+    EXPECT_EQ(form->History[0], page);
+    EXPECT_EQ(form->Notebook->currentIndex(), 1);
+    EXPECT_TRUE(form->Edit1->hasFocus());
+
+    // A drop: one local file opens; several, a folder or a web address do not.
+    auto drop = [this](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        QDropEvent dropped(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
+                           Qt::NoModifier);
+        if (enter.isAccepted()) QApplication::sendEvent(form.get(), &dropped);
+        QCoreApplication::sendPostedEvents();
+        return enter.isAccepted() && dropped.isAccepted();
+    };
+    const QString other = Page("other.html");
+    EXPECT_FALSE(drop({QUrl::fromLocalFile(other), QUrl::fromLocalFile(page)}));
+    EXPECT_FALSE(drop({QUrl::fromLocalFile(dir.path())}));
+    EXPECT_FALSE(drop({QUrl("https://example.org/page.html")}));
+    EXPECT_EQ(form->FileName, page);
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(other)}));
+    EXPECT_EQ(form->FileName, other);
+    EXPECT_EQ(form->History[0], other);
+    EXPECT_EQ(form->History[1], page);
+
+    // Text whose save failed is not dropped without asking, as with Open.
+    ASSERT_EQ(chmod(QFile::encodeName(other).constData(), 0444), 0);
+    Key(Qt::Key_Down);
+    Type("Refused");
+    Key(Qt::Key_Return);
+    ASSERT_EQ(errors.size(), 1);
+    // The error box says why on a second line.
+    EXPECT_EQ(errors[0].section('\n', 1), QString::fromLocal8Bit(std::strerror(EACCES)));
+    EXPECT_TRUE(errors[0].section('\n', 0, 0).contains("other.html"));
+    Answer(QMessageBox::No);
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(page)}));
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_EQ(form->FileName, other);
+}
+
+}  // namespace
