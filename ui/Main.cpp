@@ -155,9 +155,9 @@ void TForm1::BuildTranslatePage() {
 
     Browser = new QWebEngineView(page);
     Browser->setObjectName("Browser");
-    // A page dropped anywhere on the window opens; the preview would only show it.
-    Browser->setAcceptDrops(false);
     PreviewPane = new TPreview(Browser, this);
+    // A page dropped anywhere on the window opens; the preview would only show it.
+    PassDropsOn(Browser);
     connect(PreviewPane, &TPreview::PhraseClicked, this,
             [this](int phrase) { Guarded([this, phrase] { GoToRow(phrase, true); }); });
     connect(PreviewPane, &TPreview::LoadFinished, this, [this](bool ok) {

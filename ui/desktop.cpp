@@ -1,11 +1,40 @@
 #include "ui/desktop.h"
 
+#include <QChildEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
+#include <QWidget>
 
 namespace quillfen {
+
+namespace {
+
+// A widget that takes drops itself does so as it is made; its parent hears of it once the
+// widget is polished, which is when it is turned away again.
+class TDropPasser : public QObject {
+  public:
+    using QObject::QObject;
+
+    void Watch(QWidget* w) {
+        w->setAcceptDrops(false);
+        w->installEventFilter(this);
+        for (QWidget* child : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) Watch(child);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ChildPolished) {
+            QObject* child = static_cast<QChildEvent*>(event)->child();
+            if (child->isWidgetType() && watched->isWidgetType())
+                Watch(static_cast<QWidget*>(child));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
 
 TCommandLine ReadCommandLine(const QStringList& arguments) {
     TCommandLine line;
@@ -37,5 +66,7 @@ QString DroppedPage(const QMimeData* data) {
     const QString path = urls.first().toLocalFile();
     return QFileInfo(path).isDir() ? QString() : path;
 }
+
+void PassDropsOn(QWidget* view) { (new TDropPasser(view))->Watch(view); }
 
 }  // namespace quillfen

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QMimeData;
+class QWidget;
 
 namespace quillfen {
 
@@ -22,5 +23,9 @@ QString Usage(const QString& program);
 
 // The local file a drag carries, if it carries exactly one; otherwise an empty string.
 QString DroppedPage(const QMimeData* data);
+
+// Drags over view, and over the widgets it makes for itself (a browser's surface), go on to the
+// window, as over any other control.
+void PassDropsOn(QWidget* view);
 
 }  // namespace quillfen

@@ -386,28 +386,42 @@ TEST_F(Workflow, APageFromTheCommandLineOrADropOpensAsThroughOpen) {
     EXPECT_EQ(form->Notebook->currentIndex(), 1);
     EXPECT_TRUE(form->Edit1->hasFocus());
 
-    // A drop: one local file opens; several, a folder or a web address do not.
-    auto drop = [this](const QList<QUrl>& urls) {
+    // A drop, delivered as the window system does: to the window, at a point over a control.
+    // One local file opens, over the list as over the preview; several, a folder or a web
+    // address do not.
+    auto drop = [this](const QList<QUrl>& urls, QWidget* over) {
         QMimeData data;
         data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
-        QApplication::sendEvent(form.get(), &enter);
-        QDropEvent dropped(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
-                           Qt::NoModifier);
-        if (enter.isAccepted()) QApplication::sendEvent(form.get(), &dropped);
+        const QPoint at = over->mapTo(form.get(), over->rect().center());
+        QWindow* window = form->windowHandle();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &enter);
+        bool dropped = false;
+        if (enter.isAccepted()) {
+            QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window, &drop);
+            dropped = drop.isAccepted();
+        } else {
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(window, &leave);
+        }
         QCoreApplication::sendPostedEvents();
-        return enter.isAccepted() && dropped.isAccepted();
+        return dropped;
     };
     const QString other = Page("other.html");
-    EXPECT_FALSE(drop({QUrl::fromLocalFile(other), QUrl::fromLocalFile(page)}));
-    EXPECT_FALSE(drop({QUrl::fromLocalFile(dir.path())}));
-    EXPECT_FALSE(drop({QUrl("https://example.org/page.html")}));
+    EXPECT_FALSE(drop({QUrl::fromLocalFile(other), QUrl::fromLocalFile(page)}, form->TextBox));
+    EXPECT_FALSE(drop({QUrl::fromLocalFile(dir.path())}, form->TextBox));
+    EXPECT_FALSE(drop({QUrl("https://example.org/page.html")}, form->TextBox));
     EXPECT_EQ(form->FileName, page);
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(other)}));
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(other)}, form->TextBox));
     EXPECT_EQ(form->FileName, other);
     EXPECT_EQ(form->History[0], other);
     EXPECT_EQ(form->History[1], page);
+    ASSERT_TRUE(PreviewShows("Third"));
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(page)}, form->Browser));
+    EXPECT_EQ(form->FileName, page);
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(other)}, form->Browser));
+    EXPECT_EQ(form->FileName, other);
 
     // Text whose save failed is not dropped without asking, as with Open.
     ASSERT_EQ(chmod(QFile::encodeName(other).constData(), 0444), 0);
@@ -419,7 +433,7 @@ TEST_F(Workflow, APageFromTheCommandLineOrADropOpensAsThroughOpen) {
     EXPECT_EQ(errors[0].section('\n', 1), QString::fromLocal8Bit(std::strerror(EACCES)));
     EXPECT_TRUE(errors[0].section('\n', 0, 0).contains("other.html"));
     Answer(QMessageBox::No);
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(page)}));
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(page)}, form->Edit1));
     EXPECT_EQ(asked.size(), 1);
     EXPECT_EQ(form->FileName, other);
 }
