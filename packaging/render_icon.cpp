@@ -1,12 +1,11 @@
 // Writes the program icon as PNG files for the hicolor theme:
 //   quillfen_render_icon <output dir> <size>...
 // gives <output dir>/<size>x<size>/quillfen.png for every size.
+#include <QDir>
+#include <QString>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <QDir>
-#include <QString>
 
 #include "packaging/icon.h"
 

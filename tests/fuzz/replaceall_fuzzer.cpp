@@ -9,15 +9,16 @@
 #include <optional>
 #include <string>
 
-#include "tests/fuzz/check.h"
 #include "core/entities.h"
+#include "tests/fuzz/check.h"
 
 using namespace quillfen;
 
 namespace {
 
 // nullopt when the definition takes too many steps to be worth following here.
-std::optional<std::string> Naive(std::string s, const std::string& search, const std::string& repl) {
+std::optional<std::string> Naive(std::string s, const std::string& search,
+                                 const std::string& repl) {
     if (search.empty()) return s;
     if (repl.find(search) != std::string::npos) {
         std::string out;

@@ -1,5 +1,7 @@
 // The raster icon against its design: the PNG sizes are drawn by code, the scalable icon is an
 // SVG file, and the two must show the same picture.
+#include "packaging/icon.h"
+
 #include <gtest/gtest.h>
 
 #include <QColor>
@@ -7,8 +9,6 @@
 #include <QRectF>
 #include <QXmlStreamReader>
 #include <vector>
-
-#include "packaging/icon.h"
 
 using quillfen::packaging::IconDesignSize;
 using quillfen::packaging::RenderIcon;

@@ -37,7 +37,8 @@ inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes
 // name.
 inline std::vector<std::filesystem::path> CorpusPages() {
     std::vector<std::filesystem::path> pages;
-    for (const auto& entry : std::filesystem::directory_iterator(QUILLFEN_SOURCE_DIR "/tests/data/pages"))
+    for (const auto& entry :
+         std::filesystem::directory_iterator(QUILLFEN_SOURCE_DIR "/tests/data/pages"))
         if (entry.is_regular_file() && entry.path().extension().string().starts_with(".htm"))
             pages.push_back(entry.path());
     std::sort(pages.begin(), pages.end());

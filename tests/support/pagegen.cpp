@@ -7,15 +7,78 @@ namespace quillfen::testing {
 std::string GeneratePage(std::size_t targetBytes, std::uint32_t seed) {
     std::mt19937 rng(seed);
     // About one word in seven carries an entity or a character that saving encodes.
-    static const char* words[] = {
-        "Hello", "world", "M&uuml;ller", "the",  "fast",  "text", "page",    "quick", "brown",
-        "fox",   "jumps", "over",        "lazy", "dog",   "and",  "Stra\xDF" "e", "of",
-        "to",    "in",    "caf&eacute;", "is",   "that",  "for",  "it",      "with",  "as",
-        "was",   "on",    "&amp;",       "be",   "at",    "by",   "this",    "&nbsp;", "had",
-        "not",   "are",   "but",         "from", "or",    "have", "\"quoted\"", "an", "they",
-        "which", "one",   "you",         "were", "R&D",   "her",  "all",     "she",   "there",
-        "would", "their", "&lt;tag&gt;", "we",   "him",   "been", "has",     "when",  "who",
-        "will",  "more",  "no",          "if",   "out",   "so",   "&#169;",  "said",  "what"};
+    static const char* words[] = {"Hello",
+                                  "world",
+                                  "M&uuml;ller",
+                                  "the",
+                                  "fast",
+                                  "text",
+                                  "page",
+                                  "quick",
+                                  "brown",
+                                  "fox",
+                                  "jumps",
+                                  "over",
+                                  "lazy",
+                                  "dog",
+                                  "and",
+                                  "Stra\xDF"
+                                  "e",
+                                  "of",
+                                  "to",
+                                  "in",
+                                  "caf&eacute;",
+                                  "is",
+                                  "that",
+                                  "for",
+                                  "it",
+                                  "with",
+                                  "as",
+                                  "was",
+                                  "on",
+                                  "&amp;",
+                                  "be",
+                                  "at",
+                                  "by",
+                                  "this",
+                                  "&nbsp;",
+                                  "had",
+                                  "not",
+                                  "are",
+                                  "but",
+                                  "from",
+                                  "or",
+                                  "have",
+                                  "\"quoted\"",
+                                  "an",
+                                  "they",
+                                  "which",
+                                  "one",
+                                  "you",
+                                  "were",
+                                  "R&D",
+                                  "her",
+                                  "all",
+                                  "she",
+                                  "there",
+                                  "would",
+                                  "their",
+                                  "&lt;tag&gt;",
+                                  "we",
+                                  "him",
+                                  "been",
+                                  "has",
+                                  "when",
+                                  "who",
+                                  "will",
+                                  "more",
+                                  "no",
+                                  "if",
+                                  "out",
+                                  "so",
+                                  "&#169;",
+                                  "said",
+                                  "what"};
     auto sentence = [&](int n) {
         std::string s;
         for (int i = 0; i < n; ++i) {
@@ -43,16 +106,17 @@ std::string GeneratePage(std::size_t targetBytes, std::uint32_t seed) {
                 break;
             case 2:
                 page += "  <img src=\"/media/images/photo-" + id +
-                        ".jpg\" width=\"640\" height=\"480\" class=\"figure\" alt=\"" + sentence(4) +
-                        "\">\r\n";
+                        ".jpg\" width=\"640\" height=\"480\" class=\"figure\" alt=\"" +
+                        sentence(4) + "\">\r\n";
                 break;
             case 3:
                 page += "<meta name=\"keywords-" + id + "\" content=\"" + sentence(3) + "\">\r\n";
                 break;
             case 4:
-                page += "<!-- section " + id + " starts here --><table class=\"grid\"><tr><td "
-                        "class=\"cell\">&nbsp;</td><td class=\"cell\">" + sentence(3) +
-                        "</td></tr></table>\r\n";
+                page += "<!-- section " + id +
+                        " starts here --><table class=\"grid\"><tr><td "
+                        "class=\"cell\">&nbsp;</td><td class=\"cell\">" +
+                        sentence(3) + "</td></tr></table>\r\n";
                 break;
             case 5:
                 page += "<!--\r\nfunction track" + id +
