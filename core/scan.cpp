@@ -184,94 +184,6 @@ bool IsUrl(std::string_view value) {
     return value.substr(i, 3) == "://";
 }
 
-// Finds "</" name followed by whitespace, '/' or '>' from `from` on, comparing the name without
-// regard to case; the position of its '<' or npos.
-std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view name) {
-    const std::size_t n = page.size();
-    while (from < n) {
-        const void* hit = std::memchr(page.data() + from, '<', n - from);
-        if (!hit) return std::string_view::npos;
-        const std::size_t lt = static_cast<const char*>(hit) - page.data();
-        const std::size_t after = lt + 2 + name.size();
-        if (after <= n && page[lt + 1] == '/' &&
-            EqualsNoCase(page.substr(lt + 2, name.size()), name) &&
-            (after == n || IsHtmlSpace(page[after]) || page[after] == '/' || page[after] == '>'))
-            return lt;
-        from = lt + 1;
-    }
-    return std::string_view::npos;
-}
-
-enum class TEnd { Closed, Interrupted, Unclosed };
-
-struct TTagEnd {
-    TEnd kind;
-    std::size_t at;     // the '>' that closes the tag, or the '<' that cuts it short
-    char unclosed = 0;  // the quote of a value that never closes
-};
-
-// The end of the tag that starts at lt, read as browsers read a tag: its name, then attribute
-// names and values. Only a quote that opens a value (right after '=', blanks allowed) starts a
-// stretch in which '>' and '<' are text; a value that never closes makes the tag end at its
-// first '>' after all. The attributes that become phrases are read by the same rules, so a
-// value written anew never moves the tag's end.
-TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
-    enum class TState { Name, Between, AttrName, AfterName, BeforeValue, Unquoted };
-    const std::size_t n = page.size();
-    const char* p = page.data();
-    TState state = TState::Name;
-    for (std::size_t i = lt + 1; i < n; ++i) {
-        const char c = p[i];
-        if (c == '>') return {TEnd::Closed, i};
-        if (c == '<') return {TEnd::Interrupted, i};
-        const bool space = IsHtmlSpace(c);
-        switch (state) {
-            case TState::Name:
-                if (space || c == '/') state = TState::Between;
-                break;
-            case TState::Between:
-                if (!space && c != '/') state = TState::AttrName;
-                break;
-            case TState::AttrName:
-                if (space)
-                    state = TState::AfterName;
-                else if (c == '/')
-                    state = TState::Between;
-                else if (c == '=')
-                    state = TState::BeforeValue;
-                break;
-            case TState::AfterName:
-                if (c == '/')
-                    state = TState::Between;
-                else if (c == '=')
-                    state = TState::BeforeValue;
-                else if (!space)
-                    state = TState::AttrName;
-                break;
-            case TState::BeforeValue:
-                if (c == '"' || c == '\'') {
-                    const void* close = std::memchr(p + i + 1, c, n - i - 1);
-                    if (!close) {
-                        for (std::size_t k = lt + 1; k < n; ++k) {
-                            if (p[k] == '>') return {TEnd::Closed, k, c};
-                            if (p[k] == '<') return {TEnd::Interrupted, k, c};
-                        }
-                        return {TEnd::Unclosed, n, c};
-                    }
-                    i = static_cast<const char*>(close) - p;
-                    state = TState::Between;
-                } else if (!space) {
-                    state = TState::Unquoted;
-                }
-                break;
-            case TState::Unquoted:
-                if (space) state = TState::Between;
-                break;
-        }
-    }
-    return {TEnd::Unclosed, n};
-}
-
 bool IsPreformattedName(std::string_view name) {
     return EqualsNoCase(name, "pre") || EqualsNoCase(name, "listing") || EqualsNoCase(name, "xmp");
 }
@@ -450,6 +362,86 @@ class TScanner {
 };
 
 }  // namespace
+
+// Finds "</" name followed by whitespace, '/' or '>' from `from` on, comparing the name without
+// regard to case; the position of its '<' or npos.
+std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view name) {
+    const std::size_t n = page.size();
+    while (from < n) {
+        const void* hit = std::memchr(page.data() + from, '<', n - from);
+        if (!hit) return std::string_view::npos;
+        const std::size_t lt = static_cast<const char*>(hit) - page.data();
+        const std::size_t after = lt + 2 + name.size();
+        if (after <= n && page[lt + 1] == '/' &&
+            EqualsNoCase(page.substr(lt + 2, name.size()), name) &&
+            (after == n || IsHtmlSpace(page[after]) || page[after] == '/' || page[after] == '>'))
+            return lt;
+        from = lt + 1;
+    }
+    return std::string_view::npos;
+}
+
+// The end of the tag that starts at lt, read as browsers read a tag: its name, then attribute
+// names and values. Only a quote that opens a value (right after '=', blanks allowed) starts a
+// stretch in which '>' and '<' are text; a value that never closes makes the tag end at its
+// first '>' after all. The attributes that become phrases are read by the same rules, so a
+// value written anew never moves the tag's end.
+TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
+    enum class TState { Name, Between, AttrName, AfterName, BeforeValue, Unquoted };
+    const std::size_t n = page.size();
+    const char* p = page.data();
+    TState state = TState::Name;
+    for (std::size_t i = lt + 1; i < n; ++i) {
+        const char c = p[i];
+        if (c == '>') return {TEnd::Closed, i};
+        if (c == '<') return {TEnd::Interrupted, i};
+        const bool space = IsHtmlSpace(c);
+        switch (state) {
+            case TState::Name:
+                if (space || c == '/') state = TState::Between;
+                break;
+            case TState::Between:
+                if (!space && c != '/') state = TState::AttrName;
+                break;
+            case TState::AttrName:
+                if (space)
+                    state = TState::AfterName;
+                else if (c == '/')
+                    state = TState::Between;
+                else if (c == '=')
+                    state = TState::BeforeValue;
+                break;
+            case TState::AfterName:
+                if (c == '/')
+                    state = TState::Between;
+                else if (c == '=')
+                    state = TState::BeforeValue;
+                else if (!space)
+                    state = TState::AttrName;
+                break;
+            case TState::BeforeValue:
+                if (c == '"' || c == '\'') {
+                    const void* close = std::memchr(p + i + 1, c, n - i - 1);
+                    if (!close) {
+                        for (std::size_t k = lt + 1; k < n; ++k) {
+                            if (p[k] == '>') return {TEnd::Closed, k, c};
+                            if (p[k] == '<') return {TEnd::Interrupted, k, c};
+                        }
+                        return {TEnd::Unclosed, n, c};
+                    }
+                    i = static_cast<const char*>(close) - p;
+                    state = TState::Between;
+                } else if (!space) {
+                    state = TState::Unquoted;
+                }
+                break;
+            case TState::Unquoted:
+                if (space) state = TState::Between;
+                break;
+        }
+    }
+    return {TEnd::Unclosed, n};
+}
 
 TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
     const bool wantAlt = HasAny(tags, TTags::ImageAlt);

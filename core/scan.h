@@ -35,6 +35,23 @@ struct TPhraseSpan {
     TSource Source = TSource::Text;
 };
 
+// How a tag that starts at a '<' ends: at its '>', cut short by another '<', or never.
+enum class TEnd { Closed, Interrupted, Unclosed };
+
+struct TTagEnd {
+    TEnd kind;
+    std::size_t at;     // the '>' that closes the tag, or the '<' that cuts it short
+    char unclosed = 0;  // the quote of a value that never closes
+};
+
+// The end of the tag that starts at lt, read as browsers read a tag (name, attribute names,
+// quoted and unquoted values). Everything that reads the page's tags reads them by this.
+TTagEnd FindTagEnd(std::string_view page, std::size_t lt);
+
+// The '<' of the first "</" name followed by whitespace, '/' or '>' from `from` on, the name
+// compared without regard to case; npos if none.
+std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view name);
+
 struct TAttributeHit {
     TKind kind = TKind::Text;  // Image or Content when value is not empty
     std::string_view value;    // a view into the tag's text, as it stands
