@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 namespace quillfen {
 
@@ -20,6 +22,39 @@ bool IsEdge(char c) { return static_cast<unsigned char>(c) <= 32; }
 // What the edges of a phrase's span leave out: the whitespace that a phrase's text never starts
 // or ends with, so that the span always holds the whole text.
 bool IsSpanEdge(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool IsBreak(char c) { return c == '\n' || c == '\r'; }
+
+// The part of the run [a, b) that a phrase's text is read from. Besides blanks and line breaks,
+// reading drops the control bytes that start a line (Gather) and whole lines of them, so a new
+// text must not overwrite those bytes either: they are the page's, not the phrase's.
+// lineStart: the run starts a line of its own.
+std::pair<std::size_t, std::size_t> TextSpan(std::string_view page, std::size_t a, std::size_t b,
+                                             bool lineStart) {
+    std::size_t sb = a;
+    for (bool atLineStart = lineStart; sb < b; ++sb) {
+        const char c = page[sb];
+        if (IsBreak(c))
+            atLineStart = true;
+        else if (!(c == ' ' || c == '\t' || (atLineStart && IsEdge(c))))
+            break;
+    }
+    std::size_t se = b;
+    while (se > sb) {
+        const char c = page[se - 1];
+        if (IsSpanEdge(c)) {
+            --se;
+            continue;
+        }
+        if (!IsEdge(c)) break;
+        // A control byte at a line's end goes with the line only if nothing else is on it.
+        std::size_t ls = se - 1;
+        while (ls > a && IsEdge(page[ls - 1]) && !IsBreak(page[ls - 1])) --ls;
+        if (!(ls > a ? IsBreak(page[ls - 1]) : lineStart)) break;
+        se = std::max(ls, sb);
+    }
+    return {sb, se};
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view lower) {
     if (a.size() != lower.size()) return false;
@@ -295,9 +330,7 @@ class TScanner {
             HasLineBreak(run) || a == 0 ? Gather(run, a == 0, false) : std::string(run);
         TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::move(text));
         if (!item.Clean(tables_)) return;
-        std::size_t sb = a, se = b;
-        while (sb < se && IsSpanEdge(page_[sb])) ++sb;
-        while (se > sb && IsSpanEdge(page_[se - 1])) --se;
+        const auto [sb, se] = TextSpan(page_, a, b, a == 0);
         Add(std::move(item), {Offset(a), Offset(b), Offset(sb), Offset(se), TSource::Text});
     }
 
@@ -339,8 +372,7 @@ class TScanner {
         const std::size_t a = base + hit.place, b = a + hit.value.size();
         std::size_t sb = a, se = b;
         if (hit.source != TSource::Unquoted) {
-            while (sb < se && IsSpanEdge(page_[sb])) ++sb;
-            while (se > sb && IsSpanEdge(page_[se - 1])) --se;
+            std::tie(sb, se) = TextSpan(page_, a, b, false);
             // A value of blanks only keeps them: a new text goes in front of them.
             if (sb == se) sb = se = a;
         }

@@ -127,6 +127,28 @@ TEST(Scan, AReplacedPhraseChangesOnlyItsBytesAndReadsBackAsTyped) {
     }
 }
 
+// Control bytes that reading leaves out of a phrase's text (at a line's start, or making up whole
+// lines) are the page's: a new text leaves them where they stand.
+TEST(Scan, ControlBytesThatTheTextLeavesOutStayOutsideItsSpan) {
+    const struct {
+        std::string page, span;
+    } cases[] = {
+        {"\x01\x02\x0b Hallo \x03<p>", "Hallo \x03"},
+        {"<p>\n\x0b x \x0b\n\x0c\n</p>", "x \x0b"},
+        {"<p> \x0b x\r\x0b\r</p>", "\x0b x"},
+        {"<p>a\n\x01\x02\n\x03b\n\x04</p>", "a\n\x01\x02\n\x03b"},
+        {"<img alt=\"\n\x0bLogo\x0b\n\x0b\">", "Logo\x0b"},
+        {"<img alt=\"\n\x0b\n\">", ""},
+    };
+    for (const auto& c : cases) {
+        TDocument doc;
+        doc.LoadBytes(c.page, TTags::AllKinds);
+        ASSERT_EQ(doc.PhraseCount(), 1u) << c.page;
+        const TPhraseSpan& span = doc.Spans()[0];
+        EXPECT_EQ(doc.Page().substr(span.Begin, span.End - span.Begin), c.span) << c.page;
+    }
+}
+
 TEST(Scan, ATextSetBackToTheOriginalKeepsTheOriginalBytes) {
     const std::string page = "<p>Caf&eacute;  &amp;\n  more</p><img alt='x &quot; y'>";
     TDocument doc;
