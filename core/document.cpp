@@ -67,22 +67,6 @@ void TDocument::Clear() {
     scan_ = TScanResult{};
 }
 
-namespace {
-
-// The Windows-1252 tables without the rows that write single high bytes as entities.
-const TEntityTables& Windows1252KeepingHighBytes() {
-    static const TEntityTables tables = [] {
-        const TEntityTables& full = Windows1252Tables();
-        std::vector<TEntityRow> encode;
-        for (const TEntityRow& row : full.encode)
-            if (static_cast<unsigned char>(row.search[0]) < 0x80) encode.push_back(row);
-        return TEntityTables(full.name, full.decode, std::move(encode), full.nbsp);
-    }();
-    return tables;
-}
-
-}  // namespace
-
 // A Windows-1252 page without a declaration reads as such only because some bytes are no UTF-8,
 // and umlauts may have been all of them. Written as entities, the page would read as UTF-8 the
 // next time, and its other high bytes would change their meaning ("\xC3\xA9" is two characters
@@ -114,10 +98,17 @@ std::string TDocument::RenderWith(const TEntityTables& tables, bool all) const {
     out.reserve(data_.size() + 16 * changed_.size());
     out += bom_;
     std::size_t from = 0;
+    bool atStart = true;  // nothing but blanks and control bytes written yet
     auto write = [&](std::size_t k) {
         const TPhraseSpan& span = scan_.Spans[k];
         out.append(page.substr(from, span.Begin - from));
-        out += EncodeForSpan(scan_.Phrases[k].Text, span.Source, tables, scan_.NewValueQuote);
+        std::string bytes =
+            EncodeForSpan(scan_.Phrases[k].Text, span.Source, tables, scan_.NewValueQuote);
+        if (atStart) {
+            KeepFromReadingAsMark(bytes, out, encoding_.kind);
+            atStart = OnlyBlanksAndControls(out) && OnlyBlanksAndControls(bytes);
+        }
+        out += bytes;
         from = span.End;
     };
     if (all) {

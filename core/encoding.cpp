@@ -266,4 +266,34 @@ const TEntityTables& TablesFor(TPageEncoding encoding) {
     return Windows1252Tables();
 }
 
+const TEntityTables& Windows1252KeepingHighBytes() {
+    static const TEntityTables tables = [] {
+        const TEntityTables& full = Windows1252Tables();
+        std::vector<TEntityRow> encode;
+        for (const TEntityRow& row : full.encode)
+            if (static_cast<unsigned char>(row.search[0]) < 0x80) encode.push_back(row);
+        return TEntityTables(full.name, full.decode, std::move(encode), full.nbsp);
+    }();
+    return tables;
+}
+
+bool OnlyBlanksAndControls(std::string_view s) {
+    for (unsigned char c : s)
+        if (c > 32) return false;
+    return true;
+}
+
+void KeepFromReadingAsMark(std::string& bytes, std::string_view before, TPageEncoding encoding) {
+    if (encoding == TPageEncoding::Legacy || !OnlyBlanksAndControls(before)) return;
+    const std::string_view b(bytes);
+    const bool utf16 = before.empty() && (b.starts_with("\xFE\xFF") || b.starts_with("\xFF\xFE"));
+    const bool utf8 = b.starts_with(kUtf8Bom);
+    if (encoding == TPageEncoding::Windows1252 && (utf16 || utf8)) {
+        // The byte's character in Windows-1252 is the Latin-1 one for all three bytes.
+        bytes.replace(0, 1, "&#" + std::to_string(static_cast<unsigned char>(b[0])) + ";");
+    } else if (encoding == TPageEncoding::Utf8 && utf8) {
+        bytes.replace(0, kUtf8Bom.size(), "&#65279;");
+    }
+}
+
 }  // namespace quillfen

@@ -42,5 +42,16 @@ const TEntityTables& Utf8Tables();
 // encodings accepted, so no byte of the page's characters is touched. &nbsp; stays an entity.
 const TEntityTables& AsciiTables();
 const TEntityTables& TablesFor(TPageEncoding encoding);
+// The tables a save falls back to for a Windows-1252 page that would read as UTF-8 once its
+// umlauts are entities: the Windows-1252 tables without the rows for single high bytes.
+const TEntityTables& Windows1252KeepingHighBytes();
+
+// A new text written where only bytes of code 32 or less stand in front of it (before: the
+// output so far) must not start with bytes that the next reading takes for a byte-order mark:
+// the page would open as UTF-16, or as UTF-8 where it was Windows-1252. Its first character is
+// then written as a character reference. Legacy pages are left as they are.
+void KeepFromReadingAsMark(std::string& bytes, std::string_view before, TPageEncoding encoding);
+// Whether s holds only bytes of code 32 or less, which may stand in front of a byte-order mark.
+bool OnlyBlanksAndControls(std::string_view s);
 
 }  // namespace quillfen

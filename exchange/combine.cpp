@@ -36,19 +36,6 @@ TEncodingInfo PageEncoding(std::string_view templ, std::string_view text, bool t
     return {textMarked || ReadsAsUtf8(text) ? TPageEncoding::Utf8 : TPageEncoding::Windows1252, {}};
 }
 
-// The tables a save falls back to for a Windows-1252 page that would read as UTF-8 once its
-// umlauts are entities: the Windows-1252 tables without the rows for single high bytes.
-const TEntityTables& Windows1252KeepingHighBytes() {
-    static const TEntityTables tables = [] {
-        const TEntityTables& full = Windows1252Tables();
-        std::vector<TEntityRow> encode;
-        for (const TEntityRow& row : full.encode)
-            if (static_cast<unsigned char>(row.search[0]) < 0x80) encode.push_back(row);
-        return TEntityTables(full.name, full.decode, std::move(encode));
-    }();
-    return tables;
-}
-
 // How the phrase of a marker standing at templ[at] is written: the byte in front of it (blanks
 // and tabs passed over) tells an attribute value, and its quote style, from text. An attribute
 // value's span leaves out the blanks at its edges, so they may stand between the quote and the
@@ -69,13 +56,15 @@ TSource SourceOfMarker(std::string_view templ, std::size_t at) {
     }
 }
 
-std::string Fill(std::string_view templ, std::string_view text, const TEntityTables& tables) {
+std::string Fill(std::string_view templ, std::string_view text, const TEntityTables& tables,
+                 TPageEncoding encoding) {
     // Text line k is wanted only for marker k, and markers are taken in order, so the text is
     // read along with the template instead of being split up front.
     TLineReader lines(text);
     std::string out;
     out.reserve(templ.size() + text.size() + templ.size() / 8);
     std::size_t pos = 0;
+    bool atStart = true;  // nothing but blanks and control bytes written yet
     for (std::size_t k = 0;; ++k) {
         const std::string marker = PhraseMarker(k);
         const std::size_t at = templ.find(marker, pos);
@@ -83,7 +72,12 @@ std::string Fill(std::string_view templ, std::string_view text, const TEntityTab
         std::string_view line;
         if (!lines.Next(line)) throw ListIndexError(k);
         out.append(templ, pos, at - pos);
-        out += EncodeForSpan(PhraseOfLine(line, k), SourceOfMarker(templ, at), tables);
+        std::string bytes = EncodeForSpan(PhraseOfLine(line, k), SourceOfMarker(templ, at), tables);
+        if (atStart) {
+            KeepFromReadingAsMark(bytes, out, encoding);
+            atStart = OnlyBlanksAndControls(out) && OnlyBlanksAndControls(bytes);
+        }
+        out += bytes;
         // Never inside the phrase just written: a translation may hold marker text.
         pos = at + marker.size();
     }
@@ -108,11 +102,11 @@ std::string CombineBytes(std::string_view templateBytes, std::string_view textBy
         converted = Utf8ToPage(text, encoding);
         text = converted;
     }
-    std::string out = Fill(templ, text, TablesFor(encoding.kind));
+    std::string out = Fill(templ, text, TablesFor(encoding.kind), encoding.kind);
     // As a save does: a Windows-1252 page must not come out reading as UTF-8.
     if (encoding.kind == TPageEncoding::Windows1252 && IsValidUtf8(out) &&
         DetectEncoding(out) != TPageEncoding::Windows1252)
-        out = Fill(templ, text, Windows1252KeepingHighBytes());
+        out = Fill(templ, text, Windows1252KeepingHighBytes(), encoding.kind);
     return out;
 }
 

@@ -85,6 +85,38 @@ TEST(Document, SaveWritesOnlyTheChangedPhraseEncoded) {
     EXPECT_THROW(doc.SetPhraseText(9, "x"), TError);
 }
 
+// A new text at the very start of a page must not make the page open as UTF-16 next time, nor
+// turn a Windows-1252 page into a UTF-8 one: its first character is then written as a
+// character reference. Anywhere else, and behind the page's own byte-order mark, it stands as
+// typed.
+TEST(Document, ANewTextNeverMakesThePageStartWithAByteOrderMark) {
+    const std::string umlaut1252 = "<p>\xE4</p>";
+    const std::string umlautUtf8 = "<p>\xC3\xA4</p>";
+    const struct {
+        std::string page, text, expected;
+    } cases[] = {
+        {"Hallo" + umlaut1252, "\xFE\xFFx", "&#254;\xFFx" + umlaut1252},
+        {"Hallo" + umlaut1252, "\xFF\xFEx", "&#255;\xFEx" + umlaut1252},
+        {" \n\x01Hallo" + umlaut1252, "\xEF\xBB\xBFx", " \n\x01&#239;\xBB\xBFx" + umlaut1252},
+        {" Hallo" + umlaut1252, "\xFE\xFFx", " \xFE\xFFx" + umlaut1252},
+        {"Hallo" + umlautUtf8, "\xEF\xBB\xBFx", "&#65279;x" + umlautUtf8},
+        {"<b>Hallo</b>" + umlaut1252, "\xFE\xFFx", "<b>\xFE\xFFx</b>" + umlaut1252},
+        {"\xEF\xBB\xBFHallo" + umlautUtf8, "\xEF\xBB\xBFx",
+         "\xEF\xBB\xBF\xEF\xBB\xBFx" + umlautUtf8},
+    };
+    for (const auto& c : cases) {
+        TDocument doc;
+        doc.LoadBytes(c.page, TTags::Default);
+        doc.SetPhraseText(0, c.text);
+        const std::string saved = doc.Render();
+        EXPECT_EQ(saved, c.expected);
+        TDocument again;
+        ASSERT_NO_THROW(again.LoadBytes(saved, TTags::Default)) << saved;
+        EXPECT_EQ(again.Encoding(), doc.Encoding()) << saved;
+        EXPECT_EQ(again.PhraseCount(), doc.PhraseCount()) << saved;
+    }
+}
+
 TEST(Document, MarkersInTextsAndInTheMarkupAreNeverConfused) {
     TDocument doc;
     doc.LoadBytes("<p>one</p><!-- %_1_% --><a title=\"%_0_%\">two</a>", TTags::AllKinds);

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/encoding.h"
 #include "core/errors.h"
 #include "tests/fuzz/check.h"
 
@@ -112,14 +113,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QF_CHECK(saved.compare(at, between.size(), between) == 0,
                  "before phrase " + std::to_string(k));
         at += between.size();
-        const std::string written = EncodeForSpan(doc.Phrases()[k].Text, span.Source,
-                                                  doc.TablesForSaving(), doc.Scan().NewValueQuote);
+        std::string written = EncodeForSpan(doc.Phrases()[k].Text, span.Source,
+                                            doc.TablesForSaving(), doc.Scan().NewValueQuote);
+        KeepFromReadingAsMark(written, std::string_view(saved).substr(0, at), doc.Encoding());
         QF_CHECK(saved.compare(at, written.size(), written) == 0, "phrase " + std::to_string(k));
         at += written.size();
         from = span.End;
     }
     QF_CHECK(saved.compare(at, std::string::npos, doc.Page().substr(from)) == 0,
              "after the phrases");
+    // Whatever was typed, the page opens again, and a Windows-1252 page stays one.
+    TDocument again;
+    try {
+        again.LoadBytes(saved, tags);
+    } catch (const TError& e) {
+        Fail("saved page refused:", e.what());
+    }
+    QF_CHECK(doc.Encoding() != TPageEncoding::Windows1252 ||
+             again.Encoding() == TPageEncoding::Windows1252);
     // Texts without markup, entities, line breaks or edge blanks read back exactly as typed.
     if (plain && saved.find('\0') == std::string::npos) CheckReadsBack(doc, saved, tags, texts);
     QF_CHECK(doc.Render() == saved);
