@@ -70,24 +70,34 @@ void TDocument::Clear() {
 // A Windows-1252 page without a declaration reads as such only because some bytes are no UTF-8,
 // and umlauts may have been all of them. Written as entities, the page would read as UTF-8 the
 // next time, and its other high bytes would change their meaning ("\xC3\xA9" is two characters
-// here and one there). Such a page keeps its umlauts as bytes.
+// here and one there). Such a page keeps its umlauts as bytes; where the new texts' own high
+// bytes read as UTF-8, they are written as references.
 bool TDocument::ReadsOtherwise(const std::string& rendered) const {
     // Only bytes that are all UTF-8 can read so; most pages are not, and that is quick to see.
     return encoding_.kind == TPageEncoding::Windows1252 && IsValidUtf8(rendered) &&
            DetectEncoding(rendered) != encoding_.kind;
 }
 
+std::pair<const TEntityTables*, std::string> TDocument::RenderReadingAlike(bool all) const {
+    const TEntityTables* tables = tables_;
+    std::string out = RenderWith(*tables, all);
+    for (const TEntityTables* fallback :
+         {&Windows1252KeepingHighBytes(), &Windows1252HighBytesAsReferences()}) {
+        if (!ReadsOtherwise(out)) break;
+        tables = fallback;
+        out = RenderWith(*tables, all);
+    }
+    return {tables, std::move(out)};
+}
+
 std::string TDocument::Render() const {
     // Unchanged, the page is what was read, and was read in its own encoding.
     if (changed_.empty()) return data_;
-    std::string out = RenderWith(*tables_);
-    if (ReadsOtherwise(out)) out = RenderWith(Windows1252KeepingHighBytes());
-    return out;
+    return RenderReadingAlike(false).second;
 }
 
 const TEntityTables& TDocument::TablesForSaving() const {
-    return !changed_.empty() && ReadsOtherwise(RenderWith(*tables_)) ? Windows1252KeepingHighBytes()
-                                                                     : *tables_;
+    return changed_.empty() ? *tables_ : *RenderReadingAlike(false).first;
 }
 
 std::string TDocument::RenderWith(const TEntityTables& tables, bool all) const {
@@ -120,11 +130,7 @@ std::string TDocument::RenderWith(const TEntityTables& tables, bool all) const {
     return out;
 }
 
-std::string TDocument::RenderAllPhrases() const {
-    std::string out = RenderWith(*tables_, true);
-    if (ReadsOtherwise(out)) out = RenderWith(Windows1252KeepingHighBytes(), true);
-    return out;
-}
+std::string TDocument::RenderAllPhrases() const { return RenderReadingAlike(true).second; }
 
 std::string TDocument::TemplateBytes() const {
     const std::string_view page = Page();

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/buffer.h"
 #include "core/encoding.h"
@@ -88,6 +89,9 @@ class TDocument {
   private:
     std::string RenderWith(const TEntityTables& tables, bool all = false) const;
     bool ReadsOtherwise(const std::string& rendered) const;
+    // The page with new texts written by the first tables with which it reads in its own
+    // encoding, and those tables.
+    std::pair<const TEntityTables*, std::string> RenderReadingAlike(bool all) const;
     void Load(std::string&& data, TTags tags, const TProgress& progress, const std::string& path);
 
     std::string data_;  // the file's bytes

@@ -1,5 +1,7 @@
 #include "core/encoding.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -264,6 +266,46 @@ const TEntityTables& TablesFor(TPageEncoding encoding) {
             break;
     }
     return Windows1252Tables();
+}
+
+namespace {
+
+// 0x80 .. 0x9F of Windows-1252; the undefined bytes keep their own number.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+}  // namespace
+
+char16_t Windows1252Char(unsigned char byte) {
+    return (byte >= 0x80 && byte <= 0x9F) ? kWindows1252High[byte - 0x80] : char16_t(byte);
+}
+
+int Windows1252Byte(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+    for (int i = 0; i < 32; ++i)
+        if (kWindows1252High[i] == c) return 0x80 + i;
+    return -1;
+}
+
+const TEntityTables& Windows1252HighBytesAsReferences() {
+    static const TEntityTables tables = [] {
+        const TEntityTables& full = Windows1252Tables();
+        std::vector<TEntityRow> encode = full.encode;
+        for (int byte = 0x80; byte <= 0xFF; ++byte) {
+            const std::string search(1, static_cast<char>(byte));
+            if (std::none_of(encode.begin(), encode.end(),
+                             [&](const TEntityRow& row) { return row.search == search; }))
+                encode.push_back(
+                    {search, "&#" +
+                                 std::to_string(Windows1252Char(static_cast<unsigned char>(byte))) +
+                                 ";"});
+        }
+        return TEntityTables(full.name, full.decode, std::move(encode), full.nbsp);
+    }();
+    return tables;
 }
 
 const TEntityTables& Windows1252KeepingHighBytes() {

@@ -45,6 +45,15 @@ const TEntityTables& TablesFor(TPageEncoding encoding);
 // The tables a save falls back to for a Windows-1252 page that would read as UTF-8 once its
 // umlauts are entities: the Windows-1252 tables without the rows for single high bytes.
 const TEntityTables& Windows1252KeepingHighBytes();
+// The last fallback, for new texts whose high bytes would read as UTF-8 themselves: every high
+// byte written as an entity or a numeric reference to its Windows-1252 character.
+const TEntityTables& Windows1252HighBytesAsReferences();
+
+// The character of a Windows-1252 byte. The five bytes the encoding leaves undefined (0x81, 0x8D,
+// 0x8F, 0x90, 0x9D) give the C1 controls of the same number, so that every byte round-trips.
+char16_t Windows1252Char(unsigned char byte);
+// The inverse: the byte of a character, or -1 when Windows-1252 has none.
+int Windows1252Byte(char32_t c);
 
 // A new text written where only bytes of code 32 or less stand in front of it (before: the
 // output so far) must not start with bytes that the next reading takes for a byte-order mark:

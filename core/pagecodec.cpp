@@ -24,13 +24,6 @@ namespace quillfen {
 
 namespace {
 
-// 0x80 .. 0x9F of Windows-1252; the undefined bytes keep their own number.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
 constexpr char32_t kReplacement = 0xFFFD;
 
 // The length of the UTF-8 sequence at s[i] and its code point, or 0 when none starts there
@@ -583,17 +576,6 @@ void SplitUtf8(std::string_view utf8, Run_ run, Invalid invalid) {
 }
 
 }  // namespace
-
-char16_t Windows1252Char(unsigned char byte) {
-    return (byte >= 0x80 && byte <= 0x9F) ? kWindows1252High[byte - 0x80] : char16_t(byte);
-}
-
-int Windows1252Byte(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
-    for (int i = 0; i < 32; ++i)
-        if (kWindows1252High[i] == c) return 0x80 + i;
-    return -1;
-}
 
 void CheckConvertible(const TEncodingInfo& encoding, const std::string& path) {
     if (encoding.kind == TPageEncoding::Legacy) ConverterFor(encoding, path);

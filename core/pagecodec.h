@@ -35,10 +35,4 @@ std::string PageToEscaped(std::string_view bytes, const TEncodingInfo& encoding)
 // that are no UTF-8.
 std::string EscapedToPage(std::string_view text, const TEncodingInfo& encoding);
 
-// The character of a Windows-1252 byte. The five bytes the encoding leaves undefined (0x81, 0x8D,
-// 0x8F, 0x90, 0x9D) give the C1 controls of the same number, so that every byte round-trips.
-char16_t Windows1252Char(unsigned char byte);
-// The inverse: the byte of a character, or -1 when Windows-1252 has none.
-int Windows1252Byte(char32_t c);
-
 }  // namespace quillfen

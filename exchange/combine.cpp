@@ -104,9 +104,13 @@ std::string CombineBytes(std::string_view templateBytes, std::string_view textBy
     }
     std::string out = Fill(templ, text, TablesFor(encoding.kind), encoding.kind);
     // As a save does: a Windows-1252 page must not come out reading as UTF-8.
-    if (encoding.kind == TPageEncoding::Windows1252 && IsValidUtf8(out) &&
-        DetectEncoding(out) != TPageEncoding::Windows1252)
-        out = Fill(templ, text, Windows1252KeepingHighBytes(), encoding.kind);
+    for (const TEntityTables* fallback :
+         {&Windows1252KeepingHighBytes(), &Windows1252HighBytesAsReferences()}) {
+        if (encoding.kind != TPageEncoding::Windows1252 || !IsValidUtf8(out) ||
+            DetectEncoding(out) == TPageEncoding::Windows1252)
+            break;
+        out = Fill(templ, text, *fallback, encoding.kind);
+    }
     return out;
 }
 

@@ -188,6 +188,15 @@ TEST(FuzzRegressions, Windows1252PageStaysWindows1252WhenSaved) {
     doc.SetPhraseText(0, "\xFC");
     EXPECT_EQ(doc.Render(), "<p>&uuml;</p><b>\xC3\xA9 \xE9</b>");
     EXPECT_EQ(&doc.TablesForSaving(), &doc.Tables());
+
+    // A new text whose own high bytes read as UTF-8 ("\xC3\xA4" is two characters here) where
+    // it replaces the page's only other high byte: they become references to their characters.
+    doc.LoadBytes("<p>a</p><b>\xC9</b>", TTags::AllKinds);
+    doc.SetPhraseText(0, "\xC3\xA4 \xE2\x82\xAC");
+    doc.SetPhraseText(1, "x");
+    EXPECT_EQ(doc.Render(), "<p>&#195;&#164; &#226;&#8218;&#172;</p><b>x</b>");
+    again.LoadBytes(doc.Render(), TTags::AllKinds);
+    EXPECT_EQ(again.Encoding(), TPageEncoding::Windows1252);
 }
 
 TEST(FuzzRegressions, ByteOrderMarkBehindBlanksIsThePagesOwn) {
