@@ -455,7 +455,10 @@ TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
                 if (c == '"' || c == '\'') {
                     const void* close = std::memchr(p + i + 1, c, n - i - 1);
                     if (!close) {
-                        for (std::size_t k = lt + 1; k < n; ++k) {
+                        // From the quote on: a '>' in an earlier quoted value stays in it, so
+                        // the quote that closed that value stays in the tag too, and rewriting
+                        // the text behind the tag cannot change how the tag reads.
+                        for (std::size_t k = i + 1; k < n; ++k) {
                             if (p[k] == '>') return {TEnd::Closed, k, c};
                             if (p[k] == '<') return {TEnd::Interrupted, k, c};
                         }

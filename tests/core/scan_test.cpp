@@ -56,6 +56,11 @@ const std::vector<TCase>& Cases() {
         {"after the last tag", "<p>end\nof page", {"T:end of page"}},
         {"unclosed tags stay markup", "<p>x<a href=\"y\"", {"T:x"}},
         {"tag cut short", "<a <b>t", {"T:t"}},
+        {"a quote left open ends the tag behind it",
+         "<y a='\"'>u<x a=\">\"n='<p>t</p>",
+         {"T:u", "T:t"}},
+        {"... behind the values before it", "< a=\">\"n='<\"", {}},
+        {"... or at the first '>' behind it", "<z b=\"v>w", {"T:w"}},
         {"bare closing bracket", "<p>a > b --> c</p>", {"T:a > b --> c"}},
         {"scripts and styles",
          "<script>var a = \"<b>x</b>\"; // c\nif (a && b > c) {}</script>"
