@@ -2,11 +2,23 @@
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer + UBSan) in build-fuzz/ and runs
 # each over its corpus in tests/fuzz/corpus/: first a replay of every input kept there (the
 # seeds and every fault ever found), then a short fuzzing run. Any finding fails the script.
-#   FUZZ_SECONDS=N  length of each fuzzing run (default 5; 0 replays only)
+# By default the run is the same every time (a fixed seed and number of inputs), so that the
+# test command passes or fails on the code alone; longer runs with a fresh seed look further.
+#   FUZZ_RUNS=N     inputs of each fixed run (default 20000; 0 replays only)
+#   FUZZ_SECONDS=N  instead: fuzz each target for N seconds with a fresh seed
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-seconds=${FUZZ_SECONDS:-5}
+if [ -n "${FUZZ_SECONDS:-}" ]; then
+  length=(-max_total_time="$FUZZ_SECONDS")
+  what="for ${FUZZ_SECONDS}s"
+  [ "$FUZZ_SECONDS" -gt 0 ] || length=()
+else
+  runs=${FUZZ_RUNS:-20000}
+  length=(-seed=1 -runs="$runs")
+  what="$runs inputs from seed 1"
+  [ "$runs" -gt 0 ] || length=()
+fi
 
 CXX=clang++ cmake -S tests/fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j"$(nproc)"
@@ -30,9 +42,9 @@ for target in load save combine replaceall; do
     failed+=("$target (replay)")
     continue
   fi
-  if [ "$seconds" -gt 0 ]; then
-    echo "== $target: fuzzing for ${seconds}s"
-    if ! (cd "$work" && "$bin" -max_total_time="$seconds" -max_len=16384 -rss_limit_mb=2048 \
+  if [ ${#length[@]} -gt 0 ]; then
+    echo "== $target: fuzzing, $what"
+    if ! (cd "$work" && "$bin" "${length[@]}" -max_len=16384 -rss_limit_mb=2048 \
             -timeout=10 -artifact_prefix="$work/findings/$target-" \
             "$work/$target" "$corpus" >"$work/$target.log" 2>&1); then
       tail -n 40 "$work/$target.log"

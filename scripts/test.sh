@@ -10,7 +10,7 @@ export QTWEBENGINE_DISABLE_SANDBOX=1
 scripts/build.sh
 (cd build && ctest --output-on-failure -j"$(nproc)")
 
-# Every input the fuzz targets ever failed on is replayed, then each fuzzes a few seconds.
+# Every input the fuzz targets ever failed on is replayed, then each fuzzes a fixed run.
 scripts/fuzz-replay.sh
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLFEN_LIBS_ONLY=ON -DQUILLFEN_SANITIZE=ON >/dev/null
