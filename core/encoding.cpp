@@ -326,15 +326,18 @@ bool OnlyBlanksAndControls(std::string_view s) {
 }
 
 void KeepFromReadingAsMark(std::string& bytes, std::string_view before, TPageEncoding encoding) {
-    if (encoding == TPageEncoding::Legacy || !OnlyBlanksAndControls(before)) return;
+    if (!OnlyBlanksAndControls(before)) return;
     const std::string_view b(bytes);
-    const bool utf16 = before.empty() && (b.starts_with("\xFE\xFF") || b.starts_with("\xFF\xFE"));
-    const bool utf8 = b.starts_with(kUtf8Bom);
-    if (encoding == TPageEncoding::Windows1252 && (utf16 || utf8)) {
-        // The byte's character in Windows-1252 is the Latin-1 one for all three bytes.
-        bytes.replace(0, 1, "&#" + std::to_string(static_cast<unsigned char>(b[0])) + ";");
-    } else if (encoding == TPageEncoding::Utf8 && utf8) {
-        bytes.replace(0, kUtf8Bom.size(), "&#65279;");
+    if (before.empty() && (b.starts_with("\xFE\xFF") || b.starts_with("\xFF\xFE"))) {
+        // A UTF-16 mark counts only as a file's first two bytes, and a blank in front of the
+        // text is read as nothing, in any encoding.
+        bytes.insert(0, 1, ' ');
+    } else if (b.starts_with(kUtf8Bom)) {
+        if (encoding == TPageEncoding::Windows1252)
+            // The byte's character in Windows-1252 is the Latin-1 one.
+            bytes.replace(0, 1, "&#239;");
+        else if (encoding == TPageEncoding::Utf8)
+            bytes.replace(0, kUtf8Bom.size(), "&#65279;");
     }
 }
 

@@ -57,8 +57,9 @@ int Windows1252Byte(char32_t c);
 
 // A new text written where only bytes of code 32 or less stand in front of it (before: the
 // output so far) must not start with bytes that the next reading takes for a byte-order mark:
-// the page would open as UTF-16, or as UTF-8 where it was Windows-1252. Its first character is
-// then written as a character reference. Legacy pages are left as they are.
+// the page would open as UTF-16, or as UTF-8 where it was Windows-1252. Before the bytes of a
+// UTF-16 mark goes a blank; the first character of a UTF-8 mark is written as a character
+// reference (a Legacy page, where those bytes may start another character, keeps them).
 void KeepFromReadingAsMark(std::string& bytes, std::string_view before, TPageEncoding encoding);
 // Whether s holds only bytes of code 32 or less, which may stand in front of a byte-order mark.
 bool OnlyBlanksAndControls(std::string_view s);

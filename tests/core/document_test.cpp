@@ -85,18 +85,18 @@ TEST(Document, SaveWritesOnlyTheChangedPhraseEncoded) {
     EXPECT_THROW(doc.SetPhraseText(9, "x"), TError);
 }
 
-// A new text at the very start of a page must not make the page open as UTF-16 next time, nor
-// turn a Windows-1252 page into a UTF-8 one: its first character is then written as a
-// character reference. Anywhere else, and behind the page's own byte-order mark, it stands as
-// typed.
+// A new text at the very start of a page must not make the page open as UTF-16 next time (a
+// blank goes in front), nor turn a Windows-1252 page into a UTF-8 one (its first character is
+// written as a reference). Anywhere else, and behind the page's own byte-order mark, it stands
+// as typed.
 TEST(Document, ANewTextNeverMakesThePageStartWithAByteOrderMark) {
     const std::string umlaut1252 = "<p>\xE4</p>";
     const std::string umlautUtf8 = "<p>\xC3\xA4</p>";
     const struct {
         std::string page, text, expected;
     } cases[] = {
-        {"Hallo" + umlaut1252, "\xFE\xFFx", "&#254;\xFFx" + umlaut1252},
-        {"Hallo" + umlaut1252, "\xFF\xFEx", "&#255;\xFEx" + umlaut1252},
+        {"Hallo" + umlaut1252, "\xFE\xFFx", " \xFE\xFFx" + umlaut1252},
+        {"Hallo" + umlaut1252, "\xFF\xFEx", " \xFF\xFEx" + umlaut1252},
         {" \n\x01Hallo" + umlaut1252, "\xEF\xBB\xBFx", " \n\x01&#239;\xBB\xBFx" + umlaut1252},
         {" Hallo" + umlaut1252, "\xFE\xFFx", " \xFE\xFFx" + umlaut1252},
         {"Hallo" + umlautUtf8, "\xEF\xBB\xBFx", "&#65279;x" + umlautUtf8},
