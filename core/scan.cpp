@@ -23,6 +23,13 @@ bool IsEdge(char c) { return static_cast<unsigned char>(c) <= 32; }
 // or ends with, so that the span always holds the whole text.
 bool IsSpanEdge(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// An attribute value's text. A value of blanks stays a phrase, with an empty text; one of
+// non-breaking spaces keeps them, decoded as any text, so that it reads the same however the page
+// wrote them.
+void CleanValue(TTextItem& item, const TEntityTables& tables) {
+    if (!item.Clean(tables)) Decode(item.Text, tables);
+}
+
 bool IsBreak(char c) { return c == '\n' || c == '\r'; }
 
 // The part of the run [a, b) that a phrase's text is read from. Besides blanks and line breaks,
@@ -365,7 +372,7 @@ class TScanner {
         if (hit.value.empty()) return;
         std::string row = Gather(hit.value, false, true);
         TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), row);
-        item.Clean(tables_);  // a value of blanks stays a phrase, with an empty text
+        CleanValue(item, tables_);
         item.IsImage = hit.kind == TKind::Image;
         item.IsContent = hit.kind == TKind::Content;
         if (item.Text != row) result.RawRows.emplace_back(result.Phrases.size(), std::move(row));
@@ -536,7 +543,10 @@ std::string OriginalText(std::string_view page, const TPhraseSpan& span,
     }
     const bool inTag = span.Source != TSource::Text;
     TTextItem item(0, Gather(run, !inTag && span.RunBegin == 0, inTag));
-    item.Clean(tables);
+    if (inTag)
+        CleanValue(item, tables);
+    else
+        item.Clean(tables);
     return std::move(item.Text);
 }
 
