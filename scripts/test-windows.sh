@@ -32,6 +32,11 @@ cleanup() {
 trap cleanup EXIT
 wineboot -i >/dev/null 2>&1
 wineserver -w
+# One server for the whole run. Without it each Wine program starts a server of its own that
+# exits a few seconds after its last client; a program that connects while that server is going
+# away dies with "recvmsg: Connection reset by peer". CTest runs two at a time (and the build
+# runs each test program to list its tests), so such a race came up now and then.
+wineserver -p
 
 # The tests are listed at build time by running them under Wine, in the prefix above.
 cmake -S . -B build-win -DCMAKE_BUILD_TYPE=Release \
