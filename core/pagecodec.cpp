@@ -321,6 +321,8 @@ const TCodec* FindCodec(std::string_view label) {
                 if (c.name == l.encoding) map.emplace(l.label, &c);
         return map;
     }();
+    // Pages give the name in lower case already: that look-up allocates nothing.
+    if (const auto it = byLabel.find(label); it != byLabel.end()) return it->second;
     auto blank = [](char ch) {
         return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\f' || ch == '\r';
     };
@@ -567,6 +569,37 @@ class TLegacy {
         AppendReference(out, c);
     }
 
+    // The whole of bytes as UTF-8, one U+FFFD for the bytes of each error.
+    void DecodeTo(std::string_view bytes, std::string& out) const {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        const std::size_t n = bytes.size();
+        if (c_.family == TFamily::SingleByte) {
+            for (std::size_t i = 0; i < n; ++i) {
+                if (p[i] < 0x80) {
+                    out += static_cast<char>(p[i]);
+                } else {
+                    const char16_t c = c_.high[p[i] - 0x80];
+                    AppendUtf8(out, c ? c : kReplacement);
+                }
+            }
+            return;
+        }
+        std::size_t i = 0;
+        while (i < n) {
+            if (p[i] < 0x80) {
+                std::size_t end = i + 1;
+                while (end < n && p[end] < 0x80) ++end;
+                out.append(bytes.data() + i, end - i);
+                i = end;
+                continue;
+            }
+            const TStep s = Step(p + i, n - i);
+            i += s.length;
+            if (s.count == 0) AppendUtf8(out, kReplacement);
+            for (int k = 0; k < s.count; ++k) AppendUtf8(out, s.chars[k]);
+        }
+    }
+
   private:
     TStep StepGb18030(const unsigned char* p, std::size_t left) const {
         const unsigned b = p[0];
@@ -677,9 +710,9 @@ std::string PageToUtf8(std::string_view bytes, const TEncodingInfo& encoding) {
         case TPageEncoding::Legacy: {
             const TCodec& c = CodecFor(encoding, {});
             if (c.family == TFamily::Utf8) return PageToUtf8(bytes, kUtf8Encoding);
-            DecodeLegacy(
-                TLegacy(c), bytes, false, [&](std::string_view text) { out += text; },
-                [&](std::string_view) { AppendUtf8(out, kReplacement); });
+            // A byte of a single-byte page may take three bytes of UTF-8 (Thai).
+            if (c.family == TFamily::SingleByte) out.reserve(bytes.size() * 3);
+            TLegacy(c).DecodeTo(bytes, out);
             break;
         }
     }
