@@ -628,42 +628,27 @@ class TLegacy {
     const TForward* jis0212_ = nullptr;
 };
 
-// Decodes a legacy page's bytes: text(utf8) for the characters, bad(bytes) for bytes that start
-// none (one call for the bytes the decoder takes together). With exact, a character that would be
-// written back as other bytes (one of two forms of a character) goes to bad byte by byte, so that
-// the caller can keep its bytes.
-template <class Text, class Bad>
-void DecodeLegacy(const TLegacy& codec, std::string_view bytes, bool exact, Text text, Bad bad) {
+// A legacy page's bytes in the command-line form. Bytes that start no character, and the bytes
+// of a character that would be written back as other bytes (one of two forms of a character, or
+// one the encoder writes as a reference), are escaped byte by byte, so that the caller keeps them.
+void EscapeLegacy(const TLegacy& codec, std::string_view bytes, std::string& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
     std::string one, back;
-    std::size_t i = 0;
-    while (i < n) {
-        std::size_t ascii = i;
-        while (ascii < n && p[ascii] < 0x80) ++ascii;
-        if (ascii > i) {
-            text(bytes.substr(i, ascii - i));
-            i = ascii;
-            continue;
-        }
-        const TStep s = codec.Step(p + i, n - i);
+    for (std::size_t i = 0; i < bytes.size();) {
+        const TStep s = codec.Step(p + i, bytes.size() - i);
         const std::string_view read = bytes.substr(i, s.length);
         i += s.length;
-        if (s.count == 0) {
-            bad(read);
-            continue;
-        }
         one.clear();
-        for (int k = 0; k < s.count; ++k) AppendUtf8(one, s.chars[k]);
-        if (exact) {
-            back.clear();
-            for (int k = 0; k < s.count; ++k) codec.Put(s.chars[k], back);
-            if (back != read) {
-                for (std::size_t k = 0; k < read.size(); ++k) bad(read.substr(k, 1));
-                continue;
-            }
+        back.clear();
+        for (int k = 0; k < s.count; ++k) {
+            AppendUtf8(one, s.chars[k]);
+            codec.Put(s.chars[k], back);
         }
-        text(std::string_view(one));
+        if (s.count > 0 && back == read) {
+            AppendEscaped(out, one);
+        } else {
+            for (char b : read) AppendByteEscape(out, static_cast<unsigned char>(b));
+        }
     }
 }
 
@@ -786,11 +771,7 @@ std::string PageToEscaped(std::string_view bytes, const TEncodingInfo& encoding)
         case TPageEncoding::Legacy: {
             const TCodec& c = CodecFor(encoding, {});
             if (c.family == TFamily::Utf8) return PageToEscaped(bytes, kUtf8Encoding);
-            DecodeLegacy(
-                TLegacy(c), bytes, true, [&](std::string_view text) { AppendEscaped(out, text); },
-                [&](std::string_view bad) {
-                    for (char b : bad) AppendByteEscape(out, static_cast<unsigned char>(b));
-                });
+            EscapeLegacy(TLegacy(c), bytes, out);
             break;
         }
     }
