@@ -395,7 +395,12 @@ class TLegacy {
     // The decoder at p, left > 0 bytes before the end of the text.
     TStep Step(const unsigned char* p, std::size_t left) const {
         const unsigned b = p[0];
-        if (b < 0x80) return Read(1, b);
+        if (b < 0x80) {
+            TStep s;
+            s.count = 1;
+            s.chars[0] = b;  // U+0000 too, which Read takes for none
+            return s;
+        }
         switch (c_.family) {
             case TFamily::SingleByte:
                 return Read(1, c_.high[b - 0x80]);

@@ -138,6 +138,7 @@ TEST(PageCodec, BadPageBytesBecomeReplacementsOrEscapes) {
         {kWindows1252, "\x81\t\r\n\\", "\xC2\x81\t\r\n\\", "\xC2\x81\\t\\r\\n\\\\"},
         // A lead byte cut off at the end, and one before a byte that cannot follow it.
         {Legacy("euc-kr"), "\xC7\xD1\xC7", "\xED\x95\x9C\xEF\xBF\xBD", "\xED\x95\x9C\\xC7"},
+        {Legacy("big5"), std::string("a\0b", 3), std::string("a\0b", 3), std::string("a\0b", 3)},
         {Legacy("shift_jis"), "\x81\x20\x93\xFA", "\xEF\xBF\xBD \xE6\x97\xA5",
          "\\x81 \xE6\x97\xA5"},
         // A lead and a non-ASCII byte that make no character are one error; an ASCII byte behind
