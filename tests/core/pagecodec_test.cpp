@@ -46,7 +46,7 @@ TEST(PageCodec, RealTextInEveryEncodingBothWays) {
          "Gr\xC3\xB6\xC3\x9F! \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D\xC2\xA0"},
         {kUtf8, "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80",
          "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"},
-        // "Korean", "Japanese" (with a backslash, which the plain Shift_JIS of the C library reads
+        // "Korean", "Japanese" (with a backslash, which plain Shift_JIS converters read
         // as a yen sign), "Chinese" twice, "Hello", EUC-JP and KOI8-R.
         {Legacy("euc-kr"), "\xC7\xD1\xB1\xB9\xBE\xEE <b>",
          "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4 <b>"},
@@ -327,7 +327,7 @@ std::map<std::uint32_t, char32_t> ReadIndex(const std::string& name) {
     return index;
 }
 
-// Where browsers disagreed with the C library and with Windows: the look-alikes, full-width
+// Where other converters disagree with browsers: the look-alikes, full-width
 // forms and dashes of Japanese, Chinese and Korean pages, and Latin letters they lack.
 const std::u32string kHard = U"¥¢£¬‖‾−～〜—①€üŒ";
 const std::u32string kMore = U"日本語中文한국어漢字繁體ｱｶﾞÄß\u00A0\U0002000B";
