@@ -43,7 +43,8 @@ TError ListIndexError(unsigned long long index);
 // "Datei %s ist in der Kodierung %s geschrieben, die nicht unterstützt wird, ..." for a stateful
 // or UTF-16/UTF-32 page; the English follows in parentheses. An empty path reads "Die Datei".
 TError UnsupportedEncodingError(const std::string& path, const std::string& encoding);
-// "Datei %s deklariert die unbekannte Kodierung %s ..." when no converter knows the name.
+// "Datei %s deklariert die unbekannte Kodierung %s ..." for a name that is no label of an
+// encoding browsers know.
 TError UnknownEncodingError(const std::string& path, const std::string& encoding);
 
 // "Datei %s enthält ein Nullzeichen ..." for a page holding a zero byte (UTF-16 pages do).

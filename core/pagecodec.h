@@ -2,7 +2,8 @@
 
 // Conversion between a page's bytes and UTF-8, for the places where page text meets the user:
 // the window, the command-line tool and the exchange. Core keeps pages as bytes and never
-// converts them; Legacy encodings go through the C library's iconv.
+// converts them. Legacy encodings are read and written as browsers do, by the decoders, encoders
+// and tables of the WHATWG Encoding Standard, on every platform alike.
 
 #include <string>
 #include <string_view>
@@ -11,17 +12,21 @@
 
 namespace quillfen {
 
-// Throws TError naming the encoding when the converter does not know it, or when it is no
-// superset of ASCII (its bytes could not be scanned as they stand). Windows-1252 and UTF-8
-// always pass.
+// Throws TError naming the encoding when the name is no label of the Encoding Standard
+// (UnknownEncodingError), or when its encoding is no superset of ASCII or keeps a state
+// (ISO-2022-JP, UTF-16, replacement: UnsupportedEncodingError), so its bytes could not be scanned
+// as they stand. Windows-1252 and UTF-8 always pass.
 void CheckConvertible(const TEncodingInfo& encoding, const std::string& path = {});
 
-// Page bytes to UTF-8; a byte that starts no character of the encoding becomes U+FFFD.
+// Page bytes to UTF-8; bytes that start no character of the encoding become U+FFFD, one for the
+// bytes a browser's decoder takes together (a lead byte and a non-ASCII byte behind it; an ASCII
+// byte behind a bad lead is read on its own).
 std::string PageToUtf8(std::string_view bytes, const TEncodingInfo& encoding);
 
-// UTF-8 to page bytes. A character the encoding cannot hold, or holds only as bytes that read
-// back as another character (Shift_JIS has no yen sign of its own), becomes a decimal numeric
-// reference "&#NNNN;". Each byte that is no UTF-8 counts as U+FFFD.
+// UTF-8 to page bytes. A character is written as bytes only where the encoder gives some and
+// the decoder reads them back as the same character; else (no bytes, or bytes of a look-alike:
+// Shift_JIS writes the yen sign as a backslash) it becomes a decimal numeric reference "&#NNNN;".
+// Each byte that is no UTF-8 counts as U+FFFD.
 std::string Utf8ToPage(std::string_view utf8, const TEncodingInfo& encoding);
 
 // The command-line form of page text: UTF-8 with tab, CR, LF and backslash written as \t \r \n
