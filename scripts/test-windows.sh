@@ -36,7 +36,11 @@ wineserver -w
 # exits a few seconds after its last client; a program that connects while that server is going
 # away dies with "recvmsg: Connection reset by peer". CTest runs two at a time (and the build
 # runs each test program to list its tests), so such a race came up now and then.
+# The session's background programs (services, winedevice) are started here, with no output of
+# their own: started by the first test program, they would keep its output pipe open for as long
+# as the server lives, and whoever reads that pipe would wait for ever.
 wineserver -p
+wineboot >/dev/null 2>&1 </dev/null
 
 # The tests are listed at build time by running them under Wine, in the prefix above.
 cmake -S . -B build-win -DCMAKE_BUILD_TYPE=Release \
