@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A page holding marker texts of its own is refused by the export.
     if (page.find("%_") != std::string_view::npos) return 0;
-    const std::string textFile = TextFileBytes(doc.Phrases());
+    const std::string textFile = TextFileBytes(doc.Phrases(), doc.EncodingInfo());
     // A text file that reads as UTF-8 where the page does not is converted, by design.
     if (doc.Encoding() != TPageEncoding::Utf8 && DetectEncoding(textFile) == TPageEncoding::Utf8)
         return 0;
