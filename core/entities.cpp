@@ -1,7 +1,10 @@
 #include "core/entities.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace quillfen {
 
@@ -148,9 +151,21 @@ constexpr char32_t kC1Characters[32] = {
 };
 
 const TNamedReference* FindName(std::string_view name) {
-    const TNamedReference* end = kNamedReferences + kNamedReferenceCount;
+    // The names of each first letter, found once.
+    static const std::array<std::pair<std::uint16_t, std::uint16_t>, 128> byFirst = [] {
+        std::array<std::pair<std::uint16_t, std::uint16_t>, 128> ranges{};
+        for (std::size_t i = kNamedReferenceCount; i-- > 0;) {
+            auto& range = ranges[static_cast<unsigned char>(kNamedReferences[i].name[0]) & 0x7F];
+            if (range.second == 0) range.second = static_cast<std::uint16_t>(i + 1);
+            range.first = static_cast<std::uint16_t>(i);
+        }
+        return ranges;
+    }();
+    if (name.empty() || static_cast<unsigned char>(name[0]) >= 0x80) return nullptr;
+    const auto [lo, hi] = byFirst[static_cast<unsigned char>(name[0])];
+    const TNamedReference* end = kNamedReferences + hi;
     const TNamedReference* it =
-        std::lower_bound(kNamedReferences, end, name,
+        std::lower_bound(kNamedReferences + lo, end, name,
                          [](const TNamedReference& r, std::string_view n) { return r.name < n; });
     return it != end && it->name == name ? it : nullptr;
 }

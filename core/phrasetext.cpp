@@ -114,6 +114,13 @@ std::string DecodeText(std::string_view bytes, const TEncodingInfo& encoding, TR
     return DecodeReferences(text, where);
 }
 
+void DecodeTextInPlace(std::string& text, const TEncodingInfo& encoding, TReferences where) {
+    const bool references = text.find('&') != std::string::npos;
+    if (encoding.kind != TPageEncoding::Utf8 && !IsAscii(text))
+        text = TextOfPageBytes(text, encoding);
+    if (references) text = DecodeReferences(text, where);
+}
+
 std::string PageBytesOfText(std::string_view text, const TEncodingInfo& encoding) {
     if (encoding.kind == TPageEncoding::Utf8 || IsAscii(text)) return std::string(text);
     std::string out;

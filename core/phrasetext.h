@@ -19,6 +19,8 @@ std::string TextOfPageBytes(std::string_view bytes, const TEncodingInfo& encodin
 // The characters a browser shows for a phrase's page bytes: the encoding removed, every
 // character reference decoded as it is read where it stands.
 std::string DecodeText(std::string_view bytes, const TEncodingInfo& encoding, TReferences where);
+// The same in place; most texts are left as they are, without a copy.
+void DecodeTextInPlace(std::string& text, const TEncodingInfo& encoding, TReferences where);
 
 // A text in the page's encoding: a character the encoding cannot hold becomes a decimal
 // reference ("&#1071;"); the bytes a text holds as such go in as they are.

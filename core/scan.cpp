@@ -31,6 +31,41 @@ void CleanValue(TTextItem& item, const TEncodingInfo& encoding) {
 
 bool IsBreak(char c) { return c == '\n' || c == '\r'; }
 
+// Whether the reference at page[at] gives one whitespace character, and its length.
+std::size_t SpaceReferenceAt(std::string_view page, std::size_t at, std::size_t end) {
+    if (page[at] != '&') return 0;
+    const TReference r = ReadReference(page.substr(at, end - at), TReferences::Text);
+    const bool space =
+        r.second == 0 && (r.first == ' ' || r.first == '\t' || r.first == '\n' || r.first == '\r');
+    return space ? r.length : 0;
+}
+
+// [sb, se) without the references at its edges that give whitespace: a text reads them as the
+// blanks around it, so they are the page's, as the blanks themselves are.
+std::pair<std::size_t, std::size_t> WithoutSpaceReferences(std::string_view page, std::size_t sb,
+                                                           std::size_t se) {
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (sb < se && page[sb] == '&') {
+        const std::size_t len = SpaceReferenceAt(page, sb, se);
+        if (len == 0) break;
+        sb += len;
+        while (sb < se && isBlank(page[sb])) ++sb;
+    }
+    // A reference ends in ';' or a digit; no whitespace one is longer than this, but for
+    // leading zeros, which pages do not write.
+    constexpr std::size_t kLongest = 12;
+    while (se > sb && (page[se - 1] == ';' || (page[se - 1] >= '0' && page[se - 1] <= '9'))) {
+        const std::size_t from = se - std::min(se - sb, kLongest);
+        const std::size_t amp = page.substr(from, se - from).rfind('&');
+        if (amp == std::string_view::npos ||
+            SpaceReferenceAt(page, from + amp, se) != se - (from + amp))
+            break;
+        se = from + amp;
+        while (se > sb && isBlank(page[se - 1])) --se;
+    }
+    return {sb, se};
+}
+
 // The part of the run [a, b) that a phrase's text is read from. Besides blanks and line breaks,
 // reading drops the control bytes that start a line (Gather) and whole lines of them, so a new
 // text must not overwrite those bytes either: they are the page's, not the phrase's.
@@ -59,7 +94,7 @@ std::pair<std::size_t, std::size_t> TextSpan(std::string_view page, std::size_t 
         if (!(ls > a ? IsBreak(page[ls - 1]) : lineStart)) break;
         se = std::max(ls, sb);
     }
-    return {sb, se};
+    return WithoutSpaceReferences(page, sb, se);
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view lower) {
@@ -359,6 +394,7 @@ class TScanner {
             std::size_t sb = i, se = j;
             while (sb < se && IsEdge(page_[sb])) ++sb;
             while (se > sb && IsEdge(page_[se - 1])) --se;
+            std::tie(sb, se) = WithoutSpaceReferences(page_, sb, se);
             std::string text = LineText(page_.substr(sb, se - sb), encoding_);
             if (!text.empty() && !OnlyLayout(text)) {
                 TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::move(text));

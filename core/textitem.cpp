@@ -24,7 +24,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 }  // namespace
 
 bool TTextItem::Clean(const TEncodingInfo& encoding, TReferences where) {
-    Text = DecodeText(Text, encoding, where);
+    DecodeTextInPlace(Text, encoding, where);
     // Whitespace as a browser lays it out: every run of it one blank. Most texts have nothing to
     // rewrite but their edges.
     const std::size_t n = Text.size();

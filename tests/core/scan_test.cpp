@@ -46,6 +46,9 @@ const std::vector<TCase>& Cases() {
         {"values decoded as a browser reads them",
          "<img alt=\"a &copy=1 &notx &amp; &eacute &#233\">",
          {"G:a &copy=1 &notx & \u00E9 \u00E9"}},
+        {"references that give whitespace",
+         "<p>a<b>b</b>&#32;c&#9;&NewLine;</p><pre>&#32;x&Tab;</pre>",
+         {"T:a", "T:b", "T:c", "T|x"}},
         {"every reference of text",
          "<p>m&eacute;thode &ndash; &copy 2026 &#x2014;&#8212;</p>",
          {"T:m\u00E9thode \u2013 \u00A9 2026 \u2014\u2014"}},
@@ -139,7 +142,8 @@ TEST(Scan, AReplacedPhraseChangesOnlyItsBytesAndReadsBackAsTyped) {
 }
 
 // Control bytes that reading leaves out of a phrase's text (at a line's start, or making up whole
-// lines) are the page's: a new text leaves them where they stand.
+// lines), and references that give blanks at its edges, are the page's: a new text leaves them
+// where they stand.
 TEST(Scan, ControlBytesThatTheTextLeavesOutStayOutsideItsSpan) {
     const struct {
         std::string page, span;
@@ -150,6 +154,8 @@ TEST(Scan, ControlBytesThatTheTextLeavesOutStayOutsideItsSpan) {
         {"<p>a\n\x01\x02\n\x03b\n\x04</p>", "a\n\x01\x02\n\x03b"},
         {"<img alt=\"\n\x0bLogo\x0b\n\x0b\">", "Logo\x0b"},
         {"<img alt=\"\n\x0b\n\">", ""},
+        {"<p>&#32; x&amp;&#x20;y &#10;</p>", "x&amp;&#x20;y"},
+        {"<img alt=\"&Tab;Logo&#32;\">", "Logo"},
     };
     for (const auto& c : cases) {
         TDocument doc;
