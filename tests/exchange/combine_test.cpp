@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "marker_9_tag_10", "short_tag_on_line_10", "fish_chips_encoded",
                       "marker_1_deleted", "marker_repeated_in_line", "every_marker_of_a_line",
                       "marker_10_not_marker_1", "short_lines", "unused_text_lines",
-                      "empty_template", "lf_cr_in_template"),
+                      "empty_template", "lf_cr_in_template", "entities_as_the_page_wrote_them"),
     [](const auto& info) { return std::string(info.param); });
 
 TEST(CombineTest, RunningTwiceGivesTheSameFile) {
