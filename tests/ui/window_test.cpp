@@ -454,6 +454,26 @@ TEST_F(Window, Utf8PagesAreShownAndSavedAsUtf8) {
         << ReadBytes(cyrillic);
 }
 
+// Rows show what a browser shows; a byte the page's encoding cannot read shows as U+FFFD and
+// stays in the page when its phrase is confirmed as it stands.
+TEST_F(Window, RowsShowDecodedTextsAndKeepUnreadableBytes) {
+    const std::string bytes =
+        "<html><head><meta charset=\"utf-8\"></head><body>\r\n<p>a\xFF"
+        "b &amp; &eacute;</p>\r\n<img alt=\"x &lt;y&gt;\">\r\n</body></html>\r\n";
+    const QString path = Page("bytes.html", bytes);
+    Open(path);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(RowText(0), QString::fromUtf16(u"a\uFFFDb & \u00E9"));
+    EXPECT_EQ(RowString(1), "x <y>");
+    Select(0);
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_EQ(ReadBytes(path), bytes);
+    Select(1);
+    form->Edit1->setText("x <y> & z");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_NE(ReadBytes(path).find("alt=\"x &lt;y&gt; &amp; z\""), std::string::npos);
+}
+
 TEST_F(Window, PastedLineBreaksBecomeBlanks) {
     Open(Page("page.html"));
     form->Edit1->clear();
