@@ -31,6 +31,7 @@
 #include "core/document.h"
 #include "core/errors.h"
 #include "core/pagecodec.h"
+#include "core/phrasetext.h"
 #include "core/savefile.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
@@ -42,12 +43,12 @@ namespace {
 constexpr const char* kUsage =
     "Usage:\n"
     "  quillfen-cli phrases PAGE [--tags N]\n"
-    "      Lists the phrases of PAGE: number (from 1), kind (T, G, C) and text, tab-separated;\n"
-    "      tab, CR, LF and backslash as \\t \\r \\n \\\\, bytes invalid in the page's encoding\n"
-    "      as \\xHH.\n"
+    "      Lists the phrases of PAGE: number (from 1), kind (T, G, C) and text as a browser\n"
+    "      shows it, tab-separated, in UTF-8; tab, CR, LF and backslash as \\t \\r \\n \\\\,\n"
+    "      bytes invalid in the page's encoding as \\xHH.\n"
     "  quillfen-cli save PAGE [-o OUT] [--tags N] [--set N=TEXT]...\n"
-    "      Replaces phrase N by TEXT (same escapes) for each --set and writes the page to OUT\n"
-    "      (default: PAGE itself).\n"
+    "      Replaces phrase N by TEXT (same escapes; '&' and '<' are text) for each --set and\n"
+    "      writes the page to OUT (default: PAGE itself).\n"
     "  quillfen-cli export PAGE... -d DIR [--tags N]\n"
     "      Writes the text file and the template of each page into DIR.\n"
     "  quillfen-cli combine TEXT TEMPLATE OUT\n"
@@ -172,7 +173,7 @@ int Phrases(const TArgs& a) {
         out += '\t';
         out += phrases[i].IsImage ? 'G' : phrases[i].IsContent ? 'C' : 'T';
         out += '\t';
-        out += PageToEscaped(phrases[i].Text, doc.EncodingInfo());
+        out += EscapedText(phrases[i].Text);
         out += '\n';
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
@@ -188,7 +189,7 @@ int Save(const TArgs& a) {
     for (const auto& [n, text] : a.sets) texts[n] = text;
     for (const auto& [n, escaped] : texts) {
         if (n < 1 || n > doc.PhraseCount()) throw NoSuchPhraseError(n, doc.PhraseCount());
-        std::string text = EscapedToPage(escaped, doc.EncodingInfo());
+        std::string text = TextOfEscaped(escaped);
         if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
             throw PhraseTextBreaksLineError(n);
         text = NormaliseEntry(text, doc.Phrases()[n - 1].Preformatted);

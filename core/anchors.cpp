@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "core/document.h"
@@ -158,8 +159,8 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
     const std::vector<TPhraseSpan>& spans = doc.Spans();
     if (!HoldsAt(saved, 0, doc.Bom())) return std::string(saved);
     const std::vector<std::uint32_t> places = AnchorPlaces(page, spans);
-    // Working out the tables a save encodes with renders the page once: only when needed.
-    const TEntityTables* tables = nullptr;
+    // Working out how a save encodes renders the page once: only when needed.
+    std::optional<TEncodeMode> mode;
     std::string out;
     out.reserve(saved.size() + 14 * spans.size());
     out += doc.Bom();
@@ -182,9 +183,9 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
         if (!doc.IsChanged(k)) continue;
         const TPhraseSpan& span = spans[k];
         if (span.Begin < from || !copyTo(span.Begin)) return std::string(saved);
-        if (!tables) tables = &doc.TablesForSaving();
-        const std::string text =
-            EncodeForSpan(doc.Phrases()[k].Text, span.Source, *tables, doc.Scan().NewValueQuote);
+        if (!mode) mode = doc.SavingMode();
+        const std::string text = EncodeForSpan(doc.Phrases()[k].Text, span.Source,
+                                               doc.EncodingInfo(), *mode, doc.Scan().NewValueQuote);
         if (!HoldsAt(saved, at, text)) return std::string(saved);
         out += text;
         at += text.size();

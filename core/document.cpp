@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/format.h"
+#include "core/pagecodec.h"
 #include "core/savefile.h"
 
 namespace quillfen {
@@ -46,12 +47,13 @@ void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
     } else {
         encoding = DetectPageEncoding(text, path);
     }
+    // Texts are read through the page's encoding: one that cannot be converted is refused.
+    CheckConvertible(encoding, path);
     Clear();
     data_ = std::move(data);
     bom_ = data_.substr(0, prefix);
     encoding_ = std::move(encoding);
-    tables_ = &TablesFor(encoding_.kind);
-    scan_ = ExtractPhrases(Page(), tags, *tables_, progress);
+    scan_ = ExtractPhrases(Page(), tags, encoding_, progress);
 }
 
 void TDocument::Clear() {
@@ -63,7 +65,6 @@ void TDocument::Clear() {
     bom_.clear();
     changed_.clear();
     encoding_ = TEncodingInfo{};
-    tables_ = &Windows1252Tables();
     scan_ = TScanResult{};
 }
 
@@ -78,16 +79,15 @@ bool TDocument::ReadsOtherwise(const std::string& rendered) const {
            DetectEncoding(rendered) != encoding_.kind;
 }
 
-std::pair<const TEntityTables*, std::string> TDocument::RenderReadingAlike(bool all) const {
-    const TEntityTables* tables = tables_;
-    std::string out = RenderWith(*tables, all);
-    for (const TEntityTables* fallback :
-         {&Windows1252KeepingHighBytes(), &Windows1252HighBytesAsReferences()}) {
+std::pair<TEncodeMode, std::string> TDocument::RenderReadingAlike(bool all) const {
+    TEncodeMode mode = TEncodeMode::Entities;
+    std::string out = RenderWith(mode, all);
+    for (const TEncodeMode fallback : {TEncodeMode::KeepCharacters, TEncodeMode::References}) {
         if (!ReadsOtherwise(out)) break;
-        tables = fallback;
-        out = RenderWith(*tables, all);
+        mode = fallback;
+        out = RenderWith(mode, all);
     }
-    return {tables, std::move(out)};
+    return {mode, std::move(out)};
 }
 
 std::string TDocument::Render() const {
@@ -96,11 +96,11 @@ std::string TDocument::Render() const {
     return RenderReadingAlike(false).second;
 }
 
-const TEntityTables& TDocument::TablesForSaving() const {
-    return changed_.empty() ? *tables_ : *RenderReadingAlike(false).first;
+TEncodeMode TDocument::SavingMode() const {
+    return changed_.empty() ? TEncodeMode::Entities : RenderReadingAlike(false).first;
 }
 
-std::string TDocument::RenderWith(const TEntityTables& tables, bool all) const {
+std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
     // The page's bytes are copied in long runs; only the spans of changed phrases are written
     // anew.
     const std::string_view page = Page();
@@ -113,7 +113,7 @@ std::string TDocument::RenderWith(const TEntityTables& tables, bool all) const {
         const TPhraseSpan& span = scan_.Spans[k];
         out.append(page.substr(from, span.Begin - from));
         std::string bytes =
-            EncodeForSpan(scan_.Phrases[k].Text, span.Source, tables, scan_.NewValueQuote);
+            EncodeForSpan(scan_.Phrases[k].Text, span.Source, encoding_, mode, scan_.NewValueQuote);
         if (atStart) {
             KeepFromReadingAsMark(bytes, out, encoding_.kind);
             atStart = OnlyBlanksAndControls(out) && OnlyBlanksAndControls(bytes);
@@ -190,19 +190,16 @@ void TDocument::Revert() {
 
 std::string TDocument::OriginalText(std::size_t i) const {
     if (i >= scan_.Phrases.size()) throw ListIndexError(i);
-    return quillfen::OriginalText(Page(), scan_.Spans[i], *tables_);
+    return quillfen::OriginalText(Page(), scan_.Spans[i], encoding_);
 }
 
 void TDocument::SetPhraseText(std::size_t i, std::string text) {
     if (i >= scan_.Phrases.size()) throw ListIndexError(i);
-    if (text == OriginalText(i)) {
-        // Back to what was read: the row lists an attribute value as it stands again.
+    if (text == OriginalText(i))
         changed_.erase(i);
-        scan_.SetText(i, std::move(text), quillfen::OriginalRow(Page(), scan_.Spans[i]));
-    } else {
+    else
         changed_.insert(i);
-        scan_.SetText(i, std::move(text));
-    }
+    scan_.Phrases[i].Text = std::move(text);
 }
 
 }  // namespace quillfen

@@ -48,8 +48,8 @@ class TDocument {
     // the page's byte-order mark.
     std::string TemplateBytes() const;
 
-    // Replaces phrase i's text and row string. A text equal to the one the scan found leaves the
-    // phrase's bytes as they were.
+    // Replaces phrase i's text. A text equal to the one the scan found leaves the phrase's bytes
+    // as they were.
     void SetPhraseText(std::size_t i, std::string text);
     bool IsChanged(std::size_t i) const { return changed_.count(i) != 0; }
     // The text the scan found for phrase i.
@@ -66,10 +66,9 @@ class TDocument {
     // Every phrase back to what was read; the history starts anew.
     void Revert();
 
-    const TEntityTables& Tables() const { return *tables_; }
-    // The tables Render encodes the phrases with: Tables(), or, for a page that keeps its
-    // umlauts as bytes, those tables without the rows for them.
-    const TEntityTables& TablesForSaving() const;
+    // How Render writes the changed phrases: Entities, or, for a Windows-1252 page that would
+    // read as UTF-8 so, KeepCharacters or References.
+    TEncodeMode SavingMode() const;
     TPageEncoding Encoding() const { return encoding_.kind; }
     const TEncodingInfo& EncodingInfo() const { return encoding_; }
     // The bytes in front of the scanned page: its byte-order mark (and, rarely, blanks before
@@ -82,16 +81,15 @@ class TDocument {
     const TScanResult& Scan() const { return scan_; }
     const std::vector<TTextItem>& Phrases() const { return scan_.Phrases; }
     const std::vector<TPhraseSpan>& Spans() const { return scan_.Spans; }
-    std::string_view Row(std::size_t i) const { return scan_.Row(i); }
     std::size_t PhraseCount() const { return scan_.Phrases.size(); }
     std::uint64_t TotalWords() const { return quillfen::TotalWords(scan_.Phrases); }
 
   private:
-    std::string RenderWith(const TEntityTables& tables, bool all = false) const;
+    std::string RenderWith(TEncodeMode mode, bool all = false) const;
     bool ReadsOtherwise(const std::string& rendered) const;
-    // The page with new texts written by the first tables with which it reads in its own
-    // encoding, and those tables.
-    std::pair<const TEntityTables*, std::string> RenderReadingAlike(bool all) const;
+    // The page with new texts written in the first mode with which it reads in its own encoding,
+    // and that mode.
+    std::pair<TEncodeMode, std::string> RenderReadingAlike(bool all) const;
     void Load(std::string&& data, TTags tags, const TProgress& progress, const std::string& path);
 
     std::string data_;  // the file's bytes
@@ -105,7 +103,6 @@ class TDocument {
     std::size_t done_ = 0;  // the steps history_[0, done_) are in effect
     std::optional<TFileStamp> stamp_;
     std::optional<std::string> crashBackup_;
-    const TEntityTables* tables_ = &Windows1252Tables();
     TEncodingInfo encoding_;
     std::string bom_;
 };

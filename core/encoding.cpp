@@ -201,73 +201,6 @@ TPageEncoding DetectEncoding(std::string_view bytes) {
     return Detect(bytes, refused).kind;
 }
 
-const TEntityTables& Utf8Tables() {
-    static const TEntityTables tables{
-        "UTF-8",
-        {
-            {"&nbsp;", "\xC2\xA0"},
-            {"&uuml;", "\xC3\xBC"},
-            {"&auml;", "\xC3\xA4"},
-            {"&ouml;", "\xC3\xB6"},
-            {"&Uuml;", "\xC3\x9C"},
-            {"&Auml;", "\xC3\x84"},
-            {"&Ouml;", "\xC3\x96"},
-            {"&quot;", "\""},
-            {"&amp;", "&", true},
-            {"&lt;", "<"},
-            {"&gt;", ">"},
-            {"&szlig;", "\xC3\x9F"},
-        },
-        {
-            {"& ", "&amp; "},
-            {"\xC3\xA4", "&auml;"},
-            {"\xC3\xB6", "&ouml;"},
-            {"\xC3\xBC", "&uuml;"},
-            {"\"", "&quot;"},
-            {"\xC3\x9C", "&Uuml;"},
-            {"\xC3\x84", "&Auml;"},
-            {"\xC3\x96", "&Ouml;"},
-            {"<", "&lt;"},
-            {">", "&gt;"},
-            {"\xC3\x9F", "&szlig;"},
-            {"\xC2\xA0", "&nbsp;"},
-        },
-        "\xC2\xA0",
-    };
-    return tables;
-}
-
-const TEntityTables& AsciiTables() {
-    static const TEntityTables tables{
-        "ASCII",
-        {
-            {"&quot;", "\""},
-            {"&amp;", "&", true},
-            {"&lt;", "<"},
-            {"&gt;", ">"},
-        },
-        {
-            {"& ", "&amp; "},
-            {"\"", "&quot;"},
-            {"<", "&lt;"},
-            {">", "&gt;"},
-        },
-    };
-    return tables;
-}
-
-const TEntityTables& TablesFor(TPageEncoding encoding) {
-    switch (encoding) {
-        case TPageEncoding::Utf8:
-            return Utf8Tables();
-        case TPageEncoding::Legacy:
-            return AsciiTables();
-        case TPageEncoding::Windows1252:
-            break;
-    }
-    return Windows1252Tables();
-}
-
 namespace {
 
 // 0x80 .. 0x9F of Windows-1252; the undefined bytes keep their own number.
@@ -288,35 +221,6 @@ int Windows1252Byte(char32_t c) {
     for (int i = 0; i < 32; ++i)
         if (kWindows1252High[i] == c) return 0x80 + i;
     return -1;
-}
-
-const TEntityTables& Windows1252HighBytesAsReferences() {
-    static const TEntityTables tables = [] {
-        const TEntityTables& full = Windows1252Tables();
-        std::vector<TEntityRow> encode = full.encode;
-        for (int byte = 0x80; byte <= 0xFF; ++byte) {
-            const std::string search(1, static_cast<char>(byte));
-            if (std::none_of(encode.begin(), encode.end(),
-                             [&](const TEntityRow& row) { return row.search == search; }))
-                encode.push_back(
-                    {search, "&#" +
-                                 std::to_string(Windows1252Char(static_cast<unsigned char>(byte))) +
-                                 ";"});
-        }
-        return TEntityTables(full.name, full.decode, std::move(encode), full.nbsp);
-    }();
-    return tables;
-}
-
-const TEntityTables& Windows1252KeepingHighBytes() {
-    static const TEntityTables tables = [] {
-        const TEntityTables& full = Windows1252Tables();
-        std::vector<TEntityRow> encode;
-        for (const TEntityRow& row : full.encode)
-            if (static_cast<unsigned char>(row.search[0]) < 0x80) encode.push_back(row);
-        return TEntityTables(full.name, full.decode, std::move(encode), full.nbsp);
-    }();
-    return tables;
 }
 
 bool OnlyBlanksAndControls(std::string_view s) {

@@ -3,12 +3,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/entities.h"
-
 namespace quillfen {
 
-// Legacy: any other encoding a page declares (EUC-KR, Shift_JIS, windows-1251...). Its bytes are
-// never changed in core; only the window and the command-line tool convert them, by name.
+// Legacy: any other encoding a page declares (EUC-KR, Shift_JIS, windows-1251...), converted by
+// core/pagecodec.
 enum class TPageEncoding { Windows1252, Utf8, Legacy };
 
 struct TEncodingInfo {
@@ -35,19 +33,6 @@ TEncodingInfo DetectPageEncoding(std::string_view bytes, const std::string& path
 TPageEncoding DetectEncoding(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view bytes);
-
-// The entity tables with umlauts, sharp s and the non-breaking space in their UTF-8 forms.
-const TEntityTables& Utf8Tables();
-// The tables of Legacy pages: only & < > ", which are never part of a multibyte character in the
-// encodings accepted, so no byte of the page's characters is touched. &nbsp; stays an entity.
-const TEntityTables& AsciiTables();
-const TEntityTables& TablesFor(TPageEncoding encoding);
-// The tables a save falls back to for a Windows-1252 page that would read as UTF-8 once its
-// umlauts are entities: the Windows-1252 tables without the rows for single high bytes.
-const TEntityTables& Windows1252KeepingHighBytes();
-// The last fallback, for new texts whose high bytes would read as UTF-8 themselves: every high
-// byte written as an entity or a numeric reference to its Windows-1252 character.
-const TEntityTables& Windows1252HighBytesAsReferences();
 
 // The character of a Windows-1252 byte. The five bytes the encoding leaves undefined (0x81, 0x8D,
 // 0x8F, 0x90, 0x9D) give the C1 controls of the same number, so that every byte round-trips.

@@ -1,6 +1,10 @@
 #include "core/entities.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace quillfen {
 
@@ -130,148 +134,175 @@ namespace {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) {
-    return IsAsciiDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+bool IsAlphanumeric(char c) { return IsAsciiLetter(c) || IsAsciiDigit(c); }
+int HexValue(char c) {
+    if (IsAsciiDigit(c)) return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
 }
 
-// The names that HTML reads as references even when no ';' ends them.
-constexpr std::string_view kNamesWithoutSemicolon[] = {
-    "AElig",  "AMP",    "Aacute", "Acirc",  "Agrave", "Aring",  "Atilde", "Auml",   "COPY",
-    "Ccedil", "ETH",    "Eacute", "Ecirc",  "Egrave", "Euml",   "GT",     "Iacute", "Icirc",
-    "Igrave", "Iuml",   "LT",     "Ntilde", "Oacute", "Ocirc",  "Ograve", "Oslash", "Otilde",
-    "Ouml",   "QUOT",   "REG",    "THORN",  "Uacute", "Ucirc",  "Ugrave", "Uuml",   "Yacute",
-    "aacute", "acirc",  "acute",  "aelig",  "agrave", "amp",    "aring",  "atilde", "auml",
-    "brvbar", "ccedil", "cedil",  "cent",   "copy",   "curren", "deg",    "divide", "eacute",
-    "ecirc",  "egrave", "eth",    "euml",   "frac12", "frac14", "frac34", "gt",     "iacute",
-    "icirc",  "iexcl",  "igrave", "iquest", "iuml",   "laquo",  "lt",     "macr",   "micro",
-    "middot", "nbsp",   "not",    "ntilde", "oacute", "ocirc",  "ograve", "ordf",   "ordm",
-    "oslash", "otilde", "ouml",   "para",   "plusmn", "pound",  "quot",   "raquo",  "reg",
-    "sect",   "shy",    "sup1",   "sup2",   "sup3",   "szlig",  "thorn",  "times",  "uacute",
-    "ucirc",  "ugrave", "uml",    "uuml",   "yacute", "yen",    "yuml",
+// What a numeric reference to 0x80 .. 0x9F stands for: the Windows-1252 character of that byte;
+// 0 where the number keeps its own character.
+constexpr char32_t kC1Characters[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-}  // namespace
-
-bool StartsCharacterReference(std::string_view text) {
-    if (text.empty()) return false;
-    if (text[0] == '#') {
-        if (text.size() > 1 && IsAsciiDigit(text[1])) return true;
-        return text.size() > 2 && (text[1] == 'x' || text[1] == 'X') && IsHexDigit(text[2]);
-    }
-    if (!IsAsciiLetter(text[0])) return false;
-    // No entity name is longer than 31 characters.
-    std::size_t i = 1;
-    while (i < text.size() && i < 32 && (IsAsciiLetter(text[i]) || IsAsciiDigit(text[i]))) ++i;
-    if (i < text.size() && text[i] == ';') return true;
-    for (std::string_view name : kNamesWithoutSemicolon)
-        if (text.substr(0, name.size()) == name) return true;
-    return false;
-}
-
-void ReplaceAllBeforeNoReference(std::string& s, std::string_view search, char replacement) {
-    if (search.empty()) return;
-    const std::size_t first = s.find(search);
-    if (first == std::string::npos) return;
-    // As ReplaceAll: the kept bytes hold no occurrence but the ones left alone, so a new one can
-    // only end at the byte just kept. The replacement takes one byte, so the kept bytes never
-    // overtake the unread ones and share the string with them.
-    const std::size_t m = search.size();
-    const char last = search.back();
-    const std::size_t n = s.size();
-    char* d = s.data();
-    std::size_t w = first, r = first;
-    while (r < n) {
-        KeepUpTo(d, w, r, n, last);
-        if (r == n) break;
-        d[w++] = d[r++];
-        while (w >= m && d[w - 1] == last && std::memcmp(d + w - m, search.data(), m) == 0 &&
-               !StartsCharacterReference(std::string_view(d + r, n - r))) {
-            w -= m;
-            d[w++] = replacement;
-            if (m == 1 && search[0] == replacement) break;
+const TNamedReference* FindName(std::string_view name) {
+    // The names of each first letter, found once.
+    static const std::array<std::pair<std::uint16_t, std::uint16_t>, 128> byFirst = [] {
+        std::array<std::pair<std::uint16_t, std::uint16_t>, 128> ranges{};
+        for (std::size_t i = kNamedReferenceCount; i-- > 0;) {
+            auto& range = ranges[static_cast<unsigned char>(kNamedReferences[i].name[0]) & 0x7F];
+            if (range.second == 0) range.second = static_cast<std::uint16_t>(i + 1);
+            range.first = static_cast<std::uint16_t>(i);
         }
-    }
-    s.resize(w);
+        return ranges;
+    }();
+    if (name.empty() || static_cast<unsigned char>(name[0]) >= 0x80) return nullptr;
+    const auto [lo, hi] = byFirst[static_cast<unsigned char>(name[0])];
+    const TNamedReference* end = kNamedReferences + hi;
+    const TNamedReference* it =
+        std::lower_bound(kNamedReferences + lo, end, name,
+                         [](const TNamedReference& r, std::string_view n) { return r.name < n; });
+    return it != end && it->name == name ? it : nullptr;
 }
 
-TEntityTables::TEntityTables(std::string name_, std::vector<TEntityRow> decode_,
-                             std::vector<TEntityRow> encode_, std::string nbsp_)
-    : name(std::move(name_)),
-      decode(std::move(decode_)),
-      encode(std::move(encode_)),
-      nbsp(std::move(nbsp_)) {
-    for (const auto& row : decode) decodeStarts[static_cast<unsigned char>(row.search[0])] = true;
-    for (const auto& row : decode) {
-        const int first = static_cast<unsigned char>(row.search[0]);
-        if (decodeStart == -1) decodeStart = first;
-        if (decodeStart != first) decodeStart = -2;
-    }
-    if (decodeStart < 0) decodeStart = -1;
-    for (const auto& row : encode) encodeStarts[static_cast<unsigned char>(row.search[0])] = true;
+// The longest name without ';' in the table: no shorter prefix needs looking up.
+std::size_t LongestBareName() {
+    static const std::size_t longest = [] {
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < kNamedReferenceCount; ++i)
+            if (kNamedReferences[i].name.back() != ';')
+                n = std::max(n, kNamedReferences[i].name.size());
+        return n;
+    }();
+    return longest;
 }
 
-namespace {
-
-bool HoldsAnyOf(std::string_view s, const std::array<bool, 256>& starts) {
-    for (unsigned char c : s)
-        if (starts[c]) return true;
-    return false;
+TReference ReadNumber(std::string_view s, TReferences where) {
+    // s starts with "&#".
+    std::size_t i = 2;
+    const bool hex = i < s.size() && (s[i] == 'x' || s[i] == 'X');
+    if (hex) ++i;
+    const std::size_t digits = i;
+    char32_t value = 0;
+    for (; i < s.size(); ++i) {
+        const int d = hex ? HexValue(s[i]) : (IsAsciiDigit(s[i]) ? s[i] - '0' : -1);
+        if (d < 0) break;
+        // Past the last code point the value only has to stay too large.
+        if (value <= 0x10FFFF) value = value * (hex ? 16 : 10) + static_cast<char32_t>(d);
+    }
+    if (i == digits) return {};
+    const bool semicolon = i < s.size() && s[i] == ';';
+    if (semicolon)
+        ++i;
+    else if (where == TReferences::TextFile)
+        return {};
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        value = 0xFFFD;
+    else if (value >= 0x80 && value <= 0x9F && kC1Characters[value - 0x80] != 0)
+        value = kC1Characters[value - 0x80];
+    return {i, value, 0};
 }
 
 }  // namespace
 
-const TEntityTables& Windows1252Tables() {
-    static const TEntityTables tables{
-        "Windows-1252",
-        {
-            {"&nbsp;", "\xA0"},
-            {"&uuml;", "\xFC"},
-            {"&auml;", "\xE4"},
-            {"&ouml;", "\xF6"},
-            {"&Uuml;", "\xDC"},
-            {"&Auml;", "\xC4"},
-            {"&Ouml;", "\xD6"},
-            {"&quot;", "\""},
-            {"&amp;", "&", true},
-            {"&lt;", "<"},
-            {"&gt;", ">"},
-            {"&szlig;", "\xDF"},
-        },
-        {
-            {"& ", "&amp; "},
-            {"\xE4", "&auml;"},
-            {"\xF6", "&ouml;"},
-            {"\xFC", "&uuml;"},
-            {"\"", "&quot;"},
-            {"\xDC", "&Uuml;"},
-            {"\xC4", "&Auml;"},
-            {"\xD6", "&Ouml;"},
-            {"<", "&lt;"},
-            {">", "&gt;"},
-            {"\xDF", "&szlig;"},
-            {"\xA0", "&nbsp;"},
-        },
-        "\xA0",
-    };
-    return tables;
+TReference ReadReference(std::string_view s, TReferences where) {
+    if (s.size() < 2 || s[0] != '&') return {};
+    if (s[1] == '#') return ReadNumber(s, where);
+    if (!IsAlphanumeric(s[1])) return {};
+    std::size_t run = 1;
+    while (run < s.size() && IsAlphanumeric(s[run])) ++run;
+    // The name with its ';' is the longest match there can be; no name is longer than 32.
+    if (run < s.size() && s[run] == ';' && run <= 32) {
+        if (const TNamedReference* r = FindName(s.substr(1, run)))
+            return {run + 1, r->first, r->second};
+    }
+    if (where == TReferences::TextFile) return {};
+    for (std::size_t len = std::min(run - 1, LongestBareName()); len > 0; --len) {
+        const TNamedReference* r = FindName(s.substr(1, len));
+        if (!r) continue;
+        const std::size_t end = 1 + len;
+        // Inside a value, "&copy=1" and "&notx" stay as written: they were meant as text.
+        if (where == TReferences::Attribute && end < s.size() &&
+            (s[end] == '=' || IsAlphanumeric(s[end])))
+            return {};
+        return {end, r->first, r->second};
+    }
+    return {};
 }
 
-void Decode(std::string& s, const TEntityTables& tables) {
-    // Entity names all start with '&': the library's search beats a table walk there.
-    if (tables.decodeStart >= 0 ? !std::memchr(s.data(), tables.decodeStart, s.size())
-                                : !HoldsAnyOf(s, tables.decodeStarts))
-        return;
-    for (const auto& row : tables.decode) {
-        if (row.keepBeforeReference && row.replacement.size() == 1)
-            ReplaceAllBeforeNoReference(s, row.search, row.replacement[0]);
-        else
-            ReplaceAll(s, row.search, row.replacement);
+std::string DecodeReferences(std::string_view s, TReferences where) {
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at = s.find('&'); at != std::string_view::npos; at = s.find('&', at + 1)) {
+        const TReference r = ReadReference(s.substr(at), where);
+        if (r.length == 0) continue;
+        if (out.empty()) out.reserve(s.size());
+        out.append(s, from, at - from);
+        AppendUtf8(out, r.first);
+        if (r.second) AppendUtf8(out, r.second);
+        from = at + r.length;
+        at = from - 1;
+    }
+    if (from == 0) return std::string(s);
+    out.append(s, from, std::string_view::npos);
+    return out;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 
-void Encode(std::string& s, const TEntityTables& tables) {
-    if (!HoldsAnyOf(s, tables.encodeStarts)) return;
-    for (const auto& row : tables.encode) ReplaceAll(s, row.search, row.replacement);
+std::size_t Utf8CharAt(std::string_view s, std::size_t i, char32_t& cp) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + i;
+    const std::size_t left = s.size() - i;
+    const unsigned char c = p[0];
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    std::size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (left < len || p[1] < lo || p[1] > hi) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        if (p[k] < 0x80 || p[k] > 0xBF) return 0;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    return len;
 }
 
 }  // namespace quillfen

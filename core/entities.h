@@ -1,9 +1,8 @@
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace quillfen {
 
@@ -14,47 +13,45 @@ namespace quillfen {
 // once, left to right, instead.
 void ReplaceAll(std::string& s, std::string_view search, std::string_view replacement);
 
-// ReplaceAll for a one-byte replacement, leaving alone every occurrence that a character
-// reference follows (see StartsCharacterReference).
-void ReplaceAllBeforeNoReference(std::string& s, std::string_view search, char replacement);
+// One named character reference of HTML: its name without the '&' (with the ';' where HTML
+// writes it so; the legacy names are listed with and without) and its one or two characters.
+struct TNamedReference {
+    std::string_view name;
+    char32_t first;
+    char32_t second;  // 0 for a name of one character
+};
+// Every name of the HTML standard, sorted by name (core/entitytable.cpp, generated).
+extern const TNamedReference kNamedReferences[];
+extern const std::size_t kNamedReferenceCount;
 
-// Whether text, standing right after an '&', makes a browser read a character reference: a
-// name and ';', a '#' and a digit, "#x" and a hex digit, or one of the names browsers take even
-// without ';' ("&copy", "&uuml").
-bool StartsCharacterReference(std::string_view text);
-
-struct TEntityRow {
-    std::string search;
-    std::string replacement;
-    // For the row that gives '&' back: an occurrence directly followed by what a browser reads as
-    // a character reference ("&amp;uuml;", "&amp;#228;") is left alone, since decoding it would
-    // make the text an entity of its own, which saving writes back as the character. The
-    // replacement of such a row is a single byte.
-    bool keepBeforeReference = false;
+// Where a reference stands, which decides what counts as one.
+enum class TReferences {
+    Text,       // page text: every name and number, the legacy names also without ';'
+    Attribute,  // an attribute value: a legacy name without ';' before '=' or a letter or digit
+                // is text
+    TextFile,   // the exchanged text file: only names and numbers ended by ';'
 };
 
-// The decode and encode tables of one page encoding, applied row by row in their order.
-struct TEntityTables {
-    TEntityTables(std::string name, std::vector<TEntityRow> decode, std::vector<TEntityRow> encode,
-                  std::string nbsp = {});
-
-    std::string name;
-    std::vector<TEntityRow> decode;
-    std::vector<TEntityRow> encode;
-    // The page's bytes of the non-breaking space that decoding &nbsp; gives; empty where &nbsp;
-    // stays an entity.
-    std::string nbsp;
-    // Bytes that start some search text: a text holding none of them is left as it is.
-    std::array<bool, 256> decodeStarts{};
-    std::array<bool, 256> encodeStarts{};
-    // The byte every decode search text starts with, or -1 when they differ.
-    int decodeStart = -1;
+struct TReference {
+    std::size_t length = 0;  // the bytes read, the '&' included; 0 when the '&' is text
+    char32_t first = 0;
+    char32_t second = 0;  // 0 when the reference gives one character
 };
 
-// Single-byte pages (Windows-1252): umlauts, sharp s and the non-breaking space as single bytes.
-const TEntityTables& Windows1252Tables();
+// The character reference that starts at s[0] (an '&'), read as HTML's tokenizer reads one:
+// the longest name of the table, or '#' and decimal or "#x" and hexadecimal digits, with
+// U+FFFD for 0, surrogates and numbers beyond U+10FFFF and the Windows-1252 characters for
+// 0x80 to 0x9F.
+TReference ReadReference(std::string_view s, TReferences where);
 
-void Decode(std::string& s, const TEntityTables& tables);
-void Encode(std::string& s, const TEntityTables& tables);
+// s with every character reference replaced by its characters in UTF-8. Bytes that are no
+// UTF-8 pass unchanged.
+std::string DecodeReferences(std::string_view s, TReferences where);
+
+void AppendUtf8(std::string& out, char32_t c);
+
+// The length of the UTF-8 character at s[i] and its code point, or 0 when none starts there
+// (overlong forms and surrogates are none).
+std::size_t Utf8CharAt(std::string_view s, std::size_t i, char32_t& c);
 
 }  // namespace quillfen

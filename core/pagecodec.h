@@ -1,9 +1,9 @@
 #pragma once
 
-// Conversion between a page's bytes and UTF-8, for the places where page text meets the user:
-// the window, the command-line tool and the exchange. Core keeps pages as bytes and never
-// converts them. Legacy encodings are read and written as browsers do, by the decoders, encoders
-// and tables of the WHATWG Encoding Standard, on every platform alike.
+// Conversion between a page's bytes and UTF-8, one phrase at a time (core/phrasetext reads and
+// writes texts through it); pages themselves are never converted as a whole. Legacy encodings
+// are read and written as browsers do, by the decoders, encoders and tables of the WHATWG
+// Encoding Standard, on every platform alike.
 
 #include <string>
 #include <string_view>

@@ -24,13 +24,47 @@ bool IsEdge(char c) { return static_cast<unsigned char>(c) <= 32; }
 bool IsSpanEdge(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // An attribute value's text. A value of blanks stays a phrase, with an empty text; one of
-// non-breaking spaces keeps them, decoded as any text, so that it reads the same however the page
-// wrote them.
-void CleanValue(TTextItem& item, const TEntityTables& tables) {
-    if (!item.Clean(tables)) Decode(item.Text, tables);
+// non-breaking spaces keeps them.
+void CleanValue(TTextItem& item, const TEncodingInfo& encoding) {
+    item.Clean(encoding, TReferences::Attribute);
 }
 
 bool IsBreak(char c) { return c == '\n' || c == '\r'; }
+
+// Whether the reference at page[at] gives one whitespace character, and its length.
+std::size_t SpaceReferenceAt(std::string_view page, std::size_t at, std::size_t end) {
+    if (page[at] != '&') return 0;
+    const TReference r = ReadReference(page.substr(at, end - at), TReferences::Text);
+    const bool space =
+        r.second == 0 && (r.first == ' ' || r.first == '\t' || r.first == '\n' || r.first == '\r');
+    return space ? r.length : 0;
+}
+
+// [sb, se) without the references at its edges that give whitespace: a text reads them as the
+// blanks around it, so they are the page's, as the blanks themselves are.
+std::pair<std::size_t, std::size_t> WithoutSpaceReferences(std::string_view page, std::size_t sb,
+                                                           std::size_t se) {
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (sb < se && page[sb] == '&') {
+        const std::size_t len = SpaceReferenceAt(page, sb, se);
+        if (len == 0) break;
+        sb += len;
+        while (sb < se && isBlank(page[sb])) ++sb;
+    }
+    // A reference ends in ';' or a digit; no whitespace one is longer than this, but for
+    // leading zeros, which pages do not write.
+    constexpr std::size_t kLongest = 12;
+    while (se > sb && (page[se - 1] == ';' || (page[se - 1] >= '0' && page[se - 1] <= '9'))) {
+        const std::size_t from = se - std::min(se - sb, kLongest);
+        const std::size_t amp = page.substr(from, se - from).rfind('&');
+        if (amp == std::string_view::npos ||
+            SpaceReferenceAt(page, from + amp, se) != se - (from + amp))
+            break;
+        se = from + amp;
+        while (se > sb && isBlank(page[se - 1])) --se;
+    }
+    return {sb, se};
+}
 
 // The part of the run [a, b) that a phrase's text is read from. Besides blanks and line breaks,
 // reading drops the control bytes that start a line (Gather) and whole lines of them, so a new
@@ -60,7 +94,7 @@ std::pair<std::size_t, std::size_t> TextSpan(std::string_view page, std::size_t 
         if (!(ls > a ? IsBreak(page[ls - 1]) : lineStart)) break;
         se = std::max(ls, sb);
     }
-    return {sb, se};
+    return WithoutSpaceReferences(page, sb, se);
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view lower) {
@@ -131,19 +165,28 @@ bool OnlyBlanks(std::string_view s) {
     return true;
 }
 
+// A line of a preformatted block as text: its layout kept, but a line break that a reference
+// gave is a blank (a text is one line), and the blanks at its edges are the page's.
+std::string LineText(std::string_view line, const TEncodingInfo& encoding) {
+    std::string text = DecodeText(line, encoding, TReferences::Text);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    const std::size_t b = text.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    text.erase(text.find_last_not_of(" \t") + 1);
+    text.erase(0, b);
+    return text;
+}
+
 // Whether a line of a preformatted block holds nothing but blanks, tabs and non-breaking spaces.
-bool OnlyLayout(std::string_view s, std::string_view nbsp) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        if (s[i] == ' ' || s[i] == '\t') {
+bool OnlyLayout(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == ' ' || text[i] == '\t')
             ++i;
-        } else if (s.substr(i, 6) == "&nbsp;") {
-            i += 6;
-        } else if (!nbsp.empty() && s.substr(i, nbsp.size()) == nbsp) {
-            i += nbsp.size();
-        } else {
+        else if (text.substr(i, 2) == "\xC2\xA0")
+            i += 2;
+        else
             return false;
-        }
     }
     return true;
 }
@@ -232,9 +275,9 @@ bool IsPreformattedName(std::string_view name) {
 
 class TScanner {
   public:
-    TScanner(std::string_view page, TTags tags, const TEntityTables& tables,
+    TScanner(std::string_view page, TTags tags, const TEncodingInfo& encoding,
              const TProgress& progress)
-        : page_(page), tags_(tags), tables_(tables), progress_(progress) {}
+        : page_(page), tags_(tags), encoding_(encoding), progress_(progress) {}
 
     void Run() {
         const std::size_t n = page_.size();
@@ -336,7 +379,7 @@ class TScanner {
         std::string text =
             HasLineBreak(run) || a == 0 ? Gather(run, a == 0, false) : std::string(run);
         TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::move(text));
-        if (!item.Clean(tables_)) return;
+        if (!item.Clean(encoding_)) return;
         const auto [sb, se] = TextSpan(page_, a, b, a == 0);
         Add(std::move(item), {Offset(a), Offset(b), Offset(sb), Offset(se), TSource::Text});
     }
@@ -351,11 +394,10 @@ class TScanner {
             std::size_t sb = i, se = j;
             while (sb < se && IsEdge(page_[sb])) ++sb;
             while (se > sb && IsEdge(page_[se - 1])) --se;
-            const std::string_view line = page_.substr(sb, se - sb);
-            if (!line.empty() && !OnlyLayout(line, tables_.nbsp)) {
-                TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()),
-                               std::string(line));
-                Decode(item.Text, tables_);
+            std::tie(sb, se) = WithoutSpaceReferences(page_, sb, se);
+            std::string text = LineText(page_.substr(sb, se - sb), encoding_);
+            if (!text.empty() && !OnlyLayout(text)) {
+                TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::move(text));
                 item.Preformatted = true;
                 Add(std::move(item),
                     {Offset(sb), Offset(se), Offset(sb), Offset(se), TSource::Line});
@@ -370,12 +412,11 @@ class TScanner {
         if (EndsWith(tag, "--")) return;
         const TAttributeHit hit = ScanAttribute(tag, tags_);
         if (hit.value.empty()) return;
-        std::string row = Gather(hit.value, false, true);
-        TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), row);
-        CleanValue(item, tables_);
+        TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()),
+                       Gather(hit.value, false, true));
+        CleanValue(item, encoding_);
         item.IsImage = hit.kind == TKind::Image;
         item.IsContent = hit.kind == TKind::Content;
-        if (item.Text != row) result.RawRows.emplace_back(result.Phrases.size(), std::move(row));
         const std::size_t a = base + hit.place, b = a + hit.value.size();
         std::size_t sb = a, se = b;
         if (hit.source != TSource::Unquoted) {
@@ -395,7 +436,7 @@ class TScanner {
 
     std::string_view page_;
     TTags tags_;
-    const TEntityTables& tables_;
+    const TEncodingInfo& encoding_;
     const TProgress& progress_;
     int preDepth_ = 0;
 };
@@ -522,9 +563,9 @@ TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
     return hitOf(content, TKind::Content);
 }
 
-TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEntityTables& tables,
+TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,
                            const TProgress& progress) {
-    TScanner scanner(page, tags, tables, progress);
+    TScanner scanner(page, tags, encoding, progress);
     // Most phrases stand between tags: the count of '<' sizes the results once.
     const std::size_t opens = std::count(page.begin(), page.end(), '<');
     scanner.result.Phrases.reserve(opens / 2 + 1);
@@ -534,25 +575,21 @@ TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEntityTable
 }
 
 std::string OriginalText(std::string_view page, const TPhraseSpan& span,
-                         const TEntityTables& tables) {
+                         const TEncodingInfo& encoding) {
     const std::string_view run = page.substr(span.RunBegin, span.RunEnd - span.RunBegin);
-    if (span.Source == TSource::Line) {
-        std::string text(run);
-        Decode(text, tables);
-        return text;
-    }
+    if (span.Source == TSource::Line) return LineText(run, encoding);
     const bool inTag = span.Source != TSource::Text;
     TTextItem item(0, Gather(run, !inTag && span.RunBegin == 0, inTag));
     if (inTag)
-        CleanValue(item, tables);
+        CleanValue(item, encoding);
     else
-        item.Clean(tables);
+        item.Clean(encoding);
     return std::move(item.Text);
 }
 
-std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTables& tables,
-                          char quote) {
-    std::string s = EncodeText(text, tables);
+std::string EncodeForSpan(std::string_view text, TSource source, const TEncodingInfo& encoding,
+                          TEncodeMode mode, char quote) {
+    std::string s = EncodeText(text, mode);
     if (source == TSource::SingleQuoted) {
         std::string out;
         out.reserve(s.size());
@@ -568,6 +605,7 @@ std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTa
     if (source == TSource::Unquoted &&
         (s.empty() || std::any_of(s.begin(), s.end(), [](char c) { return IsHtmlSpace(c); }))) {
         if (quote) {
+            if (quote == '\'') ReplaceAll(s, "'", "&#39;");
             s = quote + s + quote;
         } else {
             std::string out;
@@ -580,34 +618,7 @@ std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTa
             s = std::move(out);
         }
     }
-    return s;
-}
-
-std::string_view TScanResult::Row(std::size_t i) const {
-    auto raw = std::lower_bound(RawRows.begin(), RawRows.end(), i,
-                                [](const auto& row, std::size_t n) { return row.first < n; });
-    if (raw != RawRows.end() && raw->first == i) return raw->second;
-    return Phrases[i].Text;
-}
-
-void TScanResult::SetText(std::size_t i, std::string text, std::string rawRow) {
-    auto raw = std::lower_bound(RawRows.begin(), RawRows.end(), i,
-                                [](const auto& row, std::size_t n) { return row.first < n; });
-    const bool listed = raw != RawRows.end() && raw->first == i;
-    if (!rawRow.empty() && rawRow != text) {
-        if (listed)
-            raw->second = std::move(rawRow);
-        else
-            RawRows.emplace(raw, i, std::move(rawRow));
-    } else if (listed) {
-        RawRows.erase(raw);
-    }
-    Phrases[i].Text = std::move(text);
-}
-
-std::string OriginalRow(std::string_view page, const TPhraseSpan& span) {
-    if (span.Source == TSource::Text || span.Source == TSource::Line) return {};
-    return Gather(page.substr(span.RunBegin, span.RunEnd - span.RunBegin), false, true);
+    return PageBytesOfText(s, encoding);
 }
 
 std::uint64_t CountWords(std::string_view s) {

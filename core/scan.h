@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "core/buffer.h"
-#include "core/entities.h"
+#include "core/encoding.h"
+#include "core/phrasetext.h"
 #include "core/tags.h"
 #include "core/textitem.h"
 
@@ -69,39 +70,29 @@ TAttributeHit ScanAttribute(std::string_view tag, TTags tags);
 struct TScanResult {
     std::vector<TTextItem> Phrases;
     std::vector<TPhraseSpan> Spans;  // parallel to Phrases, offsets into the scanned bytes
-    // The row strings that differ from their phrase's text: an alternative text or content
-    // value is listed as it stands in the tag. (phrase number, value), in phrase order.
-    std::vector<std::pair<std::size_t, std::string>> RawRows;
     // The quote a value without quotes gets when its new text needs them: '"', or '\'' where
     // the page holds a '"' value that never closes (a later '"' would close it), or none.
     char NewValueQuote = '"';
 
     std::size_t PhraseCount() const { return Phrases.size(); }
-    // The list string of phrase i.
-    std::string_view Row(std::size_t i) const;
-    // Gives phrase i a new text, which its row shows from then on; or, with a raw row, that row.
-    void SetText(std::size_t i, std::string text, std::string rawRow = {});
 };
 
-// The extraction scan over a page's bytes (without its byte-order mark). The page is not
-// changed: the phrases are found in place, and what lies between them is the page's own.
-// progress gets positions in bytes.
-TScanResult ExtractPhrases(std::string_view page, TTags tags,
-                           const TEntityTables& tables = Windows1252Tables(),
+// The extraction scan over a page's bytes (without its byte-order mark) in the page's encoding.
+// The page is not changed: the phrases are found in place, and what lies between them is the
+// page's own. Their texts are UTF-8 (core/phrasetext.h). progress gets positions in bytes.
+TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding = {},
                            const TProgress& progress = {});
 
 // The text the scan gave phrase i, read again from the page it scanned.
 std::string OriginalText(std::string_view page, const TPhraseSpan& span,
-                         const TEntityTables& tables);
+                         const TEncodingInfo& encoding);
 
-// The row string of an attribute value as the scan listed it: the value as it stands.
-std::string OriginalRow(std::string_view page, const TPhraseSpan& span);
-
-// What a new text of a phrase becomes in the page: the encode table applied, and for an
-// attribute value its own quote kept (an unquoted value that needs quotes gets quote, or, with
-// none, its whitespace as character references).
-std::string EncodeForSpan(std::string_view text, TSource source, const TEntityTables& tables,
-                          char quote = '"');
+// What a new text of a phrase becomes in the page: the encode table applied, an attribute value
+// in its own quotes (a '\'' in a single-quoted one as "&#39;"; an unquoted value that needs
+// quotes gets quote, or, with none, its whitespace as character references), in the page's
+// encoding.
+std::string EncodeForSpan(std::string_view text, TSource source, const TEncodingInfo& encoding,
+                          TEncodeMode mode = TEncodeMode::Entities, char quote = '"');
 
 std::uint64_t CountWords(std::string_view s);
 std::uint64_t TotalWords(const std::vector<TTextItem>& phrases);

@@ -1,62 +1,41 @@
 #include "core/textitem.h"
 
-#include <cstdint>
-#include <cstring>
+#include "core/phrasetext.h"
 
 namespace quillfen {
 
 namespace {
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-
-// The high bit of every byte of x that is zero, and no other bit.
-std::uint64_t ZeroBytes(std::uint64_t x) {
-    constexpr std::uint64_t k7F = 0x7F7F7F7F7F7F7F7FULL;
-    return ~(((x & k7F) + k7F) | x | k7F);
-}
-
-}  // namespace
-
-namespace {
-
-// Whether text holds nothing but blanks and non-breaking spaces, as the entity or as the page's
-// own bytes for one.
-bool OnlyBlanksAndNbsp(std::string_view text, std::string_view nbsp) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (text[i] == ' ') {
+// Whether text holds nothing but blanks and non-breaking spaces.
+bool OnlyBlanksAndNbsp(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == ' ')
             ++i;
-        } else if (text.substr(i, 6) == "&nbsp;") {
-            i += 6;
-        } else if (!nbsp.empty() && text.substr(i, nbsp.size()) == nbsp) {
-            i += nbsp.size();
-        } else {
+        else if (text.substr(i, 2) == "\xC2\xA0")
+            i += 2;
+        else
             return false;
-        }
     }
     return true;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 }  // namespace
 
-bool TTextItem::Clean(const TEntityTables& tables) {
-    // Tabs become blanks and runs of blanks become one, in one pass.
+bool TTextItem::Clean(const TEncodingInfo& encoding, TReferences where) {
+    DecodeTextInPlace(Text, encoding, where);
+    // Whitespace as a browser lays it out: every run of it one blank. Most texts have nothing to
+    // rewrite but their edges.
     const std::size_t n = Text.size();
     char* d = Text.data();
-    // Most texts have nothing to rewrite but their edges: skip what stays as it is, eight bytes
-    // at a time while they hold no tab and no two blanks in a row.
     std::size_t r = 0;
-    for (; r + 8 <= n; r += 8) {
-        if (r > 0 && d[r - 1] == ' ' && d[r] == ' ') break;
-        std::uint64_t word;
-        std::memcpy(&word, d + r, 8);
-        const std::uint64_t blanks = ZeroBytes(word ^ (kOnes * ' '));
-        if (ZeroBytes(word ^ (kOnes * '\t')) | (blanks & (blanks >> 8))) break;
-    }
-    while (r < n && d[r] != '\t' && !(d[r] == ' ' && r > 0 && d[r - 1] == ' ')) ++r;
+    while (r < n && d[r] != '\t' && d[r] != '\n' && d[r] != '\r' &&
+           !(d[r] == ' ' && r > 0 && d[r - 1] == ' '))
+        ++r;
     std::size_t w = r;
     for (; r < n; ++r) {
-        const char c = d[r] == '\t' ? ' ' : d[r];
+        const char c = IsBlank(d[r]) ? ' ' : d[r];
         if (c == ' ' && w > 0 && d[w - 1] == ' ') continue;
         d[w++] = c;
     }
@@ -71,15 +50,7 @@ bool TTextItem::Clean(const TEntityTables& tables) {
         TrailingSpace = true;
     }
     // A run of non-breaking spaces only holds a table cell open; there is nothing to translate.
-    if (OnlyBlanksAndNbsp(Text, tables.nbsp)) return false;
-    Decode(Text, tables);
-    return true;
-}
-
-std::string EncodeText(std::string_view text, const TEntityTables& tables) {
-    std::string s(text);
-    Encode(s, tables);
-    return s;
+    return !OnlyBlanksAndNbsp(Text);
 }
 
 std::string NormaliseEntry(std::string_view text, bool preformatted) {

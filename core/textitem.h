@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/encoding.h"
 #include "core/entities.h"
 
 namespace quillfen {
@@ -25,16 +26,14 @@ struct TTextItem {
     TTextItem() = default;
     TTextItem(std::uint32_t number, std::string text) : Number(number), Text(std::move(text)) {}
 
-    // Normalises Text (tabs to blanks, runs of blanks to one, one edge blank cut and remembered,
-    // entities decoded); true when a phrase remains: something other than blanks and
-    // non-breaking spaces.
-    bool Clean(const TEntityTables& tables = Windows1252Tables());
+    // Turns Text from the page's bytes into the text a browser shows (the encoding removed,
+    // character references decoded as read where they stand) and normalises it: tabs and line
+    // breaks to blanks, runs of blanks to one, one edge blank cut and remembered. True when a
+    // phrase remains: something other than blanks and non-breaking spaces.
+    bool Clean(const TEncodingInfo& encoding = {}, TReferences where = TReferences::Text);
 
     TKind Kind() const { return IsImage ? TKind::Image : IsContent ? TKind::Content : TKind::Text; }
 };
-
-// The encode table applied to a text alone.
-std::string EncodeText(std::string_view text, const TEntityTables& tables = Windows1252Tables());
 
 // A text the user typed, made ready to become a phrase: runs of blanks become one blank and the
 // blanks at its edges go. A preformatted phrase keeps its inner blanks.

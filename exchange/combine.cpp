@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/linereader.h"
 #include "core/pagecodec.h"
+#include "core/phrasetext.h"
 #include "core/savefile.h"
 #include "core/scan.h"
 
@@ -56,8 +57,9 @@ TSource SourceOfMarker(std::string_view templ, std::size_t at) {
     }
 }
 
-std::string Fill(std::string_view templ, std::string_view text, const TEntityTables& tables,
-                 TPageEncoding encoding) {
+// lineEncoding: what the text file's bytes are in.
+std::string Fill(std::string_view templ, std::string_view text, const TEncodingInfo& encoding,
+                 const TEncodingInfo& lineEncoding, TEncodeMode mode) {
     // Text line k is wanted only for marker k, and markers are taken in order, so the text is
     // read along with the template instead of being split up front.
     TLineReader lines(text);
@@ -72,9 +74,10 @@ std::string Fill(std::string_view templ, std::string_view text, const TEntityTab
         std::string_view line;
         if (!lines.Next(line)) throw ListIndexError(k);
         out.append(templ, pos, at - pos);
-        std::string bytes = EncodeForSpan(PhraseOfLine(line, k), SourceOfMarker(templ, at), tables);
+        std::string bytes = EncodeForSpan(TextOfTextFile(PhraseOfLine(line, k), lineEncoding),
+                                          SourceOfMarker(templ, at), encoding, mode);
         if (atStart) {
-            KeepFromReadingAsMark(bytes, out, encoding);
+            KeepFromReadingAsMark(bytes, out, encoding.kind);
             atStart = OnlyBlanksAndControls(out) && OnlyBlanksAndControls(bytes);
         }
         out += bytes;
@@ -96,20 +99,18 @@ std::string CombineBytes(std::string_view templateBytes, std::string_view textBy
     if (marked) text.remove_prefix(kUtf8Bom.size());
 
     const TEncodingInfo encoding = PageEncoding(templ, text, marked, templatePath);
-    std::string converted;
-    if (encoding.kind != TPageEncoding::Utf8 && (marked || ReadsAsUtf8(text))) {
-        CheckConvertible(encoding, templatePath);
-        converted = Utf8ToPage(text, encoding);
-        text = converted;
-    }
-    std::string out = Fill(templ, text, TablesFor(encoding.kind), encoding.kind);
+    CheckConvertible(encoding, templatePath);
+    const TEncodingInfo lineEncoding =
+        encoding.kind != TPageEncoding::Utf8 && (marked || ReadsAsUtf8(text))
+            ? TEncodingInfo{TPageEncoding::Utf8, {}}
+            : encoding;
+    std::string out = Fill(templ, text, encoding, lineEncoding, TEncodeMode::Entities);
     // As a save does: a Windows-1252 page must not come out reading as UTF-8.
-    for (const TEntityTables* fallback :
-         {&Windows1252KeepingHighBytes(), &Windows1252HighBytesAsReferences()}) {
+    for (const TEncodeMode fallback : {TEncodeMode::KeepCharacters, TEncodeMode::References}) {
         if (encoding.kind != TPageEncoding::Windows1252 || !IsValidUtf8(out) ||
             DetectEncoding(out) == TPageEncoding::Windows1252)
             break;
-        out = Fill(templ, text, *fallback, encoding.kind);
+        out = Fill(templ, text, encoding, lineEncoding, fallback);
     }
     return out;
 }

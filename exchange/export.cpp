@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/format.h"
+#include "core/phrasetext.h"
 #include "core/savefile.h"
 
 namespace quillfen {
@@ -35,12 +36,13 @@ TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderT
     return {stem + ".templ", stem + ".txt"};
 }
 
-std::string TextFileBytes(const std::vector<TTextItem>& phrases) {
+std::string TextFileBytes(const std::vector<TTextItem>& phrases, const TEncodingInfo& encoding) {
     std::size_t size = 0;
     for (const TTextItem& item : phrases) size += item.Text.size() + 16;
     std::string out;
     out.reserve(size);
-    for (std::size_t n = 0; n < phrases.size(); ++n) AppendTextLine(out, n, phrases[n].Text);
+    for (std::size_t n = 0; n < phrases.size(); ++n)
+        AppendTextLine(out, n, TextFileText(phrases[n].Text, encoding));
     return out;
 }
 
@@ -76,9 +78,9 @@ std::optional<std::string> StrayMarkerText(const TDocument& document,
 }
 
 void ExportFiles(std::string_view templateBytes, const std::vector<TTextItem>& phrases,
-                 const TExportPaths& paths) {
+                 const TExportPaths& paths, const TEncodingInfo& encoding) {
     WriteFileAtomically(paths.Template, templateBytes);
-    WriteFileAtomically(paths.Text, TextFileBytes(phrases));
+    WriteFileAtomically(paths.Text, TextFileBytes(phrases, encoding));
 }
 
 void ExportDocument(const TDocument& document, const std::string& documentPath,
@@ -86,7 +88,8 @@ void ExportDocument(const TDocument& document, const std::string& documentPath,
     const std::string templateBytes = document.TemplateBytes();
     if (auto found = StrayMarkerText(document, templateBytes))
         throw MarkerTextError(documentPath, *found);
-    ExportFiles(templateBytes, document.Phrases(), ExportPaths(documentPath, folderText));
+    ExportFiles(templateBytes, document.Phrases(), ExportPaths(documentPath, folderText),
+                document.EncodingInfo());
 }
 
 }  // namespace quillfen

@@ -32,8 +32,10 @@ struct TExportPaths {
 // folder puts both files at the root.
 TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderText);
 
-// The text file: one line for each phrase, in the format of core/format.h.
-std::string TextFileBytes(const std::vector<TTextItem>& phrases);
+// The text file: one line for each phrase, in the format of core/format.h, each text in the
+// page's encoding as TextFileText writes it (decoded; "&#N;" for a character the encoding lacks).
+std::string TextFileBytes(const std::vector<TTextItem>& phrases,
+                          const TEncodingInfo& encoding = {});
 
 // The first marker text (FindMarkerText) that the template of document holds besides the
 // markers of its phrases, or nullopt. Recombination would take such a text for a marker. A
@@ -45,7 +47,7 @@ std::optional<std::string> StrayMarkerText(const TDocument& document,
 // for the first file that cannot be written; when that is the template, the text file is left
 // alone too.
 void ExportFiles(std::string_view templateBytes, const std::vector<TTextItem>& phrases,
-                 const TExportPaths& paths);
+                 const TExportPaths& paths, const TEncodingInfo& encoding = {});
 // Writes the document's two files, the text file in the page's encoding. Refuses a page whose
 // own bytes hold a marker text, naming the page and the text, before writing anything.
 void ExportDocument(const TDocument& document, const std::string& documentPath,

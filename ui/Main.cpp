@@ -531,7 +531,10 @@ void TForm1::OkBtnClick() {
     // An entry of blanks only is no phrase.
     if (t.isEmpty() || i < 0 || ChangedElsewhere(i, t)) return;
 
-    Doc.ReplacePhrase(std::size_t(i), ToPage(t, Doc.EncodingInfo()));
+    // A text that shows as the phrase does is the phrase's own, bytes the page's encoding could
+    // not read included.
+    const std::string& current = Doc.Phrases()[std::size_t(i)].Text;
+    Doc.ReplacePhrase(std::size_t(i), FromText(current) == t ? current : ToText(t));
     TextBoxModel->RowChanged(i);
     WriteChange();
 

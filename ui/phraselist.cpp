@@ -39,9 +39,8 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || row >= Doc.PhraseCount()) return {};
     switch (role) {
         case Qt::DisplayRole:
-            return FromPage(Doc.Phrases()[row].Text, Doc.EncodingInfo());
         case Qt::EditRole:
-            return FromPage(Doc.Row(row), Doc.EncodingInfo());
+            return FromText(Doc.Phrases()[row].Text);
         case KindRole:
             return int(Doc.Phrases()[row].Kind());
         default:

@@ -4,6 +4,7 @@
 
 #include "core/document.h"
 #include "core/errors.h"
+#include "core/phrasetext.h"
 
 using namespace quillfen;
 
@@ -68,57 +69,29 @@ TEST(Encoding, StatefulAndWideEncodingsAreRefusedByName) {
     }
 }
 
-namespace {
-
-std::string Decoded(std::string s, const TEntityTables& tables) {
-    Decode(s, tables);
-    return s;
-}
-
-std::string Encoded(std::string s, const TEntityTables& tables) {
-    Encode(s, tables);
-    return s;
-}
-
-}  // namespace
-
-TEST(Encoding, TablesOfEachEncoding) {
-    struct Case {
-        TPageEncoding encoding;
-        std::string page;  // as the page holds it
-        std::string text;  // as Text holds it
+// A phrase's text is the page's characters in UTF-8 for every encoding; a byte that starts no
+// character stays a byte, so that writing the text gives the page's bytes back.
+TEST(Encoding, TextsAreUtf8InEveryEncoding) {
+    const TEncodingInfo w1252, utf8{TPageEncoding::Utf8, {}},
+        sjis{TPageEncoding::Legacy, "shift_jis"}, euckr{TPageEncoding::Legacy, "euc-kr"};
+    const struct {
+        TEncodingInfo encoding;
+        std::string page, text;
+    } cases[] = {
+        {w1252, "x&nbsp;\xE4\x80&auml;", "x\u00A0\u00E4\u20AC\u00E4"},
+        {utf8, "a&nbsp;\xC3\xBC\xFF&#252;", "a\u00A0\u00FC\xFF\u00FC"},
+        // Shift_JIS: trail bytes that are ASCII, and a lead byte without its trail.
+        {sjis, "\x83\x5C\x83\x74\x83\x67 &amp; \x82", "\u30BD\u30D5\u30C8 & \x82"},
+        {euckr, "\xC7\xD1\xB1\xB9&#xAE00;", "\uD55C\uAD6D\uAE00"},
     };
-    // The bytes of a Shift_JIS and an EUC-KR text that are umlauts in Windows-1252: no table
-    // of a Legacy page may touch them.
-    const std::string sjis = "\x83\x5C\x83\x74\x83\x67 \x8A\xC4\x8B\xD6\x93\xFC\x82\xE4";
-    const std::string euckr = "\xB0\xDF\xC4\xA1\xB5\xDC\xBF\xF6\xC6\xFC";
-    const Case cases[] = {
-        {TPageEncoding::Windows1252, "x&nbsp;y&nbsp;", "x\xA0y\xA0"},
-        {TPageEncoding::Windows1252, "&Auml;&lt;&quot;&gt;&amp; &nbsp;", "\xC4<\">& \xA0"},
-        {TPageEncoding::Utf8, "a&nbsp;&uuml;", "a\xC2\xA0\xC3\xBC"},
-        {TPageEncoding::Legacy, "&lt;b&gt; &quot;R&D&quot; &amp; more", "<b> \"R&D\" & more"},
-        {TPageEncoding::Legacy, sjis + " &amp; " + euckr, sjis + " & " + euckr},
-    };
-    for (const Case& c : cases) {
-        const TEntityTables& tables = TablesFor(c.encoding);
-        EXPECT_EQ(Decoded(c.page, tables), c.text) << c.page;
-        EXPECT_EQ(Encoded(c.text, tables), c.page) << c.page;
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecodeText(c.page, c.encoding, TReferences::Text), c.text) << c.page;
+        const std::string bytes = PageBytesOfText(TextOfPageBytes(c.page, c.encoding), c.encoding);
+        EXPECT_EQ(bytes, c.page) << c.page;
     }
-    EXPECT_EQ(&TablesFor(TPageEncoding::Legacy), &AsciiTables());
-    EXPECT_EQ(Windows1252Tables().nbsp, "\xA0");
-    EXPECT_EQ(Utf8Tables().nbsp, "\xC2\xA0");
-    EXPECT_EQ(AsciiTables().nbsp, "");
-    // Legacy pages keep every entity but the four, &nbsp; too; an escaped reference stays
-    // escaped in every table.
-    EXPECT_EQ(Decoded("&nbsp;&auml;&#228;", AsciiTables()), "&nbsp;&auml;&#228;");
-    EXPECT_EQ(Encoded("\xA0\xE4", AsciiTables()), "\xA0\xE4");
-    for (TPageEncoding encoding :
-         {TPageEncoding::Windows1252, TPageEncoding::Utf8, TPageEncoding::Legacy}) {
-        EXPECT_EQ(Decoded("&amp;nbsp; &amp;lt;", TablesFor(encoding)), "&amp;nbsp; &amp;lt;");
-        const std::string nbsp = TablesFor(encoding).nbsp;
-        EXPECT_EQ(Decoded("&amp;&nbsp;", TablesFor(encoding)),
-                  nbsp.empty() ? "&&nbsp;" : "&" + nbsp);
-    }
+    // A character the encoding lacks goes in as a reference.
+    EXPECT_EQ(PageBytesOfText("\u042F\u00E4\U0001F600", w1252), "&#1071;\xE4&#128512;");
+    EXPECT_EQ(PageBytesOfText("\u00E4\u00A5", sjis), "&#228;&#165;");
 }
 
 TEST(Encoding, Utf8PagesAreNeverCorrupted) {
@@ -176,11 +149,7 @@ TEST(Encoding, DeclaredLatin1IsHandledAsWindows1252) {
         TTags::AllKinds);
     EXPECT_EQ(doc.Encoding(), TPageEncoding::Windows1252);
     ASSERT_EQ(doc.PhraseCount(), 1u);
-    EXPECT_EQ(doc.Phrases()[0].Text,
-              "Gr\xF6\xDF"
-              "e");
-    doc.SetPhraseText(0,
-                      "Gr\xF6\xDF"
-                      "er");
+    EXPECT_EQ(doc.Phrases()[0].Text, "Gr\u00F6\u00DFe");
+    doc.SetPhraseText(0, "Gr\u00F6\u00DFer");
     EXPECT_EQ(doc.Render(), "<meta charset=\"ISO-8859-1\"><p>Gr&ouml;&szlig;er</p>");
 }

@@ -4,11 +4,10 @@
 
 #include <random>
 
+#include "core/phrasetext.h"
 #include "core/textitem.h"
-#include "tests/support/phrases.h"
 
 using namespace quillfen;
-using quillfen::testing::EncodePhrase;
 
 namespace {
 
@@ -48,10 +47,9 @@ TEST(ReplaceAll, MatchesTheDefinitionOnRandomStrings) {
     std::vector<std::pair<std::string, std::string>> rows = {
         {"aa", "a"}, {"ab", "b"}, {"aba", "a"},  {"&amp;", "&"}, {"& ", "&amp; "},
         {"a", ""},   {"ba", "a"}, {"&lt;", "<"}, {"aab", "ba"}};
-    for (const auto& row : Windows1252Tables().decode)
-        rows.emplace_back(row.search, row.replacement);
-    for (const auto& row : Windows1252Tables().encode)
-        rows.emplace_back(row.search, row.replacement);
+    for (const auto& row : std::vector<std::pair<std::string, std::string>>{
+             {"&uuml;", "\xFC"}, {"&quot;", "\""}, {"<", "&lt;"}, {"\xE4", "&auml;"}})
+        rows.push_back(row);
     for (int round = 0; round < 20000; ++round) {
         std::string s;
         const int len = rng() % 24;
@@ -62,110 +60,110 @@ TEST(ReplaceAll, MatchesTheDefinitionOnRandomStrings) {
     }
 }
 
-TEST(Entities, DecodeOrderAndCase) {
-    auto decoded = [](std::string s) {
-        Decode(s, Windows1252Tables());
-        return s;
+TEST(Entities, ReferencesAsTheStandardReadsThem) {
+    struct TCase {
+        std::string_view in;
+        TReferences where;
+        std::string_view out;
     };
-    EXPECT_EQ(decoded("&amp;&lt;&quot;"), "&<\"");
-    EXPECT_EQ(decoded("&lt;&amp;g&gt;"), "<&g>");
-    EXPECT_EQ(decoded("&AMP; &UUML;"), "&AMP; &UUML;");
-    EXPECT_EQ(decoded("&Auml;&auml;&szlig;"), "\xC4\xE4\xDF");
-    EXPECT_EQ(decoded("caf&eacute; &#252;"), "caf&eacute; &#252;");
+    const TReferences text = TReferences::Text, attr = TReferences::Attribute,
+                      file = TReferences::TextFile;
+    const TCase cases[] = {
+        // Named, with and without ';', the longest name that matches.
+        {"m&eacute;thode &ndash; &para;", text, "m\u00E9thode \u2013 \u00B6"},
+        {"&copy 2026 &copy;", text, "\u00A9 2026 \u00A9"},
+        {"&notit; &notin; &not", text, "\u00ACit; \u2209 \u00AC"},
+        {"&AMP;&amp&LT;&GT", text, "&&<>"},
+        {"&Copy; &COPY &Amp;", text, "&Copy; \u00A9 &Amp;"},
+        {"&NotNestedGreaterGreater; &CounterClockwiseContourIntegral;", text,
+         "\u2AA2\u0338 \u2233"},
+        {"&eacute &eacutex &ampx &quot", text, "\u00E9 \u00E9x &x \""},
+        {"&unknown; &; & &#; &#x; &#xg;", text, "&unknown; &; & &#; &#x; &#xg;"},
+        // In a value a legacy name without ';' before '=' or a letter or digit is text.
+        {"&copy=1 &notx &not1 &not; &not! &amp", attr, "&copy=1 &notx &not1 \u00AC \u00AC! &"},
+        {"?a=1&lang=de&copy", attr, "?a=1&lang=de\u00A9"},
+        {"&notx", text, "\u00ACx"},
+        // Numbers: decimal and hexadecimal, ';' optional, and the standard's replacements.
+        {"&#233;&#xE9;&#XE9&#233", text, "\u00E9\u00E9\u00E9\u00E9"},
+        {"&#0; &#xD800; &#x110000; &#99999999999999;", text, "\uFFFD \uFFFD \uFFFD \uFFFD"},
+        {"&#128;&#x9F;&#150;", text, "\u20AC\u0178\u2013"},
+        {"&#x81;&#x8D;&#1;&#xFFFF;&#x1F600;", text, "\u0081\u008D\u0001\xEF\xBF\xBF\U0001F600"},
+        {"&#32;&#0032;&#x000000041;", text, "  A"},
+        // The text file reads only what ends with ';'.
+        {"&eacute; &eacute &#233; &#233 &amp;copy &copy; AT&T", file,
+         "\u00E9 &eacute \u00E9 &#233 &copy \u00A9 AT&T"},
+        {"&notit; &not; &#0;", file, "&notit; \u00AC \uFFFD"},
+        // Bytes that are no UTF-8 pass.
+        {"\xE4&auml;\xFF", text, "\xE4\u00E4\xFF"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(DecodeReferences(c.in, c.where), c.out)
+            << c.in << " as " << static_cast<int>(c.where);
 }
 
-namespace {
-
-// The guarded replacement by its definition: search again from the start after every
-// replacement, skipping the occurrences that a character reference follows.
-std::string NaiveReplaceBeforeNoReference(std::string s, const std::string& search, char repl) {
-    for (std::size_t p = s.find(search); p != std::string::npos;) {
-        if (StartsCharacterReference(std::string_view(s).substr(p + search.size()))) {
-            p = s.find(search, p + 1);
-            continue;
-        }
-        s = s.substr(0, p) + repl + s.substr(p + search.size());
-        p = s.find(search);
+TEST(Entities, EveryNameOfTheTableIsFoundAndSorted) {
+    ASSERT_EQ(kNamedReferenceCount, 2231u);
+    for (std::size_t i = 1; i < kNamedReferenceCount; ++i)
+        ASSERT_LT(kNamedReferences[i - 1].name, kNamedReferences[i].name);
+    std::size_t bare = 0;
+    for (std::size_t i = 0; i < kNamedReferenceCount; ++i) {
+        const TNamedReference& r = kNamedReferences[i];
+        const std::string written = "&" + std::string(r.name);
+        const TReference got = ReadReference(written + " ", TReferences::Text);
+        ASSERT_EQ(got.length, written.size()) << written;
+        ASSERT_EQ(got.first, r.first) << written;
+        ASSERT_EQ(got.second, r.second) << written;
+        if (r.name.back() != ';') ++bare;
     }
-    return s;
+    EXPECT_EQ(bare, 106u);
 }
 
-std::string Decoded(std::string s) {
-    Decode(s, Windows1252Tables());
-    return s;
-}
-
-}  // namespace
-
-TEST(Entities, EscapedReferencesStayEscaped) {
-    // Decoded, these would read as references once saved: the page would show another text.
-    EXPECT_EQ(Decoded("&amp;uuml;"), "&amp;uuml;");
-    EXPECT_EQ(Decoded("&amp;lt;"), "&amp;lt;");
-    EXPECT_EQ(Decoded("&amp;quot;"), "&amp;quot;");
-    EXPECT_EQ(Decoded("&amp;nbsp;"), "&amp;nbsp;");
-    EXPECT_EQ(Decoded("&amp;amp;"), "&amp;amp;");
-    EXPECT_EQ(Decoded("&amp;#228; &amp;#xE4"), "&amp;#228; &amp;#xE4");
-    EXPECT_EQ(Decoded("&amp;copy 2026"), "&amp;copy 2026");
-    EXPECT_EQ(Decoded("&amp;eacute;"), "&amp;eacute;");
-    // An ampersand that starts no reference is decoded as before.
-    EXPECT_EQ(Decoded("R&amp;D, AT&amp;T & more"), "R&D, AT&T & more");
-    EXPECT_EQ(Decoded("&amp;&amp; &amp;#; &amp;#x; &amp;;"), "&& &#; &#x; &;");
-    EXPECT_EQ(Decoded("&amp;" + std::string(40, 'a') + ";"), "&" + std::string(40, 'a') + ";");
-    EXPECT_EQ(Decoded("&amp;"), "&");
-}
-
-TEST(Entities, EscapedReferencesSurviveASave) {
-    for (const std::string page : {"&amp;uuml;", "&amp;lt;b&amp;gt;", "Fish &amp;amp; Chips",
-                                   "&amp;#252;", "&amp;nbsp;x", "&amp;quot;Hi&amp;quot;"}) {
-        TTextItem item(0, page);
-        ASSERT_TRUE(item.Clean());
-        EXPECT_EQ(EncodePhrase(item), page);
+TEST(Entities, EncodeTableWritesWhatReadsBackAsTyped) {
+    struct TCase {
+        std::string_view text;
+        std::string_view entities, keep, references;
+    };
+    const TCase cases[] = {
+        {"Read &notes now", "Read &amp;notes now", "Read &amp;notes now", "Read &amp;notes now"},
+        {"&copy &amp; &#0; <b>", "&amp;copy &amp;amp; &amp;#0; &lt;b&gt;",
+         "&amp;copy &amp;amp; &amp;#0; &lt;b&gt;", "&amp;copy &amp;amp; &amp;#0; &lt;b&gt;"},
+        {"\"Gr\u00F6\u00DFe\" \u00C4\u00D6\u00DC\u00E4\u00FC",
+         "&quot;Gr&ouml;&szlig;e&quot; &Auml;&Ouml;&Uuml;&auml;&uuml;",
+         "&quot;Gr\u00F6\u00DFe&quot; \u00C4\u00D6\u00DC\u00E4\u00FC",
+         "&quot;Gr&ouml;&szlig;e&quot; &Auml;&Ouml;&Uuml;&auml;&uuml;"},
+        {"caf\u00E9\u00A0\u20AC", "caf\u00E9&nbsp;\u20AC", "caf\u00E9\u00A0\u20AC",
+         "caf&#233;&nbsp;&#8364;"},
+        {"a\x01"
+         "b\tc",
+         "a&#1;b\tc", "a&#1;b\tc", "a&#1;b\tc"},
+        {"it's \xFF", "it's \xFF", "it's \xFF", "it's \xFF"},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(EncodeText(c.text), c.entities) << c.text;
+        EXPECT_EQ(EncodeText(c.text, TEncodeMode::KeepCharacters), c.keep) << c.text;
+        EXPECT_EQ(EncodeText(c.text, TEncodeMode::References), c.references) << c.text;
+        for (TEncodeMode mode :
+             {TEncodeMode::Entities, TEncodeMode::KeepCharacters, TEncodeMode::References})
+            EXPECT_EQ(DecodeReferences(EncodeText(c.text, mode), TReferences::Text), c.text);
     }
 }
 
-TEST(Entities, CharacterReferenceStarts) {
-    for (std::string_view yes : {"uuml;", "a;", "x1;", "#1", "#x1", "#XaF", "copy", "nbsp", "amp",
-                                 "notit", "frac12;", "AMP"})
-        EXPECT_TRUE(StartsCharacterReference(yes)) << yes;
-    for (std::string_view no :
-         {"", " ", ";", "#", "#x", "#xg", "1a;", "D", "T ", "abc", "Copy", "-a;", "\xE4;"})
-        EXPECT_FALSE(StartsCharacterReference(no)) << no;
-}
-
-TEST(Entities, GuardedReplacementMatchesItsDefinition) {
-    std::mt19937 rng(4711);
-    const std::string alphabet = "&amp;#x1 lu";
-    for (int round = 0; round < 20000; ++round) {
-        std::string s;
-        const int len = rng() % 24;
-        for (int i = 0; i < len; ++i) s.push_back(alphabet[rng() % alphabet.size()]);
-        std::string fast = s;
-        ReplaceAllBeforeNoReference(fast, "&amp;", '&');
-        ASSERT_EQ(fast, NaiveReplaceBeforeNoReference(s, "&amp;", '&')) << "on '" << s << "'";
+TEST(Entities, TextFileKeepsEveryTextAndTheOldFilesEntities) {
+    const TEncodingInfo w1252;
+    // What export writes reads back as the text, whatever the text holds.
+    for (std::string_view text : {"Fish & Chips", "&amp;", "&copy; &copy &#233; &#xE9 &",
+                                  "\u00E4\u042F\U0001F600", "R&D;", "&notit;"}) {
+        const std::string line = TextFileText(text, w1252);
+        EXPECT_EQ(TextOfTextFile(line, w1252), text) << line;
     }
+    EXPECT_EQ(TextFileText("Fish & Chips \u00E4\u042F &copy;", w1252),
+              "Fish & Chips \xE4&#1071; &amp;copy;");
+    // An old file holds entities as the page wrote them.
+    EXPECT_EQ(TextOfTextFile("caf&eacute; &#252; &lt;b&gt; Tom & Jerry", w1252),
+              "caf\u00E9 \u00FC <b> Tom & Jerry");
 }
 
-TEST(Entities, EncodePhraseRestoresEdgeBlanksFirst) {
-    TTextItem amp(0, "&");
-    EXPECT_EQ(EncodePhrase(amp), "&");
-    amp.LeadingSpace = amp.TrailingSpace = true;
-    EXPECT_EQ(EncodePhrase(amp), " &amp; ");
-    EXPECT_EQ(EncodePhrase(TTextItem(0,
-                                     "Gr\xF6\xDF"
-                                     "e")),
-              "Gr&ouml;&szlig;e");
-    EXPECT_EQ(EncodePhrase(TTextItem(0, "a < b")), "a &lt; b");
-    EXPECT_EQ(EncodePhrase(TTextItem(0, "\"x\"")), "&quot;x&quot;");
-    EXPECT_EQ(EncodePhrase(TTextItem(0, "R&D")), "R&D");
-    EXPECT_EQ(EncodePhrase(TTextItem(0, "caf\xE9 \xA9")), "caf\xE9 \xA9");
-    // A non-breaking space is written as the entity a page keeps it in.
-    EXPECT_EQ(EncodePhrase(TTextItem(0,
-                                     "a\xA0"
-                                     "b")),
-              "a&nbsp;b");
-}
-
-TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
+TEST(TextItem, CleanDecodesAndNormalises) {
     TTextItem a(0, "  Hello\t  World ");
     EXPECT_TRUE(a.Clean());
     EXPECT_EQ(a.Text, "Hello World");
@@ -175,10 +173,8 @@ TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
     // Non-breaking spaces stay non-breaking, and alone they are no phrase.
     TTextItem kept(0, " a&nbsp;&nbsp;b");
     EXPECT_TRUE(kept.Clean());
-    EXPECT_EQ(kept.Text,
-              "a\xA0\xA0"
-              "b");
-    for (const char* blank : {"&nbsp;", "&nbsp; &nbsp;", "\xA0", " \xA0&nbsp; "}) {
+    EXPECT_EQ(kept.Text, "a\u00A0\u00A0b");
+    for (const char* blank : {"&nbsp;", "&nbsp; &nbsp;", "\xA0", " \xA0&nbsp; ", "&#160;&#9;"}) {
         TTextItem nbsp(0, blank);
         EXPECT_FALSE(nbsp.Clean()) << blank;
     }
@@ -186,73 +182,17 @@ TEST(TextItem, CleanNormalisesAndRemembersEdgeBlanks) {
     EXPECT_FALSE(tab.Clean());
     EXPECT_TRUE(tab.LeadingSpace);
 
-    TTextItem m(0, "M&uuml;ller &amp; S&ouml;hne");
+    // Whitespace that references give collapses as a browser collapses it.
+    TTextItem refs(0, "a&#32;&#9; &#10;b&#13;");
+    EXPECT_TRUE(refs.Clean());
+    EXPECT_EQ(refs.Text, "a b");
+    EXPECT_TRUE(refs.TrailingSpace);
+
+    // The page's encoding is removed: Windows-1252 by default.
+    TTextItem m(0, "M&uuml;ller &amp; S\xF6hne \x80");
     EXPECT_TRUE(m.Clean());
-    EXPECT_EQ(m.Text, "M\xFCller & S\xF6hne");
-    EXPECT_FALSE(m.LeadingSpace || m.TrailingSpace);
-
-    TTextItem fish(0, "Fish&nbsp;&amp;&nbsp;Chips");
-    EXPECT_TRUE(fish.Clean());
-    EXPECT_EQ(fish.Text,
-              "Fish\xA0&\xA0"
-              "Chips");
-    EXPECT_EQ(EncodePhrase(fish), "Fish&nbsp;&&nbsp;Chips");
-}
-
-TEST(TextItem, CleanMatchesItsStepsAtEveryOffset) {
-    // The steps one after the other: tabs to blanks, runs of blanks to one, one blank cut at each
-    // edge, "&nbsp;" decoded. Long texts are skipped in blocks, so the pieces are tried at every
-    // offset within and across a block.
-    auto naive = [](std::string s) {
-        for (char& c : s)
-            if (c == '\t') c = ' ';
-        for (std::size_t p = s.find("  "); p != std::string::npos; p = s.find("  ")) s.erase(p, 1);
-        TTextItem item(0, "");
-        if (!s.empty() && s.front() == ' ') {
-            s.erase(0, 1);
-            item.LeadingSpace = true;
-        }
-        if (!s.empty() && s.back() == ' ') {
-            s.pop_back();
-            item.TrailingSpace = true;
-        }
-        std::string rest = s;
-        for (std::size_t p = rest.find("&nbsp;"); p != std::string::npos; p = rest.find("&nbsp;"))
-            rest.erase(p, 6);
-        // Blanks and non-breaking spaces alone are no phrase, and are left undecoded.
-        item.IsContent = rest.find_first_not_of(' ') == std::string::npos;
-        if (!item.IsContent)
-            for (std::size_t p = s.find("&nbsp;"); p != std::string::npos; p = s.find("&nbsp;")) {
-                s.erase(p, 5);
-                s[p] = '\xA0';
-            }
-        item.Text = s;
-        return item;
-    };
-    std::mt19937 rng(99);
-    const std::vector<std::string> pieces = {" ", "  ", "\t", "a", "xy", "&nbsp;", "&", "nbsp;"};
-    for (int round = 0; round < 20000; ++round) {
-        std::string s(rng() % 20, 'w');
-        const int count = rng() % 4;
-        for (int i = 0; i < count; ++i) {
-            s += pieces[rng() % pieces.size()];
-            s.append(rng() % 9, 'v');
-        }
-        TTextItem got(0, s);
-        const bool kept = got.Clean();
-        const TTextItem want = naive(s);
-        ASSERT_EQ(got.Text, want.Text) << "'" << s << "'";
-        ASSERT_EQ(kept, !want.IsContent) << "'" << s << "'";
-        ASSERT_EQ(got.LeadingSpace, want.LeadingSpace) << "'" << s << "'";
-        if (kept) {
-            ASSERT_EQ(got.TrailingSpace, want.TrailingSpace) << "'" << s << "'";
-        }
-    }
-}
-
-TEST(TextItem, TomAndJerryRoundTrip) {
-    TTextItem t(0, "Tom &amp; Jerry");
-    ASSERT_TRUE(t.Clean());
-    EXPECT_EQ(t.Text, "Tom & Jerry");
-    EXPECT_EQ(EncodePhrase(t), "Tom &amp; Jerry");
+    EXPECT_EQ(m.Text, "M\u00FCller & S\u00F6hne \u20AC");
+    TTextItem u(0, "S\xC3\xB6hne \xFF");
+    EXPECT_TRUE(u.Clean({TPageEncoding::Utf8, {}}));
+    EXPECT_EQ(u.Text, "S\u00F6hne \xFF");
 }

@@ -158,10 +158,10 @@ TEST(FuzzRegressions, EscapedEntitiesKeepTheirMeaningThroughASave) {
     doc.LoadBytes("<p>&amp;uuml; and &amp;nbsp; R&amp;D</p><img alt=\"&amp;lt;b&amp;gt;\">",
                   TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 2u);
-    EXPECT_EQ(doc.Phrases()[0].Text, "&amp;uuml; and &amp;nbsp; R&D");
-    EXPECT_EQ(doc.Phrases()[1].Text, "&amp;lt;b&amp;gt;");
+    EXPECT_EQ(doc.Phrases()[0].Text, "&uuml; and &nbsp; R&D");
+    EXPECT_EQ(doc.Phrases()[1].Text, "&lt;b&gt;");
     const std::string saved = doc.RenderAllPhrases();
-    EXPECT_EQ(saved, "<p>&amp;uuml; and &amp;nbsp; R&D</p><img alt=\"&amp;lt;b&amp;gt;\">");
+    EXPECT_EQ(saved, "<p>&amp;uuml; and &amp;nbsp; R&amp;D</p><img alt=\"&amp;lt;b&amp;gt;\">");
     TDocument again;
     again.LoadBytes(saved, TTags::AllKinds);
     EXPECT_EQ(PhraseTexts(again), PhraseTexts(doc));
@@ -173,11 +173,11 @@ TEST(FuzzRegressions, Windows1252PageStaysWindows1252WhenSaved) {
     TDocument doc;
     doc.LoadBytes("<p>\xE4</p><b>\xC3\xA9</b>", TTags::AllKinds);
     ASSERT_EQ(doc.Encoding(), TPageEncoding::Windows1252);
-    doc.SetPhraseText(0, "\xFC<\"");
+    doc.SetPhraseText(0, "\u00FC<\"");
     const std::string saved = doc.Render();
     // Quotes and angle brackets are written as entities even when umlauts are not.
     EXPECT_EQ(saved, "<p>\xFC&lt;&quot;</p><b>\xC3\xA9</b>");
-    EXPECT_NE(&doc.TablesForSaving(), &doc.Tables());
+    EXPECT_EQ(doc.SavingMode(), TEncodeMode::KeepCharacters);
     TDocument again;
     again.LoadBytes(saved, TTags::AllKinds);
     EXPECT_EQ(again.Encoding(), TPageEncoding::Windows1252);
@@ -185,14 +185,14 @@ TEST(FuzzRegressions, Windows1252PageStaysWindows1252WhenSaved) {
 
     // Where another byte keeps the page from reading as UTF-8, umlauts are entities as ever.
     doc.LoadBytes("<p>\xE4</p><b>\xC3\xA9 \xE9</b>", TTags::AllKinds);
-    doc.SetPhraseText(0, "\xFC");
+    doc.SetPhraseText(0, "\u00FC");
     EXPECT_EQ(doc.Render(), "<p>&uuml;</p><b>\xC3\xA9 \xE9</b>");
-    EXPECT_EQ(&doc.TablesForSaving(), &doc.Tables());
+    EXPECT_EQ(doc.SavingMode(), TEncodeMode::Entities);
 
-    // A new text whose own high bytes read as UTF-8 ("\xC3\xA4" is two characters here) where
-    // it replaces the page's only other high byte: they become references to their characters.
+    // A new text whose own bytes read as UTF-8 (U+00C3 U+00A4 are "\xC3\xA4" here) where it
+    // replaces the page's only other high byte: its characters become references.
     doc.LoadBytes("<p>a</p><b>\xC9</b>", TTags::AllKinds);
-    doc.SetPhraseText(0, "\xC3\xA4 \xE2\x82\xAC");
+    doc.SetPhraseText(0, "\u00C3\u00A4 \u00E2\u201A\u00AC");
     doc.SetPhraseText(1, "x");
     EXPECT_EQ(doc.Render(), "<p>&#195;&#164; &#226;&#8218;&#172;</p><b>x</b>");
     again.LoadBytes(doc.Render(), TTags::AllKinds);

@@ -25,23 +25,6 @@ namespace quillfen::fuzz {
         if (!(cond)) ::quillfen::fuzz::Fail(#cond, ::std::string{__VA_ARGS__}); \
     } while (0)
 
-// A phrase's text as characters, written in UTF-8: a page saved with new texts may read in
-// another encoding than it did, since a UTF-8 page whose only non-ASCII characters were umlauts
-// is plain ASCII once they are entities, and so reads as Windows-1252 (umlauts as single bytes).
-inline std::string AsUtf8(std::string_view text, TPageEncoding encoding) {
-    if (encoding != TPageEncoding::Windows1252) return std::string(text);
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
-
 // The spans follow the phrases in page order without overlapping, each phrase's text is read
 // again from its span, and the kinds are those Tags asks for.
 inline void CheckSpans(const TDocument& doc, TTags tags) {
@@ -57,16 +40,15 @@ inline void CheckSpans(const TDocument& doc, TTags tags) {
         QF_CHECK(item.Number == k, at);
         QF_CHECK(doc.OriginalText(k) == item.Text, at + " '" + item.Text + "'");
         QF_CHECK(!item.Text.empty() || item.Kind() != TKind::Text, at);
-        if (item.Kind() == TKind::Text) QF_CHECK(doc.Row(k) == item.Text, at);
         QF_CHECK(HasAny(tags, TTags::PlainText) || item.Kind() != TKind::Text, at);
         QF_CHECK(HasAny(tags, TTags::ImageAlt) || item.Kind() != TKind::Image, at);
         QF_CHECK(HasAny(tags, TTags::Content) || item.Kind() != TKind::Content, at);
     }
 }
 
-// The phrases of a page written out and read again: the same number, kinds and texts (as
-// characters), and the encoding never turns from Windows-1252 to UTF-8, which would change
-// the meaning of the page's other high bytes.
+// The phrases of a page written out and read again: the same number, kinds and texts, and the
+// encoding never turns from Windows-1252 to UTF-8, which would change the meaning of the page's
+// other high bytes.
 inline void CheckReadsBack(const TDocument& doc, const std::string& saved, TTags tags,
                            const std::vector<std::string>& texts) {
     TDocument again;
@@ -77,10 +59,11 @@ inline void CheckReadsBack(const TDocument& doc, const std::string& saved, TTags
                                                            " phrases, reloaded " +
                                                            std::to_string(again.PhraseCount()));
     for (std::size_t k = 0; k < texts.size(); ++k) {
-        QF_CHECK(
-            AsUtf8(again.Phrases()[k].Text, again.Encoding()) == AsUtf8(texts[k], doc.Encoding()),
-            "phrase " + std::to_string(k) + " '" + texts[k] + "' reloaded '" +
-                again.Phrases()[k].Text + "'");
+        // Texts are characters in UTF-8 whatever the encoding: a UTF-8 page whose only non-ASCII
+        // characters were umlauts is ASCII once they are entities, and reads as Windows-1252.
+        QF_CHECK(again.Phrases()[k].Text == texts[k], "phrase " + std::to_string(k) + " '" +
+                                                          texts[k] + "' reloaded '" +
+                                                          again.Phrases()[k].Text + "'");
         QF_CHECK(again.Phrases()[k].Kind() == doc.Phrases()[k].Kind(),
                  "phrase " + std::to_string(k));
     }

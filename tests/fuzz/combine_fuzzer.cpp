@@ -9,7 +9,9 @@
 #include <string_view>
 
 #include "core/encoding.h"
+#include "core/entities.h"
 #include "core/errors.h"
+#include "core/format.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
 #include "tests/fuzz/check.h"
@@ -36,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A page holding marker texts of its own is refused by the export.
     if (page.find("%_") != std::string_view::npos) return 0;
-    const std::string textFile = TextFileBytes(doc.Phrases());
+    const std::string textFile = TextFileBytes(doc.Phrases(), doc.EncodingInfo());
     // A text file that reads as UTF-8 where the page does not is converted, by design.
     if (doc.Encoding() != TPageEncoding::Utf8 && DetectEncoding(textFile) == TPageEncoding::Utf8)
         return 0;
@@ -48,5 +50,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::string combined = CombineBytes(templ, textFile);
     QF_CHECK(combined == doc.RenderAllPhrases(), "recombined page differs");
+
+    // A text file as earlier versions wrote it, with references as the page wrote them, gives
+    // a page of the same texts, where its references read in the text file as in the page
+    // (every one ended by ';') and its phrases fit on a line.
+    std::string old;
+    for (std::size_t k = 0; k < doc.PhraseCount(); ++k) {
+        const TPhraseSpan& span = doc.Spans()[k];
+        const std::string_view bytes = doc.Page().substr(span.Begin, span.End - span.Begin);
+        const TReferences where =
+            doc.Phrases()[k].Kind() == TKind::Text ? TReferences::Text : TReferences::Attribute;
+        if (bytes.find_first_of("\r\n") != std::string_view::npos ||
+            DecodeReferences(bytes, where) != DecodeReferences(bytes, TReferences::TextFile))
+            return 0;
+        AppendTextLine(old, k, bytes);
+    }
+    if (doc.Encoding() != TPageEncoding::Utf8 && DetectEncoding(old) == TPageEncoding::Utf8)
+        return 0;
+    TDocument again;
+    again.LoadBytes(CombineBytes(templ, old), TTags::AllKinds);
+    QF_CHECK(again.PhraseCount() == doc.PhraseCount(), "old text file");
+    for (std::size_t k = 0; k < doc.PhraseCount(); ++k)
+        QF_CHECK(again.Phrases()[k].Text == doc.Phrases()[k].Text,
+                 "old text file, phrase " + std::to_string(k));
     return 0;
 }

@@ -128,8 +128,8 @@ TEST_F(Window, OpenListsThePhrasesAndSwitchesToTheTranslatePage) {
     EXPECT_EQ(form->Notebook->currentIndex(), 1);
     ASSERT_EQ(form->TextBoxModel->rowCount(), 4);
     EXPECT_EQ(RowString(0), "First phrase");
-    // The row string of an alternative text is the attribute as written; the row shows Text.
-    EXPECT_EQ(RowString(1), "K&auml;se picture");
+    // Every row, an alternative text's too, is the text a browser shows.
+    EXPECT_EQ(RowString(1), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_EQ(RowText(1), QString::fromUtf8("Käse picture"));
     EXPECT_EQ(RowText(2), "Second phrase");
     EXPECT_EQ(form->Item1->text(), "4 text blocks");
@@ -257,9 +257,9 @@ TEST_F(Window, RowsAreDrawnWithTheirKindTileAndText) {
 TEST_F(Window, SelectingARowFillsTheEntryAndEnablesOk) {
     Open(Page("page.html"));
     Select(1);
-    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
-    EXPECT_EQ(form->TextLabel->text(), "K&auml;se picture");
-    EXPECT_EQ(form->Edit1->selectedText(), "K&auml;se picture");
+    EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
+    EXPECT_EQ(form->TextLabel->text(), QString::fromUtf8("K\u00E4se picture"));
+    EXPECT_EQ(form->Edit1->selectedText(), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_TRUE(form->Edit1->hasFocus());
     EXPECT_TRUE(form->OkBtn->isEnabled());
 }
@@ -313,7 +313,7 @@ TEST_F(Window, OkButtonConfirmsAndKeepsTheFocus) {
     ASSERT_TRUE(errors.isEmpty());
     EXPECT_NE(ReadBytes(path).find("<p>Tab\tkept</p>"), std::string::npos) << ReadBytes(path);
     EXPECT_EQ(form->SelectedRow(), 1);
-    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
 }
 
 TEST_F(Window, OkOnTheLastRowStaysThere) {
@@ -450,8 +450,28 @@ TEST_F(Window, Utf8PagesAreShownAndSavedAsUtf8) {
     form->Edit1->setText(QString::fromUtf16(u"\u041D\u0435\u0442 \u00FC"));
     QTest::keyClick(form->Edit1, Qt::Key_Return);
     ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
-    EXPECT_NE(ReadBytes(cyrillic).find("<p>\xCD\xE5\xF2 &#252;</p>"), std::string::npos)
+    EXPECT_NE(ReadBytes(cyrillic).find("<p>\xCD\xE5\xF2 &uuml;</p>"), std::string::npos)
         << ReadBytes(cyrillic);
+}
+
+// Rows show what a browser shows; a byte the page's encoding cannot read shows as U+FFFD and
+// stays in the page when its phrase is confirmed as it stands.
+TEST_F(Window, RowsShowDecodedTextsAndKeepUnreadableBytes) {
+    const std::string bytes =
+        "<html><head><meta charset=\"utf-8\"></head><body>\r\n<p>a\xFF"
+        "b &amp; &eacute;</p>\r\n<img alt=\"x &lt;y&gt;\">\r\n</body></html>\r\n";
+    const QString path = Page("bytes.html", bytes);
+    Open(path);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(RowText(0), QString::fromUtf16(u"a\uFFFDb & \u00E9"));
+    EXPECT_EQ(RowString(1), "x <y>");
+    Select(0);
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_EQ(ReadBytes(path), bytes);
+    Select(1);
+    form->Edit1->setText("x <y> & z");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    EXPECT_NE(ReadBytes(path).find("alt=\"x &lt;y&gt; &amp; z\""), std::string::npos);
 }
 
 TEST_F(Window, PastedLineBreaksBecomeBlanks) {
@@ -616,7 +636,7 @@ TEST_F(Window, GermanWithADocumentOpenKeepsTheListAndRecountsTheLegend) {
     EXPECT_EQ(form->OptionsDlg->windowTitle(), "Optionen");
     EXPECT_EQ(form->WizardDlg->windowTitle(), "Assistent");
     EXPECT_EQ(form->TextBoxModel->rowCount(), 4);
-    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_EQ(form->Notebook->currentIndex(), 1);
 
     Command([this] { form->mEnglish->trigger(); });
@@ -697,7 +717,7 @@ TEST_F(Window, AnotherProgramsChangeIsNeverOverwrittenAndAReloadKeepsTheConfirme
     ASSERT_EQ(asked.size(), 1);
     EXPECT_TRUE(asked[0].startsWith("Ein anderes Programm hat " + path)) << asked[0].toStdString();
     EXPECT_EQ(ReadBytes(path), other);
-    EXPECT_EQ(RowString(1), "K&auml;se picture");
+    EXPECT_EQ(RowString(1), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_EQ(form->SelectedRow(), 1);
 
     Command([this] { form->mEnglish->trigger(); });
@@ -710,7 +730,7 @@ TEST_F(Window, AnotherProgramsChangeIsNeverOverwrittenAndAReloadKeepsTheConfirme
     EXPECT_EQ(RowString(3), "Third, edited elsewhere");
     EXPECT_EQ(form->SelectedRow(), 1);
     EXPECT_EQ(form->Edit1->text(), "Mine");
-    EXPECT_EQ(form->TextLabel->text(), "K&auml;se picture");
+    EXPECT_EQ(form->TextLabel->text(), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_FALSE(form->mUndo->isEnabled());
     QTest::keyClick(form->Edit1, Qt::Key_Return);
     EXPECT_EQ(asked.size(), 2);
@@ -755,7 +775,7 @@ TEST_F(Window, UndoRedoAndRevertWriteThePageAndEndByteIdentical) {
 
     Command([this] { form->mUndo->trigger(); });
     EXPECT_EQ(form->SelectedRow(), 1);
-    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_NE(ReadBytes(path).find("K&auml;se picture"), std::string::npos);
     Command([this] { form->mUndo->trigger(); });
     EXPECT_EQ(form->SelectedRow(), 0);
@@ -780,7 +800,7 @@ TEST_F(Window, UndoRedoAndRevertWriteThePageAndEndByteIdentical) {
     EXPECT_TRUE(asked[1].contains(path));
     EXPECT_EQ(ReadBytes(path), kPage);
     EXPECT_EQ(RowString(0), "First phrase");
-    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_EQ(enabled(), (std::array{false, false, false}));
 
     // A closed page offers nothing to undo, and every load starts a new history.
@@ -804,10 +824,10 @@ TEST_F(Window, CtrlZInTheEntryUndoesTypingFirstThenTheLastReplacement) {
     // The next phrase stands selected; End keeps it and types after it.
     QTest::keyClick(form->Edit1, Qt::Key_End);
     QTest::keyClicks(form->Edit1, "X");
-    EXPECT_EQ(form->Edit1->text(), "K&auml;se pictureX");
+    EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("K\u00E4se pictureX"));
 
     QTest::keyClick(form->Edit1, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(form->Edit1->text(), "K&auml;se picture");
+    EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_EQ(form->SelectedRow(), 1);
     EXPECT_NE(ReadBytes(path).find("New"), std::string::npos);
     QTest::keyClick(form->Edit1, Qt::Key_Z, Qt::ControlModifier);

@@ -1,0 +1,303 @@
+#include "core/phrasetext.h"
+
+#include <algorithm>
+
+#include "core/errors.h"
+#include "core/pagecodec.h"
+
+namespace quillfen {
+
+namespace {
+
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+void AppendReference(std::string& out, char32_t c) {
+    out += "&#";
+    out += std::to_string(static_cast<unsigned long>(c));
+    out += ';';
+}
+
+// Calls run(stretch of valid UTF-8) and bad(byte) over text, in order.
+template <class Run, class Bad>
+void SplitUtf8(std::string_view text, Run run, Bad bad) {
+    std::size_t from = 0, i = 0;
+    char32_t c = 0;
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        if (const std::size_t len = Utf8CharAt(text, i, c)) {
+            i += len;
+            continue;
+        }
+        if (i > from) run(text.substr(from, i - from));
+        bad(static_cast<unsigned char>(text[i]));
+        from = ++i;
+    }
+    if (i > from) run(text.substr(from, i - from));
+}
+
+// A Legacy page's bytes: the converter's command-line form read back, where a byte it could not
+// read stays a byte. It also escapes the second form of a character that an encoding holds
+// twice; such bytes are that character.
+std::string LegacyText(std::string_view bytes, const TEncodingInfo& encoding) {
+    const std::string escaped = PageToEscaped(bytes, encoding);
+    std::string out, raw;
+    out.reserve(escaped.size());
+    auto flush = [&] {
+        if (raw.empty()) return;
+        const std::string read = PageToUtf8(raw, encoding);
+        out += read.find("\xEF\xBF\xBD") == std::string::npos ? read : raw;
+        raw.clear();
+    };
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        if (escaped[i] == '\\' && i + 1 < escaped.size() && escaped[i + 1] == 'x' &&
+            i + 3 < escaped.size()) {
+            raw += static_cast<char>(std::stoi(escaped.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+            continue;
+        }
+        flush();
+        if (escaped[i] == '\\' && i + 1 < escaped.size()) {
+            const char e = escaped[++i];
+            out += e == 't' ? '\t' : e == 'r' ? '\r' : e == 'n' ? '\n' : e;
+        } else {
+            out += escaped[i];
+        }
+    }
+    flush();
+    return out;
+}
+
+// The entity the encode table writes for a character beyond ASCII, or empty.
+std::string_view EntityOf(char32_t c) {
+    switch (c) {
+        case 0xE4:
+            return "&auml;";
+        case 0xF6:
+            return "&ouml;";
+        case 0xFC:
+            return "&uuml;";
+        case 0xC4:
+            return "&Auml;";
+        case 0xD6:
+            return "&Ouml;";
+        case 0xDC:
+            return "&Uuml;";
+        case 0xDF:
+            return "&szlig;";
+        case 0xA0:
+            return "&nbsp;";
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+std::string TextOfPageBytes(std::string_view bytes, const TEncodingInfo& encoding) {
+    if (encoding.kind == TPageEncoding::Utf8 || IsAscii(bytes)) return std::string(bytes);
+    if (encoding.kind == TPageEncoding::Legacy) return LegacyText(bytes, encoding);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (char b : bytes) AppendUtf8(out, Windows1252Char(static_cast<unsigned char>(b)));
+    return out;
+}
+
+std::string DecodeText(std::string_view bytes, const TEncodingInfo& encoding, TReferences where) {
+    std::string text = TextOfPageBytes(bytes, encoding);
+    if (text.find('&') == std::string::npos) return text;
+    return DecodeReferences(text, where);
+}
+
+void DecodeTextInPlace(std::string& text, const TEncodingInfo& encoding, TReferences where) {
+    const bool references = text.find('&') != std::string::npos;
+    if (encoding.kind != TPageEncoding::Utf8 && !IsAscii(text))
+        text = TextOfPageBytes(text, encoding);
+    if (references) text = DecodeReferences(text, where);
+}
+
+std::string PageBytesOfText(std::string_view text, const TEncodingInfo& encoding) {
+    if (encoding.kind == TPageEncoding::Utf8 || IsAscii(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    SplitUtf8(
+        text,
+        [&](std::string_view run) {
+            if (encoding.kind == TPageEncoding::Legacy) {
+                out += Utf8ToPage(run, encoding);
+                return;
+            }
+            char32_t c = 0;
+            for (std::size_t i = 0; i < run.size();) {
+                i += Utf8CharAt(run, i, c);
+                const int b = Windows1252Byte(c);
+                if (b >= 0)
+                    out += static_cast<char>(b);
+                else
+                    AppendReference(out, c);
+            }
+        },
+        [&](unsigned char b) { out += static_cast<char>(b); });
+    return out;
+}
+
+std::string EncodeText(std::string_view text, TEncodeMode mode) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (std::size_t i = 0; i < text.size();) {
+        const char b = text[i];
+        const auto u = static_cast<unsigned char>(b);
+        if (u < 0x80) {
+            switch (b) {
+                case '&':
+                    out += "&amp;";
+                    break;
+                case '<':
+                    out += "&lt;";
+                    break;
+                case '>':
+                    out += "&gt;";
+                    break;
+                case '"':
+                    out += "&quot;";
+                    break;
+                default:
+                    // A control character is dropped at the start of a line when the page is
+                    // read again; as a reference it is kept.
+                    if (u < 0x20 && b != '\t' && b != '\n' && b != '\r')
+                        AppendReference(out, u);
+                    else
+                        out += b;
+            }
+            ++i;
+            continue;
+        }
+        char32_t c = 0;
+        const std::size_t len = Utf8CharAt(text, i, c);
+        if (len == 0) {
+            out += b;
+            ++i;
+            continue;
+        }
+        const std::string_view entity = EntityOf(c);
+        if (!entity.empty() && mode != TEncodeMode::KeepCharacters)
+            out += entity;
+        else if (mode == TEncodeMode::References)
+            AppendReference(out, c);
+        else
+            out.append(text, i, len);
+        i += len;
+    }
+    return out;
+}
+
+std::string TextFileText(std::string_view text, const TEncodingInfo& encoding) {
+    if (text.find('&') == std::string_view::npos) return PageBytesOfText(text, encoding);
+    std::string guarded;
+    guarded.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && ReadReference(text.substr(i), TReferences::TextFile).length > 0)
+            guarded += "&amp;";
+        else
+            guarded += text[i];
+    }
+    return PageBytesOfText(guarded, encoding);
+}
+
+std::string TextOfTextFile(std::string_view bytes, const TEncodingInfo& encoding) {
+    return DecodeText(bytes, encoding, TReferences::TextFile);
+}
+
+std::string EscapedText(std::string_view text) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size() + 8);
+    SplitUtf8(
+        text,
+        [&](std::string_view run) {
+            for (char c : run) {
+                switch (c) {
+                    case '\t':
+                        out += "\\t";
+                        break;
+                    case '\r':
+                        out += "\\r";
+                        break;
+                    case '\n':
+                        out += "\\n";
+                        break;
+                    case '\\':
+                        out += "\\\\";
+                        break;
+                    default:
+                        out += c;
+                }
+            }
+        },
+        [&](unsigned char b) {
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 0x0F];
+        });
+    return out;
+}
+
+std::string TextOfEscaped(std::string_view text) {
+    char32_t c = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) continue;
+        const std::size_t len = Utf8CharAt(text, i, c);
+        if (len == 0) throw InvalidUtf8Error(i + 1);
+        i += len - 1;
+    }
+    auto hex = [](char h) {
+        if (h >= '0' && h <= '9') return h - '0';
+        if (h >= 'A' && h <= 'F') return h - 'A' + 10;
+        if (h >= 'a' && h <= 'f') return h - 'a' + 10;
+        return -1;
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (i + 1 == text.size()) throw LoneBackslashError();
+        const char e = text[++i];
+        switch (e) {
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case 'x': {
+                const int hi = i + 1 < text.size() ? hex(text[i + 1]) : -1;
+                const int lo = i + 2 < text.size() ? hex(text[i + 2]) : -1;
+                if (hi < 0 || lo < 0) throw BadHexEscapeError();
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                break;
+            }
+            default: {
+                const std::size_t len = std::max<std::size_t>(1, Utf8CharAt(text, i, c));
+                throw BadEscapeError(text.substr(i, len));
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace quillfen
