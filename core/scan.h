@@ -11,6 +11,7 @@
 #include "core/entities.h"
 #include "core/tags.h"
 #include "core/textitem.h"
+#include "core/tokenizer.h"
 
 namespace quillfen {
 
@@ -18,7 +19,7 @@ namespace quillfen {
 // new text is written into its place.
 enum class TSource : std::uint8_t {
     Text,          // a run between tags: lines joined, blanks collapsed
-    Line,          // one line of a pre, listing, xmp or textarea block: layout kept
+    Line,          // one line of a pre, listing or textarea block: layout kept
     DoubleQuoted,  // an attribute value in "..."
     SingleQuoted,  // an attribute value in '...'
     Unquoted,      // an attribute value without quotes
@@ -34,23 +35,6 @@ struct TPhraseSpan {
     std::uint32_t End = 0;
     TSource Source = TSource::Text;
 };
-
-// How a tag that starts at a '<' ends: at its '>', cut short by another '<', or never.
-enum class TEnd { Closed, Interrupted, Unclosed };
-
-struct TTagEnd {
-    TEnd kind;
-    std::size_t at;     // the '>' that closes the tag, or the '<' that cuts it short
-    char unclosed = 0;  // the quote of a value that never closes
-};
-
-// The end of the tag that starts at lt, read as browsers read a tag (name, attribute names,
-// quoted and unquoted values). Everything that reads the page's tags reads them by this.
-TTagEnd FindTagEnd(std::string_view page, std::size_t lt);
-
-// The '<' of the first "</" name followed by whitespace, '/' or '>' from `from` on, the name
-// compared without regard to case; npos if none.
-std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view name);
 
 struct TAttributeHit {
     TKind kind = TKind::Text;  // Image or Content when value is not empty
