@@ -186,7 +186,7 @@ class TScanner final : public TTokenSink {
     }
 
     void Tag(const TTagToken& tag) override {
-        if (!tag.end) AttributePhrase(tag.text, tag.lt + 1);
+        if (!tag.end && !tag.hidden) AttributePhrase(tag.text, tag.lt + 1);
     }
 
     // No quote of that kind follows in the page: one written later would close it.

@@ -73,6 +73,25 @@ bool IsSpecial(std::string_view name) {
          "title",   "tr",         "track",    "ul",         "wbr",       "xmp"});
 }
 
+// End tags that close their element if it is in scope, passing other special elements.
+bool ClosesInScope(std::string_view name) {
+    return IsOneOf(
+        name,
+        {"address",    "applet",  "article", "aside",  "blockquote", "body", "button",  "center",
+         "dd",         "details", "dialog",  "dir",    "div",        "dl",   "dt",      "fieldset",
+         "figcaption", "figure",  "footer",  "form",   "h1",         "h2",   "h3",      "h4",
+         "h5",         "h6",      "header",  "hgroup", "html",       "li",   "listing", "main",
+         "marquee",    "menu",    "nav",     "object", "ol",         "p",    "pre",     "search",
+         "section",    "summary", "ul"});
+}
+
+// The elements that end the scope in which such an end tag looks for its element.
+bool IsScopeEdge(std::string_view end, std::string_view name) {
+    return IsOneOf(name, {"applet", "caption", "html", "table", "td", "th", "marquee", "object",
+                          "template"}) ||
+           (end == "li" && (name == "ol" || name == "ul")) || (end == "p" && name == "button");
+}
+
 bool IsVoid(std::string_view name) {
     return IsOneOf(
         name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "image",
@@ -224,7 +243,17 @@ class TTokenizer {
         while (k < tag.text.size() && !IsHtmlSpace(tag.text[k]) && tag.text[k] != '/') ++k;
         tag.name = tag.text.substr(from, k - from);
         run_ = end.at + 1;
+        if (lt == rawEnd_) {
+            // The end tag of raw text closes its element, whatever is open around it.
+            Emit(tag);
+            return run_;
+        }
         return tag.end ? EndTag(tag) : StartTag(tag);
+    }
+
+    void Emit(TTagToken& tag) {
+        tag.hidden = hidden_ > 0;
+        sink_.Tag(tag);
     }
 
     std::size_t StartTag(TTagToken& tag) {
@@ -235,12 +264,12 @@ class TTokenizer {
                 while (!open_.empty() && open_.back().kind == TOpen::Foreign) Pop();
             } else {
                 tag.html = false;
-                sink_.Tag(tag);
+                Emit(tag);
                 if (!selfClosing) PushForeign(name, tag.text, open_.back().svg);
                 return run_;
             }
         }
-        sink_.Tag(tag);
+        Emit(tag);
         const std::size_t pos = run_;
         if (name == "svg" || name == "math") {
             if (!selfClosing) PushForeign(name, tag.text, name == "svg");
@@ -251,14 +280,19 @@ class TTokenizer {
         } else if (name == "title" || name == "textarea") {
             const std::size_t close = FindEndTag(page_, pos, name);
             const std::size_t end = close == npos ? n_ : close;
-            if (pos < end)
+            if (pos < end && hidden_ == 0)
                 sink_.Text(pos, end, name == "title" ? TTextMode::Flow : TTextMode::Lines);
             return Raw(pos, close);
         } else if (name == "plaintext") {
             return Raw(pos, npos);
         } else {
             if (name == "pre" || name == "listing") ++pre_;
-            if (!open_.empty() && !IsVoid(name)) open_.push_back({name, TOpen::Html});
+            if (!IsVoid(name)) {
+                if (open_.empty())
+                    html_.push_back(name);
+                else
+                    open_.push_back({name, TOpen::Html});
+            }
         }
         return pos;
     }
@@ -317,7 +351,7 @@ class TTokenizer {
                 for (std::size_t i = open_.size(); i-- > 0;) {
                     if (open_[i].kind != TOpen::Html && open_[i].name == name) {
                         tag.html = false;
-                        sink_.Tag(tag);
+                        Emit(tag);
                         PopTo(i);
                         return run_;
                     }
@@ -325,27 +359,48 @@ class TTokenizer {
                 }
             }
         }
-        sink_.Tag(tag);
+        Emit(tag);
         if ((name == "pre" || name == "listing") && pre_ > 0) --pre_;
-        if (!open_.empty()) HtmlEndTag(name);
+        if (!open_.empty()) {
+            HtmlEndTag(name);
+        } else if (const std::size_t i = HtmlMatch(name, 0); i != npos) {
+            html_.resize(i);
+        }
         return run_;
     }
 
-    // An HTML end tag inside svg or math content: it closes the HTML element of its name, stops
-    // at an element that such tags cannot pass, or, matching none, closes an element around the
-    // svg or math element, and so that too.
+    // An HTML end tag inside svg or math content: it closes the HTML element of its name, unless
+    // an element that such an end tag cannot pass lies between; if that element is open around
+    // the svg or math element, that closes too.
     void HtmlEndTag(const std::string& name) {
+        const bool scoped = ClosesInScope(name);
         for (std::size_t i = open_.size(); i-- > 0;) {
             const TOpen& e = open_[i];
             if (e.kind == TOpen::Html && e.name == name) {
                 PopTo(i);
                 return;
             }
-            if (e.kind == TOpen::Html ? IsSpecial(e.name)
-                                      : e.kind != TOpen::Foreign || e.name == "annotation-xml")
-                return;
+            const bool stops = e.kind == TOpen::Html
+                                   ? (scoped ? IsScopeEdge(name, e.name) : IsSpecial(e.name))
+                                   : e.kind != TOpen::Foreign || e.name == "annotation-xml";
+            if (stops) return;
         }
-        PopTo(0);
+        if (const std::size_t i = HtmlMatch(name, open_.size()); i != npos) {
+            PopTo(0);
+            html_.resize(i);
+        }
+    }
+
+    // Where in html_ the element that an HTML end tag closes stands, npos if none: the first of
+    // its name before an element it cannot pass (the look stops after a while, not to be slow on
+    // pages that leave thousands of elements open). `passed`: elements already looked at.
+    std::size_t HtmlMatch(const std::string& name, std::size_t passed) const {
+        const bool scoped = ClosesInScope(name);
+        for (std::size_t i = html_.size(); i-- > 0 && passed++ < 512;) {
+            if (html_[i] == name) return i;
+            if (scoped ? IsScopeEdge(name, html_[i]) : IsSpecial(html_[i])) return npos;
+        }
+        return npos;
     }
 
     // Content from `from` to the end tag at close (npos: to the end of the page), which stays
@@ -354,6 +409,7 @@ class TTokenizer {
         const std::size_t end = close == npos ? n_ : close;
         sink_.Raw(from, end);
         run_ = end;
+        rawEnd_ = close;
         return end;
     }
 
@@ -361,10 +417,12 @@ class TTokenizer {
     std::size_t n_;
     TTokenSink& sink_;
     const TProgress& progress_;
-    std::size_t run_ = 0;  // where the text run that markup ends started
-    int pre_ = 0;          // pre and listing elements open
-    int hidden_ = 0;       // svg and math scripts and styles open
+    std::size_t run_ = 0;        // where the text run that markup ends started
+    std::size_t rawEnd_ = npos;  // the end tag of the last raw text
+    int pre_ = 0;                // pre and listing elements open
+    int hidden_ = 0;             // svg and math scripts and styles open
     std::vector<TOpen> open_;
+    std::vector<std::string> html_;  // the HTML elements open outside svg and math, as tags tell
 };
 
 }  // namespace

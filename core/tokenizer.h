@@ -52,7 +52,8 @@ struct TTagToken {
     std::string_view text;  // the bytes between them
     std::string_view name;  // as written, without an end tag's '/'
     bool end = false;
-    bool html = true;  // read as an HTML element (not as an element of svg or math)
+    bool html = true;     // read as an HTML element (not as an element of svg or math)
+    bool hidden = false;  // inside a script or style of svg or math, which shows nothing
 };
 
 class TTokenSink {
