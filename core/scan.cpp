@@ -189,14 +189,6 @@ class TScanner final : public TTokenSink {
         if (!tag.end && !tag.hidden) AttributePhrase(tag.text, tag.lt + 1);
     }
 
-    // No quote of that kind follows in the page: one written later would close it.
-    void OpenQuote(char quote) override {
-        if (quote == '"')
-            result.NewValueQuote = result.NewValueQuote == '\'' ? 0 : '\'';
-        else if (quote == '\'' && result.NewValueQuote == '\'')
-            result.NewValueQuote = 0;
-    }
-
   private:
     void Flush(std::size_t a, std::size_t b) {
         if (a >= b || !HasAny(tags_, TTags::PlainText)) return;

@@ -56,8 +56,9 @@ struct TScanResult {
     // The row strings that differ from their phrase's text: an alternative text or content
     // value is listed as it stands in the tag. (phrase number, value), in phrase order.
     std::vector<std::pair<std::size_t, std::string>> RawRows;
-    // The quote a value without quotes gets when its new text needs them: '"', or '\'' where
-    // the page holds a '"' value that never closes (a later '"' would close it), or none.
+    // The quote a value without quotes gets when its new text needs them. A quote that never
+    // closes takes the rest of the page into its tag, where no phrase stands, so no new text
+    // stands behind it to close it: always '"'.
     char NewValueQuote = '"';
 
     std::size_t PhraseCount() const { return Phrases.size(); }

@@ -175,6 +175,7 @@ class TTokenizer {
 
   private:
     static constexpr std::size_t kReportStep = 1 << 20;
+    static constexpr std::size_t kLookDepth = 512;
 
     // The text run before markup at lt ends there; text goes on at `to`.
     std::size_t Skip(std::size_t lt, std::size_t to) {
@@ -222,16 +223,11 @@ class TTokenizer {
 
     std::size_t TagAt(std::size_t lt) {
         const TTagEnd end = FindTagEnd(page_, lt);
-        if (end.unclosed) sink_.OpenQuote(end.unclosed);
         Flush(lt);
         if (end.kind == TEnd::Unclosed) {
             // A tag that never closes stays markup, to the end of the page.
             run_ = n_;
             return n_;
-        }
-        if (end.kind == TEnd::Interrupted) {
-            run_ = end.at;
-            return end.at;
         }
         TTagToken tag;
         tag.lt = lt;
@@ -288,9 +284,12 @@ class TTokenizer {
         } else {
             if (name == "pre" || name == "listing") ++pre_;
             if (!IsVoid(name)) {
-                if (open_.empty())
+                if (open_.empty()) {
+                    // Elements deeper than an end tag looks are forgotten.
+                    if (html_.size() >= 2 * kLookDepth)
+                        html_.erase(html_.begin(), html_.begin() + kLookDepth);
                     html_.push_back(name);
-                else
+                } else
                     open_.push_back({name, TOpen::Html});
             }
         }
@@ -395,8 +394,9 @@ class TTokenizer {
     // its name before an element it cannot pass (the look stops after a while, not to be slow on
     // pages that leave thousands of elements open). `passed`: elements already looked at.
     std::size_t HtmlMatch(const std::string& name, std::size_t passed) const {
+        if (!html_.empty() && html_.back() == name) return html_.size() - 1;
         const bool scoped = ClosesInScope(name);
-        for (std::size_t i = html_.size(); i-- > 0 && passed++ < 512;) {
+        for (std::size_t i = html_.size(); i-- > 0 && passed++ < kLookDepth;) {
             if (html_[i] == name) return i;
             if (scoped ? IsScopeEdge(name, html_[i]) : IsSpecial(html_[i])) return npos;
         }
@@ -507,9 +507,9 @@ std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view
 
 // The end of the tag that starts at lt, read as browsers read a tag: its name, then attribute
 // names and values. Only a quote that opens a value (right after '=', blanks allowed) starts a
-// stretch in which '>' and '<' are text; a value that never closes makes the tag end at its
-// first '>' after all. The attributes that become phrases are read by the same rules, so a
-// value written anew never moves the tag's end.
+// stretch in which '>' is text, up to the same quote however far; a '<' is part of a name or a
+// value. The attributes that become phrases are read by the same rules, so a value written anew
+// never moves the tag's end.
 TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
     enum class TState { Name, Between, AttrName, AfterName, BeforeValue, Unquoted };
     const std::size_t n = page.size();
@@ -518,7 +518,6 @@ TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
     for (std::size_t i = lt + 1; i < n; ++i) {
         const char c = p[i];
         if (c == '>') return {TEnd::Closed, i};
-        if (c == '<') return {TEnd::Interrupted, i};
         const bool space = IsHtmlSpace(c);
         switch (state) {
             case TState::Name:
@@ -546,16 +545,7 @@ TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
             case TState::BeforeValue:
                 if (c == '"' || c == '\'') {
                     const void* close = std::memchr(p + i + 1, c, n - i - 1);
-                    if (!close) {
-                        // From the quote on: a '>' in an earlier quoted value stays in it, so
-                        // the quote that closed that value stays in the tag too, and rewriting
-                        // the text behind the tag cannot change how the tag reads.
-                        for (std::size_t k = i + 1; k < n; ++k) {
-                            if (p[k] == '>') return {TEnd::Closed, k, c};
-                            if (p[k] == '<') return {TEnd::Interrupted, k, c};
-                        }
-                        return {TEnd::Unclosed, n, c};
-                    }
+                    if (!close) return {TEnd::Unclosed, n};
                     i = static_cast<const char*>(close) - p;
                     state = TState::Between;
                 } else if (!space) {

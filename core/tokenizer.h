@@ -18,13 +18,13 @@
 
 namespace quillfen {
 
-// How a tag that starts at a '<' ends: at its '>', cut short by another '<', or never.
-enum class TEnd { Closed, Interrupted, Unclosed };
+// How a tag that starts at a '<' ends: at its '>', or never (the page ends inside it, and the
+// browser drops it with the rest of the page).
+enum class TEnd { Closed, Unclosed };
 
 struct TTagEnd {
     TEnd kind;
-    std::size_t at;     // the '>' that closes the tag, or the '<' that cuts it short
-    char unclosed = 0;  // the quote of a value that never closes
+    std::size_t at;  // the '>' that closes the tag; the page's size if none
 };
 
 // The end of the tag that starts at lt, read as browsers read a tag (name, attribute names,
@@ -65,8 +65,6 @@ class TTokenSink {
     // Content read up to its end tag whatever it holds: a comment or tag written into it would
     // be none (it follows the Tag of its element; title and textarea also give their Text).
     virtual void Raw(std::size_t /*begin*/, std::size_t /*end*/) {}
-    // A tag holding a quoted value that never closes, with its quote.
-    virtual void OpenQuote(char /*quote*/) {}
 };
 
 // Reads page from its start to its end, telling sink what it finds, in page order. progress

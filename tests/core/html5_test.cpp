@@ -205,12 +205,11 @@ std::string ReadFile(const std::filesystem::path& path) {
 // Pages put together from pieces that switch the tokenizer's states and the elements that set
 // them, with text between: scripts and their escapes, raw text, RCDATA, comments and their odd
 // ends, bogus comments, svg and math with their integration points and the tags that end them.
-// Left out where this scan reads tags otherwise on purpose (a '<' inside a tag, a quote that never
-// closes) or follows no tree (the end tags of formatting elements, which browsers may have
-// reopened elsewhere) and where the parser is out of date ("</p>" and "</br>" ending svg or math)
-// or wrong (in svg and math it does not see "</script >" as the end of the script its blank
-// follows, and it loses a tag that follows "</>" at once; an svg title does not stop an end tag
-// that looks for its element further out).
+// Left out where this scan follows no tree (the end tags of formatting elements, which browsers may
+// have reopened elsewhere) and where the parser is out of date ("</p>" and "</br>" ending svg or
+// math) or wrong (in svg and math it does not see "</script >" as the end of the script its blank
+// follows, and it loses a tag that follows "</>" at once; an open svg title does not stop an end
+// tag that looks for its element further out, so one is only ever open briefly).
 std::string SoupPage(std::mt19937& rng, int pieces) {
     static const char* const kPieces[] = {
         "<script>",
@@ -231,7 +230,8 @@ std::string SoupPage(std::mt19937& rng, int pieces) {
         "</noembed>",
         "<noframes>",
         "</noframes>",
-        "<title>",
+        "</svg></math><title>",
+        "<svg><title>a b</title></svg>",
         "</title>",
         "<textarea>",
         "</textarea>",

@@ -58,12 +58,12 @@ const std::vector<TCase>& Cases() {
         {"comment opener cut by a break", "<!-\nx>y", {"T:y"}},
         {"after the last tag", "<p>end\nof page", {"T:end of page"}},
         {"unclosed tags stay markup", "<p>x<a href=\"y\"", {"T:x"}},
-        {"tag cut short", "<a <b>t", {"T:t"}},
-        {"a quote left open ends the tag behind it",
+        {"'<' inside a tag", "<a <b>t<img <x alt=\"y\">", {"T:t", "G:y"}},
+        {"a quote left open takes the rest of the page",
          "<y a='\"'>u<x a=\">\"n='<p>t</p>",
-         {"T:u", "T:t"}},
-        {"... behind the values before it", "<x a=\">\"n='<b\"", {}},
-        {"... or at the first '>' behind it", "<z b=\"v>w", {"T:w"}},
+         {"T:u"}},
+        {"... a '<' in it too", "<x a=\">\"n='<b\"", {}},
+        {"... whatever '>' follows", "<z b=\"v>w", {}},
         {"bare closing bracket", "<p>a > b --> c</p>", {"T:a > b --> c"}},
         {"scripts and styles",
          "<script>var a = \"<b>x</b>\"; // c\nif (a && b > c) {}</script>"
@@ -82,7 +82,7 @@ const std::vector<TCase>& Cases() {
         {"brackets in quoted values",
          "<a href=\"a.html#x>\" title='<y'>Link</a>.<img alt=\"<-\">",
          {"T:Link", "T:.", "G:<-"}},
-        {"unclosed value", "<img alt=\"Logo>rest", {"G:Logo", "T:rest"}},
+        {"unclosed value", "<img alt=\"Logo>rest", {}},
         {"machine-read metas",
          "<meta http-equiv=\"refresh\" content=\"5\"><meta charset=x content=y>"
          "<meta name=\"viewport\" content=\"width=device-width\">"
@@ -222,7 +222,7 @@ TEST(Scan, ChangedAttributeValuesKeepTheirQuotes) {
         {"<img alt=a>", "b", "<img alt=b>"},
         {"<img alt=a>", "two words", "<img alt=\"two words\">"},
         {"<img alt=a src=x>", "x=y", "<img alt=x=y src=x>"},
-        {"<img alt=\"x><img alt=a>", "b c", "<img alt=\"x><img alt='b c'>"},
+        {"<img alt=a title='\"'>", "b c", "<img alt=\"b c\" title='\"'>"},
         {"<img alt=\"  a  \">", "b", "<img alt=\"  b  \">"},
         {"<img alt=\"   \">", "b", "<img alt=\"b   \">"},
     };
