@@ -1,8 +1,10 @@
 #include "core/tokenizer.h"
 
+#include <array>
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillfen {
@@ -35,67 +37,130 @@ bool ScriptNameAt(std::string_view page, std::size_t p) {
     return IsHtmlSpace(c) || c == '/' || c == '>';
 }
 
-// Start tags that end svg and math content: the HTML elements a page holds around them.
-bool BreaksOut(std::string_view name, std::string_view tagText) {
-    if (name == "font") {
-        bool presentational = false;
-        ForEachAttribute(tagText, [&](const TAttribute& a) {
-            presentational = EqualsNoCase(a.name, "color") || EqualsNoCase(a.name, "face") ||
-                             EqualsNoCase(a.name, "size");
-            return !presentational;
-        });
-        return presentational;
+// What the tokenizer needs to know of an HTML element, by its name.
+enum TRole : std::uint32_t {
+    kVoid = 1 << 0,       // no content, no end tag
+    kSpecial = 1 << 1,    // a stray end tag stops looking for its element here
+    kInScope = 1 << 2,    // its end tag looks for it in scope, passing other special elements
+    kScopeEdge = 1 << 3,  // ends that scope
+    kBreakout = 1 << 4,   // its start tag ends svg and math content
+    kRawText = 1 << 5,    // style, xmp, iframe, noembed, noframes: text up to the end tag
+    kRcdata = 1 << 6,     // title, textarea: text with references up to the end tag
+    kScript = 1 << 7,
+    kPlaintext = 1 << 8,
+    kLines = 1 << 9,    // pre, listing: text in lines
+    kForeign = 1 << 10  // svg, math
+};
+
+constexpr std::uint64_t Hash(std::string_view lower) {
+    std::uint64_t h = 14695981039346656037u;
+    for (char c : lower) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    return h;
+}
+
+// The hash of a name as written, as if in lower case.
+std::uint64_t HashNoCase(std::string_view name) {
+    std::uint64_t h = 14695981039346656037u;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(LowerAZ(c))) * 1099511628211u;
+    return h;
+}
+
+// The roles of the names that have any, found by their hashes.
+class TRoleTable {
+  public:
+    TRoleTable() {
+        auto add = [&](std::uint32_t role, std::initializer_list<std::string_view> names) {
+            for (std::string_view name : names) Slot(Hash(name)).second |= role;
+        };
+        add(kVoid,
+            {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "image",
+             "img", "input", "keygen", "link", "meta", "param", "source", "track", "wbr"});
+        add(kSpecial,
+            {"address", "applet",     "area",     "article",    "aside",     "base",     "basefont",
+             "bgsound", "blockquote", "body",     "br",         "button",    "caption",  "center",
+             "col",     "colgroup",   "dd",       "details",    "dir",       "div",      "dl",
+             "dt",      "embed",      "fieldset", "figcaption", "figure",    "footer",   "form",
+             "frame",   "frameset",   "h1",       "h2",         "h3",        "h4",       "h5",
+             "h6",      "head",       "header",   "hgroup",     "hr",        "html",     "iframe",
+             "img",     "input",      "keygen",   "li",         "link",      "listing",  "main",
+             "marquee", "menu",       "meta",     "nav",        "noembed",   "noframes", "noscript",
+             "object",  "ol",         "p",        "param",      "plaintext", "pre",      "script",
+             "search",  "section",    "select",   "source",     "style",     "summary",  "table",
+             "tbody",   "td",         "template", "textarea",   "tfoot",     "th",       "thead",
+             "title",   "tr",         "track",    "ul",         "wbr",       "xmp"});
+        add(kInScope,
+            {"address", "applet",   "article",    "aside",  "blockquote", "body",    "button",
+             "center",  "dd",       "details",    "dialog", "dir",        "div",     "dl",
+             "dt",      "fieldset", "figcaption", "figure", "footer",     "form",    "h1",
+             "h2",      "h3",       "h4",         "h5",     "h6",         "header",  "hgroup",
+             "html",    "li",       "listing",    "main",   "marquee",    "menu",    "nav",
+             "object",  "ol",       "p",          "pre",    "search",     "section", "summary",
+             "ul"});
+        add(kScopeEdge,
+            {"applet", "caption", "html", "table", "td", "th", "marquee", "object", "template"});
+        add(kBreakout,
+            {"b",      "big",  "blockquote", "body",  "br",   "center", "code",    "dd",   "div",
+             "dl",     "dt",   "em",         "embed", "h1",   "h2",     "h3",      "h4",   "h5",
+             "h6",     "head", "hr",         "i",     "img",  "li",     "listing", "menu", "meta",
+             "nobr",   "ol",   "p",          "pre",   "ruby", "s",      "small",   "span", "strong",
+             "strike", "sub",  "sup",        "table", "tt",   "u",      "ul",      "var"});
+        add(kRawText, {"style", "xmp", "iframe", "noembed", "noframes"});
+        add(kRcdata, {"title", "textarea"});
+        add(kScript, {"script"});
+        add(kPlaintext, {"plaintext"});
+        add(kLines, {"pre", "listing"});
+        add(kForeign, {"svg", "math"});
     }
-    return IsOneOf(
-        name,
-        {"b",      "big",  "blockquote", "body",  "br",   "center", "code",    "dd",   "div",
-         "dl",     "dt",   "em",         "embed", "h1",   "h2",     "h3",      "h4",   "h5",
-         "h6",     "head", "hr",         "i",     "img",  "li",     "listing", "menu", "meta",
-         "nobr",   "ol",   "p",          "pre",   "ruby", "s",      "small",   "span", "strong",
-         "strike", "sub",  "sup",        "table", "tt",   "u",      "ul",      "var"});
+
+    std::uint32_t Roles(std::uint64_t hash) const {
+        for (std::size_t i = hash % kSlots;; i = (i + 1) % kSlots) {
+            if (slots_[i].first == hash) return slots_[i].second;
+            if (slots_[i].first == 0) return 0;
+        }
+    }
+
+  private:
+    static constexpr std::size_t kSlots = 512;
+
+    std::pair<std::uint64_t, std::uint32_t>& Slot(std::uint64_t hash) {
+        std::size_t i = hash % kSlots;
+        while (slots_[i].first != 0 && slots_[i].first != hash) i = (i + 1) % kSlots;
+        slots_[i].first = hash;
+        return slots_[i];
+    }
+
+    std::array<std::pair<std::uint64_t, std::uint32_t>, kSlots> slots_{};
+};
+
+// An element's name as the tokenizer compares it: by its hash, with its roles.
+struct TName {
+    std::uint64_t hash = 0;
+    std::uint32_t roles = 0;
+};
+
+TName NameOf(std::string_view name) {
+    static const TRoleTable table;
+    const std::uint64_t hash = HashNoCase(name);
+    return {hash, table.Roles(hash)};
 }
 
-// HTML elements at which a stray end tag stops looking further out.
-bool IsSpecial(std::string_view name) {
-    return IsOneOf(
-        name,
-        {"address", "applet",     "area",     "article",    "aside",     "base",     "basefont",
-         "bgsound", "blockquote", "body",     "br",         "button",    "caption",  "center",
-         "col",     "colgroup",   "dd",       "details",    "dir",       "div",      "dl",
-         "dt",      "embed",      "fieldset", "figcaption", "figure",    "footer",   "form",
-         "frame",   "frameset",   "h1",       "h2",         "h3",        "h4",       "h5",
-         "h6",      "head",       "header",   "hgroup",     "hr",        "html",     "iframe",
-         "img",     "input",      "keygen",   "li",         "link",      "listing",  "main",
-         "marquee", "menu",       "meta",     "nav",        "noembed",   "noframes", "noscript",
-         "object",  "ol",         "p",        "param",      "plaintext", "pre",      "script",
-         "search",  "section",    "select",   "source",     "style",     "summary",  "table",
-         "tbody",   "td",         "template", "textarea",   "tfoot",     "th",       "thead",
-         "title",   "tr",         "track",    "ul",         "wbr",       "xmp"});
+// Whether an element stops an end tag looking for its own further out.
+bool Stops(const TName& end, const TName& element) {
+    if (!(end.roles & kInScope)) return element.roles & kSpecial;
+    return (element.roles & kScopeEdge) ||
+           (end.hash == Hash("li") && (element.hash == Hash("ol") || element.hash == Hash("ul"))) ||
+           (end.hash == Hash("p") && element.hash == Hash("button"));
 }
 
-// End tags that close their element if it is in scope, passing other special elements.
-bool ClosesInScope(std::string_view name) {
-    return IsOneOf(
-        name,
-        {"address",    "applet",  "article", "aside",  "blockquote", "body", "button",  "center",
-         "dd",         "details", "dialog",  "dir",    "div",        "dl",   "dt",      "fieldset",
-         "figcaption", "figure",  "footer",  "form",   "h1",         "h2",   "h3",      "h4",
-         "h5",         "h6",      "header",  "hgroup", "html",       "li",   "listing", "main",
-         "marquee",    "menu",    "nav",     "object", "ol",         "p",    "pre",     "search",
-         "section",    "summary", "ul"});
-}
-
-// The elements that end the scope in which such an end tag looks for its element.
-bool IsScopeEdge(std::string_view end, std::string_view name) {
-    return IsOneOf(name, {"applet", "caption", "html", "table", "td", "th", "marquee", "object",
-                          "template"}) ||
-           (end == "li" && (name == "ol" || name == "ul")) || (end == "p" && name == "button");
-}
-
-bool IsVoid(std::string_view name) {
-    return IsOneOf(
-        name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "image",
-               "img", "input", "keygen", "link", "meta", "param", "source", "track", "wbr"});
+// A font start tag ends svg and math content only when it says how text looks.
+bool IsPresentationalFont(std::string_view tagText) {
+    bool presentational = false;
+    ForEachAttribute(tagText, [&](const TAttribute& a) {
+        presentational = EqualsNoCase(a.name, "color") || EqualsNoCase(a.name, "face") ||
+                         EqualsNoCase(a.name, "size");
+        return !presentational;
+    });
+    return presentational;
 }
 
 // Whether a start tag ends in "/>" that marks it self-closing: a '/' that an unquoted value
@@ -129,6 +194,7 @@ struct TOpen {
     TKind kind = Foreign;
     bool svg = true;      // of svg, else of math (foreign kinds)
     bool hidden = false;  // a script or style: its text is no text shown
+    TName html;           // of an HTML element
 };
 
 class TTokenizer {
@@ -253,44 +319,51 @@ class TTokenizer {
     }
 
     std::size_t StartTag(TTagToken& tag) {
-        const std::string name = Lower(tag.name);
-        const bool selfClosing = IsSelfClosing(tag.text);
-        if (ForeignStart(name)) {
-            if (BreaksOut(name, tag.text)) {
-                while (!open_.empty() && open_.back().kind == TOpen::Foreign) Pop();
-            } else {
-                tag.html = false;
-                Emit(tag);
-                if (!selfClosing) PushForeign(name, tag.text, open_.back().svg);
-                return run_;
+        const TName info = NameOf(tag.name);
+        if (!open_.empty()) {
+            const std::string name = Lower(tag.name);
+            if (ForeignStart(name)) {
+                if ((info.roles & kBreakout) ||
+                    (name == "font" && IsPresentationalFont(tag.text))) {
+                    while (!open_.empty() && open_.back().kind == TOpen::Foreign) Pop();
+                } else {
+                    tag.html = false;
+                    Emit(tag);
+                    if (!IsSelfClosing(tag.text)) PushForeign(name, tag.text, open_.back().svg);
+                    return run_;
+                }
             }
         }
         Emit(tag);
         const std::size_t pos = run_;
-        if (name == "svg" || name == "math") {
-            if (!selfClosing) PushForeign(name, tag.text, name == "svg");
-        } else if (name == "script") {
+        const std::uint32_t roles = info.roles;
+        if (roles & kForeign) {
+            const std::string name = Lower(tag.name);
+            if (!IsSelfClosing(tag.text)) PushForeign(name, tag.text, name == "svg");
+        } else if (roles & kScript) {
             return Raw(pos, FindScriptEnd(page_, pos));
-        } else if (IsOneOf(name, {"style", "xmp", "iframe", "noembed", "noframes"})) {
-            return Raw(pos, FindEndTag(page_, pos, name));
-        } else if (name == "title" || name == "textarea") {
+        } else if (roles & kRawText) {
+            return Raw(pos, FindEndTag(page_, pos, Lower(tag.name)));
+        } else if (roles & kRcdata) {
+            const std::string name = Lower(tag.name);
             const std::size_t close = FindEndTag(page_, pos, name);
             const std::size_t end = close == npos ? n_ : close;
             if (pos < end && hidden_ == 0)
                 sink_.Text(pos, end, name == "title" ? TTextMode::Flow : TTextMode::Lines);
             return Raw(pos, close);
-        } else if (name == "plaintext") {
+        } else if (roles & kPlaintext) {
             return Raw(pos, npos);
         } else {
-            if (name == "pre" || name == "listing") ++pre_;
-            if (!IsVoid(name)) {
+            if (roles & kLines) ++pre_;
+            if (!(roles & kVoid)) {
                 if (open_.empty()) {
                     // Elements deeper than an end tag looks are forgotten.
                     if (html_.size() >= 2 * kLookDepth)
                         html_.erase(html_.begin(), html_.begin() + kLookDepth);
-                    html_.push_back(name);
-                } else
-                    open_.push_back({name, TOpen::Html});
+                    html_.push_back(info);
+                } else {
+                    open_.push_back({Lower(tag.name), TOpen::Html, false, false, info});
+                }
             }
         }
         return pos;
@@ -311,7 +384,7 @@ class TTokenizer {
     }
 
     void PushForeign(const std::string& name, std::string_view tagText, bool svg) {
-        TOpen e{name, TOpen::Foreign, svg};
+        TOpen e{name, TOpen::Foreign, svg, false, {}};
         if (svg && (name == "foreignobject" || name == "desc" || name == "title")) {
             e.kind = TOpen::HtmlPoint;
         } else if (!svg && IsOneOf(name, {"mi", "mo", "mn", "ms", "mtext"})) {
@@ -340,8 +413,9 @@ class TTokenizer {
     }
 
     std::size_t EndTag(TTagToken& tag) {
-        const std::string name = Lower(tag.name);
+        const TName info = NameOf(tag.name);
         if (InForeign()) {
+            const std::string name = Lower(tag.name);
             if (name == "br" || name == "p") {
                 while (!open_.empty() && open_.back().kind == TOpen::Foreign) Pop();
             } else {
@@ -359,10 +433,10 @@ class TTokenizer {
             }
         }
         Emit(tag);
-        if ((name == "pre" || name == "listing") && pre_ > 0) --pre_;
+        if ((info.roles & kLines) && pre_ > 0) --pre_;
         if (!open_.empty()) {
-            HtmlEndTag(name);
-        } else if (const std::size_t i = HtmlMatch(name, 0); i != npos) {
+            HtmlEndTag(info);
+        } else if (const std::size_t i = HtmlMatch(info, 0); i != npos) {
             html_.resize(i);
         }
         return run_;
@@ -371,20 +445,19 @@ class TTokenizer {
     // An HTML end tag inside svg or math content: it closes the HTML element of its name, unless
     // an element that such an end tag cannot pass lies between; if that element is open around
     // the svg or math element, that closes too.
-    void HtmlEndTag(const std::string& name) {
-        const bool scoped = ClosesInScope(name);
+    void HtmlEndTag(const TName& end) {
         for (std::size_t i = open_.size(); i-- > 0;) {
             const TOpen& e = open_[i];
-            if (e.kind == TOpen::Html && e.name == name) {
+            if (e.kind == TOpen::Html && e.html.hash == end.hash) {
                 PopTo(i);
                 return;
             }
             const bool stops = e.kind == TOpen::Html
-                                   ? (scoped ? IsScopeEdge(name, e.name) : IsSpecial(e.name))
+                                   ? Stops(end, e.html)
                                    : e.kind != TOpen::Foreign || e.name == "annotation-xml";
             if (stops) return;
         }
-        if (const std::size_t i = HtmlMatch(name, open_.size()); i != npos) {
+        if (const std::size_t i = HtmlMatch(end, open_.size()); i != npos) {
             PopTo(0);
             html_.resize(i);
         }
@@ -393,12 +466,11 @@ class TTokenizer {
     // Where in html_ the element that an HTML end tag closes stands, npos if none: the first of
     // its name before an element it cannot pass (the look stops after a while, not to be slow on
     // pages that leave thousands of elements open). `passed`: elements already looked at.
-    std::size_t HtmlMatch(const std::string& name, std::size_t passed) const {
-        if (!html_.empty() && html_.back() == name) return html_.size() - 1;
-        const bool scoped = ClosesInScope(name);
+    std::size_t HtmlMatch(const TName& end, std::size_t passed) const {
+        if (!html_.empty() && html_.back().hash == end.hash) return html_.size() - 1;
         for (std::size_t i = html_.size(); i-- > 0 && passed++ < kLookDepth;) {
-            if (html_[i] == name) return i;
-            if (scoped ? IsScopeEdge(name, html_[i]) : IsSpecial(html_[i])) return npos;
+            if (html_[i].hash == end.hash) return i;
+            if (Stops(end, html_[i])) return npos;
         }
         return npos;
     }
@@ -422,7 +494,7 @@ class TTokenizer {
     int pre_ = 0;                // pre and listing elements open
     int hidden_ = 0;             // svg and math scripts and styles open
     std::vector<TOpen> open_;
-    std::vector<std::string> html_;  // the HTML elements open outside svg and math, as tags tell
+    std::vector<TName> html_;  // the HTML elements open outside svg and math, as tags tell
 };
 
 }  // namespace
