@@ -121,12 +121,24 @@ std::vector<bool> TagBytes(std::string_view page, const TRange& node) {
 }
 
 // The length of the blank at i that the page shows as nothing a phrase needs: whitespace,
-// control characters and non-breaking spaces (as bytes or references); 0 if none.
+// control characters and non-breaking spaces (as bytes or as any reference to U+00A0); 0 if none.
 std::size_t BlankAt(std::string_view page, std::size_t i) {
     if (static_cast<unsigned char>(page[i]) <= 32 || page[i] == '\xA0') return 1;
-    for (std::string_view nbsp : {"\xC2\xA0", "&nbsp;", "&#160;"})
+    for (std::string_view nbsp : {"\xC2\xA0", "&nbsp;", "&NonBreakingSpace;"})
         if (page.substr(i, nbsp.size()) == nbsp) return nbsp.size();
-    return 0;
+    if (page.substr(i, 2) != "&#") return 0;
+    std::size_t j = i + 2;
+    const bool hex = j < page.size() && (page[j] == 'x' || page[j] == 'X');
+    if (hex) ++j;
+    unsigned long value = 0;
+    const std::size_t digits = j;
+    for (; j < page.size() && std::isxdigit(static_cast<unsigned char>(page[j])) && j < digits + 8;
+         ++j) {
+        if (!hex && !std::isdigit(static_cast<unsigned char>(page[j]))) break;
+        value = value * (hex ? 16 : 10) + std::stoul(std::string(1, page[j]), nullptr, 16);
+    }
+    if (j == digits || value != 0xA0) return 0;
+    return j - i + (j < page.size() && page[j] == ';' ? 1 : 0);
 }
 
 // Compares the scan of page with the parser's reading; returns the differences, empty if none.
