@@ -6,16 +6,13 @@
 #include <utility>
 
 #include "core/document.h"
+#include "core/tokenizer.h"
 
 namespace quillfen {
 
 namespace {
 
 char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 bool EqualsNoCase(std::string_view a, std::string_view lower) {
     if (a.size() != lower.size()) return false;
@@ -24,17 +21,28 @@ bool EqualsNoCase(std::string_view a, std::string_view lower) {
     return true;
 }
 
-// The walk below reads tags, comments and the content of script, style, title and textarea by
-// the scan's own tag reader (FindTagEnd, FindEndTag), so that it sees the tags the spans were
-// found in.
-
 using TRange = std::pair<std::uint32_t, std::uint32_t>;
 
 // The tags of the page as the scan reads them ('<' and '>'), and the stretches where a comment
-// would not become a node of its own in the browser, both in page order.
-struct TPageMap {
+// would not become a node of its own in the browser, both in page order. The page is read by the
+// scan's own tokenizer, so that the map sees the tags the spans were found in.
+struct TPageMap final : TTokenSink {
     std::vector<TRange> tags;
     std::vector<TRange> quiet;
+    std::string_view page;
+
+    void Text(std::size_t, std::size_t, TTextMode) override {}
+
+    void Tag(const TTagToken& tag) override {
+        tags.emplace_back(static_cast<std::uint32_t>(tag.lt), static_cast<std::uint32_t>(tag.gt));
+        // The preview runs scripts, so its browser reads a noscript's content as text.
+        if (!tag.end && tag.html && EqualsNoCase(tag.name, "noscript")) {
+            const std::size_t close = FindEndTag(page, tag.gt + 1, "noscript");
+            Quiet(tag.gt + 1, close == std::string_view::npos ? page.size() : close);
+        }
+    }
+
+    void Raw(std::size_t begin, std::size_t end) override { Quiet(begin, end); }
 
     void Quiet(std::size_t from, std::size_t to) {
         if (from >= to) return;
@@ -63,51 +71,8 @@ struct TPageMap {
 
 TPageMap MapPage(std::string_view page) {
     TPageMap map;
-    const std::size_t n = page.size();
-    std::size_t pos = 0;
-    while (pos < n) {
-        const void* hit = std::memchr(page.data() + pos, '<', n - pos);
-        if (!hit) break;
-        const std::size_t lt = static_cast<const char*>(hit) - page.data();
-        if (lt + 3 < n && page[lt + 1] == '!' && page[lt + 2] == '-' && page[lt + 3] != '\n' &&
-            page[lt + 3] != '\r') {
-            const std::size_t close = page.find("-->", lt + 2);
-            pos = close == std::string_view::npos ? n : close + 3;
-            continue;
-        }
-        const TTagEnd end = FindTagEnd(page, lt);
-        if (end.kind == TEnd::Unclosed) break;
-        if (end.kind == TEnd::Interrupted) {
-            pos = end.at;
-            continue;
-        }
-        map.tags.emplace_back(static_cast<std::uint32_t>(lt), static_cast<std::uint32_t>(end.at));
-        pos = end.at + 1;
-        const std::string_view tag = page.substr(lt + 1, end.at - lt - 1);
-        if (tag.empty() || !IsAlpha(tag[0])) continue;
-        std::size_t k = 0;
-        while (k < tag.size() && !IsHtmlSpace(tag[k]) && tag[k] != '/') ++k;
-        const std::string_view name = tag.substr(0, k);
-        auto endOf = [&](std::string_view lower) {
-            const std::size_t close = FindEndTag(page, pos, lower);
-            return close == std::string_view::npos ? n : close;
-        };
-        // The scan reads these to their end tag, whatever they hold; the browser shows a
-        // comment in a title or textarea as text.
-        for (std::string_view own : {"script", "style", "title", "textarea"}) {
-            if (EqualsNoCase(name, own)) {
-                const std::size_t close = endOf(own);
-                map.Quiet(pos, close);
-                pos = close;
-                break;
-            }
-        }
-        // The scan reads into these, the browser does not: their content is text to it, or not
-        // parsed at all.
-        for (std::string_view raw : {"xmp", "iframe", "noembed", "noframes", "noscript"})
-            if (EqualsNoCase(name, raw)) map.Quiet(pos, endOf(raw));
-        if (EqualsNoCase(name, "plaintext")) map.Quiet(pos, n);
-    }
+    map.page = page;
+    Tokenize(page, map);
     return map;
 }
 

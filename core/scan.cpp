@@ -13,9 +13,6 @@ char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A'
 
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// Whitespace as HTML knows it, inside tags.
-bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
 // What loading always trimmed from the starts of lines: every byte of code 32 or less.
 bool IsEdge(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -191,59 +188,6 @@ bool OnlyLayout(std::string_view text) {
     return true;
 }
 
-// One attribute of a tag's text.
-struct TAttribute {
-    std::string_view name;
-    std::string_view value;
-    std::size_t valueAt = 0;
-    TSource source = TSource::Unquoted;
-    bool hasValue = false;
-};
-
-// Walks the attributes of a start tag's text (the text between '<' and '>') as browsers read
-// them, calling visit for each; visit returns false to stop. Returns the tag's name.
-template <class Visit>
-std::string_view ForEachAttribute(std::string_view t, Visit visit) {
-    const std::size_t n = t.size();
-    if (n == 0 || !IsAlpha(t[0])) return {};
-    std::size_t i = 0;
-    while (i < n && !IsHtmlSpace(t[i]) && t[i] != '/') ++i;
-    const std::string_view tagName = t.substr(0, i);
-    while (true) {
-        while (i < n && (IsHtmlSpace(t[i]) || t[i] == '/')) ++i;
-        if (i >= n) break;
-        TAttribute a;
-        const std::size_t ns = i++;
-        while (i < n && !IsHtmlSpace(t[i]) && t[i] != '/' && t[i] != '=') ++i;
-        a.name = t.substr(ns, i - ns);
-        std::size_t j = i;
-        while (j < n && IsHtmlSpace(t[j])) ++j;
-        if (j < n && t[j] == '=') {
-            ++j;
-            while (j < n && IsHtmlSpace(t[j])) ++j;
-            a.hasValue = true;
-            if (j < n && (t[j] == '"' || t[j] == '\'')) {
-                const char q = t[j];
-                a.source = q == '"' ? TSource::DoubleQuoted : TSource::SingleQuoted;
-                const std::size_t close = t.find(q, j + 1);
-                a.valueAt = j + 1;
-                const std::size_t end = close == std::string_view::npos ? n : close;
-                a.value = t.substr(a.valueAt, end - a.valueAt);
-                i = close == std::string_view::npos ? n : close + 1;
-            } else {
-                a.valueAt = j;
-                while (j < n && !IsHtmlSpace(t[j])) ++j;
-                a.value = t.substr(a.valueAt, j - a.valueAt);
-                i = j;
-            }
-        } else {
-            i = j;
-        }
-        if (!visit(a)) break;
-    }
-    return tagName;
-}
-
 // Meta names whose content programs read: translating it changes what the page does.
 bool IsMachineReadMetaName(std::string_view name) {
     const std::string n = LowerCopy(Trim(name));
@@ -269,111 +213,28 @@ bool IsUrl(std::string_view value) {
     return value.substr(i, 3) == "://";
 }
 
-bool IsPreformattedName(std::string_view name) {
-    return EqualsNoCase(name, "pre") || EqualsNoCase(name, "listing") || EqualsNoCase(name, "xmp");
-}
-
-class TScanner {
+// The phrases of the text and tags the tokenizer finds.
+class TScanner final : public TTokenSink {
   public:
-    TScanner(std::string_view page, TTags tags, const TEncodingInfo& encoding,
-             const TProgress& progress)
-        : page_(page), tags_(tags), encoding_(encoding), progress_(progress) {}
-
-    void Run() {
-        const std::size_t n = page_.size();
-        std::size_t pos = 0, runStart = 0;
-        std::size_t nextReport = kReportStep;
-        while (pos < n) {
-            if (progress_ && pos >= nextReport) {
-                progress_(pos, n);
-                nextReport = pos + kReportStep;
-            }
-            const void* hit = std::memchr(page_.data() + pos, '<', n - pos);
-            if (!hit) break;
-            const std::size_t lt = static_cast<const char*>(hit) - page_.data();
-            if (IsCommentStart(lt)) {
-                Flush(runStart, lt);
-                const std::size_t close = page_.find("-->", lt + 2);
-                pos = runStart = close == std::string_view::npos ? n : close + 3;
-                continue;
-            }
-            const TTagEnd end = FindTagEnd(page_, lt);
-            // No quote of that kind follows in the page: one written later would close it.
-            if (end.unclosed == '"')
-                result.NewValueQuote = result.NewValueQuote == '\'' ? 0 : '\'';
-            else if (end.unclosed == '\'' && result.NewValueQuote == '\'')
-                result.NewValueQuote = 0;
-            Flush(runStart, lt);
-            if (end.kind == TEnd::Unclosed) {
-                // A tag that never closes stays markup, to the end of the page.
-                pos = runStart = n;
-                break;
-            }
-            if (end.kind == TEnd::Interrupted) {
-                pos = runStart = end.at;
-                continue;
-            }
-            const std::string_view tag = page_.substr(lt + 1, end.at - lt - 1);
-            Tag(tag, lt + 1);
-            pos = runStart = end.at + 1;
-            pos = runStart = AfterTag(tag, pos);
-        }
-        Flush(runStart, n);
-        if (progress_) progress_(n, n);
-    }
+    TScanner(std::string_view page, TTags tags, const TEncodingInfo& encoding)
+        : page_(page), tags_(tags), encoding_(encoding) {}
 
     TScanResult result;
 
+    void Text(std::size_t a, std::size_t b, TTextMode mode) override {
+        if (mode == TTextMode::Lines)
+            FlushLines(a, b);
+        else
+            Flush(a, b);
+    }
+
+    void Tag(const TTagToken& tag) override {
+        if (!tag.end && !tag.hidden) AttributePhrase(tag.text, tag.lt + 1);
+    }
+
   private:
-    static constexpr std::size_t kReportStep = 1 << 20;
-
-    // "<!-" and one more character on the same line open a comment. A line break right after
-    // "<!-" makes a tag of it, as it always was.
-    bool IsCommentStart(std::size_t lt) const {
-        return lt + 3 < page_.size() && page_[lt + 1] == '!' && page_[lt + 2] == '-' &&
-               page_[lt + 3] != '\n' && page_[lt + 3] != '\r';
-    }
-
-    // Where scanning goes on after the tag just read, which ended before pos: behind the content
-    // of a script or style (never phrases), or behind the text of a title or textarea (text up
-    // to its own end tag, whatever '<' it holds).
-    std::size_t AfterTag(std::string_view tag, std::size_t pos) {
-        if (tag.empty()) return pos;
-        if (tag[0] == '/') {
-            std::size_t k = 1;
-            while (k < tag.size() && !IsHtmlSpace(tag[k]) && tag[k] != '/') ++k;
-            if (IsPreformattedName(tag.substr(1, k - 1)) && preDepth_ > 0) --preDepth_;
-            return pos;
-        }
-        if (!IsAlpha(tag[0])) return pos;
-        std::size_t k = 0;
-        while (k < tag.size() && !IsHtmlSpace(tag[k]) && tag[k] != '/') ++k;
-        const std::string_view name = tag.substr(0, k);
-        const bool script = EqualsNoCase(name, "script");
-        const bool style = EqualsNoCase(name, "style");
-        const bool title = EqualsNoCase(name, "title");
-        const bool textarea = EqualsNoCase(name, "textarea");
-        if (script || style || title || textarea) {
-            std::size_t close = FindEndTag(page_, pos,
-                                           script  ? "script"
-                                           : style ? "style"
-                                           : title ? "title"
-                                                   : "textarea");
-            if (close == std::string_view::npos) close = page_.size();
-            if (title) Flush(pos, close);
-            if (textarea) FlushLines(pos, close);
-            return close;
-        }
-        if (IsPreformattedName(name)) ++preDepth_;
-        return pos;
-    }
-
     void Flush(std::size_t a, std::size_t b) {
         if (a >= b || !HasAny(tags_, TTags::PlainText)) return;
-        if (preDepth_ > 0) {
-            FlushLines(a, b);
-            return;
-        }
         const std::string_view run = page_.substr(a, b - a);
         if (OnlyBlanks(run)) return;
         std::string text =
@@ -406,10 +267,8 @@ class TScanner {
         }
     }
 
-    void Tag(std::string_view tag, std::size_t base) {
+    void AttributePhrase(std::string_view tag, std::size_t base) {
         if (!HasAny(tags_, TTags::ImageAlt | TTags::Content)) return;
-        // A tag ending in "--" closes a comment that the character rules could not see.
-        if (EndsWith(tag, "--")) return;
         const TAttributeHit hit = ScanAttribute(tag, tags_);
         if (hit.value.empty()) return;
         TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()),
@@ -437,94 +296,9 @@ class TScanner {
     std::string_view page_;
     TTags tags_;
     const TEncodingInfo& encoding_;
-    const TProgress& progress_;
-    int preDepth_ = 0;
 };
 
 }  // namespace
-
-// Finds "</" name followed by whitespace, '/' or '>' from `from` on, comparing the name without
-// regard to case; the position of its '<' or npos.
-std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view name) {
-    const std::size_t n = page.size();
-    while (from < n) {
-        const void* hit = std::memchr(page.data() + from, '<', n - from);
-        if (!hit) return std::string_view::npos;
-        const std::size_t lt = static_cast<const char*>(hit) - page.data();
-        const std::size_t after = lt + 2 + name.size();
-        if (after <= n && page[lt + 1] == '/' &&
-            EqualsNoCase(page.substr(lt + 2, name.size()), name) &&
-            (after == n || IsHtmlSpace(page[after]) || page[after] == '/' || page[after] == '>'))
-            return lt;
-        from = lt + 1;
-    }
-    return std::string_view::npos;
-}
-
-// The end of the tag that starts at lt, read as browsers read a tag: its name, then attribute
-// names and values. Only a quote that opens a value (right after '=', blanks allowed) starts a
-// stretch in which '>' and '<' are text; a value that never closes makes the tag end at its
-// first '>' after all. The attributes that become phrases are read by the same rules, so a
-// value written anew never moves the tag's end.
-TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
-    enum class TState { Name, Between, AttrName, AfterName, BeforeValue, Unquoted };
-    const std::size_t n = page.size();
-    const char* p = page.data();
-    TState state = TState::Name;
-    for (std::size_t i = lt + 1; i < n; ++i) {
-        const char c = p[i];
-        if (c == '>') return {TEnd::Closed, i};
-        if (c == '<') return {TEnd::Interrupted, i};
-        const bool space = IsHtmlSpace(c);
-        switch (state) {
-            case TState::Name:
-                if (space || c == '/') state = TState::Between;
-                break;
-            case TState::Between:
-                if (!space && c != '/') state = TState::AttrName;
-                break;
-            case TState::AttrName:
-                if (space)
-                    state = TState::AfterName;
-                else if (c == '/')
-                    state = TState::Between;
-                else if (c == '=')
-                    state = TState::BeforeValue;
-                break;
-            case TState::AfterName:
-                if (c == '/')
-                    state = TState::Between;
-                else if (c == '=')
-                    state = TState::BeforeValue;
-                else if (!space)
-                    state = TState::AttrName;
-                break;
-            case TState::BeforeValue:
-                if (c == '"' || c == '\'') {
-                    const void* close = std::memchr(p + i + 1, c, n - i - 1);
-                    if (!close) {
-                        // From the quote on: a '>' in an earlier quoted value stays in it, so
-                        // the quote that closed that value stays in the tag too, and rewriting
-                        // the text behind the tag cannot change how the tag reads.
-                        for (std::size_t k = i + 1; k < n; ++k) {
-                            if (p[k] == '>') return {TEnd::Closed, k, c};
-                            if (p[k] == '<') return {TEnd::Interrupted, k, c};
-                        }
-                        return {TEnd::Unclosed, n, c};
-                    }
-                    i = static_cast<const char*>(close) - p;
-                    state = TState::Between;
-                } else if (!space) {
-                    state = TState::Unquoted;
-                }
-                break;
-            case TState::Unquoted:
-                if (space) state = TState::Between;
-                break;
-        }
-    }
-    return {TEnd::Unclosed, n};
-}
 
 TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
     const bool wantAlt = HasAny(tags, TTags::ImageAlt);
@@ -552,7 +326,9 @@ TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
         hit.kind = kind;
         hit.value = a.value;
         hit.place = a.valueAt;
-        hit.source = a.source;
+        hit.source = a.quote == TValueQuote::Double   ? TSource::DoubleQuoted
+                     : a.quote == TValueQuote::Single ? TSource::SingleQuoted
+                                                      : TSource::Unquoted;
         return hit;
     };
     // An alt attribute decides even when it is empty: content is then not looked at.
@@ -565,12 +341,12 @@ TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
 
 TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,
                            const TProgress& progress) {
-    TScanner scanner(page, tags, encoding, progress);
+    TScanner scanner(page, tags, encoding);
     // Most phrases stand between tags: the count of '<' sizes the results once.
     const std::size_t opens = std::count(page.begin(), page.end(), '<');
     scanner.result.Phrases.reserve(opens / 2 + 1);
     scanner.result.Spans.reserve(opens / 2 + 1);
-    scanner.Run();
+    Tokenize(page, scanner, progress);
     return std::move(scanner.result);
 }
 

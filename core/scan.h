@@ -12,6 +12,7 @@
 #include "core/phrasetext.h"
 #include "core/tags.h"
 #include "core/textitem.h"
+#include "core/tokenizer.h"
 
 namespace quillfen {
 
@@ -19,7 +20,7 @@ namespace quillfen {
 // new text is written into its place.
 enum class TSource : std::uint8_t {
     Text,          // a run between tags: lines joined, blanks collapsed
-    Line,          // one line of a pre, listing, xmp or textarea block: layout kept
+    Line,          // one line of a pre, listing or textarea block: layout kept
     DoubleQuoted,  // an attribute value in "..."
     SingleQuoted,  // an attribute value in '...'
     Unquoted,      // an attribute value without quotes
@@ -35,23 +36,6 @@ struct TPhraseSpan {
     std::uint32_t End = 0;
     TSource Source = TSource::Text;
 };
-
-// How a tag that starts at a '<' ends: at its '>', cut short by another '<', or never.
-enum class TEnd { Closed, Interrupted, Unclosed };
-
-struct TTagEnd {
-    TEnd kind;
-    std::size_t at;     // the '>' that closes the tag, or the '<' that cuts it short
-    char unclosed = 0;  // the quote of a value that never closes
-};
-
-// The end of the tag that starts at lt, read as browsers read a tag (name, attribute names,
-// quoted and unquoted values). Everything that reads the page's tags reads them by this.
-TTagEnd FindTagEnd(std::string_view page, std::size_t lt);
-
-// The '<' of the first "</" name followed by whitespace, '/' or '>' from `from` on, the name
-// compared without regard to case; npos if none.
-std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view name);
 
 struct TAttributeHit {
     TKind kind = TKind::Text;  // Image or Content when value is not empty
@@ -70,8 +54,9 @@ TAttributeHit ScanAttribute(std::string_view tag, TTags tags);
 struct TScanResult {
     std::vector<TTextItem> Phrases;
     std::vector<TPhraseSpan> Spans;  // parallel to Phrases, offsets into the scanned bytes
-    // The quote a value without quotes gets when its new text needs them: '"', or '\'' where
-    // the page holds a '"' value that never closes (a later '"' would close it), or none.
+    // The quote a value without quotes gets when its new text needs them. A quote that never
+    // closes takes the rest of the page into its tag, where no phrase stands, so no new text
+    // stands behind it to close it: always '"'.
     char NewValueQuote = '"';
 
     std::size_t PhraseCount() const { return Phrases.size(); }

@@ -50,8 +50,8 @@ TEST(Anchors, StandBeforeEachPhraseWhereTheBrowserKeepsThemAsComments) {
         {"none where the browser reads raw text",
          "<xmp>a <img alt=\"b\"></xmp>c<noscript>n</noscript><iframe>i</iframe>"
          "<noembed>e</noembed><noframes>f</noframes>d<plaintext>p <img alt=q>",
-         "<xmp>a <img alt=\"b\"></xmp><!--qf:2-->c<noscript>n</noscript><iframe>i</iframe>"
-         "<noembed>e</noembed><noframes>f</noframes><!--qf:7-->d<plaintext>p <img alt=q>"},
+         "<xmp>a <img alt=\"b\"></xmp><!--qf:0-->c<noscript>n</noscript><iframe>i</iframe>"
+         "<noembed>e</noembed><noframes>f</noframes><!--qf:2-->d<plaintext>p <img alt=q>"},
         {"none in comments or scripts",
          "<!-- <img alt=\"x\"> --><script>s = \"<img alt='y'>\"</script><img alt=z>",
          "<!-- <img alt=\"x\"> --><script>s = \"<img alt='y'>\"</script><!--qf:0--><img "

@@ -1,0 +1,133 @@
+#pragma once
+
+// The page's markup as a browser's tokenizer reads it: tags, comments, doctypes, and the
+// content that the element around it makes text or nothing whatever it holds (scripts, styles,
+// title and textarea, xmp, iframe, noembed, noframes, plaintext, CDATA sections in svg and
+// math). The scan takes its phrases from the text this reports, the preview its anchors' places.
+//
+// The tokenizer's state follows the elements as a browser's tree builder would switch it, as far
+// as that needs no tree: inside svg and math the elements are tracked (their HTML integration
+// points and the HTML start tags that end them included), outside them only pre and listing.
+// noscript is read as with scripting off: its content is markup and text.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "core/buffer.h"
+
+namespace quillfen {
+
+// How a tag that starts at a '<' ends: at its '>', or never (the page ends inside it, and the
+// browser drops it with the rest of the page).
+enum class TEnd { Closed, Unclosed };
+
+struct TTagEnd {
+    TEnd kind;
+    std::size_t at;  // the '>' that closes the tag; the page's size if none
+};
+
+// The end of the tag that starts at lt, read as browsers read a tag (name, attribute names,
+// quoted and unquoted values). Everything that reads the page's tags reads them by this.
+TTagEnd FindTagEnd(std::string_view page, std::size_t lt);
+
+// The '<' of the first "</" name followed by whitespace, '/' or '>' from `from` on, the name
+// compared without regard to case; npos if none.
+std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view name);
+
+// The '<' of the end tag that ends a script whose content starts at from, read through the
+// escaped states that "<!--" opens (inside them, "<script" and the next "</script" are part of
+// the script); npos if the script runs to the end of the page.
+std::size_t FindScriptEnd(std::string_view page, std::size_t from);
+
+// How the text of a run reads.
+enum class TTextMode : std::uint8_t {
+    Flow,   // lines join into one text
+    Lines,  // inside pre, listing or textarea: each line keeps its layout
+};
+
+struct TTagToken {
+    std::size_t lt = 0;     // its '<'
+    std::size_t gt = 0;     // its '>'
+    std::string_view text;  // the bytes between them
+    std::string_view name;  // as written, without an end tag's '/'
+    bool end = false;
+    bool html = true;     // read as an HTML element (not as an element of svg or math)
+    bool hidden = false;  // inside a script or style of svg or math, which shows nothing
+};
+
+class TTokenSink {
+  public:
+    virtual ~TTokenSink() = default;
+    // Text the page shows, [begin, end) of the page, in page order.
+    virtual void Text(std::size_t begin, std::size_t end, TTextMode mode) = 0;
+    virtual void Tag(const TTagToken& tag) = 0;
+    // Content read up to its end tag whatever it holds: a comment or tag written into it would
+    // be none (it follows the Tag of its element; title and textarea also give their Text).
+    virtual void Raw(std::size_t /*begin*/, std::size_t /*end*/) {}
+};
+
+// Reads page from its start to its end, telling sink what it finds, in page order. progress
+// gets positions in bytes.
+void Tokenize(std::string_view page, TTokenSink& sink, const TProgress& progress = {});
+
+// One attribute of a tag's text.
+enum class TValueQuote : std::uint8_t { None, Double, Single };
+
+struct TAttribute {
+    std::string_view name;
+    std::string_view value;
+    std::size_t valueAt = 0;
+    TValueQuote quote = TValueQuote::None;
+    bool hasValue = false;
+};
+
+inline bool IsHtmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Walks the attributes of a start tag's text (the text between '<' and '>') as browsers read
+// them, calling visit for each; visit returns false to stop. Returns the tag's name.
+template <class Visit>
+std::string_view ForEachAttribute(std::string_view t, Visit visit) {
+    const std::size_t n = t.size();
+    if (n == 0 || !((t[0] >= 'a' && t[0] <= 'z') || (t[0] >= 'A' && t[0] <= 'Z'))) return {};
+    std::size_t i = 0;
+    while (i < n && !IsHtmlSpace(t[i]) && t[i] != '/') ++i;
+    const std::string_view tagName = t.substr(0, i);
+    while (true) {
+        while (i < n && (IsHtmlSpace(t[i]) || t[i] == '/')) ++i;
+        if (i >= n) break;
+        TAttribute a;
+        const std::size_t ns = i++;
+        while (i < n && !IsHtmlSpace(t[i]) && t[i] != '/' && t[i] != '=') ++i;
+        a.name = t.substr(ns, i - ns);
+        std::size_t j = i;
+        while (j < n && IsHtmlSpace(t[j])) ++j;
+        if (j < n && t[j] == '=') {
+            ++j;
+            while (j < n && IsHtmlSpace(t[j])) ++j;
+            a.hasValue = true;
+            if (j < n && (t[j] == '"' || t[j] == '\'')) {
+                const char q = t[j];
+                a.quote = q == '"' ? TValueQuote::Double : TValueQuote::Single;
+                const std::size_t close = t.find(q, j + 1);
+                a.valueAt = j + 1;
+                const std::size_t end = close == std::string_view::npos ? n : close;
+                a.value = t.substr(a.valueAt, end - a.valueAt);
+                i = close == std::string_view::npos ? n : close + 1;
+            } else {
+                a.valueAt = j;
+                while (j < n && !IsHtmlSpace(t[j])) ++j;
+                a.value = t.substr(a.valueAt, j - a.valueAt);
+                i = j;
+            }
+        } else {
+            i = j;
+        }
+        if (!visit(a)) break;
+    }
+    return tagName;
+}
+
+}  // namespace quillfen

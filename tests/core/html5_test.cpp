@@ -1,0 +1,333 @@
+// The scan against a real HTML5 parser (gumbo) as the oracle: the text phrases lie in the text the
+// parser shows and cover all of it, and the alt and content phrases are the parser's attribute
+// values. Compared by the bytes they come from, so that how a text is decoded does not enter.
+
+#include <gtest/gtest.h>
+#include <gumbo.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "core/document.h"
+#include "tests/support/pagegen.h"
+
+using namespace quillfen;
+
+namespace {
+
+using TRange = std::pair<std::size_t, std::size_t>;
+
+// What the parser shows of a page: its visible text nodes and the values of alt and content.
+struct TOracle {
+    std::vector<TRange> texts;
+    // CDATA sections, which the scan offers nothing of; the parser puts text that stands right
+    // before one into the same node.
+    std::vector<TRange> cdata;
+    std::set<std::size_t> alts, contents;  // where the non-empty values start
+};
+
+bool Invisible(const GumboElement& e) {
+    switch (e.tag) {
+        // Scripts and styles also in svg; the raw-text elements show their text as written, and
+        // the scan offers none of it.
+        case GUMBO_TAG_SCRIPT:
+        case GUMBO_TAG_STYLE:
+            return true;
+        case GUMBO_TAG_IFRAME:
+        case GUMBO_TAG_NOEMBED:
+        case GUMBO_TAG_NOFRAMES:
+        case GUMBO_TAG_XMP:
+        case GUMBO_TAG_PLAINTEXT:
+            return e.tag_namespace == GUMBO_NAMESPACE_HTML;
+        default:
+            return false;
+    }
+}
+
+void Walk(const GumboNode* node, TOracle& oracle) {
+    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_CDATA) {
+        const GumboText& t = node->v.text;
+        (node->type == GUMBO_NODE_TEXT ? oracle.texts : oracle.cdata)
+            .emplace_back(t.start_pos.offset, t.start_pos.offset + t.original_text.length);
+        return;
+    }
+    // Whitespace and comments show nothing.
+    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE &&
+        node->type != GUMBO_NODE_DOCUMENT)
+        return;
+    const GumboVector& children =
+        node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
+    if (node->type != GUMBO_NODE_DOCUMENT) {
+        const GumboElement& e = node->v.element;
+        if (Invisible(e)) return;
+        for (unsigned i = 0; i < e.attributes.length; ++i) {
+            const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+            const std::string_view raw(a->original_value.data, a->original_value.length);
+            const bool quoted = !raw.empty() && (raw[0] == '"' || raw[0] == '\'');
+            if (raw.size() <= (quoted ? 2u : 0u)) continue;
+            const std::size_t at = a->value_start.offset + (quoted ? 1 : 0);
+            if (std::string_view(a->name) == "alt") oracle.alts.insert(at);
+            if (std::string_view(a->name) == "content") oracle.contents.insert(at);
+        }
+    }
+    for (unsigned i = 0; i < children.length; ++i)
+        Walk(static_cast<const GumboNode*>(children.data[i]), oracle);
+}
+
+TOracle Parse(std::string_view page) {
+    // Markup is ASCII: the other bytes become letters, so that the parser, which reads UTF-8,
+    // keeps one offset a byte whatever the page's encoding.
+    std::string ascii(page);
+    for (char& c : ascii)
+        if (static_cast<unsigned char>(c) >= 0x80) c = 'x';
+    GumboOutput* out = gumbo_parse_with_options(&kGumboDefaultOptions, ascii.data(), ascii.size());
+    TOracle oracle;
+    Walk(out->document, oracle);
+    gumbo_destroy_output(&kGumboDefaultOptions, out);
+    std::sort(oracle.texts.begin(), oracle.texts.end());
+    std::sort(oracle.cdata.begin(), oracle.cdata.end());
+    return oracle;
+}
+
+// Where the parser joined text across markup it dropped ("</>x", a stray <head>, an empty CDATA
+// section): a tag's or section's bytes.
+std::vector<bool> TagBytes(std::string_view page, const TRange& node) {
+    auto letter = [&](std::size_t i) {
+        return i < node.second && std::isalpha(static_cast<unsigned char>(page[i]));
+    };
+    std::vector<bool> tag(node.second - node.first);
+    for (std::size_t i = node.first; i + 1 < node.second; ++i) {
+        if (page[i] != '<') continue;
+        if (page.substr(i, 9) == "<![CDATA[") {
+            const std::size_t close = page.find("]]>", i);
+            const std::size_t to =
+                std::min(close == std::string_view::npos ? node.second : close + 3, node.second);
+            std::fill(tag.begin() + (i - node.first), tag.begin() + (to - node.first), true);
+            i = to - 1;
+            continue;
+        }
+        const bool end = page[i + 1] == '/';
+        if (!(letter(i + 1) || (end && (letter(i + 2) || page.substr(i + 2, 1) == ">")))) continue;
+        const std::size_t gt = page.find('>', i);
+        if (gt == std::string_view::npos || gt >= node.second) break;
+        std::fill(tag.begin() + (i - node.first), tag.begin() + (gt + 1 - node.first), true);
+        i = gt;
+    }
+    return tag;
+}
+
+// The length of the blank at i that the page shows as nothing a phrase needs: whitespace,
+// control characters and non-breaking spaces (as bytes or as any reference to U+00A0); 0 if none.
+std::size_t BlankAt(std::string_view page, std::size_t i) {
+    if (static_cast<unsigned char>(page[i]) <= 32 || page[i] == '\xA0') return 1;
+    for (std::string_view nbsp : {"\xC2\xA0", "&nbsp;", "&NonBreakingSpace;"})
+        if (page.substr(i, nbsp.size()) == nbsp) return nbsp.size();
+    if (page.substr(i, 2) != "&#") return 0;
+    std::size_t j = i + 2;
+    const bool hex = j < page.size() && (page[j] == 'x' || page[j] == 'X');
+    if (hex) ++j;
+    unsigned long value = 0;
+    const std::size_t digits = j;
+    for (; j < page.size() && std::isxdigit(static_cast<unsigned char>(page[j])) && j < digits + 8;
+         ++j) {
+        if (!hex && !std::isdigit(static_cast<unsigned char>(page[j]))) break;
+        value = value * (hex ? 16 : 10) + std::stoul(std::string(1, page[j]), nullptr, 16);
+    }
+    if (j == digits || value != 0xA0) return 0;
+    return j - i + (j < page.size() && page[j] == ';' ? 1 : 0);
+}
+
+// Compares the scan of page with the parser's reading; returns the differences, empty if none.
+std::string Differences(std::string_view bytes) {
+    TDocument doc;
+    doc.LoadBytes(bytes, TTags::AllKinds);
+    const std::string_view page = doc.Page();
+    const TOracle oracle = Parse(page);
+    std::ostringstream out;
+    // Appended rather than joined with +, which GCC 12 wrongly warns about (-Wrestrict).
+    auto show = [&](std::size_t a, std::size_t b) {
+        std::string s = "'";
+        s.append(page.substr(a, std::min<std::size_t>(b - a, 60)));
+        s += "' at ";
+        s += std::to_string(a);
+        return s;
+    };
+    std::vector<TRange> runs;
+    std::set<std::size_t> alts, contents;
+    for (std::size_t k = 0; k < doc.PhraseCount(); ++k) {
+        const TPhraseSpan& s = doc.Spans()[k];
+        switch (doc.Phrases()[k].Kind()) {
+            case TKind::Text: {
+                runs.emplace_back(s.RunBegin, s.RunEnd);
+                // Within one text node that the parser shows.
+                auto within = [&](const std::vector<TRange>& nodes) {
+                    auto node =
+                        std::upper_bound(nodes.begin(), nodes.end(), TRange(s.Begin, SIZE_MAX));
+                    return node != nodes.begin() && std::prev(node)->second >= s.End;
+                };
+                if (!within(oracle.texts) && !within(oracle.cdata))
+                    out << "phrase " << k << " shown nowhere: " << show(s.Begin, s.End) << "\n";
+                break;
+            }
+            case TKind::Image:
+                alts.insert(s.RunBegin);
+                break;
+            case TKind::Content:
+                contents.insert(s.RunBegin);
+                break;
+        }
+    }
+    // Every byte of shown text, but blanks and dropped markup, lies in a text phrase's run.
+    for (const TRange& node : oracle.texts) {
+        const std::vector<bool> tag = TagBytes(page, node);
+        auto run = std::upper_bound(runs.begin(), runs.end(), TRange(node.first, SIZE_MAX));
+        if (run != runs.begin()) --run;
+        for (std::size_t i = node.first; i < node.second;) {
+            if (const std::size_t blank = BlankAt(page, i); blank || tag[i - node.first]) {
+                i += std::max<std::size_t>(blank, 1);
+                continue;
+            }
+            while (run != runs.end() && run->second <= i) ++run;
+            if (run == runs.end() || run->first > i) {
+                out << "text not offered: " << show(i, node.second) << "\n";
+                break;
+            }
+            ++i;
+        }
+    }
+    for (std::size_t at : oracle.alts)
+        if (!alts.count(at)) out << "alt not offered: " << show(at, at + 20) << "\n";
+    for (std::size_t at : alts)
+        if (!oracle.alts.count(at)) out << "alt the parser has not: " << show(at, at + 20) << "\n";
+    for (std::size_t at : contents)
+        if (!oracle.contents.count(at))
+            out << "content the parser has not: " << show(at, at + 20) << "\n";
+    return out.str();
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Pages put together from pieces that switch the tokenizer's states and the elements that set
+// them, with text between: scripts and their escapes, raw text, RCDATA, comments and their odd
+// ends, bogus comments, svg and math with their integration points and the tags that end them.
+// Left out where this scan follows no tree (the end tags of formatting elements, which browsers may
+// have reopened elsewhere) and where the parser is out of date ("</p>" and "</br>" ending svg or
+// math) or wrong (in svg and math it does not see "</script >" as the end of the script its blank
+// follows, and it loses a tag that follows "</>" at once; an open svg title does not stop an end
+// tag that looks for its element further out, so one is only ever open briefly).
+std::string SoupPage(std::mt19937& rng, int pieces) {
+    static const char* const kPieces[] = {
+        "<script>",
+        "</script>",
+        "<!--",
+        "-->",
+        "--!>",
+        "<!-->",
+        "<!--->",
+        "<script >",
+        "<style>",
+        "</style>",
+        "<xmp>",
+        "</xmp>",
+        "<iframe>",
+        "</iframe>",
+        "<noembed>",
+        "</noembed>",
+        "<noframes>",
+        "</noframes>",
+        "</svg></math><title>",
+        "<svg><title>a b</title></svg>",
+        "</title>",
+        "<textarea>",
+        "</textarea>",
+        "<noscript>",
+        "</noscript>",
+        "<svg>",
+        "</svg>",
+        "<math>",
+        "</math>",
+        "<mi>",
+        "</mi>",
+        "<mtext>",
+        "<foreignObject>",
+        "<desc>",
+        "</desc>",
+        "<![CDATA[",
+        "]]>",
+        "<b>",
+        "<p>",
+        "<div>",
+        "</div>",
+        "<font color=red>",
+        "<font>",
+        "<g>",
+        "</g>",
+        "<pre>",
+        "</pre>",
+        "<?x ",
+        "<!x ",
+        "</ x",
+        "</>x",
+        "< ",
+        "<3 ",
+        ">",
+        "&amp;",
+        "-",
+        "--",
+        " ",
+        "\n",
+        "word",
+        "two words",
+        "<img alt=A>",
+        "<img alt=\"B c\">",
+        "<meta name=description content=D>",
+        "<br/>",
+        "<title/>",
+        "<plaintext>",
+    };
+    // In the body: the head's rules (noscript there ends at the first text) are not followed.
+    std::string page = "<body>";
+    for (int i = 0; i < pieces; ++i) {
+        page += kPieces[rng() % (sizeof kPieces / sizeof *kPieces)];
+        if (rng() % 3 == 0) {
+            page += " t";
+            page += std::to_string(i);
+            page += ' ';
+        }
+    }
+    return page;
+}
+
+}  // namespace
+
+TEST(Html5, TheCorpusPagesReadAsTheParserReadsThem) {
+    std::vector<std::filesystem::path> pages;
+    for (const char* dir : {"tests/data/pages", "examples"})
+        for (const auto& e :
+             std::filesystem::directory_iterator(std::filesystem::path(QUILLFEN_SOURCE_DIR) / dir))
+            if (e.path().extension() == ".html") pages.push_back(e.path());
+    ASSERT_GE(pages.size(), 20u);
+    for (const auto& path : pages) EXPECT_EQ(Differences(ReadFile(path)), "") << path;
+}
+
+TEST(Html5, GeneratedPagesReadAsTheParserReadsThem) {
+    for (std::uint32_t seed = 1; seed <= 3; ++seed)
+        EXPECT_EQ(Differences(quillfen::testing::GeneratePage(1 << 16, seed)), "") << seed;
+}
+
+TEST(Html5, PagesOfEveryTokenizerStateReadAsTheParserReadsThem) {
+    std::mt19937 rng(23);
+    for (int i = 0; i < 4000; ++i) {
+        const std::string page = SoupPage(rng, 1 + i % 40);
+        const std::string differences = Differences(page);
+        EXPECT_EQ(differences, "") << page;
+        if (!differences.empty()) break;
+    }
+}
