@@ -356,23 +356,35 @@ TEST_F(SaveFile, AFailedInPlaceWritePutsTheOldBytesBackOrKeepsThemInTheCache) {
     const std::string old = "<p>the old page</p>\n";
     const fs::path page = Page("page.html", old);
     fs::create_hard_link(page, Dir / "twin.html");
-    detail::InjectInPlaceWriteFault(5, false);
-    EXPECT_EQ(Save(page, "<p>a new page, longer than the old one</p>\n", ENOSPC), 1);
+    TSaveHooks hooks;
+    hooks.InPlaceFailAfter = 5;
+    {
+        const TSaveHooksScope scope(hooks);
+        EXPECT_EQ(Save(page, "<p>a new page, longer than the old one</p>\n", ENOSPC), 1);
+    }
     EXPECT_EQ(Slurp(Dir / "twin.html"), old);
     EXPECT_FALSE(FindCrashBackup(page));
 
-    detail::InjectInPlaceWriteFault(5, true);
-    EXPECT_EQ(Save(page, "<p>new</p>\n", ENOSPC), 1);
+    hooks.RestoreFails = true;
+    {
+        const TSaveHooksScope scope(hooks);
+        EXPECT_EQ(Save(page, "<p>new</p>\n", ENOSPC), 1);
+    }
     EXPECT_NE(Slurp(page), old);
     const auto backup = FindCrashBackup(page);
     ASSERT_TRUE(backup);
     EXPECT_EQ(Slurp(*backup), old);
-    EXPECT_FALSE(FindCrashBackup(Dir / "twin.html"));  // another page, even if the same file
+    // The same file under its other name.
+    EXPECT_EQ(FindCrashBackup(Dir / "twin.html"), backup);
     EXPECT_EQ(fs::path(*backup).parent_path(), Dir / "cache" / "Quillfen" / "backup");
 
-    EXPECT_EQ(Save(page, "<p>new</p>\n"), 0);  // a later save that succeeds removes the copy
-    EXPECT_EQ(Slurp(Dir / "twin.html"), "<p>new</p>\n");
+    // The torn page is not overwritten until its old bytes are back.
+    EXPECT_THROW(WriteFileAtomically(page, "<p>new</p>\n"), TInterruptedSaveError);
+    RecoverInterruptedSave(Dir / "twin.html");
+    EXPECT_EQ(Slurp(page), old);
     EXPECT_FALSE(FindCrashBackup(page));
+    EXPECT_EQ(Save(page, "<p>new</p>\n"), 0);
+    EXPECT_EQ(Slurp(Dir / "twin.html"), "<p>new</p>\n");
 }
 
 }  // namespace
