@@ -277,11 +277,14 @@ constexpr std::string_view RecordHead = "quillfen in-place save 1\n";
 
 std::string RecordText(const TRecord& r) {
     std::string text(RecordHead);
-    text += "backup " + r.Backup + "\nold-size " + std::to_string(r.OldSize) + "\nnew-size " +
-            std::to_string(r.NewSize) + "\nnew-hash " + Hex(r.NewHash) + "\npieces";
-    for (std::uint64_t h : r.Pieces) text += " " + Hex(h);
+    text.append("backup ").append(r.Backup);
+    text.append("\nold-size ").append(std::to_string(r.OldSize));
+    text.append("\nnew-size ").append(std::to_string(r.NewSize));
+    text.append("\nnew-hash ").append(Hex(r.NewHash));
+    text.append("\npieces");
+    for (std::uint64_t h : r.Pieces) text.append(" ").append(Hex(h));
     // Last, since a path may hold any byte but zero.
-    text += "\npath " + r.Page;
+    text.append("\npath ").append(r.Page);
     return text;
 }
 
