@@ -178,6 +178,7 @@ int ForEachPage(const std::vector<std::string>& pages, Job job) {
 int Phrases(const TArgs& a) {
     TDocument doc;
     Load(doc, a.files[0], a.tags);
+    // Written in pieces: the list of a large page is as large as the page.
     std::string out;
     const auto& phrases = doc.Phrases();
     for (std::size_t i = 0; i < phrases.size(); ++i) {
@@ -187,8 +188,11 @@ int Phrases(const TArgs& a) {
         out += '\t';
         out += PageToEscaped(phrases[i].Text, doc.EncodingInfo());
         out += '\n';
+        if (out.size() >= (std::size_t{1} << 16) || i + 1 == phrases.size()) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }
 
