@@ -437,11 +437,8 @@ bool LockPage(const std::string& path, const fs::path& target, int operation,
               std::chrono::milliseconds wait, TFd& file, struct stat& st) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        // For writing where that is allowed: some file systems lock only files open for it.
-        file.Reset(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        if (file.Fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS ||
-                            errno == EISDIR || errno == ETXTBSY))
-            file.Reset(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        // Only for reading: a file opened for writing tells watchers it was written when closed.
+        file.Reset(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (file.Fd < 0) {
             if (errno == ENOENT) return false;
             throw CannotCreateError(path, errno);
@@ -460,6 +457,19 @@ bool LockPage(const std::string& path, const fs::path& target, int operation,
         }
         if (named.st_dev == st.st_dev && named.st_ino == st.st_ino) return true;
     }
+}
+
+// The locked page opened again for writing, or -1 with errno set; the same file or none.
+int OpenLockedForWriting(const fs::path& target, const struct stat& locked) {
+    const int fd = ::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 &&
+        (::fstat(fd, &st) != 0 || st.st_dev != locked.st_dev || st.st_ino != locked.st_ino)) {
+        ::close(fd);
+        errno = EAGAIN;
+        return -1;
+    }
+    return fd;
 }
 
 // Under the page's lock: deals with the record an in-place save of this page left. The finished
@@ -639,13 +649,14 @@ bool WriteFromStart(int fd, std::string_view bytes, std::size_t& written, const 
     return true;
 }
 
-void WriteInPlace(const std::string& path, int page, const struct stat& before,
+void WriteInPlace(const std::string& path, const fs::path& target, const struct stat& before,
                   std::string_view bytes, TFileStamp* stamp, const TSaveHooks& hooks,
                   const TFinalCheck& finalCheck) {
     if (static_cast<std::uint64_t>(before.st_size) > MaxFileBytes)
         throw CannotCreateError(path, EFBIG);
-    const int access = ::fcntl(page, F_GETFL);
-    if (access < 0 || (access & O_ACCMODE) != O_RDWR) throw CannotCreateError(path, EACCES);
+    const TFd file(OpenLockedForWriting(target, before));
+    if (file.Fd < 0) throw CannotCreateError(path, errno);
+    const int page = file.Fd;
 
     // The copy of the old bytes and the record are complete and synced before the page's first
     // byte changes, so that a save killed at any moment can be told and undone.
@@ -758,7 +769,7 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* written,
         if (renameKeepsAll &&
             ReplaceByRename(path, target, &old, bytes, written, check) == TOutcome::Written)
             return;
-        WriteInPlace(path, lock.Fd, old, bytes, written, hooks, check);
+        WriteInPlace(path, target, old, bytes, written, hooks, check);
         return;
     }
 }
@@ -952,10 +963,10 @@ void RecoverInterruptedSave(const std::string& path) {
     if (state == TTornState::Torn || state == TTornState::Foreign) {
         // In place, so that the page stays the file its links and other names share.
         const TMapping old(copy.Fd, static_cast<std::size_t>(record->OldSize));
-        const int access = ::fcntl(page.Fd, F_GETFL);
-        if (access < 0 || (access & O_ACCMODE) != O_RDWR) throw CannotCreateError(path, EACCES);
-        if (!old.Ok() || !WriteAllAt(page.Fd, old.View(), 0) ||
-            ::ftruncate(page.Fd, static_cast<off_t>(record->OldSize)) != 0 || ::fsync(page.Fd) != 0)
+        const TFd file(OpenLockedForWriting(ResolveTarget(path), st));
+        if (file.Fd < 0) throw CannotCreateError(path, errno);
+        if (!old.Ok() || !WriteAllAt(file.Fd, old.View(), 0) ||
+            ::ftruncate(file.Fd, static_cast<off_t>(record->OldSize)) != 0 || ::fsync(file.Fd) != 0)
             throw CannotCreateError(path, errno);
     }
     RemoveRecord(folder, key, record->Backup);
