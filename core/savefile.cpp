@@ -376,9 +376,8 @@ enum class TTornState { Finished, Untouched, Torn, Foreign };
 
 // What became of a page whose in-place save left `record`, comparing it piece by piece with the
 // copy of its old bytes and the hashes of the new ones. A save writes the new bytes from the
-// start, after growing the page to the new size when that is larger, and cuts it to the new size
-// last: a torn page is the new bytes up to some point and the old ones (zeros past their end)
-// from there.
+// start and cuts the page to the new size last: a torn page is the new bytes up to some point
+// and the old ones from there, as long as the old page or as far as the new bytes reached.
 TTornState Classify(int page, int backup, const TRecord& record) {
     struct stat pageStat {
     }, backupStat{};
@@ -393,7 +392,7 @@ TTornState Classify(int page, int backup, const TRecord& record) {
     if (size == record.NewSize && HashBytes(pageBytes) == record.NewHash)
         return TTornState::Finished;
     if (pageBytes == oldBytes) return TTornState::Untouched;
-    if (size != record.OldSize && size != std::max(record.OldSize, record.NewSize))
+    if (size < record.OldSize || size > std::max(record.OldSize, record.NewSize))
         return TTornState::Foreign;
     // The whole pieces that are new already; the piece after them may be partly written.
     std::size_t k = 0;
@@ -403,10 +402,12 @@ TTornState Classify(int page, int backup, const TRecord& record) {
         if (HashBytes(pageBytes.substr(k * Piece, length)) != record.Pieces[k]) break;
         ++k;
     }
-    for (std::size_t at = (k + 1) * Piece; at < size; ++at) {
-        const char was = at < oldBytes.size() ? oldBytes[at] : '\0';
-        if (pageBytes[at] != was) return TTornState::Foreign;
-    }
+    // Past the piece being written, the old bytes; a page longer than the old one has the new
+    // bytes there, which would have made those pieces new.
+    const std::size_t rest = std::min<std::uint64_t>((k + 1) * Piece, size);
+    if (size > record.OldSize && rest < size) return TTornState::Foreign;
+    if (pageBytes.substr(rest) != oldBytes.substr(std::min(rest, oldBytes.size())))
+        return TTornState::Foreign;
     return TTornState::Torn;
 }
 
@@ -643,8 +644,13 @@ bool WriteFromStart(int fd, std::string_view bytes, std::size_t& written, const 
             }
             piece = std::min(piece, *hooks.InPlaceFailAfter - written);
         }
-        if (!WriteAllAt(fd, bytes.substr(written, piece), written)) return false;
-        written += piece;
+        // Counted as it reaches the page, so that a failure puts back all it overwrote.
+        const ssize_t n = ::pwrite(fd, bytes.data() + written, piece, static_cast<off_t>(written));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -710,9 +716,11 @@ void WriteInPlace(const std::string& path, const fs::path& target, const struct 
         return CannotCreateError(path, cause);
     };
     if (bytes.size() > record.OldSize) {
-        // Reserving the space first lets a full disk fail before a byte of the page is replaced.
-        const int r = ::posix_fallocate(page, 0, static_cast<off_t>(bytes.size()));
-        if (r != 0 && r != EOPNOTSUPP) throw fail(0, r);
+        // Reserving the space first lets a full disk fail before a byte of the page is replaced;
+        // the page keeps its size, so that until the first byte it is the old page exactly.
+        if (::fallocate(page, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 &&
+            errno != EOPNOTSUPP && errno != ENOSYS)
+            throw fail(0, errno);
     }
     std::size_t written = 0;
     if (!WriteFromStart(page, bytes, written, hooks) ||

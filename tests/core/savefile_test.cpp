@@ -492,28 +492,40 @@ std::string Numbered(std::size_t size, char tag) {
 
 TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndRecovered) {
     constexpr std::size_t Mi = std::size_t{1} << 20;
-    const std::string old = Numbered(2 * Mi + 12345, 'o'), next = Numbered(3 * Mi + 99, 'n');
+    const std::string old = Numbered(2 * Mi + 12345, 'o');
+    const std::string longer = Numbered(3 * Mi + 99, 'n'), shorter = Numbered(Mi + 777, 's');
     const struct {
+        const std::string& Next;
         std::size_t KilledAfter;  // bytes of the new page written in place
         bool WrittenSince;        // another program wrote the page after the kill
         const char* Told;         // "": nothing; "torn"; "foreign"
     } cases[] = {
-        {0, false, ""},          {1000, false, "torn"},     {Mi + 5, false, "torn"},
-        {2 * Mi, false, "torn"}, {Mi + 5, true, "foreign"}, {0, true, "foreign"},
+        {longer, 0, false, ""},
+        {shorter, 0, false, ""},
+        {longer, 1000, false, "torn"},
+        {shorter, Mi + 5, false, "torn"},
+        {longer, 2 * Mi, false, "torn"},
+        {longer, 2 * Mi + 12345 + 10, false, "torn"},  // the page has grown already
+        {shorter, Mi + 5, true, "foreign"},
+        {longer, 0, true, "foreign"},
     };
     for (const auto& c : cases) {
-        const std::string label =
-            std::to_string(c.KilledAfter) + (c.WrittenSince ? " written" : "");
+        const std::string label = std::to_string(c.Next.size()) + " killed after " +
+                                  std::to_string(c.KilledAfter) +
+                                  (c.WrittenSince ? " written" : "");
         const fs::path page = Page("page.html", old);
         fs::create_hard_link(page, Dir / "twin.html");
         const int status = InChild([&] {
             TSaveHooks hooks;
             hooks.InPlaceFailAfter = c.KilledAfter;
             hooks.AtInPlaceFault = [] { ::raise(SIGKILL); };
-            TDocument doc;
-            doc.LoadFile(page, TTags::AllKinds);
-            doc.SetPhraseText(0, "x");
-            doc.Save(page, &hooks);
+            TFileStamp read, written;
+            ReadFileStamped(page, read);
+            TSaveOptions options;
+            options.Read = &read;
+            options.ReadFrom = page;
+            options.Hooks = &hooks;
+            WriteFileAtomically(page, c.Next, written, options);
             return 0;
         });
         ASSERT_EQ(status, 128 + SIGKILL) << label;
