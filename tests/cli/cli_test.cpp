@@ -212,7 +212,7 @@ std::string ManyParagraphs(std::size_t count) {
 }  // namespace
 
 TEST_F(CliSaves, TwoSavesAtOnceNeverLoseAChangeSilentlyNorMix) {
-    const std::string page = Out("page.html"), read = ManyParagraphs(20000);
+    const std::string page = Out("page.html"), read = ManyParagraphs(5000);
     TDocument doc;
     doc.LoadBytes(read, TTags::Default);
     auto rendered = [&](bool first, bool second) {
