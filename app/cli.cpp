@@ -1,5 +1,6 @@
 // quillfen-cli: the page operations of the window program for scripts and whole sites.
 
+#include <signal.h>
 #include <stdlib.h>
 
 #ifdef _WIN32
@@ -18,6 +19,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -56,6 +58,9 @@ constexpr const char* kUsage =
     "  quillfen-cli check PAGE... [--tags N]\n"
     "      Tells for each page whether an unchanged save is byte-identical and whether export\n"
     "      and recombination give the page back.\n"
+    "  quillfen-cli recover PAGE\n"
+    "      Puts back the old bytes of PAGE when a save that overwrote it in place was\n"
+    "      interrupted; the other commands refuse such a page and name the copy.\n"
     "--tags N: kinds of phrases, 1 plain text + 2 image alternatives + 4 header content\n"
     "(0 to 7, default 3).\n"
     "Exit status: 0 success, 1 a page or file failed, 2 usage error.\n";
@@ -115,7 +120,7 @@ TArgs Parse(int argc, char** argv) {
     }
     const std::size_t n = a.files.size();
     const std::string& c = a.command;
-    if (c == "phrases" || c == "save") {
+    if (c == "phrases" || c == "save" || c == "recover") {
         if (n != 1) throw TUsageError{c + " takes one page"};
     } else if (c == "export") {
         if (n == 0 || !a.dir) throw TUsageError{"export takes pages and -d DIR"};
@@ -134,6 +139,14 @@ void Load(TDocument& doc, const std::string& path, TTags tags) {
     CheckConvertible(doc.EncodingInfo(), path);
 }
 
+// An error's text with the system's cause behind it, on one line.
+std::string Describe(const std::exception& error) {
+    std::string text = error.what();
+    if (const auto* e = dynamic_cast<const TError*>(&error); e && e->Cause != 0)
+        text.append(": ").append(std::strerror(e->Cause));
+    return text;
+}
+
 // Runs job(i) for every i in parallel and reports the failures in argument order.
 template <class Job>
 int ForEachPage(const std::vector<std::string>& pages, Job job) {
@@ -144,7 +157,7 @@ int ForEachPage(const std::vector<std::string>& pages, Job job) {
             try {
                 job(i);
             } catch (const std::exception& e) {
-                errors[i] = e.what();
+                errors[i] = Describe(e);
             }
         }
     };
@@ -166,6 +179,7 @@ int ForEachPage(const std::vector<std::string>& pages, Job job) {
 int Phrases(const TArgs& a) {
     TDocument doc;
     Load(doc, a.files[0], a.tags);
+    // Written in pieces: the list of a large page is as large as the page.
     std::string out;
     const auto& phrases = doc.Phrases();
     for (std::size_t i = 0; i < phrases.size(); ++i) {
@@ -175,8 +189,11 @@ int Phrases(const TArgs& a) {
         out += '\t';
         out += EscapedText(phrases[i].Text);
         out += '\n';
+        if (out.size() >= (std::size_t{1} << 16) || i + 1 == phrases.size()) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }
 
@@ -196,9 +213,8 @@ int Save(const TArgs& a) {
         if (text.find_first_not_of(" \t") == std::string::npos) throw EmptyPhraseTextError(n);
         doc.SetPhraseText(n - 1, std::move(text));
     }
-    const std::string out = a.out.value_or(page);
-    if (out == page && doc.ChangedOnDisk(page)) throw ChangedWhileReadError();
-    doc.Save(out);
+    // The save itself refuses to overwrite another program's change to the page, under any name.
+    doc.Save(a.out.value_or(page));
     return 0;
 }
 
@@ -302,7 +318,7 @@ int Check(const TArgs& a) {
         try {
             roundTrips = RoundTrips(doc, page, a.tags, folder);
         } catch (const std::exception& e) {
-            why = e.what();
+            why = Describe(e);
         }
         lines[i] = page + '\t' + std::to_string(doc.PhraseCount()) + "\tsave " +
                    (saves ? "ok" : "FAIL") + "\troundtrip " + (roundTrips ? "ok" : "FAIL");
@@ -322,6 +338,10 @@ int Run(const TArgs& a) {
     if (a.command == "save") return Save(a);
     if (a.command == "export") return Export(a);
     if (a.command == "check") return Check(a);
+    if (a.command == "recover") {
+        RecoverInterruptedSave(a.files[0]);
+        return 0;
+    }
     Combine(a.files[0], a.files[1], a.files[2]);
     return 0;
 }
@@ -357,6 +377,11 @@ int main(int argc, char** argv) {
     // Phrases and check lines end in LF as on other systems; page text may hold CR itself.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+#ifdef SIGXFSZ
+    // A file-size limit makes a write fail with its cause instead of killing the program, so that
+    // the save cleans up after itself.
+    ::signal(SIGXFSZ, SIG_IGN);
+#endif
     for (int i = 1; i < argc; ++i)
         if (std::string_view(argv[i]) == "--help") {
             std::fputs(kUsage, stdout);
@@ -374,9 +399,9 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         // The file layer's errors name their file; combine's may be about any of its three.
         if (args.command == "combine")
-            std::cerr << e.what() << '\n';
+            std::cerr << Describe(e) << '\n';
         else
-            std::cerr << args.files[0] << ": " << e.what() << '\n';
+            std::cerr << args.files[0] << ": " << Describe(e) << '\n';
         return 1;
     }
 }

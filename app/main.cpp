@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <csignal>
 #include <cstdio>
 
 #include "shell/wininfo.h"
@@ -10,6 +11,10 @@
 #include "ui/preview.h"
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // A file-size limit makes a save fail with its cause instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // The shell folders as they are when the program starts, before any window exists.
     quillfen::WindowsInfo();
     // The preview's own URL scheme must be known before the browser starts.

@@ -11,11 +11,12 @@
 namespace quillfen {
 
 void TDocument::LoadFile(const std::string& path, TTags tags, const TProgress& progress) {
+    CheckInterruptedSave(path);
     TFileStamp stamp;
     std::string data = ReadFileStamped(path, stamp);
     Load(std::move(data), tags, progress, path);
     stamp_ = stamp;
-    crashBackup_ = FindCrashBackup(path);
+    stampPath_ = path;
 }
 
 void TDocument::LoadBytes(std::string_view data, TTags tags, const TProgress& progress,
@@ -61,7 +62,7 @@ void TDocument::Clear() {
     history_.clear();
     done_ = 0;
     stamp_.reset();
-    crashBackup_.reset();
+    stampPath_.clear();
     bom_.clear();
     changed_.clear();
     encoding_ = TEncodingInfo{};
@@ -148,10 +149,21 @@ std::string TDocument::TemplateBytes() const {
     return out;
 }
 
-void TDocument::Save(const std::string& path) {
+void TDocument::Save(const std::string& path, const TSaveHooks* hooks) {
+    TSaveOptions options;
+    if (stamp_) {
+        options.Read = &*stamp_;
+        options.ReadFrom = stampPath_;
+    }
+    options.Hooks = hooks;
     TFileStamp written;
-    WriteFileAtomically(path, Render(), written);
+    // Unchanged, the page is written from the bytes as read, without a copy.
+    if (changed_.empty())
+        WriteFileAtomically(path, data_, written, options);
+    else
+        WriteFileAtomically(path, Render(), written, options);
     stamp_ = written;
+    stampPath_ = path;
 }
 
 bool TDocument::ChangedOnDisk(const std::string& path) const {

@@ -10,6 +10,7 @@
 #include "core/buffer.h"
 #include "core/encoding.h"
 #include "core/filestamp.h"
+#include "core/savefile.h"
 #include "core/scan.h"
 #include "core/tags.h"
 
@@ -21,7 +22,8 @@ class TDocument {
   public:
     // Reads and scans the file. Refuses a file holding a zero byte, since everything behind it
     // would be lost on the first save, and a page in an encoding it cannot keep intact. Remembers
-    // what the file was, to notice another program's change later.
+    // what the file was, to notice another program's change later. A page whose in-place save
+    // was interrupted is not read (TInterruptedSaveError, see CheckInterruptedSave).
     void LoadFile(const std::string& path, TTags tags, const TProgress& progress = {});
     // The same on bytes already in memory; path only names the file in errors.
     void LoadBytes(std::string_view data, TTags tags, const TProgress& progress = {},
@@ -35,14 +37,13 @@ class TDocument {
     // The page with every phrase written anew from its text, as a recombination of the
     // exported files gives it.
     std::string RenderAllPhrases() const;
-    // Writes Render() to path safely and remembers what the file now is. It does not look for
-    // another program's change first: callers that must not lose one ask ChangedOnDisk.
-    void Save(const std::string& path);
+    // Writes Render() to path safely and remembers what the file now is. When path is the file
+    // this document read or last wrote, under whatever name, and another program has changed it
+    // since, nothing is written (ChangedWhileReadError). Hooks are for tests.
+    void Save(const std::string& path, const TSaveHooks* hooks = nullptr);
     // Whether the file at path holds other bytes than this document read or last wrote there.
     // False for a document that came from memory.
     bool ChangedOnDisk(const std::string& path) const;
-    // A copy of the page's old bytes that an interrupted save left, found when the page was read.
-    const std::optional<std::string>& CrashBackup() const { return crashBackup_; }
 
     // The template file: the page with each phrase's span replaced by its marker, starting with
     // the page's byte-order mark.
@@ -102,7 +103,7 @@ class TDocument {
     std::vector<TStep> history_;
     std::size_t done_ = 0;  // the steps history_[0, done_) are in effect
     std::optional<TFileStamp> stamp_;
-    std::optional<std::string> crashBackup_;
+    std::string stampPath_;  // the file stamp_ describes, as it was named
     TEncodingInfo encoding_;
     std::string bom_;
 };

@@ -175,6 +175,49 @@ TError ChangedWhileReadError() {
     return TError("another program changed the page while it was read; nothing was written");
 }
 
+TError SaveBusyError(const std::string& path) {
+    return TError(Compose("Datei ", path,
+                          " wird gerade von einem anderen Speichervorgang geschrieben; es wurde "
+                          "nichts geschrieben (another save of this page is running; nothing "
+                          "was written)"));
+}
+
+namespace {
+
+std::string InterruptedSaveText(const std::string& page, const std::string& backup, bool foreign) {
+    if (!foreign)
+        return Compose("Datei ", page,
+                       " wurde beim Speichern unterbrochen und ist unvollst\xC3\xA4ndig; die "
+                       "alte Fassung liegt in ") +
+               backup +
+               " (a save of the page was interrupted while it overwrote the page; its old "
+               "bytes are in " +
+               backup + "; quillfen-cli recover puts them back)";
+    return Compose("Datei ", page,
+                   " wurde beim Speichern unterbrochen und seither von einem anderen Programm "
+                   "ge\xC3\xA4ndert; die alte Fassung liegt in ") +
+           backup +
+           " (a save of the page was interrupted, and the page is now neither the old page, nor "
+           "the new one, nor a mix of the two: another program wrote it since. Nothing was "
+           "restored; compare " +
+           page + " with " + backup + "; quillfen-cli recover puts the old bytes back)";
+}
+
+}  // namespace
+
+TInterruptedSaveError::TInterruptedSaveError(const std::string& page, const std::string& backup,
+                                             bool foreign)
+    : TError(InterruptedSaveText(page, backup, foreign)),
+      Page(page),
+      Backup(backup),
+      Foreign(foreign) {}
+
+TError NothingToRecoverError(const std::string& path) {
+    return TError(Compose("Datei ", path,
+                          " hat kein unterbrochenes Speichern, das wiederherzustellen w\xC3\xA4re "
+                          "(no interrupted save of this page was found)"));
+}
+
 TError BadEscapeError(std::string_view escape) {
     return TError(Compose("bad escape \\", escape, ""));
 }

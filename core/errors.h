@@ -86,4 +86,21 @@ TError PhraseTextBreaksLineError(std::size_t n);
 TError EmptyPhraseTextError(std::size_t n);
 TError ChangedWhileReadError();
 
+// "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when another save of
+// the same page holds it for longer than a save waits.
+TError SaveBusyError(const std::string& path);
+
+// A page whose in-place save was interrupted: torn, or (Foreign) written by another program
+// since, so that it is neither the old page, nor the new one, nor a mix of the two. Names the
+// copy of the old bytes (Backup) and how to put it back.
+class TInterruptedSaveError : public TError {
+  public:
+    TInterruptedSaveError(const std::string& page, const std::string& backup, bool foreign);
+    std::string Page, Backup;
+    bool Foreign;
+};
+// "Datei %s hat kein unterbrochenes Speichern ..." for quillfen-cli recover on a page with
+// nothing to recover.
+TError NothingToRecoverError(const std::string& path);
+
 }  // namespace quillfen

@@ -89,8 +89,9 @@ class TFd {
     const int Fd;
 };
 
-// Reads to the end of the file into data, sized for what fstat promised; false with errno set
-// on a read error.
+// Reads to the end of the file into data, sized for what fstat promised and one byte more, so
+// that the read that finds the end needs no larger string: growing it would copy the whole page
+// and hold it twice. False with errno set on a read error.
 bool ReadToEnd(int fd, std::string& data, const std::string& path) {
     std::size_t used = 0;
     for (;;) {
@@ -172,7 +173,7 @@ std::string ReadRegularFile(const std::string& path, TFileStamp* stamp) {
     if (::fstat(file.Fd, &st) != 0) throw CannotOpenError(path, errno);
     CheckReadable(path, st);
 
-    std::string data(static_cast<std::size_t>(st.st_size), '\0');
+    std::string data(static_cast<std::size_t>(st.st_size) + 1, '\0');
     if (!ReadToEnd(file.Fd, data, path)) throw CannotOpenError(path, errno);
     if (stamp) {
         FillStamp(st, *stamp);
@@ -357,8 +358,10 @@ std::string ReadRegularFile(const std::string& path, TFileStamp* stamp) {
     BY_HANDLE_FILE_INFORMATION info{};
     CheckReadable(path, file.Handle, info);
 
+    // One byte more than the file has, so that the read that finds the end needs no larger
+    // string: growing it would copy the whole page.
     std::string data;
-    data.resize((std::size_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+    data.resize(((std::size_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) + 1);
     std::size_t used = 0;
     for (;;) {
         if (used == data.size()) {

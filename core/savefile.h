@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,40 +12,87 @@
 
 namespace quillfen {
 
+// What tests make a save do at its delicate moments. Real saves leave it empty.
+struct TSaveHooks {
+    // Runs under the page's lock after the new page is written and synced, right before the
+    // last look for another program's change.
+    std::function<void()> BeforeFinalCheck;
+    // In place: the page takes this many new bytes, and then the write fails as on a full disk.
+    std::optional<std::size_t> InPlaceFailAfter;
+    // With InPlaceFailAfter: putting the old bytes back fails as well.
+    bool RestoreFails = false;
+    // With InPlaceFailAfter: runs when the fault strikes, before it is handled (a test that
+    // kills the process here sees what a crash leaves).
+    std::function<void()> AtInPlaceFault;
+};
+
+// Makes every save of this thread use hooks while it lives, for tests that save through a window
+// or a document; a hook given with the call wins.
+class TSaveHooksScope {
+  public:
+    explicit TSaveHooksScope(const TSaveHooks& hooks);
+    ~TSaveHooksScope();
+    TSaveHooksScope(const TSaveHooksScope&) = delete;
+    TSaveHooksScope& operator=(const TSaveHooksScope&) = delete;
+
+  private:
+    const TSaveHooks* previous_;
+};
+
+struct TSaveOptions {
+    // The file as it was read. When the save's target is that file (the same device and inode,
+    // or the path it was read from, however spelled) and another program has changed it since,
+    // the save is refused with ChangedWhileReadError, both before anything is written and again
+    // right before the new bytes take the page's place.
+    const TFileStamp* Read = nullptr;
+    std::string ReadFrom;
+    // How long to wait for another Quillfen save of the same page before giving up with
+    // SaveBusyError.
+    std::chrono::milliseconds LockWait{10000};
+    const TSaveHooks* Hooks = nullptr;
+};
+
 // Writes the file at path so that it is never left half-written and stays the file it was.
 //
-// Normally the bytes go into a temporary file in the same folder, which takes over the old
-// file's owner, group, mode (setuid and setgid included), ACL and extended attributes and then
-// replaces it. Where that would lose something (a second hard link, an owner, group, ACL or
-// attribute that cannot be carried over) or cannot work (the folder is not writable), the file
-// is overwritten in place instead, with a copy of its old bytes kept in the user's cache folder
-// until the new ones are synced; a failed in-place write puts the old bytes back.
+// Normally the bytes go into a temporary file in the same folder (".NAME.quillfen-XXXXXX"), which
+// takes over the old file's owner, group, mode (setuid and setgid included), ACL and extended
+// attributes and then replaces it. Where that would lose something (a second hard link, an
+// owner, group, ACL or attribute that cannot be carried over) or cannot work (the folder is not
+// writable), the file is overwritten in place instead: first a complete, synced copy of its old
+// bytes goes into the user's cache folder with a record of the page and of the new bytes, so
+// that a save killed halfway is recognised when the page is read next (CheckInterruptedSave);
+// a failed in-place write puts the old bytes back.
+//
+// Saves of one page are serialised across processes by an exclusive lock on the page (flock),
+// which the system releases when a process dies; a save that waits in vain raises
+// SaveBusyError. Temporary files and partial copies stay locked while their save runs; a later
+// save of the same page removes those whose save is gone. Other files are never removed.
 //
 // Whether the user may write an existing file is decided by the system; a file without any write
-// bit is refused even for root. A symbolic link is written through to its target. A failure
-// raises "Datei %s kann nicht erstellt werden" with the system's cause, and leaves an existing
-// file as it was.
+// bit is refused even for root. A symbolic link is written through to its target, which is
+// created if it does not exist. A failure raises "Datei %s kann nicht erstellt werden" with the
+// system's cause, and leaves an existing file as it was.
 //
 // On Windows the path is UTF-8. The temporary file takes over the old file's attributes and
 // replaces it by the system's replace call, which keeps its security and creation time; a file
-// with the read-only attribute is refused. There is no in-place write: a second hard link keeps
-// the old bytes.
+// with the read-only attribute is refused. There is no in-place write (a second hard link keeps
+// the old bytes) and no lock; the change check runs as on other systems.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 // The same, describing the file as written, for a later ChangedOnDisk.
-void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileStamp& written);
+void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileStamp& written,
+                         const TSaveOptions& options = {});
 
-// The copy of a page's old bytes that an in-place write left behind when it was interrupted, so
-// that the user can be told where it is when the page is opened again; nullopt when there is none.
-// The next in-place write of the same page replaces that copy.
+// Looks for the record that an in-place save keeps while it overwrites the page at path. When
+// the page is the finished new page, or still the old one (the save stopped before its first
+// byte), the record and the copy go without a word. Otherwise the page is torn, or another
+// program wrote it since: raises TInterruptedSaveError, naming the copy of the old bytes. Waits
+// for a save of the page that is running.
+void CheckInterruptedSave(const std::string& path);
+// Puts the copy of the old bytes back into the page whose in-place save was interrupted and
+// removes the record; raises TError when there is nothing to recover.
+void RecoverInterruptedSave(const std::string& path);
+// The copy of the old bytes of an interrupted in-place save of the page at path; nullopt when
+// there is none.
 std::optional<std::string> FindCrashBackup(const std::string& pagePath);
-
-#ifndef _WIN32
-namespace detail {
-// Fault injection for tests: during the next in-place write the page takes `bytes` new bytes and
-// then fails as a full disk does; with restoreFails, putting the old bytes back fails as well, as
-// after a crash. Real devices reach these paths only on I/O errors.
-void InjectInPlaceWriteFault(std::size_t bytes, bool restoreFails);
-}  // namespace detail
-#endif
 
 }  // namespace quillfen

@@ -75,8 +75,8 @@ constexpr TEntry Table[] = {
      u8"Reload the page?"},
     {62, u8"The last change to %s could not be saved and is not in the file.\n\nDiscard it?"},
     {63,
-     u8"An earlier save of this page was interrupted. A copy of the page as it was before that "
-     u8"save is kept at:\n%s"},
+     u8"An earlier save of this page was interrupted and left it incomplete. A copy of the page "
+     u8"as it was before that save is kept at:\n%s\n\nPut the copy back and open the page?"},
     {64, u8"&Yes"},
     {65, u8"&No"},
     {66, u8"as %s"},
@@ -152,8 +152,9 @@ constexpr TEntry Table[] = {
      u8"Die letzte Änderung an %s konnte nicht gespeichert werden und fehlt in der Datei.\n\n"
      u8"Verwerfen?"},
     {163,
-     u8"Ein früheres Speichern dieser Seite wurde unterbrochen. Eine Kopie der Seite, wie sie "
-     u8"vorher war, liegt unter:\n%s"},
+     u8"Ein früheres Speichern dieser Seite wurde unterbrochen und hat sie unvollständig "
+     u8"hinterlassen. Eine Kopie der Seite, wie sie vorher war, liegt unter:\n%s\n\n"
+     u8"Die Kopie zurückschreiben und die Seite öffnen?"},
     {164, u8"&Ja"},
     {165, u8"&Nein"},
     {166, u8"als %s"},

@@ -20,6 +20,7 @@
 #include <algorithm>
 
 #include "core/errors.h"
+#include "core/savefile.h"
 #include "exchange/export.h"
 #include "settings/stringtable.h"
 #include "ui/about.h"
@@ -461,6 +462,7 @@ bool TForm1::LoadFile() {
         Notebook->setCurrentIndex(0);
         ProgressPanel->hide();
         unsetCursor();
+        if (OfferRecovery(failure)) return LoadFile();
         // Reported once the window is back at rest, and the command goes on knowing it failed.
         ShowError(failure);
         return false;
@@ -476,11 +478,27 @@ bool TForm1::LoadFile() {
     Edit1->setFocus(Qt::OtherFocusReason);
     ProgressPanel->hide();
     unsetCursor();
-    if (const auto& copy = Doc.CrashBackup()) {
-        Inform(this, AppTitle,
-               Message(63, QDir::toNativeSeparators(QFile::decodeName(copy->c_str()))));
-    }
     return true;
+}
+
+bool TForm1::OfferRecovery(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const TInterruptedSaveError& e) {
+        // Another program wrote the page since: which bytes to keep is the user's to decide, and
+        // the error names both files.
+        if (e.Foreign) return false;
+        if (!Ask(63, QDir::toNativeSeparators(QFile::decodeName(e.Backup.c_str())), true))
+            return false;
+        try {
+            RecoverInterruptedSave(e.Page);
+            return true;
+        } catch (const std::exception& again) {
+            ShowError(again);
+        }
+    } catch (...) {
+    }
+    return false;
 }
 
 void TForm1::Save() {

@@ -199,6 +199,9 @@ class TForm1 : public QMainWindow {
     bool ChangedElsewhere(int row, const std::optional<QString>& entry);
     // Asks before a command drops text whose save failed; false: the command stops.
     bool MayDropUnsaved();
+    // When the page could not be opened because a save of it was cut short while it overwrote
+    // the page, offers to put the old bytes back; true when they are back.
+    bool OfferRecovery(const std::exception_ptr& failure);
     // After Undo or Redo changed phrase i: the row, the entry, the file, the preview.
     void ShowHistoryStep(std::size_t i);
     // After the phrases changed: the Edit menu, the file, the preview and the word count. A

@@ -3,15 +3,21 @@
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "core/document.h"
+#include "core/errors.h"
+#include "core/pagecodec.h"
+#include "core/savefile.h"
 #include "tests/support/files.h"
 #ifdef _WIN32
 #include "tests/support/winprocess.h"
@@ -36,14 +42,19 @@ TRun RunCli(const std::vector<std::string>& args, const std::string& err = {}) {
     return {run.Status, run.Out};
 }
 #else
-TRun RunCli(const std::vector<std::string>& args, const std::string& err = "/dev/null") {
+std::string Quoted(const std::string& a) {
+    std::string quoted = "'";
+    for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string CliCommand(const std::vector<std::string>& args, const std::string& err) {
     std::string command = "'" QUILLFEN_CLI "'";
-    for (const std::string& a : args) {
-        command += " '";
-        for (char c : a) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        command += "'";
-    }
-    command += " 2>'" + err + "'";
+    for (const std::string& a : args) command.append(" ").append(Quoted(a));
+    return command.append(" 2>").append(Quoted(err));
+}
+
+TRun RunShell(const std::string& command) {
     TRun run;
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -52,6 +63,10 @@ TRun RunCli(const std::vector<std::string>& args, const std::string& err = "/dev
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+TRun RunCli(const std::vector<std::string>& args, const std::string& err = "/dev/null") {
+    return RunShell(CliCommand(args, err));
 }
 #endif
 
@@ -161,3 +176,179 @@ TEST_F(Cli, TheLastTextOfARepeatedNumberCounts) {
     // The preformatted line keeps its inner blanks; the other text is cleaned as Ok cleans it.
     EXPECT_EQ(Read(page), "<pre>c   d</pre><p>last one</p>");
 }
+
+#ifndef _WIN32
+namespace {
+
+// Saves' copies go into the test's own cache folder.
+class CliSaves : public Cli {
+  protected:
+    void SetUp() override { ::setenv("XDG_CACHE_HOME", Out("cache").c_str(), 1); }
+    void TearDown() override { ::unsetenv("XDG_CACHE_HOME"); }
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(fs::path(Out("")).parent_path()))
+            if (e.path().filename() != "cache") names.insert(e.path().filename().string());
+        return names;
+    }
+    std::set<std::string> Leftovers() const {
+        std::set<std::string> names;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(Out("cache/Quillfen/backup"), ec))
+            names.insert(e.path().filename().string());
+        return names;
+    }
+};
+
+// A page of many short paragraphs, long enough for two saves to overlap.
+std::string ManyParagraphs(std::size_t count) {
+    std::string page = "<html><body>\n";
+    for (std::size_t i = 0; i < count; ++i)
+        page += "<p>Paragraph " + std::to_string(i) + " with <b>bold</b> text &amp; more.</p>\n";
+    return page + "</body></html>\n";
+}
+
+}  // namespace
+
+TEST_F(CliSaves, TwoSavesAtOnceNeverLoseAChangeSilentlyNorMix) {
+    const std::string page = Out("page.html"), read = ManyParagraphs(5000);
+    TDocument doc;
+    doc.LoadBytes(read, TTags::Default);
+    auto rendered = [&](bool first, bool second) {
+        TDocument d;
+        d.LoadBytes(read, TTags::Default);
+        if (first) d.SetPhraseText(0, "first");
+        if (second) d.SetPhraseText(7, "second");
+        return d.Render();
+    };
+    const std::string onlyFirst = rendered(true, false), onlySecond = rendered(false, true),
+                      both = rendered(true, true);
+    for (const bool linked : {false, true}) {
+        for (int pair = 0; pair < 20; ++pair) {
+            quillfen::testing::WriteBytes(page, read);
+            if (linked) fs::create_hard_link(page, Out("twin.html"));
+            // Both started together; the shell reports both exit statuses.
+            const std::string first = CliCommand({"save", page, "--set", "1=first"}, Out("e1")),
+                              second = CliCommand({"save", page, "--set", "8=second"}, Out("e2"));
+            const TRun run = RunShell(first + " & a=$!; " + second + " & b=$!; wait $a; x=$?; " +
+                                      "wait $b; echo $x $?");
+            ASSERT_EQ(run.status, 0);
+            const std::string now = Read(page);
+            const std::string label = (linked ? "in place, pair " : "pair ") + std::to_string(pair);
+            if (run.out == "0 0\n") {
+                EXPECT_TRUE(now == both) << label;
+            } else if (run.out == "0 1\n") {
+                EXPECT_TRUE(now == onlyFirst) << label;
+                EXPECT_NE(Read(Out("e2")).find(ChangedWhileReadError().what()), std::string::npos)
+                    << label;
+            } else if (run.out == "1 0\n") {
+                EXPECT_TRUE(now == onlySecond) << label;
+                EXPECT_NE(Read(Out("e1")).find(ChangedWhileReadError().what()), std::string::npos)
+                    << label;
+            } else {
+                ADD_FAILURE() << label << ": exit statuses " << run.out;
+            }
+            std::set<std::string> names{"page.html", "e1", "e2"};
+            if (linked) names.insert("twin.html");
+            EXPECT_EQ(Names(), names) << label;
+            EXPECT_EQ(Leftovers(), std::set<std::string>{}) << label;
+            fs::remove(Out("twin.html"));
+        }
+    }
+}
+
+TEST_F(CliSaves, ATornPageIsRefusedNamingTheCopyAndRecoverPutsItBack) {
+    const std::string torn = Out("torn.html"), good = Out("good.html"), err = Out("err.txt");
+    const std::string old = ManyParagraphs(100);
+    quillfen::testing::WriteBytes(torn, old);
+    quillfen::testing::WriteBytes(good, old);
+    fs::create_hard_link(torn, Out("twin.html"));
+    // A save that dies after 100 bytes of the new page are in place.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        TSaveHooks hooks;
+        hooks.InPlaceFailAfter = 100;
+        hooks.AtInPlaceFault = [] { ::raise(SIGKILL); };
+        TDocument doc;
+        doc.LoadFile(torn, TTags::Default);
+        doc.SetPhraseText(0, "Neu");
+        doc.Save(torn, &hooks);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const std::optional<std::string> backup = FindCrashBackup(torn);
+    ASSERT_TRUE(backup);
+    const std::string damaged = Read(torn);
+    const struct {
+        std::vector<std::string> args;
+    } refused[] = {{{"phrases", torn}},
+                   {{"save", torn, "--set", "1=x"}},
+                   {{"save", good, "-o", torn}},
+                   {{"export", torn, good, "-d", Out("")}},
+                   {{"check", torn, good}}};
+    for (const auto& c : refused) {
+        const TRun run = RunCli(c.args, err);
+        EXPECT_EQ(run.status, 1) << c.args[0];
+        EXPECT_NE(Read(err).find(torn), std::string::npos) << c.args[0];
+        EXPECT_NE(Read(err).find(*backup), std::string::npos) << c.args[0];
+        EXPECT_TRUE(Read(torn) == damaged) << c.args[0];
+    }
+    // The other pages of the same call go on.
+    EXPECT_TRUE(fs::exists(Out("good.txt")));
+    EXPECT_NE(RunCli({"check", torn, good}).out.find(good + "\t"), std::string::npos);
+
+    EXPECT_EQ(RunCli({"recover", torn}).status, 0);
+    EXPECT_TRUE(Read(Out("twin.html")) == old);
+    EXPECT_EQ(RunCli({"phrases", torn}).status, 0);
+    EXPECT_EQ(RunCli({"recover", torn}, err).status, 1);
+    EXPECT_EQ(Leftovers(), std::set<std::string>{});
+}
+
+TEST_F(CliSaves, FileErrorsSayTheSystemsCauseAndLeaveNothing) {
+    const std::string page = Out("page.html"), linked = Out("linked.html"), err = Out("err.txt");
+    const std::string old = ManyParagraphs(2000);  // larger than the limits below
+    quillfen::testing::WriteBytes(page, old);
+    quillfen::testing::WriteBytes(linked, old);
+    fs::create_hard_link(linked, Out("twin.html"));
+    const struct {
+        const char* limit;  // a file-size limit in the shell's blocks (512 or 1024 bytes)
+        std::vector<std::string> args;
+        const char* cause;
+    } cases[] = {
+        {"", {"save", page, "-o", Out("no/such/folder.html")}, "No such file or directory"},
+        {"ulimit -f 8; ", {"save", page, "--set", "1=x"}, "File too large"},
+        {"ulimit -f 8; ", {"save", linked, "--set", "1=x"}, "File too large"},
+    };
+    for (const auto& c : cases) {
+        const TRun run = RunShell(c.limit + CliCommand(c.args, err));
+        const std::string said = Read(err);
+        EXPECT_EQ(run.status, 1) << said;
+        // One line: the file layer's text, then the cause.
+        EXPECT_NE(said.find(" kann nicht erstellt werden: " + std::string(c.cause) + "\n"),
+                  std::string::npos)
+            << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_TRUE(Read(page) == old && Read(linked) == old) << said;
+        EXPECT_EQ(Names(),
+                  (std::set<std::string>{"page.html", "linked.html", "twin.html", "err.txt"}))
+            << said;
+        EXPECT_EQ(Leftovers(), std::set<std::string>{}) << said;
+    }
+}
+
+TEST_F(CliSaves, ALinkGivenAsOutputIsWrittenThrough) {
+    const std::string page = Out("page.html");
+    quillfen::testing::WriteBytes(page, "<p>a</p>");
+    fs::create_directory(Out("sub"));
+    fs::create_symlink("sub/target.html", Out("link.html"));  // dangling, relative
+    for (const char* text : {"b", "c"}) {
+        ASSERT_EQ(RunCli({"save", page, "-o", Out("link.html"), "--set", std::string("1=") + text})
+                      .status,
+                  0);
+        EXPECT_TRUE(fs::is_symlink(Out("link.html")));
+        EXPECT_EQ(Read(Out("sub/target.html")), std::string("<p>") + text + "</p>");
+    }
+}
+#endif

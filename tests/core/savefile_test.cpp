@@ -5,6 +5,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -22,6 +24,7 @@
 #include <set>
 #include <vector>
 
+#include "core/document.h"
 #include "core/errors.h"
 
 namespace quillfen {
@@ -362,23 +365,245 @@ TEST_F(SaveFile, AFailedInPlaceWritePutsTheOldBytesBackOrKeepsThemInTheCache) {
     const std::string old = "<p>the old page</p>\n";
     const fs::path page = Page("page.html", old);
     fs::create_hard_link(page, Dir / "twin.html");
-    detail::InjectInPlaceWriteFault(5, false);
-    EXPECT_EQ(Save(page, "<p>a new page, longer than the old one</p>\n", ENOSPC), 1);
+    TSaveHooks hooks;
+    hooks.InPlaceFailAfter = 5;
+    {
+        const TSaveHooksScope scope(hooks);
+        EXPECT_EQ(Save(page, "<p>a new page, longer than the old one</p>\n", ENOSPC), 1);
+    }
     EXPECT_EQ(Slurp(Dir / "twin.html"), old);
     EXPECT_FALSE(FindCrashBackup(page));
 
-    detail::InjectInPlaceWriteFault(5, true);
-    EXPECT_EQ(Save(page, "<p>new</p>\n", ENOSPC), 1);
+    hooks.RestoreFails = true;
+    {
+        const TSaveHooksScope scope(hooks);
+        EXPECT_EQ(Save(page, "<p>new</p>\n", ENOSPC), 1);
+    }
     EXPECT_NE(Slurp(page), old);
     const auto backup = FindCrashBackup(page);
     ASSERT_TRUE(backup);
     EXPECT_EQ(Slurp(*backup), old);
-    EXPECT_FALSE(FindCrashBackup(Dir / "twin.html"));  // another page, even if the same file
+    // The same file under its other name.
+    EXPECT_EQ(FindCrashBackup(Dir / "twin.html"), backup);
     EXPECT_EQ(fs::path(*backup).parent_path(), Dir / "cache" / "Quillfen" / "backup");
 
-    EXPECT_EQ(Save(page, "<p>new</p>\n"), 0);  // a later save that succeeds removes the copy
-    EXPECT_EQ(Slurp(Dir / "twin.html"), "<p>new</p>\n");
+    // The torn page is not overwritten until its old bytes are back.
+    EXPECT_THROW(WriteFileAtomically(page, "<p>new</p>\n"), TInterruptedSaveError);
+    RecoverInterruptedSave(Dir / "twin.html");
+    EXPECT_EQ(Slurp(page), old);
     EXPECT_FALSE(FindCrashBackup(page));
+    EXPECT_EQ(Save(page, "<p>new</p>\n"), 0);
+    EXPECT_EQ(Slurp(Dir / "twin.html"), "<p>new</p>\n");
+}
+
+// What the backup folder holds: after any save that ended, nothing.
+std::set<std::string> Leftovers(const fs::path& dir) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir / "cache" / "Quillfen" / "backup", ec))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+TEST_F(SaveFile, AnotherProgramsWriteBeforeTheLastCheckIsKeptAndTheSaveRefused) {
+    const std::string read = "<p>as read</p>\n";
+    const struct {
+        const char* Name;
+        bool Linked;     // a second hard link makes the save write in place
+        const char* As;  // the name the save is given
+        std::function<void(const fs::path&)> Change;
+        std::string Now;  // the page after the save; empty: the save's bytes
+    } cases[] = {
+        {"nothing", false, "page.html", [](const fs::path&) {}, ""},
+        {"nothing, in place", true, "twin.html", [](const fs::path&) {}, ""},
+        {"append", false, "page.html",
+         [](const fs::path& p) { std::ofstream(p, std::ios::app) << "<p>more</p>\n"; },
+         read + "<p>more</p>\n"},
+        {"append, in place", true, "twin.html",
+         [](const fs::path& p) { std::ofstream(p, std::ios::app) << "<p>more</p>\n"; },
+         read + "<p>more</p>\n"},
+        {"replaced by rename", false, "sub/../page.html",
+         [](const fs::path& p) {
+             Put(p.string() + ".new", "<p>theirs</p>\n");
+             fs::rename(p.string() + ".new", p);
+         },
+         "<p>theirs</p>\n"},
+        {"replaced by rename, in place", true, "page.html",
+         [](const fs::path& p) {
+             Put(p.string() + ".new", "<p>theirs</p>\n");
+             fs::rename(p.string() + ".new", p);
+         },
+         "<p>theirs</p>\n"},
+        {"same size and times, in place", true, "./page.html",
+         [](const fs::path& p) {
+             const struct stat st = Stat(p);
+             {
+                 std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+                 f.write("<P>", 3);
+             }
+             const timespec times[2] = {st.st_atim, st.st_mtim};
+             ::utimensat(AT_FDCWD, p.c_str(), times, 0);
+         },
+         "<P>as read</p>\n"},
+    };
+    fs::create_directory(Dir / "sub");
+    for (const auto& c : cases) {
+        const fs::path page = Page("page.html", read);
+        if (c.Linked) fs::create_hard_link(page, Dir / "twin.html");
+        TFileStamp stamp;
+        ReadFileStamped(page, stamp);
+        TSaveHooks hooks;
+        // Another process, which finishes its write before the save looks for the last time.
+        hooks.BeforeFinalCheck = [&] {
+            EXPECT_EQ(InChild([&] {
+                          c.Change(page);
+                          return 0;
+                      }),
+                      0);
+        };
+        TSaveOptions options;
+        options.Read = &stamp;
+        options.ReadFrom = page;
+        options.Hooks = &hooks;
+        std::string refusal;
+        try {
+            TFileStamp written;
+            WriteFileAtomically(Dir / c.As, "<p>ours</p>\n", written, options);
+        } catch (const TError& e) {
+            refusal = e.what();
+        }
+        if (c.Now.empty()) {
+            EXPECT_EQ(refusal, "") << c.Name;
+            EXPECT_EQ(Slurp(page), "<p>ours</p>\n") << c.Name;
+        } else {
+            EXPECT_EQ(refusal, ChangedWhileReadError().what()) << c.Name;
+            EXPECT_EQ(Slurp(page), c.Now) << c.Name;
+        }
+        std::set<std::string> names{"page.html", "sub"};
+        if (c.Linked) names.insert("twin.html");
+        EXPECT_EQ(Names(Dir), names) << c.Name;
+        EXPECT_EQ(Leftovers(Dir), std::set<std::string>{}) << c.Name;
+        fs::remove(Dir / "twin.html");
+    }
+}
+
+// A page whose content tells its pieces apart.
+std::string Numbered(std::size_t size, char tag) {
+    std::string s;
+    for (std::size_t i = 0; s.size() < size; ++i)
+        s += "<p>" + std::string(1, tag) + std::to_string(i) + "</p>\n";
+    s.resize(size);
+    return s;
+}
+
+TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndRecovered) {
+    constexpr std::size_t Mi = std::size_t{1} << 20;
+    const std::string old = Numbered(2 * Mi + 12345, 'o');
+    const std::string longer = Numbered(3 * Mi + 99, 'n'), shorter = Numbered(Mi + 777, 's');
+    const struct {
+        const std::string& Next;
+        std::size_t KilledAfter;  // bytes of the new page written in place
+        bool WrittenSince;        // another program wrote the page after the kill
+        const char* Told;         // "": nothing; "torn"; "foreign"
+    } cases[] = {
+        {longer, 0, false, ""},
+        {shorter, 0, false, ""},
+        {longer, 1000, false, "torn"},
+        {shorter, Mi + 5, false, "torn"},
+        {longer, 2 * Mi, false, "torn"},
+        {longer, 2 * Mi + 12345 + 10, false, "torn"},  // the page has grown already
+        {shorter, Mi + 5, true, "foreign"},
+        {longer, 0, true, "foreign"},
+    };
+    for (const auto& c : cases) {
+        const std::string label = std::to_string(c.Next.size()) + " killed after " +
+                                  std::to_string(c.KilledAfter) +
+                                  (c.WrittenSince ? " written" : "");
+        const fs::path page = Page("page.html", old);
+        fs::create_hard_link(page, Dir / "twin.html");
+        const int status = InChild([&] {
+            TSaveHooks hooks;
+            hooks.InPlaceFailAfter = c.KilledAfter;
+            hooks.AtInPlaceFault = [] { ::raise(SIGKILL); };
+            TFileStamp read, written;
+            ReadFileStamped(page, read);
+            TSaveOptions options;
+            options.Read = &read;
+            options.ReadFrom = page;
+            options.Hooks = &hooks;
+            WriteFileAtomically(page, c.Next, written, options);
+            return 0;
+        });
+        ASSERT_EQ(status, 128 + SIGKILL) << label;
+        if (c.WrittenSince) std::ofstream(page, std::ios::app) << "<p>theirs</p>";
+        const std::string before = Slurp(page);
+        const std::optional<std::string> backup = FindCrashBackup(Dir / "twin.html");
+        TDocument doc;
+        std::string told;
+        try {
+            doc.LoadFile(Dir / "twin.html", TTags::AllKinds);
+            EXPECT_EQ(doc.Bytes(), old) << label;
+        } catch (const TInterruptedSaveError& e) {
+            told = e.Foreign ? "foreign" : "torn";
+            ASSERT_TRUE(backup) << label;
+            EXPECT_EQ(e.Backup, *backup) << label;
+            EXPECT_NE(std::string(e.what()).find(*backup), std::string::npos) << label;
+            EXPECT_EQ(Slurp(*backup), old) << label;
+            // Saving does not make the damage final either, under any name.
+            EXPECT_THROW(WriteFileAtomically(page, "<p>new</p>"), TInterruptedSaveError) << label;
+            EXPECT_EQ(Slurp(page), before) << label;
+            RecoverInterruptedSave(page);
+            EXPECT_EQ(Slurp(Dir / "twin.html"), old) << label;
+            doc.LoadFile(page, TTags::AllKinds);
+        }
+        EXPECT_EQ(told, c.Told) << label;
+        EXPECT_FALSE(FindCrashBackup(page)) << label;
+        EXPECT_EQ(Leftovers(Dir), std::set<std::string>{}) << label;
+        EXPECT_EQ(Names(Dir), (std::set<std::string>{"page.html", "twin.html"})) << label;
+        fs::remove(Dir / "twin.html");
+    }
+}
+
+TEST_F(SaveFile, ASaveWaitsForTheLockAndRemovesOnlyLeftoversOfDeadSaves) {
+    const fs::path page = Page("page.html");
+    fs::create_hard_link(page, Dir / "twin.html");
+    // Another save holds the page.
+    const int held = ::open(page.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    TSaveOptions hurried;
+    hurried.LockWait = std::chrono::milliseconds(0);
+    TFileStamp written;
+    try {
+        WriteFileAtomically(page, "new", written, hurried);
+        ADD_FAILURE() << "a locked page was written";
+    } catch (const TError& e) {
+        EXPECT_EQ(std::string(e.what()), SaveBusyError(page).what());
+    }
+    EXPECT_EQ(Slurp(page), "<p>old</p>\n");
+    ::close(held);
+
+    // Left by saves that were killed, by one still running, and files that are none of them.
+    struct stat st = Stat(page);
+    char key[40];
+    std::snprintf(key, sizeof key, "%016llx-%016llx", static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    const fs::path backups = Dir / "cache" / "Quillfen" / "backup";
+    fs::create_directories(backups);
+    const std::string dead = ".page.html.quillfen-a1B2c3", running = ".page.html.quillfen-d4E5f6";
+    const std::string deadCopy = "." + std::string(key) + "-page.html.quillfen-g7H8i9";
+    for (const std::string& name : {dead, running, std::string(".page.html.quillfen-toolong"),
+                                    std::string(".page.html.abcdef"), std::string("page.html~")})
+        Put(Dir / name, "x");
+    Put(backups / deadCopy, "x");
+    const int alive = ::open((Dir / running).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(alive, LOCK_EX), 0);
+    EXPECT_EQ(Save(page, "new"), 0);  // in place, since the page has two names
+    ::close(alive);
+    EXPECT_EQ(Slurp(Dir / "twin.html"), "new");
+    EXPECT_EQ(Names(Dir), (std::set<std::string>{"page.html", "twin.html", running,
+                                                 ".page.html.quillfen-toolong", ".page.html.abcdef",
+                                                 "page.html~"}));
+    EXPECT_EQ(Leftovers(Dir), std::set<std::string>{});
 }
 
 }  // namespace

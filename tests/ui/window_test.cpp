@@ -896,7 +896,7 @@ TEST_F(Window, TextWhoseSaveFailedIsNotDroppedWithoutAsking) {
     EXPECT_FALSE(form->isVisible());
 }
 
-TEST_F(Window, ACopyLeftByAnInterruptedSaveIsPointedOutOnOpening) {
+TEST_F(Window, APageTornByAnInterruptedSaveIsOpenedOnlyWithItsCopyPutBack) {
     const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
     qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.filePath("cache")));
     const QString path = Page("linked.html");
@@ -907,22 +907,38 @@ TEST_F(Window, ACopyLeftByAnInterruptedSaveIsPointedOutOnOpening) {
     Open(path);
     Select(0);
     form->Edit1->setText("Cut short");
-    detail::InjectInPlaceWriteFault(3, true);
-    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    TSaveHooks crash;
+    crash.InPlaceFailAfter = kPage.find("First") + 2;  // into the new text
+    crash.RestoreFails = true;
+    {
+        const TSaveHooksScope scope(crash);
+        QTest::keyClick(form->Edit1, Qt::Key_Return);
+    }
     EXPECT_EQ(errors.size(), 1);
+    const std::string torn = ReadBytes(path);
+    EXPECT_NE(torn, kPage);
+    const std::optional<std::string> copy = FindCrashBackup(QFile::encodeName(path).toStdString());
+    ASSERT_TRUE(copy.has_value());
     Answer(QMessageBox::Yes);  // discard the text whose save failed
-    Answer(QMessageBox::Ok);
+    Answer(QMessageBox::No);   // keep the page as it is: it is not opened
     Open(path);
+    EXPECT_FALSE(form->DocumentOpen());
+    EXPECT_EQ(errors.size(), 2);
+    EXPECT_EQ(ReadBytes(path), torn);
+    Answer(QMessageBox::Yes);  // put the copy back
+    Open(dir.filePath("other-name.html"));
     if (oldCache.isNull())
         qunsetenv("XDG_CACHE_HOME");
     else
         qputenv("XDG_CACHE_HOME", oldCache);
-    ASSERT_EQ(asked.size(), 2);
-    const std::optional<std::string> copy = form->Doc.CrashBackup();
-    ASSERT_TRUE(copy.has_value());
-    EXPECT_TRUE(asked[1].endsWith(":\n" + QFile::decodeName(copy->c_str())))
-        << asked[1].toStdString();
-    EXPECT_EQ(ReadBytes(QFile::decodeName(copy->c_str())), kPage);
+    ASSERT_EQ(asked.size(), 3);
+    for (int i : {1, 2})
+        EXPECT_TRUE(asked[i].contains(":\n" + QFile::decodeName(copy->c_str()) + "\n"))
+            << asked[i].toStdString();
+    EXPECT_TRUE(form->DocumentOpen());
+    EXPECT_EQ(form->Doc.Bytes(), kPage);
+    EXPECT_EQ(ReadBytes(path), kPage);
+    EXPECT_FALSE(FindCrashBackup(QFile::encodeName(path).toStdString()));
 }
 
 TEST_F(Window, ALanguageWithoutStringTableShowsTheEnglishMenus) {
