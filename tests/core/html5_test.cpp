@@ -1,6 +1,7 @@
 // The scan against a real HTML5 parser (gumbo) as the oracle: the text phrases lie in the text the
 // parser shows and cover all of it, and the alt and content phrases are the parser's attribute
-// values. Compared by the bytes they come from, so that how a text is decoded does not enter.
+// values. Compared by the bytes they come from, and on pages in UTF-8 also by their texts: what
+// the scan decodes is what the parser decodes.
 
 #include <gtest/gtest.h>
 #include <gumbo.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -24,10 +26,12 @@ using TRange = std::pair<std::size_t, std::size_t>;
 // What the parser shows of a page: its visible text nodes and the values of alt and content.
 struct TOracle {
     std::vector<TRange> texts;
+    std::vector<std::string> decoded;  // parallel to texts, as the parser decoded them
     // CDATA sections, which the scan offers nothing of; the parser puts text that stands right
     // before one into the same node.
     std::vector<TRange> cdata;
-    std::set<std::size_t> alts, contents;  // where the non-empty values start
+    std::set<std::size_t> alts, contents;       // where the non-empty values start
+    std::map<std::size_t, std::string> values;  // the decoded alt and content values by place
 };
 
 bool Invisible(const GumboElement& e) {
@@ -53,6 +57,7 @@ void Walk(const GumboNode* node, TOracle& oracle) {
         const GumboText& t = node->v.text;
         (node->type == GUMBO_NODE_TEXT ? oracle.texts : oracle.cdata)
             .emplace_back(t.start_pos.offset, t.start_pos.offset + t.original_text.length);
+        if (node->type == GUMBO_NODE_TEXT) oracle.decoded.emplace_back(t.text);
         return;
     }
     // Whitespace and comments show nothing.
@@ -72,25 +77,58 @@ void Walk(const GumboNode* node, TOracle& oracle) {
             const std::size_t at = a->value_start.offset + (quoted ? 1 : 0);
             if (std::string_view(a->name) == "alt") oracle.alts.insert(at);
             if (std::string_view(a->name) == "content") oracle.contents.insert(at);
+            oracle.values[at] = a->value;
         }
     }
     for (unsigned i = 0; i < children.length; ++i)
         Walk(static_cast<const GumboNode*>(children.data[i]), oracle);
 }
 
-TOracle Parse(std::string_view page) {
-    // Markup is ASCII: the other bytes become letters, so that the parser, which reads UTF-8,
-    // keeps one offset a byte whatever the page's encoding.
-    std::string ascii(page);
-    for (char& c : ascii)
-        if (static_cast<unsigned char>(c) >= 0x80) c = 'x';
-    GumboOutput* out = gumbo_parse_with_options(&kGumboDefaultOptions, ascii.data(), ascii.size());
+TOracle Parse(std::string_view page, bool utf8) {
+    // Markup is ASCII: on a page in another encoding the other bytes become letters, so that the
+    // parser, which reads UTF-8, keeps one offset a byte.
+    std::string bytes(page);
+    if (!utf8)
+        for (char& c : bytes)
+            if (static_cast<unsigned char>(c) >= 0x80) c = 'x';
+    GumboOutput* out = gumbo_parse_with_options(&kGumboDefaultOptions, bytes.data(), bytes.size());
     TOracle oracle;
     Walk(out->document, oracle);
     gumbo_destroy_output(&kGumboDefaultOptions, out);
-    std::sort(oracle.texts.begin(), oracle.texts.end());
+    // Text nodes come in page order, as the sorted ranges below.
+    std::vector<std::size_t> order(oracle.texts.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return oracle.texts[a] < oracle.texts[b]; });
+    std::vector<TRange> texts;
+    std::vector<std::string> decoded;
+    for (std::size_t i : order) {
+        texts.push_back(oracle.texts[i]);
+        decoded.push_back(std::move(oracle.decoded[i]));
+    }
+    oracle.texts = std::move(texts);
+    oracle.decoded = std::move(decoded);
     std::sort(oracle.cdata.begin(), oracle.cdata.end());
     return oracle;
+}
+
+// A text as a browser lays it out for comparing: ASCII whitespace collapsed to one blank and cut
+// at the edges, the non-breaking space (which a phrase leaves at its edges) taken for a blank.
+std::string Collapsed(std::string_view text) {
+    std::string out;
+    bool blank = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool nbsp = text.substr(i, 2) == "\xC2\xA0";
+        if (nbsp || IsHtmlSpace(text[i])) {
+            blank = true;
+            i += nbsp ? 1 : 0;
+            continue;
+        }
+        if (blank && !out.empty()) out += ' ';
+        blank = false;
+        out += text[i];
+    }
+    return out;
 }
 
 // Where the parser joined text across markup it dropped ("</>x", a stray <head>, an empty CDATA
@@ -146,7 +184,9 @@ std::string Differences(std::string_view bytes) {
     TDocument doc;
     doc.LoadBytes(bytes, TTags::AllKinds);
     const std::string_view page = doc.Page();
-    const TOracle oracle = Parse(page);
+    // Texts are compared where the parser reads the page's own encoding.
+    const bool utf8 = doc.Encoding() == TPageEncoding::Utf8 || IsValidUtf8(page);
+    const TOracle oracle = Parse(page, utf8);
     std::ostringstream out;
     // Appended rather than joined with +, which GCC 12 wrongly warns about (-Wrestrict).
     auto show = [&](std::size_t a, std::size_t b) {
@@ -158,6 +198,8 @@ std::string Differences(std::string_view bytes) {
     };
     std::vector<TRange> runs;
     std::set<std::size_t> alts, contents;
+    // The texts of the phrases in each text node of the parser, joined.
+    std::vector<std::string> shown(oracle.texts.size());
     for (std::size_t k = 0; k < doc.PhraseCount(); ++k) {
         const TPhraseSpan& s = doc.Spans()[k];
         switch (doc.Phrases()[k].Kind()) {
@@ -171,15 +213,34 @@ std::string Differences(std::string_view bytes) {
                 };
                 if (!within(oracle.texts) && !within(oracle.cdata))
                     out << "phrase " << k << " shown nowhere: " << show(s.Begin, s.End) << "\n";
+                auto node = std::upper_bound(oracle.texts.begin(), oracle.texts.end(),
+                                             TRange(s.Begin, SIZE_MAX));
+                if (node != oracle.texts.begin() && std::prev(node)->second >= s.End) {
+                    std::string& joined = shown[std::prev(node) - oracle.texts.begin()];
+                    joined += ' ';
+                    joined += doc.Phrases()[k].Text;
+                }
                 break;
             }
             case TKind::Image:
-                alts.insert(s.RunBegin);
+            case TKind::Content: {
+                (doc.Phrases()[k].Kind() == TKind::Image ? alts : contents).insert(s.RunBegin);
+                const auto value = oracle.values.find(s.RunBegin);
+                if (utf8 && value != oracle.values.end() &&
+                    Collapsed(value->second) != Collapsed(doc.Phrases()[k].Text))
+                    out << "value reads '" << doc.Phrases()[k].Text << "', the parser's '"
+                        << value->second << "'\n";
                 break;
-            case TKind::Content:
-                contents.insert(s.RunBegin);
-                break;
+            }
         }
+    }
+    // The phrases of a text node read as the parser reads the node.
+    for (std::size_t n = 0; utf8 && n < oracle.texts.size(); ++n) {
+        // Left out where the parser joined text across markup it dropped.
+        const std::vector<bool> tag = TagBytes(page, oracle.texts[n]);
+        if (std::find(tag.begin(), tag.end(), true) != tag.end()) continue;
+        const std::string parser = Collapsed(oracle.decoded[n]), scan = Collapsed(shown[n]);
+        if (parser != scan) out << "text reads '" << scan << "', the parser's '" << parser << "'\n";
     }
     // Every byte of shown text, but blanks and dropped markup, lies in a text phrase's run.
     for (const TRange& node : oracle.texts) {
@@ -216,7 +277,8 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 // Pages put together from pieces that switch the tokenizer's states and the elements that set
 // them, with text between: scripts and their escapes, raw text, RCDATA, comments and their odd
-// ends, bogus comments, svg and math with their integration points and the tags that end them.
+// ends, bogus comments, svg and math with their integration points and the tags that end them,
+// and character references of each sort in text and in values.
 // Left out where this scan follows no tree (the end tags of formatting elements, which browsers may
 // have reopened elsewhere) and where the parser is out of date ("</p>" and "</br>" ending svg or
 // math) or wrong (in svg and math it does not see "</script >" as the end of the script its blank
@@ -279,6 +341,19 @@ std::string SoupPage(std::mt19937& rng, int pieces) {
         "<3 ",
         ">",
         "&amp;",
+        "&eacute;",
+        "&copy",
+        "&copy=",
+        "&#x2014;",
+        "&#0;",
+        "&#128;",
+        "&#xD800;",
+        "&notes",
+        "&amp;uuml;",
+        "&nbsp;x",
+        "\xC3\xA9",
+        "<img alt=\"&copy=x &eacute; &notit; &#65\">",
+        "<img alt='&lt;b&gt;'>",
         "-",
         "--",
         " ",
