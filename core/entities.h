@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/utf8.h"
+
 namespace quillfen {
 
 // Replaces every occurrence of search in s, searching again from the start after each
@@ -47,11 +49,5 @@ TReference ReadReference(std::string_view s, TReferences where);
 // s with every character reference replaced by its characters in UTF-8. Bytes that are no
 // UTF-8 pass unchanged.
 std::string DecodeReferences(std::string_view s, TReferences where);
-
-void AppendUtf8(std::string& out, char32_t c);
-
-// The length of the UTF-8 character at s[i] and its code point, or 0 when none starts there
-// (overlong forms and surrogates are none).
-std::size_t Utf8CharAt(std::string_view s, std::size_t i, char32_t& c);
 
 }  // namespace quillfen

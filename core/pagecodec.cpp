@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/utf8.h"
 
 namespace quillfen {
 
@@ -17,95 +18,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 const TEncodingInfo kUtf8Encoding{TPageEncoding::Utf8, {}};
-
-// The length of the UTF-8 sequence at s[i] and its code point, or 0 when none starts there
-// (overlong forms and surrogates are none).
-std::size_t Utf8At(std::string_view s, std::size_t i, char32_t& cp) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + i;
-    const std::size_t left = s.size() - i;
-    const unsigned char c = p[0];
-    if (c < 0x80) {
-        cp = c;
-        return 1;
-    }
-    std::size_t len;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        cp = c & 0x0F;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        cp = c & 0x07;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (left < len || p[1] < lo || p[1] > hi) return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        if (p[k] < 0x80 || p[k] > 0xBF) return 0;
-        cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    return len;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-void AppendReference(std::string& out, char32_t c) {
-    out += "&#";
-    out += std::to_string(static_cast<unsigned long>(c));
-    out += ';';
-}
-
-void AppendByteEscape(std::string& out, unsigned char b) {
-    constexpr char kHex[] = "0123456789ABCDEF";
-    out += "\\x";
-    out += kHex[b >> 4];
-    out += kHex[b & 0x0F];
-}
-
-// UTF-8 text in the command-line form.
-void AppendEscaped(std::string& out, std::string_view utf8) {
-    for (char c : utf8) {
-        switch (c) {
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                out += c;
-        }
-    }
-}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -657,28 +569,6 @@ void EscapeLegacy(const TLegacy& codec, std::string_view bytes, std::string& out
     }
 }
 
-// Calls run(valid UTF-8 stretch) and invalid(byte) over utf8 in order.
-template <class Run_, class Invalid>
-void SplitUtf8(std::string_view utf8, Run_ run, Invalid invalid) {
-    std::size_t from = 0, i = 0;
-    char32_t cp = 0;
-    while (i < utf8.size()) {
-        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        const std::size_t len = Utf8At(utf8, i, cp);
-        if (len) {
-            i += len;
-            continue;
-        }
-        if (i > from) run(utf8.substr(from, i - from));
-        invalid(static_cast<unsigned char>(utf8[i]));
-        from = ++i;
-    }
-    if (i > from) run(utf8.substr(from, i - from));
-}
-
 }  // namespace
 
 void CheckConvertible(const TEncodingInfo& encoding, const std::string& path) {
@@ -718,7 +608,7 @@ std::string Utf8ToPage(std::string_view utf8, const TEncodingInfo& encoding) {
             [&](std::string_view run) {
                 char32_t cp = 0;
                 for (std::size_t i = 0; i < run.size();) {
-                    i += Utf8At(run, i, cp);
+                    i += Utf8CharAt(run, i, cp);
                     put(cp);
                 }
             },
@@ -787,7 +677,7 @@ std::string EscapedToPage(std::string_view text, const TEncodingInfo& encoding) 
     char32_t cp = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (static_cast<unsigned char>(text[i]) < 0x80) continue;
-        const std::size_t len = Utf8At(text, i, cp);
+        const std::size_t len = Utf8CharAt(text, i, cp);
         if (len == 0) throw InvalidUtf8Error(i + 1);
         i += len - 1;
     }
@@ -829,7 +719,7 @@ std::string EscapedToPage(std::string_view text, const TEncodingInfo& encoding) 
                 break;
             }
             default: {
-                const std::size_t len = std::max<std::size_t>(1, Utf8At(text, i, cp));
+                const std::size_t len = std::max<std::size_t>(1, Utf8CharAt(text, i, cp));
                 throw BadEscapeError(text.substr(i, len));
             }
         }

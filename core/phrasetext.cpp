@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "core/pagecodec.h"
+#include "core/utf8.h"
 
 namespace quillfen {
 
@@ -12,33 +13,6 @@ namespace {
 bool IsAscii(std::string_view s) {
     return std::all_of(s.begin(), s.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-void AppendReference(std::string& out, char32_t c) {
-    out += "&#";
-    out += std::to_string(static_cast<unsigned long>(c));
-    out += ';';
-}
-
-// Calls run(stretch of valid UTF-8) and bad(byte) over text, in order.
-template <class Run, class Bad>
-void SplitUtf8(std::string_view text, Run run, Bad bad) {
-    std::size_t from = 0, i = 0;
-    char32_t c = 0;
-    while (i < text.size()) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        if (const std::size_t len = Utf8CharAt(text, i, c)) {
-            i += len;
-            continue;
-        }
-        if (i > from) run(text.substr(from, i - from));
-        bad(static_cast<unsigned char>(text[i]));
-        from = ++i;
-    }
-    if (i > from) run(text.substr(from, i - from));
 }
 
 // A Legacy page's bytes: the converter's command-line form read back, where a byte it could not
@@ -214,36 +188,11 @@ std::string TextOfTextFile(std::string_view bytes, const TEncodingInfo& encoding
 }
 
 std::string EscapedText(std::string_view text) {
-    constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size() + 8);
     SplitUtf8(
-        text,
-        [&](std::string_view run) {
-            for (char c : run) {
-                switch (c) {
-                    case '\t':
-                        out += "\\t";
-                        break;
-                    case '\r':
-                        out += "\\r";
-                        break;
-                    case '\n':
-                        out += "\\n";
-                        break;
-                    case '\\':
-                        out += "\\\\";
-                        break;
-                    default:
-                        out += c;
-                }
-            }
-        },
-        [&](unsigned char b) {
-            out += "\\x";
-            out += kHex[b >> 4];
-            out += kHex[b & 0x0F];
-        });
+        text, [&](std::string_view run) { AppendEscaped(out, run); },
+        [&](unsigned char b) { AppendByteEscape(out, b); });
     return out;
 }
 
