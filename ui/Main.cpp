@@ -204,11 +204,16 @@ void TForm1::BuildMenus() {
                        QKeySequence(Qt::CTRL | Qt::Key_G));
 
     mLanguage = bar->addMenu("&Language");
-    mEnglish = AddCommand(mLanguage, "&English", &TForm1::mEnglishClick);
-    mEnglish->setCheckable(true);
-    mEnglish->setChecked(true);
-    mDeutsch = AddCommand(mLanguage, "&Deutsch", &TForm1::mDeutschClick);
-    mDeutsch->setCheckable(true);
+    mLanguage->setObjectName("mLanguage");
+    for (const TLanguageEntry& entry : Languages()) {
+        QAction* item = mLanguage->addAction(QString::fromUtf8(entry.Name));
+        item->setObjectName(entry.MenuItem);
+        item->setCheckable(true);
+        item->setChecked(entry.Language == Language);
+        connect(item, &QAction::triggered, this,
+                Guard([this, language = entry.Language] { LanguageClick(language); }));
+        LanguageItems.push_back(item);
+    }
 
     mExtra = bar->addMenu("&Extra");
     mHelp = AddCommand(mExtra, "&Help", &TForm1::mHelpClick, Qt::Key_F1);
@@ -288,11 +293,14 @@ void TForm1::FormClose() {
 
 void TForm1::ApplyLanguage() {
     auto text = [this](int n) { return LoadStr(Language, n); };
-    const bool english = Language == TLanguage::English;
-    mEnglish->setChecked(english);
-    mDeutsch->setChecked(!english);
-    Help_US->setHidden(!english);
-    Help_DE->setHidden(english);
+    // A number that is no language's (an edited store) leaves the marks and the help as they are.
+    if (FindLanguage(Language)) {
+        for (std::size_t i = 0; i < Languages().size(); ++i) {
+            const bool chosen = Languages()[i].Language == Language;
+            LanguageItems[i]->setChecked(chosen);
+            HelpMemos[i]->setHidden(!chosen);
+        }
+    }
     AppTitle = text(1);
     setWindowTitle(AppTitle);
     VersionLabel->setText(text(2) + " " + LoadStr(VersionId));
@@ -333,13 +341,8 @@ void TForm1::UpdateLegend() {
     EncodingLabel->setToolTip(Message(67, name));
 }
 
-void TForm1::mEnglishClick() {
-    Language = TLanguage::English;
-    ApplyLanguage();
-}
-
-void TForm1::mDeutschClick() {
-    Language = TLanguage::German;
+void TForm1::LanguageClick(TLanguage language) {
+    Language = language;
     ApplyLanguage();
 }
 

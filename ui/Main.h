@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/document.h"
 #include "settings/recentfiles.h"
@@ -86,8 +87,9 @@ class TForm1 : public QMainWindow {
     TPreview* PreviewPane = nullptr;
     TFindBar* FindBar = nullptr;
     // Help page
-    QPlainTextEdit* Help_US = nullptr;
-    QPlainTextEdit* Help_DE = nullptr;
+    // One text per language of the list, in its order ("Help_US", "Help_DE"); the language's own
+    // shows.
+    std::vector<QPlainTextEdit*> HelpMemos;
     QPushButton* CloseHelpBtn = nullptr;
     // Menus
     QMenu* mFile = nullptr;
@@ -109,8 +111,8 @@ class TForm1 : public QMainWindow {
     QAction* mFind = nullptr;
     QAction* mGoTo = nullptr;
     QMenu* mLanguage = nullptr;
-    QAction* mEnglish = nullptr;
-    QAction* mDeutsch = nullptr;
+    // One item per language of the list, in its order ("mEnglish", "mDeutsch").
+    std::vector<QAction*> LanguageItems;
     QMenu* mExtra = nullptr;
     QAction* mHelp = nullptr;
     QAction* mOptions = nullptr;
@@ -151,8 +153,8 @@ class TForm1 : public QMainWindow {
     void mHelpClick();
     void CloseHelpBtnClick();
     void Info1Click();
-    void mEnglishClick();
-    void mDeutschClick();
+    // An item of the Language menu.
+    void LanguageClick(TLanguage language);
     void mOptionsClick();
     void mExportClick();
     void mImportClick();

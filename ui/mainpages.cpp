@@ -24,17 +24,17 @@ namespace quillfen {
 namespace {
 
 // The legend's labels take the group's width; a font whose figures are wider than the design's
-// is made smaller until a count of seven digits fits in either language.
+// is made smaller until a count of seven digits fits in any language.
 void FitLegend(QGroupBox* box, std::initializer_list<QLabel*> labels) {
     const int left = 4, width = box->width() - 2 * left - 1;
     QFont font = box->font();
     auto widest = [&font] {
         const QFontMetrics metrics(font);
         int w = 0;
-        for (const TLanguage language : {TLanguage::English, TLanguage::German})
+        for (const TLanguageEntry& entry : Languages())
             for (const int id : {23, 26})
-                w = std::max(
-                    w, metrics.horizontalAdvance(FormatCount(LoadStr(language, id), 9'999'999)));
+                w = std::max(w, metrics.horizontalAdvance(
+                                    FormatCount(LoadStr(entry.Language, id), 9'999'999)));
         return w;
     };
     while (widest() > width && font.pixelSize() > 8) font.setPixelSize(font.pixelSize() - 1);
@@ -117,13 +117,13 @@ void TForm1::BuildHelpPage() {
         memo->setPlainText(lines.join('\n'));
         return memo;
     };
-    Help_US = makeMemo(HelpLines(TLanguage::English));
-    Help_US->setObjectName("Help_US");
-    Help_DE = makeMemo(HelpLines(TLanguage::German));
-    Help_DE->setObjectName("Help_DE");
-    Help_DE->hide();
-    col->addWidget(Help_US, 1);
-    col->addWidget(Help_DE, 1);
+    for (const TLanguageEntry& entry : Languages()) {
+        QPlainTextEdit* memo = makeMemo(HelpLines(entry.Language));
+        memo->setObjectName(entry.HelpMemo);
+        memo->setHidden(entry.Language != Language);
+        col->addWidget(memo, 1);
+        HelpMemos.push_back(memo);
+    }
     auto* band = new QWidget(page);
     band->setFixedHeight(68);
     auto* bandRow = new QHBoxLayout(band);

@@ -22,6 +22,7 @@
 
 #include "settings/stringtable.h"
 #include "shell/wininfo.h"
+#include "tests/ui/controls.h"
 #include "tests/ui/files.h"
 #include "ui/Main.h"
 #include "ui/application.h"
@@ -118,6 +119,12 @@ class Dialogs : public ::testing::Test {
     }
 
     void Click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+
+    // The main window's control of that design name.
+    template <class T>
+    T* Control(const char* name) const {
+        return uitest::FindControl<T>(*form, name);
+    }
     int Shown() const { return wiz->Notebook->currentIndex(); }
     void Type(QLineEdit* edit, const QString& text) {
         edit->setFocus();
@@ -684,11 +691,11 @@ TEST_F(Dialogs, EachLanguageReachesBothDialogsAtOnceHiddenOrShown) {
         {[&] { return wiz->wizOutputLabel->text(); }, 55},
     };
     for (const TLanguage language : {TLanguage::German, TLanguage::English}) {
-        SCOPED_TRACE(StringBase(language));
+        SCOPED_TRACE(StoredValue(language));
         if (language == TLanguage::German)
-            form->mDeutschClick();
+            Control<QAction>("mDeutsch")->trigger();
         else
-            form->mEnglishClick();
+            Control<QAction>("mEnglish")->trigger();
         for (const auto& [caption, id] : captions) {
             EXPECT_FALSE(caption().isEmpty()) << id;
             EXPECT_EQ(caption(), LoadStr(language, id)) << id;
@@ -716,12 +723,12 @@ TEST_F(Dialogs, EachLanguageReachesBothDialogsAtOnceHiddenOrShown) {
         }
     }
 
-    form->mDeutschClick();
+    Control<QAction>("mDeutsch")->trigger();
     wiz->ExportMode = false;
     wiz->show();
     EXPECT_EQ(wiz->windowTitle(), "Import Assistent");
     // Switching while shown reaches the labels at once; the buttons take theirs on the next page.
-    form->mEnglishClick();
+    Control<QAction>("mEnglish")->trigger();
     EXPECT_EQ(wiz->wizTextLabel->text(), "Text file:");
     EXPECT_EQ(opt->windowTitle(), "Options");
     EXPECT_EQ(wiz->FinishBtn->text(), "Weiter >");

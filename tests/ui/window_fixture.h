@@ -21,6 +21,7 @@
 #include <string>
 
 #include "settings/settings.h"
+#include "tests/ui/controls.h"
 #include "tests/ui/files.h"
 #include "ui/Main.h"
 #include "ui/application.h"
@@ -100,6 +101,12 @@ class Window : public ::testing::Test {
     void Open(const QString& path) {
         nextChoice = path;
         Command([this] { form->mLoad->trigger(); });
+    }
+
+    // The window's control of that design name.
+    template <class T>
+    T* Control(const char* name) const {
+        return FindControl<T>(*form, name);
     }
 
     QString RowString(int row) const {

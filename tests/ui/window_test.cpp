@@ -62,8 +62,8 @@ TEST_F(Window, FirstStartShowsTheEnglishStartPageWithTheDesignedMenus) {
     EXPECT_FALSE(form->mClose->isEnabled());
     EXPECT_FALSE(form->mExport->isEnabled());
     EXPECT_TRUE(form->mImport->isEnabled());
-    EXPECT_TRUE(form->mEnglish->isChecked());
-    EXPECT_FALSE(form->mDeutsch->isChecked());
+    EXPECT_TRUE(Control<QAction>("mEnglish")->isChecked());
+    EXPECT_FALSE(Control<QAction>("mDeutsch")->isChecked());
     EXPECT_EQ(form->VersionLabel->text(), "Version 2.1");
     EXPECT_EQ(form->TextLabel->text(), "Select a phrase to translate.");
     EXPECT_EQ(form->Item1->text(), "0 text blocks");
@@ -74,8 +74,8 @@ TEST_F(Window, FirstStartShowsTheEnglishStartPageWithTheDesignedMenus) {
     EXPECT_EQ(form->mExport->shortcut(), QKeySequence(Qt::Key_F7));
     EXPECT_EQ(form->mImport->shortcut(), QKeySequence(Qt::Key_F8));
     EXPECT_EQ(form->mHelp->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_FALSE(form->Help_US->isHidden());
-    EXPECT_TRUE(form->Help_DE->isHidden());
+    EXPECT_FALSE(Control<QPlainTextEdit>("Help_US")->isHidden());
+    EXPECT_TRUE(Control<QPlainTextEdit>("Help_DE")->isHidden());
     EXPECT_EQ(form->Panel3->width(), 243);
     EXPECT_EQ(form->Image1->pixmap().size(), QSize(243, 196));
     EXPECT_EQ(form->OptionsDlg->windowTitle(), "Options");
@@ -431,7 +431,7 @@ TEST_F(Window, Utf8PagesAreShownAndSavedAsUtf8) {
                          "esk\xC3\xA1 \xD0\xAF &uuml;</p>"),
               std::string::npos)
         << bytes;
-    form->mDeutschClick();
+    Control<QAction>("mDeutsch")->trigger();
     EXPECT_EQ(form->EncodingLabel->text(), "als UTF-8");
     EXPECT_TRUE(form->EncodingLabel->toolTip().contains("UTF-8"));
     EXPECT_NE(form->EncodingLabel->toolTip(), englishTip);
@@ -559,14 +559,14 @@ TEST_F(Window, RecentEntriesLoadWithoutReorderingAndSkipVanishedFiles) {
 TEST_F(Window, RecentFilesAndLanguageSurviveARestart) {
     const QString one = Page("one.html");
     Open(one);
-    Command([this] { form->mDeutsch->trigger(); });
+    Command([this] { Control<QAction>("mDeutsch")->trigger(); });
     Stop();
     const TSettings stored = LoadSettings(IniSettingsStore(dir.filePath("settings.ini")));
     EXPECT_EQ(stored.Language, TLanguage::German);
     EXPECT_EQ(stored.Tags, TTags::Default);
     EXPECT_EQ(stored.History[0], one);
     Start();
-    EXPECT_TRUE(form->mDeutsch->isChecked());
+    EXPECT_TRUE(Control<QAction>("mDeutsch")->isChecked());
     EXPECT_EQ(form->mFile->title(), QString::fromUtf8("&Datei"));
     EXPECT_EQ(form->mFile->actions()[6]->text(), "&1 " + one);
     EXPECT_TRUE(form->mFile->actions()[5]->isVisible());
@@ -599,8 +599,9 @@ TEST_F(Window, HelpRemembersThePageItCameFrom) {
     Command([this] { form->mHelp->trigger(); });
     EXPECT_EQ(form->Notebook->currentIndex(), 2);
     EXPECT_EQ(form->PageBeforeHelp, 1);
-    EXPECT_EQ(form->Help_US->toPlainText(), HelpLines(TLanguage::English).join('\n'));
-    EXPECT_FALSE(form->Help_US->isReadOnly());
+    EXPECT_EQ(Control<QPlainTextEdit>("Help_US")->toPlainText(),
+              HelpLines(TLanguage::English).join('\n'));
+    EXPECT_FALSE(Control<QPlainTextEdit>("Help_US")->isReadOnly());
     QTest::mouseClick(form->CloseHelpBtn, Qt::LeftButton);
     EXPECT_EQ(form->Notebook->currentIndex(), 1);
 
@@ -620,30 +621,30 @@ TEST_F(Window, HelpRemembersThePageItCameFrom) {
 TEST_F(Window, GermanWithADocumentOpenKeepsTheListAndRecountsTheLegend) {
     Open(Page("page.html"));
     Select(1);
-    Command([this] { form->mDeutsch->trigger(); });
+    Command([this] { Control<QAction>("mDeutsch")->trigger(); });
     EXPECT_EQ(form->Language, TLanguage::German);
     EXPECT_EQ(form->windowTitle(), "Quillfen");
-    EXPECT_EQ(form->TextLabel->text(), LoadStr(120));
+    EXPECT_EQ(form->TextLabel->text(), LoadStr(TLanguage::German, 20));
     EXPECT_TRUE(form->TextLabel->text().endsWith(' '));
     EXPECT_EQ(form->Item1->text(), QString::fromUtf8("4 Textblöcke"));
     EXPECT_EQ(form->Item3->text(), QString::fromUtf8("7 Wörter"));
     EXPECT_EQ(form->VersionLabel->text(), "Version 2.1");
     EXPECT_EQ(form->mLoad->text(), QString::fromUtf8("&Öffnen"));
-    EXPECT_TRUE(form->mDeutsch->isChecked());
-    EXPECT_FALSE(form->mEnglish->isChecked());
-    EXPECT_TRUE(form->Help_US->isHidden());
-    EXPECT_FALSE(form->Help_DE->isHidden());
+    EXPECT_TRUE(Control<QAction>("mDeutsch")->isChecked());
+    EXPECT_FALSE(Control<QAction>("mEnglish")->isChecked());
+    EXPECT_TRUE(Control<QPlainTextEdit>("Help_US")->isHidden());
+    EXPECT_FALSE(Control<QPlainTextEdit>("Help_DE")->isHidden());
     EXPECT_EQ(form->OptionsDlg->windowTitle(), "Optionen");
     EXPECT_EQ(form->WizardDlg->windowTitle(), "Assistent");
     EXPECT_EQ(form->TextBoxModel->rowCount(), 4);
     EXPECT_EQ(form->Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_EQ(form->Notebook->currentIndex(), 1);
 
-    Command([this] { form->mEnglish->trigger(); });
+    Command([this] { Control<QAction>("mEnglish")->trigger(); });
     EXPECT_EQ(form->Item1->text(), "4 text blocks");
-    EXPECT_TRUE(form->mEnglish->isChecked());
-    EXPECT_FALSE(form->mDeutsch->isChecked());
-    EXPECT_FALSE(form->Help_US->isHidden());
+    EXPECT_TRUE(Control<QAction>("mEnglish")->isChecked());
+    EXPECT_FALSE(Control<QAction>("mDeutsch")->isChecked());
+    EXPECT_FALSE(Control<QPlainTextEdit>("Help_US")->isHidden());
 }
 
 TEST_F(Window, TheAboutBoxLinksToTheReadme) {
@@ -710,7 +711,7 @@ TEST_F(Window, AnotherProgramsChangeIsNeverOverwrittenAndAReloadKeepsTheConfirme
     std::string other = ReadBytes(path);
     other.replace(other.find("Third"), 5, "Third, edited elsewhere");
     WriteBytes(path, other);
-    Command([this] { form->mDeutsch->trigger(); });
+    Command([this] { Control<QAction>("mDeutsch")->trigger(); });
     form->Edit1->setText("Mine");
     Answer(QMessageBox::No);
     QTest::keyClick(form->Edit1, Qt::Key_Return);
@@ -720,7 +721,7 @@ TEST_F(Window, AnotherProgramsChangeIsNeverOverwrittenAndAReloadKeepsTheConfirme
     EXPECT_EQ(RowString(1), QString::fromUtf8("K\u00E4se picture"));
     EXPECT_EQ(form->SelectedRow(), 1);
 
-    Command([this] { form->mEnglish->trigger(); });
+    Command([this] { Control<QAction>("mEnglish")->trigger(); });
     Answer(QMessageBox::Yes);
     QTest::keyClick(form->Edit1, Qt::Key_Return);
     ASSERT_EQ(asked.size(), 2);
@@ -949,7 +950,7 @@ TEST_F(Window, ALanguageWithoutStringTableShowsTheEnglishMenus) {
     EXPECT_EQ(form->mFile->title(), "&File");
     EXPECT_EQ(form->mEdit->title(), "E&dit");
     EXPECT_EQ(form->mUndo->text(), "&Undo");
-    EXPECT_TRUE(form->mEnglish->isChecked());
+    EXPECT_TRUE(Control<QAction>("mEnglish")->isChecked());
 }
 
 }  // namespace

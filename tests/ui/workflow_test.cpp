@@ -257,7 +257,7 @@ TEST_F(Workflow, FindWrapsCountsAndFollowsTheChangedTexts) {
     form->FindBar->FindEdit->setFocus();
     Key(Qt::Key_F3);
     ExpectEntryShowsRow(3);
-    Command([this] { form->mDeutsch->trigger(); });
+    Command([this] { Control<QAction>("mDeutsch")->trigger(); });
     EXPECT_EQ(FindCount(), "1 von 1");
     EXPECT_EQ(form->mFind->text(), "&Suchen...");
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
@@ -273,7 +273,7 @@ TEST_F(Workflow, GoToSelectsAPhraseByItsNumberCountedFromOne) {
     EXPECT_TRUE(form->Edit1->hasFocus());
     GoTo(0, [this] { Key(Qt::Key_G, Qt::ControlModifier); });
     ExpectEntryShowsRow(4);
-    Command([this] { form->mDeutsch->trigger(); });
+    Command([this] { Control<QAction>("mDeutsch")->trigger(); });
     GoTo(6, [this] { Command([this] { form->mGoTo->trigger(); }); });
     ASSERT_EQ(asked.size(), 3);
     EXPECT_EQ(asked[2], QString::fromUtf8("Gehe zu Textblock|Nummer des Textblocks (1 bis 6):"));
@@ -344,11 +344,11 @@ TEST_F(Workflow, CaptionsAreTheirOwnWithoutTheApplicationsName) {
 }
 
 TEST_F(Workflow, TheLegendHoldsSevenDigitCountsInBothLanguages) {
-    for (const auto language : {&TForm1::mEnglishClick, &TForm1::mDeutschClick}) {
-        (form.get()->*language)();
+    for (const TLanguageEntry& language : Languages()) {
+        Control<QAction>(language.MenuItem)->trigger();
         for (QLabel* label : {form->Item1, form->Item3}) {
-            const QString text = FormatCount(
-                label == form->Item1 ? form->BlocksFormat : form->WordsFormat, 9'999'999);
+            const QString text =
+                FormatCount(LoadStr(language.Language, label == form->Item1 ? 23 : 26), 9'999'999);
             SCOPED_TRACE(text.toStdString());
             EXPECT_LE(label->fontMetrics().horizontalAdvance(text), label->contentsRect().width());
             EXPECT_TRUE(form->GroupBox1->contentsRect().contains(label->geometry()));
