@@ -67,16 +67,19 @@ void TForm1::BuildStartPage() {
     col->setSpacing(0);
     col->addSpacing(24);
     ProgLabel = new QLabel("Quillfen", Panel3);
+    ProgLabel->setObjectName("ProgLabel");
     ProgLabel->setFont(PixelFont("Arial", 24, true));
     ProgLabel->setContentsMargins(16, 0, 0, 0);
     col->addWidget(ProgLabel);
     VersionLabel = new QLabel("Version " + LoadStr(VersionId), Panel3);
+    VersionLabel->setObjectName("VersionLabel");
     VersionLabel->setFont(PixelFont("Arial", 17, true));
     VersionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     VersionLabel->setContentsMargins(0, 0, 16, 0);
     col->addWidget(VersionLabel);
     col->addStretch(1);
     Image1 = new QLabel(Panel3);
+    Image1->setObjectName("Image1");
     Image1->setFixedSize(243, 196);
     Image1->setPixmap(MakeStartPicture());
     col->addWidget(Image1);
@@ -85,16 +88,21 @@ void TForm1::BuildStartPage() {
 
 void TForm1::BuildLegend() {
     GroupBox1 = new QGroupBox("Legend:", Panel1);
+    GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(488, 112, 113, 65);
     Item1 = new QLabel("0 Items extracted", GroupBox1);
+    Item1->setObjectName("Item1");
     Item1->setGeometry(8, 20, 81, 13);
     Item3 = new QLabel("Word count", GroupBox1);
+    Item3->setObjectName("Item3");
     Item3->setGeometry(9, 36, 56, 13);
     Item2 = new QLabel("0 Items filtered", GroupBox1);
+    Item2->setObjectName("Item2");
     Item2->setGeometry(13, 68, 68, 13);
     Item2->hide();
     // Which encoding the page was read in: a quiet line under the counts.
     EncodingLabel = new QLabel(GroupBox1);
+    EncodingLabel->setObjectName("EncodingLabel");
     EncodingLabel->setGeometry(9, 50, 100, 13);
     FitLegend(GroupBox1, {Item1, Item3, EncodingLabel});
 }
