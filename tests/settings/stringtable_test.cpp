@@ -43,8 +43,9 @@ TEST(StringTable, BlanksAndLineBreaksAreExact) {
     // No other of the first texts holds a line break; the questions from 56 on may.
     for (const TLanguage language : {TLanguage::English, TLanguage::German})
         for (int id = 0; id < 56; ++id)
-            if (language != TLanguage::German || id != 45)
+            if (language != TLanguage::German || id != 45) {
                 EXPECT_FALSE(LoadStr(language, id).contains(u'\n')) << id;
+            }
 }
 
 TEST(StringTable, FiltersOfferHtmlFiles) {

@@ -80,7 +80,9 @@ class Dialogs : public ::testing::Test, protected uitest::TMainControls {
     void RestartWith(TTags tags) {
         form->close();
         form.reset();
-        SaveSettings(IniSettingsStore(dir.filePath("settings.ini")), {.Tags = tags});
+        TSettings stored;
+        stored.Tags = tags;
+        SaveSettings(IniSettingsStore(dir.filePath("settings.ini")), stored);
         Create();
     }
 

@@ -192,7 +192,9 @@ TEST_F(Window, AnUnreadablePageReportsOnceAndReturnsToTheStartPage) {
 
 TEST_F(Window, RowsAreDrawnWithTheirKindTileAndText) {
     Stop();
-    SaveSettings(IniSettingsStore(dir.filePath("settings.ini")), {.Tags = TTags::AllKinds});
+    TSettings stored;
+    stored.Tags = TTags::AllKinds;
+    SaveSettings(IniSettingsStore(dir.filePath("settings.ini")), stored);
     Start();
     Open(Page("page.html"));
     ASSERT_EQ(TextBoxModel->rowCount(), 5);
