@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/support/offscreen.h"
+#include "tests/ui/controls.h"
 #include "ui/Main.h"
 #include "ui/application.h"
 #include "ui/phraselist.h"
@@ -53,19 +54,19 @@ void BM_OpenWindow(benchmark::State& state) {
     form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
     form->show();
     QCoreApplication::processEvents();
-    form->FileName = path;
+    auto* list = uitest::FindControl<QListView>(*form, "TextBox");
     for (auto _ : state) {
-        if (!form->LoadFile()) {
+        if (!form->OpenPage(path)) {
             state.SkipWithError("the page did not load");
             break;
         }
-        form->TextBox->doItemsLayout();
-        if (form->TextBoxModel->rowCount() != state.range(0)) {
+        list->doItemsLayout();
+        if (list->model()->rowCount() != state.range(0)) {
             state.SkipWithError("the list was not filled");
             break;
         }
     }
-    state.counters["phrases"] = double(form->TextBoxModel->rowCount());
+    state.counters["phrases"] = double(list->model()->rowCount());
     form->close();
 }
 BENCHMARK(BM_OpenWindow)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -105,20 +106,21 @@ void BM_SelectAndMark(benchmark::State& state) {
     form->resize(1000, 700);
     form->show();
     QCoreApplication::processEvents();
-    form->FileName = path;
+    TPreview& preview = *uitest::FindControl<TPreview>(*form, "PreviewPane");
+    QWidget* entry = uitest::FindControl<QWidget>(*form, "Edit1");
     // The first answer may come from the page shown before; the one that counts follows the
     // load.
-    if (!form->LoadFile()) {
+    if (!form->OpenPage(path)) {
         state.SkipWithError("the page did not load");
         return;
     }
-    while (form->PreviewPane->IsLoading())
-        if (WaitForMark(*form->PreviewPane, 60000) == -2) break;
-    if (form->PreviewPane->IsLoading()) {
+    while (preview.IsLoading())
+        if (WaitForMark(preview, 60000) == -2) break;
+    if (preview.IsLoading()) {
         state.SkipWithError("the page did not load");
         return;
     }
-    const int rows = form->TextBoxModel->rowCount();
+    const int rows = uitest::FindControl<QListView>(*form, "TextBox")->model()->rowCount();
     const bool far = state.range(0) == 1;
     std::vector<double> times;
     int unmarked = 0;
@@ -132,8 +134,8 @@ void BM_SelectAndMark(benchmark::State& state) {
         }
         QElapsedTimer timer;
         timer.start();
-        PressKey(form->Edit1, key, modifiers);
-        const int marked = WaitForMark(*form->PreviewPane, 5000);
+        PressKey(entry, key, modifiers);
+        const int marked = WaitForMark(preview, 5000);
         if (marked == -2) {
             state.SkipWithError("no answer from the preview");
             break;

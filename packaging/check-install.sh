@@ -86,6 +86,11 @@ fi
 if grep -qF "$build" "$prefix/bin/quillfen"; then
   fail "bin/quillfen still refers to the build tree $build (RUNPATH?)"
 fi
+# The about box finds the README where the install put it, not in the tree it was built from.
+source=$(cd "$(dirname "$0")/.." && pwd)
+for b in quillfen quillfen-cli; do
+  if grep -qF "$source/" "$prefix/bin/$b"; then fail "bin/$b names the source tree $source"; fi
+done
 if missing=$(ldd "$prefix/bin/quillfen" | grep "not found"); then
   fail "installed binary lacks libraries: $missing"
 else

@@ -6,7 +6,8 @@
 
 namespace quillfen {
 
-// The 22 lines of the Help page in language.
+// The lines of the Help page in language (22 for English and German); none for a language that
+// is not in the list.
 QStringList HelpLines(TLanguage language);
 
 }  // namespace quillfen

@@ -75,10 +75,11 @@ TSettings LoadSettings(const TSettingsStore& store) {
     // contents are not trusted, and Tags keeps its default so that phrases are still found.
     if (s.status() != QSettings::NoError) return result;
 
-    // Only the two string tables exist; any other base would leave every caption empty, and it
-    // would be written back so.
-    if (const auto base = ReadInteger(s, LanguageName))
-        if (const auto language = LanguageOfBase(*base & 0xFFFFu)) result.Language = *language;
+    // Only the languages of the list have texts; any other number would leave every caption
+    // empty, and it would be written back so.
+    if (const auto stored = ReadInteger(s, LanguageName))
+        if (const auto language = LanguageOfStoredValue(*stored & 0xFFFFu))
+            result.Language = *language;
     for (int n = 1; n <= 5; ++n) result.History[n - 1] = ReadHistory(s, HistoryName(n));
     if (const auto tags = ReadInteger(s, TagsName))
         result.Tags = TTags(static_cast<uint8_t>(*tags & 0xFFu));
@@ -98,7 +99,7 @@ void SaveSettings(const TSettingsStore& store, const TSettings& settings) {
 
     QSettings s(store.Location, store.Format);
     if (s.status() != QSettings::NoError || !s.isWritable()) throw fail();
-    s.setValue(LanguageName, StringBase(settings.Language));
+    s.setValue(LanguageName, int(StoredValue(settings.Language)));
     s.setValue(TagsName, static_cast<int>(Bits(settings.Tags)));
     for (int n = 1; n <= 5; ++n) {
         const QString& entry = settings.History[n - 1];

@@ -6,18 +6,15 @@
 namespace quillfen {
 namespace {
 
-struct TEntry {
-    int Id;
-    const char8_t* Text;
-};
-
-// Kept sorted by id for the binary search. The texts up to 55 are the program's own wording, typos
-// included; 120 ends in a blank. From 56 on: the Edit menu, and the questions and notes that guard
-// the user's file, where "%s" stands for a path. 66 and 67: the line under the legend and its tool
-// tip, where "%s" stands for the name of the encoding the page was read in; 68 and 69: the
-// wizard's headings, which also begin its title. From 70 on: finding a phrase and going to one by
-// its number; "%d" stands for counts, in 73 for the match and then the number of matches.
-constexpr TEntry Table[] = {
+// Each language's table is keyed by the same ids and kept sorted by id for the binary search. The
+// texts up to 55 are the program's own wording, typos included; English 20 is the instruction
+// without a trailing blank, German 20 ends in one. From 56 on: the Edit menu, and the questions
+// and notes that guard the user's file, where "%s" stands for a path. 66 and 67: the line under
+// the legend and its tool tip, where "%s" stands for the name of the encoding the page was read
+// in; 68 and 69: the wizard's headings, which also begin its title. From 70 on: finding a phrase
+// and going to one by its number; "%d" stands for counts, in 73 for the match and then the number
+// of matches. A new text takes the next free id in every table.
+constexpr TStringEntry English[] = {
     {1, u8"Quillfen"},
     {2, u8"Version"},
     {10, u8"&File"},
@@ -92,100 +89,141 @@ constexpr TEntry Table[] = {
     {76, u8"Phrase number (1 to %d):"},
     {77, u8"Enter or F3: next match. Shift+F3: previous match. Esc: back to the entry field."},
     {78, u8"Close"},
-    {101, u8"Quillfen"},
-    {102, u8"Version"},
-    {110, u8"&Datei"},
-    {111, u8"&Öffnen"},
-    {112, u8"&Schliessen"},
-    {113, u8"&Beenden"},
-    {114, u8"&Hilfe"},
-    {115, u8"&Sprache"},
-    {116, u8"O&ptionen"},
-    {117, u8"&Exportieren"},
-    {118, u8"&Importieren"},
-    {120, u8"Wählen Sie den zu übersetzenden Textblock. "},
-    {121, u8"HTML-Dateien|*.HTML;*.HTM"},
-    {123, u8"%d Textblöcke"},
-    {124, u8"%d doppelte Einträge gefiltert"},
-    {126, u8"%d Wörter"},
-    {130, u8"Optionen"},
-    {131, u8"HTML Befehle"},
-    {132, u8"normaler &Text"},
-    {133, u8"&Bildbeschriftungen"},
-    {134, u8"&Dateikopfangaben"},
-    {135, u8"Start Menü"},
-    {136, u8"Eintrag im &Start Menü"},
-    {141, u8"Assistent"},
-    {142,
+};
+
+// The same ids in German.
+constexpr TStringEntry German[] = {
+    {1, u8"Quillfen"},
+    {2, u8"Version"},
+    {10, u8"&Datei"},
+    {11, u8"&Öffnen"},
+    {12, u8"&Schliessen"},
+    {13, u8"&Beenden"},
+    {14, u8"&Hilfe"},
+    {15, u8"&Sprache"},
+    {16, u8"O&ptionen"},
+    {17, u8"&Exportieren"},
+    {18, u8"&Importieren"},
+    {20, u8"Wählen Sie den zu übersetzenden Textblock. "},
+    {21, u8"HTML-Dateien|*.HTML;*.HTM"},
+    {23, u8"%d Textblöcke"},
+    {24, u8"%d doppelte Einträge gefiltert"},
+    {26, u8"%d Wörter"},
+    {30, u8"Optionen"},
+    {31, u8"HTML Befehle"},
+    {32, u8"normaler &Text"},
+    {33, u8"&Bildbeschriftungen"},
+    {34, u8"&Dateikopfangaben"},
+    {35, u8"Start Menü"},
+    {36, u8"Eintrag im &Start Menü"},
+    {41, u8"Assistent"},
+    {42,
      u8"Dieser Assistent trennt alle Textblöcke des HTML-Dokuments und speichert diese in einer "
      u8"seperaten Textdatei. Außerdem generiert er eine Vorlage, um die extrahierten Textstücke "
      u8"später wieder zu einer kompletten HTML-Datei zusammenfügen zu können."},
-    {143, u8"Textdatei:"},
-    {144, u8"Vorlage:"},
-    {145,
+    {43, u8"Textdatei:"},
+    {44, u8"Vorlage:"},
+    {45,
      u8"HINWEIS:\nBitte verändern Sie die in der Textdatei einfügten Steuerzeichen <0..x> nicht. "
      u8"Sonst können die beiden Datei später nicht wieder kombiniert werden."},
-    {146,
+    {46,
      u8"Dieser Assistent fügt die extrahierten Texte und die erstellte Vorlagendatei wieder zu "
      u8"einem HTML-Dokument zusammen. Stellen Sie sicher, daß die Vorlage nicht verändert wurde "
      u8"und die in die Textdatei eingefügten Steuerzeichen vorhanden sind."},
-    {147, u8"Geben Sie den Ort und den Namen des zu erstellenden HTML-Dokuments ein."},
-    {148, u8"HTML-Datei:"},
-    {149, u8"Die Dateien wurden erfolgreich kombiniert !"},
-    {150, u8"HTML-Dokument jetzt laden"},
-    {151, u8"Weiter >"},
-    {152, u8"< Zurück"},
-    {153, u8"Fertig !"},
-    {154, u8"Abbrechen"},
-    {155, u8"Verzeichnis:"},
-    {156, u8"&Bearbeiten"},
-    {157, u8"&Rückgängig"},
-    {158, u8"&Wiederherstellen"},
-    {159, u8"Seite &zurücksetzen"},
-    {160,
+    {47, u8"Geben Sie den Ort und den Namen des zu erstellenden HTML-Dokuments ein."},
+    {48, u8"HTML-Datei:"},
+    {49, u8"Die Dateien wurden erfolgreich kombiniert !"},
+    {50, u8"HTML-Dokument jetzt laden"},
+    {51, u8"Weiter >"},
+    {52, u8"< Zurück"},
+    {53, u8"Fertig !"},
+    {54, u8"Abbrechen"},
+    {55, u8"Verzeichnis:"},
+    {56, u8"&Bearbeiten"},
+    {57, u8"&Rückgängig"},
+    {58, u8"&Wiederherstellen"},
+    {59, u8"Seite &zurücksetzen"},
+    {60,
      u8"Alle Änderungen an %s verwerfen und die Seite wieder so herstellen, wie sie geöffnet "
      u8"wurde?"},
-    {161,
+    {61,
      u8"Ein anderes Programm hat %s geändert, seit die Datei geöffnet wurde. Es wurde nichts "
      u8"geschrieben.\n\nDatei neu laden?"},
-    {162,
+    {62,
      u8"Die letzte Änderung an %s konnte nicht gespeichert werden und fehlt in der Datei.\n\n"
      u8"Verwerfen?"},
-    {163,
+    {63,
      u8"Ein früheres Speichern dieser Seite wurde unterbrochen und hat sie unvollständig "
      u8"hinterlassen. Eine Kopie der Seite, wie sie vorher war, liegt unter:\n%s\n\n"
      u8"Die Kopie zurückschreiben und die Seite öffnen?"},
-    {164, u8"&Ja"},
-    {165, u8"&Nein"},
-    {166, u8"als %s"},
-    {167, u8"Die Seite wurde als %s gelesen."},
-    {168, u8"Export"},
-    {169, u8"Import"},
-    {170, u8"&Suchen..."},
-    {171, u8"&Gehe zu Textblock..."},
-    {172, u8"Suchen:"},
-    {173, u8"%d von %d"},
-    {174, u8"Kein Treffer"},
-    {175, u8"Gehe zu Textblock"},
-    {176, u8"Nummer des Textblocks (1 bis %d):"},
-    {177,
+    {64, u8"&Ja"},
+    {65, u8"&Nein"},
+    {66, u8"als %s"},
+    {67, u8"Die Seite wurde als %s gelesen."},
+    {68, u8"Export"},
+    {69, u8"Import"},
+    {70, u8"&Suchen..."},
+    {71, u8"&Gehe zu Textblock..."},
+    {72, u8"Suchen:"},
+    {73, u8"%d von %d"},
+    {74, u8"Kein Treffer"},
+    {75, u8"Gehe zu Textblock"},
+    {76, u8"Nummer des Textblocks (1 bis %d):"},
+    {77,
      u8"Enter oder F3: nächster Treffer. Umschalt+F3: voriger Treffer. Esc: zurück zum "
      u8"Eingabefeld."},
-    {178, u8"Schliessen"},
+    {78, u8"Schliessen"},
+};
+
+// Texts every language shares.
+constexpr TStringEntry Shared[] = {
     {999, u8"" QUILLFEN_VERSION},
 };
 
-static_assert(std::is_sorted(std::begin(Table), std::end(Table),
-                             [](const TEntry& a, const TEntry& b) { return a.Id < b.Id; }),
-              "the string table must stay sorted by id");
+constexpr TLanguageEntry List[] = {
+    {TLanguage::English, u8"&English", "mEnglish", "Help_US", "en", English},
+    {TLanguage::German, u8"&Deutsch", "mDeutsch", "Help_DE", "de", German},
+};
+
+constexpr bool Sorted(std::span<const TStringEntry> table) {
+    return std::is_sorted(table.begin(), table.end(),
+                          [](const TStringEntry& a, const TStringEntry& b) { return a.Id < b.Id; });
+}
+
+static_assert(std::all_of(std::begin(List), std::end(List),
+                          [](const TLanguageEntry& e) { return Sorted(e.Strings); }) &&
+                  Sorted(Shared),
+              "the string tables must stay sorted by id");
+
+QString Find(std::span<const TStringEntry> table, int id) {
+    const auto it = std::lower_bound(table.begin(), table.end(), id,
+                                     [](const TStringEntry& e, int key) { return e.Id < key; });
+    if (it == table.end() || it->Id != id) return QString();
+    return QString::fromUtf8(it->Text);
+}
 
 }  // namespace
 
-QString LoadStr(int id) {
-    const auto it = std::lower_bound(std::begin(Table), std::end(Table), id,
-                                     [](const TEntry& e, int key) { return e.Id < key; });
-    if (it == std::end(Table) || it->Id != id) return QString();
-    return QString::fromUtf8(it->Text);
+std::span<const TLanguageEntry> Languages() { return List; }
+
+const TLanguageEntry* FindLanguage(TLanguage language) {
+    for (const TLanguageEntry& e : List)
+        if (e.Language == language) return &e;
+    return nullptr;
+}
+
+std::optional<TLanguage> LanguageOfStoredValue(std::uint32_t value) {
+    for (const TLanguageEntry& e : List)
+        if (StoredValue(e.Language) == value) return e.Language;
+    return std::nullopt;
+}
+
+QString LoadStr(int id) { return Find(Shared, id); }
+
+QString LoadStr(TLanguage language, int id) {
+    const TLanguageEntry* entry = FindLanguage(language);
+    const QString own = entry ? Find(entry->Strings, id) : QString();
+    return own.isNull() ? LoadStr(id) : own;
 }
 
 }  // namespace quillfen

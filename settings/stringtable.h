@@ -6,13 +6,13 @@
 
 namespace quillfen {
 
-// The version number, shared by both languages.
+// The version number, the one text every language shares.
 inline constexpr int VersionId = 999;
 
-// The interface text with this id; an id that is not in the table gives the empty text,
-// so a base other than 0 or 100 yields empty captions rather than a failure.
+// The text with this id in language's table, or a text every language shares; an id that is in
+// neither gives the empty text, as does a language that is not in the list.
+QString LoadStr(TLanguage language, int id);
+// A text every language shares (VersionId).
 QString LoadStr(int id);
-// The text of the English id in language.
-inline QString LoadStr(TLanguage language, int id) { return LoadStr(StringBase(language) + id); }
 
 }  // namespace quillfen

@@ -157,6 +157,7 @@ void TForm1::BuildTranslatePage() {
     Browser = new QWebEngineView(page);
     Browser->setObjectName("Browser");
     PreviewPane = new TPreview(Browser, this);
+    PreviewPane->setObjectName("PreviewPane");
     // A page dropped anywhere on the window opens; the preview would only show it.
     PassDropsOn(Browser);
     connect(PreviewPane, &TPreview::PhraseClicked, this,
@@ -181,46 +182,62 @@ void TForm1::BuildMenus() {
     QMenuBar* bar = menuBar();
     mFile = bar->addMenu("&File");
     mFile->setObjectName("mFile");
-    mLoad = AddCommand(mFile, "&Open", &TForm1::mLoadClick, QKeySequence(Qt::CTRL | Qt::Key_O));
-    mClose = AddCommand(mFile, "&Close", &TForm1::mCloseClick);
+    mLoad = AddCommand(mFile, "mLoad", "&Open", &TForm1::mLoadClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_O));
+    mClose = AddCommand(mFile, "mClose", "&Close", &TForm1::mCloseClick);
     N1 = mFile->addSeparator();
-    mExport = AddCommand(mFile, "&Extract plain text", &TForm1::mExportClick, Qt::Key_F7);
-    mImport = AddCommand(mFile, "Com&bine", &TForm1::mImportClick, Qt::Key_F8);
+    N1->setObjectName("N1");
+    mExport =
+        AddCommand(mFile, "mExport", "&Extract plain text", &TForm1::mExportClick, Qt::Key_F7);
+    mImport = AddCommand(mFile, "mImport", "Com&bine", &TForm1::mImportClick, Qt::Key_F8);
     N3 = mFile->addSeparator();
-    mExit = AddCommand(mFile, "E&xit", &TForm1::mExitClick);
+    N3->setObjectName("N3");
+    mExit = AddCommand(mFile, "mExit", "E&xit", &TForm1::mExitClick);
 
     // Between File and Language; Alt+E belongs to Extra.
     mEdit = bar->addMenu("E&dit");
     mEdit->setObjectName("mEdit");
-    mUndo = AddCommand(mEdit, "&Undo", &TForm1::mUndoClick, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    mRedo = AddCommand(mEdit, "&Redo", &TForm1::mRedoClick);
+    mUndo = AddCommand(mEdit, "mUndo", "&Undo", &TForm1::mUndoClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mRedo = AddCommand(mEdit, "mRedo", "&Redo", &TForm1::mRedoClick);
     mRedo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     N5 = mEdit->addSeparator();
-    mRevert = AddCommand(mEdit, "Re&vert page", &TForm1::mRevertClick);
+    N5->setObjectName("N5");
+    mRevert = AddCommand(mEdit, "mRevert", "Re&vert page", &TForm1::mRevertClick);
     N6 = mEdit->addSeparator();
-    mFind = AddCommand(mEdit, "&Find...", &TForm1::mFindClick, QKeySequence(Qt::CTRL | Qt::Key_F));
-    mGoTo = AddCommand(mEdit, "&Go to phrase...", &TForm1::mGoToClick,
+    N6->setObjectName("N6");
+    mFind = AddCommand(mEdit, "mFind", "&Find...", &TForm1::mFindClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_F));
+    mGoTo = AddCommand(mEdit, "mGoTo", "&Go to phrase...", &TForm1::mGoToClick,
                        QKeySequence(Qt::CTRL | Qt::Key_G));
 
     mLanguage = bar->addMenu("&Language");
-    mEnglish = AddCommand(mLanguage, "&English", &TForm1::mEnglishClick);
-    mEnglish->setCheckable(true);
-    mEnglish->setChecked(true);
-    mDeutsch = AddCommand(mLanguage, "&Deutsch", &TForm1::mDeutschClick);
-    mDeutsch->setCheckable(true);
+    mLanguage->setObjectName("mLanguage");
+    for (const TLanguageEntry& entry : Languages()) {
+        QAction* item = mLanguage->addAction(QString::fromUtf8(entry.Name));
+        item->setObjectName(entry.MenuItem);
+        item->setCheckable(true);
+        item->setChecked(entry.Language == Language);
+        connect(item, &QAction::triggered, this,
+                Guard([this, language = entry.Language] { LanguageClick(language); }));
+        LanguageItems.push_back(item);
+    }
 
     mExtra = bar->addMenu("&Extra");
-    mHelp = AddCommand(mExtra, "&Help", &TForm1::mHelpClick, Qt::Key_F1);
+    mExtra->setObjectName("mExtra");
+    mHelp = AddCommand(mExtra, "mHelp", "&Help", &TForm1::mHelpClick, Qt::Key_F1);
     mHelp->setIcon(QIcon(MakeHelpBitmap()));
-    mOptions = AddCommand(mExtra, "O&ptions", &TForm1::mOptionsClick);
+    mOptions = AddCommand(mExtra, "mOptions", "O&ptions", &TForm1::mOptionsClick);
     N4 = mExtra->addSeparator();
-    Info1 = AddCommand(mExtra, "Inf&o...", &TForm1::Info1Click);
+    N4->setObjectName("N4");
+    Info1 = AddCommand(mExtra, "Info1", "Inf&o...", &TForm1::Info1Click);
 }
 
-QAction* TForm1::AddCommand(QMenu* menu, const QString& text, void (TForm1::*command)(),
-                            const QKeySequence& key) {
+QAction* TForm1::AddCommand(QMenu* menu, const char* name, const QString& text,
+                            void (TForm1::*command)(), const QKeySequence& key) {
     QAction* action = menu->addAction(text);
+    action->setObjectName(name);
     action->setShortcut(key);
     connect(action, &QAction::triggered, this, Guard([this, command] { (this->*command)(); }));
     return action;
@@ -247,9 +264,11 @@ void TForm1::FormActivate() {
     TextBoxModel->Reset();
 
     HistorySeparator = mFile->insertSeparator(N3);
+    HistorySeparator->setObjectName("HistorySeparator");
     HistorySeparator->setVisible(false);
     for (QAction*& item : HistoryItems) {
         item = new QAction(this);
+        item->setObjectName(QStringLiteral("History%1").arg(&item - HistoryItems.data() + 1));
         item->setVisible(false);
         QAction* sender = item;
         connect(item, &QAction::triggered, this, Guard([this, sender] { LoadHFile(sender); }));
@@ -288,11 +307,14 @@ void TForm1::FormClose() {
 
 void TForm1::ApplyLanguage() {
     auto text = [this](int n) { return LoadStr(Language, n); };
-    const bool english = Language == TLanguage::English;
-    mEnglish->setChecked(english);
-    mDeutsch->setChecked(!english);
-    Help_US->setHidden(!english);
-    Help_DE->setHidden(english);
+    // A number that is no language's (an edited store) leaves the marks and the help as they are.
+    if (FindLanguage(Language)) {
+        for (std::size_t i = 0; i < Languages().size(); ++i) {
+            const bool chosen = Languages()[i].Language == Language;
+            LanguageItems[i]->setChecked(chosen);
+            HelpMemos[i]->setHidden(!chosen);
+        }
+    }
     AppTitle = text(1);
     setWindowTitle(AppTitle);
     VersionLabel->setText(text(2) + " " + LoadStr(VersionId));
@@ -333,13 +355,8 @@ void TForm1::UpdateLegend() {
     EncodingLabel->setToolTip(Message(67, name));
 }
 
-void TForm1::mEnglishClick() {
-    Language = TLanguage::English;
-    ApplyLanguage();
-}
-
-void TForm1::mDeutschClick() {
-    Language = TLanguage::German;
+void TForm1::LanguageClick(TLanguage language) {
+    Language = language;
     ApplyLanguage();
 }
 
@@ -362,11 +379,13 @@ void TForm1::mLoadClick() {
     if (!chosen.isEmpty()) OpenPage(chosen);
 }
 
-void TForm1::OpenPage(const QString& path) {
-    if (!MayDropUnsaved()) return;
+bool TForm1::OpenPage(const QString& path) {
+    if (!MayDropUnsaved()) return false;
     FileName = path;
     // Only a page that loaded enters the list.
-    if (LoadFile() && History.Add(path)) RefreshHistoryMenu();
+    const bool loaded = LoadFile();
+    if (loaded && History.Add(path)) RefreshHistoryMenu();
+    return loaded;
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {

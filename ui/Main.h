@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/document.h"
 #include "settings/recentfiles.h"
@@ -44,6 +45,59 @@ class TForm1 : public QMainWindow {
     std::function<QString(const QString& filter, const QString& current)> ChooseFileToOpen;
     // Where the settings are read at the first activation and written at close.
     TSettingsStore SettingsStore;
+
+    // --- what the program, its tests and its benchmark may ask and do ----------------------
+    // The window's controls are reached by their design names, which each carries as its object
+    // name ("Edit1", "TextBox", "mLoad", ...); its state is its own.
+    // Opens a page as File, Open does once it is chosen: the question about text whose save
+    // failed, the load, and the recent files. For a page named on the command line or dropped.
+    // False when it did not open.
+    bool OpenPage(const QString& path);
+    // The current document path: the page open or last tried.
+    const QString& DocumentPath() const { return FileName; }
+    const TDocument& Document() const { return Doc; }
+    const TRecentFiles& RecentFiles() const { return History; }
+    // The kinds of phrases a page is read for.
+    TTags ExtractedKinds() const { return Tags; }
+    // Whether a page is open: the commands that need one are offered only then.
+    bool DocumentOpen() const { return documentOpen_; }
+    // The last save of the open page failed: its row holds text the file does not.
+    bool SaveFailed() const { return saveFailed_; }
+    int SelectedRow() const;
+    // How many rows the phrase list shows at once.
+    int VisibleRows() const;
+    bool Activated() const { return activated_; }
+
+    // --- handlers ---------------------------------------------------------------------------
+    void mLoadClick();
+    void LoadHFile(QAction* sender);
+    void mCloseClick();
+    void mExitClick();
+    void mHelpClick();
+    void CloseHelpBtnClick();
+    void Info1Click();
+    void mOptionsClick();
+    void mExportClick();
+    void mImportClick();
+    void mUndoClick();
+    void mRedoClick();
+    void mRevertClick();
+    void mFindClick();
+    void mGoToClick();
+    void TextBoxClick();
+    void OkBtnClick();
+    // Enter, Up and Down, any modifier ignored, and the field still receives them; PageUp,
+    // PageDown, Ctrl+Home and Ctrl+End move like Up and Down and are kept from the field (true).
+    bool Edit1KeyDown(int key, Qt::KeyboardModifiers shift = Qt::NoModifier);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    friend std::unique_ptr<TForm1> CreateMainWindow();
 
     // --- state ------------------------------------------------------------------------------
     TLanguage Language = TLanguage::English;
@@ -85,9 +139,9 @@ class TForm1 : public QMainWindow {
     // Shows the page as saved in Browser, with the selected phrase marked.
     TPreview* PreviewPane = nullptr;
     TFindBar* FindBar = nullptr;
-    // Help page
-    QPlainTextEdit* Help_US = nullptr;
-    QPlainTextEdit* Help_DE = nullptr;
+    // Help page: one text per language of the list, in its order ("Help_US", "Help_DE"); the
+    // language's own shows.
+    std::vector<QPlainTextEdit*> HelpMemos;
     QPushButton* CloseHelpBtn = nullptr;
     // Menus
     QMenu* mFile = nullptr;
@@ -109,8 +163,8 @@ class TForm1 : public QMainWindow {
     QAction* mFind = nullptr;
     QAction* mGoTo = nullptr;
     QMenu* mLanguage = nullptr;
-    QAction* mEnglish = nullptr;
-    QAction* mDeutsch = nullptr;
+    // One item per language of the list, in its order ("mEnglish", "mDeutsch").
+    std::vector<QAction*> LanguageItems;
     QMenu* mExtra = nullptr;
     QAction* mHelp = nullptr;
     QAction* mOptions = nullptr;
@@ -126,64 +180,23 @@ class TForm1 : public QMainWindow {
     // Opens FileName. A page that cannot be read is reported here and leaves no page open;
     // false then.
     bool LoadFile();
-    // Opens a page as File, Open does once it is chosen: the question about text whose save
-    // failed, the load, and the recent files. For a page named on the command line or dropped.
-    void OpenPage(const QString& path);
     void Save();
     void Preview();
     void UpdateLegend();
-    // Whether a page is open: the commands that need one are offered only then.
-    bool DocumentOpen() const { return documentOpen_; }
     void SetDocumentOpen(bool open);
     // Undo, Redo and Revert offered only while the open page has something for them.
     void UpdateEditMenu();
-    int SelectedRow() const;
-    // How many rows the phrase list shows at once.
-    int VisibleRows() const;
-    // The last save of the open page failed: its row holds text the file does not.
-    bool SaveFailed() const { return saveFailed_; }
+    // An item of the Language menu.
+    void LanguageClick(TLanguage language);
 
-    // --- handlers ---------------------------------------------------------------------------
-    void mLoadClick();
-    void LoadHFile(QAction* sender);
-    void mCloseClick();
-    void mExitClick();
-    void mHelpClick();
-    void CloseHelpBtnClick();
-    void Info1Click();
-    void mEnglishClick();
-    void mDeutschClick();
-    void mOptionsClick();
-    void mExportClick();
-    void mImportClick();
-    void mUndoClick();
-    void mRedoClick();
-    void mRevertClick();
-    void mFindClick();
-    void mGoToClick();
-    void TextBoxClick();
-    void OkBtnClick();
-    // Enter, Up and Down, any modifier ignored, and the field still receives them; PageUp,
-    // PageDown, Ctrl+Home and Ctrl+End move like Up and Down and are kept from the field (true).
-    bool Edit1KeyDown(int key, Qt::KeyboardModifiers shift = Qt::NoModifier);
-
-    bool Activated() const { return activated_; }
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-  private:
     void BuildStartPage();
     void BuildTranslatePage();
     void BuildHelpPage();
     void BuildLegend();
     void BuildMenus();
-    // A menu item that runs command, guarded, when it is chosen or its key is pressed.
-    QAction* AddCommand(QMenu* menu, const QString& text, void (TForm1::*command)(),
-                        const QKeySequence& key = {});
+    // A menu item named name that runs command, guarded, when it is chosen or its key is pressed.
+    QAction* AddCommand(QMenu* menu, const char* name, const QString& text,
+                        void (TForm1::*command)(), const QKeySequence& key = {});
     void SelectRowQuietly(int row);
     QString RowString(int row) const;
     void ShowRowInEntry(int row);

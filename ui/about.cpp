@@ -5,10 +5,13 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QThread>
 #include <QUrl>
@@ -20,19 +23,28 @@ namespace quillfen {
 
 namespace {
 
-// Where the README is: beside the source tree the program was built from, or installed.
+// The README as installed: the doc folder the install rule puts it in, found from the program's
+// own folder so that the install tree may move, else the system's shared data folders. Without
+// an installed copy (a program run from its build tree), the copy compiled into the program is
+// written to the user's cache folder, so that the link opens a file as it does when installed.
 QString ReadmePath() {
-    const QStringList candidates = {
-        QCoreApplication::applicationDirPath() + "/../README.md",
-        QCoreApplication::applicationDirPath() + "/../../README.md",
-#ifdef QUILLFEN_SOURCE_DIR
-        QStringLiteral(QUILLFEN_SOURCE_DIR "/README.md"),
-#endif
-        QStringLiteral("/usr/share/doc/quillfen/README.md"),
-    };
+    QStringList candidates = {QCoreApplication::applicationDirPath() +
+                              QStringLiteral("/" QUILLFEN_DOC_FROM_BIN "/README.md")};
+    candidates += QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                            QStringLiteral("doc/quillfen/README.md"));
     for (const QString& c : candidates)
         if (QFileInfo(c).isFile()) return QFileInfo(c).canonicalFilePath();
-    return candidates.last();
+
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    const QString copy = folder + QStringLiteral("/README.md");
+    QFile compiled(QStringLiteral(":/quillfen/doc/README.md"));
+    if (QDir().mkpath(folder) && compiled.open(QIODevice::ReadOnly)) {
+        const QByteArray text = compiled.readAll();
+        QFile out(copy);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(text) == text.size())
+            return copy;
+    }
+    return candidates.first();
 }
 
 }  // namespace

@@ -24,17 +24,17 @@ namespace quillfen {
 namespace {
 
 // The legend's labels take the group's width; a font whose figures are wider than the design's
-// is made smaller until a count of seven digits fits in either language.
+// is made smaller until a count of seven digits fits in any language.
 void FitLegend(QGroupBox* box, std::initializer_list<QLabel*> labels) {
     const int left = 4, width = box->width() - 2 * left - 1;
     QFont font = box->font();
     auto widest = [&font] {
         const QFontMetrics metrics(font);
         int w = 0;
-        for (const TLanguage language : {TLanguage::English, TLanguage::German})
+        for (const TLanguageEntry& entry : Languages())
             for (const int id : {23, 26})
-                w = std::max(
-                    w, metrics.horizontalAdvance(FormatCount(LoadStr(language, id), 9'999'999)));
+                w = std::max(w, metrics.horizontalAdvance(
+                                    FormatCount(LoadStr(entry.Language, id), 9'999'999)));
         return w;
     };
     while (widest() > width && font.pixelSize() > 8) font.setPixelSize(font.pixelSize() - 1);
@@ -67,16 +67,19 @@ void TForm1::BuildStartPage() {
     col->setSpacing(0);
     col->addSpacing(24);
     ProgLabel = new QLabel("Quillfen", Panel3);
+    ProgLabel->setObjectName("ProgLabel");
     ProgLabel->setFont(PixelFont("Arial", 24, true));
     ProgLabel->setContentsMargins(16, 0, 0, 0);
     col->addWidget(ProgLabel);
     VersionLabel = new QLabel("Version " + LoadStr(VersionId), Panel3);
+    VersionLabel->setObjectName("VersionLabel");
     VersionLabel->setFont(PixelFont("Arial", 17, true));
     VersionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     VersionLabel->setContentsMargins(0, 0, 16, 0);
     col->addWidget(VersionLabel);
     col->addStretch(1);
     Image1 = new QLabel(Panel3);
+    Image1->setObjectName("Image1");
     Image1->setFixedSize(243, 196);
     Image1->setPixmap(MakeStartPicture());
     col->addWidget(Image1);
@@ -85,16 +88,21 @@ void TForm1::BuildStartPage() {
 
 void TForm1::BuildLegend() {
     GroupBox1 = new QGroupBox("Legend:", Panel1);
+    GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(488, 112, 113, 65);
     Item1 = new QLabel("0 Items extracted", GroupBox1);
+    Item1->setObjectName("Item1");
     Item1->setGeometry(8, 20, 81, 13);
     Item3 = new QLabel("Word count", GroupBox1);
+    Item3->setObjectName("Item3");
     Item3->setGeometry(9, 36, 56, 13);
     Item2 = new QLabel("0 Items filtered", GroupBox1);
+    Item2->setObjectName("Item2");
     Item2->setGeometry(13, 68, 68, 13);
     Item2->hide();
     // Which encoding the page was read in: a quiet line under the counts.
     EncodingLabel = new QLabel(GroupBox1);
+    EncodingLabel->setObjectName("EncodingLabel");
     EncodingLabel->setGeometry(9, 50, 100, 13);
     FitLegend(GroupBox1, {Item1, Item3, EncodingLabel});
 }
@@ -117,13 +125,13 @@ void TForm1::BuildHelpPage() {
         memo->setPlainText(lines.join('\n'));
         return memo;
     };
-    Help_US = makeMemo(HelpLines(TLanguage::English));
-    Help_US->setObjectName("Help_US");
-    Help_DE = makeMemo(HelpLines(TLanguage::German));
-    Help_DE->setObjectName("Help_DE");
-    Help_DE->hide();
-    col->addWidget(Help_US, 1);
-    col->addWidget(Help_DE, 1);
+    for (const TLanguageEntry& entry : Languages()) {
+        QPlainTextEdit* memo = makeMemo(HelpLines(entry.Language));
+        memo->setObjectName(entry.HelpMemo);
+        memo->setHidden(entry.Language != Language);
+        col->addWidget(memo, 1);
+        HelpMemos.push_back(memo);
+    }
     auto* band = new QWidget(page);
     band->setFixedHeight(68);
     auto* bandRow = new QHBoxLayout(band);

@@ -20,8 +20,10 @@
 #include <memory>
 #include <sstream>
 
+#include "settings/settings.h"
 #include "settings/stringtable.h"
 #include "shell/wininfo.h"
+#include "tests/ui/controls.h"
 #include "tests/ui/files.h"
 #include "ui/Main.h"
 #include "ui/application.h"
@@ -49,15 +51,20 @@ const std::string kPage =
     "<body>\r\n<p>First phrase</p>\r\n<img src=\"a.png\" alt=\"Picture\">\r\n"
     "<p>Second phrase</p>\r\n</body>\r\n</html>\r\n";
 
-class Dialogs : public ::testing::Test {
+class Dialogs : public ::testing::Test, protected uitest::TMainControls {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         SetErrorBox([this](const QString& text) { errors << text; });
+        Create();
+    }
+
+    void Create() {
         form = CreateMainWindow();
         form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
-        wiz = form->WizardDlg;
-        opt = form->OptionsDlg;
+        wiz = uitest::FindControl<TWizardDlg>(*form, "WizardDlg");
+        opt = uitest::FindControl<TOptionsDlg>(*form, "OptionsDlg");
+        ASSERT_TRUE(wiz && opt);
         form->ChooseFileToOpen = [this](const QString&, const QString&) { return nextOpen; };
         wiz->ChooseFile = [this](TFileEdit::TKind kind, const QString& filter, const QString&) {
             asked << QString("%1 %2").arg(int(kind)).arg(filter);
@@ -65,6 +72,18 @@ class Dialogs : public ::testing::Test {
         };
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        const QStringList missing = Bind(*form);
+        ASSERT_TRUE(missing.isEmpty()) << missing.join(' ').toStdString();
+    }
+
+    // Starts the window again as the next run would, with tags stored in its settings.
+    void RestartWith(TTags tags) {
+        form->close();
+        form.reset();
+        TSettings stored;
+        stored.Tags = tags;
+        SaveSettings(IniSettingsStore(dir.filePath("settings.ini")), stored);
+        Create();
     }
 
     void TearDown() override {
@@ -107,7 +126,7 @@ class Dialogs : public ::testing::Test {
     void Open(const QString& path) {
         nextOpen = path;
         QMetaObject::invokeMethod(
-            form.get(), [this] { form->mLoad->trigger(); }, Qt::QueuedConnection);
+            form.get(), [this] { mLoad->trigger(); }, Qt::QueuedConnection);
         QCoreApplication::sendPostedEvents();
     }
 
@@ -118,6 +137,14 @@ class Dialogs : public ::testing::Test {
     }
 
     void Click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+
+    // The main window's control of that design name.
+    template <class T>
+    T* Control(const char* name) const {
+        T* control = uitest::FindControl<T>(*form, name);
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
     int Shown() const { return wiz->Notebook->currentIndex(); }
     void Type(QLineEdit* edit, const QString& text) {
         edit->setFocus();
@@ -138,7 +165,7 @@ class Dialogs : public ::testing::Test {
 
     std::vector<TKind> Kinds() const {
         std::vector<TKind> kinds;
-        for (const TTextItem& p : form->Doc.Phrases()) kinds.push_back(p.Kind());
+        for (const TTextItem& p : form->Document().Phrases()) kinds.push_back(p.Kind());
         return kinds;
     }
 
@@ -181,7 +208,7 @@ TEST_F(Dialogs, WizardIsLaidOutAsDesigned) {
 TEST_F(Dialogs, ExportThenRecombineTheSamePageAndLoadTheResult) {
     const QString page = Page("page.htm");
     Open(page);
-    ASSERT_TRUE(form->mClose->isEnabled());
+    ASSERT_TRUE(mClose->isEnabled());
     const QString out = dir.filePath("out folder");
     ASSERT_TRUE(QDir().mkpath(out));
 
@@ -216,7 +243,7 @@ TEST_F(Dialogs, ExportThenRecombineTheSamePageAndLoadTheResult) {
     // Translated by someone else, then recombined into a new page with blanks in its path.
     WriteBytes(text, Replaced(ReadBytes(text), "First phrase", "Erster Satz"));
     const QString dest = out + "/new page.html";
-    const auto history = form->History;
+    const auto history = form->RecentFiles();
     asked.clear();
     Modal(
         wiz, [this] { form->mImportClick(); },
@@ -256,12 +283,12 @@ TEST_F(Dialogs, ExportThenRecombineTheSamePageAndLoadTheResult) {
     expected = Replaced(expected, "%_2_%", "Second phrase");
     EXPECT_EQ(ReadBytes(dest), expected);
 
-    EXPECT_EQ(form->FileName, dest);
+    EXPECT_EQ(form->DocumentPath(), dest);
     EXPECT_TRUE(form->windowTitle().endsWith(QDir::toNativeSeparators(dest)));
-    ASSERT_EQ(form->Doc.PhraseCount(), 3u);
-    EXPECT_EQ(form->Doc.Phrases()[0].Text, "Erster Satz");
-    EXPECT_EQ(form->Notebook->currentIndex(), 1);
-    EXPECT_EQ(form->History, history) << "a recombined page is no recent file";
+    ASSERT_EQ(form->Document().PhraseCount(), 3u);
+    EXPECT_EQ(form->Document().Phrases()[0].Text, "Erster Satz");
+    EXPECT_EQ(Notebook->currentIndex(), 1);
+    EXPECT_EQ(form->RecentFiles(), history) << "a recombined page is no recent file";
 }
 
 TEST_F(Dialogs, ImportWithoutTheLoadTickOrCancelledOnTheLastPageLoadsNothing) {
@@ -287,13 +314,13 @@ TEST_F(Dialogs, ImportWithoutTheLoadTickOrCancelledOnTheLastPageLoadsNothing) {
     };
     run(true);
     EXPECT_EQ(ReadBytes(dest), "<p>\r\nEins\r\nZwei\r\nDrei\r\n</p>\r\n");
-    EXPECT_EQ(form->FileName, page);
+    EXPECT_EQ(form->DocumentPath(), page);
 
     QFile::remove(dest);
     wiz->wizLoadFile->setChecked(true);
     run(false);
     EXPECT_TRUE(QFileInfo::exists(dest)) << "the page is written before the dialog closes";
-    EXPECT_EQ(form->FileName, page);
+    EXPECT_EQ(form->DocumentPath(), page);
     EXPECT_TRUE(wiz->wizLoadFile->isChecked());
     EXPECT_TRUE(errors.isEmpty());
 }
@@ -515,7 +542,7 @@ TEST_F(Dialogs, AFailedRecombinationStaysOnItsPage) {
             Click(wiz->CancelBtn);
         });
     EXPECT_EQ(ReadBytes(dest), "old page\r\n");
-    EXPECT_FALSE(form->mClose->isEnabled());
+    EXPECT_FALSE(mClose->isEnabled());
 }
 
 TEST_F(Dialogs, ExportIntoAMissingFolderIsReported) {
@@ -523,7 +550,7 @@ TEST_F(Dialogs, ExportIntoAMissingFolderIsReported) {
     ExportTo(dir.filePath("no/such/folder"));
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains("kann nicht erstellt werden"));
-    EXPECT_TRUE(form->mClose->isEnabled());
+    EXPECT_TRUE(mClose->isEnabled());
 }
 
 // --- Options ------------------------------------------------------------------------------------
@@ -537,7 +564,7 @@ TEST_F(Dialogs, OptionsLayoutAndTicksFollowTags) {
     EXPECT_EQ(opt->content->parentWidget(), opt->GroupBox1);
     EXPECT_EQ(opt->CreateLinkBtn->parentWidget(), opt->GroupBox2);
 
-    form->Tags = TTags::PlainText | TTags::Content;
+    RestartWith(TTags::PlainText | TTags::Content);
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
@@ -549,7 +576,7 @@ TEST_F(Dialogs, OptionsLayoutAndTicksFollowTags) {
             opt->plaintext->setChecked(false);
             Click(opt->CancelBtn);
         });
-    EXPECT_EQ(form->Tags, TTags::PlainText | TTags::Content);
+    EXPECT_EQ(form->ExtractedKinds(), TTags::PlainText | TTags::Content);
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
@@ -558,9 +585,9 @@ TEST_F(Dialogs, OptionsLayoutAndTicksFollowTags) {
             opt->imgalt->setChecked(true);
             QTest::keyClick(opt, Qt::Key_Escape);
         });
-    EXPECT_EQ(form->Tags, TTags::PlainText | TTags::Content);
+    EXPECT_EQ(form->ExtractedKinds(), TTags::PlainText | TTags::Content);
 
-    form->Tags = TTags(0x83);
+    RestartWith(TTags(0x83));
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
@@ -570,11 +597,11 @@ TEST_F(Dialogs, OptionsLayoutAndTicksFollowTags) {
             opt->content->setChecked(true);
             Click(opt->OKBtn);
         });
-    EXPECT_EQ(form->Tags, TTags(0x87)) << "the bits beyond the boxes survive";
+    EXPECT_EQ(form->ExtractedKinds(), TTags(0x87)) << "the bits beyond the boxes survive";
     // OK without a page open changes Tags and loads nothing.
-    EXPECT_FALSE(form->mClose->isEnabled());
-    EXPECT_EQ(form->Notebook->currentIndex(), 0);
-    EXPECT_EQ(form->Doc.PhraseCount(), 0u);
+    EXPECT_FALSE(mClose->isEnabled());
+    EXPECT_EQ(Notebook->currentIndex(), 0);
+    EXPECT_EQ(form->Document().PhraseCount(), 0u);
 }
 
 TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
@@ -585,8 +612,8 @@ TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
     WriteBytes(page, Replaced(kPage, "Second phrase", "Changed phrase"));
     Modal(
         opt, [this] { form->mOptionsClick(); }, [&] { Click(opt->OKBtn); });
-    ASSERT_EQ(form->Doc.PhraseCount(), 3u);
-    EXPECT_EQ(form->Doc.Phrases()[2].Text, "Changed phrase");
+    ASSERT_EQ(form->Document().PhraseCount(), 3u);
+    EXPECT_EQ(form->Document().Phrases()[2].Text, "Changed phrase");
 
     Modal(
         opt, [this] { form->mOptionsClick(); },
@@ -595,9 +622,9 @@ TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
             opt->content->setChecked(true);
             QTest::keyClick(opt->content, Qt::Key_Return);
         });
-    EXPECT_EQ(form->Tags, TTags::ImageAlt | TTags::Content);
+    EXPECT_EQ(form->ExtractedKinds(), TTags::ImageAlt | TTags::Content);
     EXPECT_EQ(Kinds(), (std::vector<TKind>{TKind::Content, TKind::Image}));
-    EXPECT_EQ(form->TextBoxModel->rowCount(), 2);
+    EXPECT_EQ(TextBoxModel->rowCount(), 2);
 
     Modal(
         opt, [this] { form->mOptionsClick(); },
@@ -606,16 +633,22 @@ TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
             opt->content->setChecked(false);
             Click(opt->OKBtn);
         });
-    EXPECT_EQ(form->Tags, TTags::None);
-    EXPECT_EQ(form->Doc.PhraseCount(), 0u);
-    EXPECT_TRUE(form->mClose->isEnabled());
+    EXPECT_EQ(form->ExtractedKinds(), TTags::None);
+    EXPECT_EQ(form->Document().PhraseCount(), 0u);
+    EXPECT_TRUE(mClose->isEnabled());
 
     // Cancel does not reload.
+    Modal(
+        opt, [this] { form->mOptionsClick(); },
+        [&] {
+            opt->plaintext->setChecked(true);
+            Click(opt->OKBtn);
+        });
+    ASSERT_EQ(form->Document().PhraseCount(), 2u);
     WriteBytes(page, "<p>gone</p>\r\n");
-    form->Tags = TTags::Default;
     Modal(
         opt, [this] { form->mOptionsClick(); }, [&] { Click(opt->CancelBtn); });
-    EXPECT_EQ(form->Doc.PhraseCount(), 0u);
+    EXPECT_EQ(form->Document().PhraseCount(), 2u);
     EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -636,7 +669,6 @@ TEST_F(Dialogs, TheShortcutButtonWritesTheStartMenuEntry) {
     ASSERT_EQ(QString::fromStdString(programs).left(home.path().size()), home.path());
 
     const QString link = QString::fromStdString(programs) + "/Quillfen.desktop";
-    form->Tags = TTags::Default;
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
@@ -649,7 +681,7 @@ TEST_F(Dialogs, TheShortcutButtonWritesTheStartMenuEntry) {
             Click(opt->CancelBtn);
         });
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
-    EXPECT_EQ(form->Tags, TTags::Default);
+    EXPECT_EQ(form->ExtractedKinds(), TTags::Default);
     const std::string entry = ReadBytes(link);
     EXPECT_NE(entry.find("Exec=" + QCoreApplication::applicationFilePath().toStdString()),
               std::string::npos)
@@ -684,11 +716,11 @@ TEST_F(Dialogs, EachLanguageReachesBothDialogsAtOnceHiddenOrShown) {
         {[&] { return wiz->wizOutputLabel->text(); }, 55},
     };
     for (const TLanguage language : {TLanguage::German, TLanguage::English}) {
-        SCOPED_TRACE(StringBase(language));
+        SCOPED_TRACE(StoredValue(language));
         if (language == TLanguage::German)
-            form->mDeutschClick();
+            Control<QAction>("mDeutsch")->trigger();
         else
-            form->mEnglishClick();
+            Control<QAction>("mEnglish")->trigger();
         for (const auto& [caption, id] : captions) {
             EXPECT_FALSE(caption().isEmpty()) << id;
             EXPECT_EQ(caption(), LoadStr(language, id)) << id;
@@ -716,12 +748,12 @@ TEST_F(Dialogs, EachLanguageReachesBothDialogsAtOnceHiddenOrShown) {
         }
     }
 
-    form->mDeutschClick();
+    Control<QAction>("mDeutsch")->trigger();
     wiz->ExportMode = false;
     wiz->show();
     EXPECT_EQ(wiz->windowTitle(), "Import Assistent");
     // Switching while shown reaches the labels at once; the buttons take theirs on the next page.
-    form->mEnglishClick();
+    Control<QAction>("mEnglish")->trigger();
     EXPECT_EQ(wiz->wizTextLabel->text(), "Text file:");
     EXPECT_EQ(opt->windowTitle(), "Options");
     EXPECT_EQ(wiz->FinishBtn->text(), "Weiter >");

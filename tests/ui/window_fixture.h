@@ -21,6 +21,7 @@
 #include <string>
 
 #include "settings/settings.h"
+#include "tests/ui/controls.h"
 #include "tests/ui/files.h"
 #include "ui/Main.h"
 #include "ui/application.h"
@@ -37,7 +38,7 @@ inline const std::string kPage =
     "<body>\r\n<p>First phrase</p>\r\n<img src=\"a.png\" alt=\"K&auml;se picture\">\r\n"
     "<p>Second phrase </p>\r\n<p>Third</p>\r\n</body>\r\n</html>\r\n";
 
-class Window : public ::testing::Test {
+class Window : public ::testing::Test, protected TMainControls {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -76,6 +77,8 @@ class Window : public ::testing::Test {
         form->activateWindow();
         // Focus checks need the window active; the offscreen platform grants it.
         EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        const QStringList missing = Bind(*form);
+        ASSERT_TRUE(missing.isEmpty()) << missing.join(' ').toStdString();
     }
 
     void Stop() {
@@ -99,18 +102,26 @@ class Window : public ::testing::Test {
 
     void Open(const QString& path) {
         nextChoice = path;
-        Command([this] { form->mLoad->trigger(); });
+        Command([this] { mLoad->trigger(); });
+    }
+
+    // The window's control of that design name.
+    template <class T>
+    T* Control(const char* name) const {
+        T* control = FindControl<T>(*form, name);
+        EXPECT_NE(control, nullptr) << name;
+        return control;
     }
 
     QString RowString(int row) const {
-        return form->TextBoxModel->index(row).data(Qt::EditRole).toString();
+        return TextBoxModel->index(row).data(Qt::EditRole).toString();
     }
     QString RowText(int row) const {
-        return form->TextBoxModel->index(row).data(Qt::DisplayRole).toString();
+        return TextBoxModel->index(row).data(Qt::DisplayRole).toString();
     }
     void Select(int row) {
-        form->TextBox->selectionModel()->setCurrentIndex(form->TextBoxModel->index(row),
-                                                         QItemSelectionModel::ClearAndSelect);
+        TextBox->selectionModel()->setCurrentIndex(TextBoxModel->index(row),
+                                                   QItemSelectionModel::ClearAndSelect);
     }
 
     // Answers the next message box with `button` once it shows, and keeps its text in `asked`.
@@ -119,11 +130,11 @@ class Window : public ::testing::Test {
     QString BodyText() {
         QString result;
         bool done = false;
-        form->Browser->page()->runJavaScript("document.body ? document.body.innerText : ''",
-                                             [&](const QVariant& v) {
-                                                 result = v.toString();
-                                                 done = true;
-                                             });
+        Browser->page()->runJavaScript("document.body ? document.body.innerText : ''",
+                                       [&](const QVariant& v) {
+                                           result = v.toString();
+                                           done = true;
+                                       });
         if (!QTest::qWaitFor([&] { return done; }, 5000)) return QString();
         return result;
     }

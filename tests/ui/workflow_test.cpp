@@ -65,15 +65,15 @@ class Workflow : public uitest::Window {
     // The entry field holds the row's string, all of it selected, so typing replaces it.
     void ExpectEntryShowsRow(int row) {
         EXPECT_EQ(form->SelectedRow(), row);
-        EXPECT_EQ(form->Edit1->text(), RowString(row));
-        EXPECT_EQ(form->Edit1->selectedText(), RowString(row));
-        EXPECT_EQ(form->TextLabel->text(), RowString(row));
+        EXPECT_EQ(Edit1->text(), RowString(row));
+        EXPECT_EQ(Edit1->selectedText(), RowString(row));
+        EXPECT_EQ(TextLabel->text(), RowString(row));
     }
 
     TPreviewMark ReadMark() {
         TPreviewMark mark;
         bool done = false;
-        form->PreviewPane->ReadMark([&](const TPreviewMark& m) {
+        PreviewPane->ReadMark([&](const TPreviewMark& m) {
             mark = m;
             done = true;
         });
@@ -83,7 +83,7 @@ class Workflow : public uitest::Window {
     // Waits until the browser shows phrase marked and no load is under way.
     bool PreviewMarks(int phrase) {
         return QTest::qWaitFor(
-            [&] { return !form->PreviewPane->IsLoading() && ReadMark().phrase == phrase; }, 20000);
+            [&] { return !PreviewPane->IsLoading() && ReadMark().phrase == phrase; }, 20000);
     }
 
     // Runs go-to by command, answering its dialog with number, or cancelling it with 0; keeps
@@ -109,17 +109,17 @@ class Workflow : public uitest::Window {
 
     // The whole height of the row is in the list's view.
     bool InView(int row) const {
-        const QRect r = form->TextBox->visualRect(form->TextBoxModel->index(row));
-        return r.top() >= 0 && r.bottom() <= form->TextBox->viewport()->rect().bottom();
+        const QRect r = TextBox->visualRect(TextBoxModel->index(row));
+        return r.top() >= 0 && r.bottom() <= TextBox->viewport()->rect().bottom();
     }
 
-    QString FindCount() const { return form->FindBar->FindCount->text(); }
+    QString FindCount() const { return FindBar->FindCount->text(); }
 };
 
 TEST_F(Workflow, TheKeyboardAloneWorksThroughAPage) {
     const QString path = Page("page.html");
     Open(path);
-    ASSERT_TRUE(form->Edit1->hasFocus());
+    ASSERT_TRUE(Edit1->hasFocus());
     Key(Qt::Key_Down);
     ExpectEntryShowsRow(0);
     Type("Erste");
@@ -129,7 +129,7 @@ TEST_F(Workflow, TheKeyboardAloneWorksThroughAPage) {
     Type("Bild");
     Key(Qt::Key_Return);
     ExpectEntryShowsRow(2);
-    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_TRUE(Edit1->hasFocus());
     const std::string bytes = ReadBytes(path);
     EXPECT_NE(bytes.find("<p>Erste</p>"), std::string::npos) << bytes;
     EXPECT_NE(bytes.find("alt=\"Bild\""), std::string::npos) << bytes;
@@ -141,7 +141,7 @@ TEST_F(Workflow, TheKeyboardAloneWorksThroughAPage) {
     // Home and End without Ctrl edit the text, as the arrow keys do.
     Key(Qt::Key_End);
     Type("!");
-    EXPECT_EQ(form->Edit1->text(), "Second phrase!");
+    EXPECT_EQ(Edit1->text(), "Second phrase!");
     EXPECT_EQ(form->SelectedRow(), 2);
 }
 
@@ -171,14 +171,14 @@ TEST_F(Workflow, PageKeysAndCtrlHomeEndMoveLikeAClickAndStopAtTheEnds) {
     for (const auto& step : steps) {
         SCOPED_TRACE(::testing::Message() << "key " << step.key << " to row " << step.row);
         // What was typed and not confirmed goes, as with Up and Down.
-        if (form->SelectedRow() >= 0) form->Edit1->setText("typed");
+        if (form->SelectedRow() >= 0) Edit1->setText("typed");
         Key(step.key, step.modifiers);
         if (step.row < 0) {
             EXPECT_EQ(form->SelectedRow(), -1);
             continue;
         }
         ExpectEntryShowsRow(step.row);
-        EXPECT_TRUE(form->Edit1->hasFocus());
+        EXPECT_TRUE(Edit1->hasFocus());
         EXPECT_TRUE(InView(step.row));
     }
     EXPECT_EQ(ReadBytes(path), Rows(40));
@@ -187,14 +187,14 @@ TEST_F(Workflow, PageKeysAndCtrlHomeEndMoveLikeAClickAndStopAtTheEnds) {
 TEST_F(Workflow, FindWrapsCountsAndFollowsTheChangedTexts) {
     const QString path = Page("fruit.html", kFruit);
     Open(path);
-    EXPECT_TRUE(form->FindBar->isHidden());
+    EXPECT_TRUE(FindBar->isHidden());
     Key(Qt::Key_Down);
     Key(Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(form->FindBar->isVisible());
-    ASSERT_TRUE(form->FindBar->FindEdit->hasFocus());
+    ASSERT_TRUE(FindBar->isVisible());
+    ASSERT_TRUE(FindBar->FindEdit->hasFocus());
     // The entry keeps showing what typing will replace.
     ExpectEntryShowsRow(0);
-    EXPECT_EQ(form->FindBar->FindLabel->text(), "Find:");
+    EXPECT_EQ(FindBar->FindLabel->text(), "Find:");
 
     // Typing finds the first match; Enter and F3 go on, Shift+F3 and Shift+Enter back, round
     // the ends; case and accents do not matter.
@@ -218,9 +218,9 @@ TEST_F(Workflow, FindWrapsCountsAndFollowsTheChangedTexts) {
         ExpectEntryShowsRow(step.row);
         EXPECT_EQ(FindCount(), step.count);
         // The focus stays in the find field, and the entry still shows what typing replaces.
-        EXPECT_TRUE(form->FindBar->FindEdit->hasFocus());
+        EXPECT_TRUE(FindBar->FindEdit->hasFocus());
     }
-    const QPalette entry = form->Edit1->palette();
+    const QPalette entry = Edit1->palette();
     EXPECT_EQ(entry.color(QPalette::Inactive, QPalette::Highlight),
               entry.color(QPalette::Active, QPalette::Highlight));
 
@@ -228,61 +228,61 @@ TEST_F(Workflow, FindWrapsCountsAndFollowsTheChangedTexts) {
     Type(" j");
     ExpectEntryShowsRow(2);
     EXPECT_EQ(FindCount(), "1 of 1");
-    form->FindBar->FindEdit->selectAll();
+    FindBar->FindEdit->selectAll();
     Type("cafe");
     ExpectEntryShowsRow(3);
     Type("x");
-    EXPECT_TRUE(form->FindBar->NoMatch());
+    EXPECT_TRUE(FindBar->NoMatch());
     EXPECT_EQ(FindCount(), "No match");
-    EXPECT_NE(form->FindBar->FindEdit->palette().color(QPalette::Base),
-              form->Edit1->palette().color(QPalette::Base));
+    EXPECT_NE(FindBar->FindEdit->palette().color(QPalette::Base),
+              Edit1->palette().color(QPalette::Base));
     ExpectEntryShowsRow(3);
 
     // Esc gives the entry field back, its text selected; the confirmed text is found at once.
     Key(Qt::Key_Escape);
-    EXPECT_TRUE(form->FindBar->isHidden());
-    ASSERT_TRUE(form->Edit1->hasFocus());
+    EXPECT_TRUE(FindBar->isHidden());
+    ASSERT_TRUE(Edit1->hasFocus());
     ExpectEntryShowsRow(3);
     Type("Mango");
     Key(Qt::Key_Return);
-    Command([this] { form->mFind->trigger(); });
-    EXPECT_EQ(form->FindBar->FindEdit->selectedText(), "cafex");
+    Command([this] { mFind->trigger(); });
+    EXPECT_EQ(FindBar->FindEdit->selectedText(), "cafex");
     Type("mango");
     ExpectEntryShowsRow(3);
     EXPECT_EQ(FindCount(), "1 of 1");
-    form->FindBar->FindEdit->selectAll();
+    FindBar->FindEdit->selectAll();
     Type("caf");
-    EXPECT_TRUE(form->FindBar->NoMatch());
-    Command([this] { form->mUndo->trigger(); });
-    form->FindBar->FindEdit->setFocus();
+    EXPECT_TRUE(FindBar->NoMatch());
+    Command([this] { mUndo->trigger(); });
+    FindBar->FindEdit->setFocus();
     Key(Qt::Key_F3);
     ExpectEntryShowsRow(3);
-    Command([this] { form->mDeutsch->trigger(); });
+    Command([this] { Control<QAction>("mDeutsch")->trigger(); });
     EXPECT_EQ(FindCount(), "1 von 1");
-    EXPECT_EQ(form->mFind->text(), "&Suchen...");
+    EXPECT_EQ(mFind->text(), "&Suchen...");
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 TEST_F(Workflow, GoToSelectsAPhraseByItsNumberCountedFromOne) {
     Open(Page("fruit.html", kFruit));
-    EXPECT_EQ(form->mGoTo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+    EXPECT_EQ(mGoTo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
     GoTo(5, [this] { Key(Qt::Key_G, Qt::ControlModifier); });
     ASSERT_EQ(asked.size(), 1);
     EXPECT_EQ(asked[0], "Go to phrase|Phrase number (1 to 6):");
     ExpectEntryShowsRow(4);
-    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_TRUE(Edit1->hasFocus());
     GoTo(0, [this] { Key(Qt::Key_G, Qt::ControlModifier); });
     ExpectEntryShowsRow(4);
-    Command([this] { form->mDeutsch->trigger(); });
-    GoTo(6, [this] { Command([this] { form->mGoTo->trigger(); }); });
+    Command([this] { Control<QAction>("mDeutsch")->trigger(); });
+    GoTo(6, [this] { Command([this] { mGoTo->trigger(); }); });
     ASSERT_EQ(asked.size(), 3);
     EXPECT_EQ(asked[2], QString::fromUtf8("Gehe zu Textblock|Nummer des Textblocks (1 bis 6):"));
     ExpectEntryShowsRow(5);
 
     // Without a page neither command is offered.
-    Command([this] { form->mClose->trigger(); });
-    EXPECT_FALSE(form->mGoTo->isEnabled());
-    EXPECT_FALSE(form->mFind->isEnabled());
+    Command([this] { mClose->trigger(); });
+    EXPECT_FALSE(mGoTo->isEnabled());
+    EXPECT_FALSE(mFind->isEnabled());
 }
 
 TEST_F(Workflow, ThePreviewMarksTheSelectedPhraseAndAClickThereSelectsItsRow) {
@@ -300,7 +300,7 @@ TEST_F(Workflow, ThePreviewMarksTheSelectedPhraseAndAClickThereSelectsItsRow) {
 
     QVariantList at;
     bool done = false;
-    form->PreviewPane->RunScript(
+    PreviewPane->RunScript(
         "(function(){ const p = [...document.querySelectorAll('p')].find("
         "e => e.textContent.trim() == 'Third'); p.scrollIntoView();"
         "const r = document.createRange(); r.selectNodeContents(p);"
@@ -312,14 +312,14 @@ TEST_F(Workflow, ThePreviewMarksTheSelectedPhraseAndAClickThereSelectsItsRow) {
         });
     ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
     ASSERT_EQ(at.size(), 2);
-    QWidget* surface = form->Browser->focusProxy();
+    QWidget* surface = Browser->focusProxy();
     ASSERT_NE(surface, nullptr);
-    form->Edit1->setText("typed");
+    Edit1->setText("typed");
     QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier,
                       QPoint(int(at[0].toDouble()), int(at[1].toDouble())));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->SelectedRow() == 3; }, 5000));
     ExpectEntryShowsRow(3);
-    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_TRUE(Edit1->hasFocus());
     EXPECT_TRUE(PreviewMarks(3));
     // Opening a page marks nothing of the last one.
     Open(Page("other.html"));
@@ -340,18 +340,18 @@ TEST_F(Workflow, CaptionsAreTheirOwnWithoutTheApplicationsName) {
     EXPECT_EQ(form->windowTitle(), caption);
     ASSERT_NE(form->windowHandle(), nullptr);
     EXPECT_EQ(form->windowHandle()->title(), caption);
-    EXPECT_EQ(form->OptionsDlg->windowTitle(), "Options");
+    EXPECT_EQ(OptionsDlg->windowTitle(), "Options");
 }
 
 TEST_F(Workflow, TheLegendHoldsSevenDigitCountsInBothLanguages) {
-    for (const auto language : {&TForm1::mEnglishClick, &TForm1::mDeutschClick}) {
-        (form.get()->*language)();
-        for (QLabel* label : {form->Item1, form->Item3}) {
-            const QString text = FormatCount(
-                label == form->Item1 ? form->BlocksFormat : form->WordsFormat, 9'999'999);
+    for (const TLanguageEntry& language : Languages()) {
+        Control<QAction>(language.MenuItem)->trigger();
+        for (QLabel* label : {Item1, Item3}) {
+            const QString text =
+                FormatCount(LoadStr(language.Language, label == Item1 ? 23 : 26), 9'999'999);
             SCOPED_TRACE(text.toStdString());
             EXPECT_LE(label->fontMetrics().horizontalAdvance(text), label->contentsRect().width());
-            EXPECT_TRUE(form->GroupBox1->contentsRect().contains(label->geometry()));
+            EXPECT_TRUE(GroupBox1->contentsRect().contains(label->geometry()));
             EXPECT_GE(label->font().pixelSize(), 8);
         }
     }
@@ -381,10 +381,10 @@ TEST_F(Workflow, APageFromTheCommandLineOrADropOpensAsThroughOpen) {
     }
     form->OpenPage(ReadCommandLine({"quillfen", "page.html"}).page);
     ASSERT_TRUE(QDir::setCurrent(here));
-    EXPECT_EQ(form->FileName, page);
-    EXPECT_EQ(form->History[0], page);
-    EXPECT_EQ(form->Notebook->currentIndex(), 1);
-    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_EQ(form->DocumentPath(), page);
+    EXPECT_EQ(form->RecentFiles()[0], page);
+    EXPECT_EQ(Notebook->currentIndex(), 1);
+    EXPECT_TRUE(Edit1->hasFocus());
 
     // A drop, delivered as the window system does: to the window, at a point over a control.
     // One local file opens, over the list as over the preview; several, a folder or a web
@@ -409,19 +409,19 @@ TEST_F(Workflow, APageFromTheCommandLineOrADropOpensAsThroughOpen) {
         return dropped;
     };
     const QString other = Page("other.html");
-    EXPECT_FALSE(drop({QUrl::fromLocalFile(other), QUrl::fromLocalFile(page)}, form->TextBox));
-    EXPECT_FALSE(drop({QUrl::fromLocalFile(dir.path())}, form->TextBox));
-    EXPECT_FALSE(drop({QUrl("https://example.org/page.html")}, form->TextBox));
-    EXPECT_EQ(form->FileName, page);
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(other)}, form->TextBox));
-    EXPECT_EQ(form->FileName, other);
-    EXPECT_EQ(form->History[0], other);
-    EXPECT_EQ(form->History[1], page);
+    EXPECT_FALSE(drop({QUrl::fromLocalFile(other), QUrl::fromLocalFile(page)}, TextBox));
+    EXPECT_FALSE(drop({QUrl::fromLocalFile(dir.path())}, TextBox));
+    EXPECT_FALSE(drop({QUrl("https://example.org/page.html")}, TextBox));
+    EXPECT_EQ(form->DocumentPath(), page);
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(other)}, TextBox));
+    EXPECT_EQ(form->DocumentPath(), other);
+    EXPECT_EQ(form->RecentFiles()[0], other);
+    EXPECT_EQ(form->RecentFiles()[1], page);
     ASSERT_TRUE(PreviewShows("Third"));
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(page)}, form->Browser));
-    EXPECT_EQ(form->FileName, page);
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(other)}, form->Browser));
-    EXPECT_EQ(form->FileName, other);
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(page)}, Browser));
+    EXPECT_EQ(form->DocumentPath(), page);
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(other)}, Browser));
+    EXPECT_EQ(form->DocumentPath(), other);
 
     // Text whose save failed is not dropped without asking, as with Open.
     ASSERT_EQ(chmod(QFile::encodeName(other).constData(), 0444), 0);
@@ -433,9 +433,9 @@ TEST_F(Workflow, APageFromTheCommandLineOrADropOpensAsThroughOpen) {
     EXPECT_EQ(errors[0].section('\n', 1), QString::fromLocal8Bit(std::strerror(EACCES)));
     EXPECT_TRUE(errors[0].section('\n', 0, 0).contains("other.html"));
     Answer(QMessageBox::No);
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(page)}, form->Edit1));
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(page)}, Edit1));
     EXPECT_EQ(asked.size(), 1);
-    EXPECT_EQ(form->FileName, other);
+    EXPECT_EQ(form->DocumentPath(), other);
 }
 
 }  // namespace
