@@ -135,7 +135,7 @@ class Window : public ::testing::Test, protected TMainControls {
                                            result = v.toString();
                                            done = true;
                                        });
-        if (!QTest::qWaitFor([&] { return done; }, 5000)) return QString();
+        if (!QTest::qWaitFor([&] { return done; }, 20000)) return QString();
         return result;
     }
 

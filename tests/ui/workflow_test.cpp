@@ -77,7 +77,7 @@ class Workflow : public uitest::Window {
             mark = m;
             done = true;
         });
-        if (!QTest::qWaitFor([&] { return done; }, 5000)) return {};
+        if (!QTest::qWaitFor([&] { return done; }, 20000)) return {};
         return mark;
     }
     // Waits until the browser shows phrase marked and no load is under way.
@@ -310,14 +310,14 @@ TEST_F(Workflow, ThePreviewMarksTheSelectedPhraseAndAClickThereSelectsItsRow) {
             at = v.toList();
             done = true;
         });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
     ASSERT_EQ(at.size(), 2);
     QWidget* surface = Browser->focusProxy();
     ASSERT_NE(surface, nullptr);
     Edit1->setText("typed");
     QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier,
                       QPoint(int(at[0].toDouble()), int(at[1].toDouble())));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->SelectedRow() == 3; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->SelectedRow() == 3; }, 20000));
     ExpectEntryShowsRow(3);
     EXPECT_TRUE(Edit1->hasFocus());
     EXPECT_TRUE(PreviewMarks(3));
