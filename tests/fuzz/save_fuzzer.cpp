@@ -145,8 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Typed texts read back exactly as typed, '&' and '<' included; not where the page's own
     // bytes now read as UTF-8 (the replaced text held its only byte that is none), so that its
     // other high bytes read otherwise, which no new text's bytes could prevent.
-    const bool nowUtf8 = doc.Encoding() == TPageEncoding::Windows1252 &&
-                         again.Encoding() == TPageEncoding::Utf8;
+    const bool nowUtf8 =
+        doc.Encoding() == TPageEncoding::Windows1252 && again.Encoding() == TPageEncoding::Utf8;
     if (plain && !nowUtf8 && saved.find('\0') == std::string::npos)
         CheckReadsBack(doc, saved, tags, texts);
     QF_CHECK(doc.Render() == saved);
