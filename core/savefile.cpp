@@ -119,11 +119,34 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-bool WriteAll(int fd, const TPieces& bytes) {
-    return bytes.ForEach(0, bytes.Size(),
-                         [fd](std::string_view piece) { return WriteAll(fd, piece); });
-}
+// Short pieces are gathered, so that a page with many new texts takes few system calls.
+class TGatherer {
+  public:
+    explicit TGatherer(std::function<bool(std::string_view)> write) : write_(std::move(write)) {}
+    bool Add(std::string_view piece) {
+        if (buffer_.size() + piece.size() <= Piece) {
+            if (buffer_.empty()) buffer_.reserve(Piece);
+            buffer_ += piece;
+            return true;
+        }
+        return Flush() && (piece.size() >= Piece / 4 ? write_(piece) : Add(piece));
+    }
+    bool Flush() {
+        const bool ok = buffer_.empty() || write_(buffer_);
+        buffer_.clear();
+        return ok;
+    }
 
+  private:
+    std::function<bool(std::string_view)> write_;
+    std::string buffer_;
+};
+
+bool WriteAll(int fd, const TPieces& bytes) {
+    TGatherer out([fd](std::string_view part) { return WriteAll(fd, part); });
+    return bytes.ForEach(0, bytes.Size(), [&](std::string_view piece) { return out.Add(piece); }) &&
+           out.Flush();
+}
 bool WriteAllAt(int fd, std::string_view bytes, std::size_t at) {
     while (!bytes.empty()) {
         const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at));
@@ -650,7 +673,7 @@ bool WriteFromStart(int fd, const TPieces& bytes, std::size_t& written, const TS
             piece = std::min(piece, *hooks.InPlaceFailAfter - written);
         }
         // Counted as it reaches the page, so that a failure puts back all it overwrote.
-        const bool ok = bytes.ForEach(written, piece, [&](std::string_view part) {
+        TGatherer out([&](std::string_view part) {
             while (!part.empty()) {
                 const ssize_t n =
                     ::pwrite(fd, part.data(), part.size(), static_cast<off_t>(written));
@@ -663,6 +686,9 @@ bool WriteFromStart(int fd, const TPieces& bytes, std::size_t& written, const TS
             }
             return true;
         });
+        const bool ok = bytes.ForEach(written, piece, [&](std::string_view part) {
+            return out.Add(part);
+        }) && out.Flush();
         if (!ok) return false;
     }
     return true;
