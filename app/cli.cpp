@@ -181,15 +181,16 @@ int Phrases(const TArgs& a) {
     Load(doc, a.files[0], a.tags);
     // Written in pieces: the list of a large page is as large as the page.
     std::string out;
-    const auto& phrases = doc.Phrases();
-    for (std::size_t i = 0; i < phrases.size(); ++i) {
+    const std::size_t count = doc.PhraseCount();
+    for (std::size_t i = 0; i < count; ++i) {
         out += std::to_string(i + 1);
         out += '\t';
-        out += phrases[i].IsImage ? 'G' : phrases[i].IsContent ? 'C' : 'T';
+        const TKind kind = doc.Kind(i);
+        out += kind == TKind::Image ? 'G' : kind == TKind::Content ? 'C' : 'T';
         out += '\t';
-        out += EscapedText(phrases[i].Text);
+        out += EscapedText(doc.Text(i));
         out += '\n';
-        if (out.size() >= (std::size_t{1} << 16) || i + 1 == phrases.size()) {
+        if (out.size() >= (std::size_t{1} << 16) || i + 1 == count) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();
         }
@@ -209,7 +210,7 @@ int Save(const TArgs& a) {
         std::string text = TextOfEscaped(escaped);
         if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
             throw PhraseTextBreaksLineError(n);
-        text = NormaliseEntry(text, doc.Phrases()[n - 1].Preformatted);
+        text = NormaliseEntry(text, doc.IsPreformatted(n - 1));
         if (text.find_first_not_of(" \t") == std::string::npos) throw EmptyPhraseTextError(n);
         doc.SetPhraseText(n - 1, std::move(text));
     }
@@ -281,9 +282,7 @@ class TScratchFolder {
 bool SamePhrases(const TDocument& a, const TDocument& b) {
     if (a.PhraseCount() != b.PhraseCount()) return false;
     for (std::size_t i = 0; i < a.PhraseCount(); ++i)
-        if (a.Phrases()[i].Text != b.Phrases()[i].Text ||
-            a.Phrases()[i].Kind() != b.Phrases()[i].Kind())
-            return false;
+        if (a.Text(i) != b.Text(i) || a.Kind(i) != b.Kind(i)) return false;
     return true;
 }
 

@@ -149,8 +149,8 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
         const TPhraseSpan& span = spans[k];
         if (span.Begin < from || !copyTo(span.Begin)) return std::string(saved);
         if (!mode) mode = doc.SavingMode();
-        const std::string text = EncodeForSpan(doc.Phrases()[k].Text, span.Source,
-                                               doc.EncodingInfo(), *mode, doc.Scan().NewValueQuote);
+        const std::string text =
+            EncodeForSpan(doc.Text(k), span.Source, doc.EncodingInfo(), *mode, doc.NewValueQuote());
         if (!HoldsAt(saved, at, text)) return std::string(saved);
         out += text;
         at += text.size();

@@ -54,7 +54,29 @@ void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
     data_ = std::move(data);
     bom_ = data_.substr(0, prefix);
     encoding_ = std::move(encoding);
-    scan_ = ExtractPhrases(Page(), tags, encoding_, progress);
+    const std::string_view page = Page();
+    // Most phrases stand between tags, rarely more than two for each '<'. Room reserved and not
+    // used costs no memory: the system gives pages only where they are written.
+    const std::size_t opens = std::count(page.begin(), page.end(), '<');
+    spans_.reserve(2 * opens + 1);
+    flags_.reserve(2 * opens + 1);
+    textEnds_.reserve(2 * opens + 1);
+    ExtractPhrases(
+        page, tags, encoding_,
+        [&](TTextItem&& item, const TPhraseSpan& span) {
+            std::uint8_t flags = (item.IsImage ? kImage : 0) | (item.IsContent ? kContent : 0) |
+                                 (item.LeadingSpace ? kLeadingSpace : 0) |
+                                 (item.TrailingSpace ? kTrailingSpace : 0);
+            if (page.substr(span.Begin, span.End - span.Begin) == item.Text)
+                flags |= kInPage;
+            else
+                texts_ += item.Text;
+            if (texts_.size() > 0xFFFFFFFFu) throw TooLargeError(path);
+            spans_.push_back(span);
+            flags_.push_back(flags);
+            textEnds_.push_back(static_cast<std::uint32_t>(texts_.size()));
+        },
+        progress);
 }
 
 void TDocument::Clear() {
@@ -66,7 +88,54 @@ void TDocument::Clear() {
     bom_.clear();
     changed_.clear();
     encoding_ = TEncodingInfo{};
-    scan_ = TScanResult{};
+    spans_ = {};
+    flags_ = {};
+    textEnds_ = {};
+    texts_ = {};
+}
+
+std::string_view TDocument::ScannedText(std::size_t i) const {
+    const TPhraseSpan& span = spans_[i];
+    if (flags_[i] & kInPage) return Page().substr(span.Begin, span.End - span.Begin);
+    const std::size_t from = i == 0 ? 0 : textEnds_[i - 1];
+    return std::string_view(texts_).substr(from, textEnds_[i] - from);
+}
+
+std::string_view TDocument::Text(std::size_t i) const {
+    if (i >= spans_.size()) throw ListIndexError(i);
+    if (!changed_.empty()) {
+        const auto it = changed_.find(i);
+        if (it != changed_.end()) return it->second;
+    }
+    return ScannedText(i);
+}
+
+TKind TDocument::Kind(std::size_t i) const {
+    if (i >= spans_.size()) throw ListIndexError(i);
+    return flags_[i] & kImage ? TKind::Image : flags_[i] & kContent ? TKind::Content : TKind::Text;
+}
+
+TTextItem TDocument::Phrase(std::size_t i) const {
+    TTextItem item(static_cast<std::uint32_t>(i), std::string(Text(i)));
+    item.IsImage = flags_[i] & kImage;
+    item.IsContent = flags_[i] & kContent;
+    item.LeadingSpace = flags_[i] & kLeadingSpace;
+    item.TrailingSpace = flags_[i] & kTrailingSpace;
+    item.Preformatted = IsPreformatted(i);
+    return item;
+}
+
+std::vector<TTextItem> TDocument::Phrases() const {
+    std::vector<TTextItem> phrases;
+    phrases.reserve(spans_.size());
+    for (std::size_t i = 0; i < spans_.size(); ++i) phrases.push_back(Phrase(i));
+    return phrases;
+}
+
+std::uint64_t TDocument::TotalWords() const {
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < spans_.size(); ++i) total += CountWords(Text(i));
+    return total;
 }
 
 // A Windows-1252 page without a declaration reads as such only because some bytes are no UTF-8,
@@ -110,11 +179,10 @@ std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
     out += bom_;
     std::size_t from = 0;
     bool atStart = true;  // nothing but blanks and control bytes written yet
-    auto write = [&](std::size_t k) {
-        const TPhraseSpan& span = scan_.Spans[k];
+    auto write = [&](std::size_t k, std::string_view text) {
+        const TPhraseSpan& span = spans_[k];
         out.append(page.substr(from, span.Begin - from));
-        std::string bytes =
-            EncodeForSpan(scan_.Phrases[k].Text, span.Source, encoding_, mode, scan_.NewValueQuote);
+        std::string bytes = EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
         if (atStart) {
             KeepFromReadingAsMark(bytes, out, encoding_.kind);
             atStart = OnlyBlanksAndControls(out) && OnlyBlanksAndControls(bytes);
@@ -123,12 +191,114 @@ std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
         from = span.End;
     };
     if (all) {
-        for (std::size_t k = 0; k < scan_.Spans.size(); ++k) write(k);
+        for (std::size_t k = 0; k < spans_.size(); ++k) write(k, Text(k));
     } else {
-        for (std::size_t k : changed_) write(k);
+        for (const auto& [k, text] : changed_) write(k, text);
     }
     out.append(page.substr(from));
     return out;
+}
+
+namespace {
+
+// Follows whether bytes given in pieces are UTF-8 and whether they hold anything but ASCII.
+class TUtf8Follower {
+  public:
+    void Add(std::string_view s) {
+        for (const char ch : s) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (!valid_) return;
+            if (need_ > 0) {
+                if (c < lo_ || c > hi_) valid_ = false;
+                lo_ = 0x80;
+                hi_ = 0xBF;
+                --need_;
+                continue;
+            }
+            if (c < 0x80) continue;
+            nonAscii_ = true;
+            if (c >= 0xC2 && c <= 0xDF) {
+                need_ = 1;
+            } else if (c >= 0xE0 && c <= 0xEF) {
+                need_ = 2;
+                if (c == 0xE0) lo_ = 0xA0;
+                if (c == 0xED) hi_ = 0x9F;
+            } else if (c >= 0xF0 && c <= 0xF4) {
+                need_ = 3;
+                if (c == 0xF0) lo_ = 0x90;
+                if (c == 0xF4) hi_ = 0x8F;
+            } else {
+                valid_ = false;
+            }
+        }
+    }
+    bool Valid() const { return valid_ && need_ == 0; }
+    bool NonAscii() const { return nonAscii_; }
+
+  private:
+    int need_ = 0;
+    unsigned char lo_ = 0x80, hi_ = 0xBF;
+    bool valid_ = true, nonAscii_ = false;
+};
+
+bool MentionsDeclaration(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower.find("meta") != std::string::npos || lower.find("charset") != std::string::npos;
+}
+
+}  // namespace
+
+bool TDocument::RenderPieces(TPieces& pieces, std::string& encoded) const {
+    const TEncodeMode mode = TEncodeMode::Entities;
+    const std::string_view page = Page();
+    struct TPlace {
+        std::size_t begin, end, at, size;
+    };
+    std::vector<TPlace> places;
+    places.reserve(changed_.size());
+    bool atStart = OnlyBlanksAndControls(bom_);
+    bool empty = bom_.empty();
+    bool mayDeclare = false;  // whether a new text could change what the page declares
+    std::size_t from = 0;
+    for (const auto& [k, text] : changed_) {
+        const TPhraseSpan& span = spans_[k];
+        std::string bytes = EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
+        if (atStart) {
+            const std::string_view before = page.substr(from, span.Begin - from);
+            atStart = OnlyBlanksAndControls(before);
+            empty = empty && before.empty();
+            // Everything in front is blanks, so one blank stands for it.
+            if (atStart) KeepFromReadingAsMark(bytes, empty ? "" : " ", encoding_.kind);
+            atStart = atStart && OnlyBlanksAndControls(bytes);
+            empty = empty && bytes.empty();
+        }
+        if (span.Source != TSource::Text && span.Source != TSource::Line) mayDeclare = true;
+        if (MentionsDeclaration(text)) mayDeclare = true;
+        places.push_back({span.Begin, span.End, encoded.size(), bytes.size()});
+        encoded += bytes;
+        from = span.End;
+    }
+    from = 0;
+    pieces = TPieces();
+    pieces.Add(bom_);
+    for (const TPlace& place : places) {
+        pieces.Add(page.substr(from, place.begin - from));
+        pieces.Add(std::string_view(encoded).substr(place.at, place.size));
+        from = place.end;
+    }
+    pieces.Add(page.substr(from));
+    if (encoding_.kind != TPageEncoding::Windows1252) return true;
+    // ReadsOtherwise without the whole page: bytes that are no UTF-8 never read as UTF-8, and
+    // ASCII reads as UTF-8 only where it is declared so, which the new texts can change only
+    // in a tag or by naming a declaration.
+    TUtf8Follower follower;
+    pieces.ForEach(0, pieces.Size(), [&](std::string_view part) {
+        follower.Add(part);
+        return follower.Valid();
+    });
+    return !follower.Valid() || (!follower.NonAscii() && !mayDeclare);
 }
 
 std::string TDocument::RenderAllPhrases() const { return RenderReadingAlike(true).second; }
@@ -136,11 +306,11 @@ std::string TDocument::RenderAllPhrases() const { return RenderReadingAlike(true
 std::string TDocument::TemplateBytes() const {
     const std::string_view page = Page();
     std::string out;
-    out.reserve(data_.size() + 8 * scan_.Spans.size());
+    out.reserve(data_.size() + 8 * spans_.size());
     out += bom_;
     std::size_t from = 0;
-    for (std::size_t k = 0; k < scan_.Spans.size(); ++k) {
-        const TPhraseSpan& span = scan_.Spans[k];
+    for (std::size_t k = 0; k < spans_.size(); ++k) {
+        const TPhraseSpan& span = spans_[k];
         out.append(page.substr(from, span.Begin - from));
         out += PhraseMarker(k);
         from = span.End;
@@ -158,8 +328,14 @@ void TDocument::Save(const std::string& path, const TSaveHooks* hooks) {
     options.Hooks = hooks;
     TFileStamp written;
     // Unchanged, the page is written from the bytes as read, without a copy.
+    // Changed, it is written from the page's own bytes and the new texts' as they lie: a large
+    // page is not put together in memory once more.
+    TPieces pieces;
+    std::string encoded;
     if (changed_.empty())
         WriteFileAtomically(path, data_, written, options);
+    else if (RenderPieces(pieces, encoded))
+        WriteFileAtomically(path, pieces, written, options);
     else
         WriteFileAtomically(path, Render(), written, options);
     stamp_ = written;
@@ -171,9 +347,9 @@ bool TDocument::ChangedOnDisk(const std::string& path) const {
 }
 
 std::size_t TDocument::ReplacePhrase(std::size_t i, std::string text) {
-    if (i >= scan_.Phrases.size()) throw ListIndexError(i);
+    if (i >= spans_.size()) throw ListIndexError(i);
     history_.resize(done_);
-    history_.push_back({i, scan_.Phrases[i].Text, text});
+    history_.push_back({i, std::string(Text(i)), text});
     ++done_;
     SetPhraseText(i, std::move(text));
     return i;
@@ -194,24 +370,22 @@ std::size_t TDocument::Redo() {
 }
 
 void TDocument::Revert() {
-    const std::set<std::size_t> changed = changed_;
-    for (std::size_t i : changed) SetPhraseText(i, OriginalText(i));
+    changed_.clear();
     history_.clear();
     done_ = 0;
 }
 
 std::string TDocument::OriginalText(std::size_t i) const {
-    if (i >= scan_.Phrases.size()) throw ListIndexError(i);
-    return quillfen::OriginalText(Page(), scan_.Spans[i], encoding_);
+    if (i >= spans_.size()) throw ListIndexError(i);
+    return std::string(ScannedText(i));
 }
 
 void TDocument::SetPhraseText(std::size_t i, std::string text) {
-    if (i >= scan_.Phrases.size()) throw ListIndexError(i);
-    if (text == OriginalText(i))
+    if (i >= spans_.size()) throw ListIndexError(i);
+    if (text == ScannedText(i))
         changed_.erase(i);
     else
-        changed_.insert(i);
-    scan_.Phrases[i].Text = std::move(text);
+        changed_.insert_or_assign(i, std::move(text));
 }
 
 }  // namespace quillfen

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/buffer.h"
 #include "core/encoding.h"
@@ -79,14 +81,27 @@ class TDocument {
     const std::string& Bytes() const { return data_; }
     // The scanned part of the page: Bytes() without Bom(). Spans are offsets into it.
     std::string_view Page() const { return std::string_view(data_).substr(bom_.size()); }
-    const TScanResult& Scan() const { return scan_; }
-    const std::vector<TTextItem>& Phrases() const { return scan_.Phrases; }
-    const std::vector<TPhraseSpan>& Spans() const { return scan_.Spans; }
-    std::size_t PhraseCount() const { return scan_.Phrases.size(); }
-    std::uint64_t TotalWords() const { return quillfen::TotalWords(scan_.Phrases); }
+    const std::vector<TPhraseSpan>& Spans() const { return spans_; }
+    std::size_t PhraseCount() const { return spans_.size(); }
+    // Phrase i's text as it stands now (the scan's or the one set since); valid until the
+    // document changes.
+    std::string_view Text(std::size_t i) const;
+    TKind Kind(std::size_t i) const;
+    bool IsPreformatted(std::size_t i) const { return spans_[i].Source == TSource::Line; }
+    // Phrase i as a whole, a copy.
+    TTextItem Phrase(std::size_t i) const;
+    // Every phrase, copied: for tests and small pages; the program reads them one by one.
+    std::vector<TTextItem> Phrases() const;
+    std::uint64_t TotalWords() const;
+    // The quote a value without quotes gets when its new text needs them.
+    char NewValueQuote() const { return '"'; }
 
   private:
     std::string RenderWith(TEncodeMode mode, bool all = false) const;
+    // Render() as pieces of the page and of encoded, for a save that writes them without putting
+    // the page together; false where only the whole new page tells how to write it (see
+    // ReadsOtherwise).
+    bool RenderPieces(TPieces& pieces, std::string& encoded) const;
     bool ReadsOtherwise(const std::string& rendered) const;
     // The page with new texts written in the first mode with which it reads in its own encoding,
     // and that mode.
@@ -94,8 +109,23 @@ class TDocument {
     void Load(std::string&& data, TTags tags, const TProgress& progress, const std::string& path);
 
     std::string data_;  // the file's bytes
-    TScanResult scan_;
-    std::set<std::size_t> changed_;  // phrases whose text differs from what the scan found
+    // The phrases, kept small: a large page of short phrases would otherwise cost several times
+    // its own size. A phrase's text is read from the page where it is its span's bytes as they
+    // stand; the others' texts lie in texts_, phrase i's ending at textEnds_[i].
+    std::vector<TPhraseSpan> spans_;
+    enum : std::uint8_t {
+        kImage = 1,
+        kContent = 2,
+        kLeadingSpace = 4,
+        kTrailingSpace = 8,
+        kInPage = 16,
+    };
+    std::vector<std::uint8_t> flags_;
+    std::vector<std::uint32_t> textEnds_;
+    std::string texts_;
+    std::string_view ScannedText(std::size_t i) const;
+    // Phrases whose text differs from what the scan found, with their texts.
+    std::map<std::size_t, std::string> changed_;
     struct TStep {
         std::size_t phrase;
         std::string before, after;

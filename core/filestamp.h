@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,6 +26,20 @@ struct TFileStamp {
 
 // A fast 64-bit hash (the XXH64 algorithm, seed 0) that tells contents apart; not for security.
 std::uint64_t HashBytes(std::string_view bytes);
+
+// The same hash of bytes given in pieces: Finish gives HashBytes of all of them in a row.
+class THasher {
+  public:
+    THasher();
+    void Add(std::string_view bytes);
+    std::uint64_t Finish() const;
+
+  private:
+    std::uint64_t v_[4];
+    unsigned char buffer_[32];
+    std::size_t buffered_ = 0;
+    std::uint64_t total_ = 0;
+};
 
 // Reads a whole regular file and describes it, both from the same open file, so that the stamp
 // belongs to exactly these bytes. Symbolic links are followed. A FIFO, device, socket or folder is

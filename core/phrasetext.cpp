@@ -78,7 +78,15 @@ std::string TextOfPageBytes(std::string_view bytes, const TEncodingInfo& encodin
     if (encoding.kind == TPageEncoding::Legacy) return LegacyText(bytes, encoding);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
-    for (char b : bytes) AppendUtf8(out, Windows1252Char(static_cast<unsigned char>(b)));
+    for (std::size_t i = 0; i < bytes.size();) {
+        // ASCII is the same in both: copied a run at a time.
+        std::size_t j = i;
+        while (j < bytes.size() && static_cast<unsigned char>(bytes[j]) < 0x80) ++j;
+        out.append(bytes, i, j - i);
+        if (j == bytes.size()) break;
+        AppendUtf8(out, Windows1252Char(static_cast<unsigned char>(bytes[j])));
+        i = j + 1;
+    }
     return out;
 }
 
@@ -120,12 +128,30 @@ std::string PageBytesOfText(std::string_view text, const TEncodingInfo& encoding
     return out;
 }
 
+namespace {
+
+// An ASCII character that EncodeText writes as it is.
+bool IsPlain(unsigned char u) {
+    return u < 0x80 && u != '&' && u != '<' && u != '>' && u != '"' &&
+           (u >= 0x20 || u == '\t' || u == '\n' || u == '\r');
+}
+
+}  // namespace
+
 std::string EncodeText(std::string_view text, TEncodeMode mode) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     for (std::size_t i = 0; i < text.size();) {
         const char b = text[i];
         const auto u = static_cast<unsigned char>(b);
+        if (IsPlain(u)) {
+            // Most of a text needs nothing: copied a run at a time.
+            std::size_t j = i + 1;
+            while (j < text.size() && IsPlain(static_cast<unsigned char>(text[j]))) ++j;
+            out.append(text, i, j - i);
+            i = j;
+            continue;
+        }
         if (u < 0x80) {
             switch (b) {
                 case '&':

@@ -119,6 +119,34 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Short pieces are gathered, so that a page with many new texts takes few system calls.
+class TGatherer {
+  public:
+    explicit TGatherer(std::function<bool(std::string_view)> write) : write_(std::move(write)) {}
+    bool Add(std::string_view piece) {
+        if (buffer_.size() + piece.size() <= Piece) {
+            if (buffer_.empty()) buffer_.reserve(Piece);
+            buffer_ += piece;
+            return true;
+        }
+        return Flush() && (piece.size() >= Piece / 4 ? write_(piece) : Add(piece));
+    }
+    bool Flush() {
+        const bool ok = buffer_.empty() || write_(buffer_);
+        buffer_.clear();
+        return ok;
+    }
+
+  private:
+    std::function<bool(std::string_view)> write_;
+    std::string buffer_;
+};
+
+bool WriteAll(int fd, const TPieces& bytes) {
+    TGatherer out([fd](std::string_view part) { return WriteAll(fd, part); });
+    return bytes.ForEach(0, bytes.Size(), [&](std::string_view piece) { return out.Add(piece); }) &&
+           out.Flush();
+}
 bool WriteAllAt(int fd, std::string_view bytes, std::size_t at) {
     while (!bytes.empty()) {
         const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at));
@@ -507,11 +535,11 @@ void SettleRecord(int page, const std::string& path, const struct stat& st) {
 }
 
 // Only when asked for, since the hash costs time on every save.
-void StampWritten(int fd, std::string_view bytes, TFileStamp* stamp) {
+void StampWritten(int fd, const TPieces& bytes, TFileStamp* stamp) {
     if (!stamp) return;
     detail::StampFromFd(fd, *stamp);
-    stamp->Size = bytes.size();
-    stamp->Hash = HashBytes(bytes);
+    stamp->Size = bytes.Size();
+    stamp->Hash = bytes.Hash();
 }
 
 // Whether the locked page holds other bytes than `read` describes, or is no longer the file at
@@ -591,7 +619,7 @@ enum class TOutcome { Written, NeedsInPlace, Retry };
 using TFinalCheck = std::function<void()>;
 
 TOutcome ReplaceByRename(const std::string& path, const fs::path& target, const struct stat* old,
-                         std::string_view bytes, TFileStamp* stamp, const TFinalCheck& finalCheck) {
+                         const TPieces& bytes, TFileStamp* stamp, const TFinalCheck& finalCheck) {
     const fs::path folder = FolderOf(target);
     TTempFile temp(folder, target.filename().string());
     if (temp.Fd() < 0) {
@@ -632,10 +660,10 @@ TOutcome ReplaceByRename(const std::string& path, const fs::path& target, const 
 
 // Writes bytes from the start of the page; `written` counts what reached it, so that a failure
 // knows how much of the old contents to put back.
-bool WriteFromStart(int fd, std::string_view bytes, std::size_t& written, const TSaveHooks& hooks) {
+bool WriteFromStart(int fd, const TPieces& bytes, std::size_t& written, const TSaveHooks& hooks) {
     written = 0;
-    while (written < bytes.size()) {
-        std::size_t piece = std::min(Piece, bytes.size() - written);
+    while (written < bytes.Size()) {
+        std::size_t piece = std::min(Piece, bytes.Size() - written);
         if (hooks.InPlaceFailAfter) {
             if (written >= *hooks.InPlaceFailAfter) {
                 if (hooks.AtInPlaceFault) hooks.AtInPlaceFault();
@@ -645,18 +673,29 @@ bool WriteFromStart(int fd, std::string_view bytes, std::size_t& written, const 
             piece = std::min(piece, *hooks.InPlaceFailAfter - written);
         }
         // Counted as it reaches the page, so that a failure puts back all it overwrote.
-        const ssize_t n = ::pwrite(fd, bytes.data() + written, piece, static_cast<off_t>(written));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
+        TGatherer out([&](std::string_view part) {
+            while (!part.empty()) {
+                const ssize_t n =
+                    ::pwrite(fd, part.data(), part.size(), static_cast<off_t>(written));
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    return false;
+                }
+                written += static_cast<std::size_t>(n);
+                part.remove_prefix(static_cast<std::size_t>(n));
+            }
+            return true;
+        });
+        const bool ok = bytes.ForEach(written, piece, [&](std::string_view part) {
+            return out.Add(part);
+        }) && out.Flush();
+        if (!ok) return false;
     }
     return true;
 }
 
 void WriteInPlace(const std::string& path, const fs::path& target, const struct stat& before,
-                  std::string_view bytes, TFileStamp* stamp, const TSaveHooks& hooks,
+                  const TPieces& bytes, TFileStamp* stamp, const TSaveHooks& hooks,
                   const TFinalCheck& finalCheck) {
     if (static_cast<std::uint64_t>(before.st_size) > MaxFileBytes)
         throw CannotCreateError(path, EFBIG);
@@ -673,10 +712,10 @@ void WriteInPlace(const std::string& path, const fs::path& target, const struct 
     TRecord record;
     record.Backup = Shorten(key + "-" + fs::path(path).filename().string(), NAME_MAX - 24);
     record.OldSize = static_cast<std::uint64_t>(before.st_size);
-    record.NewSize = bytes.size();
-    record.NewHash = HashBytes(bytes);
-    for (std::size_t at = 0; at < bytes.size(); at += Piece)
-        record.Pieces.push_back(HashBytes(bytes.substr(at, Piece)));
+    record.NewSize = bytes.Size();
+    record.NewHash = bytes.Hash();
+    for (std::size_t at = 0; at < bytes.Size(); at += Piece)
+        record.Pieces.push_back(bytes.Hash(at, Piece));
     record.Page = FullName(path).string();
     bool recorded = false;
     struct TForget {
@@ -715,16 +754,16 @@ void WriteInPlace(const std::string& path, const fs::path& target, const struct 
         }
         return CannotCreateError(path, cause);
     };
-    if (bytes.size() > record.OldSize) {
+    if (bytes.Size() > record.OldSize) {
         // Reserving the space first lets a full disk fail before a byte of the page is replaced;
         // the page keeps its size, so that until the first byte it is the old page exactly.
-        if (::fallocate(page, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 &&
+        if (::fallocate(page, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.Size())) != 0 &&
             errno != EOPNOTSUPP && errno != ENOSYS)
             throw fail(0, errno);
     }
     std::size_t written = 0;
     if (!WriteFromStart(page, bytes, written, hooks) ||
-        ::ftruncate(page, static_cast<off_t>(bytes.size())) != 0 || ::fsync(page) != 0) {
+        ::ftruncate(page, static_cast<off_t>(bytes.Size())) != 0 || ::fsync(page) != 0) {
         const int cause = errno;
         throw fail(written, cause);
     }
@@ -735,7 +774,7 @@ void WriteInPlace(const std::string& path, const fs::path& target, const struct 
     StampWritten(page, bytes, stamp);
 }
 
-void Write(const std::string& path, std::string_view bytes, TFileStamp* written,
+void Write(const std::string& path, const TPieces& bytes, TFileStamp* written,
            const TSaveOptions& options) {
     const TSaveHooks& hooks = HooksOf(options);
     if (path.empty()) throw CannotCreateError(path, ENOENT);
@@ -927,8 +966,49 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* stamp,
 }  // namespace
 #endif
 
+bool TPieces::ForEach(std::size_t from, std::size_t length,
+                      const std::function<bool(std::string_view)>& f) const {
+    for (std::string_view piece : pieces_) {
+        if (length == 0) break;
+        if (from >= piece.size()) {
+            from -= piece.size();
+            continue;
+        }
+        const std::string_view part = piece.substr(from, length);
+        from = 0;
+        length -= part.size();
+        if (!f(part)) return false;
+    }
+    return true;
+}
+
+std::uint64_t TPieces::Hash(std::size_t from, std::size_t length) const {
+    THasher hasher;
+    ForEach(from, length, [&](std::string_view part) {
+        hasher.Add(part);
+        return true;
+    });
+    return hasher.Finish();
+}
+
+std::string TPieces::Joined() const {
+    std::string out;
+    out.reserve(size_);
+    for (std::string_view piece : pieces_) out += piece;
+    return out;
+}
+
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     Write(path, bytes, nullptr, {});
+}
+
+void WriteFileAtomically(const std::string& path, const TPieces& bytes, TFileStamp& written,
+                         const TSaveOptions& options) {
+#ifdef _WIN32
+    Write(path, bytes.Joined(), &written, options);
+#else
+    Write(path, bytes, &written, options);
+#endif
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileStamp& written,

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/buffer.h"
 #include "core/filestamp.h"
@@ -52,6 +53,31 @@ struct TSaveOptions {
     const TSaveHooks* Hooks = nullptr;
 };
 
+// A file's new bytes given as pieces that follow one another, so that a large file can be
+// written from where its parts lie (a page's unchanged stretches and its new texts) without being
+// put together first. The pieces must outlive the write.
+class TPieces {
+  public:
+    TPieces() = default;
+    TPieces(std::string_view bytes) { Add(bytes); }  // NOLINT: one piece
+    void Add(std::string_view piece) {
+        if (piece.empty()) return;
+        pieces_.push_back(piece);
+        size_ += piece.size();
+    }
+    std::size_t Size() const { return size_; }
+    // Calls f with the parts of the bytes [from, from + length) in order; stops where f gives
+    // false, and then gives false.
+    bool ForEach(std::size_t from, std::size_t length,
+                 const std::function<bool(std::string_view)>& f) const;
+    std::uint64_t Hash(std::size_t from = 0, std::size_t length = std::string_view::npos) const;
+    std::string Joined() const;
+
+  private:
+    std::vector<std::string_view> pieces_;
+    std::size_t size_ = 0;
+};
+
 // Writes the file at path so that it is never left half-written and stays the file it was.
 //
 // Normally the bytes go into a temporary file in the same folder (".NAME.quillfen-XXXXXX"), which
@@ -80,6 +106,8 @@ struct TSaveOptions {
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 // The same, describing the file as written, for a later ChangedOnDisk.
 void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileStamp& written,
+                         const TSaveOptions& options = {});
+void WriteFileAtomically(const std::string& path, const TPieces& bytes, TFileStamp& written,
                          const TSaveOptions& options = {});
 
 // Looks for the record that an in-place save keeps while it overwrites the page at path. When

@@ -216,10 +216,9 @@ bool IsUrl(std::string_view value) {
 // The phrases of the text and tags the tokenizer finds.
 class TScanner final : public TTokenSink {
   public:
-    TScanner(std::string_view page, TTags tags, const TEncodingInfo& encoding)
-        : page_(page), tags_(tags), encoding_(encoding) {}
-
-    TScanResult result;
+    TScanner(std::string_view page, TTags tags, const TEncodingInfo& encoding,
+             const TPhraseSink& sink)
+        : page_(page), tags_(tags), encoding_(encoding), sink_(sink) {}
 
     void Text(std::size_t a, std::size_t b, TTextMode mode) override {
         if (mode == TTextMode::Lines)
@@ -239,7 +238,7 @@ class TScanner final : public TTokenSink {
         if (OnlyBlanks(run)) return;
         std::string text =
             HasLineBreak(run) || a == 0 ? Gather(run, a == 0, false) : std::string(run);
-        TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::move(text));
+        TTextItem item(count_, std::move(text));
         if (!item.Clean(encoding_)) return;
         const auto [sb, se] = TextSpan(page_, a, b, a == 0);
         Add(std::move(item), {Offset(a), Offset(b), Offset(sb), Offset(se), TSource::Text});
@@ -258,7 +257,7 @@ class TScanner final : public TTokenSink {
             std::tie(sb, se) = WithoutSpaceReferences(page_, sb, se);
             std::string text = LineText(page_.substr(sb, se - sb), encoding_);
             if (!text.empty() && !OnlyLayout(text)) {
-                TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()), std::move(text));
+                TTextItem item(count_, std::move(text));
                 item.Preformatted = true;
                 Add(std::move(item),
                     {Offset(sb), Offset(se), Offset(sb), Offset(se), TSource::Line});
@@ -271,8 +270,7 @@ class TScanner final : public TTokenSink {
         if (!HasAny(tags_, TTags::ImageAlt | TTags::Content)) return;
         const TAttributeHit hit = ScanAttribute(tag, tags_);
         if (hit.value.empty()) return;
-        TTextItem item(static_cast<std::uint32_t>(result.Phrases.size()),
-                       Gather(hit.value, false, true));
+        TTextItem item(count_, Gather(hit.value, false, true));
         CleanValue(item, encoding_);
         item.IsImage = hit.kind == TKind::Image;
         item.IsContent = hit.kind == TKind::Content;
@@ -287,8 +285,8 @@ class TScanner final : public TTokenSink {
     }
 
     void Add(TTextItem&& item, const TPhraseSpan& span) {
-        result.Phrases.push_back(std::move(item));
-        result.Spans.push_back(span);
+        ++count_;
+        sink_(std::move(item), span);
     }
 
     static std::uint32_t Offset(std::size_t at) { return static_cast<std::uint32_t>(at); }
@@ -296,6 +294,8 @@ class TScanner final : public TTokenSink {
     std::string_view page_;
     TTags tags_;
     const TEncodingInfo& encoding_;
+    const TPhraseSink& sink_;
+    std::uint32_t count_ = 0;
 };
 
 }  // namespace
@@ -339,15 +339,27 @@ TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
     return hitOf(content, TKind::Content);
 }
 
+void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,
+                    const TPhraseSink& sink, const TProgress& progress) {
+    TScanner scanner(page, tags, encoding, sink);
+    Tokenize(page, scanner, progress);
+}
+
 TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,
                            const TProgress& progress) {
-    TScanner scanner(page, tags, encoding);
+    TScanResult result;
     // Most phrases stand between tags: the count of '<' sizes the results once.
     const std::size_t opens = std::count(page.begin(), page.end(), '<');
-    scanner.result.Phrases.reserve(opens / 2 + 1);
-    scanner.result.Spans.reserve(opens / 2 + 1);
-    Tokenize(page, scanner, progress);
-    return std::move(scanner.result);
+    result.Phrases.reserve(opens / 2 + 1);
+    result.Spans.reserve(opens / 2 + 1);
+    ExtractPhrases(
+        page, tags, encoding,
+        [&](TTextItem&& item, const TPhraseSpan& span) {
+            result.Phrases.push_back(std::move(item));
+            result.Spans.push_back(span);
+        },
+        progress);
+    return result;
 }
 
 std::string OriginalText(std::string_view page, const TPhraseSpan& span,

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,6 +68,12 @@ struct TScanResult {
 // page's own. Their texts are UTF-8 (core/phrasetext.h). progress gets positions in bytes.
 TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding = {},
                            const TProgress& progress = {});
+
+// The same scan handing each phrase to sink as it is found, in page order, Number counting from
+// 0: nothing of the phrases is kept.
+using TPhraseSink = std::function<void(TTextItem&&, const TPhraseSpan&)>;
+void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,
+                    const TPhraseSink& sink, const TProgress& progress = {});
 
 // The text the scan gave phrase i, read again from the page it scanned.
 std::string OriginalText(std::string_view page, const TPhraseSpan& span,

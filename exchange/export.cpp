@@ -46,6 +46,17 @@ std::string TextFileBytes(const std::vector<TTextItem>& phrases, const TEncoding
     return out;
 }
 
+std::string DocumentTextFileBytes(const TDocument& document) {
+    const std::size_t count = document.PhraseCount();
+    std::size_t size = 0;
+    for (std::size_t n = 0; n < count; ++n) size += document.Text(n).size() + 16;
+    std::string out;
+    out.reserve(size);
+    for (std::size_t n = 0; n < count; ++n)
+        AppendTextLine(out, n, TextFileText(document.Text(n), document.EncodingInfo()));
+    return out;
+}
+
 std::optional<std::string> StrayMarkerText(const TDocument& document,
                                            std::string_view templateBytes) {
     // Where the phrases' markers stand in the template: behind the byte-order mark, each the
@@ -88,8 +99,9 @@ void ExportDocument(const TDocument& document, const std::string& documentPath,
     const std::string templateBytes = document.TemplateBytes();
     if (auto found = StrayMarkerText(document, templateBytes))
         throw MarkerTextError(documentPath, *found);
-    ExportFiles(templateBytes, document.Phrases(), ExportPaths(documentPath, folderText),
-                document.EncodingInfo());
+    const TExportPaths paths = ExportPaths(documentPath, folderText);
+    WriteFileAtomically(paths.Template, templateBytes);
+    WriteFileAtomically(paths.Text, DocumentTextFileBytes(document));
 }
 
 }  // namespace quillfen

@@ -37,6 +37,9 @@ TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderT
 std::string TextFileBytes(const std::vector<TTextItem>& phrases,
                           const TEncodingInfo& encoding = {});
 
+// The same for the document's phrases as they stand.
+std::string DocumentTextFileBytes(const TDocument& document);
+
 // The first marker text (FindMarkerText) that the template of document holds besides the
 // markers of its phrases, or nullopt. Recombination would take such a text for a marker. A
 // phrase's own text may hold any: it goes into the text file, not into the template.

@@ -562,7 +562,7 @@ void TForm1::TextBoxClick() {
 void TForm1::OkBtnClick() {
     if (Edit1->text().isEmpty()) return;
     int i = SelectedRow();
-    const bool preformatted = i >= 0 && Doc.Phrases()[std::size_t(i)].Preformatted;
+    const bool preformatted = i >= 0 && Doc.IsPreformatted(std::size_t(i));
     const QString t = CleanEntry(Edit1->text(), preformatted);
     if (t != Edit1->text()) Edit1->setText(t);
     // An entry of blanks only is no phrase.
@@ -570,7 +570,7 @@ void TForm1::OkBtnClick() {
 
     // A text that shows as the phrase does is the phrase's own, bytes the page's encoding could
     // not read included.
-    const std::string& current = Doc.Phrases()[std::size_t(i)].Text;
+    const std::string current(Doc.Text(std::size_t(i)));
     Doc.ReplacePhrase(std::size_t(i), FromText(current) == t ? current : ToText(t));
     TextBoxModel->RowChanged(i);
     WriteChange();

@@ -40,9 +40,9 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
-            return FromText(Doc.Phrases()[row].Text);
+            return FromText(Doc.Text(row));
         case KindRole:
-            return int(Doc.Phrases()[row].Kind());
+            return int(Doc.Kind(row));
         default:
             return {};
     }

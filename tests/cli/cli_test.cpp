@@ -125,7 +125,7 @@ TEST_F(Cli, AReplacedPhraseOfARealPageChangesOnlyItsBytes) {
             std::istringstream lines(phrases.out);
             std::string line;
             for (std::size_t i = 0; i <= k; ++i) std::getline(lines, line);
-            const std::string kind(1, "TGC"[static_cast<int>(doc.Phrases()[k].Kind())]);
+            const std::string kind(1, "TGC"[static_cast<int>(doc.Kind(k))]);
             EXPECT_EQ(line, std::to_string(k + 1) + "\t" + kind + "\t" + typed) << page;
         }
     }

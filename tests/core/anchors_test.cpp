@@ -107,7 +107,7 @@ TEST(Anchors, EachAnchorOfALargePageStandsRightBeforeItsPhrase) {
         at = hit + anchor.size();
         ++found;
         const std::string_view after = std::string_view(anchored).substr(at);
-        if (doc.Phrases()[k].Kind() != TKind::Text) {
+        if (doc.Kind(k) != TKind::Text) {
             EXPECT_EQ(after.substr(0, 1), "<") << k;
         } else if (doc.IsChanged(k)) {
             const std::string text = "Neu &quot;" + std::to_string(k) + "&quot; &amp; mehr";

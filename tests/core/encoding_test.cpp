@@ -108,8 +108,8 @@ TEST(Encoding, Utf8PagesAreNeverCorrupted) {
     doc.LoadBytes(page, TTags::AllKinds);
     ASSERT_EQ(doc.Encoding(), TPageEncoding::Utf8);
     ASSERT_EQ(doc.PhraseCount(), 4u);
-    EXPECT_EQ(doc.Phrases()[0].Text, "\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF");
-    EXPECT_EQ(doc.Phrases()[2].Text,
+    EXPECT_EQ(doc.Text(0), "\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF");
+    EXPECT_EQ(doc.Text(2),
               "Gr\xC3\xB6\xC3\x9F"
               "e & M\xC3\xBChe");
 
@@ -132,7 +132,7 @@ TEST(Encoding, ByteOrderMarkStaysInFrontAndOutOfPhrases) {
     TDocument doc;
     doc.LoadBytes("\xEF\xBB\xBFHello <b>W\xC3\xB6rld</b>", TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 2u);
-    EXPECT_EQ(doc.Phrases()[0].Text, "Hello");
+    EXPECT_EQ(doc.Text(0), "Hello");
     EXPECT_EQ(doc.Bom(), "\xEF\xBB\xBF");
     doc.SetPhraseText(1, "W\xC3\xB6rld!");
     EXPECT_EQ(doc.Render(), "\xEF\xBB\xBFHello <b>W&ouml;rld!</b>");
@@ -149,7 +149,7 @@ TEST(Encoding, DeclaredLatin1IsHandledAsWindows1252) {
         TTags::AllKinds);
     EXPECT_EQ(doc.Encoding(), TPageEncoding::Windows1252);
     ASSERT_EQ(doc.PhraseCount(), 1u);
-    EXPECT_EQ(doc.Phrases()[0].Text, "Gr\u00F6\u00DFe");
+    EXPECT_EQ(doc.Text(0), "Gr\u00F6\u00DFe");
     doc.SetPhraseText(0, "Gr\u00F6\u00DFer");
     EXPECT_EQ(doc.Render(), "<meta charset=\"ISO-8859-1\"><p>Gr&ouml;&szlig;er</p>");
 }

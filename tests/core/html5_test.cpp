@@ -202,7 +202,7 @@ std::string Differences(std::string_view bytes) {
     std::vector<std::string> shown(oracle.texts.size());
     for (std::size_t k = 0; k < doc.PhraseCount(); ++k) {
         const TPhraseSpan& s = doc.Spans()[k];
-        switch (doc.Phrases()[k].Kind()) {
+        switch (doc.Kind(k)) {
             case TKind::Text: {
                 runs.emplace_back(s.RunBegin, s.RunEnd);
                 // Within one text node that the parser shows.

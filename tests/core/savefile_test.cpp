@@ -209,6 +209,23 @@ TEST_F(SaveFile, ChangedOnDiskCountsOnlyOtherBytes) {
     }
 }
 
+// A file written from pieces is hashed piece by piece: the hash must not depend on where the
+// pieces end.
+TEST(Hash, PiecesHashAsTheWholeWhereverTheyAreCut) {
+    std::string bytes;
+    for (int i = 0; i < 300; ++i) bytes += static_cast<char>((i * 131 + 7) % 256);
+    for (std::size_t length : {0u, 1u, 4u, 8u, 31u, 32u, 33u, 64u, 95u, 300u}) {
+        const std::string_view whole = std::string_view(bytes).substr(0, length);
+        for (std::size_t step : {1u, 3u, 7u, 32u, 33u}) {
+            TPieces pieces;
+            for (std::size_t at = 0; at < length; at += step) pieces.Add(whole.substr(at, step));
+            EXPECT_EQ(pieces.Hash(), HashBytes(whole)) << length << " " << step;
+            EXPECT_EQ(pieces.Hash(length / 3, 40), HashBytes(whole.substr(length / 3, 40)));
+            EXPECT_EQ(pieces.Joined(), whole);
+        }
+    }
+}
+
 TEST_F(SaveFile, TheStampOfASaveDescribesTheFileAsWritten) {
     const fs::path single = Page("single.html"), linked = Page("linked.html");
     fs::create_hard_link(linked, Dir / "other-name.html");

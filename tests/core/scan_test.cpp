@@ -152,7 +152,7 @@ TEST(Scan, FindsThePhrasesAReaderSees) {
         doc.LoadBytes(c.page, c.tags);
         EXPECT_EQ(Described(doc.Phrases()), c.phrases) << c.name;
         for (std::size_t k = 0; k < doc.PhraseCount(); ++k)
-            EXPECT_EQ(doc.OriginalText(k), doc.Phrases()[k].Text) << c.name << " phrase " << k;
+            EXPECT_EQ(doc.OriginalText(k), doc.Text(k)) << c.name << " phrase " << k;
     }
 }
 
@@ -176,7 +176,7 @@ TEST(Scan, AReplacedPhraseChangesOnlyItsBytesAndReadsBackAsTyped) {
             again.LoadBytes(out, c.tags);
             ASSERT_EQ(again.PhraseCount(), doc.PhraseCount()) << c.name << k << "\n" << out;
             for (std::size_t i = 0; i < doc.PhraseCount(); ++i)
-                EXPECT_EQ(again.Phrases()[i].Text, i == k ? typed : doc.Phrases()[i].Text)
+                EXPECT_EQ(again.Text(i), i == k ? typed : doc.Text(i))
                     << c.name << " phrase " << i << " after changing " << k << "\n"
                     << out;
         }
@@ -213,7 +213,7 @@ TEST(Scan, ATextSetBackToTheOriginalKeepsTheOriginalBytes) {
     TDocument doc;
     doc.LoadBytes(page, TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 2u);
-    const std::string first = doc.Phrases()[0].Text;
+    const std::string first(doc.Text(0));
     EXPECT_EQ(first, "Caf\u00E9 & more");
     doc.SetPhraseText(0, "other");
     doc.SetPhraseText(1, "x \" y");

@@ -36,7 +36,7 @@ inline void CheckSpans(const TDocument& doc, TTags tags) {
         QF_CHECK(s.RunBegin <= s.Begin && s.Begin <= s.End && s.End <= s.RunEnd, at);
         QF_CHECK(s.RunEnd <= doc.Page().size(), at);
         if (k > 0) QF_CHECK(spans[k - 1].RunEnd <= s.RunBegin, at);
-        const TTextItem& item = doc.Phrases()[k];
+        const TTextItem item = doc.Phrase(k);
         QF_CHECK(item.Number == k, at);
         QF_CHECK(doc.OriginalText(k) == item.Text, at + " '" + item.Text + "'");
         QF_CHECK(!item.Text.empty() || item.Kind() != TKind::Text, at);
@@ -61,11 +61,9 @@ inline void CheckReadsBack(const TDocument& doc, const std::string& saved, TTags
     for (std::size_t k = 0; k < texts.size(); ++k) {
         // Texts are characters in UTF-8 whatever the encoding: a UTF-8 page whose only non-ASCII
         // characters were umlauts is ASCII once they are entities, and reads as Windows-1252.
-        QF_CHECK(again.Phrases()[k].Text == texts[k], "phrase " + std::to_string(k) + " '" +
-                                                          texts[k] + "' reloaded '" +
-                                                          again.Phrases()[k].Text + "'");
-        QF_CHECK(again.Phrases()[k].Kind() == doc.Phrases()[k].Kind(),
-                 "phrase " + std::to_string(k));
+        QF_CHECK(again.Text(k) == texts[k], "phrase " + std::to_string(k) + " '" + texts[k] +
+                                                "' reloaded '" + std::string(again.Text(k)) + "'");
+        QF_CHECK(again.Kind(k) == doc.Kind(k), "phrase " + std::to_string(k));
     }
 }
 

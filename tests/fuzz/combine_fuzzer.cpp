@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const TPhraseSpan& span = doc.Spans()[k];
         const std::string_view bytes = doc.Page().substr(span.Begin, span.End - span.Begin);
         const TReferences where =
-            doc.Phrases()[k].Kind() == TKind::Text ? TReferences::Text : TReferences::Attribute;
+            doc.Kind(k) == TKind::Text ? TReferences::Text : TReferences::Attribute;
         if (bytes.find_first_of("\r\n") != std::string_view::npos ||
             DecodeReferences(bytes, where) != DecodeReferences(bytes, TReferences::TextFile))
             return 0;
@@ -71,7 +71,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     again.LoadBytes(CombineBytes(templ, old), TTags::AllKinds);
     QF_CHECK(again.PhraseCount() == doc.PhraseCount(), "old text file");
     for (std::size_t k = 0; k < doc.PhraseCount(); ++k)
-        QF_CHECK(again.Phrases()[k].Text == doc.Phrases()[k].Text,
-                 "old text file, phrase " + std::to_string(k));
+        QF_CHECK(again.Text(k) == doc.Text(k), "old text file, phrase " + std::to_string(k));
     return 0;
 }

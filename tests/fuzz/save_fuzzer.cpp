@@ -119,8 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QF_CHECK(saved.compare(at, between.size(), between) == 0,
                  "before phrase " + std::to_string(k));
         at += between.size();
-        std::string written = EncodeForSpan(doc.Phrases()[k].Text, span.Source, doc.EncodingInfo(),
-                                            doc.SavingMode(), doc.Scan().NewValueQuote);
+        std::string written = EncodeForSpan(doc.Text(k), span.Source, doc.EncodingInfo(),
+                                            doc.SavingMode(), doc.NewValueQuote());
         KeepFromReadingAsMark(written, std::string_view(saved).substr(0, at), doc.Encoding());
         QF_CHECK(saved.compare(at, written.size(), written) == 0, "phrase " + std::to_string(k));
         writtenHigh = writtenHigh || std::any_of(written.begin(), written.end(), [](char c) {
