@@ -218,6 +218,9 @@ TEST(Document, ASaveWritesWhatRenderGivesAndFailingHalfwayKeepsThePage) {
             const std::string expected = doc.Render();
             doc.Save(dir / "new.html");
             EXPECT_EQ(ReadBytes(dir / "new.html"), expected) << name << " " << step;
+            fs::remove(dir / "new.html");
+#ifndef _WIN32
+            // A second name makes the save write in place, which only POSIX systems do.
             fs::create_hard_link(page, dir / "twin.html");
             TSaveHooks hooks;
             hooks.InPlaceFailAfter = expected.size() / 2;
@@ -226,7 +229,7 @@ TEST(Document, ASaveWritesWhatRenderGivesAndFailingHalfwayKeepsThePage) {
             doc.Save(page);
             EXPECT_EQ(ReadBytes(dir / "twin.html"), expected) << name << " " << step;
             fs::remove(dir / "twin.html");
-            fs::remove(dir / "new.html");
+#endif
         }
     }
 }
