@@ -117,37 +117,9 @@ bool ReadToEnd(int fd, std::string& data, const std::string& path) {
 }  // namespace
 
 std::uint64_t HashBytes(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const unsigned char* const end = p + bytes.size();
-    std::uint64_t h;
-    if (bytes.size() >= 32) {
-        std::uint64_t v1 = Prime1 + Prime2, v2 = Prime2, v3 = 0, v4 = 0 - Prime1;
-        const unsigned char* const limit = end - 32;
-        do {
-            v1 = Round(v1, Load64(p));
-            v2 = Round(v2, Load64(p + 8));
-            v3 = Round(v3, Load64(p + 16));
-            v4 = Round(v4, Load64(p + 24));
-            p += 32;
-        } while (p <= limit);
-        h = Rotl(v1, 1) + Rotl(v2, 7) + Rotl(v3, 12) + Rotl(v4, 18);
-        h = Merge(Merge(Merge(Merge(h, v1), v2), v3), v4);
-    } else {
-        h = Prime5;
-    }
-    h += bytes.size();
-    for (; p + 8 <= end; p += 8) h = Rotl(h ^ Round(0, Load64(p)), 27) * Prime1 + Prime4;
-    if (p + 4 <= end) {
-        h = Rotl(h ^ (Load32(p) * Prime1), 23) * Prime2 + Prime3;
-        p += 4;
-    }
-    for (; p < end; ++p) h = Rotl(h ^ (*p * Prime5), 11) * Prime1;
-    h ^= h >> 33;
-    h *= Prime2;
-    h ^= h >> 29;
-    h *= Prime3;
-    h ^= h >> 32;
-    return h;
+    THasher hasher;
+    hasher.Add(bytes);
+    return hasher.Finish();
 }
 
 THasher::THasher() : v_{Prime1 + Prime2, Prime2, 0, 0 - Prime1} {}
