@@ -213,6 +213,8 @@ bool IsUrl(std::string_view value) {
     return value.substr(i, 3) == "://";
 }
 
+TAttributeHit ScanTag(const TTagToken& tag, TTags tags);
+
 // The phrases of the text and tags the tokenizer finds.
 class TScanner final : public TTokenSink {
   public:
@@ -228,7 +230,7 @@ class TScanner final : public TTokenSink {
     }
 
     void Tag(const TTagToken& tag) override {
-        if (!tag.end && !tag.hidden) AttributePhrase(tag.text, tag.lt + 1);
+        if (!tag.end && !tag.hidden) AttributePhrase(tag);
     }
 
   private:
@@ -266,9 +268,10 @@ class TScanner final : public TTokenSink {
         }
     }
 
-    void AttributePhrase(std::string_view tag, std::size_t base) {
+    void AttributePhrase(const TTagToken& tag) {
         if (!HasAny(tags_, TTags::ImageAlt | TTags::Content)) return;
-        const TAttributeHit hit = ScanAttribute(tag, tags_);
+        const TAttributeHit hit = ScanTag(tag, tags_);
+        const std::size_t base = tag.lt + 1;
         if (hit.value.empty()) return;
         TTextItem item(count_, Gather(hit.value, false, true));
         CleanValue(item, encoding_);
@@ -300,7 +303,9 @@ class TScanner final : public TTokenSink {
 
 }  // namespace
 
-TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
+namespace {
+
+TAttributeHit ScanTag(const TTagToken& tag, TTags tags) {
     const bool wantAlt = HasAny(tags, TTags::ImageAlt);
     const bool wantContent = HasAny(tags, TTags::Content);
     if (!wantAlt && !wantContent) return {};
@@ -337,6 +342,14 @@ TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
     if (machineRead && EqualsNoCase(name, "meta")) return {};
     if (IsUrl(content.value)) return {};
     return hitOf(content, TKind::Content);
+}
+
+}  // namespace
+
+TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
+    TTagToken token;
+    token.text = tag;
+    return ScanTag(token, tags);
 }
 
 void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,

@@ -288,7 +288,8 @@ class TTokenizer {
     bool InForeign() const { return !open_.empty() && open_.back().kind != TOpen::Html; }
 
     std::size_t TagAt(std::size_t lt) {
-        const TTagEnd end = FindTagEnd(page_, lt);
+        std::size_t nameEnd = 0;
+        const TTagEnd end = ReadTag(page_, lt, attributes_, nameEnd);
         Flush(lt);
         if (end.kind == TEnd::Unclosed) {
             // A tag that never closes stays markup, to the end of the page.
@@ -300,10 +301,14 @@ class TTokenizer {
         tag.gt = end.at;
         tag.text = page_.substr(lt + 1, end.at - lt - 1);
         tag.end = tag.text[0] == '/';
-        const std::size_t from = tag.end ? 1 : 0;
-        std::size_t k = from;
-        while (k < tag.text.size() && !IsHtmlSpace(tag.text[k]) && tag.text[k] != '/') ++k;
-        tag.name = tag.text.substr(from, k - from);
+        if (tag.end) {
+            std::size_t k = 1;
+            while (k < tag.text.size() && !IsHtmlSpace(tag.text[k]) && tag.text[k] != '/') ++k;
+            tag.name = tag.text.substr(1, k - 1);
+        } else {
+            tag.name = tag.text.substr(0, nameEnd);
+            tag.attributes = &attributes_;
+        }
         run_ = end.at + 1;
         if (lt == rawEnd_) {
             // The end tag of raw text closes its element, whatever is open around it.
@@ -494,7 +499,8 @@ class TTokenizer {
     int pre_ = 0;                // pre and listing elements open
     int hidden_ = 0;             // svg and math scripts and styles open
     std::vector<TOpen> open_;
-    std::vector<TName> html_;  // the HTML elements open outside svg and math, as tags tell
+    std::vector<TName> html_;    // the HTML elements open outside svg and math, as tags tell
+    TAttributeList attributes_;  // of the start tag being reported
 };
 
 }  // namespace
@@ -577,59 +583,94 @@ std::size_t FindEndTag(std::string_view page, std::size_t from, std::string_view
     return npos;
 }
 
+namespace {
+
 // The end of the tag that starts at lt, read as browsers read a tag: its name, then attribute
 // names and values. Only a quote that opens a value (right after '=', blanks allowed) starts a
 // stretch in which '>' is text, up to the same quote however far; a '<' is part of a name or a
 // value. The attributes that become phrases are read by the same rules, so a value written anew
-// never moves the tag's end.
-TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
-    enum class TState { Name, Between, AttrName, AfterName, BeforeValue, Unquoted };
+// never moves the tag's end. An end tag's name is read as an attribute's, behind its '/'.
+template <bool kRecord>
+TTagEnd ReadTagAt(std::string_view page, std::size_t lt, TAttributeList* list,
+                  std::size_t* nameEnd) {
     const std::size_t n = page.size();
     const char* p = page.data();
-    TState state = TState::Name;
-    for (std::size_t i = lt + 1; i < n; ++i) {
-        const char c = p[i];
-        if (c == '>') return {TEnd::Closed, i};
-        const bool space = IsHtmlSpace(c);
-        switch (state) {
-            case TState::Name:
-                if (space || c == '/') state = TState::Between;
-                break;
-            case TState::Between:
-                if (!space && c != '/') state = TState::AttrName;
-                break;
-            case TState::AttrName:
-                if (space)
-                    state = TState::AfterName;
-                else if (c == '/')
-                    state = TState::Between;
-                else if (c == '=')
-                    state = TState::BeforeValue;
-                break;
-            case TState::AfterName:
-                if (c == '/')
-                    state = TState::Between;
-                else if (c == '=')
-                    state = TState::BeforeValue;
-                else if (!space)
-                    state = TState::AttrName;
-                break;
-            case TState::BeforeValue:
-                if (c == '"' || c == '\'') {
-                    const void* close = std::memchr(p + i + 1, c, n - i - 1);
-                    if (!close) return {TEnd::Unclosed, n};
-                    i = static_cast<const char*>(close) - p;
-                    state = TState::Between;
-                } else if (!space) {
-                    state = TState::Unquoted;
+    const std::size_t base = lt + 1;  // where the tag's text starts
+    std::size_t i = base;
+    while (i < n && p[i] != '>' && !IsHtmlSpace(p[i]) && p[i] != '/') ++i;
+    if constexpr (kRecord) *nameEnd = i - base;
+    auto add = [&](std::size_t ns, std::size_t ne) -> TAttribute* {
+        if constexpr (kRecord) {
+            if (list->count == TAttributeList::kMax) {
+                list->complete = false;
+                return nullptr;
+            }
+            TAttribute& a = list->items[list->count++];
+            a = TAttribute{};
+            a.name = std::string_view(p + ns, ne - ns);
+            return &a;
+        } else {
+            (void)ns;
+            (void)ne;
+            return nullptr;
+        }
+    };
+    while (true) {
+        while (i < n && (IsHtmlSpace(p[i]) || p[i] == '/')) ++i;
+        if (i >= n) return {TEnd::Unclosed, n};
+        if (p[i] == '>') return {TEnd::Closed, i};
+        // An attribute's name: its first character is part of it, whatever it is.
+        const std::size_t ns = i++;
+        while (i < n && p[i] != '>' && !IsHtmlSpace(p[i]) && p[i] != '/' && p[i] != '=') ++i;
+        TAttribute* a = add(ns, i);
+        std::size_t j = i;
+        while (j < n && IsHtmlSpace(p[j])) ++j;
+        if (j >= n || p[j] != '=') {
+            i = j;
+            continue;
+        }
+        ++j;
+        while (j < n && IsHtmlSpace(p[j])) ++j;
+        if constexpr (kRecord) {
+            if (a) a->hasValue = true;
+        }
+        if (j < n && (p[j] == '"' || p[j] == '\'')) {
+            const void* close = std::memchr(p + j + 1, p[j], n - j - 1);
+            if (!close) return {TEnd::Unclosed, n};
+            const std::size_t c = static_cast<const char*>(close) - p;
+            if constexpr (kRecord) {
+                if (a) {
+                    a->quote = p[j] == '"' ? TValueQuote::Double : TValueQuote::Single;
+                    a->valueAt = j + 1 - base;
+                    a->value = std::string_view(p + j + 1, c - j - 1);
                 }
-                break;
-            case TState::Unquoted:
-                if (space) state = TState::Between;
-                break;
+            }
+            i = c + 1;
+        } else {
+            const std::size_t vs = j;
+            while (j < n && p[j] != '>' && !IsHtmlSpace(p[j])) ++j;
+            if constexpr (kRecord) {
+                if (a) {
+                    a->valueAt = vs - base;
+                    a->value = std::string_view(p + vs, j - vs);
+                }
+            }
+            i = j;
         }
     }
-    return {TEnd::Unclosed, n};
+}
+
+}  // namespace
+
+TTagEnd FindTagEnd(std::string_view page, std::size_t lt) {
+    return ReadTagAt<false>(page, lt, nullptr, nullptr);
+}
+
+TTagEnd ReadTag(std::string_view page, std::size_t lt, TAttributeList& attributes,
+                std::size_t& nameEnd) {
+    attributes.count = 0;
+    attributes.complete = true;
+    return ReadTagAt<true>(page, lt, &attributes, &nameEnd);
 }
 
 }  // namespace quillfen

@@ -18,6 +18,30 @@
 
 namespace quillfen {
 
+// One attribute of a tag's text.
+enum class TValueQuote : std::uint8_t { None, Double, Single };
+
+struct TAttribute {
+    std::string_view name;
+    std::string_view value;
+    std::size_t valueAt = 0;
+    TValueQuote quote = TValueQuote::None;
+    bool hasValue = false;
+};
+
+inline bool IsHtmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// The attributes of a tag as the tag's end was found, in the order written. A tag with more than
+// fit here is read again from its text when its attributes are wanted (complete is false).
+struct TAttributeList {
+    static constexpr std::size_t kMax = 16;
+    TAttribute items[kMax];
+    std::size_t count = 0;
+    bool complete = true;
+};
+
 // How a tag that starts at a '<' ends: at its '>', or never (the page ends inside it, and the
 // browser drops it with the rest of the page).
 enum class TEnd { Closed, Unclosed };
@@ -30,6 +54,10 @@ struct TTagEnd {
 // The end of the tag that starts at lt, read as browsers read a tag (name, attribute names,
 // quoted and unquoted values). Everything that reads the page's tags reads them by this.
 TTagEnd FindTagEnd(std::string_view page, std::size_t lt);
+// The same, noting the attributes on the way (places in the tag's text, as ForEachAttribute
+// gives them) and where the tag's name ends.
+TTagEnd ReadTag(std::string_view page, std::size_t lt, TAttributeList& attributes,
+                std::size_t& nameEnd);
 
 // The '<' of the first "</" name followed by whitespace, '/' or '>' from `from` on, the name
 // compared without regard to case; npos if none.
@@ -54,6 +82,8 @@ struct TTagToken {
     bool end = false;
     bool html = true;     // read as an HTML element (not as an element of svg or math)
     bool hidden = false;  // inside a script or style of svg or math, which shows nothing
+    // A start tag's attributes as read while its end was found; valid during the Tag call.
+    const TAttributeList* attributes = nullptr;
 };
 
 class TTokenSink {
@@ -70,21 +100,6 @@ class TTokenSink {
 // Reads page from its start to its end, telling sink what it finds, in page order. progress
 // gets positions in bytes.
 void Tokenize(std::string_view page, TTokenSink& sink, const TProgress& progress = {});
-
-// One attribute of a tag's text.
-enum class TValueQuote : std::uint8_t { None, Double, Single };
-
-struct TAttribute {
-    std::string_view name;
-    std::string_view value;
-    std::size_t valueAt = 0;
-    TValueQuote quote = TValueQuote::None;
-    bool hasValue = false;
-};
-
-inline bool IsHtmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 // Walks the attributes of a start tag's text (the text between '<' and '>') as browsers read
 // them, calling visit for each; visit returns false to stop. Returns the tag's name.
@@ -128,6 +143,16 @@ std::string_view ForEachAttribute(std::string_view t, Visit visit) {
         if (!visit(a)) break;
     }
     return tagName;
+}
+
+// The same over a start tag as the tokenizer reported it: its attributes as already read where
+// it has them.
+template <class Visit>
+std::string_view ForEachAttribute(const TTagToken& tag, Visit visit) {
+    if (!tag.attributes || !tag.attributes->complete) return ForEachAttribute(tag.text, visit);
+    for (std::size_t i = 0; i < tag.attributes->count; ++i)
+        if (!visit(tag.attributes->items[i])) break;
+    return tag.name;
 }
 
 }  // namespace quillfen
