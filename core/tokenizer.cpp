@@ -590,14 +590,29 @@ namespace {
 // stretch in which '>' is text, up to the same quote however far; a '<' is part of a name or a
 // value. The attributes that become phrases are read by the same rules, so a value written anew
 // never moves the tag's end. An end tag's name is read as an attribute's, behind its '/'.
+// What a tag's bytes mean to the reading of it.
+enum : std::uint8_t { kSpace = 1, kSlash = 2, kEquals = 4, kGt = 8 };
+
+constexpr std::array<std::uint8_t, 256> kTagClass = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (char c : {' ', '\t', '\n', '\r', '\f'}) t[static_cast<unsigned char>(c)] = kSpace;
+    t['/'] = kSlash;
+    t['='] = kEquals;
+    t['>'] = kGt;
+    return t;
+}();
+
 template <bool kRecord>
 TTagEnd ReadTagAt(std::string_view page, std::size_t lt, TAttributeList* list,
                   std::size_t* nameEnd) {
     const std::size_t n = page.size();
     const char* p = page.data();
+    auto is = [p](std::size_t at, std::uint8_t what) {
+        return (kTagClass[static_cast<unsigned char>(p[at])] & what) != 0;
+    };
     const std::size_t base = lt + 1;  // where the tag's text starts
     std::size_t i = base;
-    while (i < n && p[i] != '>' && !IsHtmlSpace(p[i]) && p[i] != '/') ++i;
+    while (i < n && !is(i, kGt | kSpace | kSlash)) ++i;
     if constexpr (kRecord) *nameEnd = i - base;
     auto add = [&](std::size_t ns, std::size_t ne) -> TAttribute* {
         if constexpr (kRecord) {
@@ -616,21 +631,21 @@ TTagEnd ReadTagAt(std::string_view page, std::size_t lt, TAttributeList* list,
         }
     };
     while (true) {
-        while (i < n && (IsHtmlSpace(p[i]) || p[i] == '/')) ++i;
+        while (i < n && is(i, kSpace | kSlash)) ++i;
         if (i >= n) return {TEnd::Unclosed, n};
         if (p[i] == '>') return {TEnd::Closed, i};
         // An attribute's name: its first character is part of it, whatever it is.
         const std::size_t ns = i++;
-        while (i < n && p[i] != '>' && !IsHtmlSpace(p[i]) && p[i] != '/' && p[i] != '=') ++i;
+        while (i < n && !is(i, kGt | kSpace | kSlash | kEquals)) ++i;
         TAttribute* a = add(ns, i);
         std::size_t j = i;
-        while (j < n && IsHtmlSpace(p[j])) ++j;
+        while (j < n && is(j, kSpace)) ++j;
         if (j >= n || p[j] != '=') {
             i = j;
             continue;
         }
         ++j;
-        while (j < n && IsHtmlSpace(p[j])) ++j;
+        while (j < n && is(j, kSpace)) ++j;
         if constexpr (kRecord) {
             if (a) a->hasValue = true;
         }
@@ -648,7 +663,7 @@ TTagEnd ReadTagAt(std::string_view page, std::size_t lt, TAttributeList* list,
             i = c + 1;
         } else {
             const std::size_t vs = j;
-            while (j < n && p[j] != '>' && !IsHtmlSpace(p[j])) ++j;
+            while (j < n && !is(j, kGt | kSpace)) ++j;
             if constexpr (kRecord) {
                 if (a) {
                     a->valueAt = vs - base;
