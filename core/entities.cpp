@@ -150,24 +150,41 @@ constexpr char32_t kC1Characters[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-const TNamedReference* FindName(std::string_view name) {
-    // The names of each first letter, found once.
-    static const std::array<std::pair<std::uint16_t, std::uint16_t>, 128> byFirst = [] {
-        std::array<std::pair<std::uint16_t, std::uint16_t>, 128> ranges{};
-        for (std::size_t i = kNamedReferenceCount; i-- > 0;) {
-            auto& range = ranges[static_cast<unsigned char>(kNamedReferences[i].name[0]) & 0x7F];
-            if (range.second == 0) range.second = static_cast<std::uint16_t>(i + 1);
-            range.first = static_cast<std::uint16_t>(i);
+// The names in a hash table, built once: a page may hold hundreds of thousands of references.
+class TNameTable {
+  public:
+    TNameTable() {
+        for (std::size_t i = 0; i < kNamedReferenceCount; ++i) {
+            std::size_t slot = Hash(kNamedReferences[i].name) & kMask;
+            while (slots_[slot] != 0) slot = (slot + 1) & kMask;
+            slots_[slot] = static_cast<std::uint16_t>(i + 1);
         }
-        return ranges;
-    }();
-    if (name.empty() || static_cast<unsigned char>(name[0]) >= 0x80) return nullptr;
-    const auto [lo, hi] = byFirst[static_cast<unsigned char>(name[0])];
-    const TNamedReference* end = kNamedReferences + hi;
-    const TNamedReference* it =
-        std::lower_bound(kNamedReferences + lo, end, name,
-                         [](const TNamedReference& r, std::string_view n) { return r.name < n; });
-    return it != end && it->name == name ? it : nullptr;
+    }
+
+    const TNamedReference* Find(std::string_view name) const {
+        for (std::size_t slot = Hash(name) & kMask; slots_[slot] != 0; slot = (slot + 1) & kMask) {
+            const TNamedReference& r = kNamedReferences[slots_[slot] - 1];
+            if (r.name == name) return &r;
+        }
+        return nullptr;
+    }
+
+  private:
+    static constexpr std::size_t kSlots = 8192;  // more than three times the names
+    static constexpr std::size_t kMask = kSlots - 1;
+
+    static std::size_t Hash(std::string_view name) {
+        std::uint32_t h = 2166136261u;
+        for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        return h ^ (h >> 15);
+    }
+
+    std::array<std::uint16_t, kSlots> slots_{};
+};
+
+const TNamedReference* FindName(std::string_view name) {
+    static const TNameTable table;
+    return table.Find(name);
 }
 
 // The longest name without ';' in the table: no shorter prefix needs looking up.
