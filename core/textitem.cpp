@@ -30,9 +30,11 @@ bool TTextItem::Clean(const TEncodingInfo& encoding, TReferences where) {
     const std::size_t n = Text.size();
     char* d = Text.data();
     std::size_t r = 0;
-    while (r < n && d[r] != '\t' && d[r] != '\n' && d[r] != '\r' &&
-           !(d[r] == ' ' && r > 0 && d[r - 1] == ' '))
-        ++r;
+    for (; r < n; ++r) {
+        const char c = d[r];
+        if (static_cast<unsigned char>(c) > ' ') continue;
+        if (c == '\t' || c == '\n' || c == '\r' || (c == ' ' && r > 0 && d[r - 1] == ' ')) break;
+    }
     std::size_t w = r;
     for (; r < n; ++r) {
         const char c = IsBlank(d[r]) ? ' ' : d[r];
