@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/utf8.h"
 
 namespace quillfen {
 
@@ -140,13 +141,7 @@ TEncodingInfo Detect(std::string_view bytes, std::string& refused) {
         }
         return {TPageEncoding::Legacy, std::move(*name)};
     }
-    bool nonAscii = false;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            nonAscii = true;
-            break;
-        }
-    if (nonAscii && IsValidUtf8(bytes)) return {TPageEncoding::Utf8, {}};
+    if (!IsAscii(bytes) && IsValidUtf8(bytes)) return {TPageEncoding::Utf8, {}};
     return {};
 }
 

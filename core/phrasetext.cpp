@@ -1,6 +1,7 @@
 #include "core/phrasetext.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/errors.h"
 #include "core/pagecodec.h"
@@ -9,11 +10,6 @@
 namespace quillfen {
 
 namespace {
-
-bool IsAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 // A Legacy page's bytes: the converter's command-line form read back, where a byte it could not
 // read stays a byte. It also escapes the second form of a character that an encoding holds
@@ -130,11 +126,15 @@ std::string PageBytesOfText(std::string_view text, const TEncodingInfo& encoding
 
 namespace {
 
-// An ASCII character that EncodeText writes as it is.
-bool IsPlain(unsigned char u) {
-    return u < 0x80 && u != '&' && u != '<' && u != '>' && u != '"' &&
-           (u >= 0x20 || u == '\t' || u == '\n' || u == '\r');
-}
+// The ASCII characters that EncodeText writes as they are.
+constexpr std::array<bool, 256> kPlain = [] {
+    std::array<bool, 256> plain{};
+    for (int u = 0x20; u < 0x80; ++u) plain[u] = u != '&' && u != '<' && u != '>' && u != '"';
+    plain['\t'] = plain['\n'] = plain['\r'] = true;
+    return plain;
+}();
+
+bool IsPlain(unsigned char u) { return kPlain[u]; }
 
 }  // namespace
 

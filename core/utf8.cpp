@@ -1,6 +1,24 @@
 #include "core/utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace quillfen {
+
+bool IsAscii(std::string_view s) {
+    // Eight bytes at a time: texts and pages are mostly ASCII, and long.
+    constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    const char* p = s.data();
+    std::size_t n = s.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & kHigh) return false;
+    }
+    for (; n > 0; ++p, --n)
+        if (static_cast<unsigned char>(*p) >= 0x80) return false;
+    return true;
+}
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {

@@ -11,6 +11,9 @@ namespace quillfen {
 
 void AppendUtf8(std::string& out, char32_t c);
 
+// Whether every byte of s is below 0x80.
+bool IsAscii(std::string_view s);
+
 // "&#N;" for c.
 void AppendReference(std::string& out, char32_t c);
 
