@@ -1,6 +1,7 @@
 #include "core/format.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace quillfen {
 
@@ -8,6 +9,7 @@ namespace {
 
 std::size_t DigitCount(std::size_t n) {
     std::size_t digits = 1;
+    for (; n >= 10000; n /= 10000) digits += 4;
     for (; n >= 10; n /= 10) ++digits;
     return digits;
 }
@@ -22,12 +24,12 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 std::string PhraseMarker(std::size_t k) {
-    std::string marker;
-    marker.reserve(MarkerLength(k));
-    marker += kMarkerOpen;
-    AppendNumber(marker, k);
-    marker += kMarkerClose;
-    return marker;
+    // Put together on the stack: recombination makes one for every phrase of the page.
+    char marker[64];
+    std::memcpy(marker, kMarkerOpen.data(), kMarkerOpen.size());
+    char* end = std::to_chars(marker + kMarkerOpen.size(), marker + 40, k).ptr;
+    std::memcpy(end, kMarkerClose.data(), kMarkerClose.size());
+    return std::string(marker, end + kMarkerClose.size());
 }
 
 std::size_t MarkerLength(std::size_t k) {

@@ -5,6 +5,8 @@
 #include <tuple>
 #include <utility>
 
+#include "core/utf8.h"
+
 namespace quillfen {
 
 namespace {
@@ -391,7 +393,7 @@ std::string OriginalText(std::string_view page, const TPhraseSpan& span,
 std::string EncodeForSpan(std::string_view text, TSource source, const TEncodingInfo& encoding,
                           TEncodeMode mode, char quote) {
     std::string s = EncodeText(text, mode);
-    if (source == TSource::SingleQuoted) {
+    if (source == TSource::SingleQuoted && s.find('\'') != std::string::npos) {
         std::string out;
         out.reserve(s.size());
         for (char c : s) {
@@ -419,6 +421,7 @@ std::string EncodeForSpan(std::string_view text, TSource source, const TEncoding
             s = std::move(out);
         }
     }
+    if (encoding.kind == TPageEncoding::Utf8 || IsAscii(s)) return s;
     return PageBytesOfText(s, encoding);
 }
 
