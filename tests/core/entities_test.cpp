@@ -108,7 +108,8 @@ TEST(Entities, EveryNameOfTheTableIsFoundAndSorted) {
     std::size_t bare = 0;
     for (std::size_t i = 0; i < kNamedReferenceCount; ++i) {
         const TNamedReference& r = kNamedReferences[i];
-        const std::string written = "&" + std::string(r.name);
+        std::string written = "&";
+        written += r.name;
         const TReference got = ReadReference(written + " ", TReferences::Text);
         ASSERT_EQ(got.length, written.size()) << written;
         ASSERT_EQ(got.first, r.first) << written;
