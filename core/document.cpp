@@ -73,6 +73,12 @@ void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
             else
                 texts_ += item.Text;
             if (texts_.size() > 0xFFFFFFFFu) throw TooLargeError(path);
+            if (!item.Note.empty()) {
+                // Notes stand on whole sections: a run of phrases shares one.
+                if (notes_.empty() || notes_.back() != item.Note) notes_.push_back(item.Note);
+                notedPhrases_.emplace_back(static_cast<std::uint32_t>(spans_.size()),
+                                           static_cast<std::uint32_t>(notes_.size() - 1));
+            }
             spans_.push_back(span);
             flags_.push_back(flags);
             textEnds_.push_back(static_cast<std::uint32_t>(texts_.size()));
@@ -91,6 +97,8 @@ void TDocument::Clear() {
     encoding_ = TEncodingInfo{};
     spans_ = {};
     flags_ = {};
+    notes_ = {};
+    notedPhrases_ = {};
     textEnds_ = {};
     texts_ = {};
 }
@@ -111,6 +119,15 @@ std::string_view TDocument::Text(std::size_t i) const {
     return ScannedText(i);
 }
 
+std::string_view TDocument::Note(std::size_t i) const {
+    if (i >= spans_.size()) throw ListIndexError(i);
+    const auto it = std::lower_bound(notedPhrases_.begin(), notedPhrases_.end(), i,
+                                     [](const std::pair<std::uint32_t, std::uint32_t>& n,
+                                        std::size_t at) { return n.first < at; });
+    if (it == notedPhrases_.end() || it->first != i) return {};
+    return notes_[it->second];
+}
+
 TKind TDocument::Kind(std::size_t i) const {
     if (i >= spans_.size()) throw ListIndexError(i);
     return flags_[i] & kImage ? TKind::Image : flags_[i] & kContent ? TKind::Content : TKind::Text;
@@ -123,6 +140,7 @@ TTextItem TDocument::Phrase(std::size_t i) const {
     item.LeadingSpace = flags_[i] & kLeadingSpace;
     item.TrailingSpace = flags_[i] & kTrailingSpace;
     item.Preformatted = IsPreformatted(i);
+    item.Note = Note(i);
     return item;
 }
 

@@ -87,6 +87,8 @@ class TDocument {
     // document changes.
     std::string_view Text(std::size_t i) const;
     TKind Kind(std::size_t i) const;
+    // The note the page's author left for the translator of phrase i; empty if none.
+    std::string_view Note(std::size_t i) const;
     bool IsPreformatted(std::size_t i) const { return spans_[i].Source == TSource::Line; }
     // Phrase i as a whole, a copy.
     TTextItem Phrase(std::size_t i) const;
@@ -123,6 +125,9 @@ class TDocument {
     std::vector<std::uint8_t> flags_;
     std::vector<std::uint32_t> textEnds_;
     std::string texts_;
+    // The notes of the phrases that have one: (phrase, index into notes_), by phrase.
+    std::vector<std::string> notes_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> notedPhrases_;
     std::string_view ScannedText(std::size_t i) const;
     // Phrases whose text differs from what the scan found, with their texts.
     std::map<std::size_t, std::string> changed_;

@@ -232,25 +232,69 @@ class TScanner final : public TTokenSink {
     }
 
     void Tag(const TTagToken& tag) override {
-        if (!tag.end && !tag.hidden) AttributePhrase(tag);
+        if (tag.end) return;
+        own_ = Localisation(Inherited(), tag);
+        text_ = own_;
+        if (!tag.hidden && own_.translate) AttributePhrase(tag);
+    }
+
+    void Elements(std::size_t open) override {
+        if (open > open_.size())
+            open_.resize(open, own_);
+        else
+            open_.resize(open);
+        text_ = Inherited();
     }
 
   private:
+    // What an element says of the text inside it, for translation; inherited by what it holds.
+    struct TLocalisation {
+        bool translate = true;  // translate="no" switches it off, "yes" on again
+        std::string_view note;  // its-loc-note, as written
+    };
+
+    TLocalisation Inherited() const { return open_.empty() ? TLocalisation{} : open_.back(); }
+
+    static TLocalisation Localisation(TLocalisation l, const TTagToken& tag) {
+        ForEachAttribute(tag, [&](const TAttribute& a) {
+            if (a.name.size() == 9 && EqualsNoCase(a.name, "translate")) {
+                // An empty value means yes; a value that is neither leaves the inherited one.
+                if (a.value.empty() || EqualsNoCase(a.value, "yes"))
+                    l.translate = true;
+                else if (EqualsNoCase(a.value, "no"))
+                    l.translate = false;
+            } else if (a.name.size() == 12 && EqualsNoCase(a.name, "its-loc-note")) {
+                l.note = a.value;
+            }
+            return true;
+        });
+        return l;
+    }
+
+    // The note of a text phrase: the value as a browser reads it, blanks collapsed.
+    void AddNote(TTextItem& item) const {
+        if (text_.note.empty()) return;
+        TTextItem note(0, std::string(text_.note));
+        note.Clean(encoding_, TReferences::Attribute);
+        item.Note = std::move(note.Text);
+    }
+
     void Flush(std::size_t a, std::size_t b) {
-        if (a >= b || !HasAny(tags_, TTags::PlainText)) return;
+        if (a >= b || !text_.translate || !HasAny(tags_, TTags::PlainText)) return;
         const std::string_view run = page_.substr(a, b - a);
         if (OnlyBlanks(run)) return;
         std::string text =
             HasLineBreak(run) || a == 0 ? Gather(run, a == 0, false) : std::string(run);
         TTextItem item(count_, std::move(text));
         if (!item.Clean(encoding_)) return;
+        AddNote(item);
         const auto [sb, se] = TextSpan(page_, a, b, a == 0);
         Add(std::move(item), {Offset(a), Offset(b), Offset(sb), Offset(se), TSource::Text});
     }
 
     // A preformatted block: one phrase per line, the line's edges and breaks left as they are.
     void FlushLines(std::size_t a, std::size_t b) {
-        if (!HasAny(tags_, TTags::PlainText)) return;
+        if (!text_.translate || !HasAny(tags_, TTags::PlainText)) return;
         std::size_t i = a;
         while (i < b) {
             std::size_t j = i;
@@ -263,6 +307,7 @@ class TScanner final : public TTokenSink {
             if (!text.empty() && !OnlyLayout(text)) {
                 TTextItem item(count_, std::move(text));
                 item.Preformatted = true;
+                AddNote(item);
                 Add(std::move(item),
                     {Offset(sb), Offset(se), Offset(sb), Offset(se), TSource::Line});
             }
@@ -301,6 +346,9 @@ class TScanner final : public TTokenSink {
     const TEncodingInfo& encoding_;
     const TPhraseSink& sink_;
     std::uint32_t count_ = 0;
+    std::vector<TLocalisation> open_;  // of the elements open, innermost last
+    TLocalisation own_;                // of the last start tag
+    TLocalisation text_;               // of the text that comes now
 };
 
 }  // namespace

@@ -22,6 +22,9 @@ struct TTextItem {
     // A line of a pre, listing, xmp or textarea block: its blanks and tabs are its layout, so
     // neither the scan nor a replacement collapses them.
     bool Preformatted = false;
+    // What the page's author notes for the translator of a text (its-loc-note on the element or
+    // one around it); empty if nothing.
+    std::string Note;
 
     TTextItem() = default;
     TTextItem(std::uint32_t number, std::string text) : Number(number), Text(std::move(text)) {}

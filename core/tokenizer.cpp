@@ -310,12 +310,16 @@ class TTokenizer {
             tag.attributes = &attributes_;
         }
         run_ = end.at + 1;
+        std::size_t next;
         if (lt == rawEnd_) {
             // The end tag of raw text closes its element, whatever is open around it.
             Emit(tag);
-            return run_;
+            next = run_;
+        } else {
+            next = tag.end ? EndTag(tag) : StartTag(tag);
         }
-        return tag.end ? EndTag(tag) : StartTag(tag);
+        sink_.Elements(forgotten_ + html_.size() + open_.size());
+        return next;
     }
 
     void Emit(TTagToken& tag) {
@@ -363,8 +367,10 @@ class TTokenizer {
             if (!(roles & kVoid)) {
                 if (open_.empty()) {
                     // Elements deeper than an end tag looks are forgotten.
-                    if (html_.size() >= 2 * kLookDepth)
+                    if (html_.size() >= 2 * kLookDepth) {
                         html_.erase(html_.begin(), html_.begin() + kLookDepth);
+                        forgotten_ += kLookDepth;
+                    }
                     html_.push_back(info);
                 } else {
                     open_.push_back({Lower(tag.name), TOpen::Html, false, false, info});
@@ -501,6 +507,7 @@ class TTokenizer {
     std::vector<TOpen> open_;
     std::vector<TName> html_;    // the HTML elements open outside svg and math, as tags tell
     TAttributeList attributes_;  // of the start tag being reported
+    std::size_t forgotten_ = 0;  // elements taken off the front of html_, still open
 };
 
 }  // namespace

@@ -95,6 +95,11 @@ class TTokenSink {
     // Content read up to its end tag whatever it holds: a comment or tag written into it would
     // be none (it follows the Tag of its element; title and textarea also give their Text).
     virtual void Raw(std::size_t /*begin*/, std::size_t /*end*/) {}
+    // After each Tag (and the content its element takes up to its end tag): how many elements
+    // are open, as far as the tokenizer follows them. A start tag that opens an element raises
+    // the count by one; an end tag may close several. No tree is built, so an element that a
+    // browser closes without an end tag (a p before the next p) stays open here.
+    virtual void Elements(std::size_t /*open*/) {}
 };
 
 // Reads page from its start to its end, telling sink what it finds, in page order. progress

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -404,5 +405,92 @@ TEST(Html5, PagesOfEveryTokenizerStateReadAsTheParserReadsThem) {
         const std::string differences = Differences(page);
         EXPECT_EQ(differences, "") << page;
         if (!differences.empty()) break;
+    }
+}
+
+namespace {
+
+// The W3C ITS 2.0 suite names a node by its path from the root: /html/body[1]/p[1]/span[2].
+void ItsPaths(const GumboNode* node, const std::string& path,
+              std::map<const GumboNode*, std::string>& paths) {
+    paths[node] = path;
+    std::map<std::string, int> seen;
+    const GumboVector& children = node->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto* child = static_cast<const GumboNode*>(children.data[i]);
+        if (child->type != GUMBO_NODE_ELEMENT) continue;
+        const std::string name = gumbo_normalized_tagname(child->v.element.tag);
+        ItsPaths(child, path + "/" + name + "[" + std::to_string(++seen[name]) + "]", paths);
+    }
+}
+
+// Each element's line of the suite's expected output, by path.
+std::map<std::string, std::string> ItsExpected(const std::string& file) {
+    std::map<std::string, std::string> lines;
+    std::istringstream in(ReadFile(file));
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t tab = line.find('\t');
+        const std::string path = line.substr(0, tab);
+        if (path.find('@') == std::string::npos)
+            lines[path] = tab == std::string::npos ? "" : line.substr(tab + 1);
+    }
+    return lines;
+}
+
+// The value of key="..." in a line of expected output, or empty.
+std::string ItsValue(const std::string& line, const std::string& key) {
+    const std::size_t at = line.find(key + "=\"");
+    if (at == std::string::npos) return {};
+    const std::size_t from = at + key.size() + 2;
+    return line.substr(from, line.find('"', from) - from);
+}
+
+}  // namespace
+
+// Every text node the suite says is to be translated is offered, none it says is not, and each
+// offered text carries the localisation note the suite gives its element (inherited from the
+// nearest element that has one).
+TEST(Html5, ItsTranslateAndLocalisationNotesAgreeWithTheW3cSuite) {
+    const std::string dir = std::string(QUILLFEN_SOURCE_DIR) + "/tests/data/its/";
+    for (const char* name : {"translate2html", "locnote7html"}) {
+        SCOPED_TRACE(name);
+        const std::string page = ReadFile(dir + name + ".html");
+        const std::map<std::string, std::string> expected = ItsExpected(dir + name + "output.txt");
+        TDocument doc;
+        doc.LoadBytes(page, TTags::AllKinds);
+        GumboOutput* output =
+            gumbo_parse_with_options(&kGumboDefaultOptions, page.data(), page.size());
+        std::map<const GumboNode*, std::string> paths;
+        ItsPaths(output->root, "/html", paths);
+        int texts = 0;
+        for (const auto& [element, path] : paths) {
+            const GumboVector& children = element->v.element.children;
+            for (unsigned i = 0; i < children.length; ++i) {
+                const auto* node = static_cast<const GumboNode*>(children.data[i]);
+                if (node->type != GUMBO_NODE_TEXT) continue;
+                const std::size_t from = node->v.text.start_pos.offset;
+                const std::size_t to = from + node->v.text.original_text.length;
+                std::optional<std::size_t> phrase;
+                for (std::size_t p = 0; p < doc.PhraseCount(); ++p)
+                    if (doc.Kind(p) == TKind::Text && doc.Spans()[p].Begin >= from &&
+                        doc.Spans()[p].End <= to)
+                        phrase = p;
+                const auto line = expected.find(path);
+                ASSERT_NE(line, expected.end()) << path;
+                const bool translate = ItsValue(line->second, "translate") != "no";
+                EXPECT_EQ(phrase.has_value(), translate) << path;
+                ++texts;
+                if (!phrase) continue;
+                std::string note;
+                for (std::string up = path; note.empty() && !up.empty();
+                     up = up.substr(0, up.rfind('/'))) {
+                    const auto it = expected.find(up);
+                    if (it != expected.end()) note = ItsValue(it->second, "locNote");
+                }
+                EXPECT_EQ(doc.Note(*phrase), note) << path;
+            }
+        }
+        EXPECT_GE(texts, 4);
+        gumbo_destroy_output(&kGumboDefaultOptions, output);
     }
 }

@@ -14,7 +14,8 @@ Strings Described(const std::vector<TTextItem>& phrases) {
     Strings out;
     for (const auto& p : phrases)
         out.push_back(std::string(1, "TGC"[static_cast<int>(p.Kind())]) +
-                      (p.Preformatted ? "|" : ":") + p.Text);
+                      (p.Preformatted ? "|" : ":") + p.Text +
+                      (p.Note.empty() ? "" : " [" + p.Note + "]"));
     return out;
 }
 
@@ -140,6 +141,22 @@ const std::vector<TCase>& Cases() {
          "<svg><title/><style><b>a</b></style></svg><svg><title a=b/><style><b>c</b></style>",
          {"T:a"}},
         {"CDATA outside svg is a comment", "<![CDATA[x>y]]>", {"T:y]]>"}},
+        // What the author marked to keep, and notes for the translator.
+        {"translate=no and yes again, inherited",
+         "<div translate=NO>a<p>b<span translate=\"yes\">c<b>d</b></span>e</p></div>f"
+         "<p translate=maybe>g</p><p translate>h</p>",
+         {"T:c", "T:d", "T:f", "T:g", "T:h"}},
+        {"translate=no keeps its element's own values and RCDATA",
+         "<img alt=a translate=no><img alt=b><title translate='no'>t</title>"
+         "<meta translate=no name=description content=c><textarea translate=no>x</textarea>y",
+         {"G:b", "T:y"}},
+        {"void and raw elements do not stay open",
+         "<br translate=no>a<script translate=no>s</script>b<pre translate=no>c</pre>d",
+         {"T:a", "T:b", "T:d"}},
+        {"notes go to the text inside, not to values",
+         "<p its-loc-note=\"Keep &amp; short\">a <img alt=i> <b>b</b></p>c"
+         "<pre its-loc-note=n>x\ny</pre>",
+         {"T:a [Keep & short]", "G:i", "T:b [Keep & short]", "T:c", "T|x [n]", "T|y [n]"}},
     };
     return cases;
 }
