@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <tuple>
 #include <utility>
 
@@ -225,6 +226,14 @@ class TScanner final : public TTokenSink {
         : page_(page), tags_(tags), encoding_(encoding), sink_(sink) {}
 
     void Text(std::size_t a, std::size_t b, TTextMode mode) override {
+        if (rcdata_) {
+            // The text of a title or textarea that says something of translation itself.
+            const TLocalisation around = std::exchange(text_, *rcdata_);
+            rcdata_.reset();
+            Text(a, b, mode);
+            text_ = around;
+            return;
+        }
         if (mode == TTextMode::Lines)
             FlushLines(a, b);
         else
@@ -232,18 +241,26 @@ class TScanner final : public TTokenSink {
     }
 
     void Tag(const TTagToken& tag) override {
+        rcdata_.reset();
         if (tag.end) return;
-        own_ = Localisation(Inherited(), tag);
-        text_ = own_;
-        if (!tag.hidden && own_.translate) AttributePhrase(tag);
+        TLocalisation own = text_;
+        if (Localise(own, tag)) {
+            if (tag.opens) {
+                marks_.push_back({tag.open + 1, own});
+                closeWatch = tag.open + 1;
+                text_ = own;
+            } else if (EqualsNoCase(tag.name, "title") || EqualsNoCase(tag.name, "textarea")) {
+                // Their text comes right after the tag, before their end tag.
+                rcdata_ = own;
+            }
+        }
+        if (!tag.hidden && own.translate) AttributePhrase(tag);
     }
 
-    void Elements(std::size_t open) override {
-        if (open > open_.size())
-            open_.resize(open, own_);
-        else
-            open_.resize(open);
-        text_ = Inherited();
+    void Closed(std::size_t open) override {
+        while (!marks_.empty() && marks_.back().depth > open) marks_.pop_back();
+        text_ = marks_.empty() ? TLocalisation{} : marks_.back().state;
+        closeWatch = marks_.empty() ? 0 : marks_.back().depth;
     }
 
   private:
@@ -253,22 +270,31 @@ class TScanner final : public TTokenSink {
         std::string_view note;  // its-loc-note, as written
     };
 
-    TLocalisation Inherited() const { return open_.empty() ? TLocalisation{} : open_.back(); }
+    // An element that says anything of translation, and how deep it stands.
+    struct TMark {
+        std::size_t depth;
+        TLocalisation state;
+    };
 
-    static TLocalisation Localisation(TLocalisation l, const TTagToken& tag) {
+    // Applies what tag says to l; whether it says anything.
+    static bool Localise(TLocalisation& l, const TTagToken& tag) {
+        bool said = false;
         ForEachAttribute(tag, [&](const TAttribute& a) {
+            if (a.name.size() != 9 && a.name.size() != 12) return true;
             if (a.name.size() == 9 && EqualsNoCase(a.name, "translate")) {
                 // An empty value means yes; a value that is neither leaves the inherited one.
                 if (a.value.empty() || EqualsNoCase(a.value, "yes"))
                     l.translate = true;
                 else if (EqualsNoCase(a.value, "no"))
                     l.translate = false;
+                said = true;
             } else if (a.name.size() == 12 && EqualsNoCase(a.name, "its-loc-note")) {
                 l.note = a.value;
+                said = true;
             }
             return true;
         });
-        return l;
+        return said;
     }
 
     // The note of a text phrase: the value as a browser reads it, blanks collapsed.
@@ -346,9 +372,10 @@ class TScanner final : public TTokenSink {
     const TEncodingInfo& encoding_;
     const TPhraseSink& sink_;
     std::uint32_t count_ = 0;
-    std::vector<TLocalisation> open_;  // of the elements open, innermost last
-    TLocalisation own_;                // of the last start tag
-    TLocalisation text_;               // of the text that comes now
+    // Elements are followed only where they say something of translation: most say nothing.
+    std::vector<TMark> marks_;             // innermost last
+    TLocalisation text_;                   // for the text that comes now
+    std::optional<TLocalisation> rcdata_;  // of a title or textarea whose text comes next
 };
 
 }  // namespace

@@ -318,12 +318,17 @@ class TTokenizer {
         } else {
             next = tag.end ? EndTag(tag) : StartTag(tag);
         }
-        sink_.Elements(forgotten_ + html_.size() + open_.size());
+        if (Open() < sink_.closeWatch) sink_.Closed(Open());
         return next;
     }
 
-    void Emit(TTagToken& tag) {
+    // Elements open: those of html_ and open_, and those forgotten.
+    std::size_t Open() const { return openCount_; }
+
+    void Emit(TTagToken& tag, bool opens = false) {
         tag.hidden = hidden_ > 0;
+        tag.open = Open();
+        tag.opens = opens;
         sink_.Tag(tag);
     }
 
@@ -337,18 +342,22 @@ class TTokenizer {
                     while (!open_.empty() && open_.back().kind == TOpen::Foreign) Pop();
                 } else {
                     tag.html = false;
-                    Emit(tag);
-                    if (!IsSelfClosing(tag.text)) PushForeign(name, tag.text, open_.back().svg);
+                    const bool opens = !IsSelfClosing(tag.text);
+                    Emit(tag, opens);
+                    if (opens) PushForeign(name, tag.text, open_.back().svg);
                     return run_;
                 }
             }
         }
-        Emit(tag);
-        const std::size_t pos = run_;
         const std::uint32_t roles = info.roles;
+        const bool opens = (roles & kForeign)
+                               ? !IsSelfClosing(tag.text)
+                               : !(roles & (kScript | kRawText | kRcdata | kPlaintext | kVoid));
+        Emit(tag, opens);
+        const std::size_t pos = run_;
         if (roles & kForeign) {
             const std::string name = Lower(tag.name);
-            if (!IsSelfClosing(tag.text)) PushForeign(name, tag.text, name == "svg");
+            if (opens) PushForeign(name, tag.text, name == "svg");
         } else if (roles & kScript) {
             return Raw(pos, FindScriptEnd(page_, pos));
         } else if (roles & kRawText) {
@@ -367,13 +376,14 @@ class TTokenizer {
             if (!(roles & kVoid)) {
                 if (open_.empty()) {
                     // Elements deeper than an end tag looks are forgotten.
-                    if (html_.size() >= 2 * kLookDepth) {
+                    // (They count as open still.)
+                    if (html_.size() >= 2 * kLookDepth)
                         html_.erase(html_.begin(), html_.begin() + kLookDepth);
-                        forgotten_ += kLookDepth;
-                    }
                     html_.push_back(info);
+                    ++openCount_;
                 } else {
                     open_.push_back({Lower(tag.name), TOpen::Html, false, false, info});
+                    ++openCount_;
                 }
             }
         }
@@ -412,11 +422,13 @@ class TTokenizer {
         e.hidden = name == "script" || name == "style";
         if (e.hidden) ++hidden_;
         open_.push_back(std::move(e));
+        ++openCount_;
     }
 
     void Pop() {
         if (open_.back().hidden) --hidden_;
         open_.pop_back();
+        --openCount_;
     }
 
     void PopTo(std::size_t i) {
@@ -448,6 +460,7 @@ class TTokenizer {
         if (!open_.empty()) {
             HtmlEndTag(info);
         } else if (const std::size_t i = HtmlMatch(info, 0); i != npos) {
+            openCount_ -= html_.size() - i;
             html_.resize(i);
         }
         return run_;
@@ -470,6 +483,7 @@ class TTokenizer {
         }
         if (const std::size_t i = HtmlMatch(end, open_.size()); i != npos) {
             PopTo(0);
+            openCount_ -= html_.size() - i;
             html_.resize(i);
         }
     }
@@ -507,7 +521,7 @@ class TTokenizer {
     std::vector<TOpen> open_;
     std::vector<TName> html_;    // the HTML elements open outside svg and math, as tags tell
     TAttributeList attributes_;  // of the start tag being reported
-    std::size_t forgotten_ = 0;  // elements taken off the front of html_, still open
+    std::size_t openCount_ = 0;
 };
 
 }  // namespace

@@ -82,6 +82,10 @@ struct TTagToken {
     bool end = false;
     bool html = true;     // read as an HTML element (not as an element of svg or math)
     bool hidden = false;  // inside a script or style of svg or math, which shows nothing
+    // How many elements are open before the tag, as far as the tokenizer follows them, and
+    // whether this start tag opens one more (a void, raw-text or self-closing one does not).
+    std::size_t open = 0;
+    bool opens = false;
     // A start tag's attributes as read while its end was found; valid during the Tag call.
     const TAttributeList* attributes = nullptr;
 };
@@ -95,11 +99,14 @@ class TTokenSink {
     // Content read up to its end tag whatever it holds: a comment or tag written into it would
     // be none (it follows the Tag of its element; title and textarea also give their Text).
     virtual void Raw(std::size_t /*begin*/, std::size_t /*end*/) {}
-    // After each Tag (and the content its element takes up to its end tag): how many elements
-    // are open, as far as the tokenizer follows them. A start tag that opens an element raises
-    // the count by one; an end tag may close several. No tree is built, so an element that a
-    // browser closes without an end tag (a p before the next p) stays open here.
-    virtual void Elements(std::size_t /*open*/) {}
+    // Called after a tag (and the content its element takes) when fewer elements than
+    // closeWatch are open, with their number: a sink that follows some elements learns that
+    // they have closed. No tree is built, so an element that a browser closes without an end
+    // tag (a p before the next p) stays open here.
+    virtual void Closed(std::size_t /*open*/) {}
+    // Set by the sink; 0, the default, never calls Closed. A plain value, as it is looked at
+    // after every tag.
+    std::size_t closeWatch = 0;
 };
 
 // Reads page from its start to its end, telling sink what it finds, in page order. progress
