@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "core/errors.h"
 #include "core/format.h"
@@ -346,33 +347,74 @@ bool TDocument::ChangedOnDisk(const std::string& path) const {
     return stamp_ && quillfen::ChangedOnDisk(path, *stamp_);
 }
 
-std::size_t TDocument::ReplacePhrase(std::size_t i, std::string text) {
-    if (i >= spans_.size()) throw ListIndexError(i);
+void TDocument::Apply(const TStep& step, bool after) {
+    for (const TChange& change : step)
+        SetPhraseText(change.Phrase, after ? change.After : change.Before);
+}
+
+void TDocument::Record(const std::map<std::size_t, std::string>& texts, const TWrite& write) {
+    TStep step;
+    step.reserve(texts.size());
+    for (const auto& [i, text] : texts) step.push_back({i, std::string(Text(i)), text});
+    // The steps that could be redone go only once the new one is the page's.
+    std::vector<TStep> undone(std::make_move_iterator(history_.begin() + done_),
+                              std::make_move_iterator(history_.end()));
     history_.resize(done_);
-    history_.push_back({i, std::string(Text(i)), text});
+    history_.push_back(std::move(step));
+    try {
+        Apply(history_.back(), true);
+        write();
+    } catch (...) {
+        Apply(history_.back(), false);
+        history_.pop_back();
+        std::move(undone.begin(), undone.end(), std::back_inserter(history_));
+        throw;
+    }
     ++done_;
-    SetPhraseText(i, std::move(text));
-    return i;
 }
 
-std::size_t TDocument::Undo() {
+const TDocument::TStep& TDocument::Undo(const TWrite& write) {
     if (!CanUndo()) throw ListIndexError(done_);
-    const TStep& step = history_[--done_];
-    SetPhraseText(step.phrase, step.before);
-    return step.phrase;
+    const TStep& step = history_[done_ - 1];
+    try {
+        Apply(step, false);
+        write();
+    } catch (...) {
+        Apply(step, true);
+        throw;
+    }
+    --done_;
+    return step;
 }
 
-std::size_t TDocument::Redo() {
+const TDocument::TStep& TDocument::Redo(const TWrite& write) {
     if (!CanRedo()) throw ListIndexError(done_);
-    const TStep& step = history_[done_++];
-    SetPhraseText(step.phrase, step.after);
-    return step.phrase;
+    const TStep& step = history_[done_];
+    try {
+        Apply(step, true);
+        write();
+    } catch (...) {
+        Apply(step, false);
+        throw;
+    }
+    ++done_;
+    return step;
 }
 
-void TDocument::Revert() {
+void TDocument::Revert(const TWrite& write) {
+    std::map<std::size_t, std::string> changed = std::move(changed_);
+    std::vector<TStep> history = std::move(history_);
+    const std::size_t done = std::exchange(done_, 0);
     changed_.clear();
     history_.clear();
-    done_ = 0;
+    try {
+        write();
+    } catch (...) {
+        changed_ = std::move(changed);
+        history_ = std::move(history);
+        done_ = done;
+        throw;
+    }
 }
 
 std::string TDocument::OriginalText(std::size_t i) const {
