@@ -8,6 +8,7 @@
 #include "core/format.h"
 #include "core/pagecodec.h"
 #include "core/savefile.h"
+#include "core/spanwriter.h"
 
 namespace quillfen {
 
@@ -139,26 +140,8 @@ std::uint64_t TDocument::TotalWords() const {
     return total;
 }
 
-// A Windows-1252 page without a declaration reads as such only because some bytes are no UTF-8,
-// and umlauts may have been all of them. Written as entities, the page would read as UTF-8 the
-// next time, and its other high bytes would change their meaning ("\xC3\xA9" is two characters
-// here and one there). Such a page keeps its umlauts as bytes; where the new texts' own high
-// bytes read as UTF-8, they are written as references.
-bool TDocument::ReadsOtherwise(const std::string& rendered) const {
-    // Only bytes that are all UTF-8 can read so; most pages are not, and that is quick to see.
-    return encoding_.kind == TPageEncoding::Windows1252 && IsValidUtf8(rendered) &&
-           DetectEncoding(rendered) != encoding_.kind;
-}
-
 std::pair<TEncodeMode, std::string> TDocument::RenderReadingAlike(bool all) const {
-    TEncodeMode mode = TEncodeMode::Entities;
-    std::string out = RenderWith(mode, all);
-    for (const TEncodeMode fallback : {TEncodeMode::KeepCharacters, TEncodeMode::References}) {
-        if (!ReadsOtherwise(out)) break;
-        mode = fallback;
-        out = RenderWith(mode, all);
-    }
-    return {mode, std::move(out)};
+    return WriteReadingAlike(encoding_, [&](TEncodeMode mode) { return RenderWith(mode, all); });
 }
 
 std::string TDocument::Render() const {
@@ -178,17 +161,15 @@ std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
     std::string out;
     out.reserve(data_.size() + 16 * changed_.size());
     out += bom_;
+    TSpanWriter writer(encoding_, mode, NewValueQuote());
+    writer.Pass(bom_);
     std::size_t from = 0;
-    bool atStart = true;  // nothing but blanks and control bytes written yet
     auto write = [&](std::size_t k, std::string_view text) {
         const TPhraseSpan& span = spans_[k];
-        out.append(page.substr(from, span.Begin - from));
-        std::string bytes = EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
-        if (atStart) {
-            KeepFromReadingAsMark(bytes, out, encoding_.kind);
-            atStart = OnlyBlanksAndControls(out) && OnlyBlanksAndControls(bytes);
-        }
-        out += bytes;
+        const std::string_view before = page.substr(from, span.Begin - from);
+        out.append(before);
+        writer.Pass(before);
+        out += writer.Write(text, span.Source);
         from = span.End;
     };
     if (all) {
@@ -259,22 +240,14 @@ bool TDocument::RenderPieces(TPieces& pieces, std::string& encoded) const {
     };
     std::vector<TPlace> places;
     places.reserve(changed_.size());
-    bool atStart = OnlyBlanksAndControls(bom_);
-    bool empty = bom_.empty();
+    TSpanWriter writer(encoding_, mode, NewValueQuote());
+    writer.Pass(bom_);
     bool mayDeclare = false;  // whether a new text could change what the page declares
     std::size_t from = 0;
     for (const auto& [k, text] : changed_) {
         const TPhraseSpan& span = spans_[k];
-        std::string bytes = EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
-        if (atStart) {
-            const std::string_view before = page.substr(from, span.Begin - from);
-            atStart = OnlyBlanksAndControls(before);
-            empty = empty && before.empty();
-            // Everything in front is blanks, so one blank stands for it.
-            if (atStart) KeepFromReadingAsMark(bytes, empty ? "" : " ", encoding_.kind);
-            atStart = atStart && OnlyBlanksAndControls(bytes);
-            empty = empty && bytes.empty();
-        }
+        writer.Pass(page.substr(from, span.Begin - from));
+        const std::string bytes = writer.Write(text, span.Source);
         if (span.Source != TSource::Text && span.Source != TSource::Line) mayDeclare = true;
         if (MentionsDeclaration(text)) mayDeclare = true;
         places.push_back({span.Begin, span.End, encoded.size(), bytes.size()});

@@ -117,9 +117,8 @@ class TDocument {
     std::string RenderWith(TEncodeMode mode, bool all = false) const;
     // Render() as pieces of the page and of encoded, for a save that writes them without putting
     // the page together; false where only the whole new page tells how to write it (see
-    // ReadsOtherwise).
+    // ReadsOtherwise, core/spanwriter.h).
     bool RenderPieces(TPieces& pieces, std::string& encoded) const;
-    bool ReadsOtherwise(const std::string& rendered) const;
     // The page with new texts written in the first mode with which it reads in its own encoding,
     // and that mode.
     std::pair<TEncodeMode, std::string> RenderReadingAlike(bool all) const;
