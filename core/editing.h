@@ -20,7 +20,8 @@ struct TPhraseChange {
 };
 
 // A typed text as it becomes phrase i's: the blanks at its edges go and, unless the phrase is a
-// line of a preformatted block, runs of blanks become one.
+// line of a preformatted block, runs of blanks become one (an i beyond the page's phrases is no
+// such line).
 std::string CleanedText(const TDocument& doc, std::size_t i, std::string_view typed);
 
 // Whether a cleaned text can be a phrase: it holds something besides blanks and tabs.

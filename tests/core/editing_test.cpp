@@ -36,7 +36,7 @@ TState StateOf(const TDocument& doc, const std::string& page) {
 
 // A page on disk and its document; every save is counted, and fails while `fail` is set, at the
 // last moment before the new bytes would take the page's place.
-struct TEditingTest : ::testing::Test {
+struct Editing : ::testing::Test {
     TTempDir dir;
     const std::string page = dir / "page.htm";
     TDocument doc;
@@ -60,7 +60,7 @@ using TCommand = std::function<std::vector<std::size_t>()>;
 
 }  // namespace
 
-TEST_F(TEditingTest, EachCommandWritesOnceAsOneStepAndAFailedWriteChangesNothing) {
+TEST_F(Editing, EachCommandWritesOnceAsOneStepAndAFailedWriteChangesNothing) {
     auto replace = [this](std::vector<TPhraseChange> changes) -> TCommand {
         return [this, changes] {
             EXPECT_TRUE(ReplacePhrases(doc, changes, write));
@@ -123,7 +123,7 @@ TEST_F(TEditingTest, EachCommandWritesOnceAsOneStepAndAFailedWriteChangesNothing
     EXPECT_EQ(writes, 1);
 }
 
-TEST_F(TEditingTest, ConfirmedTextsLoseOuterBlanksAndRunsUnlessPreformatted) {
+TEST_F(Editing, ConfirmedTextsLoseOuterBlanksAndRunsUnlessPreformatted) {
     const struct {
         const char* typed;
         std::size_t phrase;  // 2 is a line of a pre block
@@ -143,7 +143,7 @@ TEST_F(TEditingTest, ConfirmedTextsLoseOuterBlanksAndRunsUnlessPreformatted) {
             << '"' << c.typed << "\" phrase " << c.phrase;
 }
 
-TEST_F(TEditingTest, ARefusedOrUnchangedBatchWritesNothingAndRecordsNoStep) {
+TEST_F(Editing, ARefusedOrUnchangedBatchWritesNothingAndRecordsNoStep) {
     const struct {
         std::vector<TPhraseChange> changes;
         std::string error;  // empty: no change
