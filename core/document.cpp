@@ -346,33 +346,23 @@ void TDocument::Record(const std::map<std::size_t, std::string>& texts, const TW
     ++done_;
 }
 
-const TDocument::TStep& TDocument::Undo(const TWrite& write) {
-    if (!CanUndo()) throw ListIndexError(done_);
-    const TStep& step = history_[done_ - 1];
+const TDocument::TStep& TDocument::Step(bool redo, const TWrite& write) {
+    if (redo ? !CanRedo() : !CanUndo()) throw ListIndexError(done_);
+    const TStep& step = history_[redo ? done_ : done_ - 1];
     try {
-        Apply(step, false);
+        Apply(step, redo);
         write();
     } catch (...) {
-        Apply(step, true);
+        Apply(step, !redo);
         throw;
     }
-    --done_;
+    done_ = redo ? done_ + 1 : done_ - 1;
     return step;
 }
 
-const TDocument::TStep& TDocument::Redo(const TWrite& write) {
-    if (!CanRedo()) throw ListIndexError(done_);
-    const TStep& step = history_[done_];
-    try {
-        Apply(step, true);
-        write();
-    } catch (...) {
-        Apply(step, false);
-        throw;
-    }
-    ++done_;
-    return step;
-}
+const TDocument::TStep& TDocument::Undo(const TWrite& write) { return Step(false, write); }
+
+const TDocument::TStep& TDocument::Redo(const TWrite& write) { return Step(true, write); }
 
 void TDocument::Revert(const TWrite& write) {
     std::map<std::size_t, std::string> changed = std::move(changed_);

@@ -144,6 +144,8 @@ class TDocument {
     std::map<std::size_t, std::string> changed_;
     // Sets the texts of step, its new ones or its old ones.
     void Apply(const TStep& step, bool after);
+    // Undo or Redo.
+    const TStep& Step(bool redo, const TWrite& write);
     std::vector<TStep> history_;
     std::size_t done_ = 0;  // the steps history_[0, done_) are in effect
     std::optional<TFileStamp> stamp_;
