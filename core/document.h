@@ -66,7 +66,7 @@ class TDocument {
         std::string Before, After;
     };
     using TStep = std::vector<TChange>;
-    // Runs the save that makes a change of the texts the page's; it throws when the save fails.
+    // The save that puts a change of the texts into the page's file; it throws when it fails.
     using TWrite = std::function<void()>;
 
     // The history of the user's replacements, one step per confirmed batch; every load starts a

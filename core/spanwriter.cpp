@@ -2,20 +2,18 @@
 
 namespace quillfen {
 
-void TSpanWriter::Follow(std::string_view bytes) {
+void TSpanWriter::Pass(std::string_view bytes) {
     // Once anything else stands in front, nothing more is looked at.
     if (!atStart_) return;
     atStart_ = OnlyBlanksAndControls(bytes);
     empty_ = empty_ && bytes.empty();
 }
 
-void TSpanWriter::Pass(std::string_view bytes) { Follow(bytes); }
-
 std::string TSpanWriter::Write(std::string_view text, TSource source) {
     std::string bytes = EncodeForSpan(text, source, encoding_, mode_, quote_);
     // Everything in front is blanks, so one blank stands for it.
     if (atStart_) KeepFromReadingAsMark(bytes, empty_ ? "" : " ", encoding_.kind);
-    Follow(bytes);
+    Pass(bytes);
     return bytes;
 }
 

@@ -27,8 +27,6 @@ class TSpanWriter {
     std::string Write(std::string_view text, TSource source);
 
   private:
-    void Follow(std::string_view bytes);
-
     TEncodingInfo encoding_;
     TEncodeMode mode_;
     char quote_;
