@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "core/document.h"
+#include "core/editing.h"
 #include "core/errors.h"
 #include "core/pagecodec.h"
 #include "core/phrasetext.h"
@@ -202,20 +203,13 @@ int Save(const TArgs& a) {
     const std::string& page = a.files[0];
     TDocument doc;
     Load(doc, page, a.tags);
-    // A repeated number takes the last text.
-    std::map<std::size_t, std::string> texts;
-    for (const auto& [n, text] : a.sets) texts[n] = text;
-    for (const auto& [n, escaped] : texts) {
-        if (n < 1 || n > doc.PhraseCount()) throw NoSuchPhraseError(n, doc.PhraseCount());
-        std::string text = TextOfEscaped(escaped);
-        if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-            throw PhraseTextBreaksLineError(n);
-        text = NormaliseEntry(text, doc.IsPreformatted(n - 1));
-        if (text.find_first_not_of(" \t") == std::string::npos) throw EmptyPhraseTextError(n);
-        doc.SetPhraseText(n - 1, std::move(text));
-    }
-    // The save itself refuses to overwrite another program's change to the page, under any name.
-    doc.Save(a.out.value_or(page));
+    std::vector<TPhraseChange> changes;
+    for (const auto& [n, escaped] : a.sets) changes.push_back({n - 1, TextOfEscaped(escaped)});
+    // All texts in one write; the save itself refuses to overwrite another program's change to
+    // the page, under any name. A save without changes still writes the page.
+    const std::string out = a.out.value_or(page);
+    const auto write = [&] { doc.Save(out); };
+    if (!ReplacePhrases(doc, changes, write)) write();
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/document.h"
+#include "core/spanwriter.h"
 #include "core/tokenizer.h"
 
 namespace quillfen {
@@ -125,7 +126,7 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
     if (!HoldsAt(saved, 0, doc.Bom())) return std::string(saved);
     const std::vector<std::uint32_t> places = AnchorPlaces(page, spans);
     // Working out how a save encodes renders the page once: only when needed.
-    std::optional<TEncodeMode> mode;
+    std::optional<TSpanWriter> writer;
     std::string out;
     out.reserve(saved.size() + 14 * spans.size());
     out += doc.Bom();
@@ -135,6 +136,7 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
     auto copyTo = [&](std::size_t to) {
         const std::string_view part = page.substr(from, to - from);
         if (!HoldsAt(saved, at, part)) return false;
+        if (writer) writer->Pass(part);
         out.append(part);
         at += part.size();
         from = to;
@@ -148,9 +150,13 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
         if (!doc.IsChanged(k)) continue;
         const TPhraseSpan& span = spans[k];
         if (span.Begin < from || !copyTo(span.Begin)) return std::string(saved);
-        if (!mode) mode = doc.SavingMode();
-        const std::string text =
-            EncodeForSpan(doc.Text(k), span.Source, doc.EncodingInfo(), *mode, doc.NewValueQuote());
+        if (!writer) {
+            // What stands in front was passed unchanged.
+            writer.emplace(doc.EncodingInfo(), doc.SavingMode(), doc.NewValueQuote());
+            writer->Pass(doc.Bom());
+            writer->Pass(page.substr(0, span.Begin));
+        }
+        const std::string text = writer->Write(doc.Text(k), span.Source);
         if (!HoldsAt(saved, at, text)) return std::string(saved);
         out += text;
         at += text.size();

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "core/errors.h"
 #include "core/format.h"
 #include "core/pagecodec.h"
 #include "core/savefile.h"
+#include "core/spanwriter.h"
 
 namespace quillfen {
 
@@ -157,26 +159,8 @@ std::uint64_t TDocument::TotalWords() const {
     return total;
 }
 
-// A Windows-1252 page without a declaration reads as such only because some bytes are no UTF-8,
-// and umlauts may have been all of them. Written as entities, the page would read as UTF-8 the
-// next time, and its other high bytes would change their meaning ("\xC3\xA9" is two characters
-// here and one there). Such a page keeps its umlauts as bytes; where the new texts' own high
-// bytes read as UTF-8, they are written as references.
-bool TDocument::ReadsOtherwise(const std::string& rendered) const {
-    // Only bytes that are all UTF-8 can read so; most pages are not, and that is quick to see.
-    return encoding_.kind == TPageEncoding::Windows1252 && IsValidUtf8(rendered) &&
-           DetectEncoding(rendered) != encoding_.kind;
-}
-
 std::pair<TEncodeMode, std::string> TDocument::RenderReadingAlike(bool all) const {
-    TEncodeMode mode = TEncodeMode::Entities;
-    std::string out = RenderWith(mode, all);
-    for (const TEncodeMode fallback : {TEncodeMode::KeepCharacters, TEncodeMode::References}) {
-        if (!ReadsOtherwise(out)) break;
-        mode = fallback;
-        out = RenderWith(mode, all);
-    }
-    return {mode, std::move(out)};
+    return WriteReadingAlike(encoding_, [&](TEncodeMode mode) { return RenderWith(mode, all); });
 }
 
 std::string TDocument::Render() const {
@@ -196,17 +180,15 @@ std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
     std::string out;
     out.reserve(data_.size() + 16 * changed_.size());
     out += bom_;
+    TSpanWriter writer(encoding_, mode, NewValueQuote());
+    writer.Pass(bom_);
     std::size_t from = 0;
-    bool atStart = true;  // nothing but blanks and control bytes written yet
     auto write = [&](std::size_t k, std::string_view text) {
         const TPhraseSpan& span = spans_[k];
-        out.append(page.substr(from, span.Begin - from));
-        std::string bytes = EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
-        if (atStart) {
-            KeepFromReadingAsMark(bytes, out, encoding_.kind);
-            atStart = OnlyBlanksAndControls(out) && OnlyBlanksAndControls(bytes);
-        }
-        out += bytes;
+        const std::string_view before = page.substr(from, span.Begin - from);
+        out.append(before);
+        writer.Pass(before);
+        out += writer.Write(text, span.Source);
         from = span.End;
     };
     if (all) {
@@ -277,22 +259,14 @@ bool TDocument::RenderPieces(TPieces& pieces, std::string& encoded) const {
     };
     std::vector<TPlace> places;
     places.reserve(changed_.size());
-    bool atStart = OnlyBlanksAndControls(bom_);
-    bool empty = bom_.empty();
+    TSpanWriter writer(encoding_, mode, NewValueQuote());
+    writer.Pass(bom_);
     bool mayDeclare = false;  // whether a new text could change what the page declares
     std::size_t from = 0;
     for (const auto& [k, text] : changed_) {
         const TPhraseSpan& span = spans_[k];
-        std::string bytes = EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
-        if (atStart) {
-            const std::string_view before = page.substr(from, span.Begin - from);
-            atStart = OnlyBlanksAndControls(before);
-            empty = empty && before.empty();
-            // Everything in front is blanks, so one blank stands for it.
-            if (atStart) KeepFromReadingAsMark(bytes, empty ? "" : " ", encoding_.kind);
-            atStart = atStart && OnlyBlanksAndControls(bytes);
-            empty = empty && bytes.empty();
-        }
+        writer.Pass(page.substr(from, span.Begin - from));
+        const std::string bytes = writer.Write(text, span.Source);
         if (span.Source != TSource::Text && span.Source != TSource::Line) mayDeclare = true;
         if (MentionsDeclaration(text)) mayDeclare = true;
         places.push_back({span.Begin, span.End, encoded.size(), bytes.size()});
@@ -365,33 +339,64 @@ bool TDocument::ChangedOnDisk(const std::string& path) const {
     return stamp_ && quillfen::ChangedOnDisk(path, *stamp_);
 }
 
-std::size_t TDocument::ReplacePhrase(std::size_t i, std::string text) {
-    if (i >= spans_.size()) throw ListIndexError(i);
+void TDocument::Apply(const TStep& step, bool after) {
+    for (const TChange& change : step)
+        SetPhraseText(change.Phrase, after ? change.After : change.Before);
+}
+
+void TDocument::Record(const std::map<std::size_t, std::string>& texts, const TWrite& write) {
+    TStep step;
+    step.reserve(texts.size());
+    for (const auto& [i, text] : texts) step.push_back({i, std::string(Text(i)), text});
+    // The steps that could be redone go only once the new one is the page's.
+    std::vector<TStep> undone(std::make_move_iterator(history_.begin() + done_),
+                              std::make_move_iterator(history_.end()));
     history_.resize(done_);
-    history_.push_back({i, std::string(Text(i)), text});
+    history_.push_back(std::move(step));
+    try {
+        Apply(history_.back(), true);
+        write();
+    } catch (...) {
+        Apply(history_.back(), false);
+        history_.pop_back();
+        std::move(undone.begin(), undone.end(), std::back_inserter(history_));
+        throw;
+    }
     ++done_;
-    SetPhraseText(i, std::move(text));
-    return i;
 }
 
-std::size_t TDocument::Undo() {
-    if (!CanUndo()) throw ListIndexError(done_);
-    const TStep& step = history_[--done_];
-    SetPhraseText(step.phrase, step.before);
-    return step.phrase;
+const TDocument::TStep& TDocument::Step(bool redo, const TWrite& write) {
+    if (redo ? !CanRedo() : !CanUndo()) throw ListIndexError(done_);
+    const TStep& step = history_[redo ? done_ : done_ - 1];
+    try {
+        Apply(step, redo);
+        write();
+    } catch (...) {
+        Apply(step, !redo);
+        throw;
+    }
+    done_ = redo ? done_ + 1 : done_ - 1;
+    return step;
 }
 
-std::size_t TDocument::Redo() {
-    if (!CanRedo()) throw ListIndexError(done_);
-    const TStep& step = history_[done_++];
-    SetPhraseText(step.phrase, step.after);
-    return step.phrase;
-}
+const TDocument::TStep& TDocument::Undo(const TWrite& write) { return Step(false, write); }
 
-void TDocument::Revert() {
+const TDocument::TStep& TDocument::Redo(const TWrite& write) { return Step(true, write); }
+
+void TDocument::Revert(const TWrite& write) {
+    std::map<std::size_t, std::string> changed = std::move(changed_);
+    std::vector<TStep> history = std::move(history_);
+    const std::size_t done = std::exchange(done_, 0);
     changed_.clear();
     history_.clear();
-    done_ = 0;
+    try {
+        write();
+    } catch (...) {
+        changed_ = std::move(changed);
+        history_ = std::move(history);
+        done_ = done;
+        throw;
+    }
 }
 
 std::string TDocument::OriginalText(std::size_t i) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -58,16 +59,32 @@ class TDocument {
     // The text the scan found for phrase i.
     std::string OriginalText(std::size_t i) const;
 
-    // The user's replacements, one undo step each. Every load starts a new history.
-    std::size_t ReplacePhrase(std::size_t i, std::string text);
+    // One step of the history: phrases replaced together, each with its text before and after,
+    // in page order.
+    struct TChange {
+        std::size_t Phrase;
+        std::string Before, After;
+    };
+    using TStep = std::vector<TChange>;
+    // The save that puts a change of the texts into the page's file; it throws when it fails.
+    using TWrite = std::function<void()>;
+
+    // The history of the user's replacements, one step per confirmed batch; every load starts a
+    // new one. Each of these changes the texts and the history and then runs write, once; when
+    // write throws, texts and history are put back exactly as they were and the error goes on.
+    // The policy of what may be replaced, and with what, is core/editing's (ReplacePhrases).
+    // Record makes the texts (phrase to new text) one step, each phrase's text before it taken
+    // from the document.
+    void Record(const std::map<std::size_t, std::string>& texts, const TWrite& write);
     bool CanUndo() const { return done_ > 0; }
     bool CanRedo() const { return done_ < history_.size(); }
     bool CanRevert() const { return !changed_.empty(); }
-    // Puts back the text a phrase had before the last replacement; gives the phrase's index.
-    std::size_t Undo();
-    std::size_t Redo();
+    // Puts back the texts of the last step, or sets those of the step undone last; gives the
+    // step, valid until the history changes.
+    const TStep& Undo(const TWrite& write);
+    const TStep& Redo(const TWrite& write);
     // Every phrase back to what was read; the history starts anew.
-    void Revert();
+    void Revert(const TWrite& write);
 
     // How Render writes the changed phrases: Entities, or, for a Windows-1252 page that would
     // read as UTF-8 so, KeepCharacters or References.
@@ -102,9 +119,8 @@ class TDocument {
     std::string RenderWith(TEncodeMode mode, bool all = false) const;
     // Render() as pieces of the page and of encoded, for a save that writes them without putting
     // the page together; false where only the whole new page tells how to write it (see
-    // ReadsOtherwise).
+    // ReadsOtherwise, core/spanwriter.h).
     bool RenderPieces(TPieces& pieces, std::string& encoded) const;
-    bool ReadsOtherwise(const std::string& rendered) const;
     // The page with new texts written in the first mode with which it reads in its own encoding,
     // and that mode.
     std::pair<TEncodeMode, std::string> RenderReadingAlike(bool all) const;
@@ -131,10 +147,10 @@ class TDocument {
     std::string_view ScannedText(std::size_t i) const;
     // Phrases whose text differs from what the scan found, with their texts.
     std::map<std::size_t, std::string> changed_;
-    struct TStep {
-        std::size_t phrase;
-        std::string before, after;
-    };
+    // Sets the texts of step, its new ones or its old ones.
+    void Apply(const TStep& step, bool after);
+    // Undo or Redo.
+    const TStep& Step(bool redo, const TWrite& write);
     std::vector<TStep> history_;
     std::size_t done_ = 0;  // the steps history_[0, done_) are in effect
     std::optional<TFileStamp> stamp_;

@@ -11,6 +11,7 @@
 #include "core/phrasetext.h"
 #include "core/savefile.h"
 #include "core/scan.h"
+#include "core/spanwriter.h"
 
 namespace quillfen {
 
@@ -66,21 +67,18 @@ std::string Fill(std::string_view templ, std::string_view text, const TEncodingI
     std::string out;
     out.reserve(templ.size() + text.size() + templ.size() / 8);
     std::size_t pos = 0;
-    bool atStart = true;  // nothing but blanks and control bytes written yet
+    TSpanWriter writer(encoding, mode);
     for (std::size_t k = 0;; ++k) {
         const std::string marker = PhraseMarker(k);
         const std::size_t at = templ.find(marker, pos);
         if (at == std::string_view::npos) break;
         std::string_view line;
         if (!lines.Next(line)) throw ListIndexError(k);
-        out.append(templ, pos, at - pos);
-        std::string bytes = EncodeForSpan(TextOfTextFile(PhraseOfLine(line, k), lineEncoding),
-                                          SourceOfMarker(templ, at), encoding, mode);
-        if (atStart) {
-            KeepFromReadingAsMark(bytes, out, encoding.kind);
-            atStart = OnlyBlanksAndControls(out) && OnlyBlanksAndControls(bytes);
-        }
-        out += bytes;
+        const std::string_view before = templ.substr(pos, at - pos);
+        out.append(before);
+        writer.Pass(before);
+        out += writer.Write(TextOfTextFile(PhraseOfLine(line, k), lineEncoding),
+                            SourceOfMarker(templ, at));
         // Never inside the phrase just written: a translation may hold marker text.
         pos = at + marker.size();
     }
@@ -104,15 +102,11 @@ std::string CombineBytes(std::string_view templateBytes, std::string_view textBy
         encoding.kind != TPageEncoding::Utf8 && (marked || ReadsAsUtf8(text))
             ? TEncodingInfo{TPageEncoding::Utf8, {}}
             : encoding;
-    std::string out = Fill(templ, text, encoding, lineEncoding, TEncodeMode::Entities);
     // As a save does: a Windows-1252 page must not come out reading as UTF-8.
-    for (const TEncodeMode fallback : {TEncodeMode::KeepCharacters, TEncodeMode::References}) {
-        if (encoding.kind != TPageEncoding::Windows1252 || !IsValidUtf8(out) ||
-            DetectEncoding(out) == TPageEncoding::Windows1252)
-            break;
-        out = Fill(templ, text, encoding, lineEncoding, fallback);
-    }
-    return out;
+    return WriteReadingAlike(
+               encoding,
+               [&](TEncodeMode mode) { return Fill(templ, text, encoding, lineEncoding, mode); })
+        .second;
 }
 
 void Combine(const std::string& textPath, const std::string& templatePath,

@@ -19,6 +19,7 @@
 #include <QWebEngineView>
 #include <algorithm>
 
+#include "core/editing.h"
 #include "core/errors.h"
 #include "core/savefile.h"
 #include "exchange/export.h"
@@ -527,9 +528,8 @@ void TForm1::Save() {
     saveFailed_ = false;
 }
 
-void TForm1::WriteChange() {
+void TForm1::ShowChange() {
     UpdateEditMenu();
-    Save();
     Preview();
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
@@ -562,18 +562,18 @@ void TForm1::TextBoxClick() {
 void TForm1::OkBtnClick() {
     if (Edit1->text().isEmpty()) return;
     int i = SelectedRow();
-    const bool preformatted = i >= 0 && Doc.IsPreformatted(std::size_t(i));
-    const QString t = CleanEntry(Edit1->text(), preformatted);
+    const QString t = FromText(CleanedText(Doc, std::size_t(i), ToText(Edit1->text())));
     if (t != Edit1->text()) Edit1->setText(t);
-    // An entry of blanks only is no phrase.
-    if (t.isEmpty() || i < 0 || ChangedElsewhere(i, t)) return;
+    // What the editing service would refuse as no phrase ends Ok quietly, as an empty entry.
+    if (!IsPhraseText(ToText(t)) || i < 0 || ChangedElsewhere(i, t)) return;
 
     // A text that shows as the phrase does is the phrase's own, bytes the page's encoding could
     // not read included.
     const std::string current(Doc.Text(std::size_t(i)));
-    Doc.ReplacePhrase(std::size_t(i), FromText(current) == t ? current : ToText(t));
+    ReplacePhrases(Doc, {{std::size_t(i), FromText(current) == t ? current : ToText(t)}},
+                   [this] { Save(); });
     TextBoxModel->RowChanged(i);
-    WriteChange();
+    ShowChange();
 
     if (i < TextBoxModel->rowCount() - 1) ++i;
     SelectRowQuietly(i);
@@ -681,32 +681,33 @@ bool TForm1::ChangedElsewhere(int row, const std::optional<QString>& entry) {
     return true;
 }
 
-void TForm1::ShowHistoryStep(std::size_t i) {
-    const int row = int(i);
-    TextBoxModel->RowChanged(row);
+void TForm1::ShowHistoryStep(const std::vector<std::size_t>& phrases) {
+    if (phrases.empty()) return;
+    for (const std::size_t i : phrases) TextBoxModel->RowChanged(int(i));
+    const int row = int(phrases.front());
     SelectRowQuietly(row);
     ShowRowInEntry(row);
-    WriteChange();
+    ShowChange();
 }
 
 void TForm1::mUndoClick() {
     if (!DocumentOpen() || !Doc.CanUndo() || ChangedElsewhere(SelectedRow(), {})) return;
-    ShowHistoryStep(Doc.Undo());
+    ShowHistoryStep(UndoReplacement(Doc, [this] { Save(); }));
 }
 
 void TForm1::mRedoClick() {
     if (!DocumentOpen() || !Doc.CanRedo() || ChangedElsewhere(SelectedRow(), {})) return;
-    ShowHistoryStep(Doc.Redo());
+    ShowHistoryStep(RedoReplacement(Doc, [this] { Save(); }));
 }
 
 void TForm1::mRevertClick() {
     if (!DocumentOpen() || !Doc.CanRevert()) return;
     if (!Ask(60, QDir::toNativeSeparators(FileName), false)) return;
     if (ChangedElsewhere(SelectedRow(), {})) return;
-    Doc.Revert();
+    RevertPage(Doc, [this] { Save(); });
     TextBoxModel->AllRowsChanged();
     if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
-    WriteChange();
+    ShowChange();
 }
 
 void TForm1::EntryUndoRedo(bool redo) {

@@ -180,6 +180,7 @@ class TForm1 : public QMainWindow {
     // Opens FileName. A page that cannot be read is reported here and leaves no page open;
     // false then.
     bool LoadFile();
+    // The write of every change of the page, which the editing service runs (core/editing.h).
     void Save();
     void Preview();
     void UpdateLegend();
@@ -215,11 +216,12 @@ class TForm1 : public QMainWindow {
     // When the page could not be opened because a save of it was cut short while it overwrote
     // the page, offers to put the old bytes back; true when they are back.
     bool OfferRecovery(const std::exception_ptr& failure);
-    // After Undo or Redo changed phrase i: the row, the entry, the file, the preview.
-    void ShowHistoryStep(std::size_t i);
-    // After the phrases changed: the Edit menu, the file, the preview and the word count. A
-    // failed save ends the command there.
-    void WriteChange();
+    // After Undo or Redo changed and wrote phrases: their rows, the first of them in the entry,
+    // the rest as ShowChange.
+    void ShowHistoryStep(const std::vector<std::size_t>& phrases);
+    // After the phrases changed and the page was written: the Edit menu, the preview and the
+    // word count.
+    void ShowChange();
     // Ctrl+Z, Ctrl+Shift+Z or Ctrl+Y in the entry field.
     void EntryUndoRedo(bool redo);
 

@@ -32,12 +32,4 @@ QString FillIn(const QString& text, const QString& value) {
     return s;
 }
 
-QString CleanEntry(QString t, bool preformatted) {
-    if (!preformatted)
-        for (qsizetype p = t.indexOf("  "); p >= 0; p = t.indexOf("  ", p)) t.remove(p + 1, 1);
-    while (t.startsWith(u' ')) t.remove(0, 1);
-    while (t.endsWith(u' ')) t.chop(1);
-    return t;
-}
-
 }  // namespace quillfen

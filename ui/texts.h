@@ -1,7 +1,7 @@
 #pragma once
 
-// Small text helpers of the windows: file filters, counts, paths and the clean-up of a typed
-// entry. Qt Core only, so that they are tested without widgets.
+// Small text helpers of the windows: file filters, counts and paths. Qt Core only, so that they
+// are tested without widgets. A typed entry is cleaned by the editing service (core/editing.h).
 
 #include <QString>
 #include <cstdint>
@@ -21,9 +21,5 @@ QString FormatCount(const QString& format, std::uint64_t n);
 
 // A text of the string table with `value` in place of its first "%s".
 QString FillIn(const QString& text, const QString& value);
-
-// A confirmed entry as it goes into the page: blanks at both ends removed and, unless the phrase
-// is a line of a preformatted block (whose inner blanks are its layout), runs of blanks made one.
-QString CleanEntry(QString text, bool preformatted);
 
 }  // namespace quillfen

@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+#ifdef __linux__
+#include <sys/inotify.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -351,4 +354,31 @@ TEST_F(CliSaves, ALinkGivenAsOutputIsWrittenThrough) {
         EXPECT_EQ(Read(Out("sub/target.html")), std::string("<p>") + text + "</p>");
     }
 }
+
+#ifdef __linux__
+TEST_F(CliSaves, AllTextsOfOneCallAreOneWrite) {
+    const std::string page = Out("page.html");
+    quillfen::testing::WriteBytes(page, "<p>a</p><p>b</p><p>c</p>");
+    // Every write of the page is a new file renamed to its name. The new files' creation is
+    // watched too: the system merges equal events that follow one another.
+    const int watch = ::inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(
+        ::inotify_add_watch(watch, fs::path(page).parent_path().c_str(), IN_CREATE | IN_MOVED_TO),
+        0);
+    ASSERT_EQ(
+        RunCli({"save", page, "--set", "1=eins", "--set", "3=drei", "--set", "2=zwei"}).status, 0);
+    int renames = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+        for (char* p = buffer; p < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            if ((event->mask & IN_MOVED_TO) && std::string(event->name) == "page.html") ++renames;
+            p += sizeof(inotify_event) + event->len;
+        }
+    ::close(watch);
+    EXPECT_EQ(renames, 1);
+    EXPECT_EQ(Read(page), "<p>eins</p><p>zwei</p><p>drei</p>");
+}
+#endif
 #endif

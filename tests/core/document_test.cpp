@@ -234,41 +234,6 @@ TEST(Document, ASaveWritesWhatRenderGivesAndFailingHalfwayKeepsThePage) {
     }
 }
 
-TEST(Document, UndoRedoAndRevertGiveThePageBackByteForByte) {
-    TTempDir dir;
-    const std::string page = (dir / "u.htm");
-    const std::string original = "<p>one</p>\r\n<img alt='two &amp; more'>\r\n<pre> three  </pre>";
-    WriteBytes(page, original);
-    TDocument doc;
-    doc.LoadFile(page, TTags::AllKinds);
-    ASSERT_EQ(doc.PhraseCount(), 3u);
-    EXPECT_FALSE(doc.CanUndo() || doc.CanRedo() || doc.CanRevert());
-    EXPECT_EQ(doc.ReplacePhrase(1, "zwei"), 1u);
-    doc.ReplacePhrase(2, "drei");
-    doc.ReplacePhrase(1, "deux");
-    doc.Save(page);
-    EXPECT_EQ(ReadBytes(page), "<p>one</p>\r\n<img alt='deux'>\r\n<pre> drei  </pre>");
-    EXPECT_EQ(doc.Undo(), 1u);
-    EXPECT_EQ(doc.Text(1), "zwei");
-    EXPECT_EQ(doc.Undo(), 2u);
-    EXPECT_EQ(doc.Undo(), 1u);
-    EXPECT_FALSE(doc.CanUndo());
-    EXPECT_FALSE(doc.CanRevert());
-    doc.Save(page);
-    EXPECT_EQ(ReadBytes(page), original);
-    EXPECT_EQ(doc.Text(1), "two & more");
-    EXPECT_EQ(doc.Redo(), 1u);
-    EXPECT_EQ(doc.Text(1), "zwei");
-    // A new replacement drops what could be redone.
-    doc.ReplacePhrase(0, "eins");
-    EXPECT_FALSE(doc.CanRedo());
-    EXPECT_TRUE(doc.CanRevert());
-    doc.Revert();
-    EXPECT_FALSE(doc.CanUndo() || doc.CanRedo() || doc.CanRevert());
-    doc.Save(page);
-    EXPECT_EQ(ReadBytes(page), original);
-}
-
 TEST(Document, NoticesAnotherProgramsChange) {
     TTempDir dir;
     const std::string page = (dir / "c.htm");
@@ -281,7 +246,7 @@ TEST(Document, NoticesAnotherProgramsChange) {
     WriteBytes(page, "<p>b</p>");
     EXPECT_TRUE(doc.ChangedOnDisk(page));
     doc.LoadFile(page, TTags::AllKinds);
-    doc.ReplacePhrase(0, "c");
+    doc.SetPhraseText(0, "c");
     doc.Save(page);
     EXPECT_FALSE(doc.ChangedOnDisk(page));  // its own save is none
     fs::remove(page);

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/document.h"
+#include "core/editing.h"
 #include "tests/support/files.h"
 
 using namespace quillfen;
@@ -201,9 +202,8 @@ TEST_F(PreviewTest, MarkGivenWhileLoadingIsAppliedOnceThePageHasLoaded) {
 
 TEST_F(PreviewTest, FollowsThePageAsSavedAfterReplacements) {
     ShowAndWait();
-    doc_.ReplacePhrase(1, "A much longer first phrase & more");
-    doc_.ReplacePhrase(3, "Bild");
-    doc_.Save(path_.string());
+    ReplacePhrases(doc_, {{1, "A much longer first phrase & more"}, {3, "Bild"}},
+                   [this] { doc_.Save(path_.string()); });
     const std::string saved = ReadBytes(path_);
     ShowAndWait();
     const std::vector<std::pair<int, QString>> cases = {

@@ -38,26 +38,5 @@ TEST(Texts, CountsAndValuesFillTheirFirstPlaceholderOnly) {
     EXPECT_EQ(FillIn("Reload %s? %s", "/a%s/%1.htm"), "Reload /a%s/%1.htm? %s");
     EXPECT_EQ(FillIn("nothing to fill", "/p"), "nothing to fill");
 }
-
-TEST(Texts, ConfirmedEntriesLoseOuterBlanksAndRunsUnlessPreformatted) {
-    const struct {
-        const char* typed;
-        bool preformatted;
-        const char* want;
-    } cases[] = {
-        {"  New   second  ", false, "New second"},
-        {"  New   second  ", true, "New   second"},
-        {"a \t  b", false, "a \t b"},
-        {"\ttab\t", false, "\ttab\t"},
-        {"    ", false, ""},
-        {"    ", true, ""},
-        {"", false, ""},
-        {"plain", false, "plain"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CleanEntry(c.typed, c.preformatted), c.want)
-            << '"' << c.typed << "\" preformatted " << c.preformatted;
-}
-
 }  // namespace
 }  // namespace quillfen

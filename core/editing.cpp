@@ -1,0 +1,64 @@
+#include "core/editing.h"
+
+#include <map>
+
+#include "core/errors.h"
+#include "core/textitem.h"
+
+namespace quillfen {
+
+namespace {
+
+std::vector<std::size_t> PhrasesOf(const TDocument::TStep& step) {
+    std::vector<std::size_t> phrases;
+    phrases.reserve(step.size());
+    for (const TDocument::TChange& change : step) phrases.push_back(change.Phrase);
+    return phrases;
+}
+
+}  // namespace
+
+std::string CleanedText(const TDocument& doc, std::size_t i, std::string_view typed) {
+    return NormaliseEntry(typed, i < doc.PhraseCount() && doc.IsPreformatted(i));
+}
+
+bool IsPhraseText(std::string_view cleaned) {
+    return cleaned.find_first_not_of(" \t") != std::string_view::npos;
+}
+
+bool ReplacePhrases(TDocument& doc, const std::vector<TPhraseChange>& changes,
+                    const TWrite& write) {
+    std::map<std::size_t, std::string> texts;
+    for (const TPhraseChange& change : changes) texts[change.Phrase] = change.Text;
+    for (auto it = texts.begin(); it != texts.end();) {
+        const std::size_t i = it->first;
+        if (i >= doc.PhraseCount()) throw NoSuchPhraseError(i + 1, doc.PhraseCount());
+        // A line break would split the phrase's line of the text file, and a zero byte end the
+        // page when it is read again.
+        if (it->second.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+            throw PhraseTextBreaksLineError(i + 1);
+        it->second = CleanedText(doc, i, it->second);
+        if (!IsPhraseText(it->second)) throw EmptyPhraseTextError(i + 1);
+        if (it->second == doc.Text(i))
+            it = texts.erase(it);
+        else
+            ++it;
+    }
+    if (texts.empty()) return false;
+    doc.Record(texts, write);
+    return true;
+}
+
+std::vector<std::size_t> UndoReplacement(TDocument& doc, const TWrite& write) {
+    if (!doc.CanUndo()) return {};
+    return PhrasesOf(doc.Undo(write));
+}
+
+std::vector<std::size_t> RedoReplacement(TDocument& doc, const TWrite& write) {
+    if (!doc.CanRedo()) return {};
+    return PhrasesOf(doc.Redo(write));
+}
+
+void RevertPage(TDocument& doc, const TWrite& write) { doc.Revert(write); }
+
+}  // namespace quillfen

@@ -1,0 +1,171 @@
+#include "core/editing.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "core/errors.h"
+#include "tests/support/files.h"
+
+using namespace quillfen;
+
+namespace {
+
+using quillfen::testing::TTempDir;
+
+const std::string kPage =
+    "<p>one</p>\r\n<img alt='two &amp; more'>\r\n<pre> three  x </pre>\r\n<p>four</p>";
+
+std::vector<std::string> Texts(const TDocument& doc) {
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < doc.PhraseCount(); ++i) texts.emplace_back(doc.Text(i));
+    return texts;
+}
+
+// What a command may change: the texts, the history's offers and the file.
+struct TState {
+    std::vector<std::string> Texts;
+    bool Undo, Redo, Revert;
+    std::string File;
+    bool operator==(const TState&) const = default;
+};
+
+TState StateOf(const TDocument& doc, const std::string& page) {
+    return {Texts(doc), doc.CanUndo(), doc.CanRedo(), doc.CanRevert(), ReadFileBytes(page)};
+}
+
+// A page on disk and its document; every save is counted, and fails while `fail` is set, at the
+// last moment before the new bytes would take the page's place.
+struct Editing : ::testing::Test {
+    TTempDir dir;
+    const std::string page = dir / "page.htm";
+    TDocument doc;
+    TSaveHooks hooks;
+    int writes = 0;
+    bool fail = false;
+    const TWrite write = [this] { doc.Save(page, &hooks); };
+
+    void SetUp() override {
+        quillfen::testing::WriteBytes(page, kPage);
+        doc.LoadFile(page, TTags::AllKinds);
+        ASSERT_EQ(Texts(doc), (std::vector<std::string>{"one", "two & more", "three  x", "four"}));
+        hooks.BeforeFinalCheck = [this] {
+            ++writes;
+            if (fail) throw TError("the disk is full");
+        };
+    }
+};
+
+using TCommand = std::function<std::vector<std::size_t>()>;
+
+}  // namespace
+
+TEST_F(Editing, EachCommandWritesOnceAsOneStepAndAFailedWriteChangesNothing) {
+    auto replace = [this](std::vector<TPhraseChange> changes) -> TCommand {
+        return [this, changes] {
+            EXPECT_TRUE(ReplacePhrases(doc, changes, write));
+            return std::vector<std::size_t>{};
+        };
+    };
+    const TCommand undo = [this] { return UndoReplacement(doc, write); };
+    const TCommand redo = [this] { return RedoReplacement(doc, write); };
+    const TCommand revert = [this] {
+        RevertPage(doc, write);
+        return std::vector<std::size_t>{};
+    };
+    const std::vector<std::string> batch{"one", "zwei", "three  again", "four"};
+    const struct {
+        const char* name;
+        TCommand command;
+        std::vector<std::size_t> shown;  // the phrases undo and redo give
+        std::vector<std::string> texts;
+        bool canUndo, canRedo;
+    } steps[] = {
+        // The last text of a phrase counts; a preformatted line keeps its inner blanks.
+        {"batch",
+         replace({{2, "drei  und"}, {1, "  zwei "}, {2, " three  again "}}),
+         {},
+         batch,
+         true,
+         false},
+        {"second",
+         replace({{0, "eins"}}),
+         {},
+         {"eins", "zwei", "three  again", "four"},
+         true,
+         false},
+        {"undo second", undo, {0}, batch, true, true},
+        {"undo batch", undo, {1, 2}, {"one", "two & more", "three  x", "four"}, false, true},
+        {"redo batch", redo, {1, 2}, batch, true, true},
+        // Only a written step drops the one that could be redone.
+        {"third", replace({{3, "vier"}}), {}, {"one", "zwei", "three  again", "vier"}, true, false},
+        {"revert", revert, {}, {"one", "two & more", "three  x", "four"}, false, false},
+    };
+    for (const auto& s : steps) {
+        const TState before = StateOf(doc, page);
+        fail = true;
+        writes = 0;
+        EXPECT_THROW(s.command(), TError) << s.name;
+        EXPECT_EQ(writes, 1) << s.name;
+        EXPECT_TRUE(StateOf(doc, page) == before) << s.name;
+
+        fail = false;
+        writes = 0;
+        EXPECT_EQ(s.command(), s.shown) << s.name;
+        EXPECT_EQ(writes, 1) << s.name;
+        EXPECT_EQ(Texts(doc), s.texts) << s.name;
+        EXPECT_EQ(doc.CanUndo(), s.canUndo) << s.name;
+        EXPECT_EQ(doc.CanRedo(), s.canRedo) << s.name;
+        EXPECT_TRUE(ReadFileBytes(page) == doc.Render()) << s.name;
+    }
+    EXPECT_TRUE(ReadFileBytes(page) == kPage);
+    EXPECT_EQ(UndoReplacement(doc, write), std::vector<std::size_t>{});
+    EXPECT_EQ(writes, 1);
+}
+
+TEST_F(Editing, ConfirmedTextsLoseOuterBlanksAndRunsUnlessPreformatted) {
+    const struct {
+        const char* typed;
+        std::size_t phrase;  // 2 is a line of a pre block
+        const char* want;
+    } cases[] = {
+        {"  New   second  ", 0, "New second"},
+        {"  New   second  ", 2, "New   second"},
+        {"a \t  b", 0, "a \t b"},
+        {"\ttab\t", 0, "\ttab\t"},
+        {"    ", 0, ""},
+        {"    ", 2, ""},
+        {"", 0, ""},
+        {"plain", 0, "plain"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CleanedText(doc, c.phrase, c.typed), c.want)
+            << '"' << c.typed << "\" phrase " << c.phrase;
+}
+
+TEST_F(Editing, ARefusedOrUnchangedBatchWritesNothingAndRecordsNoStep) {
+    const struct {
+        std::vector<TPhraseChange> changes;
+        std::string error;  // empty: no change
+    } cases[] = {
+        {{{0, "new"}, {4, "x"}}, NoSuchPhraseError(5, 4).what()},
+        {{{0, "new"}, {1, "a\nb"}}, PhraseTextBreaksLineError(2).what()},
+        {{{1, std::string("a\0b", 3)}}, PhraseTextBreaksLineError(2).what()},
+        {{{0, "new"}, {2, " \t "}}, EmptyPhraseTextError(3).what()},
+        {{{0, "  one "}, {1, "two   & more"}, {2, "three  x "}}, ""},
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        const TState before = StateOf(doc, page);
+        std::string error;
+        try {
+            EXPECT_FALSE(ReplacePhrases(doc, c.changes, write));
+        } catch (const TError& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(writes, 0) << c.error;
+        EXPECT_TRUE(StateOf(doc, page) == before) << c.error;
+        EXPECT_FALSE(doc.CanUndo()) << c.error;
+    }
+}
