@@ -45,10 +45,11 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage:\n"
-    "  quillfen-cli phrases PAGE [--tags N]\n"
+    "  quillfen-cli phrases PAGE [--tags N] [--notes]\n"
     "      Lists the phrases of PAGE: number (from 1), kind (T, G, C) and text as a browser\n"
     "      shows it, tab-separated, in UTF-8; tab, CR, LF and backslash as \\t \\r \\n \\\\,\n"
-    "      bytes invalid in the page's encoding as \\xHH.\n"
+    "      bytes invalid in the page's encoding as \\xHH. --notes adds a fourth column: the\n"
+    "      page author's note for the translator (its-loc-note), same escapes, empty if none.\n"
     "  quillfen-cli save PAGE [-o OUT] [--tags N] [--set N=TEXT]...\n"
     "      Replaces phrase N by TEXT (same escapes; '&' and '<' are text) for each --set and\n"
     "      writes the page to OUT (default: PAGE itself).\n"
@@ -76,6 +77,7 @@ struct TArgs {
     TTags tags = TTags::Default;
     std::optional<std::string> out;
     std::optional<std::string> dir;
+    bool notes = false;
     std::vector<std::pair<std::size_t, std::string>> sets;  // in order given
 };
 
@@ -102,6 +104,8 @@ TArgs Parse(int argc, char** argv) {
             if (!n || *n > Bits(TTags::AllKinds))
                 throw TUsageError{"--tags takes a number from 0 to 7"};
             a.tags = TTags(static_cast<std::uint8_t>(*n));
+        } else if (arg == "--notes" && a.command == "phrases") {
+            a.notes = true;
         } else if (arg == "-o" && a.command == "save") {
             a.out = value(i, arg);
         } else if (arg == "-d" && a.command == "export") {
@@ -190,6 +194,10 @@ int Phrases(const TArgs& a) {
         out += kind == TKind::Image ? 'G' : kind == TKind::Content ? 'C' : 'T';
         out += '\t';
         out += EscapedText(doc.Text(i));
+        if (a.notes) {
+            out += '\t';
+            out += EscapedText(doc.Note(i));
+        }
         out += '\n';
         if (out.size() >= (std::size_t{1} << 16) || i + 1 == count) {
             std::fwrite(out.data(), 1, out.size(), stdout);

@@ -180,6 +180,16 @@ TEST_F(Cli, TheLastTextOfARepeatedNumberCounts) {
     EXPECT_EQ(Read(page), "<pre>c   d</pre><p>last one</p>");
 }
 
+TEST_F(Cli, NotesAreAFourthColumnOnlyWhenAskedFor) {
+    const std::string page = Out("n.html");
+    std::ofstream(page, std::ios::binary)
+        << "<div its-loc-note='Keep\tit &amp; short'><p>a</p><img alt=i></div><p>b</p>"
+           "<p translate=no>c</p>";
+    EXPECT_EQ(RunCli({"phrases", page, "--notes"}).out,
+              "1\tT\ta\tKeep it & short\n2\tG\ti\t\n3\tT\tb\t\n");
+    EXPECT_EQ(RunCli({"phrases", page}).out, "1\tT\ta\n2\tG\ti\n3\tT\tb\n");
+}
+
 #ifndef _WIN32
 namespace {
 
