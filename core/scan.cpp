@@ -9,10 +9,6 @@ namespace quillfen {
 
 namespace {
 
-char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 // What loading always trimmed from the starts of lines: every byte of code 32 or less.
 bool IsEdge(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -94,33 +90,6 @@ std::pair<std::size_t, std::size_t> TextSpan(std::string_view page, std::size_t 
     return WithoutSpaceReferences(page, sb, se);
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view lower) {
-    if (a.size() != lower.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAZ(a[i]) != lower[i]) return false;
-    return true;
-}
-
-std::string LowerCopy(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = LowerAZ(c);
-    return out;
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
-
-bool EndsWith(std::string_view s, std::string_view tail) {
-    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsEdge(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsEdge(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 // A text run as the user reads it: every line break with the blanks and control characters that
 // start the next line reads as one blank, and a blank left alone at a line's end does not carry
 // over. lineStart: the run starts a line of its own. joinAlways: a break reads as a blank even
@@ -188,37 +157,12 @@ bool OnlyLayout(std::string_view text) {
     return true;
 }
 
-// Meta names whose content programs read: translating it changes what the page does.
-bool IsMachineReadMetaName(std::string_view name) {
-    const std::string n = LowerCopy(Trim(name));
-    for (std::string_view exact : {"viewport", "robots", "referrer", "theme-color", "color-scheme",
-                                   "format-detection", "generator", "og:url"})
-        if (n == exact) return true;
-    for (std::string_view prefix :
-         {"og:image", "twitter:image", "msapplication-", "apple-mobile-web-app-"})
-        if (StartsWith(n, prefix)) return true;
-    for (std::string_view suffix : {":published_time", ":modified_time", "-verification"})
-        if (EndsWith(n, suffix)) return true;
-    return false;
-}
-
-bool IsUrl(std::string_view value) {
-    value = Trim(value);
-    if (StartsWith(value, "//")) return true;
-    std::size_t i = 0;
-    if (value.empty() || !IsAlpha(value[0])) return false;
-    while (i < value.size() && (IsAlpha(value[i]) || (value[i] >= '0' && value[i] <= '9') ||
-                                value[i] == '+' || value[i] == '.' || value[i] == '-'))
-        ++i;
-    return value.substr(i, 3) == "://";
-}
-
 // The phrases of the text and tags the tokenizer finds.
 class TScanner final : public TTokenSink {
   public:
     TScanner(std::string_view page, TTags tags, const TEncodingInfo& encoding,
              const TPhraseSink& sink)
-        : page_(page), tags_(tags), encoding_(encoding), sink_(sink) {}
+        : page_(page), tags_(tags), encoding_(encoding), sink_(sink), attributes_(tags) {}
 
     void Text(std::size_t a, std::size_t b, TTextMode mode) override {
         if (mode == TTextMode::Lines)
@@ -228,12 +172,14 @@ class TScanner final : public TTokenSink {
     }
 
     void Tag(const TTagToken& tag) override {
-        if (!tag.end && !tag.hidden) AttributePhrase(tag.text, tag.lt + 1);
+        if (!tag.end && !tag.hidden && attributes_.Any())
+            for (const TAttributeHit& hit : attributes_.Scan(tag.text))
+                AttributePhrase(hit, tag.lt + 1);
     }
 
   private:
     void Flush(std::size_t a, std::size_t b) {
-        if (a >= b || !HasAny(tags_, TTags::PlainText)) return;
+        if (a >= b || !HasAny(tags_, KindBit(TKind::Text))) return;
         const std::string_view run = page_.substr(a, b - a);
         if (OnlyBlanks(run)) return;
         std::string text =
@@ -246,7 +192,7 @@ class TScanner final : public TTokenSink {
 
     // A preformatted block: one phrase per line, the line's edges and breaks left as they are.
     void FlushLines(std::size_t a, std::size_t b) {
-        if (!HasAny(tags_, TTags::PlainText)) return;
+        if (!HasAny(tags_, KindBit(TKind::Text))) return;
         std::size_t i = a;
         while (i < b) {
             std::size_t j = i;
@@ -266,14 +212,10 @@ class TScanner final : public TTokenSink {
         }
     }
 
-    void AttributePhrase(std::string_view tag, std::size_t base) {
-        if (!HasAny(tags_, TTags::ImageAlt | TTags::Content)) return;
-        const TAttributeHit hit = ScanAttribute(tag, tags_);
-        if (hit.value.empty()) return;
+    void AttributePhrase(const TAttributeHit& hit, std::size_t base) {
         TTextItem item(count_, Gather(hit.value, false, true));
         CleanValue(item, encoding_);
-        item.IsImage = hit.kind == TKind::Image;
-        item.IsContent = hit.kind == TKind::Content;
+        item.SetKind(hit.kind);
         const std::size_t a = base + hit.place, b = a + hit.value.size();
         std::size_t sb = a, se = b;
         if (hit.source != TSource::Unquoted) {
@@ -295,48 +237,63 @@ class TScanner final : public TTokenSink {
     TTags tags_;
     const TEncodingInfo& encoding_;
     const TPhraseSink& sink_;
+    TAttributeScanner attributes_;
     std::uint32_t count_ = 0;
 };
 
 }  // namespace
 
-TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
-    const bool wantAlt = HasAny(tags, TTags::ImageAlt);
-    const bool wantContent = HasAny(tags, TTags::Content);
-    if (!wantAlt && !wantContent) return {};
-    TAttribute alt, content;
-    bool haveAlt = false, haveContent = false, machineRead = false;
+TAttributeScanner::TAttributeScanner(TTags tags) : tags_(tags) {
+    for (const TKindInfo& kind : Kinds()) {
+        if (kind.Attributes.empty() || !HasAny(tags, KindBit(kind.Kind))) continue;
+        kinds_.push_back(&kind);
+        for (std::string_view name : kind.Attributes) lengths_ |= std::uint64_t{1} << name.size();
+    }
+}
+
+bool TAttributeScanner::IsCandidate(std::string_view name) const {
+    if (name.size() >= 64 || !(lengths_ >> name.size() & 1)) return false;
+    for (const TKindInfo* kind : kinds_)
+        for (std::string_view lower : kind->Attributes)
+            if (NameIs(name, lower)) return true;
+    return false;
+}
+
+std::span<const TAttributeHit> TAttributeScanner::Scan(std::string_view tag) {
+    hits_.clear();
+    // Most tags have no value that could be a phrase: those without a value at all, and those
+    // without an attribute of a chosen kind, are passed over before anything is kept of them.
+    if (kinds_.empty() || std::memchr(tag.data(), '=', tag.size()) == nullptr) return {};
+    bool candidate = false;
+    ForEachAttribute(tag, [&](const TAttribute& a) {
+        candidate = IsCandidate(a.name);
+        return !candidate;
+    });
+    if (!candidate) return {};
+    attributes_.clear();
     const std::string_view name = ForEachAttribute(tag, [&](const TAttribute& a) {
-        if (EqualsNoCase(a.name, "alt")) {
-            if (!haveAlt) alt = a;
-            haveAlt = true;
-        } else if (EqualsNoCase(a.name, "content")) {
-            if (!haveContent) content = a;
-            haveContent = true;
-        } else if (EqualsNoCase(a.name, "http-equiv") || EqualsNoCase(a.name, "charset")) {
-            machineRead = true;
-        } else if (EqualsNoCase(a.name, "name") || EqualsNoCase(a.name, "property")) {
-            if (IsMachineReadMetaName(a.value)) machineRead = true;
-        }
+        attributes_.push_back(a);
         return true;
     });
-    auto hitOf = [](const TAttribute& a, TKind kind) {
-        TAttributeHit hit;
-        if (a.value.empty()) return hit;
-        hit.kind = kind;
-        hit.value = a.value;
-        hit.place = a.valueAt;
-        hit.source = a.quote == TValueQuote::Double   ? TSource::DoubleQuoted
-                     : a.quote == TValueQuote::Single ? TSource::SingleQuoted
-                                                      : TSource::Unquoted;
-        return hit;
-    };
-    // An alt attribute decides even when it is empty: content is then not looked at.
-    if (wantAlt && haveAlt) return hitOf(alt, TKind::Image);
-    if (!wantContent || !haveContent) return {};
-    if (machineRead && EqualsNoCase(name, "meta")) return {};
-    if (IsUrl(content.value)) return {};
-    return hitOf(content, TKind::Content);
+    const TTagView view{name, attributes_};
+    for (std::size_t i = 0; i < attributes_.size(); ++i) {
+        const TAttribute& a = attributes_[i];
+        if (a.value.empty()) continue;
+        for (const TKindInfo* kind : kinds_)
+            for (std::string_view lower : kind->Attributes) {
+                if (!NameIs(a.name, lower)) continue;
+                // Browsers keep the first attribute of a name and drop the others.
+                bool first = true;
+                for (std::size_t j = 0; j < i && first; ++j)
+                    first = !NameIs(attributes_[j].name, lower);
+                if (first && (!kind->Takes || kind->Takes(view, a, tags_)))
+                    hits_.push_back({kind->Kind, a.value, a.valueAt,
+                                     a.quote == TValueQuote::Double   ? TSource::DoubleQuoted
+                                     : a.quote == TValueQuote::Single ? TSource::SingleQuoted
+                                                                      : TSource::Unquoted});
+            }
+    }
+    return hits_;
 }
 
 void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,
