@@ -1,0 +1,57 @@
+#include "exchange/textfile.h"
+
+#include <algorithm>
+
+#include "core/format.h"
+#include "core/phrasetext.h"
+#include "exchange/export.h"
+
+namespace quillfen {
+
+namespace {
+
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::vector<std::string> Files(std::string_view documentPath, std::string_view folderText) {
+    TExportPaths paths = ExportPaths(documentPath, folderText);
+    return {std::move(paths.Template), std::move(paths.Text)};
+}
+
+std::unique_ptr<TPhraseReader> Read(std::string_view bytes) {
+    return std::make_unique<TTextFileReader>(bytes);
+}
+
+}  // namespace
+
+const TExchangeFormat kTextFileFormat = {
+    "text", "NAME.txt, one line for each phrase, and the template NAME.templ",
+    Files,  ExportDocument,
+    Read,
+};
+
+TTextFileReader::TTextFileReader(std::string_view bytes)
+    : text_(bytes.substr(0, bytes.find('\0'))) {
+    // Editors put a byte-order mark in front of UTF-8 files; it belongs to no phrase.
+    const bool marked = text_.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+    if (marked) text_.remove_prefix(kUtf8Bom.size());
+    utf8_ = marked || (!IsAscii(text_) && IsValidUtf8(text_));
+}
+
+void TTextFileReader::Start(const TEncodingInfo& page) {
+    encoding_ =
+        utf8_ && page.kind != TPageEncoding::Utf8 ? TEncodingInfo{TPageEncoding::Utf8, {}} : page;
+    lines_ = TLineReader(text_);
+    k_ = 0;
+}
+
+bool TTextFileReader::Next(std::string& text) {
+    std::string_view line;
+    if (!lines_.Next(line)) return false;
+    text = TextOfTextFile(PhraseOfLine(line, k_++), encoding_);
+    return true;
+}
+
+}  // namespace quillfen
