@@ -2,7 +2,8 @@
 
 // The kinds of phrases, one entry each: everything the program knows of a kind is its entry
 // here and, for a kind read from attributes, its rule in kinds.cpp. The scan, the Options
-// dialog, the phrase list's tiles, quillfen-cli, the settings and the fuzzers read the table.
+// dialog, the phrase list's tiles, quillfen-cli, TTags::AllKinds and the fuzzers read the table.
+// The settings store keeps every bit of TTags as it is, known to a kind or not.
 
 #include <array>
 #include <cstddef>
