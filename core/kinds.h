@@ -54,7 +54,8 @@ struct TKindInfo {
     int Caption;       // string id of its check box's caption in the Options dialog
     const char* Box;   // the object name of that check box
     // Where the scan finds its phrases: the text between tags when empty, else the values of
-    // these attributes (lower case), each where Takes says so.
+    // these attributes (lower case), each where Takes says so. A tag gives a phrase for each
+    // attribute taken, in attribute order; a value that two kinds' rules take is the first's.
     std::span<const std::string_view> Attributes;
     // Whether the value of a (one of Attributes, not empty, the first of its name) in tag gives a
     // phrase of this kind when chosen are the kinds to extract. Null: wherever it stands.

@@ -247,12 +247,13 @@ TAttributeScanner::TAttributeScanner(TTags tags) : tags_(tags) {
     for (const TKindInfo& kind : Kinds()) {
         if (kind.Attributes.empty() || !HasAny(tags, KindBit(kind.Kind))) continue;
         kinds_.push_back(&kind);
-        for (std::string_view name : kind.Attributes) lengths_ |= std::uint64_t{1} << name.size();
+        for (std::string_view name : kind.Attributes)
+            if (name.size() < 64) lengths_ |= std::uint64_t{1} << name.size();
     }
 }
 
 bool TAttributeScanner::IsCandidate(std::string_view name) const {
-    if (name.size() >= 64 || !(lengths_ >> name.size() & 1)) return false;
+    if (name.size() < 64 && !(lengths_ >> name.size() & 1)) return false;
     for (const TKindInfo* kind : kinds_)
         for (std::string_view lower : kind->Attributes)
             if (NameIs(name, lower)) return true;
@@ -279,19 +280,25 @@ std::span<const TAttributeHit> TAttributeScanner::Scan(std::string_view tag) {
     for (std::size_t i = 0; i < attributes_.size(); ++i) {
         const TAttribute& a = attributes_[i];
         if (a.value.empty()) continue;
-        for (const TKindInfo* kind : kinds_)
+        // One value is one span: the first kind whose rule takes it has it.
+        bool taken = false;
+        for (const TKindInfo* kind : kinds_) {
             for (std::string_view lower : kind->Attributes) {
                 if (!NameIs(a.name, lower)) continue;
                 // Browsers keep the first attribute of a name and drop the others.
                 bool first = true;
                 for (std::size_t j = 0; j < i && first; ++j)
                     first = !NameIs(attributes_[j].name, lower);
-                if (first && (!kind->Takes || kind->Takes(view, a, tags_)))
+                taken = first && (!kind->Takes || kind->Takes(view, a, tags_));
+                if (taken)
                     hits_.push_back({kind->Kind, a.value, a.valueAt,
                                      a.quote == TValueQuote::Double   ? TSource::DoubleQuoted
                                      : a.quote == TValueQuote::Single ? TSource::SingleQuoted
                                                                       : TSource::Unquoted});
+                break;
             }
+            if (taken) break;
+        }
     }
     return hits_;
 }
