@@ -23,7 +23,7 @@ bool IsAscii(std::string_view s) {
 
 // The template's encoding as a page's; a template of ASCII bytes that declares none says
 // nothing, and the exchange file then decides.
-TEncodingInfo PageEncoding(std::string_view templ, bool phrasesUtf8,
+TEncodingInfo PageEncoding(std::string_view templ, const TPhraseReader& phrases,
                            const std::string& templatePath) {
     TEncodingInfo encoding = DetectPageEncoding(templ, templatePath);
     if (encoding.kind != TPageEncoding::Windows1252 || !IsAscii(templ)) return encoding;
@@ -32,7 +32,7 @@ TEncodingInfo PageEncoding(std::string_view templ, bool phrasesUtf8,
     std::string probe(templ);
     probe += "\xC3\xA9";
     if (DetectEncoding(probe) != TPageEncoding::Utf8) return encoding;
-    return {phrasesUtf8 ? TPageEncoding::Utf8 : TPageEncoding::Windows1252, {}};
+    return {phrases.IsUtf8() ? TPageEncoding::Utf8 : TPageEncoding::Windows1252, {}};
 }
 
 // How the phrase of a marker standing at templ[at] is written: the byte in front of it (blanks
@@ -88,7 +88,7 @@ std::string Fill(std::string_view templ, TPhraseReader& phrases, const TEncoding
 std::string CombineBytes(std::string_view templateBytes, TPhraseReader& phrases,
                          const std::string& templatePath, std::size_t phrasesSize) {
     const std::string_view templ = templateBytes.substr(0, templateBytes.find('\0'));
-    const TEncodingInfo encoding = PageEncoding(templ, phrases.IsUtf8(), templatePath);
+    const TEncodingInfo encoding = PageEncoding(templ, phrases, templatePath);
     CheckConvertible(encoding, templatePath);
     const std::size_t reserve = templ.size() + phrasesSize + templ.size() / 8;
     std::string out = Fill(templ, phrases, encoding, TEncodeMode::Entities, reserve);

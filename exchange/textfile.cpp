@@ -35,14 +35,19 @@ const TExchangeFormat kTextFileFormat = {
 TTextFileReader::TTextFileReader(std::string_view bytes)
     : text_(bytes.substr(0, bytes.find('\0'))) {
     // Editors put a byte-order mark in front of UTF-8 files; it belongs to no phrase.
-    const bool marked = text_.substr(0, kUtf8Bom.size()) == kUtf8Bom;
-    if (marked) text_.remove_prefix(kUtf8Bom.size());
-    utf8_ = marked || (!IsAscii(text_) && IsValidUtf8(text_));
+    marked_ = text_.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+    if (marked_) text_.remove_prefix(kUtf8Bom.size());
+}
+
+bool TTextFileReader::IsUtf8() const {
+    if (!utf8_) utf8_ = marked_ || (!IsAscii(text_) && IsValidUtf8(text_));
+    return *utf8_;
 }
 
 void TTextFileReader::Start(const TEncodingInfo& page) {
-    encoding_ =
-        utf8_ && page.kind != TPageEncoding::Utf8 ? TEncodingInfo{TPageEncoding::Utf8, {}} : page;
+    encoding_ = page.kind != TPageEncoding::Utf8 && IsUtf8()
+                    ? TEncodingInfo{TPageEncoding::Utf8, {}}
+                    : page;
     lines_ = TLineReader(text_);
     k_ = 0;
 }

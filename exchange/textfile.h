@@ -4,6 +4,7 @@
 // phrase (core/format.h), the template the page with a marker in each phrase's place. The
 // writing is exchange/export.h's, the filling of the template exchange/combine.h's.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,13 +22,15 @@ extern const TExchangeFormat kTextFileFormat;
 class TTextFileReader final : public TPhraseReader {
   public:
     explicit TTextFileReader(std::string_view bytes);
-    bool IsUtf8() const override { return utf8_; }
+    bool IsUtf8() const override;
     void Start(const TEncodingInfo& page) override;
     bool Next(std::string& text) override;
 
   private:
     std::string_view text_;
-    bool utf8_ = false;
+    bool marked_ = false;
+    // Known once asked: most texts are never asked, and the answer costs a pass over the file.
+    mutable std::optional<bool> utf8_;
     TEncodingInfo encoding_;
     TLineReader lines_{{}};
     std::size_t k_ = 0;
