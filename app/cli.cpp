@@ -33,39 +33,62 @@
 #include "core/document.h"
 #include "core/editing.h"
 #include "core/errors.h"
+#include "core/kinds.h"
 #include "core/pagecodec.h"
 #include "core/phrasetext.h"
 #include "core/savefile.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
+#include "exchange/formats.h"
 
 using namespace quillfen;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage:\n"
-    "  quillfen-cli phrases PAGE [--tags N] [--notes]\n"
-    "      Lists the phrases of PAGE: number (from 1), kind (T, G, C) and text as a browser\n"
-    "      shows it, tab-separated, in UTF-8; tab, CR, LF and backslash as \\t \\r \\n \\\\,\n"
-    "      bytes invalid in the page's encoding as \\xHH. --notes adds a fourth column: the\n"
-    "      page author's note for the translator (its-loc-note), same escapes, empty if none.\n"
-    "  quillfen-cli save PAGE [-o OUT] [--tags N] [--set N=TEXT]...\n"
-    "      Replaces phrase N by TEXT (same escapes; '&' and '<' are text) for each --set and\n"
-    "      writes the page to OUT (default: PAGE itself).\n"
-    "  quillfen-cli export PAGE... -d DIR [--tags N]\n"
-    "      Writes the text file and the template of each page into DIR.\n"
-    "  quillfen-cli combine TEXT TEMPLATE OUT\n"
-    "      Recombines a text file and a template into the page OUT.\n"
-    "  quillfen-cli check PAGE... [--tags N]\n"
-    "      Tells for each page whether an unchanged save is byte-identical and whether export\n"
-    "      and recombination give the page back.\n"
-    "  quillfen-cli recover PAGE\n"
-    "      Puts back the old bytes of PAGE when a save that overwrote it in place was\n"
-    "      interrupted; the other commands refuse such a page and name the copy.\n"
-    "--tags N: kinds of phrases, 1 plain text + 2 image alternatives + 4 header content\n"
-    "(0 to 7, default 3).\n"
-    "Exit status: 0 success, 1 a page or file failed, 2 usage error.\n";
+// The kinds and the exchange formats are read from their tables.
+std::string Usage() {
+    std::string letters, sum, formats;
+    for (const TKindInfo& kind : Kinds()) {
+        letters += letters.empty() ? "" : ", ";
+        letters += kind.Letter;
+        sum += sum.empty() ? "" : " + ";
+        sum += std::to_string(kind.Bit) + ' ' + kind.Name;
+    }
+    for (const TExchangeFormat* format : ExchangeFormats())
+        formats.append("  ").append(format->Name).append(": ").append(format->Summary).append("\n");
+    return "Usage:\n"
+           "  quillfen-cli phrases PAGE [--tags N] [--notes]\n"
+           "      Lists the phrases of PAGE: number (from 1), kind (" +
+           letters +
+           ") and text as a browser\n"
+           "      shows it, tab-separated, in UTF-8; tab, CR, LF and backslash as \\t \\r \\n "
+           "\\\\,\n"
+           "      bytes invalid in the page's encoding as \\xHH. --notes adds a fourth column: "
+           "the\n"
+           "      page author's note for the translator (its-loc-note), same escapes, empty if "
+           "none.\n"
+           "  quillfen-cli save PAGE [-o OUT] [--tags N] [--set N=TEXT]...\n"
+           "      Replaces phrase N by TEXT (same escapes; '&' and '<' are text) for each --set "
+           "and\n"
+           "      writes the page to OUT (default: PAGE itself).\n"
+           "  quillfen-cli export PAGE... -d DIR [--tags N]\n"
+           "      Writes the text file and the template of each page into DIR.\n"
+           "  quillfen-cli combine TEXT TEMPLATE OUT\n"
+           "      Recombines a text file and a template into the page OUT.\n"
+           "  quillfen-cli check PAGE... [--tags N]\n"
+           "      Tells for each page whether an unchanged save is byte-identical and whether "
+           "export\n"
+           "      and recombination give the page back.\n"
+           "  quillfen-cli recover PAGE\n"
+           "      Puts back the old bytes of PAGE when a save that overwrote it in place was\n"
+           "      interrupted; the other commands refuse such a page and name the copy.\n"
+           "--tags N: kinds of phrases, " +
+           sum + "\n(0 to " + std::to_string(Bits(TTags::AllKinds)) + ", default " +
+           std::to_string(Bits(TTags::Default)) +
+           ").\n"
+           "Exchange formats:\n" +
+           formats + "Exit status: 0 success, 1 a page or file failed, 2 usage error.\n";
+}
 
 struct TUsageError {
     std::string message;
@@ -102,7 +125,8 @@ TArgs Parse(int argc, char** argv) {
         if (arg == "--tags") {
             const auto n = Number(value(i, arg));
             if (!n || *n > Bits(TTags::AllKinds))
-                throw TUsageError{"--tags takes a number from 0 to 7"};
+                throw TUsageError{"--tags takes a number from 0 to " +
+                                  std::to_string(Bits(TTags::AllKinds))};
             a.tags = TTags(static_cast<std::uint8_t>(*n));
         } else if (arg == "--notes" && a.command == "phrases") {
             a.notes = true;
@@ -190,8 +214,7 @@ int Phrases(const TArgs& a) {
     for (std::size_t i = 0; i < count; ++i) {
         out += std::to_string(i + 1);
         out += '\t';
-        const TKind kind = doc.Kind(i);
-        out += kind == TKind::Image ? 'G' : kind == TKind::Content ? 'C' : 'T';
+        out += KindInfo(doc.Kind(i)).Letter;
         out += '\t';
         out += EscapedText(doc.Text(i));
         if (a.notes) {
@@ -237,7 +260,7 @@ int Export(const TArgs& a) {
     return ForEachPage(a.files, [&](std::size_t i) {
         TDocument doc;
         Load(doc, a.files[i], a.tags);
-        ExportDocument(doc, a.files[i], *a.dir);
+        DefaultExchangeFormat().Export(doc, a.files[i], *a.dir);
     });
 }
 
@@ -385,14 +408,14 @@ int main(int argc, char** argv) {
 #endif
     for (int i = 1; i < argc; ++i)
         if (std::string_view(argv[i]) == "--help") {
-            std::fputs(kUsage, stdout);
+            std::fputs(Usage().c_str(), stdout);
             return 0;
         }
     TArgs args;
     try {
         args = Parse(argc, argv);
     } catch (const TUsageError& e) {
-        std::cerr << "quillfen-cli: " << e.message << "\n" << kUsage;
+        std::cerr << "quillfen-cli: " << e.message << "\n" << Usage();
         return 2;
     }
     try {

@@ -67,7 +67,7 @@ void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
     ExtractPhrases(
         page, tags, encoding_,
         [&](TTextItem&& item, const TPhraseSpan& span) {
-            std::uint8_t flags = (item.IsImage ? kImage : 0) | (item.IsContent ? kContent : 0) |
+            std::uint8_t flags = static_cast<std::uint8_t>(item.Kind()) |
                                  (item.LeadingSpace ? kLeadingSpace : 0) |
                                  (item.TrailingSpace ? kTrailingSpace : 0);
             if (page.substr(span.Begin, span.End - span.Begin) == item.Text)
@@ -132,13 +132,12 @@ std::string_view TDocument::Note(std::size_t i) const {
 
 TKind TDocument::Kind(std::size_t i) const {
     if (i >= spans_.size()) throw ListIndexError(i);
-    return flags_[i] & kImage ? TKind::Image : flags_[i] & kContent ? TKind::Content : TKind::Text;
+    return TKind(flags_[i] & kKindBits);
 }
 
 TTextItem TDocument::Phrase(std::size_t i) const {
     TTextItem item(static_cast<std::uint32_t>(i), std::string(Text(i)));
-    item.IsImage = flags_[i] & kImage;
-    item.IsContent = flags_[i] & kContent;
+    item.SetKind(TKind(flags_[i] & kKindBits));
     item.LeadingSpace = flags_[i] & kLeadingSpace;
     item.TrailingSpace = flags_[i] & kTrailingSpace;
     item.Preformatted = IsPreformatted(i);

@@ -132,12 +132,12 @@ class TDocument {
     // stand; the others' texts lie in texts_, phrase i's ending at textEnds_[i].
     std::vector<TPhraseSpan> spans_;
     enum : std::uint8_t {
-        kImage = 1,
-        kContent = 2,
-        kLeadingSpace = 4,
-        kTrailingSpace = 8,
-        kInPage = 16,
+        kKindBits = 7,  // the phrase's TKind
+        kLeadingSpace = 8,
+        kTrailingSpace = 16,
+        kInPage = 32,
     };
+    static_assert(kKindCount <= kKindBits + 1);
     std::vector<std::uint8_t> flags_;
     std::vector<std::uint32_t> textEnds_;
     std::string texts_;

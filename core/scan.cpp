@@ -12,10 +12,6 @@ namespace quillfen {
 
 namespace {
 
-char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 // What loading always trimmed from the starts of lines: every byte of code 32 or less.
 bool IsEdge(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -97,33 +93,6 @@ std::pair<std::size_t, std::size_t> TextSpan(std::string_view page, std::size_t 
     return WithoutSpaceReferences(page, sb, se);
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view lower) {
-    if (a.size() != lower.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAZ(a[i]) != lower[i]) return false;
-    return true;
-}
-
-std::string LowerCopy(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = LowerAZ(c);
-    return out;
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
-
-bool EndsWith(std::string_view s, std::string_view tail) {
-    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsEdge(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsEdge(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 // A text run as the user reads it: every line break with the blanks and control characters that
 // start the next line reads as one blank, and a blank left alone at a line's end does not carry
 // over. lineStart: the run starts a line of its own. joinAlways: a break reads as a blank even
@@ -191,39 +160,12 @@ bool OnlyLayout(std::string_view text) {
     return true;
 }
 
-// Meta names whose content programs read: translating it changes what the page does.
-bool IsMachineReadMetaName(std::string_view name) {
-    const std::string n = LowerCopy(Trim(name));
-    for (std::string_view exact : {"viewport", "robots", "referrer", "theme-color", "color-scheme",
-                                   "format-detection", "generator", "og:url"})
-        if (n == exact) return true;
-    for (std::string_view prefix :
-         {"og:image", "twitter:image", "msapplication-", "apple-mobile-web-app-"})
-        if (StartsWith(n, prefix)) return true;
-    for (std::string_view suffix : {":published_time", ":modified_time", "-verification"})
-        if (EndsWith(n, suffix)) return true;
-    return false;
-}
-
-bool IsUrl(std::string_view value) {
-    value = Trim(value);
-    if (StartsWith(value, "//")) return true;
-    std::size_t i = 0;
-    if (value.empty() || !IsAlpha(value[0])) return false;
-    while (i < value.size() && (IsAlpha(value[i]) || (value[i] >= '0' && value[i] <= '9') ||
-                                value[i] == '+' || value[i] == '.' || value[i] == '-'))
-        ++i;
-    return value.substr(i, 3) == "://";
-}
-
-TAttributeHit ScanTag(const TTagToken& tag, TTags tags);
-
 // The phrases of the text and tags the tokenizer finds.
 class TScanner final : public TTokenSink {
   public:
     TScanner(std::string_view page, TTags tags, const TEncodingInfo& encoding,
              const TPhraseSink& sink)
-        : page_(page), tags_(tags), encoding_(encoding), sink_(sink) {}
+        : page_(page), tags_(tags), encoding_(encoding), sink_(sink), attributes_(tags) {}
 
     void Text(std::size_t a, std::size_t b, TTextMode mode) override {
         if (rcdata_) {
@@ -249,12 +191,13 @@ class TScanner final : public TTokenSink {
                 marks_.push_back({tag.open + 1, own});
                 closeWatch = tag.open + 1;
                 text_ = own;
-            } else if (EqualsNoCase(tag.name, "title") || EqualsNoCase(tag.name, "textarea")) {
+            } else if (NameIs(tag.name, "title") || NameIs(tag.name, "textarea")) {
                 // Their text comes right after the tag, before their end tag.
                 rcdata_ = own;
             }
         }
-        if (!tag.hidden && own.translate) AttributePhrase(tag);
+        if (!tag.hidden && own.translate && attributes_.Any())
+            for (const TAttributeHit& hit : attributes_.Scan(tag)) AttributePhrase(hit, tag.lt + 1);
     }
 
     void Closed(std::size_t open) override {
@@ -281,14 +224,14 @@ class TScanner final : public TTokenSink {
         bool said = false;
         ForEachAttribute(tag, [&](const TAttribute& a) {
             if (a.name.size() != 9 && a.name.size() != 12) return true;
-            if (a.name.size() == 9 && EqualsNoCase(a.name, "translate")) {
+            if (a.name.size() == 9 && NameIs(a.name, "translate")) {
                 // An empty value means yes; a value that is neither leaves the inherited one.
-                if (a.value.empty() || EqualsNoCase(a.value, "yes"))
+                if (a.value.empty() || NameIs(a.value, "yes"))
                     l.translate = true;
-                else if (EqualsNoCase(a.value, "no"))
+                else if (NameIs(a.value, "no"))
                     l.translate = false;
                 said = true;
-            } else if (a.name.size() == 12 && EqualsNoCase(a.name, "its-loc-note")) {
+            } else if (a.name.size() == 12 && NameIs(a.name, "its-loc-note")) {
                 l.note = a.value;
                 said = true;
             }
@@ -306,7 +249,7 @@ class TScanner final : public TTokenSink {
     }
 
     void Flush(std::size_t a, std::size_t b) {
-        if (a >= b || !text_.translate || !HasAny(tags_, TTags::PlainText)) return;
+        if (a >= b || !text_.translate || !HasAny(tags_, KindBit(TKind::Text))) return;
         const std::string_view run = page_.substr(a, b - a);
         if (OnlyBlanks(run)) return;
         std::string text =
@@ -320,7 +263,7 @@ class TScanner final : public TTokenSink {
 
     // A preformatted block: one phrase per line, the line's edges and breaks left as they are.
     void FlushLines(std::size_t a, std::size_t b) {
-        if (!text_.translate || !HasAny(tags_, TTags::PlainText)) return;
+        if (!text_.translate || !HasAny(tags_, KindBit(TKind::Text))) return;
         std::size_t i = a;
         while (i < b) {
             std::size_t j = i;
@@ -341,15 +284,10 @@ class TScanner final : public TTokenSink {
         }
     }
 
-    void AttributePhrase(const TTagToken& tag) {
-        if (!HasAny(tags_, TTags::ImageAlt | TTags::Content)) return;
-        const TAttributeHit hit = ScanTag(tag, tags_);
-        const std::size_t base = tag.lt + 1;
-        if (hit.value.empty()) return;
+    void AttributePhrase(const TAttributeHit& hit, std::size_t base) {
         TTextItem item(count_, Gather(hit.value, false, true));
         CleanValue(item, encoding_);
-        item.IsImage = hit.kind == TKind::Image;
-        item.IsContent = hit.kind == TKind::Content;
+        item.SetKind(hit.kind);
         const std::size_t a = base + hit.place, b = a + hit.value.size();
         std::size_t sb = a, se = b;
         if (hit.source != TSource::Unquoted) {
@@ -371,6 +309,7 @@ class TScanner final : public TTokenSink {
     TTags tags_;
     const TEncodingInfo& encoding_;
     const TPhraseSink& sink_;
+    TAttributeScanner attributes_;
     std::uint32_t count_ = 0;
     // Elements are followed only where they say something of translation: most say nothing.
     std::vector<TMark> marks_;             // innermost last
@@ -380,53 +319,70 @@ class TScanner final : public TTokenSink {
 
 }  // namespace
 
-namespace {
-
-TAttributeHit ScanTag(const TTagToken& tag, TTags tags) {
-    const bool wantAlt = HasAny(tags, TTags::ImageAlt);
-    const bool wantContent = HasAny(tags, TTags::Content);
-    if (!wantAlt && !wantContent) return {};
-    TAttribute alt, content;
-    bool haveAlt = false, haveContent = false, machineRead = false;
-    const std::string_view name = ForEachAttribute(tag, [&](const TAttribute& a) {
-        if (EqualsNoCase(a.name, "alt")) {
-            if (!haveAlt) alt = a;
-            haveAlt = true;
-        } else if (EqualsNoCase(a.name, "content")) {
-            if (!haveContent) content = a;
-            haveContent = true;
-        } else if (EqualsNoCase(a.name, "http-equiv") || EqualsNoCase(a.name, "charset")) {
-            machineRead = true;
-        } else if (EqualsNoCase(a.name, "name") || EqualsNoCase(a.name, "property")) {
-            if (IsMachineReadMetaName(a.value)) machineRead = true;
-        }
-        return true;
-    });
-    auto hitOf = [](const TAttribute& a, TKind kind) {
-        TAttributeHit hit;
-        if (a.value.empty()) return hit;
-        hit.kind = kind;
-        hit.value = a.value;
-        hit.place = a.valueAt;
-        hit.source = a.quote == TValueQuote::Double   ? TSource::DoubleQuoted
-                     : a.quote == TValueQuote::Single ? TSource::SingleQuoted
-                                                      : TSource::Unquoted;
-        return hit;
-    };
-    // An alt attribute decides even when it is empty: content is then not looked at.
-    if (wantAlt && haveAlt) return hitOf(alt, TKind::Image);
-    if (!wantContent || !haveContent) return {};
-    if (machineRead && EqualsNoCase(name, "meta")) return {};
-    if (IsUrl(content.value)) return {};
-    return hitOf(content, TKind::Content);
+TAttributeScanner::TAttributeScanner(TTags tags) : tags_(tags) {
+    for (const TKindInfo& kind : Kinds()) {
+        if (kind.Attributes.empty() || !HasAny(tags, KindBit(kind.Kind))) continue;
+        kinds_.push_back(&kind);
+        for (std::string_view name : kind.Attributes)
+            if (name.size() < 64) lengths_ |= std::uint64_t{1} << name.size();
+    }
 }
 
-}  // namespace
+bool TAttributeScanner::IsCandidate(std::string_view name) const {
+    if (name.size() < 64 && !(lengths_ >> name.size() & 1)) return false;
+    for (const TKindInfo* kind : kinds_)
+        for (std::string_view lower : kind->Attributes)
+            if (NameIs(name, lower)) return true;
+    return false;
+}
 
-TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
+std::span<const TAttributeHit> TAttributeScanner::Scan(const TTagToken& tag) {
+    hits_.clear();
+    // Most tags have no value that could be a phrase: those without a value at all, and those
+    // without an attribute of a chosen kind, are passed over before anything is kept of them.
+    if (kinds_.empty() || std::memchr(tag.text.data(), '=', tag.text.size()) == nullptr) return {};
+    bool candidate = false;
+    ForEachAttribute(tag, [&](const TAttribute& a) {
+        candidate = IsCandidate(a.name);
+        return !candidate;
+    });
+    if (!candidate) return {};
+    attributes_.clear();
+    const std::string_view name = ForEachAttribute(tag, [&](const TAttribute& a) {
+        attributes_.push_back(a);
+        return true;
+    });
+    const TTagView view{name, attributes_};
+    for (std::size_t i = 0; i < attributes_.size(); ++i) {
+        const TAttribute& a = attributes_[i];
+        if (a.value.empty()) continue;
+        // One value is one span: the first kind whose rule takes it has it.
+        bool taken = false;
+        for (const TKindInfo* kind : kinds_) {
+            for (std::string_view lower : kind->Attributes) {
+                if (!NameIs(a.name, lower)) continue;
+                // Browsers keep the first attribute of a name and drop the others.
+                bool first = true;
+                for (std::size_t j = 0; j < i && first; ++j)
+                    first = !NameIs(attributes_[j].name, lower);
+                taken = first && (!kind->Takes || kind->Takes(view, a, tags_));
+                if (taken)
+                    hits_.push_back({kind->Kind, a.value, a.valueAt,
+                                     a.quote == TValueQuote::Double   ? TSource::DoubleQuoted
+                                     : a.quote == TValueQuote::Single ? TSource::SingleQuoted
+                                                                      : TSource::Unquoted});
+                break;
+            }
+            if (taken) break;
+        }
+    }
+    return hits_;
+}
+
+std::span<const TAttributeHit> TAttributeScanner::Scan(std::string_view tag) {
     TTagToken token;
     token.text = tag;
-    return ScanTag(token, tags);
+    return Scan(token);
 }
 
 void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,

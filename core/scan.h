@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "core/buffer.h"
 #include "core/encoding.h"
+#include "core/kinds.h"
 #include "core/phrasetext.h"
 #include "core/tags.h"
 #include "core/textitem.h"
@@ -39,18 +41,38 @@ struct TPhraseSpan {
 };
 
 struct TAttributeHit {
-    TKind kind = TKind::Text;  // Image or Content when value is not empty
-    std::string_view value;    // a view into the tag's text, as it stands
-    std::size_t place = 0;     // 0-based offset of the value's first character in the tag's text
+    TKind kind = TKind::Text;
+    std::string_view value;  // a view into the tag's text, as it stands; never empty
+    std::size_t place = 0;   // 0-based offset of the value's first character in the tag's text
     TSource source = TSource::DoubleQuoted;
 };
 
-// The tag's alt value (or, failing that, its content value) that becomes a phrase. tag is the
-// text between '<' and '>'. Attribute names are whole names, matched without regard to the case
-// of A to Z; values may be double-quoted, single-quoted or unquoted. Content values that
-// programs rather than readers use (a meta's http-equiv or charset, viewport, robots, URLs...)
-// are no phrases.
-TAttributeHit ScanAttribute(std::string_view tag, TTags tags);
+// Finds the attribute values of start tags that become phrases of the chosen kinds, by the
+// kinds' rules (core/kinds.h). Attribute names are whole names, matched without regard to the
+// case of A to Z; values may be double-quoted, single-quoted or unquoted. It keeps its buffers
+// from one tag to the next.
+class TAttributeScanner {
+  public:
+    explicit TAttributeScanner(TTags tags);
+
+    // Whether a chosen kind is read from attributes at all.
+    bool Any() const { return !kinds_.empty(); }
+
+    // The phrases of the tag (the text between '<' and '>'), in the order of its attributes;
+    // valid until the next call.
+    std::span<const TAttributeHit> Scan(std::string_view tag);
+    // The same for a start tag as the tokenizer reported it, its attributes already read.
+    std::span<const TAttributeHit> Scan(const TTagToken& tag);
+
+  private:
+    bool IsCandidate(std::string_view name) const;
+
+    TTags tags_;
+    std::vector<const TKindInfo*> kinds_;  // the chosen kinds read from attributes
+    std::uint64_t lengths_ = 0;            // bit n: a name of theirs is n bytes long
+    std::vector<TAttribute> attributes_;
+    std::vector<TAttributeHit> hits_;
+};
 
 struct TScanResult {
     std::vector<TTextItem> Phrases;

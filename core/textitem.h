@@ -6,17 +6,14 @@
 
 #include "core/encoding.h"
 #include "core/entities.h"
+#include "core/kinds.h"
 
 namespace quillfen {
-
-enum class TKind { Text, Image, Content };
 
 // One phrase of the page.
 struct TTextItem {
     std::uint32_t Number = 0;
     std::string Text;
-    bool IsImage = false;
-    bool IsContent = false;
     bool TrailingSpace = false;
     bool LeadingSpace = false;
     // A line of a pre, listing, xmp or textarea block: its blanks and tabs are its layout, so
@@ -35,7 +32,13 @@ struct TTextItem {
     // phrase remains: something other than blanks and non-breaking spaces.
     bool Clean(const TEncodingInfo& encoding = {}, TReferences where = TReferences::Text);
 
-    TKind Kind() const { return IsImage ? TKind::Image : IsContent ? TKind::Content : TKind::Text; }
+    TKind Kind() const { return kind_; }
+    void SetKind(TKind kind) { kind_ = kind; }
+    bool IsImage() const { return kind_ == TKind::Image; }
+    bool IsContent() const { return kind_ == TKind::Content; }
+
+  private:
+    TKind kind_ = TKind::Text;
 };
 
 // A text the user typed, made ready to become a phrase: runs of blanks become one blank and the

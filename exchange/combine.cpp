@@ -6,27 +6,21 @@
 #include "core/encoding.h"
 #include "core/errors.h"
 #include "core/format.h"
-#include "core/linereader.h"
 #include "core/pagecodec.h"
 #include "core/phrasetext.h"
 #include "core/savefile.h"
 #include "core/scan.h"
 #include "core/spanwriter.h"
+#include "core/utf8.h"
+#include "exchange/textfile.h"
 
 namespace quillfen {
 
 namespace {
 
-bool IsAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-bool ReadsAsUtf8(std::string_view text) { return !IsAscii(text) && IsValidUtf8(text); }
-
 // The template's encoding as a page's; a template of ASCII bytes that declares none says
-// nothing, and the text file then decides.
-TEncodingInfo PageEncoding(std::string_view templ, std::string_view text, bool textMarked,
+// nothing, and the exchange file then decides.
+TEncodingInfo PageEncoding(std::string_view templ, const TPhraseReader& phrases,
                            const std::string& templatePath) {
     TEncodingInfo encoding = DetectPageEncoding(templ, templatePath);
     if (encoding.kind != TPageEncoding::Windows1252 || !IsAscii(templ)) return encoding;
@@ -35,7 +29,7 @@ TEncodingInfo PageEncoding(std::string_view templ, std::string_view text, bool t
     std::string probe(templ);
     probe += "\xC3\xA9";
     if (DetectEncoding(probe) != TPageEncoding::Utf8) return encoding;
-    return {textMarked || ReadsAsUtf8(text) ? TPageEncoding::Utf8 : TPageEncoding::Windows1252, {}};
+    return {phrases.IsUtf8() ? TPageEncoding::Utf8 : TPageEncoding::Windows1252, {}};
 }
 
 // How the phrase of a marker standing at templ[at] is written: the byte in front of it (blanks
@@ -58,27 +52,24 @@ TSource SourceOfMarker(std::string_view templ, std::size_t at) {
     }
 }
 
-// lineEncoding: what the text file's bytes are in.
-std::string Fill(std::string_view templ, std::string_view text, const TEncodingInfo& encoding,
-                 const TEncodingInfo& lineEncoding, TEncodeMode mode) {
-    // Text line k is wanted only for marker k, and markers are taken in order, so the text is
-    // read along with the template instead of being split up front.
-    TLineReader lines(text);
-    std::string out;
-    out.reserve(templ.size() + text.size() + templ.size() / 8);
+std::string Fill(std::string_view templ, TPhraseReader& phrases, const TEncodingInfo& encoding,
+                 TEncodeMode mode, std::size_t reserve) {
+    // Phrase k is wanted only for marker k, and markers are taken in order, so the phrases are
+    // read along with the template instead of being collected up front.
+    phrases.Start(encoding);
+    std::string out, text;
+    out.reserve(reserve);
     std::size_t pos = 0;
     TSpanWriter writer(encoding, mode);
     for (std::size_t k = 0;; ++k) {
         const std::string marker = PhraseMarker(k);
         const std::size_t at = templ.find(marker, pos);
         if (at == std::string_view::npos) break;
-        std::string_view line;
-        if (!lines.Next(line)) throw ListIndexError(k);
+        if (!phrases.Next(text)) throw ListIndexError(k);
         const std::string_view before = templ.substr(pos, at - pos);
         out.append(before);
         writer.Pass(before);
-        out += writer.Write(TextOfTextFile(PhraseOfLine(line, k), lineEncoding),
-                            SourceOfMarker(templ, at));
+        out += writer.Write(text, SourceOfMarker(templ, at));
         // Never inside the phrase just written: a translation may hold marker text.
         pos = at + marker.size();
     }
@@ -88,32 +79,36 @@ std::string Fill(std::string_view templ, std::string_view text, const TEncodingI
 
 }  // namespace
 
-std::string CombineBytes(std::string_view templateBytes, std::string_view textBytes,
-                         const std::string& templatePath) {
+std::string CombineBytes(std::string_view templateBytes, TPhraseReader& phrases,
+                         const std::string& templatePath, std::size_t phrasesSize) {
     const std::string_view templ = templateBytes.substr(0, templateBytes.find('\0'));
-    std::string_view text = textBytes.substr(0, textBytes.find('\0'));
-    // Editors put a byte-order mark in front of UTF-8 files; it belongs to no phrase.
-    const bool marked = text.substr(0, kUtf8Bom.size()) == kUtf8Bom;
-    if (marked) text.remove_prefix(kUtf8Bom.size());
-
-    const TEncodingInfo encoding = PageEncoding(templ, text, marked, templatePath);
+    const TEncodingInfo encoding = PageEncoding(templ, phrases, templatePath);
     CheckConvertible(encoding, templatePath);
-    const TEncodingInfo lineEncoding =
-        encoding.kind != TPageEncoding::Utf8 && (marked || ReadsAsUtf8(text))
-            ? TEncodingInfo{TPageEncoding::Utf8, {}}
-            : encoding;
+    const std::size_t reserve = templ.size() + phrasesSize + templ.size() / 8;
     // As a save does: a Windows-1252 page must not come out reading as UTF-8.
     return WriteReadingAlike(
                encoding,
-               [&](TEncodeMode mode) { return Fill(templ, text, encoding, lineEncoding, mode); })
+               [&](TEncodeMode mode) { return Fill(templ, phrases, encoding, mode, reserve); })
         .second;
+}
+
+std::string CombineBytes(std::string_view templateBytes, std::string_view textBytes,
+                         const std::string& templatePath) {
+    TTextFileReader phrases(textBytes);
+    return CombineBytes(templateBytes, phrases, templatePath, textBytes.size());
 }
 
 void Combine(const std::string& textPath, const std::string& templatePath,
              const std::string& destinationPath) {
+    Combine(kTextFileFormat, textPath, templatePath, destinationPath);
+}
+
+void Combine(const TExchangeFormat& format, const std::string& phrasesPath,
+             const std::string& templatePath, const std::string& destinationPath) {
     const std::string templ = ReadFileBytes(templatePath);
-    const std::string text = ReadFileBytes(textPath);
-    WriteFileAtomically(destinationPath, CombineBytes(templ, text, templatePath));
+    const std::string bytes = ReadFileBytes(phrasesPath);
+    const std::unique_ptr<TPhraseReader> phrases = format.Read(bytes);
+    WriteFileAtomically(destinationPath, CombineBytes(templ, *phrases, templatePath, bytes.size()));
 }
 
 }  // namespace quillfen

@@ -22,7 +22,7 @@
 #include "core/editing.h"
 #include "core/errors.h"
 #include "core/savefile.h"
-#include "exchange/export.h"
+#include "exchange/formats.h"
 #include "settings/stringtable.h"
 #include "ui/about.h"
 #include "ui/application.h"
@@ -439,7 +439,8 @@ void TForm1::mExportClick() {
     if (!DocumentOpen()) return;
     WizardDlg->ExportMode = true;
     if (WizardDlg->exec() != QDialog::Accepted) return;
-    ExportDocument(Doc, NativePath(FileName), NativePath(WizardDlg->wizOutput->text()));
+    DefaultExchangeFormat().Export(Doc, NativePath(FileName),
+                                   NativePath(WizardDlg->wizOutput->text()));
 }
 
 void TForm1::mImportClick() {

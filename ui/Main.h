@@ -170,7 +170,7 @@ class TForm1 : public QMainWindow {
     QAction* mOptions = nullptr;
     QAction* N4 = nullptr;
     QAction* Info1 = nullptr;
-    std::array<QPixmap, 3> ImageList;
+    TKindImages ImageList;
 
     // --- operations -------------------------------------------------------------------------
     void FormActivate();  // runs once, at the first showing

@@ -18,7 +18,10 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     setObjectName("OptionsDlg");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(327, 171);
+    // A check box for each kind, 28 pixels apart; the group boxes and the buttons below make
+    // room for them.
+    const int boxesHeight = 37 + 28 * int(kKindCount);
+    setFixedSize(327, boxesHeight + 50);
     setWindowTitle("Options");
     QFont font("MS Sans Serif");
     font.setPixelSize(11);
@@ -26,22 +29,18 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
 
     GroupBox1 = new QGroupBox("HTML Tags to extract", this);
     GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(8, 8, 153, 121);
-    plaintext = new QCheckBox("&plain text", GroupBox1);
-    plaintext->setObjectName("plaintext");
-    plaintext->setGeometry(12, 24, 137, 17);
-    plaintext->setChecked(true);
-    imgalt = new QCheckBox("&images alternatives", GroupBox1);
-    imgalt->setObjectName("imgalt");
-    imgalt->setGeometry(12, 52, 137, 17);
-    imgalt->setChecked(true);
-    content = new QCheckBox("header &content", GroupBox1);
-    content->setObjectName("content");
-    content->setGeometry(12, 80, 137, 17);
+    GroupBox1->setGeometry(8, 8, 153, boxesHeight);
+    for (const TKindInfo& kind : Kinds()) {
+        const std::size_t k = static_cast<std::size_t>(kind.Kind);
+        KindBoxes[k] = new QCheckBox(LoadStr(TLanguage::English, kind.Caption), GroupBox1);
+        KindBoxes[k]->setObjectName(kind.Box);
+        KindBoxes[k]->setGeometry(12, 24 + 28 * int(k), 137, 17);
+    }
+    FormActivate();
 
     GroupBox2 = new QGroupBox("Start menu", this);
     GroupBox2->setObjectName("GroupBox2");
-    GroupBox2->setGeometry(168, 8, 151, 121);
+    GroupBox2->setGeometry(168, 8, 151, boxesHeight);
     CreateLinkBtn = new QPushButton("Add &Start Menu item", GroupBox2);
     CreateLinkBtn->setObjectName("CreateLinkBtn");
     CreateLinkBtn->setGeometry(8, 48, 135, 25);
@@ -49,11 +48,11 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
 
     OKBtn = new QPushButton("OK", this);
     OKBtn->setObjectName("OKBtn");
-    OKBtn->setGeometry(160, 138, 75, 25);
+    OKBtn->setGeometry(160, boxesHeight + 17, 75, 25);
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton("Abbrechen", this);
     CancelBtn->setObjectName("CancelBtn");
-    CancelBtn->setGeometry(244, 138, 75, 25);
+    CancelBtn->setGeometry(244, boxesHeight + 17, 75, 25);
     CancelBtn->setAutoDefault(false);
 
     connect(OKBtn, &QPushButton::clicked, this, Guard([this] { OKBtnClick(); }));
@@ -65,9 +64,8 @@ void TOptionsDlg::ApplyLanguage(TLanguage language) {
     auto text = [language](int n) { return LoadStr(language, n); };
     setWindowTitle(text(30));
     GroupBox1->setTitle(text(31));
-    plaintext->setText(text(32));
-    imgalt->setText(text(33));
-    content->setText(text(34));
+    for (const TKindInfo& kind : Kinds())
+        KindBoxes[static_cast<std::size_t>(kind.Kind)]->setText(text(kind.Caption));
     GroupBox2->setTitle(text(35));
     CreateLinkBtn->setText(text(36));
 }
@@ -81,15 +79,15 @@ void TOptionsDlg::showEvent(QShowEvent* event) {
 }
 
 void TOptionsDlg::FormActivate() {
-    plaintext->setChecked(HasAny(Tags, TTags::PlainText));
-    imgalt->setChecked(HasAny(Tags, TTags::ImageAlt));
-    content->setChecked(HasAny(Tags, TTags::Content));
+    for (const TKindInfo& kind : Kinds())
+        KindBoxes[static_cast<std::size_t>(kind.Kind)]->setChecked(
+            HasAny(Tags, KindBit(kind.Kind)));
 }
 
 void TOptionsDlg::OKBtnClick() {
-    Tags = With(Tags, TTags::PlainText, plaintext->isChecked());
-    Tags = With(Tags, TTags::ImageAlt, imgalt->isChecked());
-    Tags = With(Tags, TTags::Content, content->isChecked());
+    for (const TKindInfo& kind : Kinds())
+        Tags = With(Tags, KindBit(kind.Kind),
+                    KindBoxes[static_cast<std::size_t>(kind.Kind)]->isChecked());
     accept();
 }
 

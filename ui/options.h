@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 
+#include "core/kinds.h"
 #include "core/tags.h"
 #include "settings/language.h"
 
@@ -24,9 +26,9 @@ class TOptionsDlg : public QDialog {
     TTags Tags = TTags::Default;
 
     QGroupBox* GroupBox1 = nullptr;
-    QCheckBox* plaintext = nullptr;
-    QCheckBox* imgalt = nullptr;
-    QCheckBox* content = nullptr;
+    // A check box for each kind, in the order of TKind, named as the kind's entry says
+    // ("plaintext", "imgalt", "content").
+    std::array<QCheckBox*, kKindCount> KindBoxes{};
     QGroupBox* GroupBox2 = nullptr;
     QPushButton* CreateLinkBtn = nullptr;
     QPushButton* OKBtn = nullptr;

@@ -68,7 +68,8 @@ void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const bool selected = option.state & QStyle::State_Selected;
     painter->save();
     painter->fillRect(r, selected ? option.palette.highlight() : option.palette.base());
-    const int kind = std::clamp(index.data(TPhraseModel::KindRole).toInt(), 0, 2);
+    const int kind =
+        std::clamp(index.data(TPhraseModel::KindRole).toInt(), 0, int(ImageList.size()) - 1);
     painter->drawPixmap(r.left() + 2, r.top(), ImageList[std::size_t(kind)]);
     painter->setFont(option.font);
     painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "core/document.h"
+#include "ui/pictures.h"
 
 namespace quillfen {
 
@@ -40,14 +41,14 @@ class TPhraseModel : public QAbstractListModel {
 // Draws a row 13 pixels high: the 12 x 12 kind tile at left + 2, the text at left + 18.
 class TPhraseDelegate : public QStyledItemDelegate {
   public:
-    TPhraseDelegate(const std::array<QPixmap, 3>& images, QObject* parent = nullptr)
+    TPhraseDelegate(const TKindImages& images, QObject* parent = nullptr)
         : QStyledItemDelegate(parent), ImageList(images) {}
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
   private:
-    const std::array<QPixmap, 3>& ImageList;
+    const TKindImages& ImageList;
 };
 
 // The entry field. Pasted line breaks become blanks as soon as they arrive. Its selection stays
@@ -74,7 +75,7 @@ class TEntryEdit : public QLineEdit {
 class TPhraseList : public QListView {
   public:
     // images: the kind tiles, which must outlive the list.
-    TPhraseList(const TDocument& doc, const std::array<QPixmap, 3>& images, QWidget* parent);
+    TPhraseList(const TDocument& doc, const TKindImages& images, QWidget* parent);
 
     TPhraseModel* Model = nullptr;
 

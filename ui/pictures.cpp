@@ -5,6 +5,10 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+#include <utility>
 
 namespace quillfen {
 
@@ -35,29 +39,35 @@ QPixmap MakeTick(bool enabled) {
 
 }  // namespace
 
-std::array<QPixmap, 3> MakeKindImages() {
-    struct TTile {
-        const char* letter;
-        QColor colour;
+QPixmap MakeKindImage(const TKindInfo& kind) {
+    // The tiles' letter colours, by the icon names of the kinds' entries.
+    static const std::pair<std::string_view, QColor> kTiles[] = {
+        {"kind-text", QColor(0, 0, 0)},
+        {"kind-image", QColor(0, 49, 205)},
+        {"kind-content", QColor(0, 98, 41)},
     };
-    const TTile tiles[3] = {
-        {"T", QColor(0, 0, 0)}, {"G", QColor(0, 49, 205)}, {"C", QColor(0, 98, 41)}};
-    std::array<QPixmap, 3> images;
-    for (std::size_t i = 0; i < 3; ++i) {
-        QImage img(12, 12, QImage::Format_RGB32);
-        img.fill(QColor(255, 255, 148));
-        QPainter p(&img);
-        p.setPen(QPen(Qt::black, 0));
-        p.drawRect(0, 0, 11, 11);
-        p.setPen(tiles[i].colour);
-        QFont letter = PixelFont("Arial", 9, true);
-        // Exact colours: the tiles are a fixed image list, not text.
-        letter.setStyleStrategy(QFont::NoAntialias);
-        p.setFont(letter);
-        p.drawText(QRect(1, 1, 10, 10), Qt::AlignCenter, tiles[i].letter);
-        p.end();
-        images[i] = QPixmap::fromImage(img);
-    }
+    const auto* tile = std::find_if(std::begin(kTiles), std::end(kTiles),
+                                    [&](const auto& t) { return t.first == kind.Icon; });
+    if (tile == std::end(kTiles)) return {};
+    QImage img(12, 12, QImage::Format_RGB32);
+    img.fill(QColor(255, 255, 148));
+    QPainter p(&img);
+    p.setPen(QPen(Qt::black, 0));
+    p.drawRect(0, 0, 11, 11);
+    p.setPen(tile->second);
+    QFont letter = PixelFont("Arial", 9, true);
+    // Exact colours: the tiles are a fixed image list, not text.
+    letter.setStyleStrategy(QFont::NoAntialias);
+    p.setFont(letter);
+    p.drawText(QRect(1, 1, 10, 10), Qt::AlignCenter, QString(QChar(kind.Letter)));
+    p.end();
+    return QPixmap::fromImage(img);
+}
+
+TKindImages MakeKindImages() {
+    TKindImages images;
+    for (const TKindInfo& kind : Kinds())
+        images[static_cast<std::size_t>(kind.Kind)] = MakeKindImage(kind);
     return images;
 }
 

@@ -9,13 +9,19 @@
 #include <QString>
 #include <array>
 
+#include "core/kinds.h"
+
 namespace quillfen {
 
 // A font of a fixed pixel size, as the windows are laid out in pixels.
 QFont PixelFont(const QString& family, int pixels, bool bold = false);
 
-// The three kind tiles, 12 x 12: T (plain text), G (image alternative text), C (header content).
-std::array<QPixmap, 3> MakeKindImages();
+// A kind's tile, 12 x 12: its letter on yellow, in the colour of its icon; a null pixmap for an
+// icon name the window does not know.
+QPixmap MakeKindImage(const TKindInfo& kind);
+// Every kind's tile, in the order of TKind.
+using TKindImages = std::array<QPixmap, kKindCount>;
+TKindImages MakeKindImages();
 // The Ok button's tick, 18 x 18: green, and grey while the button is disabled.
 QIcon MakeTickIcon();
 // The Help command's icon, 16 x 16.

@@ -272,8 +272,9 @@ void TWizardDlg::wizDestinationChange() {
 }
 
 void TWizardDlg::Combine() {
-    quillfen::Combine(NativePath(wizText->text()), NativePath(wizTemplate->text()),
-                      NativePath(wizDestination->text()));
+    // The text file's fields: the wizard offers the default format only.
+    quillfen::Combine(DefaultExchangeFormat(), NativePath(wizText->text()),
+                      NativePath(wizTemplate->text()), NativePath(wizDestination->text()));
 }
 
 }  // namespace quillfen

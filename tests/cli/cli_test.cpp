@@ -21,6 +21,7 @@
 #include "core/errors.h"
 #include "core/pagecodec.h"
 #include "core/savefile.h"
+#include "exchange/formats.h"
 #include "tests/support/files.h"
 #ifdef _WIN32
 #include "tests/support/winprocess.h"
@@ -128,7 +129,7 @@ TEST_F(Cli, AReplacedPhraseOfARealPageChangesOnlyItsBytes) {
             std::istringstream lines(phrases.out);
             std::string line;
             for (std::size_t i = 0; i <= k; ++i) std::getline(lines, line);
-            const std::string kind(1, "TGC"[static_cast<int>(doc.Kind(k))]);
+            const std::string kind(1, KindInfo(doc.Kind(k)).Letter);
             EXPECT_EQ(line, std::to_string(k + 1) + "\t" + kind + "\t" + typed) << page;
         }
     }
@@ -167,6 +168,9 @@ TEST_F(Cli, FailuresWriteNothingAndSayWhy) {
     EXPECT_EQ(help.status, 0);
     for (const char* command : {"phrases", "save", "export", "combine", "check"})
         EXPECT_NE(help.out.find(std::string("quillfen-cli ") + command), std::string::npos);
+    for (const TExchangeFormat* format : ExchangeFormats())
+        EXPECT_NE(help.out.find("  " + std::string(format->Name) + ": "), std::string::npos)
+            << format->Name;
 }
 
 TEST_F(Cli, TheLastTextOfARepeatedNumberCounts) {

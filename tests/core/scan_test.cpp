@@ -13,9 +13,8 @@ namespace {
 Strings Described(const std::vector<TTextItem>& phrases) {
     Strings out;
     for (const auto& p : phrases)
-        out.push_back(std::string(1, "TGC"[static_cast<int>(p.Kind())]) +
-                      (p.Preformatted ? "|" : ":") + p.Text +
-                      (p.Note.empty() ? "" : " [" + p.Note + "]"));
+        out.push_back(std::string(1, KindInfo(p.Kind()).Letter) + (p.Preformatted ? "|" : ":") +
+                      p.Text + (p.Note.empty() ? "" : " [" + p.Note + "]"));
     return out;
 }
 

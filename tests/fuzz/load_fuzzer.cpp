@@ -36,11 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view page(reinterpret_cast<const char*>(data), size);
     if (std::memchr(page.data(), '\0', page.size())) {
         // Refused, so that a save cannot cut the page off at the zero byte.
-        for (std::uint8_t bits = 0; bits < 8; ++bits) {
+        for (unsigned bits = 0; bits <= Bits(TTags::AllKinds); ++bits) {
             TDocument doc;
             bool refused = false;
             try {
-                doc.LoadBytes(page, TTags(bits));
+                doc.LoadBytes(page, TTags(static_cast<std::uint8_t>(bits)));
             } catch (const TError&) {
                 refused = true;
             }
@@ -49,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return 0;
     }
-    for (std::uint8_t bits = 0; bits < 8; ++bits) CheckPage(page, TTags(bits));
+    for (unsigned bits = 0; bits <= Bits(TTags::AllKinds); ++bits)
+        CheckPage(page, TTags(static_cast<std::uint8_t>(bits)));
     return 0;
 }

@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t nul = all.find('\0');
     const std::string_view page = all.substr(0, nul);
     TEdits edits(nul == std::string_view::npos ? std::string_view{} : all.substr(nul + 1));
-    const TTags tags = edits.Done() ? TTags::Default : TTags(edits.Byte() & 7);
+    const TTags tags = edits.Done() ? TTags::Default : TTags(edits.Byte() & Bits(TTags::AllKinds));
 
     TDocument doc;
     try {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -20,6 +21,8 @@
 #include <memory>
 #include <sstream>
 
+#include "core/kinds.h"
+#include "settings/language.h"
 #include "settings/settings.h"
 #include "settings/stringtable.h"
 #include "shell/wininfo.h"
@@ -28,6 +31,7 @@
 #include "ui/Main.h"
 #include "ui/application.h"
 #include "ui/options.h"
+#include "ui/pictures.h"
 #include "ui/wizard.h"
 
 using namespace quillfen;
@@ -167,6 +171,13 @@ class Dialogs : public ::testing::Test, protected uitest::TMainControls {
         std::vector<TKind> kinds;
         for (const TTextItem& p : form->Document().Phrases()) kinds.push_back(p.Kind());
         return kinds;
+    }
+
+    // An Options check box by its object name.
+    QCheckBox* Box(const char* name) const {
+        QCheckBox* box = opt->findChild<QCheckBox*>(name);
+        EXPECT_TRUE(box) << name;
+        return box;
     }
 
     QTemporaryDir dir;
@@ -560,29 +571,29 @@ TEST_F(Dialogs, OptionsLayoutAndTicksFollowTags) {
     EXPECT_EQ(opt->OKBtn->text(), "OK");
     EXPECT_TRUE(opt->OKBtn->isDefault());
     EXPECT_EQ(opt->CancelBtn->text(), "Abbrechen");
-    EXPECT_EQ(opt->plaintext->parentWidget(), opt->GroupBox1);
-    EXPECT_EQ(opt->content->parentWidget(), opt->GroupBox1);
+    EXPECT_EQ(Box("plaintext")->parentWidget(), opt->GroupBox1);
+    EXPECT_EQ(Box("content")->parentWidget(), opt->GroupBox1);
     EXPECT_EQ(opt->CreateLinkBtn->parentWidget(), opt->GroupBox2);
 
     RestartWith(TTags::PlainText | TTags::Content);
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
-            EXPECT_TRUE(opt->plaintext->isChecked());
-            EXPECT_FALSE(opt->imgalt->isChecked());
-            EXPECT_TRUE(opt->content->isChecked());
+            EXPECT_TRUE(Box("plaintext")->isChecked());
+            EXPECT_FALSE(Box("imgalt")->isChecked());
+            EXPECT_TRUE(Box("content")->isChecked());
             // Abandoned ticks are forgotten: Cancel, then the next showing starts from Tags again.
-            opt->imgalt->setChecked(true);
-            opt->plaintext->setChecked(false);
+            Box("imgalt")->setChecked(true);
+            Box("plaintext")->setChecked(false);
             Click(opt->CancelBtn);
         });
     EXPECT_EQ(form->ExtractedKinds(), TTags::PlainText | TTags::Content);
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
-            EXPECT_TRUE(opt->plaintext->isChecked());
-            EXPECT_FALSE(opt->imgalt->isChecked());
-            opt->imgalt->setChecked(true);
+            EXPECT_TRUE(Box("plaintext")->isChecked());
+            EXPECT_FALSE(Box("imgalt")->isChecked());
+            Box("imgalt")->setChecked(true);
             QTest::keyClick(opt, Qt::Key_Escape);
         });
     EXPECT_EQ(form->ExtractedKinds(), TTags::PlainText | TTags::Content);
@@ -591,10 +602,10 @@ TEST_F(Dialogs, OptionsLayoutAndTicksFollowTags) {
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
-            EXPECT_TRUE(opt->plaintext->isChecked());
-            EXPECT_TRUE(opt->imgalt->isChecked());
-            EXPECT_FALSE(opt->content->isChecked());
-            opt->content->setChecked(true);
+            EXPECT_TRUE(Box("plaintext")->isChecked());
+            EXPECT_TRUE(Box("imgalt")->isChecked());
+            EXPECT_FALSE(Box("content")->isChecked());
+            Box("content")->setChecked(true);
             Click(opt->OKBtn);
         });
     EXPECT_EQ(form->ExtractedKinds(), TTags(0x87)) << "the bits beyond the boxes survive";
@@ -618,9 +629,9 @@ TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
-            opt->plaintext->setChecked(false);
-            opt->content->setChecked(true);
-            QTest::keyClick(opt->content, Qt::Key_Return);
+            Box("plaintext")->setChecked(false);
+            Box("content")->setChecked(true);
+            QTest::keyClick(Box("content"), Qt::Key_Return);
         });
     EXPECT_EQ(form->ExtractedKinds(), TTags::ImageAlt | TTags::Content);
     EXPECT_EQ(Kinds(), (std::vector<TKind>{TKind::Content, TKind::Image}));
@@ -629,8 +640,8 @@ TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
-            opt->imgalt->setChecked(false);
-            opt->content->setChecked(false);
+            Box("imgalt")->setChecked(false);
+            Box("content")->setChecked(false);
             Click(opt->OKBtn);
         });
     EXPECT_EQ(form->ExtractedKinds(), TTags::None);
@@ -641,7 +652,7 @@ TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
     Modal(
         opt, [this] { form->mOptionsClick(); },
         [&] {
-            opt->plaintext->setChecked(true);
+            Box("plaintext")->setChecked(true);
             Click(opt->OKBtn);
         });
     ASSERT_EQ(form->Document().PhraseCount(), 2u);
@@ -676,7 +687,7 @@ TEST_F(Dialogs, TheShortcutButtonWritesTheStartMenuEntry) {
             EXPECT_TRUE(opt->isVisible()) << "the dialog stays open";
             EXPECT_TRUE(QFileInfo::exists(link));
             QFile::remove(link);
-            opt->content->setChecked(true);
+            Box("content")->setChecked(true);
             Click(opt->CreateLinkBtn);
             Click(opt->CancelBtn);
         });
@@ -691,6 +702,33 @@ TEST_F(Dialogs, TheShortcutButtonWritesTheStartMenuEntry) {
         << entry;
 }
 
+// Each kind of the table reaches the window: its tile, told apart from the others', and its check
+// box in the Options dialog with a caption in every language.
+TEST_F(Dialogs, EveryKindHasATileAndAnOptionsBoxInEveryLanguage) {
+    std::vector<QImage> tiles;
+    for (const TKindInfo& kind : quillfen::Kinds()) {
+        SCOPED_TRACE(kind.Letter);
+        const QPixmap tile = MakeKindImage(kind);
+        ASSERT_FALSE(tile.isNull()) << "no tile drawn for " << kind.Icon;
+        EXPECT_EQ(tile.size(), QSize(12, 12));
+        for (const QImage& other : tiles) EXPECT_NE(tile.toImage(), other);
+        tiles.push_back(tile.toImage());
+
+        QCheckBox* box = Box(kind.Box);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->parentWidget(), opt->GroupBox1);
+        EXPECT_TRUE(opt->GroupBox1->contentsRect().contains(box->geometry()));
+        for (const TLanguageEntry& language : Languages()) {
+            const QString caption = LoadStr(language.Language, kind.Caption);
+            EXPECT_FALSE(caption.isEmpty()) << StoredValue(language.Language);
+            opt->ApplyLanguage(language.Language);
+            EXPECT_EQ(box->text(), caption);
+        }
+    }
+    EXPECT_LT(opt->GroupBox1->geometry().bottom(), opt->OKBtn->geometry().top());
+    EXPECT_TRUE(opt->rect().contains(opt->OKBtn->geometry()));
+}
+
 // --- language -----------------------------------------------------------------------------------
 
 TEST_F(Dialogs, EachLanguageReachesBothDialogsAtOnceHiddenOrShown) {
@@ -698,9 +736,9 @@ TEST_F(Dialogs, EachLanguageReachesBothDialogsAtOnceHiddenOrShown) {
     const std::pair<std::function<QString()>, int> captions[] = {
         {[&] { return opt->windowTitle(); }, 30},
         {[&] { return opt->GroupBox1->title(); }, 31},
-        {[&] { return opt->plaintext->text(); }, 32},
-        {[&] { return opt->imgalt->text(); }, 33},
-        {[&] { return opt->content->text(); }, 34},
+        {[&] { return Box("plaintext")->text(); }, 32},
+        {[&] { return Box("imgalt")->text(); }, 33},
+        {[&] { return Box("content")->text(); }, 34},
         {[&] { return opt->GroupBox2->title(); }, 35},
         {[&] { return opt->CreateLinkBtn->text(); }, 36},
         {[&] { return wiz->windowTitle(); }, 41},

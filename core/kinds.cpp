@@ -1,0 +1,107 @@
+#include "core/kinds.h"
+
+#include <string>
+
+#include "core/tags.h"
+
+namespace quillfen {
+
+bool TTagView::Has(std::string_view lowerName) const {
+    for (const TAttribute& a : attributes)
+        if (NameIs(a.name, lowerName)) return true;
+    return false;
+}
+
+namespace {
+
+char LowerAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool IsEdge(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view s, std::string_view tail) {
+    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsEdge(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsEdge(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Meta names whose content programs read: translating it changes what the page does.
+bool IsMachineReadMetaName(std::string_view name) {
+    std::string n(Trim(name));
+    for (char& c : n) c = LowerAZ(c);
+    for (std::string_view exact : {"viewport", "robots", "referrer", "theme-color", "color-scheme",
+                                   "format-detection", "generator", "og:url"})
+        if (n == exact) return true;
+    for (std::string_view prefix :
+         {"og:image", "twitter:image", "msapplication-", "apple-mobile-web-app-"})
+        if (StartsWith(n, prefix)) return true;
+    for (std::string_view suffix : {":published_time", ":modified_time", "-verification"})
+        if (EndsWith(n, suffix)) return true;
+    return false;
+}
+
+bool IsUrl(std::string_view value) {
+    value = Trim(value);
+    if (StartsWith(value, "//")) return true;
+    std::size_t i = 0;
+    if (value.empty() || !IsAlpha(value[0])) return false;
+    while (i < value.size() && (IsAlpha(value[i]) || (value[i] >= '0' && value[i] <= '9') ||
+                                value[i] == '+' || value[i] == '.' || value[i] == '-'))
+        ++i;
+    return value.substr(i, 3) == "://";
+}
+
+// --- the rules of the kinds read from attributes ------------------------------------------------
+
+constexpr std::string_view kAlt[] = {"alt"};
+
+constexpr std::string_view kContent[] = {"content"};
+
+// A content value is a text for readers, unless an alt of the same tag is taken instead (an alt
+// decides even when it is empty), a program reads it (a meta's http-equiv or charset, a
+// machine-read name such as viewport or robots), or it is a URL.
+bool TakesContent(const TTagView& tag, const TAttribute& a, TTags chosen) {
+    if (HasAny(chosen, TTags::ImageAlt) && tag.Has("alt")) return false;
+    if (NameIs(tag.name, "meta"))
+        for (const TAttribute& other : tag.attributes) {
+            if (NameIs(other.name, "http-equiv") || NameIs(other.name, "charset")) return false;
+            if ((NameIs(other.name, "name") || NameIs(other.name, "property")) &&
+                IsMachineReadMetaName(other.value))
+                return false;
+        }
+    return !IsUrl(a.value);
+}
+
+constexpr std::array<TKindInfo, kKindCount> kKinds = {{
+    {TKind::Text, 1, 'T', "plain text", "kind-text", 32, "plaintext", {}, nullptr},
+    {TKind::Image, 2, 'G', "image alternatives", "kind-image", 33, "imgalt", kAlt, nullptr},
+    {TKind::Content, 4, 'C', "header content", "kind-content", 34, "content", kContent,
+     TakesContent},
+}};
+
+constexpr bool InOrder() {
+    for (std::size_t k = 0; k < kKinds.size(); ++k)
+        if (static_cast<std::size_t>(kKinds[k].Kind) != k || kKinds[k].Bit != (1u << k) ||
+            kKinds[k].Letter == 0 || kKinds[k].Name == nullptr || kKinds[k].Icon == nullptr ||
+            kKinds[k].Box == nullptr)
+            return false;
+    return true;
+}
+static_assert(InOrder(), "a kind's entry stands at its number and has bit 1 << number");
+
+}  // namespace
+
+const std::array<TKindInfo, kKindCount>& Kinds() { return kKinds; }
+
+const TKindInfo& KindInfo(TKind kind) { return kKinds[static_cast<std::size_t>(kind)]; }
+
+}  // namespace quillfen

@@ -1,0 +1,51 @@
+#pragma once
+
+// The exchange formats a page's phrases go out in and come back from. A format is a pair of
+// files of its own (its writer and its reader) and one line in formats.cpp that registers it;
+// the export, recombination, quillfen-cli and the wizard reach every format through this list.
+
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/document.h"
+#include "core/encoding.h"
+
+namespace quillfen {
+
+// The phrases an exchange file holds, in the order of their numbers.
+class TPhraseReader {
+  public:
+    virtual ~TPhraseReader() = default;
+    // Whether the file's texts are UTF-8 whatever the page's encoding. A template that declares
+    // no encoding then takes UTF-8 too.
+    virtual bool IsUtf8() const = 0;
+    // Starts over at the first phrase; texts not in UTF-8 are read as in page.
+    virtual void Start(const TEncodingInfo& page) = 0;
+    // The next phrase's text, in UTF-8 as the page shows it; false once there is none.
+    virtual bool Next(std::string& text) = 0;
+};
+
+struct TExchangeFormat {
+    std::string_view Name;     // the name the command line and the wizard know it by
+    std::string_view Summary;  // one line for the command line's help
+    // The files an export of documentPath into folderText (taken as typed) writes, in the order
+    // it writes them.
+    std::vector<std::string> (*Files)(std::string_view documentPath, std::string_view folderText);
+    // Writes the document's phrases as they stand. Refuses a page the format cannot carry
+    // before it writes anything.
+    void (*Export)(const TDocument& document, const std::string& documentPath,
+                   const std::string& folderText);
+    // The phrases that a file of the format holds, read from its bytes, which it keeps a view of.
+    std::unique_ptr<TPhraseReader> (*Read)(std::string_view bytes);
+};
+
+// Every registered format; the first is the default.
+std::span<const TExchangeFormat* const> ExchangeFormats();
+const TExchangeFormat& DefaultExchangeFormat();
+// The format of that name, or nullptr.
+const TExchangeFormat* FindExchangeFormat(std::string_view name);
+
+}  // namespace quillfen
