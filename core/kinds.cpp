@@ -81,11 +81,47 @@ bool TakesContent(const TTagView& tag, const TAttribute& a, TTags chosen) {
     return !IsUrl(a.value);
 }
 
+constexpr std::string_view kAttributeTexts[] = {
+    "title", "placeholder", "aria-label", "aria-description", "aria-roledescription",
+    "value", "label",       "abbr",
+};
+
+// The value of the tag's first attribute named lowerName; empty if none.
+std::string_view ValueOf(const TTagView& tag, std::string_view lowerName) {
+    for (const TAttribute& a : tag.attributes)
+        if (NameIs(a.name, lowerName)) return a.value;
+    return {};
+}
+
+bool OnlyBlanks(std::string_view value) { return Trim(value).empty(); }
+
+// The values a reader or a screen reader meets as text, where they are that: a title names a
+// style sheet set on link and style, a named submit button sends its value to the server.
+bool TakesAttributeText(const TTagView& tag, const TAttribute& a, TTags) {
+    if (OnlyBlanks(a.value) || IsUrl(a.value)) return false;
+    if (NameIs(a.name, "title")) return !NameIs(tag.name, "link") && !NameIs(tag.name, "style");
+    if (NameIs(a.name, "placeholder"))
+        return NameIs(tag.name, "input") || NameIs(tag.name, "textarea");
+    if (NameIs(a.name, "value")) {
+        if (!NameIs(tag.name, "input")) return false;
+        const std::string_view type = Trim(ValueOf(tag, "type"));
+        return NameIs(type, "button") || NameIs(type, "reset") ||
+               (NameIs(type, "submit") && !tag.Has("name"));
+    }
+    if (NameIs(a.name, "label"))
+        return NameIs(tag.name, "option") || NameIs(tag.name, "optgroup") ||
+               NameIs(tag.name, "track");
+    if (NameIs(a.name, "abbr")) return NameIs(tag.name, "th");
+    return true;  // the aria texts, on any element
+}
+
 constexpr std::array<TKindInfo, kKindCount> kKinds = {{
     {TKind::Text, 1, 'T', "plain text", "kind-text", 32, "plaintext", {}, nullptr},
     {TKind::Image, 2, 'G', "image alternatives", "kind-image", 33, "imgalt", kAlt, nullptr},
     {TKind::Content, 4, 'C', "header content", "kind-content", 34, "content", kContent,
      TakesContent},
+    {TKind::Attribute, 8, 'A', "attribute texts", "kind-attribute", 87, "attributes",
+     kAttributeTexts, TakesAttributeText},
 }};
 
 constexpr bool InOrder() {

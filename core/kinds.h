@@ -16,8 +16,8 @@
 namespace quillfen {
 
 // In the table's order; a kind's number is its place there and its bit in TTags is 1 << number.
-enum class TKind : std::uint8_t { Text, Image, Content };
-inline constexpr TKind kLastKind = TKind::Content;
+enum class TKind : std::uint8_t { Text, Image, Content, Attribute };
+inline constexpr TKind kLastKind = TKind::Attribute;
 inline constexpr std::size_t kKindCount = static_cast<std::size_t>(kLastKind) + 1;
 
 enum class TTags : std::uint8_t;

@@ -11,9 +11,10 @@ namespace quillfen {
 // come from the store and go back to it as they were.
 enum class TTags : std::uint8_t {
     None = 0,
-    PlainText = 1,  // the text between tags
-    ImageAlt = 2,   // the alternative text of images
-    Content = 4,    // the content values of the page's header
+    PlainText = 1,      // the text between tags
+    ImageAlt = 2,       // the alternative text of images
+    Content = 4,        // the content values of the page's header
+    AttributeText = 8,  // titles, labels, placeholders, button texts
     Default = PlainText | ImageAlt,
     AllKinds = KnownKindBits(),
 };

@@ -89,6 +89,7 @@ constexpr TStringEntry English[] = {
     {76, u8"Phrase number (1 to %d):"},
     {77, u8"Enter or F3: next match. Shift+F3: previous match. Esc: back to the entry field."},
     {78, u8"Close"},
+    {87, u8"&attribute texts (titles, labels)"},
 };
 
 // The same ids in German.
@@ -173,6 +174,7 @@ constexpr TStringEntry German[] = {
      u8"Enter oder F3: nächster Treffer. Umschalt+F3: voriger Treffer. Esc: zurück zum "
      u8"Eingabefeld."},
     {78, u8"Schliessen"},
+    {87, u8"&Attributtexte (Titel, Beschriftungen)"},
 };
 
 // Texts every language shares.

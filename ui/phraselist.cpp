@@ -141,7 +141,7 @@ void TEntryEdit::focusOutEvent(QFocusEvent* event) {
         setSelection(start, length);
 }
 
-TPhraseList::TPhraseList(const TDocument& doc, const std::array<QPixmap, 3>& images,
+TPhraseList::TPhraseList(const TDocument& doc, const TKindImages& images,
                          QWidget* parent)
     : QListView(parent), Model(new TPhraseModel(doc, this)) {
     setModel(Model);

@@ -45,6 +45,7 @@ QPixmap MakeKindImage(const TKindInfo& kind) {
         {"kind-text", QColor(0, 0, 0)},
         {"kind-image", QColor(0, 49, 205)},
         {"kind-content", QColor(0, 98, 41)},
+        {"kind-attribute", QColor(160, 32, 0)},
     };
     const auto* tile = std::find_if(std::begin(kTiles), std::end(kTiles),
                                     [&](const auto& t) { return t.first == kind.Icon; });

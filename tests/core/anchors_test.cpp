@@ -39,7 +39,12 @@ TEST(Anchors, StandBeforeEachPhraseWhereTheBrowserKeepsThemAsComments) {
         {"'<' in an earlier quoted value of the same tag",
          "<img title=\"<img \" alt=\"x\"><a title='<b>'><img title=\"a<b\" alt=y></a>",
          "<!--qf:0--><img title=\"<img \" alt=\"x\"><a title='<b>'><!--qf:1--><img "
-         "title=\"a<b\" alt=y></a>"},
+         "title=\"a<b\" alt=y></a>",
+         TTags(7)},
+        {"several values of one tag: one anchor each, before the tag",
+         "<img title=\"<img \" alt=\"x\"><a title='<b>'><img title=\"a<b\" alt=y></a>",
+         "<!--qf:0--><!--qf:1--><img title=\"<img \" alt=\"x\"><!--qf:2--><a "
+         "title='<b>'><!--qf:3--><!--qf:4--><img title=\"a<b\" alt=y></a>"},
         {"content value", "<meta name=\"description\" content=\"D\">",
          "<!--qf:0--><meta name=\"description\" content=\"D\">"},
         {"attributes only", "<p>a <img alt=b></p>", "<p>a <!--qf:0--><img alt=b></p>",

@@ -162,11 +162,11 @@ TEST(Document, TypedTextsReadBackAsTyped) {
 
 TEST(Document, MarkersInTextsAndInTheMarkupAreNeverConfused) {
     TDocument doc;
-    doc.LoadBytes("<p>one</p><!-- %_1_% --><a title=\"%_0_%\">two</a>", TTags::AllKinds);
+    doc.LoadBytes("<p>one</p><!-- %_1_% --><a data-x=\"%_0_%\">two</a>", TTags::AllKinds);
     ASSERT_EQ(doc.PhraseCount(), 2u);
     doc.SetPhraseText(0, "%_0_% and %_1_%");
-    EXPECT_EQ(doc.Render(), "<p>%_0_% and %_1_%</p><!-- %_1_% --><a title=\"%_0_%\">two</a>");
-    EXPECT_EQ(doc.TemplateBytes(), "<p>%_0_%</p><!-- %_1_% --><a title=\"%_0_%\">%_1_%</a>");
+    EXPECT_EQ(doc.Render(), "<p>%_0_% and %_1_%</p><!-- %_1_% --><a data-x=\"%_0_%\">two</a>");
+    EXPECT_EQ(doc.TemplateBytes(), "<p>%_0_%</p><!-- %_1_% --><a data-x=\"%_0_%\">%_1_%</a>");
 }
 
 TEST(Document, GeneratedPagesReloadToTheSamePhrasesWhenEveryPhraseIsRewritten) {

@@ -224,8 +224,10 @@ std::string Differences(std::string_view bytes) {
                 break;
             }
             case TKind::Image:
-            case TKind::Content: {
-                (doc.Phrases()[k].Kind() == TKind::Image ? alts : contents).insert(s.RunBegin);
+            case TKind::Content:
+            case TKind::Attribute: {
+                if (doc.Kind(k) != TKind::Attribute)
+                    (doc.Kind(k) == TKind::Image ? alts : contents).insert(s.RunBegin);
                 const auto value = oracle.values.find(s.RunBegin);
                 if (utf8 && value != oracle.values.end() &&
                     Collapsed(value->second) != Collapsed(doc.Phrases()[k].Text))

@@ -22,7 +22,7 @@ struct TCase {
     const char* name;
     std::string page;
     Strings phrases;
-    TTags tags = TTags::AllKinds;
+    TTags tags = TTags::PlainText | TTags::ImageAlt | TTags::Content;
 };
 
 const std::vector<TCase>& Cases() {
@@ -140,6 +140,43 @@ const std::vector<TCase>& Cases() {
          "<svg><title/><style><b>a</b></style></svg><svg><title a=b/><style><b>c</b></style>",
          {"T:a"}},
         {"CDATA outside svg is a comment", "<![CDATA[x>y]]>", {"T:y]]>"}},
+        // Attribute texts: each on its element and where it is no text.
+        {"titles, but not of link and style",
+         "<p title=\"Tip\">x</p><link rel=alternate title=Set><style title=s></style>",
+         {"A:Tip", "T:x"},
+         TTags::AllKinds},
+        {"placeholders of fields only",
+         "<input placeholder='Name'><textarea placeholder=\"Say\"></textarea><p placeholder=x>",
+         {"A:Name", "A:Say"},
+         TTags::AllKinds},
+        {"aria texts anywhere",
+         "<button aria-label=Close aria-description=\"Closes it\" aria-roledescription=knob>"
+         "</button>",
+         {"A:Close", "A:Closes it", "A:knob"},
+         TTags::AllKinds},
+        {"button values, not those a form sends",
+         "<input type=button value=Go><input type=RESET value=Clear><input type=submit "
+         "value=Send><input type=submit name=q value=Search><input value=typed><button "
+         "value=v>",
+         {"A:Go", "A:Clear", "A:Send"},
+         TTags::AllKinds},
+        {"labels of option, optgroup and track; abbr of th",
+         "<option label=One><optgroup label=Two><track label=Three><p label=no><th "
+         "abbr=Qty><td abbr=no>",
+         {"A:One", "A:Two", "A:Three", "A:Qty"},
+         TTags::AllKinds},
+        {"no blank or URL attribute texts; alt and content keep theirs",
+         "<p title=\"  \" aria-label=\"https://x.org/\"><img alt=\"  \" title=//cdn/x>",
+         {"G:"},
+         TTags::AllKinds},
+        {"several values of one tag, in order, each in its quotes",
+         "<img title='T' alt=\"A\" aria-label=L title=again>",
+         {"A:T", "G:A", "A:L"},
+         TTags::AllKinds},
+        {"attribute texts only when chosen",
+         "<p title=t>x</p>",
+         {"T:x"},
+         TTags::AllKinds & TTags(7)},
         // What the author marked to keep, and notes for the translator.
         {"translate=no and yes again, inherited",
          "<div translate=NO>a<p>b<span translate=\"yes\">c<b>d</b></span>e</p></div>f"
@@ -147,8 +184,10 @@ const std::vector<TCase>& Cases() {
          {"T:c", "T:d", "T:f", "T:g", "T:h"}},
         {"translate=no keeps its element's own values and RCDATA",
          "<img alt=a translate=no><img alt=b><title translate='no'>t</title>"
-         "<meta translate=no name=description content=c><textarea translate=no>x</textarea>y",
-         {"G:b", "T:y"}},
+         "<meta translate=no name=description content=c><textarea translate=no>x</textarea>y"
+         "<div translate=no><p title=t><input value=v type=button></div>",
+         {"G:b", "T:y"},
+         TTags::AllKinds},
         {"void and raw elements do not stay open",
          "<br translate=no>a<script translate=no>s</script>b<pre translate=no>c</pre>d",
          {"T:a", "T:b", "T:d"}},
@@ -247,7 +286,7 @@ TEST(Scan, ChangedAttributeValuesKeepTheirQuotes) {
         {"<img alt=a>", "b", "<img alt=b>"},
         {"<img alt=a>", "two words", "<img alt=\"two words\">"},
         {"<img alt=a src=x>", "x=y", "<img alt=x=y src=x>"},
-        {"<img alt=a title='\"'>", "b c", "<img alt=\"b c\" title='\"'>"},
+        {"<img alt=a data-t='\"'>", "b c", "<img alt=\"b c\" data-t='\"'>"},
         {"<img alt=\"  a  \">", "b", "<img alt=\"  b  \">"},
         {"<img alt=\"   \">", "b", "<img alt=\"b   \">"},
     };

@@ -170,9 +170,10 @@ TEST(ExportMarkerTextTest, PageHoldingMarkerTextIsRefused) {
         {"<p>a</p><!-- %_12_% --><p>b</p>", TTags::AllKinds, "%_12_%"},
         {"<script>var m = '%_007_%';</script><p>x</p>", TTags::AllKinds, "%_007_%"},
         {"<p title=\"%__% %_x_% %_1%\">a</p>", TTags::AllKinds, ""},
-        {"<p title=\"%_%_2_%\">a</p>", TTags::AllKinds, "%_2_%"},
-        {"%_3_%\n<p>a</p>", TTags::AllKinds, ""},     // a phrase, the page's first
-        {"<b>%_3_%</b>%_3_%", TTags::PlainText, ""},  // both phrases
+        {"<p title=\"%_%_2_%\">a</p>", TTags(7), "%_2_%"},
+        {"<p title=\"%_%_2_%\">a</p>", TTags::AllKinds, ""},  // the title is a phrase
+        {"%_3_%\n<p>a</p>", TTags::AllKinds, ""},             // a phrase, the page's first
+        {"<b>%_3_%</b>%_3_%", TTags::PlainText, ""},          // both phrases
         {"<b>x</b>\n<p %_3_%>a</p>", TTags::AllKinds, "%_3_%"},
     };
     for (const TCase& c : cases) {

@@ -91,7 +91,7 @@ TEST_F(SettingsStore, LanguageThatIsNoDwordFallsBackToEnglish) {
 TEST_F(SettingsStore, TagsAreReadAsStoredWithinEightBits) {
     EXPECT_EQ(LoadFrom("[General]\nTags=0\n").Tags,
               TTags::None);  // no kind extracted, not the default
-    EXPECT_EQ(LoadFrom("[General]\nTags=263\n").Tags, TTags::AllKinds);
+    EXPECT_EQ(LoadFrom("[General]\nTags=263\n").Tags, TTags(7));
     EXPECT_EQ(LoadFrom("[General]\nTags=4\n").Tags, TTags::Content);
     EXPECT_EQ(LoadFrom("[General]\nTags=nonsense\n").Tags, TTags::Default);
     // One broken value does not spoil the others.
