@@ -185,8 +185,17 @@ class TScanner final : public TTokenSink {
     void Tag(const TTagToken& tag) override {
         rcdata_.reset();
         if (tag.end) return;
+        // One look at the attributes: what they say of translation, and whether any can be a
+        // phrase.
         TLocalisation own = text_;
-        if (Localise(own, tag)) {
+        bool said = false, candidate = false;
+        const bool values = !tag.hidden && attributes_.Any();
+        ForEachAttribute(tag, [&](const TAttribute& a) {
+            if (a.name.size() == 9 || a.name.size() == 12) said |= Localise(own, a);
+            if (values && !candidate) candidate = attributes_.IsCandidate(a.name);
+            return true;
+        });
+        if (said) {
             if (tag.opens) {
                 marks_.push_back({tag.open + 1, own});
                 closeWatch = tag.open + 1;
@@ -196,8 +205,8 @@ class TScanner final : public TTokenSink {
                 rcdata_ = own;
             }
         }
-        if (!tag.hidden && own.translate && attributes_.Any())
-            for (const TAttributeHit& hit : attributes_.Scan(tag)) AttributePhrase(hit, tag.lt + 1);
+        if (candidate && own.translate)
+            for (const TAttributeHit& hit : attributes_.Take(tag)) AttributePhrase(hit, tag.lt + 1);
     }
 
     void Closed(std::size_t open) override {
@@ -219,25 +228,21 @@ class TScanner final : public TTokenSink {
         TLocalisation state;
     };
 
-    // Applies what tag says to l; whether it says anything.
-    static bool Localise(TLocalisation& l, const TTagToken& tag) {
-        bool said = false;
-        ForEachAttribute(tag, [&](const TAttribute& a) {
-            if (a.name.size() != 9 && a.name.size() != 12) return true;
-            if (a.name.size() == 9 && NameIs(a.name, "translate")) {
-                // An empty value means yes; a value that is neither leaves the inherited one.
-                if (a.value.empty() || NameIs(a.value, "yes"))
-                    l.translate = true;
-                else if (NameIs(a.value, "no"))
-                    l.translate = false;
-                said = true;
-            } else if (a.name.size() == 12 && NameIs(a.name, "its-loc-note")) {
-                l.note = a.value;
-                said = true;
-            }
+    // Applies what an attribute says of translation to l; whether it says anything.
+    static bool Localise(TLocalisation& l, const TAttribute& a) {
+        if (NameIs(a.name, "translate")) {
+            // An empty value means yes; a value that is neither leaves the inherited one.
+            if (a.value.empty() || NameIs(a.value, "yes"))
+                l.translate = true;
+            else if (NameIs(a.value, "no"))
+                l.translate = false;
             return true;
-        });
-        return said;
+        }
+        if (NameIs(a.name, "its-loc-note")) {
+            l.note = a.value;
+            return true;
+        }
+        return false;
     }
 
     // The note of a text phrase: the value as a browser reads it, blanks collapsed.
@@ -324,12 +329,14 @@ TAttributeScanner::TAttributeScanner(TTags tags) : tags_(tags) {
         if (kind.Attributes.empty() || !HasAny(tags, KindBit(kind.Kind))) continue;
         kinds_.push_back(&kind);
         for (std::string_view name : kind.Attributes)
-            if (name.size() < 64) lengths_ |= std::uint64_t{1} << name.size();
+            shapes_[std::min<std::size_t>(name.size(), kLongName)] |= FirstBit(name[0]);
     }
 }
 
 bool TAttributeScanner::IsCandidate(std::string_view name) const {
-    if (name.size() < 64 && !(lengths_ >> name.size() & 1)) return false;
+    if (name.empty() ||
+        !(shapes_[std::min<std::size_t>(name.size(), kLongName)] & FirstBit(name[0])))
+        return false;
     for (const TKindInfo* kind : kinds_)
         for (std::string_view lower : kind->Attributes)
             if (NameIs(name, lower)) return true;
@@ -347,6 +354,11 @@ std::span<const TAttributeHit> TAttributeScanner::Scan(const TTagToken& tag) {
         return !candidate;
     });
     if (!candidate) return {};
+    return Take(tag);
+}
+
+std::span<const TAttributeHit> TAttributeScanner::Take(const TTagToken& tag) {
+    hits_.clear();
     attributes_.clear();
     const std::string_view name = ForEachAttribute(tag, [&](const TAttribute& a) {
         attributes_.push_back(a);

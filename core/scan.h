@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -63,13 +64,23 @@ class TAttributeScanner {
     std::span<const TAttributeHit> Scan(std::string_view tag);
     // The same for a start tag as the tokenizer reported it, its attributes already read.
     std::span<const TAttributeHit> Scan(const TTagToken& tag);
+    // Whether an attribute of this name may give a phrase of a chosen kind.
+    bool IsCandidate(std::string_view name) const;
+    // The phrases of a tag that has a candidate attribute.
+    std::span<const TAttributeHit> Take(const TTagToken& tag);
 
   private:
-    bool IsCandidate(std::string_view name) const;
-
     TTags tags_;
     std::vector<const TKindInfo*> kinds_;  // the chosen kinds read from attributes
-    std::uint64_t lengths_ = 0;            // bit n: a name of theirs is n bytes long
+    // By length (kLongName for any longer), the first characters of their names, one bit each
+    // (the letter's place in the alphabet, else bit 31): most attribute names are passed over
+    // without a comparison.
+    static constexpr std::size_t kLongName = 31;
+    static std::uint32_t FirstBit(char c) {
+        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        return std::uint32_t{1} << (lower >= 'a' && lower <= 'z' ? lower - 'a' : 31);
+    }
+    std::array<std::uint32_t, kLongName + 1> shapes_{};
     std::vector<TAttribute> attributes_;
     std::vector<TAttributeHit> hits_;
 };
