@@ -3,17 +3,6 @@
 #include <signal.h>
 #include <stdlib.h>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-// After windows.h.
-#include <shellapi.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -30,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/cliplatform.h"
 #include "core/document.h"
 #include "core/editing.h"
 #include "core/errors.h"
@@ -268,28 +258,7 @@ int Export(const TArgs& a) {
 // with what it holds.
 class TScratchFolder {
   public:
-    TScratchFolder() {
-#ifdef _WIN32
-        // No mkdtemp here: a name another folder has taken is passed over.
-        static std::atomic<unsigned> counter{0};
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
-        for (int attempt = 0;; ++attempt) {
-            const std::filesystem::path folder =
-                base / ("quillfen-check-" + std::to_string(GetCurrentProcessId()) + "-" +
-                        std::to_string(counter++));
-            const std::u8string name = folder.u8string();
-            path_.assign(name.begin(), name.end());
-            std::error_code ec;
-            if (std::filesystem::create_directory(folder, ec)) break;
-            if (ec || attempt == 100) throw CannotCreateError(path_, EEXIST);
-        }
-#else
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quillfen-check-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw CannotCreateError(pattern, errno);
-        path_ = pattern;
-#endif
-    }
+    TScratchFolder() : path_(MakeScratchFolder()) {}
     ~TScratchFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
@@ -370,37 +339,12 @@ int Run(const TArgs& a) {
     return 0;
 }
 
-#ifdef _WIN32
-// The arguments in UTF-8, as every path and text of the program is, whatever the ANSI code page.
-std::vector<std::string> Utf8Arguments() {
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> args;
-    for (int i = 0; wide && i < count; ++i) {
-        const int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string arg(static_cast<std::size_t>(std::max(n, 1)), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
-        arg.pop_back();
-        args.push_back(std::move(arg));
-    }
-    LocalFree(wide);
-    return args;
-}
-#endif
-
 }  // namespace
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-    std::vector<std::string> utf8 = Utf8Arguments();
+    std::vector<std::string> arguments;
     std::vector<char*> pointers;
-    for (std::string& arg : utf8) pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-    argc = static_cast<int>(utf8.size());
-    argv = pointers.data();
-    // Phrases and check lines end in LF as on other systems; page text may hold CR itself.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    PrepareCommandLine(argc, argv, arguments, pointers);
 #ifdef SIGXFSZ
     // A file-size limit makes a write fail with its cause instead of killing the program, so that
     // the save cleans up after itself.
