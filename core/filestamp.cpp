@@ -99,6 +99,18 @@ std::uint64_t THasher::Finish() const {
     return h;
 }
 
+bool detail::DiffersFrom(const std::string& path, TFileStamp now, const TFileStamp& stamp) {
+    now.Hash = stamp.Hash;
+    if (now == stamp) return false;
+    if (now.Size != stamp.Size) return true;
+    try {
+        ReadRegularFile(path, &now);
+        return now.Size != stamp.Size || now.Hash != stamp.Hash;
+    } catch (const TError&) {
+        return true;
+    }
+}
+
 std::string ReadFileStamped(const std::string& path, TFileStamp& stamp) {
     return detail::ReadRegularFile(path, &stamp);
 }

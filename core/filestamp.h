@@ -56,6 +56,10 @@ bool ChangedOnDisk(const std::string& path, const TFileStamp& stamp);
 namespace detail {
 // The reader behind ReadFileBytes and ReadFileStamped; the stamp, when asked for, costs a hash.
 std::string ReadRegularFile(const std::string& path, TFileStamp* stamp);
+// Whether the file at path, whose facts as the system now tells them (the hash aside) are now,
+// holds other bytes than stamp describes: the same facts need no reading, another size is
+// another file, and otherwise its bytes are read and hashed.
+bool DiffersFrom(const std::string& path, TFileStamp now, const TFileStamp& stamp);
 #ifdef _WIN32
 // The system's wide calls take a path as its full UTF-16 form, long paths included; the
 // program's paths are UTF-8. Empty for text that is no UTF-8 or names no path.

@@ -206,15 +206,7 @@ bool ChangedOnDisk(const std::string& path, const TFileStamp& stamp) {
             return true;
         FillStamp(file.Handle, info, now);
     }
-    now.Hash = stamp.Hash;
-    if (now == stamp) return false;
-    if (now.Size != stamp.Size) return true;
-    try {
-        const std::string bytes = detail::ReadRegularFile(path, &now);
-        return now.Size != stamp.Size || now.Hash != stamp.Hash;
-    } catch (const TError&) {
-        return true;
-    }
+    return detail::DiffersFrom(path, now, stamp);
 }
 
 }  // namespace quillfen
