@@ -12,6 +12,8 @@ namespace {
 
 const QString LanguageName = QStringLiteral("Language");
 const QString TagsName = QStringLiteral("Tags");
+const QString GeometryName = QStringLiteral("WindowGeometry");
+const QString SplitterName = QStringLiteral("SplitterState");
 
 QString HistoryName(int n) { return QStringLiteral("History") + QString::number(n); }
 
@@ -54,6 +56,12 @@ QString ReadHistory(const QSettings& s, const QString& name) {
     return text;
 }
 
+// Only bytes are a saved window state; anything else (an edited store) is none.
+QByteArray ReadBytes(const QSettings& s, const QString& name) {
+    const QVariant v = s.value(name);
+    return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
+}
+
 }  // namespace
 
 TSettingsStore DefaultSettingsStore() {
@@ -83,6 +91,8 @@ TSettings LoadSettings(const TSettingsStore& store) {
     for (int n = 1; n <= 5; ++n) result.History[n - 1] = ReadHistory(s, HistoryName(n));
     if (const auto tags = ReadInteger(s, TagsName))
         result.Tags = TTags(static_cast<uint8_t>(*tags & 0xFFu));
+    result.WindowGeometry = ReadBytes(s, GeometryName);
+    result.SplitterState = ReadBytes(s, SplitterName);
     return result;
 }
 
@@ -105,6 +115,8 @@ void SaveSettings(const TSettingsStore& store, const TSettings& settings) {
         const QString& entry = settings.History[n - 1];
         if (!entry.isEmpty()) s.setValue(HistoryName(n), entry);
     }
+    if (!settings.WindowGeometry.isEmpty()) s.setValue(GeometryName, settings.WindowGeometry);
+    if (!settings.SplitterState.isEmpty()) s.setValue(SplitterName, settings.SplitterState);
     s.sync();
     if (s.status() != QSettings::NoError) throw fail();
 }

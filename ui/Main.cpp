@@ -9,11 +9,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <QWebEngineView>
@@ -39,18 +43,6 @@
 
 namespace quillfen {
 
-namespace {
-
-// A control of a page laid out in pixels: its name, if it has one, and where it sits.
-template <class W>
-W* Place(W* control, const char* name, const QRect& where) {
-    if (name) control->setObjectName(name);
-    control->setGeometry(where);
-    return control;
-}
-
-}  // namespace
-
 // --- the window ---------------------------------------------------------------------------------
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSettingsStore()) {
@@ -61,7 +53,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSett
     };
 
     setWindowTitle("Quillfen");
-    setFixedSize(611, 466);
+    // The designed size is the first one and the smallest; the settings may bring another.
+    resize(611, 466);
+    setMinimumSize(611, 466);
     setAcceptDrops(true);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -99,31 +93,65 @@ void TForm1::BuildTranslatePage() {
     col->setContentsMargins(0, 0, 0, 0);
     col->setSpacing(0);
 
+    // The entry and the list above, the preview below; the splitter shares the height between
+    // them, and every part takes the window's width.
     Panel1 = new QWidget(page);
     Panel1->setObjectName("Panel1");
-    Panel1->setFixedSize(603, 182);
     Panel1->setFont(PixelFont("MS Sans Serif", 11));
-    col->addWidget(Panel1, 0, Qt::AlignLeft);
+    auto* panel = new QVBoxLayout(Panel1);
+    panel->setContentsMargins(8, 4, 8, 4);
+    panel->setSpacing(4);
 
-    auto* bevel = Place(new QFrame(Panel1), nullptr, {0, 0, 603, 2});
+    auto* bevel = new QFrame(Panel1);
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
+    panel->addWidget(bevel);
 
-    TextLabel =
-        Place(new QLabel("Select a phrase to translate.", Panel1), "TextLabel", {8, 8, 553, 16});
+    // The current phrase in full, to read and to copy from; a long one scrolls within a few
+    // lines.
+    TextLabel = new QLabel("Select a phrase to translate.");
+    TextLabel->setObjectName("TextLabel");
     TextLabel->setTextFormat(Qt::PlainText);
     TextLabel->setWordWrap(true);
     TextLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    TextLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    TextLabel->setFocusPolicy(Qt::ClickFocus);
+    auto* labelArea = new QScrollArea(Panel1);
+    labelArea->setObjectName("TextLabelArea");
+    labelArea->setFrameShape(QFrame::NoFrame);
+    labelArea->setWidgetResizable(true);
+    labelArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    labelArea->setWidget(TextLabel);
+    labelArea->setMaximumHeight(4 * QFontMetrics(Panel1->font()).lineSpacing() + 4);
+    labelArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    panel->addWidget(labelArea);
 
-    Edit1 = Place(new TEntryEdit(Panel1), "Edit1", {8, 32, 577, 21});
+    Edit1 = new TEntryEdit(Panel1);
+    Edit1->setObjectName("Edit1");
     Edit1->KeyDown = [this](int key, Qt::KeyboardModifiers shift) {
         bool taken = false;
         Guarded([&] { taken = Edit1KeyDown(key, shift); });
         return taken;
     };
     Edit1->UndoRedo = [this](bool redo) { Guarded([this, redo] { EntryUndoRedo(redo); }); };
+    panel->addWidget(Edit1);
+    col->addWidget(Panel1);
 
-    auto* list = Place(new TPhraseList(Doc, ImageList, Panel1), "TextBox", {8, 56, 473, 121});
+    Splitter = new QSplitter(Qt::Vertical, page);
+    Splitter->setObjectName("Splitter");
+    Splitter->setChildrenCollapsible(false);
+    col->addWidget(Splitter, 1);
+
+    auto* listPanel = new QWidget(Splitter);
+    listPanel->setObjectName("ListPanel");
+    listPanel->setFont(Panel1->font());
+    auto* listRow = new QHBoxLayout(listPanel);
+    listRow->setContentsMargins(8, 0, 8, 4);
+    listRow->setSpacing(8);
+
+    auto* list = new TPhraseList(Doc, ImageList, listPanel);
+    list->setObjectName("TextBox");
+    list->setMinimumHeight(4 * 13 + 4);
     TextBox = list;
     TextBoxModel = list->Model;
     // The preview follows every selection; only the user's own in the list is a click.
@@ -131,20 +159,38 @@ void TForm1::BuildTranslatePage() {
                 PreviewPane->Mark(SelectedRow());
                 if (!quietSelection_) TextBoxClick();
             }));
+    listRow->addWidget(TextBox, 1);
 
-    OkBtn = Place(new QPushButton("Ok", Panel1), "OkBtn", {496, 64, 81, 41});
+    auto* side = new QVBoxLayout;
+    side->setSpacing(8);
+    OkBtn = new QPushButton("Ok", listPanel);
+    OkBtn->setObjectName("OkBtn");
+    OkBtn->setFixedSize(81, 41);
     OkBtn->setFont(PixelFont("MS Sans Serif", 11, true));
     OkBtn->setIcon(MakeTickIcon());
     OkBtn->setIconSize(QSize(18, 18));
     OkBtn->setAutoDefault(false);
     connect(OkBtn, &QPushButton::clicked, this, Guard([this] { OkBtnClick(); }));
-
-    BuildLegend();
+    side->addWidget(OkBtn, 0, Qt::AlignHCenter);
+    BuildLegend(listPanel);
+    side->addWidget(GroupBox1);
+    side->addStretch(1);
+    listRow->addLayout(side);
 
     setTabOrder(TextBox, Edit1);
     setTabOrder(Edit1, OkBtn);
 
-    FindBar = new TFindBar(TextBoxModel, page);
+    auto* previewPanel = new QWidget(Splitter);
+    previewPanel->setObjectName("PreviewPanel");
+    auto* previewCol = new QVBoxLayout(previewPanel);
+    previewCol->setContentsMargins(0, 0, 0, 0);
+    previewCol->setSpacing(0);
+    Splitter->setStretchFactor(0, 1);
+    Splitter->setStretchFactor(1, 1);
+    // The designed first size: the list as tall as it always was, the preview below it.
+    Splitter->setSizes({130, 180});
+
+    FindBar = new TFindBar(TextBoxModel, previewPanel);
     FindBar->setFont(Panel1->font());
     FindBar->CurrentRow = [this] { return SelectedRow(); };
     FindBar->Found = [this](int row) { GoToRow(row, false); };
@@ -152,9 +198,10 @@ void TForm1::BuildTranslatePage() {
         Edit1->setFocus(Qt::OtherFocusReason);
         Edit1->selectAll();
     };
-    col->addWidget(FindBar);
+    previewCol->addWidget(FindBar);
 
-    Browser = new QWebEngineView(page);
+    Browser = new QWebEngineView(previewPanel);
+    Browser->setMinimumHeight(60);
     Browser->setObjectName("Browser");
     PreviewPane = new TPreview(Browser, this);
     PreviewPane->setObjectName("PreviewPane");
@@ -170,7 +217,7 @@ void TForm1::BuildTranslatePage() {
                 throw CannotOpenError(NativePath(FileName));
         });
     });
-    col->addWidget(Browser, 1);
+    previewCol->addWidget(Browser, 1);
 
     ProgressPanel = new TProgressPanel(centralWidget());
     ProgressBar = ProgressPanel->Bar;
@@ -257,6 +304,10 @@ void TForm1::FormActivate() {
     Language = s.Language;
     Tags = s.Tags;
     History = TRecentFiles(s.History);
+    // A size from another screen is brought back onto this one by the toolkit; none of the
+    // designed size goes below its minimum.
+    if (!s.WindowGeometry.isEmpty()) restoreGeometry(s.WindowGeometry);
+    if (!s.SplitterState.isEmpty()) Splitter->restoreState(s.SplitterState);
     ApplyLanguage();
     Notebook->setCurrentIndex(0);
     OkBtn->setEnabled(false);
@@ -298,8 +349,11 @@ void TForm1::FormClose() {
     if (!activated_) return;
     // The program still ends; the user learns which store kept the old values.
     Guarded([this] {
-        SaveSettings(SettingsStore,
-                     {.Language = Language, .Tags = Tags, .History = History.Entries()});
+        SaveSettings(SettingsStore, {.Language = Language,
+                                     .Tags = Tags,
+                                     .History = History.Entries(),
+                                     .WindowGeometry = saveGeometry(),
+                                     .SplitterState = Splitter->saveState()});
     });
 }
 

@@ -24,6 +24,7 @@ class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QStackedWidget;
 class QWebEngineView;
 
@@ -125,6 +126,8 @@ class TForm1 : public QMainWindow {
     QWidget* Panel1 = nullptr;
     QLabel* TextLabel = nullptr;
     TEntryEdit* Edit1 = nullptr;
+    // Between the list (with the Ok button and the legend) and the preview.
+    QSplitter* Splitter = nullptr;
     QListView* TextBox = nullptr;
     TPhraseModel* TextBoxModel = nullptr;
     QPushButton* OkBtn = nullptr;
@@ -192,7 +195,7 @@ class TForm1 : public QMainWindow {
     void BuildStartPage();
     void BuildTranslatePage();
     void BuildHelpPage();
-    void BuildLegend();
+    void BuildLegend(QWidget* parent);
     void BuildMenus();
     // A menu item named name that runs command, guarded, when it is chosen or its key is pressed.
     QAction* AddCommand(QMenu* menu, const char* name, const QString& text,

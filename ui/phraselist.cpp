@@ -11,25 +11,6 @@
 
 namespace quillfen {
 
-namespace {
-
-enum class THistoryKey { None, Undo, Redo };
-
-// Matched here rather than through the platform's key bindings, which differ in whether Ctrl+Y
-// redoes.
-THistoryKey HistoryKeyOf(const QKeyEvent& event) {
-    const Qt::KeyboardModifiers mods =
-        event.modifiers() &
-        (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
-    if (event.key() == Qt::Key_Z && mods == Qt::ControlModifier) return THistoryKey::Undo;
-    if (event.key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier))
-        return THistoryKey::Redo;
-    if (event.key() == Qt::Key_Y && mods == Qt::ControlModifier) return THistoryKey::Redo;
-    return THistoryKey::None;
-}
-
-}  // namespace
-
 int TPhraseModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(std::min<std::size_t>(Doc.PhraseCount(), INT_MAX));
 }
@@ -91,53 +72,6 @@ void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
 QSize TPhraseDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
     return QSize(option.rect.width(), 13);
-}
-
-TEntryEdit::TEntryEdit(QWidget* parent) : QLineEdit(parent) {
-    // The selection looks the same while another window, a message box say, is active.
-    QPalette pal = palette();
-    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
-    setPalette(pal);
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Guarded([this, &text] {
-            const QString fit = EntryText(text);
-            if (fit == text) return;
-            const int cursor = cursorPosition();
-            setText(fit);
-            setCursorPosition(std::min<int>(cursor, int(fit.size())));
-        });
-    });
-}
-
-bool TEntryEdit::event(QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (const THistoryKey history = HistoryKeyOf(*key); history != THistoryKey::None) {
-            if (type == QEvent::KeyPress && UndoRedo) UndoRedo(history == THistoryKey::Redo);
-            event->accept();
-            return true;
-        }
-        if (type == QEvent::KeyPress && KeyDown && KeyDown(key->key(), key->modifiers())) {
-            event->accept();
-            return true;
-        }
-    }
-    return QLineEdit::event(event);
-}
-
-void TEntryEdit::focusOutEvent(QFocusEvent* event) {
-    // QLineEdit drops its selection when another control takes the focus.
-    const int start = selectionStart();
-    const int length = int(selectedText().size());
-    const int cursor = cursorPosition();
-    QLineEdit::focusOutEvent(event);
-    if (start < 0 || hasSelectedText()) return;
-    if (cursor == start)
-        setSelection(start + length, -length);
-    else
-        setSelection(start, length);
 }
 
 TPhraseList::TPhraseList(const TDocument& doc, const std::array<QPixmap, 3>& images,

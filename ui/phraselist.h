@@ -1,10 +1,9 @@
 #pragma once
 
 // The phrase list of the Translate page: its model over the open document, the delegate that
-// draws a row with its kind tile, the list view, and the entry field above it.
+// draws a row with its kind tile, and the list view. The entry field above it is ui/entryedit.h.
 
 #include <QAbstractListModel>
-#include <QLineEdit>
 #include <QListView>
 #include <QPixmap>
 #include <QStyledItemDelegate>
@@ -12,6 +11,7 @@
 #include <functional>
 
 #include "core/document.h"
+#include "ui/entryedit.h"
 
 namespace quillfen {
 
@@ -48,24 +48,6 @@ class TPhraseDelegate : public QStyledItemDelegate {
 
   private:
     const std::array<QPixmap, 3>& ImageList;
-};
-
-// The entry field. Pasted line breaks become blanks as soon as they arrive. Its selection stays
-// in sight while another control has the focus: the user sees what typing will replace.
-class TEntryEdit : public QLineEdit {
-  public:
-    explicit TEntryEdit(QWidget* parent = nullptr);
-
-    // Each key pressed in the field, before the field handles it; true keeps the key from the
-    // field.
-    std::function<bool(int key, Qt::KeyboardModifiers modifiers)> KeyDown;
-    // Ctrl+Z (false), Ctrl+Shift+Z or Ctrl+Y (true): the owner decides between the field's own
-    // undo and the page's. Neither the field nor a menu shortcut sees these keys.
-    std::function<void(bool redo)> UndoRedo;
-
-  protected:
-    bool event(QEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
 };
 
 // The list of the document's phrases, one row each, single selection, nothing edited in place.

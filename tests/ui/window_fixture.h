@@ -127,6 +127,18 @@ class Window : public ::testing::Test, protected TMainControls {
     // Answers the next message box with `button` once it shows, and keeps its text in `asked`.
     void Answer(QMessageBox::StandardButton button) { answers.push_back(button); }
 
+    // Keys go where the user's keys would: to the widget with the focus.
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, Qt::Key(key), modifiers);
+    }
+    void Type(const QString& text) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClicks(target, text);
+    }
+
     QString BodyText() {
         QString result;
         bool done = false;

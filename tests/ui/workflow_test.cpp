@@ -50,18 +50,6 @@ std::string Rows(int n) {
 
 class Workflow : public uitest::Window {
   protected:
-    // Keys go where the user's keys would: to the widget with the focus.
-    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClick(target, Qt::Key(key), modifiers);
-    }
-    void Type(const QString& text) {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QTest::keyClicks(target, text);
-    }
-
     // The entry field holds the row's string, all of it selected, so typing replaces it.
     void ExpectEntryShowsRow(int row) {
         EXPECT_EQ(form->SelectedRow(), row);
