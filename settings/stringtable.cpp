@@ -13,7 +13,8 @@ namespace {
 // the legend and its tool tip, where "%s" stands for the name of the encoding the page was read
 // in; 68 and 69: the wizard's headings, which also begin its title. From 70 on: finding a phrase
 // and going to one by its number; "%d" stands for counts, in 73 for the match and then the number
-// of matches. A new text takes the next free id in every table.
+// of matches. 79: the question before typed texts not confirmed are dropped. A new text takes the
+// next free id in every table.
 constexpr TStringEntry English[] = {
     {1, u8"Quillfen"},
     {2, u8"Version"},
@@ -89,6 +90,7 @@ constexpr TStringEntry English[] = {
     {76, u8"Phrase number (1 to %d):"},
     {77, u8"Enter or F3: next match. Shift+F3: previous match. Esc: back to the entry field."},
     {78, u8"Close"},
+    {79, u8"Texts typed for %s have not been confirmed with Enter.\n\nDiscard them?"},
 };
 
 // The same ids in German.
@@ -173,6 +175,9 @@ constexpr TStringEntry German[] = {
      u8"Enter oder F3: nächster Treffer. Umschalt+F3: voriger Treffer. Esc: zurück zum "
      u8"Eingabefeld."},
     {78, u8"Schliessen"},
+    {79,
+     u8"Für %s eingegebene Texte wurden nicht mit Enter bestätigt.\n\nSollen sie verworfen "
+     u8"werden?"},
 };
 
 // Texts every language shares.

@@ -370,7 +370,7 @@ void TForm1::ApplyLanguage() {
         }
     }
     AppTitle = text(1);
-    setWindowTitle(AppTitle);
+    UpdateCaption();
     VersionLabel->setText(text(2) + " " + LoadStr(VersionId));
     mFile->setTitle(text(10));
     mLoad->setText(text(11));
@@ -388,7 +388,7 @@ void TForm1::ApplyLanguage() {
     mHelp->setText(text(14));
     mLanguage->setTitle(text(15));
     mOptions->setText(text(16));
-    TextLabel->setText(text(20));
+    if (entryRow_ < 0) TextLabel->setText(text(20));
     OpenFilter = text(21);
     BlocksFormat = text(23);
     FilteredFormat = text(24);
@@ -435,9 +435,8 @@ void TForm1::mLoadClick() {
 
 bool TForm1::OpenPage(const QString& path) {
     if (!MayDropUnsaved()) return false;
-    FileName = path;
     // Only a page that loaded enters the list.
-    const bool loaded = LoadFile();
+    const bool loaded = LoadFile(path);
     if (loaded && History.Add(path)) RefreshHistoryMenu();
     return loaded;
 }
@@ -457,8 +456,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 void TForm1::LoadHFile(QAction* sender) {
     const QString path = TRecentFiles::PathOf(sender->text());
     if (!QFileInfo(path).isFile() || !MayDropUnsaved()) return;
-    FileName = path;
-    LoadFile();
+    LoadFile(path);
 }
 
 // --- commands -----------------------------------------------------------------------------------
@@ -484,7 +482,7 @@ void TForm1::mOptionsClick() {
     if (DocumentOpen() && !MayDropUnsaved()) return;
     Tags = OptionsDlg->Tags;
     // Read the page again so that the new choice of phrases takes effect.
-    if (DocumentOpen()) LoadFile();
+    if (DocumentOpen()) LoadFile(FileName);
 }
 
 void TForm1::mExportClick() {
@@ -500,57 +498,61 @@ void TForm1::mImportClick() {
     if (WizardDlg->exec() != QDialog::Accepted) return;
     if (!WizardDlg->wizLoadFile->isChecked() || !MayDropUnsaved()) return;
     // The preview needs a full path; a typed relative one names the file the wizard wrote.
-    FileName = QFileInfo(WizardDlg->wizDestination->text()).absoluteFilePath();
-    LoadFile();
+    LoadFile(QFileInfo(WizardDlg->wizDestination->text()).absoluteFilePath());
 }
 
 void TForm1::Info1Click() { ShowAboutBox(this); }
 
 // --- the document -------------------------------------------------------------------------------
 
-bool TForm1::LoadFile() {
-    if (FileName.isEmpty()) return false;
+bool TForm1::LoadFile(const QString& path) {
+    if (path.isEmpty()) return false;
     setCursor(Qt::WaitCursor);
-    setWindowTitle(AppTitle + " - " + QDir::toNativeSeparators(FileName));
     FindBar->Close();
     ProgressPanel->Start();
 
-    // Whatever happens, the text of a failed save goes with the document it belonged to.
-    saveFailed_ = false;
-    TextBoxModel->BeginReset();
+    // Read beside the open page: a page that cannot be opened leaves it as it was.
+    TDocument loaded;
     std::exception_ptr failure;
     try {
-        Doc.LoadFile(NativePath(FileName), Tags, [this](std::size_t position, std::size_t maximum) {
+        loaded.LoadFile(NativePath(path), Tags, [this](std::size_t position, std::size_t maximum) {
             ProgressPanel->Report(position, maximum);
         });
     } catch (...) {
-        // The page is not open: nothing of the previous one may be saved under the new name.
         failure = std::current_exception();
-        Doc.Clear();
     }
-    TextBoxModel->EndReset();
-    UpdateLegend();
+    ProgressPanel->hide();
+    unsetCursor();
     if (failure) {
-        SetDocumentOpen(false);
-        Notebook->setCurrentIndex(0);
-        ProgressPanel->hide();
-        unsetCursor();
-        if (OfferRecovery(failure)) return LoadFile();
+        if (OfferRecovery(failure)) return LoadFile(path);
         // Reported once the window is back at rest, and the command goes on knowing it failed.
         ShowError(failure);
         return false;
     }
+
+    // Whatever was typed or failed to save went with the page it belonged to.
+    TextBoxModel->BeginReset();
+    Doc = std::move(loaded);
+    TextBoxModel->EndReset();
+    DropDrafts();
+    FileName = path;
+    UpdateLegend();
     Notebook->setCurrentIndex(1);
-    // No row is selected in the new page; nothing of the old one stays marked.
+    SetDocumentOpen(true);
+    // Nothing of the old page stays marked; the first phrase is marked once the page is shown.
     PreviewPane->Mark(-1);
     Preview();
-    Edit1->clear();
-    TextLabel->clear();
-    SetDocumentOpen(true);
-    // The keyboard can start at once: Down selects the first row.
+    // The keyboard can start at once: the first phrase is selected, its text ready to be typed
+    // over.
+    if (TextBoxModel->rowCount() > 0) {
+        SelectRowQuietly(0);
+        ShowRowInEntry(0);
+    } else {
+        Edit1->clear();
+        TextLabel->clear();
+    }
     Edit1->setFocus(Qt::OtherFocusReason);
-    ProgressPanel->hide();
-    unsetCursor();
+    Edit1->selectAll();
     return true;
 }
 
@@ -623,19 +625,43 @@ void TForm1::OkBtnClick() {
     if (t.isEmpty() || i < 0 || ChangedElsewhere(i, t)) return;
 
     // A text that shows as the phrase does is the phrase's own, bytes the page's encoding could
-    // not read included.
+    // not read included: nothing to write, no step to undo.
     const std::string current(Doc.Text(std::size_t(i)));
-    Doc.ReplacePhrase(std::size_t(i), FromText(current) == t ? current : ToText(t));
-    TextBoxModel->RowChanged(i);
-    WriteChange();
+    if (FromText(current) != t) {
+        try {
+            ConfirmPhrase(std::size_t(i), ToText(t));
+        } catch (...) {
+            // The typed text stays, in the entry and as the row's draft.
+            SetDraft(i, t);
+            throw;
+        }
+    }
+    SetDraft(i, {});
 
     if (i < TextBoxModel->rowCount() - 1) ++i;
     SelectRowQuietly(i);
-    const QString s = RowString(i);
-    Edit1->setText(s);
-    TextLabel->setText(s);
+    ShowRowInEntry(i);
     // Typing replaces the next phrase, as after a click on its row.
     Edit1->selectAll();
+}
+
+void TForm1::ConfirmPhrase(std::size_t i, std::string text) {
+    // Saved first with the new text in place, and made an undo step only once it is written: a
+    // save that fails leaves the phrase, its row and the history as they were.
+    const std::string before(Doc.Text(i));
+    Doc.SetPhraseText(i, text);
+    try {
+        Save();
+    } catch (...) {
+        Doc.SetPhraseText(i, before);
+        throw;
+    }
+    Doc.SetPhraseText(i, before);
+    Doc.ReplacePhrase(i, std::move(text));
+    TextBoxModel->RowChanged(int(i));
+    UpdateEditMenu();
+    Preview();
+    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
 bool TForm1::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
@@ -685,14 +711,57 @@ QString TForm1::RowString(int row) const {
 }
 
 void TForm1::ShowRowInEntry(int row) {
+    KeepEntryAsDraft();
     const QString s = RowString(row);
-    Edit1->setText(s);
+    const auto draft = Drafts.find(row);
+    entryGiven_ = draft != Drafts.end() ? draft->second : s;
+    Edit1->setText(entryGiven_);
     TextLabel->setText(s);
+    entryRow_ = row;
     OkBtn->setEnabled(true);
+}
+
+bool TForm1::EntryTyped() const {
+    if (entryRow_ < 0 || entryRow_ >= TextBoxModel->rowCount()) return false;
+    const QString typed = Edit1->text();
+    // What the entry was given is no typing, though an undo may have changed the row since.
+    return typed != entryGiven_ && typed != RowString(entryRow_);
+}
+
+void TForm1::KeepEntryAsDraft() {
+    if (entryRow_ < 0 || entryRow_ >= TextBoxModel->rowCount()) return;
+    const QString typed = Edit1->text();
+    if (typed == entryGiven_) return;
+    SetDraft(entryRow_, typed == RowString(entryRow_) ? QString() : typed);
+    entryGiven_ = typed;
+}
+
+void TForm1::SetDraft(int row, const QString& text) {
+    const bool had = Drafts.count(row) != 0;
+    if (text.isEmpty())
+        Drafts.erase(row);
+    else
+        Drafts[row] = text;
+    if (had != !text.isEmpty()) TextBoxModel->SetDraft(row, !text.isEmpty());
+}
+
+void TForm1::DropDrafts() {
+    Drafts.clear();
+    TextBoxModel->ClearDrafts();
+    entryRow_ = -1;
+    saveFailed_ = false;
+}
+
+bool TForm1::HasDrafts() const { return !Drafts.empty() || EntryTyped(); }
+
+void TForm1::UpdateCaption() {
+    setWindowTitle(DocumentOpen() ? AppTitle + " - " + QDir::toNativeSeparators(FileName)
+                                  : AppTitle);
 }
 
 void TForm1::SetDocumentOpen(bool open) {
     documentOpen_ = open;
+    UpdateCaption();
     mClose->setEnabled(open);
     mExport->setEnabled(open);
     UpdateEditMenu();
@@ -717,17 +786,23 @@ bool TForm1::Ask(int id, const QString& path, bool yesByDefault) {
                     yesByDefault);
 }
 
-bool TForm1::MayDropUnsaved() {
-    if (!saveFailed_) return true;
-    if (!Ask(62, QDir::toNativeSeparators(FileName), false)) return false;
-    saveFailed_ = false;
+bool TForm1::MayDropUnsaved(int keptRow) {
+    if (!DocumentOpen()) return true;
+    if (keptRow < 0) KeepEntryAsDraft();
+    const std::size_t drafts = Drafts.size() - Drafts.count(keptRow);
+    if (drafts == 0 && !saveFailed_) return true;
+    // Text whose save failed is the weightier loss; it is a draft too.
+    if (!Ask(saveFailed_ ? 62 : 79, QDir::toNativeSeparators(FileName), false)) return false;
+    DropDrafts();
     return true;
 }
 
 bool TForm1::ChangedElsewhere(int row, const std::optional<QString>& entry) {
     if (!Doc.ChangedOnDisk(NativePath(FileName))) return false;
-    if (!Ask(61, QDir::toNativeSeparators(FileName), true) || !MayDropUnsaved()) return true;
-    if (!LoadFile() || row < 0 || row >= TextBoxModel->rowCount()) return true;
+    // The entry's text is the one draft that survives the reload.
+    if (!Ask(61, QDir::toNativeSeparators(FileName), true) || !MayDropUnsaved(entry ? row : -1))
+        return true;
+    if (!LoadFile(FileName) || row < 0 || row >= TextBoxModel->rowCount()) return true;
     SelectRowQuietly(row);
     ShowRowInEntry(row);
     if (entry) Edit1->setText(*entry);

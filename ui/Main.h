@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -64,6 +65,8 @@ class TForm1 : public QMainWindow {
     bool DocumentOpen() const { return documentOpen_; }
     // The last save of the open page failed: its row holds text the file does not.
     bool SaveFailed() const { return saveFailed_; }
+    // Text typed and not confirmed: in the entry, or kept with a row the selection left.
+    bool HasDrafts() const;
     int SelectedRow() const;
     // How many rows the phrase list shows at once.
     int VisibleRows() const;
@@ -105,7 +108,7 @@ class TForm1 : public QMainWindow {
     TTags Tags = TTags::None;
     TRecentFiles History;
     std::uint8_t PageBeforeHelp = 0;
-    QString AppTitle;
+    QString AppTitle = QStringLiteral("Quillfen");
     QString BlocksFormat, FilteredFormat, WordsFormat;
     QString OpenFilter;  // "HTML-Files|*.HTML;*.HTM"
     // The current document path (the file name of the open dialog).
@@ -180,9 +183,12 @@ class TForm1 : public QMainWindow {
     void FormClose();
     void ApplyLanguage();
     void RefreshHistoryMenu();
-    // Opens FileName. A page that cannot be read is reported here and leaves no page open;
-    // false then.
-    bool LoadFile();
+    // Opens the page at path, which becomes FileName. A page that cannot be read is reported
+    // here and leaves the open page, if any, open and untouched; false then.
+    bool LoadFile(const QString& path);
+    // Writes phrase i's new text, then makes it one undo step; a save that fails changes
+    // nothing and raises. The one place where the Ok button writes.
+    void ConfirmPhrase(std::size_t i, std::string text);
     void Save();
     void Preview();
     void UpdateLegend();
@@ -202,7 +208,16 @@ class TForm1 : public QMainWindow {
                         void (TForm1::*command)(), const QKeySequence& key = {});
     void SelectRowQuietly(int row);
     QString RowString(int row) const;
+    // Fills the entry with row's draft or text; what the entry held stays with its row as a
+    // draft when it differs from the row's text.
     void ShowRowInEntry(int row);
+    void KeepEntryAsDraft();
+    bool EntryTyped() const;
+    // Keeps text as row's draft; an empty text drops it.
+    void SetDraft(int row, const QString& text);
+    void DropDrafts();
+    // The window's title names the open page, and no page when none is open.
+    void UpdateCaption();
     // Selects row as a click does, or, with the focus elsewhere (the find field), all but the
     // focus.
     void GoToRow(int row, bool focusEntry);
@@ -213,8 +228,9 @@ class TForm1 : public QMainWindow {
     // may be written, and the user may reload it. After a reload the row keeps its number and
     // the entry gets `entry` (the row's text if none), unconfirmed.
     bool ChangedElsewhere(int row, const std::optional<QString>& entry);
-    // Asks before a command drops text whose save failed; false: the command stops.
-    bool MayDropUnsaved();
+    // Asks before a command drops drafts or text whose save failed; false: the command stops.
+    // keptRow: a row whose draft the command keeps (-1: none, the entry's text counts).
+    bool MayDropUnsaved(int keptRow = -1);
     // When the page could not be opened because a save of it was cut short while it overwrote
     // the page, offers to put the old bytes back; true when they are back.
     bool OfferRecovery(const std::exception_ptr& failure);
@@ -231,6 +247,12 @@ class TForm1 : public QMainWindow {
     bool quietSelection_ = false;
     bool saveFailed_ = false;
     bool documentOpen_ = false;
+    // The row whose text or draft the entry holds, -1 for none.
+    int entryRow_ = -1;
+    // What the entry was given for that row: its draft or its text.
+    QString entryGiven_;
+    // Typed texts not confirmed, by row.
+    std::map<int, QString> Drafts;
 };
 
 // The main window with the Options dialog and the wizard attached, as the program, the tests and

@@ -24,6 +24,8 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
             return FromText(Doc.Text(row));
         case KindRole:
             return int(Doc.Kind(row));
+        case DraftRole:
+            return drafts_.count(index.row()) != 0;
         default:
             return {};
     }
@@ -37,6 +39,20 @@ void TPhraseModel::Reset() {
 void TPhraseModel::RowChanged(int row) {
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
+}
+
+void TPhraseModel::SetDraft(int row, bool draft) {
+    if (draft)
+        drafts_.insert(row);
+    else
+        drafts_.erase(row);
+    RowChanged(row);
+}
+
+void TPhraseModel::ClearDrafts() {
+    if (drafts_.empty()) return;
+    drafts_.clear();
+    AllRowsChanged();
 }
 
 void TPhraseModel::AllRowsChanged() {

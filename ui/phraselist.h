@@ -9,6 +9,7 @@
 #include <QStyledItemDelegate>
 #include <array>
 #include <functional>
+#include <set>
 
 #include "core/document.h"
 #include "ui/entryedit.h"
@@ -20,6 +21,8 @@ namespace quillfen {
 class TPhraseModel : public QAbstractListModel {
   public:
     static constexpr int KindRole = Qt::UserRole + 1;
+    // Whether the row holds a typed text not confirmed (bool).
+    static constexpr int DraftRole = Qt::UserRole + 2;
 
     explicit TPhraseModel(const TDocument& doc, QObject* parent = nullptr)
         : QAbstractListModel(parent), Doc(doc) {}
@@ -32,9 +35,12 @@ class TPhraseModel : public QAbstractListModel {
     void EndReset() { endResetModel(); }
     void RowChanged(int row);
     void AllRowsChanged();
+    void SetDraft(int row, bool draft);
+    void ClearDrafts();
 
   private:
     const TDocument& Doc;
+    std::set<int> drafts_;
 };
 
 // Draws a row 13 pixels high: the 12 x 12 kind tile at left + 2, the text at left + 18.

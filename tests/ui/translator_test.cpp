@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QListView>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <functional>
 #include <string>
 
 #include "tests/ui/window_fixture.h"
@@ -92,6 +95,91 @@ TEST_F(Translator, TheWindowGrowsFromItsDesignedSizeAndKeepsItThroughARestart) {
     EXPECT_EQ(form->size(), QSize(1200, 900));
     Open(Page("page.html", Rows({"Short"})));
     QTRY_COMPARE(Control<QSplitter>("Splitter")->sizes(), sizes);
+}
+
+// --- opening, confirming, failing ------------------------------------------------------------
+
+TEST_F(Translator, OpenLandsOnPhraseOneAndAnUnchangedEnterWritesNothing) {
+    const QString path = Page("page.html");
+    Open(path);
+    // Typing replaces the first phrase at once.
+    Type("Erste");
+    Key(Qt::Key_Return);
+    EXPECT_NE(ReadBytes(path).find("<p>Erste</p>"), std::string::npos);
+    EXPECT_EQ(form->SelectedRow(), 1);
+
+    // On a page that cannot be written, Enter on phrases left as they were, or typed the same
+    // with other blanks, writes nothing, fails nowhere, adds no step and moves on.
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    const std::string before = ReadBytes(path);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(form->SelectedRow(), 2);
+    Edit1->setText("  Second   phrase ");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(form->SelectedRow(), 3);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(ReadBytes(path), before);
+    Command([this] { mUndo->trigger(); });
+    EXPECT_EQ(RowString(0), "First phrase");
+    EXPECT_FALSE(mUndo->isEnabled());
+    EXPECT_FALSE(form->HasDrafts());
+}
+
+// Every command that loads or closes a page, and Exit: No keeps the page and its drafts, Yes
+// goes on without them.
+TEST_F(Translator, DraftsStayWithTheirRowsAndEveryLoadAsksBeforeDroppingThem) {
+    const QString path = Page("page.html");
+    const QString other = Page("other.html", Rows({"Other"}));
+    Open(other);
+    Open(path);
+    const struct {
+        const char* name;
+        std::function<void()> command;
+    } commands[] = {
+        {"Close", [this] { Command([this] { mClose->trigger(); }); }},
+        {"Open", [this, other] { Open(other); }},
+        {"recent file", [this] { Command([this] { HistoryItems[1]->trigger(); }); }},
+        {"dropped page", [this, other] { Command([this, other] { form->OpenPage(other); }); }},
+        {"Exit", [this] { Command([this] { mExit->trigger(); }); }},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.name);
+        // A window manager activates the window again once a message box has gone; the
+        // offscreen platform leaves that to the test.
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        Select(1);
+        Type("Bild");
+        // The draft stays with its row when the selection moves, and comes back with it.
+        Key(Qt::Key_Down);
+        EXPECT_EQ(Edit1->text(), "Second phrase");
+        EXPECT_TRUE(TextBoxModel->index(1).data(TPhraseModel::DraftRole).toBool());
+        EXPECT_EQ(RowString(1), QString::fromUtf8("K\u00E4se picture"));
+        Key(Qt::Key_Up);
+        EXPECT_EQ(Edit1->selectedText(), "Bild");
+        Key(Qt::Key_End);
+        Type(" und mehr");
+        const qsizetype questions = asked.size();
+        Answer(QMessageBox::No);
+        c.command();
+        ASSERT_EQ(asked.size(), questions + 1);
+        EXPECT_EQ(asked.back(), "Texts typed for " + QDir::toNativeSeparators(path) +
+                                    " have not been confirmed with Enter.\n\nDiscard them?");
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(form->DocumentPath(), path);
+        EXPECT_EQ(Notebook->currentIndex(), 1);
+        EXPECT_EQ(Edit1->text(), "Bild und mehr");
+        Answer(QMessageBox::Yes);
+        c.command();
+        EXPECT_EQ(asked.size(), questions + 2);
+        EXPECT_FALSE(form->HasDrafts());
+        if (!form->isVisible()) break;
+        if (!form->DocumentOpen() || form->DocumentPath() != path) Open(path);
+        ASSERT_EQ(form->DocumentPath(), path);
+        EXPECT_FALSE(TextBoxModel->index(1).data(TPhraseModel::DraftRole).toBool());
+    }
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(ReadBytes(path), uitest::kPage);
 }
 
 }  // namespace

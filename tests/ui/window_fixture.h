@@ -56,8 +56,9 @@ class Window : public ::testing::Test, protected TMainControls {
     }
 
     void TearDown() override {
-        // Closing would otherwise wait for an answer about text whose save failed.
-        if (form && form->SaveFailed()) Answer(QMessageBox::Yes);
+        // Closing would otherwise wait for an answer about text typed and not confirmed.
+        if (form && form->DocumentOpen() && (form->SaveFailed() || form->HasDrafts()))
+            Answer(QMessageBox::Yes);
         Stop();
         SetErrorBox({});
         // Pages made read-only must go with the folder.
