@@ -12,6 +12,7 @@ namespace {
 
 const QString LanguageName = QStringLiteral("Language");
 const QString TagsName = QStringLiteral("Tags");
+const QString SkipName = QStringLiteral("SkipNoLetters");
 const QString GeometryName = QStringLiteral("WindowGeometry");
 const QString SplitterName = QStringLiteral("SplitterState");
 
@@ -91,6 +92,7 @@ TSettings LoadSettings(const TSettingsStore& store) {
     for (int n = 1; n <= 5; ++n) result.History[n - 1] = ReadHistory(s, HistoryName(n));
     if (const auto tags = ReadInteger(s, TagsName))
         result.Tags = TTags(static_cast<uint8_t>(*tags & 0xFFu));
+    if (const auto skip = ReadInteger(s, SkipName)) result.SkipNoLetters = *skip != 0;
     result.WindowGeometry = ReadBytes(s, GeometryName);
     result.SplitterState = ReadBytes(s, SplitterName);
     return result;
@@ -111,6 +113,7 @@ void SaveSettings(const TSettingsStore& store, const TSettings& settings) {
     if (s.status() != QSettings::NoError || !s.isWritable()) throw fail();
     s.setValue(LanguageName, int(StoredValue(settings.Language)));
     s.setValue(TagsName, static_cast<int>(Bits(settings.Tags)));
+    s.setValue(SkipName, settings.SkipNoLetters ? 1 : 0);
     for (int n = 1; n <= 5; ++n) {
         const QString& entry = settings.History[n - 1];
         if (!entry.isEmpty()) s.setValue(HistoryName(n), entry);

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -19,6 +20,7 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 #include <algorithm>
@@ -145,9 +147,17 @@ void TForm1::BuildTranslatePage() {
     auto* listPanel = new QWidget(Splitter);
     listPanel->setObjectName("ListPanel");
     listPanel->setFont(Panel1->font());
-    auto* listRow = new QHBoxLayout(listPanel);
-    listRow->setContentsMargins(8, 0, 8, 4);
+    auto* listCol = new QVBoxLayout(listPanel);
+    listCol->setContentsMargins(8, 0, 8, 4);
+    listCol->setSpacing(2);
+    // The find field, when open, and beside it the filter that Enter, the page keys and find
+    // follow.
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setSpacing(6);
+    listCol->addLayout(filterRow);
+    auto* listRow = new QHBoxLayout;
     listRow->setSpacing(8);
+    listCol->addLayout(listRow, 1);
 
     auto* list = new TPhraseList(Doc, ImageList, listPanel);
     list->setObjectName("TextBox");
@@ -157,6 +167,7 @@ void TForm1::BuildTranslatePage() {
     // The preview follows every selection; only the user's own in the list is a click.
     connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
                 PreviewPane->Mark(SelectedRow());
+                UpdateStatus();
                 if (!quietSelection_) TextBoxClick();
             }));
     listRow->addWidget(TextBox, 1);
@@ -185,20 +196,32 @@ void TForm1::BuildTranslatePage() {
     auto* previewCol = new QVBoxLayout(previewPanel);
     previewCol->setContentsMargins(0, 0, 0, 0);
     previewCol->setSpacing(0);
-    Splitter->setStretchFactor(0, 1);
-    Splitter->setStretchFactor(1, 1);
-    // The designed first size: the list as tall as it always was, the preview below it.
-    Splitter->setSizes({130, 180});
+    Splitter->setStretchFactor(0, 3);
+    Splitter->setStretchFactor(1, 2);
 
-    FindBar = new TFindBar(TextBoxModel, previewPanel);
+    FindBar = new TFindBar(TextBoxModel, listPanel);
     FindBar->setFont(Panel1->font());
+    FindBar->Accepts = [this](int row) { return TextBoxModel->InFilter(row); };
     FindBar->CurrentRow = [this] { return SelectedRow(); };
     FindBar->Found = [this](int row) { GoToRow(row, false); };
     FindBar->Closed = [this] {
         Edit1->setFocus(Qt::OtherFocusReason);
         Edit1->selectAll();
     };
-    previewCol->addWidget(FindBar);
+    filterRow->addWidget(FindBar, 1);
+    filterRow->addStretch(0);
+    FilterLabel = new QLabel(listPanel);
+    FilterLabel->setObjectName("FilterLabel");
+    PhraseFilter = new QComboBox(listPanel);
+    PhraseFilter->setObjectName("PhraseFilter");
+    PhraseFilter->addItems({"All phrases", "Unchanged", "Changed"});
+    FilterLabel->setBuddy(PhraseFilter);
+    connect(PhraseFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
+        Guarded([this, index] { TextBoxModel->SetFilter(TPhraseModel::TFilter(index)); });
+    });
+    filterRow->addStretch(1);
+    filterRow->addWidget(FilterLabel);
+    filterRow->addWidget(PhraseFilter);
 
     Browser = new QWebEngineView(previewPanel);
     Browser->setMinimumHeight(60);
@@ -218,6 +241,11 @@ void TForm1::BuildTranslatePage() {
         });
     });
     previewCol->addWidget(Browser, 1);
+
+    StatusLabel = new QLabel(this);
+    StatusLabel->setObjectName("StatusLabel");
+    statusBar()->setObjectName("StatusBar");
+    statusBar()->addWidget(StatusLabel, 1);
 
     ProgressPanel = new TProgressPanel(centralWidget());
     ProgressBar = ProgressPanel->Bar;
@@ -303,11 +331,12 @@ void TForm1::FormActivate() {
     const TSettings s = LoadSettings(SettingsStore);
     Language = s.Language;
     Tags = s.Tags;
+    SkipNoLetters = s.SkipNoLetters;
     History = TRecentFiles(s.History);
     // A size from another screen is brought back onto this one by the toolkit; none of the
     // designed size goes below its minimum.
     if (!s.WindowGeometry.isEmpty()) restoreGeometry(s.WindowGeometry);
-    if (!s.SplitterState.isEmpty()) Splitter->restoreState(s.SplitterState);
+    splitterPlaced_ = !s.SplitterState.isEmpty() && Splitter->restoreState(s.SplitterState);
     ApplyLanguage();
     Notebook->setCurrentIndex(0);
     OkBtn->setEnabled(false);
@@ -352,6 +381,7 @@ void TForm1::FormClose() {
         SaveSettings(SettingsStore, {.Language = Language,
                                      .Tags = Tags,
                                      .History = History.Entries(),
+                                     .SkipNoLetters = SkipNoLetters,
                                      .WindowGeometry = saveGeometry(),
                                      .SplitterState = Splitter->saveState()});
     });
@@ -394,6 +424,9 @@ void TForm1::ApplyLanguage() {
     FilteredFormat = text(24);
     WordsFormat = text(26);
     UpdateLegend();
+    UpdateStatus();
+    FilterLabel->setText(text(82));
+    for (int i = 0; i < 3; ++i) PhraseFilter->setItemText(i, text(83 + i));
     if (OptionsDlg) OptionsDlg->ApplyLanguage(Language);
     if (WizardDlg) WizardDlg->ApplyLanguage(Language);
 }
@@ -478,7 +511,10 @@ void TForm1::CloseHelpBtnClick() { Notebook->setCurrentIndex(PageBeforeHelp); }
 
 void TForm1::mOptionsClick() {
     OptionsDlg->Tags = Tags;
+    OptionsDlg->SkipNoLetters = SkipNoLetters;
     if (OptionsDlg->exec() != QDialog::Accepted) return;
+    // Takes effect at the next Enter, reload or not.
+    SkipNoLetters = OptionsDlg->SkipNoLetters;
     if (DocumentOpen() && !MayDropUnsaved()) return;
     Tags = OptionsDlg->Tags;
     // Read the page again so that the new choice of phrases takes effect.
@@ -536,8 +572,16 @@ bool TForm1::LoadFile(const QString& path) {
     TextBoxModel->EndReset();
     DropDrafts();
     FileName = path;
+    RecountChanged();
     UpdateLegend();
     Notebook->setCurrentIndex(1);
+    if (!splitterPlaced_) {
+        // Until the user moves it, the list takes a little more than half, and more of what
+        // a larger window adds.
+        splitterPlaced_ = true;
+        const int height = Splitter->height();
+        Splitter->setSizes({height * 11 / 20, height - height * 11 / 20});
+    }
     SetDocumentOpen(true);
     // Nothing of the old page stays marked; the first phrase is marked once the page is shown.
     PreviewPane->Mark(-1);
@@ -584,6 +628,7 @@ void TForm1::Save() {
 }
 
 void TForm1::WriteChange() {
+    RecountChanged();
     UpdateEditMenu();
     Save();
     Preview();
@@ -638,11 +683,33 @@ void TForm1::OkBtnClick() {
     }
     SetDraft(i, {});
 
-    if (i < TextBoxModel->rowCount() - 1) ++i;
+    i = NextToTranslate(i);
     SelectRowQuietly(i);
     ShowRowInEntry(i);
     // Typing replaces the next phrase, as after a click on its row.
     Edit1->selectAll();
+}
+
+int TForm1::NextToTranslate(int row) const {
+    for (int next = row + 1; next < TextBoxModel->rowCount(); ++next) {
+        if (!TextBoxModel->InFilter(next)) continue;
+        if (SkipNoLetters && !HasLetterOrDigit(RowString(next))) continue;
+        return next;
+    }
+    // The last one stays.
+    return row;
+}
+
+int TForm1::SteerToFilter(int target, int row) const {
+    if (target < 0 || TextBoxModel->InFilter(target)) return target;
+    const int count = TextBoxModel->rowCount();
+    const int step = target >= row ? 1 : -1;
+    // On in the direction of the move, else back towards where it started.
+    for (int r = target + step; r >= 0 && r < count; r += step)
+        if (TextBoxModel->InFilter(r)) return r;
+    for (int r = target - step; r != row && r >= 0 && r < count; r -= step)
+        if (TextBoxModel->InFilter(r)) return r;
+    return row;
 }
 
 void TForm1::ConfirmPhrase(std::size_t i, std::string text) {
@@ -659,6 +726,7 @@ void TForm1::ConfirmPhrase(std::size_t i, std::string text) {
     Doc.SetPhraseText(i, before);
     Doc.ReplacePhrase(i, std::move(text));
     TextBoxModel->RowChanged(int(i));
+    RecountChanged();
     UpdateEditMenu();
     Preview();
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
@@ -672,7 +740,8 @@ bool TForm1::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
     const TMove move = MoveOfKey(key, shift);
     if (move == TMove::None) return false;
     const int row = SelectedRow();
-    const int target = MoveTarget(move, row, TextBoxModel->rowCount(), VisibleRows());
+    const int target =
+        SteerToFilter(MoveTarget(move, row, TextBoxModel->rowCount(), VisibleRows()), row);
     if (target >= 0 && target != row) SelectRowQuietly(target);
     TextBoxClick();
     return move != TMove::Up && move != TMove::Down;
@@ -742,7 +811,7 @@ void TForm1::SetDraft(int row, const QString& text) {
         Drafts.erase(row);
     else
         Drafts[row] = text;
-    if (had != !text.isEmpty()) TextBoxModel->SetDraft(row, !text.isEmpty());
+    if (had || !text.isEmpty()) TextBoxModel->SetDraft(row, text);
 }
 
 void TForm1::DropDrafts() {
@@ -754,6 +823,24 @@ void TForm1::DropDrafts() {
 
 bool TForm1::HasDrafts() const { return !Drafts.empty() || EntryTyped(); }
 
+void TForm1::RecountChanged() {
+    changedCount_ = 0;
+    for (std::size_t i = 0; i < Doc.PhraseCount(); ++i)
+        if (Doc.IsChanged(i)) ++changedCount_;
+    UpdateStatus();
+}
+
+void TForm1::UpdateStatus() {
+    const int count = TextBoxModel->rowCount();
+    if (!DocumentOpen() || count == 0) {
+        StatusLabel->clear();
+        return;
+    }
+    QString where = LoadStr(Language, 80);
+    where = FormatCount(FormatCount(where, std::uint64_t(SelectedRow() + 1)), std::uint64_t(count));
+    StatusLabel->setText(where + "   " + FormatCount(LoadStr(Language, 81), changedCount_));
+}
+
 void TForm1::UpdateCaption() {
     setWindowTitle(DocumentOpen() ? AppTitle + " - " + QDir::toNativeSeparators(FileName)
                                   : AppTitle);
@@ -762,6 +849,7 @@ void TForm1::UpdateCaption() {
 void TForm1::SetDocumentOpen(bool open) {
     documentOpen_ = open;
     UpdateCaption();
+    UpdateStatus();
     mClose->setEnabled(open);
     mExport->setEnabled(open);
     UpdateEditMenu();

@@ -18,6 +18,7 @@
 #include "ui/progress.h"
 
 class QAction;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QListView;
@@ -106,6 +107,9 @@ class TForm1 : public QMainWindow {
     // --- state ------------------------------------------------------------------------------
     TLanguage Language = TLanguage::English;
     TTags Tags = TTags::None;
+    // Enter steps over phrases without a letter or digit ("|", "»").
+    bool SkipNoLetters = false;
+    std::uint64_t changedCount_ = 0;
     TRecentFiles History;
     std::uint8_t PageBeforeHelp = 0;
     QString AppTitle = QStringLiteral("Quillfen");
@@ -129,6 +133,11 @@ class TForm1 : public QMainWindow {
     QWidget* Panel1 = nullptr;
     QLabel* TextLabel = nullptr;
     TEntryEdit* Edit1 = nullptr;
+    // Which rows Enter, the page keys and find go to ("All phrases", "Unchanged", "Changed").
+    QLabel* FilterLabel = nullptr;
+    QComboBox* PhraseFilter = nullptr;
+    // "Phrase n of m   k changed" in the status bar.
+    QLabel* StatusLabel = nullptr;
     // Between the list (with the Ok button and the legend) and the preview.
     QSplitter* Splitter = nullptr;
     QListView* TextBox = nullptr;
@@ -218,6 +227,13 @@ class TForm1 : public QMainWindow {
     void DropDrafts();
     // The window's title names the open page, and no page when none is open.
     void UpdateCaption();
+    void UpdateStatus();
+    void RecountChanged();
+    // The row Enter moves on to from row: the next the filter shows, past those without a letter
+    // or digit when SkipNoLetters is on; row itself at the end.
+    int NextToTranslate(int row) const;
+    // A move's target, moved on to the nearest row the filter shows (row when there is none).
+    int SteerToFilter(int target, int row) const;
     // Selects row as a click does, or, with the focus elsewhere (the find field), all but the
     // focus.
     void GoToRow(int row, bool focusEntry);
@@ -247,6 +263,7 @@ class TForm1 : public QMainWindow {
     bool quietSelection_ = false;
     bool saveFailed_ = false;
     bool documentOpen_ = false;
+    bool splitterPlaced_ = false;
     // The row whose text or draft the entry holds, -1 for none.
     int entryRow_ = -1;
     // What the entry was given for that row: its draft or its text.

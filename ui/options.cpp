@@ -18,7 +18,7 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     setObjectName("OptionsDlg");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(327, 171);
+    setFixedSize(327, 199);
     setWindowTitle("Options");
     QFont font("MS Sans Serif");
     font.setPixelSize(11);
@@ -49,11 +49,15 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
 
     OKBtn = new QPushButton("OK", this);
     OKBtn->setObjectName("OKBtn");
-    OKBtn->setGeometry(160, 138, 75, 25);
+    SkipBox = new QCheckBox("&Enter skips phrases without letters or digits", this);
+    SkipBox->setObjectName("SkipNoLetters");
+    SkipBox->setGeometry(8, 136, 311, 17);
+
+    OKBtn->setGeometry(160, 166, 75, 25);
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton("Abbrechen", this);
     CancelBtn->setObjectName("CancelBtn");
-    CancelBtn->setGeometry(244, 138, 75, 25);
+    CancelBtn->setGeometry(244, 166, 75, 25);
     CancelBtn->setAutoDefault(false);
 
     connect(OKBtn, &QPushButton::clicked, this, Guard([this] { OKBtnClick(); }));
@@ -70,6 +74,7 @@ void TOptionsDlg::ApplyLanguage(TLanguage language) {
     content->setText(text(34));
     GroupBox2->setTitle(text(35));
     CreateLinkBtn->setText(text(36));
+    SkipBox->setText(text(86));
 }
 
 void TOptionsDlg::showEvent(QShowEvent* event) {
@@ -84,12 +89,14 @@ void TOptionsDlg::FormActivate() {
     plaintext->setChecked(HasAny(Tags, TTags::PlainText));
     imgalt->setChecked(HasAny(Tags, TTags::ImageAlt));
     content->setChecked(HasAny(Tags, TTags::Content));
+    SkipBox->setChecked(SkipNoLetters);
 }
 
 void TOptionsDlg::OKBtnClick() {
     Tags = With(Tags, TTags::PlainText, plaintext->isChecked());
     Tags = With(Tags, TTags::ImageAlt, imgalt->isChecked());
     Tags = With(Tags, TTags::Content, content->isChecked());
+    SkipNoLetters = SkipBox->isChecked();
     accept();
 }
 

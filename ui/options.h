@@ -22,6 +22,8 @@ class TOptionsDlg : public QDialog {
 
     // The boxes change only their kinds' bits; the others are kept as they come.
     TTags Tags = TTags::Default;
+    // Enter steps over phrases without a letter or digit; handed in and taken back as Tags.
+    bool SkipNoLetters = false;
 
     QGroupBox* GroupBox1 = nullptr;
     QCheckBox* plaintext = nullptr;
@@ -29,6 +31,7 @@ class TOptionsDlg : public QDialog {
     QCheckBox* content = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     QPushButton* CreateLinkBtn = nullptr;
+    QCheckBox* SkipBox = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 

@@ -26,6 +26,14 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
             return int(Doc.Kind(row));
         case DraftRole:
             return drafts_.count(index.row()) != 0;
+        case DraftTextRole: {
+            const auto draft = drafts_.find(index.row());
+            return draft != drafts_.end() ? draft->second : QString();
+        }
+        case ChangedRole:
+            return Doc.IsChanged(row);
+        case InFilterRole:
+            return InFilter(index.row());
         default:
             return {};
     }
@@ -41,12 +49,30 @@ void TPhraseModel::RowChanged(int row) {
     emit dataChanged(i, i);
 }
 
-void TPhraseModel::SetDraft(int row, bool draft) {
-    if (draft)
-        drafts_.insert(row);
-    else
+void TPhraseModel::SetDraft(int row, const QString& text) {
+    if (text.isEmpty())
         drafts_.erase(row);
+    else
+        drafts_[row] = text;
     RowChanged(row);
+}
+
+void TPhraseModel::SetFilter(TFilter filter) {
+    if (filter == filter_) return;
+    filter_ = filter;
+    AllRowsChanged();
+}
+
+bool TPhraseModel::InFilter(int row) const {
+    if (row < 0 || std::size_t(row) >= Doc.PhraseCount()) return false;
+    switch (filter_) {
+        case TFilter::Unchanged:
+            return !Doc.IsChanged(std::size_t(row));
+        case TFilter::Changed:
+            return Doc.IsChanged(std::size_t(row));
+        default:
+            return true;
+    }
 }
 
 void TPhraseModel::ClearDrafts() {
@@ -65,14 +91,35 @@ void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const bool selected = option.state & QStyle::State_Selected;
     painter->save();
     painter->fillRect(r, selected ? option.palette.highlight() : option.palette.base());
+    // A changed phrase: a bar in front of its tile.
+    if (index.data(TPhraseModel::ChangedRole).toBool())
+        painter->fillRect(QRect(r.left(), r.top(), 2, r.height()), QColor(0, 140, 60));
     const int kind = std::clamp(index.data(TPhraseModel::KindRole).toInt(), 0, 2);
     painter->drawPixmap(r.left() + 2, r.top(), ImageList[std::size_t(kind)]);
-    painter->setFont(option.font);
-    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
-                             : option.palette.color(QPalette::Text));
-    painter->drawText(QRect(r.left() + 18, r.top(), std::max(0, r.width() - 18), r.height()),
-                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      index.data(Qt::DisplayRole).toString());
+    QFont font = option.font;
+    const QColor text = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    // The phrase's number at the right, as Go to and the command line count.
+    const QString number = QString::number(index.row() + 1);
+    const int numberWidth = QFontMetrics(font).horizontalAdvance(number) + 6;
+    painter->setFont(font);
+    painter->setPen(selected ? text : option.palette.color(QPalette::Disabled, QPalette::Text));
+    painter->drawText(QRect(r.right() - numberWidth, r.top(), numberWidth - 2, r.height()),
+                      Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, number);
+    // A draft shows instead of the text, slanted; a row the filter leaves out is greyed.
+    QString shown = index.data(TPhraseModel::DraftTextRole).toString();
+    if (!shown.isEmpty()) {
+        font.setItalic(true);
+        shown = QStringLiteral("\u270E ") + shown;
+    } else {
+        shown = index.data(Qt::DisplayRole).toString();
+    }
+    painter->setFont(font);
+    painter->setPen(selected || index.data(TPhraseModel::InFilterRole).toBool()
+                        ? text
+                        : option.palette.color(QPalette::Disabled, QPalette::Text));
+    painter->drawText(
+        QRect(r.left() + 18, r.top(), std::max(0, r.width() - 18 - numberWidth), r.height()),
+        Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
     painter->restore();
     if (option.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;

@@ -9,7 +9,7 @@
 #include <QStyledItemDelegate>
 #include <array>
 #include <functional>
-#include <set>
+#include <map>
 
 #include "core/document.h"
 #include "ui/entryedit.h"
@@ -21,8 +21,13 @@ namespace quillfen {
 class TPhraseModel : public QAbstractListModel {
   public:
     static constexpr int KindRole = Qt::UserRole + 1;
-    // Whether the row holds a typed text not confirmed (bool).
+    // Whether the row holds a typed text not confirmed (bool), and that text.
     static constexpr int DraftRole = Qt::UserRole + 2;
+    static constexpr int DraftTextRole = Qt::UserRole + 3;
+    // Whether the phrase's text differs from the one it had when the page was opened (bool).
+    static constexpr int ChangedRole = Qt::UserRole + 4;
+    // Whether the row is one the filter shows (bool).
+    static constexpr int InFilterRole = Qt::UserRole + 5;
 
     explicit TPhraseModel(const TDocument& doc, QObject* parent = nullptr)
         : QAbstractListModel(parent), Doc(doc) {}
@@ -35,12 +40,18 @@ class TPhraseModel : public QAbstractListModel {
     void EndReset() { endResetModel(); }
     void RowChanged(int row);
     void AllRowsChanged();
-    void SetDraft(int row, bool draft);
+    void SetDraft(int row, const QString& text);
     void ClearDrafts();
+    // Which rows the filter shows: every row, the unchanged or the changed ones.
+    enum class TFilter { All, Unchanged, Changed };
+    void SetFilter(TFilter filter);
+    TFilter Filter() const { return filter_; }
+    bool InFilter(int row) const;
 
   private:
     const TDocument& Doc;
-    std::set<int> drafts_;
+    std::map<int, QString> drafts_;
+    TFilter filter_ = TFilter::All;
 };
 
 // Draws a row 13 pixels high: the 12 x 12 kind tile at left + 2, the text at left + 18.

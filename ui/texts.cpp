@@ -40,4 +40,10 @@ QString CleanEntry(QString t, bool preformatted) {
     return t;
 }
 
+bool HasLetterOrDigit(const QString& text) {
+    for (const char32_t c : text.toUcs4())
+        if (QChar::isLetterOrNumber(c)) return true;
+    return false;
+}
+
 }  // namespace quillfen

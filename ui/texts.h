@@ -22,6 +22,9 @@ QString FormatCount(const QString& format, std::uint64_t n);
 // A text of the string table with `value` in place of its first "%s".
 QString FillIn(const QString& text, const QString& value);
 
+// Whether text holds a letter or a digit of any script: "|", "." and "»" hold none.
+bool HasLetterOrDigit(const QString& text);
+
 // A confirmed entry as it goes into the page: blanks at both ends removed and, unless the phrase
 // is a line of a preformatted block (whose inner blanks are its layout), runs of blanks made one.
 QString CleanEntry(QString text, bool preformatted);

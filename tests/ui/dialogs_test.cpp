@@ -556,7 +556,7 @@ TEST_F(Dialogs, ExportIntoAMissingFolderIsReported) {
 // --- Options ------------------------------------------------------------------------------------
 
 TEST_F(Dialogs, OptionsLayoutAndTicksFollowTags) {
-    EXPECT_EQ(opt->size(), QSize(327, 171));
+    EXPECT_EQ(opt->size(), QSize(327, 199));
     EXPECT_EQ(opt->OKBtn->text(), "OK");
     EXPECT_TRUE(opt->OKBtn->isDefault());
     EXPECT_EQ(opt->CancelBtn->text(), "Abbrechen");
