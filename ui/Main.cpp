@@ -390,6 +390,7 @@ void TForm1::FormClose() {
 // --- language -----------------------------------------------------------------------------------
 
 void TForm1::ApplyLanguage() {
+    SetErrorLanguage(Language);
     auto text = [this](int n) { return LoadStr(Language, n); };
     // A number that is no language's (an edited store) leaves the marks and the help as they are.
     if (FindLanguage(Language)) {
