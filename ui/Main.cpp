@@ -628,11 +628,14 @@ void TForm1::Save() {
     saveFailed_ = false;
 }
 
-void TForm1::WriteChange() {
+void TForm1::WriteChange(int phrase) {
     RecountChanged();
     UpdateEditMenu();
     Save();
-    Preview();
+    if (phrase >= 0)
+        PreviewPane->Update(FileName, Doc, phrase, phrase);
+    else
+        Preview();
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
@@ -673,7 +676,8 @@ void TForm1::OkBtnClick() {
     // A text that shows as the phrase does is the phrase's own, bytes the page's encoding could
     // not read included: nothing to write, no step to undo.
     const std::string current(Doc.Text(std::size_t(i)));
-    if (FromText(current) != t) {
+    const bool changed = FromText(current) != t;
+    if (changed) {
         try {
             ConfirmPhrase(std::size_t(i), ToText(t));
         } catch (...) {
@@ -684,7 +688,10 @@ void TForm1::OkBtnClick() {
     }
     SetDraft(i, {});
 
+    const int confirmed = i;
     i = NextToTranslate(i);
+    // The preview changes the phrase in the page it shows and marks the next one.
+    if (changed) PreviewPane->Update(FileName, Doc, confirmed, i);
     SelectRowQuietly(i);
     ShowRowInEntry(i);
     // Typing replaces the next phrase, as after a click on its row.
@@ -729,7 +736,6 @@ void TForm1::ConfirmPhrase(std::size_t i, std::string text) {
     TextBoxModel->RowChanged(int(i));
     RecountChanged();
     UpdateEditMenu();
-    Preview();
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
@@ -904,7 +910,7 @@ void TForm1::ShowHistoryStep(std::size_t i) {
     TextBoxModel->RowChanged(row);
     SelectRowQuietly(row);
     ShowRowInEntry(row);
-    WriteChange();
+    WriteChange(row);
 }
 
 void TForm1::mUndoClick() {

@@ -196,7 +196,8 @@ class TForm1 : public QMainWindow {
     // here and leaves the open page, if any, open and untouched; false then.
     bool LoadFile(const QString& path);
     // Writes phrase i's new text, then makes it one undo step; a save that fails changes
-    // nothing and raises. The one place where the Ok button writes.
+    // nothing and raises. The one place where the Ok button writes; the caller updates the
+    // preview.
     void ConfirmPhrase(std::size_t i, std::string text);
     void Save();
     void Preview();
@@ -253,8 +254,9 @@ class TForm1 : public QMainWindow {
     // After Undo or Redo changed phrase i: the row, the entry, the file, the preview.
     void ShowHistoryStep(std::size_t i);
     // After the phrases changed: the Edit menu, the file, the preview and the word count. A
-    // failed save ends the command there.
-    void WriteChange();
+    // failed save ends the command there. phrase: the one phrase that changed, which the preview
+    // changes in place; -1 (many): the preview shows the saved page anew.
+    void WriteChange(int phrase = -1);
     // Ctrl+Z, Ctrl+Shift+Z or Ctrl+Y in the entry field.
     void EntryUndoRedo(bool redo);
 

@@ -10,9 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "tests/ui/window_fixture.h"
@@ -253,6 +256,101 @@ TEST_F(Translator, TheFilterAndTheSkipOptionSteerEnterThePageKeysAndFind) {
     EXPECT_TRUE(OptionsDlg->findChild<QCheckBox*>("SkipNoLetters")->text().startsWith("&Enter"));
     Stop();
     EXPECT_TRUE(LoadSettings(IniSettingsStore(dir.filePath("settings.ini"))).SkipNoLetters);
+}
+
+// --- the preview -------------------------------------------------------------------------------
+
+// The value the browser shows for each phrase of the page, found by its anchor: a text node's
+// text, or an element's alt, content and title values.
+QStringList ShownPhrases(TPreview& preview) {
+    QStringList shown;
+    bool done = false;
+    preview.RunScript(
+        "(function () { const out = [];"
+        " const w = document.createTreeWalker(document, NodeFilter.SHOW_COMMENT);"
+        " for (let c = w.nextNode(); c; c = w.nextNode()) {"
+        "  if (!c.data.startsWith('qf:')) continue;"
+        "  const x = c.nextSibling; let v = '-';"
+        "  if (x && x.nodeType === Node.TEXT_NODE) v = x.data;"
+        "  else if (x && x.nodeType === Node.ELEMENT_NODE)"
+        "   v = ['alt', 'content', 'title'].map((a) => x.getAttribute(a)).join('|');"
+        "  out[Number(c.data.substring(3))] = v; }"
+        " return out; })()",
+        [&](const QVariant& v) {
+            for (const QVariant& item : v.toList()) shown << item.toString();
+            done = true;
+        });
+    if (!QTest::qWaitFor([&] { return done; }, 20000)) return {"no answer"};
+    return shown;
+}
+
+TEST_F(Translator, ThePreviewChangesConfirmedPhrasesInPlaceAsAReloadShowsThem) {
+    Stop();
+    TSettings stored;
+    stored.Tags = TTags::AllKinds;
+    SaveSettings(IniSettingsStore(dir.filePath("settings.ini")), stored);
+    Start();
+    const std::string page =
+        "<html><head><meta name=\"description\" content=\" Head text \"></head>\r\n<body>\r\n"
+        "<p>First phrase\r\n   broken over lines</p>\r\n"
+        "<p>Fish &amp; chips <b>bold</b> tail </p>\r\n"
+        "<img src=\"a.png\" alt=\" K&auml;se picture \">\r\n"
+        "<img src='b.png' alt='single'>\r\n"
+        "<table><tr><td>Cell one</td></tr></table>\r\n"
+        "<pre>  line one\r\n  line two</pre>\r\n"
+        "<p>Last&nbsp;one</p>\r\n</body></html>\r\n";
+    const QString path = Page("page.html", page);
+    Open(path);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !PreviewPane->IsLoading(); }, 20000));
+    const int rows = TextBoxModel->rowCount();
+    ASSERT_GE(rows, 9);
+    const QStringList opened = ShownPhrases(*PreviewPane);
+    ASSERT_EQ(opened.size(), rows);
+    // Kept by the preview's own world until the page loads anew.
+    PreviewPane->RunScript("window.quillfenKept = 1;");
+
+    QSignalSpy marks(PreviewPane, &TPreview::Marked);
+    // Every phrase but the last two gets a text that the page must write as references.
+    const char* texts[] = {
+        "Neu & <b>fett</b>",  "Zweite \"Zeile\"", "Fisch \u00A0& Pommes", "fett",       "Schwanz",
+        "It's \"K\u00E4se\"", "Tom & 'Jerry'",    "<Zelle> \u20AC",       "Zeile  eins"};
+    ASSERT_EQ(rows, int(std::size(texts)) + 2);
+    for (int row = 0; row < int(std::size(texts)) + 1; ++row) {
+        SCOPED_TRACE(row);
+        Select(row);
+        Edit1->setText(QString::fromUtf8(row < int(std::size(texts)) ? texts[row] : "Zwei"));
+        marks.clear();
+        Key(Qt::Key_Return);
+        ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !marks.isEmpty() && marks.last().at(0).toInt() == row + 1; }, 20000));
+    }
+    // Undo and Redo change the page in place too: the second line of the block as it was.
+    Command([this] { mUndo->trigger(); });
+    Command([this] { mUndo->trigger(); });
+    Command([this] { mRedo->trigger(); });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return ShownPhrases(*PreviewPane)[rows - 2] == opened[rows - 2]; }, 20000));
+    const QStringList inPlace = ShownPhrases(*PreviewPane);
+    bool kept = false, answered = false;
+    PreviewPane->RunScript("window.quillfenKept === 1", [&](const QVariant& v) {
+        kept = v.toBool();
+        answered = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
+    EXPECT_TRUE(kept) << "the page was loaded anew";
+
+    // What a reload of the saved bytes shows.
+    QSignalSpy loaded(PreviewPane, &TPreview::LoadFinished);
+    PreviewPane->Show(path, form->Document());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000));
+    const QStringList reloaded = ShownPhrases(*PreviewPane);
+    ASSERT_EQ(inPlace.size(), reloaded.size());
+    for (int n = 0; n < rows; ++n) {
+        EXPECT_EQ(inPlace[n], reloaded[n]) << n;
+        // Only the last two are as they were opened.
+        EXPECT_EQ(inPlace[n] == opened[n], n >= rows - 2) << n << " " << inPlace[n].toStdString();
+    }
 }
 
 }  // namespace
