@@ -240,6 +240,7 @@ void TPreview::Update(const QString& path, const TDocument& doc, int n, int next
         QJsonDocument(QJsonArray{QString::fromUtf8(text.data(), qsizetype(text.size())),
                                  QString::fromLatin1(attribute)})
             .toJson(QJsonDocument::Compact));
+    ++updating_;
     RunScript(QStringLiteral("(function (a) { const p = window.quillfenPreview;"
                              " if (!p || !p.update(%1, a[0], a[1])) return -2;"
                              " return p.mark(%2); })(%3)")
@@ -248,6 +249,7 @@ void TPreview::Update(const QString& path, const TDocument& doc, int n, int next
                   .arg(literal),
               [this, path, &doc](const QVariant& result) {
                   if (closing_) return;
+                  --updating_;
                   const int marked = result.isValid() ? result.toInt() : -2;
                   if (marked == -2)
                       Show(path, doc);
@@ -257,6 +259,8 @@ void TPreview::Update(const QString& path, const TDocument& doc, int n, int next
 }
 
 void TPreview::Mark(int phrase) {
+    // An update under way marks its phrase itself.
+    if (updating_ > 0 && phrase == phrase_) return;
     phrase_ = phrase < 0 ? -1 : phrase;
     if (!loading_) ApplyMark();
 }

@@ -90,6 +90,8 @@ class TPreview : public QObject {
     int phrase_ = -1;
     bool loading_ = false;
     bool closing_ = false;
+    // Updates sent to the browser and not yet answered.
+    int updating_ = 0;
 };
 
 // The preview's side of the browser channel: what a click in the page reports.
