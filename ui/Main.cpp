@@ -628,14 +628,11 @@ void TForm1::Save() {
     saveFailed_ = false;
 }
 
-void TForm1::WriteChange(int phrase) {
+void TForm1::WriteChange() {
     RecountChanged();
     UpdateEditMenu();
     Save();
-    if (phrase >= 0)
-        PreviewPane->Update(FileName, Doc, phrase, phrase);
-    else
-        Preview();
+    Preview();
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
@@ -905,22 +902,36 @@ bool TForm1::ChangedElsewhere(int row, const std::optional<QString>& entry) {
     return true;
 }
 
-void TForm1::ShowHistoryStep(std::size_t i) {
+void TForm1::ShowHistoryStep(std::size_t i, bool redone) {
+    // Written first: a save that fails takes the step back, so that the list and the history
+    // show what the file holds.
+    try {
+        Save();
+    } catch (...) {
+        if (redone)
+            Doc.Undo();
+        else
+            Doc.Redo();
+        throw;
+    }
     const int row = int(i);
     TextBoxModel->RowChanged(row);
     SelectRowQuietly(row);
     ShowRowInEntry(row);
-    WriteChange(row);
+    RecountChanged();
+    UpdateEditMenu();
+    PreviewPane->Update(FileName, Doc, row, row);
+    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
 void TForm1::mUndoClick() {
     if (!DocumentOpen() || !Doc.CanUndo() || ChangedElsewhere(SelectedRow(), {})) return;
-    ShowHistoryStep(Doc.Undo());
+    ShowHistoryStep(Doc.Undo(), false);
 }
 
 void TForm1::mRedoClick() {
     if (!DocumentOpen() || !Doc.CanRedo() || ChangedElsewhere(SelectedRow(), {})) return;
-    ShowHistoryStep(Doc.Redo());
+    ShowHistoryStep(Doc.Redo(), true);
 }
 
 void TForm1::mRevertClick() {

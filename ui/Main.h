@@ -251,12 +251,12 @@ class TForm1 : public QMainWindow {
     // When the page could not be opened because a save of it was cut short while it overwrote
     // the page, offers to put the old bytes back; true when they are back.
     bool OfferRecovery(const std::exception_ptr& failure);
-    // After Undo or Redo changed phrase i: the row, the entry, the file, the preview.
-    void ShowHistoryStep(std::size_t i);
+    // After Undo (redone false) or Redo changed phrase i: the file, then the row, the entry and
+    // the preview, which changes the phrase in place. A save that fails takes the step back.
+    void ShowHistoryStep(std::size_t i, bool redone);
     // After the phrases changed: the Edit menu, the file, the preview and the word count. A
-    // failed save ends the command there. phrase: the one phrase that changed, which the preview
-    // changes in place; -1 (many): the preview shows the saved page anew.
-    void WriteChange(int phrase = -1);
+    // failed save ends the command there.
+    void WriteChange();
     // Ctrl+Z, Ctrl+Shift+Z or Ctrl+Y in the entry field.
     void EntryUndoRedo(bool redo);
 

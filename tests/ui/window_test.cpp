@@ -511,6 +511,24 @@ TEST_F(Window, AReadOnlyPageGivesOneErrorAndChangesNothingButTheDraft) {
     QTest::keyClick(Edit1, Qt::Key_Return);
     EXPECT_NE(ReadBytes(path).find("Refused"), std::string::npos);
     EXPECT_FALSE(TextBoxModel->index(0).data(TPhraseModel::DraftRole).toBool());
+
+    // Undo and Redo that cannot be written leave the list and the history as they were.
+    const std::string saved = ReadBytes(path);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    Command([this] { mUndo->trigger(); });
+    EXPECT_EQ(errors.size(), 2);
+    EXPECT_EQ(RowString(0), "Refused");
+    EXPECT_TRUE(mUndo->isEnabled());
+    EXPECT_FALSE(mRedo->isEnabled());
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0644), 0);
+    Command([this] { mUndo->trigger(); });
+    EXPECT_EQ(RowString(0), "First phrase");
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    Command([this] { mRedo->trigger(); });
+    EXPECT_EQ(errors.size(), 3);
+    EXPECT_EQ(RowString(0), "First phrase");
+    EXPECT_TRUE(mRedo->isEnabled());
+    EXPECT_NE(ReadBytes(path), saved);
 }
 
 // --- the recent files ---------------------------------------------------------------------------
