@@ -158,11 +158,11 @@ void Load(TDocument& doc, const std::string& path, TTags tags) {
     CheckConvertible(doc.EncodingInfo(), path);
 }
 
-// An error's text with the system's cause behind it, on one line.
+// An error's text in English with the system's cause behind it, on one line.
 std::string Describe(const std::exception& error) {
-    std::string text = error.what();
-    if (const auto* e = dynamic_cast<const TError*>(&error); e && e->Cause != 0)
-        text.append(": ").append(std::strerror(e->Cause));
+    const auto* e = dynamic_cast<const TError*>(&error);
+    std::string text = e ? e->English() : error.what();
+    if (e && e->Cause != 0) text.append(": ").append(std::strerror(e->Cause));
     return text;
 }
 

@@ -1,7 +1,8 @@
 // The real main window, offscreen: opening a page of 100,000 phrases (read, trim, scan, the
 // progress panel, the list's model reset and its layout), and on a page of 50,000 phrases a key
 // in the entry field that selects a row, up to the preview's answer that the phrase is marked;
-// that must stay well under 50 ms, or Enter and the arrow keys would wait for the preview. It
+// that must stay well under 50 ms, or Enter and the arrow keys would wait for the preview. Enter
+// on pages up to 5 MB: from the end of the save to the next phrase marked in the preview. It
 // defines its own main, since the window needs an application object before the benchmarks run.
 #include <benchmark/benchmark.h>
 
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QListView>
 #include <QStandardPaths>
@@ -160,6 +162,107 @@ BENCHMARK(BM_SelectAndMark)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(3.0);
+
+// A round trip to the browser: what it was given before has run.
+void WaitForBrowser(TPreview& preview) {
+    QEventLoop loop;
+    preview.RunScript("1", [&](const QVariant&) { loop.quit(); });
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A page of about bytes bytes in phrases phrases, paragraphs with the attributes real pages carry.
+std::string ParagraphPage(int phrases, std::size_t bytes) {
+    std::string page = "<html>\r\n<head>\r\n<title>Bench</title>\r\n</head>\r\n<body>\r\n";
+    const std::size_t each = bytes / std::size_t(phrases);
+    for (int i = 1; i < phrases; ++i) {
+        std::string p = "<p class=\"para\" id=\"p" + std::to_string(i) + "\">Phrase " +
+                        std::to_string(i) + " with a few more words";
+        while (p.size() + 6 < each) p += " and more";
+        page += p + "</p>\r\n";
+    }
+    return page + "</body>\r\n</html>\r\n";
+}
+
+// Enter on a changed phrase: the save, then the preview changing the phrase in place and marking
+// the next one. Measured from the end of the save (the preview's update begins) to the mark; the
+// save's own time beside it.
+void BM_EnterInPlace(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bench.html");
+    {
+        std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary);
+        out << ParagraphPage(int(state.range(0)), std::size_t(state.range(1)));
+    }
+    const auto form = CreateMainWindow();
+    form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
+    form->resize(1000, 700);
+    form->show();
+    QCoreApplication::processEvents();
+    TPreview& preview = *uitest::FindControl<TPreview>(*form, "PreviewPane");
+    auto* entry = uitest::FindControl<TEntryEdit>(*form, "Edit1");
+    if (!form->OpenPage(path)) {
+        state.SkipWithError("the page did not load");
+        return;
+    }
+    while (preview.IsLoading())
+        if (WaitForMark(preview, 120000) == -2) break;
+    auto* list = uitest::FindControl<QListView>(*form, "TextBox");
+    const int rows = list->model()->rowCount();
+    QElapsedTimer sinceKey, sinceSave;
+    double saveMs = 0;
+    QObject::connect(&preview, &TPreview::Updating, [&] {
+        saveMs = double(sinceKey.nsecsElapsed()) / 1e6;
+        sinceSave.start();
+    });
+    std::vector<double> times, saves;
+    int wrong = 0, n = 0;
+    for (auto _ : state) {
+        // From the middle of the page on, where a reload would have most to lay out before it.
+        if (form->SelectedRow() < rows / 2 || form->SelectedRow() >= rows - 2) {
+            state.PauseTiming();
+            list->selectionModel()->setCurrentIndex(list->model()->index(rows / 2, 0),
+                                                    QItemSelectionModel::ClearAndSelect);
+            WaitForMark(preview, 2000);
+            state.ResumeTiming();
+        }
+        // A translator types between two Enters: the browser is done with the last one.
+        state.PauseTiming();
+        WaitForBrowser(preview);
+        state.ResumeTiming();
+        const int next = form->SelectedRow() + 1;
+        entry->setText(QStringLiteral("Neu %1").arg(++n));
+        sinceKey.start();
+        PressKey(entry, Qt::Key_Return);
+        const int marked = WaitForMark(preview, 20000);
+        if (marked == -2) {
+            state.SkipWithError("no answer from the preview");
+            break;
+        }
+        times.push_back(double(sinceSave.nsecsElapsed()) / 1e6);
+        saves.push_back(saveMs);
+        if (marked != next) ++wrong;
+    }
+    state.counters["phrases"] = double(rows);
+    state.counters["MB"] = double(QFileInfo(path).size()) / 1e6;
+    std::sort(times.begin(), times.end());
+    std::sort(saves.begin(), saves.end());
+    if (!times.empty()) {
+        state.counters["median, ms"] = times[times.size() / 2];
+        state.counters["90%, ms"] = times[times.size() * 9 / 10];
+        state.counters["worst, ms"] = times.back();
+        state.counters["save median, ms"] = saves[saves.size() / 2];
+    }
+    state.counters["not marked"] = wrong;
+    form->close();
+}
+BENCHMARK(BM_EnterInPlace)
+    ->Args({400, 30'000})
+    ->Args({14'000, 1'000'000})
+    ->Args({70'000, 5'000'000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(40);
 
 }  // namespace
 

@@ -15,41 +15,44 @@ std::string Compose(std::string_view head, std::string_view middle, std::string_
 
 }  // namespace
 
-TError CannotOpenError(const std::string& path) {
-    return TError(Compose("Datei ", path,
-                          " kann nicht ge\xC3\xB6"
-                          "ffnet werden"));
-}
+TError CannotOpenError(const std::string& path) { return CannotOpenError(path, 0); }
 
-TError CannotCreateError(const std::string& path) {
-    return TError(Compose("Datei ", path, " kann nicht erstellt werden"));
-}
+TError CannotCreateError(const std::string& path) { return CannotCreateError(path, 0); }
 
 TError CannotOpenError(const std::string& path, int cause) {
-    return TError(CannotOpenError(path).what(), cause);
+    return TError(Compose("Datei ", path,
+                          " kann nicht ge\xC3\xB6"
+                          "ffnet werden"),
+                  Compose("The file ", path, " cannot be opened"), cause);
 }
 
 TError CannotCreateError(const std::string& path, int cause) {
-    return TError(CannotCreateError(path).what(), cause);
+    return TError(Compose("Datei ", path, " kann nicht erstellt werden"),
+                  Compose("The file ", path, " cannot be created"), cause);
 }
 
 TError NotRegularFileError(const std::string& path, TFileKind kind) {
     const char* name = "unbekannte Art";
+    const char* english = "unknown kind";
     switch (kind) {
         case TFileKind::Folder:
             name = "Ordner";
+            english = "folder";
             break;
         case TFileKind::Fifo:
-            name = "FIFO";
+            name = english = "FIFO";
             break;
         case TFileKind::CharacterDevice:
             name = "Zeichenger\xC3\xA4t";
+            english = "character device";
             break;
         case TFileKind::BlockDevice:
             name = "Blockger\xC3\xA4t";
+            english = "block device";
             break;
         case TFileKind::Socket:
             name = "Socket";
+            english = "socket";
             break;
         case TFileKind::Other:
             break;
@@ -59,21 +62,23 @@ TError NotRegularFileError(const std::string& path, TFileKind kind) {
                                "ffnet werden (keine regul\xC3\xA4"
                                "re Datei: ");
     text.append(name).append(")");
-    return TError(text);
+    return TError(text, Compose("The file ", path, " cannot be opened (not a regular file: ") +
+                            english + ")");
 }
 
 TError FileTooLargeError(const std::string& path) {
     return TError(Compose("Datei ", path,
                           " kann nicht ge\xC3\xB6"
                           "ffnet werden (gr\xC3\xB6\xC3\x9F"
-                          "er als 1 GiB)"));
+                          "er als 1 GiB)"),
+                  Compose("The file ", path, " cannot be opened (larger than 1 GiB)"));
 }
 
 TError ListIndexError(unsigned long long index) {
-    return TError(
-        Compose("Der Index der Liste \xC3\xBC"
-                "berschreitet das Maximum (",
-                std::to_string(index), ")"));
+    return TError(Compose("Der Index der Liste \xC3\xBC"
+                          "berschreitet das Maximum (",
+                          std::to_string(index), ")"),
+                  Compose("The list index exceeds the maximum (", std::to_string(index), ")"));
 }
 
 namespace {
@@ -82,23 +87,33 @@ std::string FileNamed(const std::string& path) {
     return path.empty() ? std::string("Die Datei") : Compose("Datei ", path, "");
 }
 
+std::string EnglishFileNamed(const std::string& path) {
+    return path.empty() ? std::string("The file") : Compose("The file ", path, "");
+}
+
 }  // namespace
 
 TError UnsupportedEncodingError(const std::string& path, const std::string& encoding) {
     return TError(FileNamed(path) + " ist in der Kodierung " + encoding +
-                  " geschrieben, die nicht unterst\xC3\xBCtzt wird, und wird nicht ge\xC3\xB6"
-                  "ffnet (The file is encoded in " +
-                  encoding +
-                  ", which is not supported; it is not opened, so that saving cannot "
-                  "destroy it.)");
+                      " geschrieben, die nicht unterst\xC3\xBCtzt wird, und wird nicht ge\xC3\xB6"
+                      "ffnet (The file is encoded in " +
+                      encoding +
+                      ", which is not supported; it is not opened, so that saving cannot "
+                      "destroy it.)",
+                  EnglishFileNamed(path) + " is encoded in " + encoding +
+                      ", which is not supported; it is not opened, so that saving cannot "
+                      "destroy it.");
 }
 
 TError UnknownEncodingError(const std::string& path, const std::string& encoding) {
     return TError(FileNamed(path) + " deklariert die unbekannte Kodierung " + encoding +
-                  " und wird nicht ge\xC3\xB6"
-                  "ffnet (The file declares the encoding " +
-                  encoding +
-                  ", which is not known; it is not opened, so that saving cannot destroy it.)");
+                      " und wird nicht ge\xC3\xB6"
+                      "ffnet (The file declares the encoding " +
+                      encoding +
+                      ", which is not known; it is not opened, so that saving cannot destroy it.)",
+                  EnglishFileNamed(path) + " declares the encoding " + encoding +
+                      ", which is not known; it is not opened, so that saving cannot destroy "
+                      "it.");
 }
 
 TError ZeroByteError(const std::string& path) {
@@ -106,39 +121,49 @@ TError ZeroByteError(const std::string& path) {
                           " enth\xC3\xA4lt ein Nullzeichen und wird nicht ge\xC3\xB6"
                           "ffnet "
                           "(The file contains a zero byte, as UTF-16 pages do; it is not opened, "
-                          "so that saving cannot destroy it.)"));
+                          "so that saving cannot destroy it.)"),
+                  Compose("The file ", path,
+                          " contains a zero byte, as UTF-16 pages do; it is not opened, so that "
+                          "saving cannot destroy it."));
 }
 
 TError TooLargeError(const std::string& path) {
     return TError(Compose("Datei ", path,
                           " ist zu gro\xC3\x9F und wird nicht ge\xC3\xB6"
                           "ffnet (The file is too "
-                          "large to be opened.)"));
+                          "large to be opened.)"),
+                  Compose("The file ", path, " is too large to be opened."));
 }
 
 TError MarkerTextError(const std::string& path, const std::string& found) {
     return TError(FileNamed(path) + " enth\xC3\xA4lt den Platzhaltertext " + found +
-                  " und wird nicht exportiert (The page itself holds the text " + found +
-                  ", which recombination would take for a phrase marker; nothing was "
-                  "exported.)");
+                      " und wird nicht exportiert (The page itself holds the text " + found +
+                      ", which recombination would take for a phrase marker; nothing was "
+                      "exported.)",
+                  EnglishFileNamed(path) + " holds the text " + found +
+                      ", which recombination would take for a phrase marker; nothing was "
+                      "exported.");
 }
 
 TError SettingsNotSavedError(const std::string& location) {
     return TError(
-        Compose("Die Einstellungen k\xC3\xB6nnen nicht in ", location, " gespeichert werden"));
+        Compose("Die Einstellungen k\xC3\xB6nnen nicht in ", location, " gespeichert werden"),
+        Compose("The settings cannot be saved in ", location, ""));
 }
 
 TError FolderNotFoundError(const std::string& folderName) {
-    return TError(Compose("Der Ordner \"", folderName, "\" wurde nicht gefunden"));
+    return TError(Compose("Der Ordner \"", folderName, "\" wurde nicht gefunden"),
+                  Compose("The folder \"", folderName, "\" was not found"));
 }
 
 TError CannotCreateFolderError(const std::string& path) {
-    return TError(Compose("Ordner ", path, " kann nicht erstellt werden"));
+    return TError(Compose("Ordner ", path, " kann nicht erstellt werden"),
+                  Compose("The folder ", path, " cannot be created"));
 }
 
 TError LinkInRootError(const std::string& path) {
-    return TError(
-        Compose("Verkn\xC3\xBCpfung ", path, " wird nicht im Wurzelverzeichnis angelegt"));
+    return TError(Compose("Verkn\xC3\xBCpfung ", path, " wird nicht im Wurzelverzeichnis angelegt"),
+                  Compose("The shortcut ", path, " is not created in the root folder"));
 }
 
 TError ShellLinkUnavailableError(std::string_view interfaceName, unsigned long result) {
@@ -146,7 +171,9 @@ TError ShellLinkUnavailableError(std::string_view interfaceName, unsigned long r
     std::snprintf(code, sizeof code, "0x%08lX", result);
     return TError(Compose("Das Verkn\xC3\xBCpfungsobjekt der Shell ist nicht verf\xC3\xBCgbar (",
                           interfaceName, ", ") +
-                  code + ")");
+                      code + ")",
+                  Compose("The shell's shortcut object is not available (", interfaceName, ", ") +
+                      code + ")");
 }
 
 TError InvalidUtf8Error(std::size_t byte) {
@@ -179,7 +206,8 @@ TError SaveBusyError(const std::string& path) {
     return TError(Compose("Datei ", path,
                           " wird gerade von einem anderen Speichervorgang geschrieben; es wurde "
                           "nichts geschrieben (another save of this page is running; nothing "
-                          "was written)"));
+                          "was written)"),
+                  Compose("Another save of the file ", path, " is running; nothing was written"));
 }
 
 namespace {
@@ -203,11 +231,26 @@ std::string InterruptedSaveText(const std::string& page, const std::string& back
            page + " with " + backup + "; quillfen-cli recover puts the old bytes back)";
 }
 
+std::string EnglishInterruptedSaveText(const std::string& page, const std::string& backup,
+                                       bool foreign) {
+    if (!foreign)
+        return Compose("A save of the file ", page,
+                       " was interrupted while it overwrote the page, which is incomplete; its "
+                       "old bytes are in ") +
+               backup + "; quillfen-cli recover puts them back";
+    return Compose("A save of the file ", page,
+                   " was interrupted, and another program wrote the page since: it is neither "
+                   "the old page, nor the new one, nor a mix of the two. Nothing was restored; "
+                   "compare it with ") +
+           backup + "; quillfen-cli recover puts the old bytes back";
+}
+
 }  // namespace
 
 TInterruptedSaveError::TInterruptedSaveError(const std::string& page, const std::string& backup,
                                              bool foreign)
-    : TError(InterruptedSaveText(page, backup, foreign)),
+    : TError(InterruptedSaveText(page, backup, foreign),
+             EnglishInterruptedSaveText(page, backup, foreign)),
       Page(page),
       Backup(backup),
       Foreign(foreign) {}
@@ -215,7 +258,8 @@ TInterruptedSaveError::TInterruptedSaveError(const std::string& page, const std:
 TError NothingToRecoverError(const std::string& path) {
     return TError(Compose("Datei ", path,
                           " hat kein unterbrochenes Speichern, das wiederherzustellen w\xC3\xA4re "
-                          "(no interrupted save of this page was found)"));
+                          "(no interrupted save of this page was found)"),
+                  Compose("No interrupted save of the file ", path, " was found"));
 }
 
 TError BadEscapeError(std::string_view escape) {

@@ -4,20 +4,30 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace quillfen {
 
 // Every failure of a command is raised as this error; the window shows its text in one error box.
-// The texts of the file layer stay German in both interface languages, as users know them. Every
-// text is composed here, by the functions below.
+// Each text is composed here, by the functions below, twice: what() in German, as the German
+// interface always showed it, and English() for every other interface and for quillfen-cli.
 class TError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
-    TError(const std::string& what, int cause) : std::runtime_error(what), Cause(cause) {}
+    // A text that is the same in every language.
+    explicit TError(const std::string& what, int cause = 0)
+        : std::runtime_error(what), Cause(cause) {}
+    TError(const std::string& german, std::string english, int cause = 0)
+        : std::runtime_error(german), Cause(cause), english_(std::move(english)) {}
+
+    // The text in English.
+    const char* English() const noexcept { return english_.empty() ? what() : english_.c_str(); }
 
     // The system's errno behind the failure, 0 where there is none; the error box shows it on a
     // line of its own.
     int Cause = 0;
+
+  private:
+    std::string english_;
 };
 
 // "Datei %s kann nicht geöffnet werden" (UTF-8 in the source; the error box decodes it as such).

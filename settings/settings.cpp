@@ -12,6 +12,9 @@ namespace {
 
 const QString LanguageName = QStringLiteral("Language");
 const QString TagsName = QStringLiteral("Tags");
+const QString SkipName = QStringLiteral("SkipNoLetters");
+const QString GeometryName = QStringLiteral("WindowGeometry");
+const QString SplitterName = QStringLiteral("SplitterState");
 
 QString HistoryName(int n) { return QStringLiteral("History") + QString::number(n); }
 
@@ -54,6 +57,12 @@ QString ReadHistory(const QSettings& s, const QString& name) {
     return text;
 }
 
+// Only bytes are a saved window state; anything else (an edited store) is none.
+QByteArray ReadBytes(const QSettings& s, const QString& name) {
+    const QVariant v = s.value(name);
+    return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
+}
+
 }  // namespace
 
 TSettingsStore DefaultSettingsStore() {
@@ -83,6 +92,9 @@ TSettings LoadSettings(const TSettingsStore& store) {
     for (int n = 1; n <= 5; ++n) result.History[n - 1] = ReadHistory(s, HistoryName(n));
     if (const auto tags = ReadInteger(s, TagsName))
         result.Tags = TTags(static_cast<uint8_t>(*tags & 0xFFu));
+    if (const auto skip = ReadInteger(s, SkipName)) result.SkipNoLetters = *skip != 0;
+    result.WindowGeometry = ReadBytes(s, GeometryName);
+    result.SplitterState = ReadBytes(s, SplitterName);
     return result;
 }
 
@@ -101,10 +113,13 @@ void SaveSettings(const TSettingsStore& store, const TSettings& settings) {
     if (s.status() != QSettings::NoError || !s.isWritable()) throw fail();
     s.setValue(LanguageName, int(StoredValue(settings.Language)));
     s.setValue(TagsName, static_cast<int>(Bits(settings.Tags)));
+    s.setValue(SkipName, settings.SkipNoLetters ? 1 : 0);
     for (int n = 1; n <= 5; ++n) {
         const QString& entry = settings.History[n - 1];
         if (!entry.isEmpty()) s.setValue(HistoryName(n), entry);
     }
+    if (!settings.WindowGeometry.isEmpty()) s.setValue(GeometryName, settings.WindowGeometry);
+    if (!settings.SplitterState.isEmpty()) s.setValue(SplitterName, settings.SplitterState);
     s.sync();
     if (s.status() != QSettings::NoError) throw fail();
 }

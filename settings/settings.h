@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QSettings>
 #include <QString>
 #include <array>
@@ -9,13 +10,19 @@
 
 namespace quillfen {
 
-// The three values that survive from one run to the next.
+// The values that survive from one run to the next.
 struct TSettings {
     TLanguage Language = TLanguage::English;
     TTags Tags = TTags::Default;
     // Recently opened files, [0] the newest; an empty entry is free. Paths are kept as QString
     // because the store holds them as text of the platform, not as page bytes.
     std::array<QString, 5> History;
+    // Enter's advance steps over phrases that hold no letter or digit.
+    bool SkipNoLetters = false;
+    // The main window's size, place and maximised state, and where its splitter stands, as the
+    // toolkit saves them; empty: the designed ones.
+    QByteArray WindowGeometry;
+    QByteArray SplitterState;
 };
 
 // Where the settings live: the registry key on Windows, an INI file elsewhere. Tests point it
@@ -34,8 +41,9 @@ TSettingsStore IniSettingsStore(const QString& path);
 // store that cannot be read at all gives the defaults (English, Tags 3, no recent files).
 TSettings LoadSettings(const TSettingsStore& store);
 
-// Writes "Language", "Tags" and the non-empty History entries; empty entries are neither written
-// nor removed. Raises TError naming the store when it cannot be written; nothing is then kept.
+// Writes "Language", "Tags", "SkipNoLetters" (0 or 1), the non-empty History entries and the
+// non-empty "WindowGeometry" and "SplitterState"; empty entries are neither written nor removed.
+// Raises TError naming the store when it cannot be written; nothing is then kept.
 void SaveSettings(const TSettingsStore& store, const TSettings& settings);
 
 }  // namespace quillfen

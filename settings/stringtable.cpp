@@ -13,7 +13,9 @@ namespace {
 // the legend and its tool tip, where "%s" stands for the name of the encoding the page was read
 // in; 68 and 69: the wizard's headings, which also begin its title. From 70 on: finding a phrase
 // and going to one by its number; "%d" stands for counts, in 73 for the match and then the number
-// of matches. A new text takes the next free id in every table.
+// of matches. 79: the question before typed texts not confirmed are dropped. 80 to 86: the status
+// bar ("%d" the phrase, then the count), the filter beside the find field, and the Options box for
+// Enter's skipping. A new text takes the next free id in every table.
 constexpr TStringEntry English[] = {
     {1, u8"Quillfen"},
     {2, u8"Version"},
@@ -89,6 +91,14 @@ constexpr TStringEntry English[] = {
     {76, u8"Phrase number (1 to %d):"},
     {77, u8"Enter or F3: next match. Shift+F3: previous match. Esc: back to the entry field."},
     {78, u8"Close"},
+    {79, u8"Texts typed for %s have not been confirmed with Enter.\n\nDiscard them?"},
+    {80, u8"Phrase %d of %d"},
+    {81, u8"%d changed"},
+    {82, u8"Show:"},
+    {83, u8"All phrases"},
+    {84, u8"Unchanged"},
+    {85, u8"Changed"},
+    {86, u8"&Enter skips phrases without letters or digits"},
     {87, u8"&attribute texts (titles, labels)"},
 };
 
@@ -174,6 +184,16 @@ constexpr TStringEntry German[] = {
      u8"Enter oder F3: nächster Treffer. Umschalt+F3: voriger Treffer. Esc: zurück zum "
      u8"Eingabefeld."},
     {78, u8"Schliessen"},
+    {79,
+     u8"Für %s eingegebene Texte wurden nicht mit Enter bestätigt.\n\nSollen sie verworfen "
+     u8"werden?"},
+    {80, u8"Textblock %d von %d"},
+    {81, u8"%d geändert"},
+    {82, u8"Zeigen:"},
+    {83, u8"Alle Textblöcke"},
+    {84, u8"Unverändert"},
+    {85, u8"Geändert"},
+    {86, u8"&Enter überspringt Textblöcke ohne Buchstaben und Ziffern"},
     {87, u8"&Attributtexte (Titel, Beschriftungen)"},
 };
 

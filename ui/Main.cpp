@@ -3,18 +3,24 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 #include <algorithm>
@@ -40,18 +46,6 @@
 
 namespace quillfen {
 
-namespace {
-
-// A control of a page laid out in pixels: its name, if it has one, and where it sits.
-template <class W>
-W* Place(W* control, const char* name, const QRect& where) {
-    if (name) control->setObjectName(name);
-    control->setGeometry(where);
-    return control;
-}
-
-}  // namespace
-
 // --- the window ---------------------------------------------------------------------------------
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSettingsStore()) {
@@ -62,7 +56,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSett
     };
 
     setWindowTitle("Quillfen");
-    setFixedSize(611, 466);
+    // The designed size is the first one and the smallest; the settings may bring another.
+    resize(611, 466);
+    setMinimumSize(611, 466);
     setAcceptDrops(true);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -100,62 +96,136 @@ void TForm1::BuildTranslatePage() {
     col->setContentsMargins(0, 0, 0, 0);
     col->setSpacing(0);
 
+    // The entry and the list above, the preview below; the splitter shares the height between
+    // them, and every part takes the window's width.
     Panel1 = new QWidget(page);
     Panel1->setObjectName("Panel1");
-    Panel1->setFixedSize(603, 182);
     Panel1->setFont(PixelFont("MS Sans Serif", 11));
-    col->addWidget(Panel1, 0, Qt::AlignLeft);
+    auto* panel = new QVBoxLayout(Panel1);
+    panel->setContentsMargins(8, 4, 8, 4);
+    panel->setSpacing(4);
 
-    auto* bevel = Place(new QFrame(Panel1), nullptr, {0, 0, 603, 2});
+    auto* bevel = new QFrame(Panel1);
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
+    panel->addWidget(bevel);
 
-    TextLabel =
-        Place(new QLabel("Select a phrase to translate.", Panel1), "TextLabel", {8, 8, 553, 16});
+    // The current phrase in full, to read and to copy from; a long one scrolls within a few
+    // lines.
+    TextLabel = new QLabel("Select a phrase to translate.");
+    TextLabel->setObjectName("TextLabel");
     TextLabel->setTextFormat(Qt::PlainText);
     TextLabel->setWordWrap(true);
     TextLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    TextLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    TextLabel->setFocusPolicy(Qt::ClickFocus);
+    auto* labelArea = new QScrollArea(Panel1);
+    labelArea->setObjectName("TextLabelArea");
+    labelArea->setFrameShape(QFrame::NoFrame);
+    labelArea->setWidgetResizable(true);
+    labelArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    labelArea->setWidget(TextLabel);
+    labelArea->setMaximumHeight(4 * QFontMetrics(Panel1->font()).lineSpacing() + 4);
+    labelArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    panel->addWidget(labelArea);
 
-    Edit1 = Place(new TEntryEdit(Panel1), "Edit1", {8, 32, 577, 21});
+    Edit1 = new TEntryEdit(Panel1);
+    Edit1->setObjectName("Edit1");
     Edit1->KeyDown = [this](int key, Qt::KeyboardModifiers shift) {
         bool taken = false;
         Guarded([&] { taken = Edit1KeyDown(key, shift); });
         return taken;
     };
     Edit1->UndoRedo = [this](bool redo) { Guarded([this, redo] { EntryUndoRedo(redo); }); };
+    panel->addWidget(Edit1);
+    col->addWidget(Panel1);
 
-    auto* list = Place(new TPhraseList(Doc, ImageList, Panel1), "TextBox", {8, 56, 473, 121});
+    Splitter = new QSplitter(Qt::Vertical, page);
+    Splitter->setObjectName("Splitter");
+    Splitter->setChildrenCollapsible(false);
+    col->addWidget(Splitter, 1);
+
+    auto* listPanel = new QWidget(Splitter);
+    listPanel->setObjectName("ListPanel");
+    listPanel->setFont(Panel1->font());
+    auto* listCol = new QVBoxLayout(listPanel);
+    listCol->setContentsMargins(8, 0, 8, 4);
+    listCol->setSpacing(2);
+    // The find field, when open, and beside it the filter that Enter, the page keys and find
+    // follow.
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setSpacing(6);
+    listCol->addLayout(filterRow);
+    auto* listRow = new QHBoxLayout;
+    listRow->setSpacing(8);
+    listCol->addLayout(listRow, 1);
+
+    auto* list = new TPhraseList(Doc, ImageList, listPanel);
+    list->setObjectName("TextBox");
+    list->setMinimumHeight(4 * 13 + 4);
     TextBox = list;
     TextBoxModel = list->Model;
     // The preview follows every selection; only the user's own in the list is a click.
     connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
                 PreviewPane->Mark(SelectedRow());
+                UpdateStatus();
                 if (!quietSelection_) TextBoxClick();
             }));
+    listRow->addWidget(TextBox, 1);
 
-    OkBtn = Place(new QPushButton("Ok", Panel1), "OkBtn", {496, 64, 81, 41});
+    auto* side = new QVBoxLayout;
+    side->setSpacing(8);
+    OkBtn = new QPushButton("Ok", listPanel);
+    OkBtn->setObjectName("OkBtn");
+    OkBtn->setFixedSize(81, 41);
     OkBtn->setFont(PixelFont("MS Sans Serif", 11, true));
     OkBtn->setIcon(MakeTickIcon());
     OkBtn->setIconSize(QSize(18, 18));
     OkBtn->setAutoDefault(false);
     connect(OkBtn, &QPushButton::clicked, this, Guard([this] { OkBtnClick(); }));
-
-    BuildLegend();
+    side->addWidget(OkBtn, 0, Qt::AlignHCenter);
+    BuildLegend(listPanel);
+    side->addWidget(GroupBox1);
+    side->addStretch(1);
+    listRow->addLayout(side);
 
     setTabOrder(TextBox, Edit1);
     setTabOrder(Edit1, OkBtn);
 
-    FindBar = new TFindBar(TextBoxModel, page);
+    auto* previewPanel = new QWidget(Splitter);
+    previewPanel->setObjectName("PreviewPanel");
+    auto* previewCol = new QVBoxLayout(previewPanel);
+    previewCol->setContentsMargins(0, 0, 0, 0);
+    previewCol->setSpacing(0);
+    Splitter->setStretchFactor(0, 3);
+    Splitter->setStretchFactor(1, 2);
+
+    FindBar = new TFindBar(TextBoxModel, listPanel);
     FindBar->setFont(Panel1->font());
+    FindBar->Accepts = [this](int row) { return TextBoxModel->InFilter(row); };
     FindBar->CurrentRow = [this] { return SelectedRow(); };
     FindBar->Found = [this](int row) { GoToRow(row, false); };
     FindBar->Closed = [this] {
         Edit1->setFocus(Qt::OtherFocusReason);
         Edit1->selectAll();
     };
-    col->addWidget(FindBar);
+    filterRow->addWidget(FindBar, 1);
+    filterRow->addStretch(0);
+    FilterLabel = new QLabel(listPanel);
+    FilterLabel->setObjectName("FilterLabel");
+    PhraseFilter = new QComboBox(listPanel);
+    PhraseFilter->setObjectName("PhraseFilter");
+    PhraseFilter->addItems({"All phrases", "Unchanged", "Changed"});
+    FilterLabel->setBuddy(PhraseFilter);
+    connect(PhraseFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
+        Guarded([this, index] { TextBoxModel->SetFilter(TPhraseModel::TFilter(index)); });
+    });
+    filterRow->addStretch(1);
+    filterRow->addWidget(FilterLabel);
+    filterRow->addWidget(PhraseFilter);
 
-    Browser = new QWebEngineView(page);
+    Browser = new QWebEngineView(previewPanel);
+    Browser->setMinimumHeight(60);
     Browser->setObjectName("Browser");
     PreviewPane = new TPreview(Browser, this);
     PreviewPane->setObjectName("PreviewPane");
@@ -171,7 +241,12 @@ void TForm1::BuildTranslatePage() {
                 throw CannotOpenError(NativePath(FileName));
         });
     });
-    col->addWidget(Browser, 1);
+    previewCol->addWidget(Browser, 1);
+
+    StatusLabel = new QLabel(this);
+    StatusLabel->setObjectName("StatusLabel");
+    statusBar()->setObjectName("StatusBar");
+    statusBar()->addWidget(StatusLabel, 1);
 
     ProgressPanel = new TProgressPanel(centralWidget());
     ProgressBar = ProgressPanel->Bar;
@@ -257,7 +332,12 @@ void TForm1::FormActivate() {
     const TSettings s = LoadSettings(SettingsStore);
     Language = s.Language;
     Tags = s.Tags;
+    SkipNoLetters = s.SkipNoLetters;
     History = TRecentFiles(s.History);
+    // A size from another screen is brought back onto this one by the toolkit; none of the
+    // designed size goes below its minimum.
+    if (!s.WindowGeometry.isEmpty()) restoreGeometry(s.WindowGeometry);
+    splitterPlaced_ = !s.SplitterState.isEmpty() && Splitter->restoreState(s.SplitterState);
     ApplyLanguage();
     Notebook->setCurrentIndex(0);
     OkBtn->setEnabled(false);
@@ -299,14 +379,19 @@ void TForm1::FormClose() {
     if (!activated_) return;
     // The program still ends; the user learns which store kept the old values.
     Guarded([this] {
-        SaveSettings(SettingsStore,
-                     {.Language = Language, .Tags = Tags, .History = History.Entries()});
+        SaveSettings(SettingsStore, {.Language = Language,
+                                     .Tags = Tags,
+                                     .History = History.Entries(),
+                                     .SkipNoLetters = SkipNoLetters,
+                                     .WindowGeometry = saveGeometry(),
+                                     .SplitterState = Splitter->saveState()});
     });
 }
 
 // --- language -----------------------------------------------------------------------------------
 
 void TForm1::ApplyLanguage() {
+    SetErrorLanguage(Language);
     auto text = [this](int n) { return LoadStr(Language, n); };
     // A number that is no language's (an edited store) leaves the marks and the help as they are.
     if (FindLanguage(Language)) {
@@ -317,7 +402,7 @@ void TForm1::ApplyLanguage() {
         }
     }
     AppTitle = text(1);
-    setWindowTitle(AppTitle);
+    UpdateCaption();
     VersionLabel->setText(text(2) + " " + LoadStr(VersionId));
     mFile->setTitle(text(10));
     mLoad->setText(text(11));
@@ -335,12 +420,15 @@ void TForm1::ApplyLanguage() {
     mHelp->setText(text(14));
     mLanguage->setTitle(text(15));
     mOptions->setText(text(16));
-    TextLabel->setText(text(20));
+    if (entryRow_ < 0) TextLabel->setText(text(20));
     OpenFilter = text(21);
     BlocksFormat = text(23);
     FilteredFormat = text(24);
     WordsFormat = text(26);
     UpdateLegend();
+    UpdateStatus();
+    FilterLabel->setText(text(82));
+    for (int i = 0; i < 3; ++i) PhraseFilter->setItemText(i, text(83 + i));
     if (OptionsDlg) OptionsDlg->ApplyLanguage(Language);
     if (WizardDlg) WizardDlg->ApplyLanguage(Language);
 }
@@ -382,9 +470,8 @@ void TForm1::mLoadClick() {
 
 bool TForm1::OpenPage(const QString& path) {
     if (!MayDropUnsaved()) return false;
-    FileName = path;
     // Only a page that loaded enters the list.
-    const bool loaded = LoadFile();
+    const bool loaded = LoadFile(path);
     if (loaded && History.Add(path)) RefreshHistoryMenu();
     return loaded;
 }
@@ -404,8 +491,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 void TForm1::LoadHFile(QAction* sender) {
     const QString path = TRecentFiles::PathOf(sender->text());
     if (!QFileInfo(path).isFile() || !MayDropUnsaved()) return;
-    FileName = path;
-    LoadFile();
+    LoadFile(path);
 }
 
 // --- commands -----------------------------------------------------------------------------------
@@ -427,11 +513,14 @@ void TForm1::CloseHelpBtnClick() { Notebook->setCurrentIndex(PageBeforeHelp); }
 
 void TForm1::mOptionsClick() {
     OptionsDlg->Tags = Tags;
+    OptionsDlg->SkipNoLetters = SkipNoLetters;
     if (OptionsDlg->exec() != QDialog::Accepted) return;
+    // Takes effect at the next Enter, reload or not.
+    SkipNoLetters = OptionsDlg->SkipNoLetters;
     if (DocumentOpen() && !MayDropUnsaved()) return;
     Tags = OptionsDlg->Tags;
     // Read the page again so that the new choice of phrases takes effect.
-    if (DocumentOpen()) LoadFile();
+    if (DocumentOpen()) LoadFile(FileName);
 }
 
 void TForm1::mExportClick() {
@@ -448,57 +537,69 @@ void TForm1::mImportClick() {
     if (WizardDlg->exec() != QDialog::Accepted) return;
     if (!WizardDlg->wizLoadFile->isChecked() || !MayDropUnsaved()) return;
     // The preview needs a full path; a typed relative one names the file the wizard wrote.
-    FileName = QFileInfo(WizardDlg->wizDestination->text()).absoluteFilePath();
-    LoadFile();
+    LoadFile(QFileInfo(WizardDlg->wizDestination->text()).absoluteFilePath());
 }
 
 void TForm1::Info1Click() { ShowAboutBox(this); }
 
 // --- the document -------------------------------------------------------------------------------
 
-bool TForm1::LoadFile() {
-    if (FileName.isEmpty()) return false;
+bool TForm1::LoadFile(const QString& path) {
+    if (path.isEmpty()) return false;
     setCursor(Qt::WaitCursor);
-    setWindowTitle(AppTitle + " - " + QDir::toNativeSeparators(FileName));
     FindBar->Close();
     ProgressPanel->Start();
 
-    // Whatever happens, the text of a failed save goes with the document it belonged to.
-    saveFailed_ = false;
-    TextBoxModel->BeginReset();
+    // Read beside the open page: a page that cannot be opened leaves it as it was.
+    TDocument loaded;
     std::exception_ptr failure;
     try {
-        Doc.LoadFile(NativePath(FileName), Tags, [this](std::size_t position, std::size_t maximum) {
+        loaded.LoadFile(NativePath(path), Tags, [this](std::size_t position, std::size_t maximum) {
             ProgressPanel->Report(position, maximum);
         });
     } catch (...) {
-        // The page is not open: nothing of the previous one may be saved under the new name.
         failure = std::current_exception();
-        Doc.Clear();
     }
-    TextBoxModel->EndReset();
-    UpdateLegend();
+    ProgressPanel->hide();
+    unsetCursor();
     if (failure) {
-        SetDocumentOpen(false);
-        Notebook->setCurrentIndex(0);
-        ProgressPanel->hide();
-        unsetCursor();
-        if (OfferRecovery(failure)) return LoadFile();
+        if (OfferRecovery(failure)) return LoadFile(path);
         // Reported once the window is back at rest, and the command goes on knowing it failed.
         ShowError(failure);
         return false;
     }
+
+    // Whatever was typed or failed to save went with the page it belonged to.
+    TextBoxModel->BeginReset();
+    Doc = std::move(loaded);
+    TextBoxModel->EndReset();
+    DropDrafts();
+    FileName = path;
+    RecountChanged();
+    UpdateLegend();
     Notebook->setCurrentIndex(1);
-    // No row is selected in the new page; nothing of the old one stays marked.
+    if (!splitterPlaced_) {
+        // Until the user moves it, the list takes a little more than half, and more of what
+        // a larger window adds.
+        splitterPlaced_ = true;
+        const int height = Splitter->height();
+        Splitter->setSizes({height * 11 / 20, height - height * 11 / 20});
+    }
+    SetDocumentOpen(true);
+    // Nothing of the old page stays marked; the first phrase is marked once the page is shown.
     PreviewPane->Mark(-1);
     Preview();
-    Edit1->clear();
-    TextLabel->clear();
-    SetDocumentOpen(true);
-    // The keyboard can start at once: Down selects the first row.
+    // The keyboard can start at once: the first phrase is selected, its text ready to be typed
+    // over.
+    if (TextBoxModel->rowCount() > 0) {
+        SelectRowQuietly(0);
+        ShowRowInEntry(0);
+    } else {
+        Edit1->clear();
+        TextLabel->clear();
+    }
     Edit1->setFocus(Qt::OtherFocusReason);
-    ProgressPanel->hide();
-    unsetCursor();
+    Edit1->selectAll();
     return true;
 }
 
@@ -530,6 +631,7 @@ void TForm1::Save() {
 }
 
 void TForm1::ShowChange() {
+    RecountChanged();
     UpdateEditMenu();
     Preview();
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
@@ -569,20 +671,60 @@ void TForm1::OkBtnClick() {
     if (!IsPhraseText(ToText(t)) || i < 0 || ChangedElsewhere(i, t)) return;
 
     // A text that shows as the phrase does is the phrase's own, bytes the page's encoding could
-    // not read included.
+    // not read included: nothing to write, no step to undo.
     const std::string current(Doc.Text(std::size_t(i)));
-    ReplacePhrases(Doc, {{std::size_t(i), FromText(current) == t ? current : ToText(t)}},
-                   [this] { Save(); });
-    TextBoxModel->RowChanged(i);
-    ShowChange();
+    const bool changed = FromText(current) != t;
+    if (changed) {
+        try {
+            ConfirmPhrase(std::size_t(i), ToText(t));
+        } catch (...) {
+            // The typed text stays, in the entry and as the row's draft.
+            SetDraft(i, t);
+            throw;
+        }
+    }
+    SetDraft(i, {});
 
-    if (i < TextBoxModel->rowCount() - 1) ++i;
+    const int confirmed = i;
+    i = NextToTranslate(i);
+    // The preview changes the phrase in the page it shows and marks the next one.
+    if (changed) PreviewPane->Update(FileName, Doc, confirmed, i);
     SelectRowQuietly(i);
-    const QString s = RowString(i);
-    Edit1->setText(s);
-    TextLabel->setText(s);
+    ShowRowInEntry(i);
     // Typing replaces the next phrase, as after a click on its row.
     Edit1->selectAll();
+}
+
+int TForm1::NextToTranslate(int row) const {
+    for (int next = row + 1; next < TextBoxModel->rowCount(); ++next) {
+        if (!TextBoxModel->InFilter(next)) continue;
+        if (SkipNoLetters && !HasLetterOrDigit(RowString(next))) continue;
+        return next;
+    }
+    // The last one stays.
+    return row;
+}
+
+int TForm1::SteerToFilter(int target, int row) const {
+    if (target < 0 || TextBoxModel->InFilter(target)) return target;
+    const int count = TextBoxModel->rowCount();
+    const int step = target >= row ? 1 : -1;
+    // On in the direction of the move, else back towards where it started.
+    for (int r = target + step; r >= 0 && r < count; r += step)
+        if (TextBoxModel->InFilter(r)) return r;
+    for (int r = target - step; r != row && r >= 0 && r < count; r -= step)
+        if (TextBoxModel->InFilter(r)) return r;
+    return row;
+}
+
+void TForm1::ConfirmPhrase(std::size_t i, std::string text) {
+    // The editing service writes the page and makes the change an undo step only once it is
+    // written: a save that fails leaves the phrase, its row and the history as they were.
+    ReplacePhrases(Doc, {{i, std::move(text)}}, [this] { Save(); });
+    TextBoxModel->RowChanged(int(i));
+    RecountChanged();
+    UpdateEditMenu();
+    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
 bool TForm1::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
@@ -593,7 +735,8 @@ bool TForm1::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
     const TMove move = MoveOfKey(key, shift);
     if (move == TMove::None) return false;
     const int row = SelectedRow();
-    const int target = MoveTarget(move, row, TextBoxModel->rowCount(), VisibleRows());
+    const int target =
+        SteerToFilter(MoveTarget(move, row, TextBoxModel->rowCount(), VisibleRows()), row);
     if (target >= 0 && target != row) SelectRowQuietly(target);
     TextBoxClick();
     return move != TMove::Up && move != TMove::Down;
@@ -632,14 +775,76 @@ QString TForm1::RowString(int row) const {
 }
 
 void TForm1::ShowRowInEntry(int row) {
+    KeepEntryAsDraft();
     const QString s = RowString(row);
-    Edit1->setText(s);
+    const auto draft = Drafts.find(row);
+    entryGiven_ = draft != Drafts.end() ? draft->second : s;
+    Edit1->setText(entryGiven_);
     TextLabel->setText(s);
+    entryRow_ = row;
     OkBtn->setEnabled(true);
+}
+
+bool TForm1::EntryTyped() const {
+    if (entryRow_ < 0 || entryRow_ >= TextBoxModel->rowCount()) return false;
+    const QString typed = Edit1->text();
+    // What the entry was given is no typing, though an undo may have changed the row since.
+    return typed != entryGiven_ && typed != RowString(entryRow_);
+}
+
+void TForm1::KeepEntryAsDraft() {
+    if (entryRow_ < 0 || entryRow_ >= TextBoxModel->rowCount()) return;
+    const QString typed = Edit1->text();
+    if (typed == entryGiven_) return;
+    SetDraft(entryRow_, typed == RowString(entryRow_) ? QString() : typed);
+    entryGiven_ = typed;
+}
+
+void TForm1::SetDraft(int row, const QString& text) {
+    const bool had = Drafts.count(row) != 0;
+    if (text.isEmpty())
+        Drafts.erase(row);
+    else
+        Drafts[row] = text;
+    if (had || !text.isEmpty()) TextBoxModel->SetDraft(row, text);
+}
+
+void TForm1::DropDrafts() {
+    Drafts.clear();
+    TextBoxModel->ClearDrafts();
+    entryRow_ = -1;
+    saveFailed_ = false;
+}
+
+bool TForm1::HasDrafts() const { return !Drafts.empty() || EntryTyped(); }
+
+void TForm1::RecountChanged() {
+    changedCount_ = 0;
+    for (std::size_t i = 0; i < Doc.PhraseCount(); ++i)
+        if (Doc.IsChanged(i)) ++changedCount_;
+    UpdateStatus();
+}
+
+void TForm1::UpdateStatus() {
+    const int count = TextBoxModel->rowCount();
+    if (!DocumentOpen() || count == 0) {
+        StatusLabel->clear();
+        return;
+    }
+    QString where = LoadStr(Language, 80);
+    where = FormatCount(FormatCount(where, std::uint64_t(SelectedRow() + 1)), std::uint64_t(count));
+    StatusLabel->setText(where + "   " + FormatCount(LoadStr(Language, 81), changedCount_));
+}
+
+void TForm1::UpdateCaption() {
+    setWindowTitle(DocumentOpen() ? AppTitle + " - " + QDir::toNativeSeparators(FileName)
+                                  : AppTitle);
 }
 
 void TForm1::SetDocumentOpen(bool open) {
     documentOpen_ = open;
+    UpdateCaption();
+    UpdateStatus();
     mClose->setEnabled(open);
     mExport->setEnabled(open);
     UpdateEditMenu();
@@ -664,17 +869,23 @@ bool TForm1::Ask(int id, const QString& path, bool yesByDefault) {
                     yesByDefault);
 }
 
-bool TForm1::MayDropUnsaved() {
-    if (!saveFailed_) return true;
-    if (!Ask(62, QDir::toNativeSeparators(FileName), false)) return false;
-    saveFailed_ = false;
+bool TForm1::MayDropUnsaved(int keptRow) {
+    if (!DocumentOpen()) return true;
+    if (keptRow < 0) KeepEntryAsDraft();
+    const std::size_t drafts = Drafts.size() - Drafts.count(keptRow);
+    if (drafts == 0 && !saveFailed_) return true;
+    // Text whose save failed is the weightier loss; it is a draft too.
+    if (!Ask(saveFailed_ ? 62 : 79, QDir::toNativeSeparators(FileName), false)) return false;
+    DropDrafts();
     return true;
 }
 
 bool TForm1::ChangedElsewhere(int row, const std::optional<QString>& entry) {
     if (!Doc.ChangedOnDisk(NativePath(FileName))) return false;
-    if (!Ask(61, QDir::toNativeSeparators(FileName), true) || !MayDropUnsaved()) return true;
-    if (!LoadFile() || row < 0 || row >= TextBoxModel->rowCount()) return true;
+    // The entry's text is the one draft that survives the reload.
+    if (!Ask(61, QDir::toNativeSeparators(FileName), true) || !MayDropUnsaved(entry ? row : -1))
+        return true;
+    if (!LoadFile(FileName) || row < 0 || row >= TextBoxModel->rowCount()) return true;
     SelectRowQuietly(row);
     ShowRowInEntry(row);
     if (entry) Edit1->setText(*entry);
@@ -688,7 +899,11 @@ void TForm1::ShowHistoryStep(const std::vector<std::size_t>& phrases) {
     const int row = int(phrases.front());
     SelectRowQuietly(row);
     ShowRowInEntry(row);
-    ShowChange();
+    RecountChanged();
+    UpdateEditMenu();
+    // The preview changes the phrases in the page it shows.
+    for (const std::size_t i : phrases) PreviewPane->Update(FileName, Doc, int(i), row);
+    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
 void TForm1::mUndoClick() {

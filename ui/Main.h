@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "ui/progress.h"
 
 class QAction;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QListView;
@@ -24,6 +26,7 @@ class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QStackedWidget;
 class QWebEngineView;
 
@@ -63,6 +66,8 @@ class TForm1 : public QMainWindow {
     bool DocumentOpen() const { return documentOpen_; }
     // The last save of the open page failed: its row holds text the file does not.
     bool SaveFailed() const { return saveFailed_; }
+    // Text typed and not confirmed: in the entry, or kept with a row the selection left.
+    bool HasDrafts() const;
     int SelectedRow() const;
     // How many rows the phrase list shows at once.
     int VisibleRows() const;
@@ -102,9 +107,12 @@ class TForm1 : public QMainWindow {
     // --- state ------------------------------------------------------------------------------
     TLanguage Language = TLanguage::English;
     TTags Tags = TTags::None;
+    // Enter steps over phrases without a letter or digit ("|", "»").
+    bool SkipNoLetters = false;
+    std::uint64_t changedCount_ = 0;
     TRecentFiles History;
     std::uint8_t PageBeforeHelp = 0;
-    QString AppTitle;
+    QString AppTitle = QStringLiteral("Quillfen");
     QString BlocksFormat, FilteredFormat, WordsFormat;
     QString OpenFilter;  // "HTML-Files|*.HTML;*.HTM"
     // The current document path (the file name of the open dialog).
@@ -125,6 +133,13 @@ class TForm1 : public QMainWindow {
     QWidget* Panel1 = nullptr;
     QLabel* TextLabel = nullptr;
     TEntryEdit* Edit1 = nullptr;
+    // Which rows Enter, the page keys and find go to ("All phrases", "Unchanged", "Changed").
+    QLabel* FilterLabel = nullptr;
+    QComboBox* PhraseFilter = nullptr;
+    // "Phrase n of m   k changed" in the status bar.
+    QLabel* StatusLabel = nullptr;
+    // Between the list (with the Ok button and the legend) and the preview.
+    QSplitter* Splitter = nullptr;
     QListView* TextBox = nullptr;
     TPhraseModel* TextBoxModel = nullptr;
     QPushButton* OkBtn = nullptr;
@@ -177,10 +192,13 @@ class TForm1 : public QMainWindow {
     void FormClose();
     void ApplyLanguage();
     void RefreshHistoryMenu();
-    // Opens FileName. A page that cannot be read is reported here and leaves no page open;
-    // false then.
-    bool LoadFile();
-    // The write of every change of the page, which the editing service runs (core/editing.h).
+    // Opens the page at path, which becomes FileName. A page that cannot be read is reported
+    // here and leaves the open page, if any, open and untouched; false then.
+    bool LoadFile(const QString& path);
+    // Writes phrase i's new text through the editing service (core/editing.h) as one undo step; a
+    // save that fails changes nothing and raises. The caller updates the preview.
+    void ConfirmPhrase(std::size_t i, std::string text);
+    // The write of every change of the page, which the editing service runs.
     void Save();
     void Preview();
     void UpdateLegend();
@@ -193,14 +211,30 @@ class TForm1 : public QMainWindow {
     void BuildStartPage();
     void BuildTranslatePage();
     void BuildHelpPage();
-    void BuildLegend();
+    void BuildLegend(QWidget* parent);
     void BuildMenus();
     // A menu item named name that runs command, guarded, when it is chosen or its key is pressed.
     QAction* AddCommand(QMenu* menu, const char* name, const QString& text,
                         void (TForm1::*command)(), const QKeySequence& key = {});
     void SelectRowQuietly(int row);
     QString RowString(int row) const;
+    // Fills the entry with row's draft or text; what the entry held stays with its row as a
+    // draft when it differs from the row's text.
     void ShowRowInEntry(int row);
+    void KeepEntryAsDraft();
+    bool EntryTyped() const;
+    // Keeps text as row's draft; an empty text drops it.
+    void SetDraft(int row, const QString& text);
+    void DropDrafts();
+    // The window's title names the open page, and no page when none is open.
+    void UpdateCaption();
+    void UpdateStatus();
+    void RecountChanged();
+    // The row Enter moves on to from row: the next the filter shows, past those without a letter
+    // or digit when SkipNoLetters is on; row itself at the end.
+    int NextToTranslate(int row) const;
+    // A move's target, moved on to the nearest row the filter shows (row when there is none).
+    int SteerToFilter(int target, int row) const;
     // Selects row as a click does, or, with the focus elsewhere (the find field), all but the
     // focus.
     void GoToRow(int row, bool focusEntry);
@@ -211,13 +245,14 @@ class TForm1 : public QMainWindow {
     // may be written, and the user may reload it. After a reload the row keeps its number and
     // the entry gets `entry` (the row's text if none), unconfirmed.
     bool ChangedElsewhere(int row, const std::optional<QString>& entry);
-    // Asks before a command drops text whose save failed; false: the command stops.
-    bool MayDropUnsaved();
+    // Asks before a command drops drafts or text whose save failed; false: the command stops.
+    // keptRow: a row whose draft the command keeps (-1: none, the entry's text counts).
+    bool MayDropUnsaved(int keptRow = -1);
     // When the page could not be opened because a save of it was cut short while it overwrote
     // the page, offers to put the old bytes back; true when they are back.
     bool OfferRecovery(const std::exception_ptr& failure);
     // After Undo or Redo changed and wrote phrases: their rows, the first of them in the entry,
-    // the rest as ShowChange.
+    // the preview changed in place.
     void ShowHistoryStep(const std::vector<std::size_t>& phrases);
     // After the phrases changed and the page was written: the Edit menu, the preview and the
     // word count.
@@ -230,6 +265,13 @@ class TForm1 : public QMainWindow {
     bool quietSelection_ = false;
     bool saveFailed_ = false;
     bool documentOpen_ = false;
+    bool splitterPlaced_ = false;
+    // The row whose text or draft the entry holds, -1 for none.
+    int entryRow_ = -1;
+    // What the entry was given for that row: its draft or its text.
+    QString entryGiven_;
+    // Typed texts not confirmed, by row.
+    std::map<int, QString> Drafts;
 };
 
 // The main window with the Options dialog and the wizard attached, as the program, the tests and

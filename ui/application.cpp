@@ -16,7 +16,14 @@ TErrorBox& ErrorBox() {
     return box;
 }
 
+TLanguage& ErrorLanguage() {
+    static TLanguage language = TLanguage::English;
+    return language;
+}
+
 }  // namespace
+
+void SetErrorLanguage(TLanguage language) { ErrorLanguage() = language; }
 
 void SetErrorBox(TErrorBox box) { ErrorBox() = std::move(box); }
 
@@ -31,8 +38,10 @@ void ShowError(const QString& text) {
 
 QString ErrorText(const std::exception& error) {
     // Error texts are UTF-8; file names inside them are the bytes of the file system.
-    QString text = QString::fromUtf8(error.what());
-    if (const auto* e = dynamic_cast<const TError*>(&error); e && e->Cause != 0)
+    const auto* e = dynamic_cast<const TError*>(&error);
+    const bool german = ErrorLanguage() == TLanguage::German;
+    QString text = QString::fromUtf8(e && !german ? e->English() : error.what());
+    if (e && e->Cause != 0)
         text += QLatin1Char('\n') + QString::fromLocal8Bit(std::strerror(e->Cause));
     return text;
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <utility>
 
+#include "settings/language.h"
+
 namespace quillfen {
 
 // The one place where a failed command is shown. The default is a standard error box;
@@ -13,6 +15,9 @@ namespace quillfen {
 using TErrorBox = std::function<void(const QString& text)>;
 void SetErrorBox(TErrorBox box);
 void ShowError(const QString& text);
+// The language error texts are shown in: the German texts for the German interface, the English
+// ones for every other.
+void SetErrorLanguage(TLanguage language);
 // The error's text, and on a second line the cause the system reported ("Permission denied",
 // "No space left on device"), in the user's language where the system translates it.
 QString ErrorText(const std::exception& error);

@@ -93,12 +93,18 @@ void TFindBar::Find(TStep step) {
     const QString query = FindEdit->text();
     const int current = CurrentRow ? CurrentRow() : -1;
     std::optional<int> row;
-    if (!query.isEmpty()) {
-        // Typing keeps the selected phrase while it still matches.
-        if (step == TStep::Here)
-            row = Finder().Next(query, current < 0 ? -1 : current - 1);
-        else
-            row = Finder().Next(query, current, step == TStep::Next);
+    const std::vector<int> hits = query.isEmpty() ? std::vector<int>{} : Hits(query);
+    if (!hits.empty()) {
+        // Typing keeps the selected phrase while it still matches; the others go round the ends.
+        if (step == TStep::Previous) {
+            const auto at = std::lower_bound(hits.begin(), hits.end(), current);
+            row = at == hits.begin() ? hits.back() : *std::prev(at);
+        } else {
+            const auto at = step == TStep::Here
+                                ? std::lower_bound(hits.begin(), hits.end(), current)
+                                : std::upper_bound(hits.begin(), hits.end(), current);
+            row = at == hits.end() ? hits.front() : *at;
+        }
     }
     // Enter and F3 select their match again even when it is the selected row, as a click does;
     // typing leaves the selected row alone while it matches.
@@ -106,9 +112,18 @@ void TFindBar::Find(TStep step) {
     ShowCount(row ? *row : -1);
 }
 
+std::vector<int> TFindBar::Hits(const QString& query) {
+    std::vector<int> matches = Finder().Matches(query);
+    if (Accepts)
+        matches.erase(std::remove_if(matches.begin(), matches.end(),
+                                     [this](int row) { return !Accepts(row); }),
+                      matches.end());
+    return matches;
+}
+
 void TFindBar::ShowCount(int row) {
     const QString query = FindEdit->text();
-    const std::vector<int> matches = query.isEmpty() ? std::vector<int>{} : Finder().Matches(query);
+    const std::vector<int> matches = query.isEmpty() ? std::vector<int>{} : Hits(query);
     noMatch_ = !query.isEmpty() && matches.empty();
     QPalette pal = normal_;
     if (noMatch_) pal.setColor(QPalette::Base, QColor(255, 214, 214));

@@ -34,6 +34,8 @@ class TFindBar : public QWidget {
     std::function<int()> CurrentRow;
     // A match to select as a click on its row would; the focus stays in the find field.
     std::function<void(int row)> Found;
+    // Whether a row is one to find (the list's filter); none: every row.
+    std::function<bool(int row)> Accepts;
     // The field has closed by Esc or its button.
     std::function<void()> Closed;
 
@@ -51,6 +53,8 @@ class TFindBar : public QWidget {
 
   private:
     void ShowCount(int row);
+    // The matches of query that Accepts takes, in page order.
+    std::vector<int> Hits(const QString& query);
     const TPhraseFinder& Finder();
 
     const QAbstractItemModel* model_;

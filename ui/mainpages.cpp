@@ -86,10 +86,10 @@ void TForm1::BuildStartPage() {
     Notebook->addWidget(page);
 }
 
-void TForm1::BuildLegend() {
-    GroupBox1 = new QGroupBox("Legend:", Panel1);
+void TForm1::BuildLegend(QWidget* parent) {
+    GroupBox1 = new QGroupBox("Legend:", parent);
     GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(488, 112, 113, 65);
+    GroupBox1->setFixedSize(113, 65);
     Item1 = new QLabel("0 Items extracted", GroupBox1);
     Item1->setObjectName("Item1");
     Item1->setGeometry(8, 20, 81, 13);

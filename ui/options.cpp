@@ -18,10 +18,10 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     setObjectName("OptionsDlg");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    // A check box for each kind, 28 pixels apart; the group boxes and the buttons below make
-    // room for them.
+    // A check box for each kind, 28 pixels apart; the group boxes, the box for Enter's skipping
+    // and the buttons below make room for them.
     const int boxesHeight = 37 + 28 * int(kKindCount);
-    setFixedSize(327, boxesHeight + 50);
+    setFixedSize(327, boxesHeight + 78);
     setWindowTitle("Options");
     QFont font("MS Sans Serif");
     font.setPixelSize(11);
@@ -36,7 +36,6 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
         KindBoxes[k]->setObjectName(kind.Box);
         KindBoxes[k]->setGeometry(12, 24 + 28 * int(k), 137, 17);
     }
-    FormActivate();
 
     GroupBox2 = new QGroupBox("Start menu", this);
     GroupBox2->setObjectName("GroupBox2");
@@ -48,12 +47,17 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
 
     OKBtn = new QPushButton("OK", this);
     OKBtn->setObjectName("OKBtn");
-    OKBtn->setGeometry(160, boxesHeight + 17, 75, 25);
+    SkipBox = new QCheckBox("&Enter skips phrases without letters or digits", this);
+    SkipBox->setObjectName("SkipNoLetters");
+    SkipBox->setGeometry(8, boxesHeight + 15, 311, 17);
+
+    OKBtn->setGeometry(160, boxesHeight + 45, 75, 25);
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton("Abbrechen", this);
     CancelBtn->setObjectName("CancelBtn");
-    CancelBtn->setGeometry(244, boxesHeight + 17, 75, 25);
+    CancelBtn->setGeometry(244, boxesHeight + 45, 75, 25);
     CancelBtn->setAutoDefault(false);
+    FormActivate();
 
     connect(OKBtn, &QPushButton::clicked, this, Guard([this] { OKBtnClick(); }));
     connect(CancelBtn, &QPushButton::clicked, this, Guard([this] { reject(); }));
@@ -68,6 +72,7 @@ void TOptionsDlg::ApplyLanguage(TLanguage language) {
         KindBoxes[static_cast<std::size_t>(kind.Kind)]->setText(text(kind.Caption));
     GroupBox2->setTitle(text(35));
     CreateLinkBtn->setText(text(36));
+    SkipBox->setText(text(86));
 }
 
 void TOptionsDlg::showEvent(QShowEvent* event) {
@@ -82,12 +87,14 @@ void TOptionsDlg::FormActivate() {
     for (const TKindInfo& kind : Kinds())
         KindBoxes[static_cast<std::size_t>(kind.Kind)]->setChecked(
             HasAny(Tags, KindBit(kind.Kind)));
+    SkipBox->setChecked(SkipNoLetters);
 }
 
 void TOptionsDlg::OKBtnClick() {
     for (const TKindInfo& kind : Kinds())
         Tags = With(Tags, KindBit(kind.Kind),
                     KindBoxes[static_cast<std::size_t>(kind.Kind)]->isChecked());
+    SkipNoLetters = SkipBox->isChecked();
     accept();
 }
 

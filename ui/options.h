@@ -24,6 +24,8 @@ class TOptionsDlg : public QDialog {
 
     // The boxes change only their kinds' bits; the others are kept as they come.
     TTags Tags = TTags::Default;
+    // Enter steps over phrases without a letter or digit; handed in and taken back as Tags.
+    bool SkipNoLetters = false;
 
     QGroupBox* GroupBox1 = nullptr;
     // A check box for each kind, in the order of TKind, named as the kind's entry says
@@ -31,6 +33,7 @@ class TOptionsDlg : public QDialog {
     std::array<QCheckBox*, kKindCount> KindBoxes{};
     QGroupBox* GroupBox2 = nullptr;
     QPushButton* CreateLinkBtn = nullptr;
+    QCheckBox* SkipBox = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 

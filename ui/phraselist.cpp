@@ -11,25 +11,6 @@
 
 namespace quillfen {
 
-namespace {
-
-enum class THistoryKey { None, Undo, Redo };
-
-// Matched here rather than through the platform's key bindings, which differ in whether Ctrl+Y
-// redoes.
-THistoryKey HistoryKeyOf(const QKeyEvent& event) {
-    const Qt::KeyboardModifiers mods =
-        event.modifiers() &
-        (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
-    if (event.key() == Qt::Key_Z && mods == Qt::ControlModifier) return THistoryKey::Undo;
-    if (event.key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier))
-        return THistoryKey::Redo;
-    if (event.key() == Qt::Key_Y && mods == Qt::ControlModifier) return THistoryKey::Redo;
-    return THistoryKey::None;
-}
-
-}  // namespace
-
 int TPhraseModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(std::min<std::size_t>(Doc.PhraseCount(), INT_MAX));
 }
@@ -43,6 +24,16 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
             return FromText(Doc.Text(row));
         case KindRole:
             return int(Doc.Kind(row));
+        case DraftRole:
+            return drafts_.count(index.row()) != 0;
+        case DraftTextRole: {
+            const auto draft = drafts_.find(index.row());
+            return draft != drafts_.end() ? draft->second : QString();
+        }
+        case ChangedRole:
+            return Doc.IsChanged(row);
+        case InFilterRole:
+            return InFilter(index.row());
         default:
             return {};
     }
@@ -58,6 +49,38 @@ void TPhraseModel::RowChanged(int row) {
     emit dataChanged(i, i);
 }
 
+void TPhraseModel::SetDraft(int row, const QString& text) {
+    if (text.isEmpty())
+        drafts_.erase(row);
+    else
+        drafts_[row] = text;
+    RowChanged(row);
+}
+
+void TPhraseModel::SetFilter(TFilter filter) {
+    if (filter == filter_) return;
+    filter_ = filter;
+    AllRowsChanged();
+}
+
+bool TPhraseModel::InFilter(int row) const {
+    if (row < 0 || std::size_t(row) >= Doc.PhraseCount()) return false;
+    switch (filter_) {
+        case TFilter::Unchanged:
+            return !Doc.IsChanged(std::size_t(row));
+        case TFilter::Changed:
+            return Doc.IsChanged(std::size_t(row));
+        default:
+            return true;
+    }
+}
+
+void TPhraseModel::ClearDrafts() {
+    if (drafts_.empty()) return;
+    drafts_.clear();
+    AllRowsChanged();
+}
+
 void TPhraseModel::AllRowsChanged() {
     if (rowCount() > 0) emit dataChanged(index(0), index(rowCount() - 1));
 }
@@ -68,15 +91,36 @@ void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const bool selected = option.state & QStyle::State_Selected;
     painter->save();
     painter->fillRect(r, selected ? option.palette.highlight() : option.palette.base());
+    // A changed phrase: a bar in front of its tile.
+    if (index.data(TPhraseModel::ChangedRole).toBool())
+        painter->fillRect(QRect(r.left(), r.top(), 2, r.height()), QColor(0, 140, 60));
     const int kind =
         std::clamp(index.data(TPhraseModel::KindRole).toInt(), 0, int(ImageList.size()) - 1);
     painter->drawPixmap(r.left() + 2, r.top(), ImageList[std::size_t(kind)]);
-    painter->setFont(option.font);
-    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
-                             : option.palette.color(QPalette::Text));
-    painter->drawText(QRect(r.left() + 18, r.top(), std::max(0, r.width() - 18), r.height()),
-                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      index.data(Qt::DisplayRole).toString());
+    QFont font = option.font;
+    const QColor text = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    // The phrase's number at the right, as Go to and the command line count.
+    const QString number = QString::number(index.row() + 1);
+    const int numberWidth = QFontMetrics(font).horizontalAdvance(number) + 6;
+    painter->setFont(font);
+    painter->setPen(selected ? text : option.palette.color(QPalette::Disabled, QPalette::Text));
+    painter->drawText(QRect(r.right() - numberWidth, r.top(), numberWidth - 2, r.height()),
+                      Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, number);
+    // A draft shows instead of the text, slanted; a row the filter leaves out is greyed.
+    QString shown = index.data(TPhraseModel::DraftTextRole).toString();
+    if (!shown.isEmpty()) {
+        font.setItalic(true);
+        shown = QStringLiteral("\u270E ") + shown;
+    } else {
+        shown = index.data(Qt::DisplayRole).toString();
+    }
+    painter->setFont(font);
+    painter->setPen(selected || index.data(TPhraseModel::InFilterRole).toBool()
+                        ? text
+                        : option.palette.color(QPalette::Disabled, QPalette::Text));
+    painter->drawText(
+        QRect(r.left() + 18, r.top(), std::max(0, r.width() - 18 - numberWidth), r.height()),
+        Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
     painter->restore();
     if (option.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;
@@ -94,55 +138,7 @@ QSize TPhraseDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
     return QSize(option.rect.width(), 13);
 }
 
-TEntryEdit::TEntryEdit(QWidget* parent) : QLineEdit(parent) {
-    // The selection looks the same while another window, a message box say, is active.
-    QPalette pal = palette();
-    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
-    setPalette(pal);
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Guarded([this, &text] {
-            const QString fit = EntryText(text);
-            if (fit == text) return;
-            const int cursor = cursorPosition();
-            setText(fit);
-            setCursorPosition(std::min<int>(cursor, int(fit.size())));
-        });
-    });
-}
-
-bool TEntryEdit::event(QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (const THistoryKey history = HistoryKeyOf(*key); history != THistoryKey::None) {
-            if (type == QEvent::KeyPress && UndoRedo) UndoRedo(history == THistoryKey::Redo);
-            event->accept();
-            return true;
-        }
-        if (type == QEvent::KeyPress && KeyDown && KeyDown(key->key(), key->modifiers())) {
-            event->accept();
-            return true;
-        }
-    }
-    return QLineEdit::event(event);
-}
-
-void TEntryEdit::focusOutEvent(QFocusEvent* event) {
-    // QLineEdit drops its selection when another control takes the focus.
-    const int start = selectionStart();
-    const int length = int(selectedText().size());
-    const int cursor = cursorPosition();
-    QLineEdit::focusOutEvent(event);
-    if (start < 0 || hasSelectedText()) return;
-    if (cursor == start)
-        setSelection(start + length, -length);
-    else
-        setSelection(start, length);
-}
-
-TPhraseList::TPhraseList(const TDocument& doc, const TKindImages& images,
-                         QWidget* parent)
+TPhraseList::TPhraseList(const TDocument& doc, const TKindImages& images, QWidget* parent)
     : QListView(parent), Model(new TPhraseModel(doc, this)) {
     setModel(Model);
     setItemDelegate(new TPhraseDelegate(images, this));

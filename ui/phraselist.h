@@ -1,17 +1,18 @@
 #pragma once
 
 // The phrase list of the Translate page: its model over the open document, the delegate that
-// draws a row with its kind tile, the list view, and the entry field above it.
+// draws a row with its kind tile, and the list view. The entry field above it is ui/entryedit.h.
 
 #include <QAbstractListModel>
-#include <QLineEdit>
 #include <QListView>
 #include <QPixmap>
 #include <QStyledItemDelegate>
 #include <array>
 #include <functional>
+#include <map>
 
 #include "core/document.h"
+#include "ui/entryedit.h"
 #include "ui/pictures.h"
 
 namespace quillfen {
@@ -21,6 +22,13 @@ namespace quillfen {
 class TPhraseModel : public QAbstractListModel {
   public:
     static constexpr int KindRole = Qt::UserRole + 1;
+    // Whether the row holds a typed text not confirmed (bool), and that text.
+    static constexpr int DraftRole = Qt::UserRole + 2;
+    static constexpr int DraftTextRole = Qt::UserRole + 3;
+    // Whether the phrase's text differs from the one it had when the page was opened (bool).
+    static constexpr int ChangedRole = Qt::UserRole + 4;
+    // Whether the row is one the filter shows (bool).
+    static constexpr int InFilterRole = Qt::UserRole + 5;
 
     explicit TPhraseModel(const TDocument& doc, QObject* parent = nullptr)
         : QAbstractListModel(parent), Doc(doc) {}
@@ -33,9 +41,18 @@ class TPhraseModel : public QAbstractListModel {
     void EndReset() { endResetModel(); }
     void RowChanged(int row);
     void AllRowsChanged();
+    void SetDraft(int row, const QString& text);
+    void ClearDrafts();
+    // Which rows the filter shows: every row, the unchanged or the changed ones.
+    enum class TFilter { All, Unchanged, Changed };
+    void SetFilter(TFilter filter);
+    TFilter Filter() const { return filter_; }
+    bool InFilter(int row) const;
 
   private:
     const TDocument& Doc;
+    std::map<int, QString> drafts_;
+    TFilter filter_ = TFilter::All;
 };
 
 // Draws a row 13 pixels high: the 12 x 12 kind tile at left + 2, the text at left + 18.
@@ -49,24 +66,6 @@ class TPhraseDelegate : public QStyledItemDelegate {
 
   private:
     const TKindImages& ImageList;
-};
-
-// The entry field. Pasted line breaks become blanks as soon as they arrive. Its selection stays
-// in sight while another control has the focus: the user sees what typing will replace.
-class TEntryEdit : public QLineEdit {
-  public:
-    explicit TEntryEdit(QWidget* parent = nullptr);
-
-    // Each key pressed in the field, before the field handles it; true keeps the key from the
-    // field.
-    std::function<bool(int key, Qt::KeyboardModifiers modifiers)> KeyDown;
-    // Ctrl+Z (false), Ctrl+Shift+Z or Ctrl+Y (true): the owner decides between the field's own
-    // undo and the page's. Neither the field nor a menu shortcut sees these keys.
-    std::function<void(bool redo)> UndoRedo;
-
-  protected:
-    bool event(QEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
 };
 
 // The list of the document's phrases, one row each, single selection, nothing edited in place.

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMimeDatabase>
 #include <QWebChannel>
 #include <QWebEnginePage>
@@ -213,7 +215,52 @@ void TPreview::Show(const QString& path, const TDocument& doc) {
         page_->load(url);
 }
 
+void TPreview::Update(const QString& path, const TDocument& doc, int n, int next) {
+    emit Updating(n);
+    phrase_ = next < 0 ? -1 : next;
+    const auto i = std::size_t(n);
+    if (loading_ || n < 0 || i >= doc.PhraseCount()) {
+        Show(path, doc);
+        return;
+    }
+    const char* attribute = "";
+    switch (doc.Kind(i)) {
+        case TKind::Image:
+            attribute = "alt";
+            break;
+        case TKind::Content:
+            attribute = "content";
+            break;
+        default:
+            break;
+    }
+    const std::string_view text = doc.Text(i);
+    // The text goes over as a JSON string: every character the page may hold is safe in it.
+    const QString literal = QString::fromUtf8(
+        QJsonDocument(QJsonArray{QString::fromUtf8(text.data(), qsizetype(text.size())),
+                                 QString::fromLatin1(attribute)})
+            .toJson(QJsonDocument::Compact));
+    ++updating_;
+    RunScript(QStringLiteral("(function (a) { const p = window.quillfenPreview;"
+                             " if (!p || !p.update(%1, a[0], a[1])) return -2;"
+                             " return p.mark(%2); })(%3)")
+                  .arg(n)
+                  .arg(phrase_)
+                  .arg(literal),
+              [this, path, &doc](const QVariant& result) {
+                  if (closing_) return;
+                  --updating_;
+                  const int marked = result.isValid() ? result.toInt() : -2;
+                  if (marked == -2)
+                      Show(path, doc);
+                  else
+                      emit Marked(marked);
+              });
+}
+
 void TPreview::Mark(int phrase) {
+    // An update under way marks its phrase itself.
+    if (updating_ > 0 && phrase == phrase_) return;
     phrase_ = phrase < 0 ? -1 : phrase;
     if (!loading_) ApplyMark();
 }

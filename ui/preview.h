@@ -53,6 +53,11 @@ class TPreview : public QObject {
     // (the document just loaded or just saved), or the page is shown without marks. The marked
     // phrase stays and is marked again once the page has loaded. Returns at once.
     void Show(const QString& path, const TDocument& doc);
+    // After phrase n's text changed in doc and doc was saved to path: changes that phrase where
+    // the shown page has it, without reloading (the page keeps its scroll position and state),
+    // then marks phrase next. Where it cannot (the page is still loading, the phrase has no
+    // place of its own in it), it shows the saved page anew as Show does.
+    void Update(const QString& path, const TDocument& doc, int n, int next);
     // Marks phrase n (counted from 0) and scrolls it into view; after a Show, once the page has
     // loaded. -1, or a phrase the page does not show, marks nothing.
     void Mark(int phrase);
@@ -71,6 +76,8 @@ class TPreview : public QObject {
     // A mark has been applied: the phrase marked, or -1.
     void Marked(int phrase);
     void LoadFinished(bool ok);
+    // An Update has begun (for the benchmark: the save before it has ended).
+    void Updating(int phrase);
 
   private:
     void ApplyMark();
@@ -83,6 +90,8 @@ class TPreview : public QObject {
     int phrase_ = -1;
     bool loading_ = false;
     bool closing_ = false;
+    // Updates sent to the browser and not yet answered.
+    int updating_ = 0;
 };
 
 // The preview's side of the browser channel: what a click in the page reports.

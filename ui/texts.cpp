@@ -32,4 +32,10 @@ QString FillIn(const QString& text, const QString& value) {
     return s;
 }
 
+bool HasLetterOrDigit(const QString& text) {
+    for (const char32_t c : text.toUcs4())
+        if (QChar::isLetterOrNumber(c)) return true;
+    return false;
+}
+
 }  // namespace quillfen

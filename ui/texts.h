@@ -22,4 +22,7 @@ QString FormatCount(const QString& format, std::uint64_t n);
 // A text of the string table with `value` in place of its first "%s".
 QString FillIn(const QString& text, const QString& value);
 
+// Whether text holds a letter or a digit of any script: "|", "." and "»" hold none.
+bool HasLetterOrDigit(const QString& text);
+
 }  // namespace quillfen

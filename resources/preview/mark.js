@@ -163,6 +163,24 @@
         return marked ? n : -1;
     }
 
+    // Puts a confirmed phrase's new text where the page shows it, as a reload of the saved page
+    // would: a text keeps the blanks that follow it in its node, a value the blanks around it.
+    // False when the phrase is not where its anchor is; the window then reloads the page.
+    const kLeading = /^[ \t\n\r\f]*/;
+    const kTrailing = /[ \t\n\r\f]*$/;
+    function update(n, text, attribute) {
+        const node = phraseNode(n);
+        if (!node) return false;
+        if (node.nodeType === Node.TEXT_NODE) {
+            node.data = text + node.data.match(kTrailing)[0];
+        } else {
+            if (!attribute || !node.hasAttribute(attribute)) return false;
+            const old = node.getAttribute(attribute);
+            node.setAttribute(attribute, old.match(kLeading)[0] + text + old.match(kTrailing)[0]);
+        }
+        return true;
+    }
+
     function state() {
         if (!marked || !marked.node.isConnected) return {phrase: -1, text: '', tag: ''};
         const node = marked.node;
@@ -236,5 +254,5 @@
     window.addEventListener('scroll', placeLater, true);
     window.addEventListener('resize', placeLater);
 
-    window.quillfenPreview = {mark: mark, state: state};
+    window.quillfenPreview = {mark: mark, state: state, update: update};
 })();

@@ -342,8 +342,8 @@ TEST_F(CliSaves, FileErrorsSayTheSystemsCauseAndLeaveNothing) {
         const TRun run = RunShell(c.limit + CliCommand(c.args, err));
         const std::string said = Read(err);
         EXPECT_EQ(run.status, 1) << said;
-        // One line: the file layer's text, then the cause.
-        EXPECT_NE(said.find(" kann nicht erstellt werden: " + std::string(c.cause) + "\n"),
+        // One line, in English: the file layer's text, then the cause.
+        EXPECT_NE(said.find(" cannot be created: " + std::string(c.cause) + "\n"),
                   std::string::npos)
             << said;
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;

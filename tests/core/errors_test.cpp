@@ -42,5 +42,43 @@ TEST(Errors, TextsReadAsTheyAlwaysDid) {
     EXPECT_EQ(CannotCreateError("/a/b.htm", 13).Cause, 13);
 }
 
+// Every text has an English form for the English interface and quillfen-cli: plain ASCII, naming
+// the same file, with the cause carried along.
+TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
+    const TError errors[] = {
+        CannotOpenError("/p/a.htm", 2),
+        CannotCreateError("/p/a.htm", 13),
+        NotRegularFileError("/p/a.htm", TFileKind::CharacterDevice),
+        FileTooLargeError("/p/a.htm"),
+        UnsupportedEncodingError("/p/a.htm", "UTF-16LE"),
+        UnknownEncodingError("/p/a.htm", "x-klingon"),
+        ZeroByteError("/p/a.htm"),
+        TooLargeError("/p/a.htm"),
+        MarkerTextError("/p/a.htm", "%_0_%"),
+        SettingsNotSavedError("/p/a.htm"),
+        CannotCreateFolderError("/p/a.htm"),
+        LinkInRootError("/p/a.htm"),
+        SaveBusyError("/p/a.htm"),
+        TInterruptedSaveError("/p/a.htm", "/c/copy", false),
+        TInterruptedSaveError("/p/a.htm", "/c/copy", true),
+        NothingToRecoverError("/p/a.htm"),
+    };
+    for (const TError& e : errors) {
+        const std::string english = e.English();
+        SCOPED_TRACE(e.what());
+        EXPECT_NE(english, e.what());
+        EXPECT_NE(english.find("/p/a.htm"), std::string::npos) << english;
+        EXPECT_EQ(english.find("Datei"), std::string::npos) << english;
+        for (const char c : english) EXPECT_GE(c, 0x20) << english;
+    }
+    EXPECT_EQ(std::string(CannotOpenError("/p/a.htm", 2).English()),
+              "The file /p/a.htm cannot be opened");
+    EXPECT_EQ(CannotOpenError("/p/a.htm", 2).Cause, 2);
+    EXPECT_EQ(std::string(NotRegularFileError("/p", TFileKind::Folder).English()),
+              "The file /p cannot be opened (not a regular file: folder)");
+    // A text that is English only is its own English form.
+    EXPECT_STREQ(LoneBackslashError().English(), LoneBackslashError().what());
+}
+
 }  // namespace
 }  // namespace quillfen

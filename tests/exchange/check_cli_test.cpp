@@ -86,7 +86,7 @@ TEST(CheckCliTest, FailuresAreToldPerPage) {
                            missing + "\t-\tsave FAIL\troundtrip FAIL\n" +  //
                            good + "\t2\tsave ok\troundtrip ok\n");
     // The causes, in argument order.
-    const std::size_t markerCause = run.err.find(marked + ": Datei " + marked);
+    const std::size_t markerCause = run.err.find(marked + ": The file " + marked);
     EXPECT_NE(markerCause, std::string::npos) << run.err;
     EXPECT_NE(run.err.find("%_0_%", markerCause), std::string::npos) << run.err;
     EXPECT_LT(markerCause, run.err.find(missing + ": ")) << run.err;

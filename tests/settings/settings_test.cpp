@@ -45,7 +45,7 @@ void ExpectDefaults(const TSettings& s) {
     for (const QString& entry : s.History) EXPECT_TRUE(entry.isEmpty());
 }
 
-TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageAndTagsOnly) {
+TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageTagsAndTheSkipOptionOnly) {
     const TSettings s = LoadSettings(Store);
     ExpectDefaults(s);
 
@@ -54,7 +54,8 @@ TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageAndTagsOnly) {
     ASSERT_EQ(written.status(), QSettings::NoError);
     EXPECT_EQ(written.value("Language").toString(), "0");
     EXPECT_EQ(written.value("Tags").toString(), "3");
-    EXPECT_EQ(written.allKeys().size(), 2);
+    EXPECT_EQ(written.value("SkipNoLetters").toString(), "0");
+    EXPECT_EQ(written.allKeys().size(), 3);
     for (int n = 1; n <= 5; ++n)
         EXPECT_FALSE(written.contains(QStringLiteral("History%1").arg(n))) << n;
 }

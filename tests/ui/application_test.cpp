@@ -13,23 +13,33 @@ void PrintTo(const QStringList& s, std::ostream* os) { *os << s.join(" / ").toSt
 
 using namespace quillfen;
 
-TEST(ErrorText, SaysWhyOnASecondLine) {
-    const struct {
-        TError error;
-        QString want;
-    } cases[] = {
-        {CannotCreateError("/p.htm", EACCES),
-         QString::fromUtf8(CannotCreateError("/p.htm").what()) + "\n" +
-             QString::fromLocal8Bit(std::strerror(EACCES))},
-        {CannotCreateError("/p.htm", ENOSPC),
-         QString::fromUtf8(CannotCreateError("/p.htm").what()) + "\n" +
-             QString::fromLocal8Bit(std::strerror(ENOSPC))},
-        // Without a cause the text stands alone.
-        {ListIndexError(3), QString::fromUtf8(ListIndexError(3).what())},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ErrorText(c.error), c.want) << c.error.what();
-    // Not every error is the program's own.
-    EXPECT_EQ(ErrorText(std::runtime_error("x")), "x");
+// In the interface's language (German keeps the German texts, any other gets the English ones),
+// the system's cause on a second line.
+TEST(ErrorText, SaysWhyOnASecondLineInTheInterfacesLanguage) {
+    for (const TLanguage language : {TLanguage::German, TLanguage::English}) {
+        SetErrorLanguage(language);
+        auto text = [language](const TError& e) {
+            return QString::fromUtf8(language == TLanguage::German ? e.what() : e.English());
+        };
+        const struct {
+            TError error;
+            QString want;
+        } cases[] = {
+            {CannotCreateError("/p.htm", EACCES),
+             text(CannotCreateError("/p.htm")) + "\n" +
+                 QString::fromLocal8Bit(std::strerror(EACCES))},
+            {CannotCreateError("/p.htm", ENOSPC),
+             text(CannotCreateError("/p.htm")) + "\n" +
+                 QString::fromLocal8Bit(std::strerror(ENOSPC))},
+            // Without a cause the text stands alone.
+            {ListIndexError(3), text(ListIndexError(3))},
+        };
+        for (const auto& c : cases) EXPECT_EQ(ErrorText(c.error), c.want) << c.error.what();
+        EXPECT_EQ(ErrorText(CannotCreateError("/p.htm")).startsWith("Datei"),
+                  language == TLanguage::German);
+        // Not every error is the program's own.
+        EXPECT_EQ(ErrorText(std::runtime_error("x")), "x");
+    }
 }
 
 TEST(Guarded, EndsACommandAtTheErrorBoxAndSaysWhetherItRanToItsEnd) {
@@ -45,7 +55,7 @@ TEST(Guarded, EndsACommandAtTheErrorBoxAndSaysWhetherItRanToItsEnd) {
         {"the program's error",
          [] { throw CannotOpenError("/p.htm"); },
          false,
-         {QString::fromUtf8(CannotOpenError("/p.htm").what())}},
+         {QString::fromUtf8(CannotOpenError("/p.htm").English())}},
         {"with the system's cause",
          [] { throw CannotCreateError("/p.htm", EACCES); },
          false,

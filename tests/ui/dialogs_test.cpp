@@ -533,7 +533,7 @@ TEST_F(Dialogs, AFailedRecombinationStaysOnItsPage) {
             EXPECT_EQ(wiz->FinishBtn->text(), "Next >");
             ASSERT_EQ(errors.size(), 1);
             EXPECT_TRUE(errors[0].contains("missing.templ"));
-            EXPECT_TRUE(errors[0].contains("kann nicht geöffnet werden"));
+            EXPECT_TRUE(errors[0].contains("cannot be opened"));
 
             // A destination that cannot be written keeps its old page.
             wiz->wizTemplate->setText(Page("t.templ", "%_0_%\r\n"));
@@ -541,7 +541,7 @@ TEST_F(Dialogs, AFailedRecombinationStaysOnItsPage) {
             Click(wiz->FinishBtn);
             EXPECT_EQ(Shown(), 3);
             ASSERT_EQ(errors.size(), 2);
-            EXPECT_TRUE(errors[1].contains("kann nicht erstellt werden"));
+            EXPECT_TRUE(errors[1].contains("cannot be created"));
 
             // A text file without the marker's line.
             QFile(dest).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
@@ -560,7 +560,7 @@ TEST_F(Dialogs, ExportIntoAMissingFolderIsReported) {
     Open(Page("page.htm"));
     ExportTo(dir.filePath("no/such/folder"));
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors[0].contains("kann nicht erstellt werden"));
+    EXPECT_TRUE(errors[0].contains("cannot be created"));
     EXPECT_TRUE(mClose->isEnabled());
 }
 

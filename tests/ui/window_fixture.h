@@ -56,8 +56,9 @@ class Window : public ::testing::Test, protected TMainControls {
     }
 
     void TearDown() override {
-        // Closing would otherwise wait for an answer about text whose save failed.
-        if (form && form->SaveFailed()) Answer(QMessageBox::Yes);
+        // Closing would otherwise wait for an answer about text typed and not confirmed.
+        if (form && form->DocumentOpen() && (form->SaveFailed() || form->HasDrafts()))
+            Answer(QMessageBox::Yes);
         Stop();
         SetErrorBox({});
         // Pages made read-only must go with the folder.
@@ -126,6 +127,18 @@ class Window : public ::testing::Test, protected TMainControls {
 
     // Answers the next message box with `button` once it shows, and keeps its text in `asked`.
     void Answer(QMessageBox::StandardButton button) { answers.push_back(button); }
+
+    // Keys go where the user's keys would: to the widget with the focus.
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, Qt::Key(key), modifiers);
+    }
+    void Type(const QString& text) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClicks(target, text);
+    }
 
     QString BodyText() {
         QString result;
