@@ -100,6 +100,7 @@ constexpr TStringEntry English[] = {
     {85, u8"Changed"},
     {86, u8"&Enter skips phrases without letters or digits"},
     {87, u8"&attribute texts (titles, labels)"},
+    {88, u8"Note for the translator: %s"},
 };
 
 // The same ids in German.
@@ -195,6 +196,7 @@ constexpr TStringEntry German[] = {
     {85, u8"Geändert"},
     {86, u8"&Enter überspringt Textblöcke ohne Buchstaben und Ziffern"},
     {87, u8"&Attributtexte (Titel, Beschriftungen)"},
+    {88, u8"Hinweis für die Übersetzung: %s"},
 };
 
 // Texts every language shares.

@@ -128,6 +128,16 @@ void TForm1::BuildTranslatePage() {
     labelArea->setMaximumHeight(4 * QFontMetrics(Panel1->font()).lineSpacing() + 4);
     labelArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     panel->addWidget(labelArea);
+    NoteLabel = new QLabel(Panel1);
+    NoteLabel->setObjectName("NoteLabel");
+    NoteLabel->setTextFormat(Qt::PlainText);
+    NoteLabel->setWordWrap(true);
+    NoteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont noteFont = NoteLabel->font();
+    noteFont.setItalic(true);
+    NoteLabel->setFont(noteFont);
+    NoteLabel->hide();
+    panel->addWidget(NoteLabel);
 
     Edit1 = new TEntryEdit(Panel1);
     Edit1->setObjectName("Edit1");
@@ -421,6 +431,7 @@ void TForm1::ApplyLanguage() {
     mLanguage->setTitle(text(15));
     mOptions->setText(text(16));
     if (entryRow_ < 0) TextLabel->setText(text(20));
+    ShowNote(entryRow_);
     OpenFilter = text(21);
     BlocksFormat = text(23);
     FilteredFormat = text(24);
@@ -597,6 +608,7 @@ bool TForm1::LoadFile(const QString& path) {
     } else {
         Edit1->clear();
         TextLabel->clear();
+        ShowNote(-1);
     }
     Edit1->setFocus(Qt::OtherFocusReason);
     Edit1->selectAll();
@@ -781,8 +793,16 @@ void TForm1::ShowRowInEntry(int row) {
     entryGiven_ = draft != Drafts.end() ? draft->second : s;
     Edit1->setText(entryGiven_);
     TextLabel->setText(s);
+    ShowNote(row);
     entryRow_ = row;
     OkBtn->setEnabled(true);
+}
+
+void TForm1::ShowNote(int row) {
+    const std::string_view note =
+        row >= 0 && std::size_t(row) < Doc.PhraseCount() ? Doc.Note(std::size_t(row)) : "";
+    NoteLabel->setText(note.empty() ? QString() : Message(88, FromText(note)));
+    NoteLabel->setVisible(!note.empty());
 }
 
 bool TForm1::EntryTyped() const {

@@ -131,6 +131,7 @@ class TForm1 : public QMainWindow {
     QLabel* Image1 = nullptr;
     // Translate page
     QWidget* Panel1 = nullptr;
+    QLabel* NoteLabel = nullptr;  // the page author's note for the translator of the current phrase
     QLabel* TextLabel = nullptr;
     TEntryEdit* Edit1 = nullptr;
     // Which rows Enter, the page keys and find go to ("All phrases", "Unchanged", "Changed").
@@ -221,6 +222,8 @@ class TForm1 : public QMainWindow {
     // Fills the entry with row's draft or text; what the entry held stays with its row as a
     // draft when it differs from the row's text.
     void ShowRowInEntry(int row);
+    // The note the page's author left for the translator of the phrase at row; none for -1.
+    void ShowNote(int row);
     void KeepEntryAsDraft();
     bool EntryTyped() const;
     // Keeps text as row's draft; an empty text drops it.

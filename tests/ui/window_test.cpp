@@ -125,6 +125,17 @@ TEST_F(Window, OpenListsThePhrasesAndSwitchesToTheTranslatePage) {
     EXPECT_TRUE(PreviewShows("First phrase"));
 }
 
+TEST_F(Window, ThePageAuthorsNoteStandsBesideItsPhrases) {
+    Open(Page("note.html", "<p its-loc-note='Keep it short'>Save <b>now</b></p><p>Other</p>"));
+    const auto* note = uitest::FindControl<QLabel>(*form, "NoteLabel");
+    EXPECT_FALSE(note->isHidden());
+    EXPECT_EQ(note->text(), "Note for the translator: Keep it short");
+    Select(2);
+    EXPECT_TRUE(note->isHidden());
+    Select(1);
+    EXPECT_EQ(note->text(), "Note for the translator: Keep it short");
+}
+
 TEST_F(Window, CancelledOpenChangesNothing) {
     nextChoice.clear();
     Command([this] { mLoad->trigger(); });
