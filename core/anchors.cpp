@@ -149,8 +149,7 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
         const TPhraseSpan& span = spans[k];
         if (span.Begin < from || !copyTo(span.Begin)) return std::string(saved);
         if (!mode) mode = doc.SavingMode();
-        const std::string text =
-            EncodeForSpan(doc.Text(k), span.Source, doc.EncodingInfo(), *mode, doc.NewValueQuote());
+        const std::string text = doc.EncodedText(k, *mode);
         if (!HoldsAt(saved, at, text)) return std::string(saved);
         out += text;
         at += text.size();

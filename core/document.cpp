@@ -24,8 +24,25 @@ void TDocument::LoadBytes(std::string_view data, TTags tags, const TProgress& pr
     Load(std::string(data), tags, progress, path);
 }
 
+void TDocument::LoadFile(const std::string& path, TTags tags, TUnits units,
+                         const TProgress& progress) {
+    if (units == TUnits::Sentences && !SentencesAvailable()) throw SentencesUnavailableError();
+    CheckInterruptedSave(path);
+    TFileStamp stamp;
+    std::string data = ReadFileStamped(path, stamp);
+    Load(std::move(data), tags, progress, path, units);
+    stamp_ = stamp;
+    stampPath_ = path;
+}
+
+void TDocument::LoadBytes(std::string_view data, TTags tags, TUnits units,
+                          const TProgress& progress, const std::string& path) {
+    if (units == TUnits::Sentences && !SentencesAvailable()) throw SentencesUnavailableError();
+    Load(std::string(data), tags, progress, path, units);
+}
+
 void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
-                     const std::string& path) {
+                     const std::string& path, TUnits units) {
     // A UTF-16 or UTF-32 page is refused by the name of its encoding.
     const std::string_view head = std::string_view(data).substr(0, 4);
     if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
@@ -62,22 +79,75 @@ void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
     spans_.reserve(expected);
     flags_.reserve(expected);
     textEnds_.reserve(expected);
-    ExtractPhrases(
-        page, tags, encoding_,
-        [&](TTextItem&& item, const TPhraseSpan& span) {
-            std::uint8_t flags = (item.IsImage ? kImage : 0) | (item.IsContent ? kContent : 0) |
-                                 (item.LeadingSpace ? kLeadingSpace : 0) |
-                                 (item.TrailingSpace ? kTrailingSpace : 0);
-            if (page.substr(span.Begin, span.End - span.Begin) == item.Text)
-                flags |= kInPage;
-            else
-                texts_ += item.Text;
-            if (texts_.size() > 0xFFFFFFFFu) throw TooLargeError(path);
-            spans_.push_back(span);
-            flags_.push_back(flags);
-            textEnds_.push_back(static_cast<std::uint32_t>(texts_.size()));
+    units_ = units;
+    auto keep = [&](TTextItem&& item, const TPhraseSpan& span) {
+        std::uint8_t flags = (item.IsImage ? kImage : 0) | (item.IsContent ? kContent : 0) |
+                             (item.LeadingSpace ? kLeadingSpace : 0) |
+                             (item.TrailingSpace ? kTrailingSpace : 0);
+        if (page.substr(span.Begin, span.End - span.Begin) == item.Text)
+            flags |= kInPage;
+        else
+            texts_ += item.Text;
+        if (texts_.size() > 0xFFFFFFFFu) throw TooLargeError(path);
+        spans_.push_back(span);
+        flags_.push_back(flags);
+        textEnds_.push_back(static_cast<std::uint32_t>(texts_.size()));
+    };
+    if (units == TUnits::Sentences) {
+        ExtractSentences(
+            page, tags, encoding_,
+            [&](TTextItem&& item, const TPhraseSpan& span, TPlaceholders&& placeholders) {
+                if (!placeholders.empty())
+                    placeholders_.emplace_back(spans_.size(), std::move(placeholders));
+                keep(std::move(item), span);
+            },
+            progress);
+    } else {
+        ExtractPhrases(page, tags, encoding_, keep, progress);
+    }
+}
+
+const TPlaceholders& TDocument::Placeholders(std::size_t i) const {
+    static const TPlaceholders none;
+    const auto it = std::lower_bound(placeholders_.begin(), placeholders_.end(), i,
+                                     [](const auto& p, std::size_t k) { return p.first < k; });
+    return it != placeholders_.end() && it->first == i ? it->second : none;
+}
+
+void TDocument::CheckText(std::size_t i, std::string_view text) const {
+    if (spans_[i].Source == TSource::Sentence) CheckPlaceholders(text, Placeholders(i));
+}
+
+std::string TDocument::EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
+                                    bool all) const {
+    const TPhraseSpan& span = spans_[k];
+    if (span.Source != TSource::Sentence)
+        return EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
+    // A sentence's tags are written as they stand: the page's bytes with the new texts of the
+    // phrases inside them, which follow the sentence.
+    const std::string_view page = Page();
+    return EncodeSentence(
+        text, Placeholders(k),
+        [&](std::uint32_t begin, std::uint32_t end) {
+            std::string out;
+            std::size_t from = begin;
+            for (std::size_t j = k + 1; j < spans_.size() && spans_[j].Begin < span.End; ++j) {
+                const TPhraseSpan& inner = spans_[j];
+                if (inner.Begin < from || inner.End > end) continue;
+                if (!all && !IsChanged(j)) continue;
+                out.append(page.substr(from, inner.Begin - from));
+                out += EncodeForSpan(Text(j), inner.Source, encoding_, mode, NewValueQuote());
+                from = inner.End;
+            }
+            out.append(page.substr(from, end - from));
+            return out;
         },
-        progress);
+        encoding_, mode);
+}
+
+std::string TDocument::EncodedText(std::size_t i, TEncodeMode mode) const {
+    if (i >= spans_.size()) throw ListIndexError(i);
+    return EncodePhrase(i, Text(i), mode);
 }
 
 void TDocument::Clear() {
@@ -93,6 +163,8 @@ void TDocument::Clear() {
     flags_ = {};
     textEnds_ = {};
     texts_ = {};
+    units_ = TUnits::Runs;
+    placeholders_ = {};
 }
 
 std::string_view TDocument::ScannedText(std::size_t i) const {
@@ -135,7 +207,10 @@ std::vector<TTextItem> TDocument::Phrases() const {
 
 std::uint64_t TDocument::TotalWords() const {
     std::uint64_t total = 0;
-    for (std::size_t i = 0; i < spans_.size(); ++i) total += CountWords(Text(i));
+    for (std::size_t i = 0; i < spans_.size(); ++i)
+        total += spans_[i].Source == TSource::Sentence
+                     ? CountWords(TextWithoutPlaceholders(Text(i)))
+                     : CountWords(Text(i));
     return total;
 }
 
@@ -182,8 +257,10 @@ std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
     bool atStart = true;  // nothing but blanks and control bytes written yet
     auto write = [&](std::size_t k, std::string_view text) {
         const TPhraseSpan& span = spans_[k];
+        // A phrase inside a sentence written anew was written with it.
+        if (span.Begin < from) return;
         out.append(page.substr(from, span.Begin - from));
-        std::string bytes = EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
+        std::string bytes = EncodePhrase(k, text, mode, all);
         if (atStart) {
             KeepFromReadingAsMark(bytes, out, encoding_.kind);
             atStart = OnlyBlanksAndControls(out) && OnlyBlanksAndControls(bytes);
@@ -265,7 +342,9 @@ bool TDocument::RenderPieces(TPieces& pieces, std::string& encoded) const {
     std::size_t from = 0;
     for (const auto& [k, text] : changed_) {
         const TPhraseSpan& span = spans_[k];
-        std::string bytes = EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
+        // A phrase inside a sentence written anew was written with it.
+        if (span.Begin < from) continue;
+        std::string bytes = EncodePhrase(k, text, mode);
         if (atStart) {
             const std::string_view before = page.substr(from, span.Begin - from);
             atStart = OnlyBlanksAndControls(before);
@@ -305,6 +384,8 @@ bool TDocument::RenderPieces(TPieces& pieces, std::string& encoded) const {
 std::string TDocument::RenderAllPhrases() const { return RenderReadingAlike(true).second; }
 
 std::string TDocument::TemplateBytes() const {
+    // A marker would take a sentence's tags and the phrases inside them out of the template.
+    if (!placeholders_.empty()) throw SentenceTemplateError();
     const std::string_view page = Page();
     std::string out;
     out.reserve(data_.size() + 8 * spans_.size());
@@ -349,6 +430,7 @@ bool TDocument::ChangedOnDisk(const std::string& path) const {
 
 std::size_t TDocument::ReplacePhrase(std::size_t i, std::string text) {
     if (i >= spans_.size()) throw ListIndexError(i);
+    CheckText(i, text);
     history_.resize(done_);
     history_.push_back({i, std::string(Text(i)), text});
     ++done_;
@@ -383,6 +465,7 @@ std::string TDocument::OriginalText(std::size_t i) const {
 
 void TDocument::SetPhraseText(std::size_t i, std::string text) {
     if (i >= spans_.size()) throw ListIndexError(i);
+    CheckText(i, text);
     if (text == ScannedText(i))
         changed_.erase(i);
     else

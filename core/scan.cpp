@@ -354,6 +354,11 @@ TAttributeHit ScanAttribute(std::string_view tag, TTags tags) {
     return ScanTag(token, tags);
 }
 
+std::unique_ptr<TTokenSink> MakeRunScanner(std::string_view page, TTags tags,
+                                           const TEncodingInfo& encoding, const TPhraseSink& sink) {
+    return std::make_unique<TScanner>(page, tags, encoding, sink);
+}
+
 void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,
                     const TPhraseSink& sink, const TProgress& progress) {
     TScanner scanner(page, tags, encoding, sink);
