@@ -7,6 +7,7 @@
 
 #include "core/errors.h"
 #include "core/tokenizer.h"
+#include "core/utf8.h"
 
 #ifdef QUILLFEN_SENTENCES
 #include <unicode/brkiter.h>
@@ -218,13 +219,14 @@ namespace {
 // HTML's phrasing elements, and the old ones that browsers lay out alike: they flow with the
 // text around them. Every other element ends a flow; svg and math are carried whole.
 bool IsPhrasing(std::string_view name) {
-    static const std::vector<std::string_view> names = {
+    // Sorted, for a binary search.
+    static constexpr std::string_view names[] = {
         "a",      "abbr",   "b",    "bdi",  "bdo",  "big",  "br",   "button", "cite",
         "code",   "data",   "del",  "dfn",  "em",   "font", "i",    "img",    "ins",
         "kbd",    "label",  "mark", "nobr", "q",    "s",    "samp", "small",  "span",
         "strike", "strong", "sub",  "sup",  "time", "tt",   "u",    "var",    "wbr"};
-    if (name.find('-') != std::string_view::npos) return true;  // custom elements
-    return std::find(names.begin(), names.end(), name) != names.end();
+    if (std::binary_search(std::begin(names), std::end(names), name)) return true;
+    return name.find('-') != std::string_view::npos;  // custom elements
 }
 
 bool IsVoidElement(std::string_view name) { return name == "br" || name == "wbr" || name == "img"; }
@@ -329,6 +331,11 @@ class TSentenceScanner final : public TTokenSink {
         };
         runs_ = MakeRunScanner(page, tags, encoding, capture_);
     }
+    ~TSentenceScanner() override {
+        if (ut_) utext_close(ut_);
+    }
+    TSentenceScanner(const TSentenceScanner&) = delete;
+    TSentenceScanner& operator=(const TSentenceScanner&) = delete;
 
     void Text(std::size_t a, std::size_t b, TTextMode mode) override {
         Gap(a);
@@ -342,8 +349,8 @@ class TSentenceScanner final : public TTokenSink {
             Owned(carried_, [&] { runs_->Text(a, b, mode); });
             return;
         }
+        // The run's own phrase is wanted only if the flow is read as runs after all (AsRuns).
         AddText(a, b);
-        Owned(static_cast<int>(items_.size()) - 1, [&] { runs_->Text(a, b, mode); });
     }
 
     void Tag(const TTagToken& tag) override {
@@ -533,8 +540,24 @@ class TSentenceScanner final : public TTokenSink {
     // The flow so far is read as runs: its phrases as the run scan found them.
     void Abandon() {
         carried_ = -1;
-        for (TCaptured& c : captured_) Emit(std::move(c.item), c.span, {});
+        AsRuns();
         Reset();
+    }
+
+    // The flow's phrases as the run scan gives them, in page order: its texts read now, the
+    // phrases of its tags and carried elements as they were read.
+    void AsRuns() {
+        std::size_t c = 0;
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            const TItem& item = items_[i];
+            if (item.kind == TItem::Text) {
+                Pass([&] { runs_->Text(item.begin, item.end, TTextMode::Flow); });
+                continue;
+            }
+            for (; c < captured_.size() && captured_[c].owner <= static_cast<int>(i); ++c)
+                Emit(std::move(captured_[c].item), captured_[c].span, {});
+        }
+        for (; c < captured_.size(); ++c) Emit(std::move(captured_[c].item), captured_[c].span, {});
     }
 
     void AddText(std::size_t a, std::size_t b) {
@@ -560,7 +583,8 @@ class TSentenceScanner final : public TTokenSink {
             afterObject_ = false;
             const std::string_view bytes = page_.substr(w, i - w);
             const std::uint32_t at = static_cast<std::uint32_t>(text_.size());
-            if (encoding_.kind == TPageEncoding::Utf8 && bytes.find('&') == std::string_view::npos)
+            if (bytes.find('&') == std::string_view::npos &&
+                (encoding_.kind == TPageEncoding::Utf8 || IsAscii(bytes)))
                 text_.append(bytes);
             else
                 text_ += DecodeText(bytes, encoding_, TReferences::Text);
@@ -603,9 +627,7 @@ class TSentenceScanner final : public TTokenSink {
                     any = true;
                     break;
                 }
-            if (!any || !Sentences()) {
-                for (TCaptured& c : captured_) Emit(std::move(c.item), c.span, {});
-            }
+            if (!any || !Sentences()) AsRuns();
         }
         Reset();
     }
@@ -628,7 +650,8 @@ class TSentenceScanner final : public TTokenSink {
     bool Sentences() {
         const int n = static_cast<int>(items_.size());
         // Pairs by name, as the elements nest.
-        std::vector<int> open;
+        std::vector<int>& open = open_;
+        open.clear();
         for (int i = 0; i < n; ++i) {
             TItem& item = items_[i];
             if (item.kind == TItem::Open) {
@@ -645,20 +668,19 @@ class TSentenceScanner final : public TTokenSink {
         }
         // Where sentences start.
         const std::uint32_t size = static_cast<std::uint32_t>(text_.size());
-        std::vector<std::uint32_t> starts;
+        std::vector<std::uint32_t>& starts = starts_;
+        starts.clear();
         {
             UErrorCode status = U_ZERO_ERROR;
-            UText* ut = utext_openUTF8(nullptr, text_.data(), text_.size(), &status);
+            ut_ =
+                utext_openUTF8(ut_, text_.data(), static_cast<std::int64_t>(text_.size()), &status);
+            if (U_FAILURE(status)) return false;
             icu::BreakIterator* bi = breakers_.For(lang_);
-            bi->setText(ut, status);
-            if (U_FAILURE(status)) {
-                utext_close(ut);
-                return false;
-            }
+            bi->setText(ut_, status);
+            if (U_FAILURE(status)) return false;
             for (std::int32_t p = bi->first(); p != icu::BreakIterator::DONE; p = bi->next())
                 if (static_cast<std::uint32_t>(p) < size)
                     starts.push_back(static_cast<std::uint32_t>(p));
-            utext_close(ut);
         }
         if (starts.empty() || starts[0] != 0) starts.insert(starts.begin(), 0);
         const int m = static_cast<int>(starts.size());
@@ -675,7 +697,8 @@ class TSentenceScanner final : public TTokenSink {
             return false;
         };
         // A pair that does not wrap whole sentences joins those it touches.
-        std::vector<char> joins(m, 0);  // joins[s]: sentence s goes on into s + 1
+        std::vector<char>& joins = joins_;  // joins[s]: sentence s goes on into s + 1
+        joins.assign(m, 0);
         for (int i = 0; i < n; ++i) {
             const TItem& item = items_[i];
             if (item.kind != TItem::Open && item.kind != TItem::Close) continue;
@@ -701,7 +724,10 @@ class TSentenceScanner final : public TTokenSink {
             TPlaceholders placeholders;
         };
         std::vector<TOut> outs;
-        std::vector<char> inside(n, 0);
+        std::vector<char>& inside = inside_;
+        inside.assign(n, 0);
+        std::vector<int>& numbers = numbers_;  // a paired placeholder's number, by its start tag
+        numbers.assign(n, 0);
         int order = 0;
         for (int s = 0; s < m;) {
             int e = s;
@@ -712,10 +738,20 @@ class TSentenceScanner final : public TTokenSink {
             while (f < l && (text_[f] == ' ' || IsBreakBlank(f))) ++f;
             while (l > f && (text_[l - 1] == ' ' || IsBreakBlank(l - 1))) --l;
             if (f == l) continue;
+            // The items that stand in the group's text, [lo, hi): no other can be inside it.
+            const int lo = static_cast<int>(
+                std::lower_bound(items_.begin(), items_.end(), gs,
+                                 [](const TItem& it, std::uint32_t x) { return it.at < x; }) -
+                items_.begin());
+            const int hi = static_cast<int>(
+                std::upper_bound(items_.begin(), items_.end(), ge,
+                                 [](std::uint32_t x, const TItem& it) { return x < it.at; }) -
+                items_.begin());
             // Which tags stand inside the sentence.
             auto within = [&](std::uint32_t at) { return at > f && at < l; };
-            std::vector<int> tags;
-            for (int i = 0; i < n; ++i) {
+            std::vector<int>& tags = tags_;
+            tags.clear();
+            for (int i = lo; i < hi; ++i) {
                 const TItem& item = items_[i];
                 if (item.kind == TItem::Text) continue;
                 bool in;
@@ -738,11 +774,11 @@ class TSentenceScanner final : public TTokenSink {
                 end = std::max<std::size_t>(end, items_[i].end);
             }
             // Whatever lies inside the span is the sentence's, and must be the sentence's whole.
-            std::vector<int> members;
+            std::vector<int>& members = members_;
             for (bool grew = true; grew;) {
                 grew = false;
                 members.clear();
-                for (int i = 0; i < n; ++i) {
+                for (int i = lo; i < hi; ++i) {
                     const TItem& item = items_[i];
                     if (item.end <= begin || item.begin >= end) continue;
                     if (item.kind == TItem::Text) {
@@ -773,13 +809,18 @@ class TSentenceScanner final : public TTokenSink {
             out.key = static_cast<std::uint32_t>(begin);
             out.order = order++;
             std::string text, literal;
-            std::vector<int> numbers(n, 0);
             int next = 1;
             std::uint32_t at = f;
             auto take = [&](std::uint32_t upto) {
                 upto = std::min(upto, l);
-                for (; at < upto; ++at)
-                    if (!IsBreakBlank(at)) literal += text_[at];
+                if (at >= upto) return;
+                auto br = std::lower_bound(breaks_.begin(), breaks_.end(), at);
+                for (; br != breaks_.end() && *br < upto; ++br) {
+                    literal.append(text_, at, *br - at);
+                    at = *br + 1;
+                }
+                literal.append(text_, at, upto - at);
+                at = upto;
             };
             for (int i : members) {
                 TItem& item = items_[i];
@@ -818,7 +859,11 @@ class TSentenceScanner final : public TTokenSink {
                         TSource::Sentence};
             outs.push_back(std::move(out));
             // The alt and content phrases of its tags follow it.
-            for (TCaptured& c : captured_) {
+            const auto first =
+                std::lower_bound(captured_.begin(), captured_.end(), lo,
+                                 [](const TCaptured& c, int x) { return c.owner < x; });
+            for (auto ci = first; ci != captured_.end() && ci->owner < hi; ++ci) {
+                TCaptured& c = *ci;
                 if (c.owner < 0 || items_[c.owner].kind == TItem::Text) continue;
                 if (c.span.Begin < begin || c.span.End > end) continue;
                 if (items_[c.owner].kind == TItem::Carried) continue;
@@ -827,7 +872,6 @@ class TSentenceScanner final : public TTokenSink {
                 nested.order = order++;
                 nested.item = c.item;  // kept for a flow read as runs after all
                 nested.span = c.span;
-                c.owner = -2;  // handed on
                 outs.push_back(std::move(nested));
             }
         }
@@ -878,6 +922,11 @@ class TSentenceScanner final : public TTokenSink {
 
     std::vector<std::pair<std::string, std::string>> langs_;
     TBreakers breakers_;
+    UText* ut_ = nullptr;
+    // Room for the work on one flow, kept from flow to flow.
+    std::vector<int> open_, tags_, members_, numbers_;
+    std::vector<std::uint32_t> starts_;
+    std::vector<char> joins_, inside_;
 };
 
 }  // namespace
