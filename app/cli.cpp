@@ -63,6 +63,8 @@ constexpr const char* kUsage =
     "      interrupted; the other commands refuse such a page and name the copy.\n"
     "--tags N: kinds of phrases, 1 plain text + 2 image alternatives + 4 header content\n"
     "(0 to 7, default 3).\n"
+    "--units runs|sentences (every command that reads pages): phrases are the text runs\n"
+    "between tags (default) or sentences, their inline tags as placeholders such as <b1>...</b1>.\n"
     "Exit status: 0 success, 1 a page or file failed, 2 usage error.\n";
 
 struct TUsageError {
@@ -73,6 +75,7 @@ struct TArgs {
     std::string command;
     std::vector<std::string> files;
     TTags tags = TTags::Default;
+    TUnits units = TUnits::Runs;
     std::optional<std::string> out;
     std::optional<std::string> dir;
     std::vector<std::pair<std::size_t, std::string>> sets;  // in order given
@@ -101,6 +104,11 @@ TArgs Parse(int argc, char** argv) {
             if (!n || *n > Bits(TTags::AllKinds))
                 throw TUsageError{"--tags takes a number from 0 to 7"};
             a.tags = TTags(static_cast<std::uint8_t>(*n));
+        } else if (arg == "--units") {
+            const std::string units = value(i, arg);
+            if (units != "runs" && units != "sentences")
+                throw TUsageError{"--units takes runs or sentences"};
+            a.units = units == "runs" ? TUnits::Runs : TUnits::Sentences;
         } else if (arg == "-o" && a.command == "save") {
             a.out = value(i, arg);
         } else if (arg == "-d" && a.command == "export") {
@@ -134,8 +142,8 @@ TArgs Parse(int argc, char** argv) {
     return a;
 }
 
-void Load(TDocument& doc, const std::string& path, TTags tags) {
-    doc.LoadFile(path, tags);
+void Load(TDocument& doc, const std::string& path, const TArgs& a) {
+    doc.LoadFile(path, a.tags, a.units);
     CheckConvertible(doc.EncodingInfo(), path);
 }
 
@@ -178,7 +186,7 @@ int ForEachPage(const std::vector<std::string>& pages, Job job) {
 
 int Phrases(const TArgs& a) {
     TDocument doc;
-    Load(doc, a.files[0], a.tags);
+    Load(doc, a.files[0], a);
     // Written in pieces: the list of a large page is as large as the page.
     std::string out;
     const std::size_t count = doc.PhraseCount();
@@ -201,7 +209,7 @@ int Phrases(const TArgs& a) {
 int Save(const TArgs& a) {
     const std::string& page = a.files[0];
     TDocument doc;
-    Load(doc, page, a.tags);
+    Load(doc, page, a);
     // A repeated number takes the last text.
     std::map<std::size_t, std::string> texts;
     for (const auto& [n, text] : a.sets) texts[n] = text;
@@ -234,7 +242,7 @@ int Export(const TArgs& a) {
     if (status) return status;
     return ForEachPage(a.files, [&](std::size_t i) {
         TDocument doc;
-        Load(doc, a.files[i], a.tags);
+        Load(doc, a.files[i], a);
         ExportDocument(doc, a.files[i], *a.dir);
     });
 }
@@ -288,14 +296,14 @@ bool SamePhrases(const TDocument& a, const TDocument& b) {
 
 // The untouched text file recombined with its template must give the page with every phrase
 // written anew, which renders as the page does, and read back to the same phrases.
-bool RoundTrips(const TDocument& doc, const std::string& page, TTags tags,
+bool RoundTrips(const TDocument& doc, const std::string& page, const TArgs& a,
                 const TScratchFolder& folder) {
     ExportDocument(doc, page, folder.Path());
     const TExportPaths files = ExportPaths(page, folder.Path());
     const std::string combined = folder / "recombined.htm";
     Combine(files.Text, files.Template, combined);
     TDocument again;
-    again.LoadFile(combined, tags);
+    again.LoadFile(combined, a.tags, a.units);
     return again.Bytes() == doc.RenderAllPhrases() && SamePhrases(doc, again);
 }
 
@@ -307,7 +315,7 @@ int Check(const TArgs& a) {
         const std::string& page = a.files[i];
         lines[i] = page + "\t-\tsave FAIL\troundtrip FAIL";
         TDocument doc;
-        Load(doc, page, a.tags);
+        Load(doc, page, a);
         TScratchFolder folder;
         const std::string saved = folder / "saved.htm";
         doc.Save(saved);
@@ -315,7 +323,7 @@ int Check(const TArgs& a) {
         bool roundTrips = false;
         std::string why;
         try {
-            roundTrips = RoundTrips(doc, page, a.tags, folder);
+            roundTrips = RoundTrips(doc, page, a, folder);
         } catch (const std::exception& e) {
             why = Describe(e);
         }
