@@ -17,6 +17,7 @@
 
 #include "core/document.h"
 #include "core/errors.h"
+#include "tests/fuzz/check.h"
 #include "tests/support/files.h"
 
 using namespace quillfen;
@@ -203,70 +204,6 @@ TEST(Sentences, APhraseInsideAChangedSentenceIsWrittenWithIt) {
 
 namespace {
 
-// The length of a placeholder at text[i], 0 if none stands there.
-std::size_t PlaceholderAt(const std::string& text, std::size_t i) {
-    std::size_t j = i + 1;
-    const bool close = j < text.size() && text[j] == '/';
-    if (close) ++j;
-    const std::size_t letters = j;
-    while (j < text.size() && text[j] >= 'a' && text[j] <= 'z') ++j;
-    const std::size_t digits = j;
-    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
-    if (letters == digits || digits == j || text[digits] == '0') return 0;
-    if (!close && j < text.size() && text[j] == '/') ++j;
-    return j < text.size() && text[j] == '>' ? j + 1 - i : 0;
-}
-
-// The sentence's text with its top-level parts (literal stretches and whole placeholder
-// elements) in reverse order: "<b1>x</b1> y <i2>z</i2>" gives "<i2>z</i2> y <b1>x</b1>".
-std::string SiblingsReversed(const std::string& text) {
-    std::vector<std::string> parts;
-    std::string current;
-    int depth = 0;
-    bool literal = true;  // current is a literal stretch
-    auto close = [&] {
-        if (!current.empty()) parts.push_back(current);
-        current.clear();
-    };
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '\\') {
-            std::size_t j = i;
-            while (j < text.size() && text[j] == '\\') ++j;
-            const bool escapes = j < text.size() && PlaceholderAt(text, j) && (j - i) % 2 == 1;
-            current.append(text, i, j - i + (escapes ? 1 : 0));
-            i = j + (escapes ? 1 : 0);
-            continue;
-        }
-        const std::size_t len = text[i] == '<' ? PlaceholderAt(text, i) : 0;
-        if (len == 0) {
-            if (depth == 0 && !literal) {
-                close();
-                literal = true;
-            }
-            current += text[i++];
-            continue;
-        }
-        const bool isClose = text[i + 1] == '/', isVoid = text[i + len - 2] == '/';
-        if (depth == 0) {
-            if (isClose) return text;
-            close();
-            literal = false;
-        }
-        current.append(text, i, len);
-        i += len;
-        if (isClose)
-            --depth;
-        else if (!isVoid)
-            ++depth;
-        if (depth == 0) close();
-    }
-    close();
-    std::reverse(parts.begin(), parts.end());
-    std::string out;
-    for (const auto& p : parts) out += p;
-    return out;
-}
-
 // The elements an HTML5 parser builds of a page, each with its attributes, counted by
 // description: a page whose tags moved inside sentences must hold the same ones.
 void Collect(const GumboNode* node, std::vector<std::string>& out) {
@@ -374,10 +311,25 @@ TEST(Sentences, RealPagesKeepTheirBytesAndTheirTags) {
         moved.LoadBytes(bytes, TTags::AllKinds, TUnits::Sentences);
         for (std::size_t i = 0; i < moved.PhraseCount(); ++i)
             if (!moved.Placeholders(i).empty())
-                moved.ReplacePhrase(i, SiblingsReversed(std::string(moved.Text(i))));
+                moved.ReplacePhrase(i, fuzz::SiblingsReversed(moved.Text(i)));
         const std::string movedBytes = moved.Render();
         EXPECT_TRUE(Elements(movedBytes) == elements) << Difference(Elements(movedBytes), elements);
     }
+}
+
+// The fuzz corpus's pages, hostile ones among them, by the load target's checks of sentences.
+TEST(Sentences, TheFuzzCorpusKeepsTheSentenceInvariants) {
+    const std::filesystem::path corpus =
+        std::filesystem::path(QUILLFEN_SOURCE_DIR) / "tests/fuzz/corpus/load";
+    std::size_t pages = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        for (TTags tags : {TTags::PlainText, TTags::AllKinds}) fuzz::CheckSentences(ss.str(), tags);
+        ++pages;
+    }
+    EXPECT_GT(pages, 10u);
 }
 
 #else

@@ -4,6 +4,7 @@
 // keeps the input as a crash and the replay of the corpus fails on it. Every check is linear in
 // the page, so that the megabyte inputs of the corpus replay within the time-out.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "core/document.h"
+#include "core/sentences.h"
 #include "core/textitem.h"
+#include "core/tokenizer.h"
 
 namespace quillfen::fuzz {
 
@@ -65,6 +68,127 @@ inline void CheckReadsBack(const TDocument& doc, const std::string& saved, TTags
                                                 "' reloaded '" + std::string(again.Text(k)) + "'");
         QF_CHECK(again.Kind(k) == doc.Kind(k), "phrase " + std::to_string(k));
     }
+}
+
+// The length of a placeholder at text[i] ('<' there), 0 if none stands there.
+inline std::size_t PlaceholderAt(std::string_view text, std::size_t i) {
+    std::size_t j = i + 1;
+    const bool close = j < text.size() && text[j] == '/';
+    if (close) ++j;
+    const std::size_t letters = j;
+    while (j < text.size() && text[j] >= 'a' && text[j] <= 'z') ++j;
+    const std::size_t digits = j;
+    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+    if (letters == digits || digits == j || text[digits] == '0') return 0;
+    if (!close && j < text.size() && text[j] == '/') ++j;
+    return j < text.size() && text[j] == '>' ? j + 1 - i : 0;
+}
+
+// A sentence's text with its top-level parts (literal stretches and whole placeholder
+// elements) in reverse order: "<b1>x</b1> y <i2>z</i2>" gives "<i2>z</i2> y <b1>x</b1>".
+inline std::string SiblingsReversed(std::string_view text) {
+    std::vector<std::string> parts;
+    std::string current;
+    int depth = 0;
+    bool literal = true;  // current is a literal stretch
+    auto close = [&] {
+        if (!current.empty()) parts.push_back(current);
+        current.clear();
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '\\') {
+            std::size_t j = i;
+            while (j < text.size() && text[j] == '\\') ++j;
+            const bool escapes = j < text.size() && PlaceholderAt(text, j) && (j - i) % 2 == 1;
+            current.append(text.substr(i, j - i + (escapes ? 1 : 0)));
+            i = j + (escapes ? 1 : 0);
+            continue;
+        }
+        const std::size_t len = text[i] == '<' ? PlaceholderAt(text, i) : 0;
+        if (len == 0) {
+            if (depth == 0 && !literal) {
+                close();
+                literal = true;
+            }
+            current += text[i++];
+            continue;
+        }
+        const bool isClose = text[i + 1] == '/', isVoid = text[i + len - 2] == '/';
+        if (depth == 0) {
+            if (isClose) return std::string(text);
+            close();
+            literal = false;
+        }
+        current.append(text.substr(i, len));
+        i += len;
+        if (isClose)
+            --depth;
+        else if (!isVoid)
+            ++depth;
+        if (depth == 0) close();
+    }
+    close();
+    std::reverse(parts.begin(), parts.end());
+    std::string out;
+    for (const auto& p : parts) out += p;
+    return out;
+}
+
+// The texts of a page's tags, sorted.
+inline std::vector<std::string> TagTexts(std::string_view page) {
+    struct TSink : TTokenSink {
+        std::vector<std::string> tags;
+        void Text(std::size_t, std::size_t, TTextMode) override {}
+        void Tag(const TTagToken& t) override { tags.emplace_back(t.text); }
+    } sink;
+    Tokenize(page, sink);
+    std::sort(sink.tags.begin(), sink.tags.end());
+    return sink.tags;
+}
+
+// A page cut into sentences: an unchanged save gives it byte for byte; sentences follow one
+// another apart, each followed by the phrases inside it; each placeholder's tags lie inside its
+// sentence; and every sentence rewritten with its sibling placeholders in reverse order gives a
+// page with the same tags.
+inline void CheckSentences(std::string_view page, TTags tags) {
+    TDocument doc;
+    try {
+        doc.LoadBytes(page, tags, TUnits::Sentences);
+    } catch (const TError&) {
+        QF_CHECK(DetectEncoding(page) == TPageEncoding::Windows1252 ||
+                 page.find('\0') != std::string_view::npos);
+        return;
+    }
+    QF_CHECK(doc.Render() == page, "unchanged save differs in sentences");
+    const auto& spans = doc.Spans();
+    std::size_t sentence = spans.size();  // the last sentence, if its span is still open
+    std::uint32_t end = 0;
+    for (std::size_t k = 0; k < spans.size(); ++k) {
+        const TPhraseSpan& s = spans[k];
+        const std::string at = "phrase " + std::to_string(k);
+        QF_CHECK(s.RunBegin <= s.Begin && s.Begin <= s.End && s.End <= s.RunEnd, at);
+        QF_CHECK(s.RunEnd <= doc.Page().size(), at);
+        if (sentence < spans.size() && s.RunBegin < spans[sentence].End) {
+            QF_CHECK(s.Source != TSource::Sentence && s.RunEnd <= spans[sentence].End, at);
+            continue;
+        }
+        QF_CHECK(end <= s.RunBegin, at);
+        end = s.RunEnd;
+        sentence = s.Source == TSource::Sentence ? k : spans.size();
+        for (const TPlaceholder& p : doc.Placeholders(k)) {
+            QF_CHECK(p.Begin >= s.Begin && p.End <= s.End, at + " " + p.Name);
+            QF_CHECK(!p.Paired || (p.CloseBegin >= p.End && p.CloseEnd <= s.End),
+                     at + " " + p.Name);
+        }
+    }
+    TDocument moved;
+    moved.LoadBytes(page, tags, TUnits::Sentences);
+    for (std::size_t k = 0; k < moved.PhraseCount(); ++k)
+        if (!moved.Placeholders(k).empty()) moved.SetPhraseText(k, SiblingsReversed(moved.Text(k)));
+    const std::string rendered = moved.Render();
+    QF_CHECK(
+        TagTexts(std::string_view(rendered).substr(moved.Bom().size())) == TagTexts(doc.Page()),
+        "tags differ after placeholders moved");
 }
 
 }  // namespace quillfen::fuzz

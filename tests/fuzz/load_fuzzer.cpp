@@ -1,5 +1,7 @@
 // Any bytes, loaded as a page with every Tags value: an unchanged save gives the page byte for
-// byte, the spans are sound, and every phrase written anew from its text reads back the same.
+// byte, the spans are sound, and every phrase written anew from its text reads back the same;
+// cut into sentences, the same save and spans, and sentences whose placeholders moved keep the
+// page's tags.
 
 #include <cstdint>
 #include <cstring>
@@ -50,5 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     for (std::uint8_t bits = 0; bits < 8; ++bits) CheckPage(page, TTags(bits));
+#ifdef QUILLFEN_SENTENCES
+    for (TTags tags : {TTags::PlainText, TTags::AllKinds}) CheckSentences(page, tags);
+#endif
     return 0;
 }
