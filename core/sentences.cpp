@@ -229,6 +229,14 @@ bool IsPhrasing(std::string_view name) {
     return name.find('-') != std::string_view::npos;  // custom elements
 }
 
+// Whether ICU could end a sentence inside text: ASCII ends one only at '.', '!' and '?', so
+// most headings, cells and links need no breaker.
+bool MayEndSentence(std::string_view text) {
+    for (const char c : text)
+        if (c == '.' || c == '!' || c == '?' || static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
+
 bool IsVoidElement(std::string_view name) { return name == "br" || name == "wbr" || name == "img"; }
 
 // Abbreviations after which no sentence ends, where ICU's data lacks them. A page that names no
@@ -670,7 +678,9 @@ class TSentenceScanner final : public TTokenSink {
         const std::uint32_t size = static_cast<std::uint32_t>(text_.size());
         std::vector<std::uint32_t>& starts = starts_;
         starts.clear();
-        {
+        if (!MayEndSentence(text_)) {
+            starts.push_back(0);
+        } else {
             UErrorCode status = U_ZERO_ERROR;
             ut_ =
                 utext_openUTF8(ut_, text_.data(), static_cast<std::int64_t>(text_.size()), &status);
