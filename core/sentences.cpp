@@ -619,10 +619,26 @@ class TSentenceScanner final : public TTokenSink {
         if (bytes == std::string_view(text_).substr(c.at, c.atEnd - c.at))
             return c.begin + want.size();
         const std::string_view rest = std::string_view(text_).substr(at, c.atEnd - at);
+        auto splitsAt = [&](std::size_t p) {
+            return DecodeText(bytes.substr(0, p), encoding_, TReferences::Text) == want &&
+                   DecodeText(bytes.substr(p), encoding_, TReferences::Text) == rest;
+        };
+        // The decoded length grows with the bytes but where a reference is cut: look near where
+        // it reaches the text's length first, then everywhere.
+        std::size_t lo = 1, hi = bytes.size();
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (DecodeText(bytes.substr(0, mid), encoding_, TReferences::Text).size() < want.size())
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        constexpr std::size_t kNear = 40;
+        const std::size_t from = lo > kNear ? lo - kNear : 1;
+        for (std::size_t p = from; p < bytes.size() && p < lo + kNear; ++p)
+            if (splitsAt(p)) return c.begin + p;
         for (std::size_t p = 1; p < bytes.size(); ++p)
-            if (DecodeText(bytes.substr(0, p), encoding_, TReferences::Text) == want &&
-                DecodeText(bytes.substr(p), encoding_, TReferences::Text) == rest)
-                return c.begin + p;
+            if (splitsAt(p)) return c.begin + p;
         return std::string_view::npos;
     }
 

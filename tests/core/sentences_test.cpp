@@ -114,6 +114,11 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
           "T:\xE6\x98\x8E\xE6\x97\xA5\xE3\x81\xAF\xE9\x9B\xA8\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82"},
          nullptr,
          nullptr},
+        // A sentence ending inside a word of the page that a reference is part of.
+        {"<p lang=\"ja\">\xE4\xBB\x8A&amp;\xE3\x80\x82\xE6\x98\x8E\xE3\x80\x82</p>",
+         {"T:\xE4\xBB\x8A&\xE3\x80\x82", "T:\xE6\x98\x8E\xE3\x80\x82"},
+         "X.",
+         "<p lang=\"ja\">X.\xE6\x98\x8E\xE3\x80\x82</p>"},
         {"<p lang=\"de\">Das gilt z.B. f\xC3\xBCr Nr. 5 und Dr. M\xC3\xBCller. Der Rest "
          "nicht.</p>",
          {"T:Das gilt z.B. f\xC3\xBCr Nr. 5 und Dr. M\xC3\xBCller.", "T:Der Rest nicht."},
