@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/document.h"
+#include "core/errors.h"
 #include "core/sentences.h"
 #include "core/textitem.h"
 #include "core/tokenizer.h"
