@@ -624,7 +624,7 @@ class TSentenceScanner final : public TTokenSink {
                    DecodeText(bytes.substr(p), encoding_, TReferences::Text) == rest;
         };
         // The decoded length grows with the bytes but where a reference is cut: look near where
-        // it reaches the text's length first, then everywhere.
+        // it reaches the text's length.
         std::size_t lo = 1, hi = bytes.size();
         while (lo < hi) {
             const std::size_t mid = lo + (hi - lo) / 2;
@@ -637,8 +637,7 @@ class TSentenceScanner final : public TTokenSink {
         const std::size_t from = lo > kNear ? lo - kNear : 1;
         for (std::size_t p = from; p < bytes.size() && p < lo + kNear; ++p)
             if (splitsAt(p)) return c.begin + p;
-        for (std::size_t p = 1; p < bytes.size(); ++p)
-            if (splitsAt(p)) return c.begin + p;
+        // Nowhere near: the flow keeps its runs rather than search the whole word.
         return std::string_view::npos;
     }
 
