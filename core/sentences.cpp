@@ -293,7 +293,8 @@ class TBreakers {
                 made.reset(builder->wrapIteratorWithFilter(base.release(), status));
             }
         }
-        if (U_FAILURE(status) || !made) throw TError("ICU has no sentence break iterator");
+        // Without a breaker for the language, its flows keep their runs.
+        if (U_FAILURE(status)) made.reset();
         return iterators_.emplace(lang, std::move(made)).first->second.get();
     }
 
@@ -445,6 +446,12 @@ class TSentenceScanner final : public TTokenSink {
     }
 
     void Lang(const TTagToken& tag, const std::string& name) {
+        // A new p, li, cell or row ends the one before it, and its language with it.
+        static constexpr std::string_view kImplied[] = {"dd", "dt", "li", "option",
+                                                        "p",  "td", "th", "tr"};
+        if (!langs_.empty() && langs_.back().first == name &&
+            std::find(std::begin(kImplied), std::end(kImplied), name) != std::end(kImplied))
+            langs_.pop_back();
         std::string lang;
         bool has = false;
         ForEachAttribute(tag, [&](const TAttribute& a) {
@@ -701,6 +708,7 @@ class TSentenceScanner final : public TTokenSink {
                 utext_openUTF8(ut_, text_.data(), static_cast<std::int64_t>(text_.size()), &status);
             if (U_FAILURE(status)) return false;
             icu::BreakIterator* bi = breakers_.For(lang_);
+            if (!bi) return false;
             bi->setText(ut_, status);
             if (U_FAILURE(status)) return false;
             for (std::int32_t p = bi->first(); p != icu::BreakIterator::DONE; p = bi->next())

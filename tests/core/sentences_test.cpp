@@ -124,6 +124,11 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
          "Gr\xC3\xB6\xC3\x9F"
          "er.",
          "<p lang=\"de\">Gr&ouml;&szlig;er. Der Rest nicht.</p>"},
+        // A paragraph ended by the next one takes its language with it.
+        {"<p lang=\"de\">Eins.<p>Mr. Smith came. He left.</p>",
+         {"T:Eins.", "T:Mr. Smith came.", "T:He left."},
+         nullptr,
+         nullptr},
         // svg, math and translate="no" elements are carried whole; pre keeps its lines.
         {"<p>Press <kbd translate=\"no\">Ctrl+<b>S</b></kbd> <svg><text>X</text></svg> now."
          "</p><pre>a  b\nc</pre>",
