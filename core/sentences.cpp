@@ -349,13 +349,13 @@ class TSentenceScanner final : public TTokenSink {
     void Text(std::size_t a, std::size_t b, TTextMode mode) override {
         Gap(a);
         last_ = std::max(last_, b);
+        if (carried_ >= 0) {
+            Owned(carried_, [&] { runs_->Text(a, b, mode); });
+            return;
+        }
         if (mode == TTextMode::Lines) {
             EndFlow();
             Pass([&] { runs_->Text(a, b, mode); });
-            return;
-        }
-        if (carried_ >= 0) {
-            Owned(carried_, [&] { runs_->Text(a, b, mode); });
             return;
         }
         // The run's own phrase is wanted only if the flow is read as runs after all (AsRuns).

@@ -137,6 +137,11 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
          "cken.",
          "<p>Jetzt <svg><text>X</text></svg><kbd translate=\"no\">Ctrl+<b>S</b></kbd> "
          "dr&uuml;cken.</p><pre>a  b\nc</pre>"},
+        // Lines of a pre inside a carried svg are the svg's.
+        {"<p>One <svg><foreignObject><pre>a\nb</pre></foreignObject></svg> two.</p><p>Three.</p>",
+         {"T:One <svg1/> two.", "T:Three."},
+         nullptr,
+         nullptr},
         // The page's own text that reads like a placeholder is escaped, and goes back as it was.
         {"<p>Type &lt;b1&gt; or \\<em>x</em>.</p>",
          {"T:Type \\<b1> or \\\\<em1>x</em1>."},

@@ -85,53 +85,85 @@ inline std::size_t PlaceholderAt(std::string_view text, std::size_t i) {
     return j < text.size() && text[j] == '>' ? j + 1 - i : 0;
 }
 
-// A sentence's text with its top-level parts (literal stretches and whole placeholder
-// elements) in reverse order: "<b1>x</b1> y <i2>z</i2>" gives "<i2>z</i2> y <b1>x</b1>".
-inline std::string SiblingsReversed(std::string_view text) {
-    std::vector<std::string> parts;
-    std::string current;
-    int depth = 0;
-    bool literal = true;  // current is a literal stretch
-    auto close = [&] {
-        if (!current.empty()) parts.push_back(current);
-        current.clear();
-    };
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '\\') {
-            std::size_t j = i;
-            while (j < text.size() && text[j] == '\\') ++j;
-            const bool escapes = j < text.size() && PlaceholderAt(text, j) && (j - i) % 2 == 1;
-            current.append(text.substr(i, j - i + (escapes ? 1 : 0)));
-            i = j + (escapes ? 1 : 0);
-            continue;
-        }
-        const std::size_t len = text[i] == '<' ? PlaceholderAt(text, i) : 0;
-        if (len == 0) {
-            if (depth == 0 && !literal) {
-                close();
-                literal = true;
-            }
-            current += text[i++];
-            continue;
-        }
-        const bool isClose = text[i + 1] == '/', isVoid = text[i + len - 2] == '/';
-        if (depth == 0) {
-            if (isClose) return std::string(text);
-            close();
-            literal = false;
-        }
-        current.append(text.substr(i, len));
-        i += len;
-        if (isClose)
-            --depth;
-        else if (!isVoid)
-            ++depth;
-        if (depth == 0) close();
+// A page's own text as a sentence's text writes it: a '<' that reads as a placeholder as "\\<",
+// the backslashes before it doubled, and those at the end doubled when a placeholder follows.
+inline std::string Escaped(std::string_view text, bool placeholderFollows) {
+    std::string out;
+    std::size_t slashes = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '<' && PlaceholderAt(text, i)) out.append(slashes + 1, '\\');
+        out += text[i];
+        slashes = text[i] == '\\' ? slashes + 1 : 0;
     }
-    close();
+    if (placeholderFollows) out.append(slashes, '\\');
+    return out;
+}
+
+// A sentence's text with its top-level parts (literal stretches and whole placeholder
+// elements) in reverse order: "<b1>x</b1> y <i2>z</i2>" gives "<i2>z</i2> y <b1>x</b1>". The
+// literal stretches are read and written again where they now stand.
+inline std::string SiblingsReversed(std::string_view text) {
+    struct TPart {
+        bool literal;
+        std::string text;  // a literal's characters; an element as written
+    };
+    std::vector<TPart> parts;
+    std::string literal, element;
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t j = i;
+        while (j < text.size() && text[j] == '\\') ++j;
+        const bool shape = j < text.size() && text[j] == '<' && PlaceholderAt(text, j);
+        const std::size_t n = j - i;
+        if (depth > 0) {
+            // Inside an element nothing moves: its text stays as written.
+            const std::size_t len = n == 0 && shape ? PlaceholderAt(text, j) : 0;
+            if (len == 0) {
+                element.append(text.substr(i, std::max<std::size_t>(n, 1)));
+                i += std::max<std::size_t>(n, 1);
+                continue;
+            }
+            element.append(text.substr(j, len));
+            depth += text[j + 1] == '/' ? -1 : text[j + len - 2] == '/' ? 0 : 1;
+            i = j + len;
+            if (depth == 0) parts.push_back({false, std::move(element)}), element.clear();
+            continue;
+        }
+        if (!shape) {
+            if (n == 0) {
+                literal += text[i++];
+            } else {
+                literal.append(n, '\\');
+                i = j;
+            }
+            continue;
+        }
+        // Backslashes before a '<' that reads as a placeholder: half of them are text, and an
+        // odd one makes the '<' text too.
+        literal.append(n / 2, '\\');
+        i = j;
+        if (n % 2 == 1) {
+            literal += '<';
+            ++i;
+            continue;
+        }
+        // A placeholder at the top.
+        const std::size_t len = PlaceholderAt(text, i);
+        if (text[i + 1] == '/') return std::string(text);
+        if (!literal.empty()) parts.push_back({true, std::move(literal)}), literal.clear();
+        element.assign(text.substr(i, len));
+        i += len;
+        if (text[i - 2] == '/')
+            parts.push_back({false, std::move(element)}), element.clear();
+        else
+            depth = 1;
+    }
+    if (depth != 0) return std::string(text);
+    if (!literal.empty()) parts.push_back({true, std::move(literal)});
     std::reverse(parts.begin(), parts.end());
     std::string out;
-    for (const auto& p : parts) out += p;
+    for (std::size_t k = 0; k < parts.size(); ++k)
+        out += parts[k].literal ? Escaped(parts[k].text, k + 1 < parts.size()) : parts[k].text;
     return out;
 }
 
