@@ -76,6 +76,9 @@ std::string Usage() {
            sum + "\n(0 to " + std::to_string(Bits(TTags::AllKinds)) + ", default " +
            std::to_string(Bits(TTags::Default)) +
            ").\n"
+           "--units runs|sentences (every command that reads pages): phrases are the text runs\n"
+           "between tags (default) or sentences, their inline tags as placeholders such as "
+           "<b1>...</b1>.\n"
            "Exchange formats:\n" +
            formats + "Exit status: 0 success, 1 a page or file failed, 2 usage error.\n";
 }
@@ -88,6 +91,7 @@ struct TArgs {
     std::string command;
     std::vector<std::string> files;
     TTags tags = TTags::Default;
+    TUnits units = TUnits::Runs;
     std::optional<std::string> out;
     std::optional<std::string> dir;
     bool notes = false;
@@ -120,6 +124,11 @@ TArgs Parse(int argc, char** argv) {
             a.tags = TTags(static_cast<std::uint8_t>(*n));
         } else if (arg == "--notes" && a.command == "phrases") {
             a.notes = true;
+        } else if (arg == "--units") {
+            const std::string units = value(i, arg);
+            if (units != "runs" && units != "sentences")
+                throw TUsageError{"--units takes runs or sentences"};
+            a.units = units == "runs" ? TUnits::Runs : TUnits::Sentences;
         } else if (arg == "-o" && a.command == "save") {
             a.out = value(i, arg);
         } else if (arg == "-d" && a.command == "export") {
@@ -153,8 +162,8 @@ TArgs Parse(int argc, char** argv) {
     return a;
 }
 
-void Load(TDocument& doc, const std::string& path, TTags tags) {
-    doc.LoadFile(path, tags);
+void Load(TDocument& doc, const std::string& path, const TArgs& a) {
+    doc.LoadFile(path, a.tags, a.units);
     CheckConvertible(doc.EncodingInfo(), path);
 }
 
@@ -197,7 +206,7 @@ int ForEachPage(const std::vector<std::string>& pages, Job job) {
 
 int Phrases(const TArgs& a) {
     TDocument doc;
-    Load(doc, a.files[0], a.tags);
+    Load(doc, a.files[0], a);
     // Written in pieces: the list of a large page is as large as the page.
     std::string out;
     const std::size_t count = doc.PhraseCount();
@@ -223,7 +232,7 @@ int Phrases(const TArgs& a) {
 int Save(const TArgs& a) {
     const std::string& page = a.files[0];
     TDocument doc;
-    Load(doc, page, a.tags);
+    Load(doc, page, a);
     std::vector<TPhraseChange> changes;
     for (const auto& [n, escaped] : a.sets) changes.push_back({n - 1, TextOfEscaped(escaped)});
     // All texts in one write; the save itself refuses to overwrite another program's change to
@@ -249,7 +258,7 @@ int Export(const TArgs& a) {
     if (status) return status;
     return ForEachPage(a.files, [&](std::size_t i) {
         TDocument doc;
-        Load(doc, a.files[i], a.tags);
+        Load(doc, a.files[i], a);
         DefaultExchangeFormat().Export(doc, a.files[i], *a.dir);
     });
 }
@@ -282,14 +291,14 @@ bool SamePhrases(const TDocument& a, const TDocument& b) {
 
 // The untouched text file recombined with its template must give the page with every phrase
 // written anew, which renders as the page does, and read back to the same phrases.
-bool RoundTrips(const TDocument& doc, const std::string& page, TTags tags,
+bool RoundTrips(const TDocument& doc, const std::string& page, const TArgs& a,
                 const TScratchFolder& folder) {
     ExportDocument(doc, page, folder.Path());
     const TExportPaths files = ExportPaths(page, folder.Path());
     const std::string combined = folder / "recombined.htm";
     Combine(files.Text, files.Template, combined);
     TDocument again;
-    again.LoadFile(combined, tags);
+    again.LoadFile(combined, a.tags, a.units);
     return again.Bytes() == doc.RenderAllPhrases() && SamePhrases(doc, again);
 }
 
@@ -301,7 +310,7 @@ int Check(const TArgs& a) {
         const std::string& page = a.files[i];
         lines[i] = page + "\t-\tsave FAIL\troundtrip FAIL";
         TDocument doc;
-        Load(doc, page, a.tags);
+        Load(doc, page, a);
         TScratchFolder folder;
         const std::string saved = folder / "saved.htm";
         doc.Save(saved);
@@ -309,7 +318,7 @@ int Check(const TArgs& a) {
         bool roundTrips = false;
         std::string why;
         try {
-            roundTrips = RoundTrips(doc, page, a.tags, folder);
+            roundTrips = RoundTrips(doc, page, a, folder);
         } catch (const std::exception& e) {
             why = Describe(e);
         }

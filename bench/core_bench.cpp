@@ -32,6 +32,23 @@ void LoadFrom(benchmark::State& state, const std::string& bytes) {
     std::filesystem::remove(path);
 }
 
+#ifdef QUILLFEN_SENTENCES
+// The same page cut into sentences: ICU's breaker on every block, the tags as placeholders.
+void BM_LoadSentences(benchmark::State& state) {
+    const std::string& bytes = Page(state.range(0));
+    const std::string path = std::filesystem::temp_directory_path() / "quillfen-bench-load.htm";
+    WriteFileAtomically(path, bytes);
+    for (auto _ : state) {
+        TDocument doc;
+        doc.LoadFile(path, TTags::AllKinds, TUnits::Sentences);
+        benchmark::DoNotOptimize(doc.PhraseCount());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_LoadSentences)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+#endif
+
 void SaveOf(benchmark::State& state, const std::string& bytes) {
     TDocument doc;
     doc.LoadBytes(bytes, TTags::AllKinds);

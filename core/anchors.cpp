@@ -127,6 +127,7 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
     const std::vector<std::uint32_t> places = AnchorPlaces(page, spans);
     // Working out how a save encodes renders the page once: only when needed.
     std::optional<TSpanWriter> writer;
+    TEncodeMode mode = TEncodeMode::Entities;
     std::string out;
     out.reserve(saved.size() + 14 * spans.size());
     out += doc.Bom();
@@ -152,11 +153,12 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
         if (span.Begin < from || !copyTo(span.Begin)) return std::string(saved);
         if (!writer) {
             // What stands in front was passed unchanged.
-            writer.emplace(doc.EncodingInfo(), doc.SavingMode(), doc.NewValueQuote());
+            mode = doc.SavingMode();
+            writer.emplace(doc.EncodingInfo(), mode, doc.NewValueQuote());
             writer->Pass(doc.Bom());
             writer->Pass(page.substr(0, span.Begin));
         }
-        const std::string text = writer->Write(doc.Text(k), span.Source);
+        const std::string text = writer->WriteEncoded(doc.EncodedText(k, mode));
         if (!HoldsAt(saved, at, text)) return std::string(saved);
         out += text;
         at += text.size();

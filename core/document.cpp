@@ -26,8 +26,25 @@ void TDocument::LoadBytes(std::string_view data, TTags tags, const TProgress& pr
     Load(std::string(data), tags, progress, path);
 }
 
+void TDocument::LoadFile(const std::string& path, TTags tags, TUnits units,
+                         const TProgress& progress) {
+    if (units == TUnits::Sentences && !SentencesAvailable()) throw SentencesUnavailableError();
+    CheckInterruptedSave(path);
+    TFileStamp stamp;
+    std::string data = ReadFileStamped(path, stamp);
+    Load(std::move(data), tags, progress, path, units);
+    stamp_ = stamp;
+    stampPath_ = path;
+}
+
+void TDocument::LoadBytes(std::string_view data, TTags tags, TUnits units,
+                          const TProgress& progress, const std::string& path) {
+    if (units == TUnits::Sentences && !SentencesAvailable()) throw SentencesUnavailableError();
+    Load(std::string(data), tags, progress, path, units);
+}
+
 void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
-                     const std::string& path) {
+                     const std::string& path, TUnits units) {
     // A UTF-16 or UTF-32 page is refused by the name of its encoding.
     const std::string_view head = std::string_view(data).substr(0, 4);
     if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
@@ -64,28 +81,81 @@ void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
     spans_.reserve(expected);
     flags_.reserve(expected);
     textEnds_.reserve(expected);
-    ExtractPhrases(
-        page, tags, encoding_,
-        [&](TTextItem&& item, const TPhraseSpan& span) {
-            std::uint8_t flags = static_cast<std::uint8_t>(item.Kind()) |
-                                 (item.LeadingSpace ? kLeadingSpace : 0) |
-                                 (item.TrailingSpace ? kTrailingSpace : 0);
-            if (page.substr(span.Begin, span.End - span.Begin) == item.Text)
-                flags |= kInPage;
-            else
-                texts_ += item.Text;
-            if (texts_.size() > 0xFFFFFFFFu) throw TooLargeError(path);
-            if (!item.Note.empty()) {
-                // Notes stand on whole sections: a run of phrases shares one.
-                if (notes_.empty() || notes_.back() != item.Note) notes_.push_back(item.Note);
-                notedPhrases_.emplace_back(static_cast<std::uint32_t>(spans_.size()),
-                                           static_cast<std::uint32_t>(notes_.size() - 1));
+    units_ = units;
+    auto keep = [&](TTextItem&& item, const TPhraseSpan& span) {
+        std::uint8_t flags = static_cast<std::uint8_t>(item.Kind()) |
+                             (item.LeadingSpace ? kLeadingSpace : 0) |
+                             (item.TrailingSpace ? kTrailingSpace : 0);
+        if (page.substr(span.Begin, span.End - span.Begin) == item.Text)
+            flags |= kInPage;
+        else
+            texts_ += item.Text;
+        if (texts_.size() > 0xFFFFFFFFu) throw TooLargeError(path);
+        if (!item.Note.empty()) {
+            // Notes stand on whole sections: a run of phrases shares one.
+            if (notes_.empty() || notes_.back() != item.Note) notes_.push_back(item.Note);
+            notedPhrases_.emplace_back(static_cast<std::uint32_t>(spans_.size()),
+                                       static_cast<std::uint32_t>(notes_.size() - 1));
+        }
+        spans_.push_back(span);
+        flags_.push_back(flags);
+        textEnds_.push_back(static_cast<std::uint32_t>(texts_.size()));
+    };
+    if (units == TUnits::Sentences) {
+        ExtractSentences(
+            page, tags, encoding_,
+            [&](TTextItem&& item, const TPhraseSpan& span, TPlaceholders&& placeholders) {
+                if (!placeholders.empty())
+                    placeholders_.emplace_back(spans_.size(), std::move(placeholders));
+                keep(std::move(item), span);
+            },
+            progress);
+    } else {
+        ExtractPhrases(page, tags, encoding_, keep, progress);
+    }
+}
+
+const TPlaceholders& TDocument::Placeholders(std::size_t i) const {
+    static const TPlaceholders none;
+    const auto it = std::lower_bound(placeholders_.begin(), placeholders_.end(), i,
+                                     [](const auto& p, std::size_t k) { return p.first < k; });
+    return it != placeholders_.end() && it->first == i ? it->second : none;
+}
+
+void TDocument::CheckText(std::size_t i, std::string_view text) const {
+    if (spans_[i].Source == TSource::Sentence) CheckPlaceholders(text, Placeholders(i));
+}
+
+std::string TDocument::EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
+                                    bool all) const {
+    const TPhraseSpan& span = spans_[k];
+    if (span.Source != TSource::Sentence)
+        return EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
+    // A sentence's tags are written as they stand: the page's bytes with the new texts of the
+    // phrases inside them, which follow the sentence.
+    const std::string_view page = Page();
+    return EncodeSentence(
+        text, Placeholders(k),
+        [&](std::uint32_t begin, std::uint32_t end) {
+            std::string out;
+            std::size_t from = begin;
+            for (std::size_t j = k + 1; j < spans_.size() && spans_[j].Begin < span.End; ++j) {
+                const TPhraseSpan& inner = spans_[j];
+                if (inner.Begin < from || inner.End > end) continue;
+                if (!all && !IsChanged(j)) continue;
+                out.append(page.substr(from, inner.Begin - from));
+                out += EncodeForSpan(Text(j), inner.Source, encoding_, mode, NewValueQuote());
+                from = inner.End;
             }
-            spans_.push_back(span);
-            flags_.push_back(flags);
-            textEnds_.push_back(static_cast<std::uint32_t>(texts_.size()));
+            out.append(page.substr(from, end - from));
+            return out;
         },
-        progress);
+        encoding_, mode);
+}
+
+std::string TDocument::EncodedText(std::size_t i, TEncodeMode mode) const {
+    if (i >= spans_.size()) throw ListIndexError(i);
+    return EncodePhrase(i, Text(i), mode);
 }
 
 void TDocument::Clear() {
@@ -103,6 +173,8 @@ void TDocument::Clear() {
     notedPhrases_ = {};
     textEnds_ = {};
     texts_ = {};
+    units_ = TUnits::Runs;
+    placeholders_ = {};
 }
 
 std::string_view TDocument::ScannedText(std::size_t i) const {
@@ -154,7 +226,10 @@ std::vector<TTextItem> TDocument::Phrases() const {
 
 std::uint64_t TDocument::TotalWords() const {
     std::uint64_t total = 0;
-    for (std::size_t i = 0; i < spans_.size(); ++i) total += CountWords(Text(i));
+    for (std::size_t i = 0; i < spans_.size(); ++i)
+        total += spans_[i].Source == TSource::Sentence
+                     ? CountWords(TextWithoutPlaceholders(Text(i)))
+                     : CountWords(Text(i));
     return total;
 }
 
@@ -184,10 +259,12 @@ std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
     std::size_t from = 0;
     auto write = [&](std::size_t k, std::string_view text) {
         const TPhraseSpan& span = spans_[k];
+        // A phrase inside a sentence written anew was written with it.
+        if (span.Begin < from) return;
         const std::string_view before = page.substr(from, span.Begin - from);
         out.append(before);
         writer.Pass(before);
-        out += writer.Write(text, span.Source);
+        out += writer.WriteEncoded(EncodePhrase(k, text, mode, all));
         from = span.End;
     };
     if (all) {
@@ -264,8 +341,10 @@ bool TDocument::RenderPieces(TPieces& pieces, std::string& encoded) const {
     std::size_t from = 0;
     for (const auto& [k, text] : changed_) {
         const TPhraseSpan& span = spans_[k];
+        // A phrase inside a sentence written anew was written with it.
+        if (span.Begin < from) continue;
         writer.Pass(page.substr(from, span.Begin - from));
-        const std::string bytes = writer.Write(text, span.Source);
+        const std::string bytes = writer.WriteEncoded(EncodePhrase(k, text, mode));
         if (span.Source != TSource::Text && span.Source != TSource::Line) mayDeclare = true;
         if (MentionsDeclaration(text)) mayDeclare = true;
         places.push_back({span.Begin, span.End, encoded.size(), bytes.size()});
@@ -296,6 +375,8 @@ bool TDocument::RenderPieces(TPieces& pieces, std::string& encoded) const {
 std::string TDocument::RenderAllPhrases() const { return RenderReadingAlike(true).second; }
 
 std::string TDocument::TemplateBytes() const {
+    // A marker would take a sentence's tags and the phrases inside them out of the template.
+    if (!placeholders_.empty()) throw SentenceTemplateError();
     const std::string_view page = Page();
     std::string out;
     out.reserve(data_.size() + 8 * spans_.size());
@@ -344,6 +425,11 @@ void TDocument::Apply(const TStep& step, bool after) {
 }
 
 void TDocument::Record(const std::map<std::size_t, std::string>& texts, const TWrite& write) {
+    // Every text is checked before any is set: a sentence's must hold its placeholders.
+    for (const auto& [i, text] : texts) {
+        if (i >= spans_.size()) throw ListIndexError(i);
+        CheckText(i, text);
+    }
     TStep step;
     step.reserve(texts.size());
     for (const auto& [i, text] : texts) step.push_back({i, std::string(Text(i)), text});
@@ -405,6 +491,7 @@ std::string TDocument::OriginalText(std::size_t i) const {
 
 void TDocument::SetPhraseText(std::size_t i, std::string text) {
     if (i >= spans_.size()) throw ListIndexError(i);
+    CheckText(i, text);
     if (text == ScannedText(i))
         changed_.erase(i);
     else

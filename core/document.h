@@ -15,6 +15,7 @@
 #include "core/filestamp.h"
 #include "core/savefile.h"
 #include "core/scan.h"
+#include "core/sentences.h"
 #include "core/tags.h"
 
 namespace quillfen {
@@ -31,6 +32,17 @@ class TDocument {
     // The same on bytes already in memory; path only names the file in errors.
     void LoadBytes(std::string_view data, TTags tags, const TProgress& progress = {},
                    const std::string& path = {});
+    // The same, cutting the page into units: text runs (as above) or sentences, whose inline
+    // tags are placeholders (core/sentences.h). Sentences in a build without them are refused.
+    void LoadFile(const std::string& path, TTags tags, TUnits units,
+                  const TProgress& progress = {});
+    void LoadBytes(std::string_view data, TTags tags, TUnits units, const TProgress& progress = {},
+                   const std::string& path = {});
+    TUnits Units() const { return units_; }
+    // A sentence's placeholders; empty for other phrases.
+    const TPlaceholders& Placeholders(std::size_t i) const;
+    // Phrase i's text as it would be written into the page now, in mode.
+    std::string EncodedText(std::size_t i, TEncodeMode mode) const;
     void Clear();
 
     // The page as Save writes it: the bytes as read, each changed phrase's span replaced by its
@@ -53,7 +65,8 @@ class TDocument {
     std::string TemplateBytes() const;
 
     // Replaces phrase i's text. A text equal to the one the scan found leaves the phrase's bytes
-    // as they were.
+    // as they were. A sentence's text must hold its placeholders (CheckPlaceholders); one that
+    // does not is refused and nothing changes.
     void SetPhraseText(std::size_t i, std::string text);
     bool IsChanged(std::size_t i) const { return changed_.count(i) != 0; }
     // The text the scan found for phrase i.
@@ -124,7 +137,13 @@ class TDocument {
     // The page with new texts written in the first mode with which it reads in its own encoding,
     // and that mode.
     std::pair<TEncodeMode, std::string> RenderReadingAlike(bool all) const;
-    void Load(std::string&& data, TTags tags, const TProgress& progress, const std::string& path);
+    void Load(std::string&& data, TTags tags, const TProgress& progress, const std::string& path,
+              TUnits units = TUnits::Runs);
+    // The bytes of phrase k's new text; a sentence's tags as they stand, with the texts of the
+    // phrases inside them (all: every phrase written anew).
+    std::string EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
+                             bool all = false) const;
+    void CheckText(std::size_t i, std::string_view text) const;
 
     std::string data_;  // the file's bytes
     // The phrases, kept small: a large page of short phrases would otherwise cost several times
@@ -144,6 +163,9 @@ class TDocument {
     // The notes of the phrases that have one: (phrase, index into notes_), by phrase.
     std::vector<std::string> notes_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> notedPhrases_;
+    TUnits units_ = TUnits::Runs;
+    // The placeholders of the sentences that have any, by phrase, in phrase order.
+    std::vector<std::pair<std::size_t, TPlaceholders>> placeholders_;
     std::string_view ScannedText(std::size_t i) const;
     // Phrases whose text differs from what the scan found, with their texts.
     std::map<std::size_t, std::string> changed_;

@@ -202,6 +202,41 @@ TError ChangedWhileReadError() {
     return TError("another program changed the page while it was read; nothing was written");
 }
 
+TError PlaceholderMissingError(const std::string& placeholder) {
+    return TError(Compose("Platzhalter ", placeholder, " fehlt (the placeholder ") + placeholder +
+                  " is missing; nothing was written)");
+}
+
+TError PlaceholderDoubledError(const std::string& placeholder) {
+    return TError(
+        Compose("Platzhalter ", placeholder, " steht mehr als einmal im Text (the placeholder ") +
+        placeholder + " stands more than once; nothing was written)");
+}
+
+TError PlaceholderUnknownError(const std::string& placeholder) {
+    return TError(Compose("Platzhalter ", placeholder,
+                          " geh\xC3\xB6rt nicht zu diesem Satz (the placeholder ") +
+                  placeholder + " is not one of this sentence's; nothing was written)");
+}
+
+TError PlaceholderBrokenError(const std::string& placeholder) {
+    return TError(
+        Compose("Platzhalter ", placeholder, " ist nicht richtig verschachtelt (the placeholder ") +
+        placeholder + " does not close the pair opened last; nothing was written)");
+}
+
+TError SentencesUnavailableError() {
+    return TError(
+        "Diese Ausgabe teilt Seiten nicht in S\xC3\xA4tze (this build cuts pages into text "
+        "runs only: it was built without ICU)");
+}
+
+TError SentenceTemplateError() {
+    return TError(
+        "Die Seite wird in S\xC3\xA4tzen nicht exportiert (a page cut into sentences with inline "
+        "tags cannot be exported as a template yet; export it as text runs)");
+}
+
 TError SaveBusyError(const std::string& path) {
     return TError(Compose("Datei ", path,
                           " wird gerade von einem anderen Speichervorgang geschrieben; es wurde "

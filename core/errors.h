@@ -96,6 +96,21 @@ TError PhraseTextBreaksLineError(std::size_t n);
 TError EmptyPhraseTextError(std::size_t n);
 TError ChangedWhileReadError();
 
+// The errors of a new text for a sentence whose placeholders do not fit (the placeholder named
+// as written, such as "<b1>"): "Platzhalter %s fehlt", "... steht mehr als einmal im Text",
+// "... gehört nicht zu diesem Satz", "... ist nicht richtig verschachtelt", each followed by the
+// English in parentheses.
+TError PlaceholderMissingError(const std::string& placeholder);
+TError PlaceholderDoubledError(const std::string& placeholder);
+TError PlaceholderUnknownError(const std::string& placeholder);
+TError PlaceholderBrokenError(const std::string& placeholder);
+// "Diese Ausgabe teilt Seiten nicht in Sätze ..." where sentences are asked for in a build
+// without them.
+TError SentencesUnavailableError();
+// "Die Seite wird in Sätzen nicht exportiert ..." for the template of a page cut into sentences
+// whose tags are placeholders, which the template cannot carry yet.
+TError SentenceTemplateError();
+
 // "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when another save of
 // the same page holds it for longer than a save waits.
 TError SaveBusyError(const std::string& path);

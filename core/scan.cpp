@@ -397,6 +397,11 @@ std::span<const TAttributeHit> TAttributeScanner::Scan(std::string_view tag) {
     return Scan(token);
 }
 
+std::unique_ptr<TTokenSink> MakeRunScanner(std::string_view page, TTags tags,
+                                           const TEncodingInfo& encoding, const TPhraseSink& sink) {
+    return std::make_unique<TScanner>(page, tags, encoding, sink);
+}
+
 void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,
                     const TPhraseSink& sink, const TProgress& progress) {
     TScanner scanner(page, tags, encoding, sink);

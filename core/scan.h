@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +29,7 @@ enum class TSource : std::uint8_t {
     DoubleQuoted,  // an attribute value in "..."
     SingleQuoted,  // an attribute value in '...'
     Unquoted,      // an attribute value without quotes
+    Sentence,      // a sentence with its inline tags as placeholders (core/sentences.h)
 };
 
 // A phrase's place in the page's bytes. [Begin, End) is what a new text replaces: the phrase
@@ -107,6 +109,11 @@ TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEncodingInf
 using TPhraseSink = std::function<void(TTextItem&&, const TPhraseSpan&)>;
 void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,
                     const TPhraseSink& sink, const TProgress& progress = {});
+
+// The scan of text runs as a sink of the tokenizer's tokens, for a scan that reads the tokens
+// itself and takes the runs' phrases where it has nothing better (core/sentences.cpp).
+std::unique_ptr<TTokenSink> MakeRunScanner(std::string_view page, TTags tags,
+                                           const TEncodingInfo& encoding, const TPhraseSink& sink);
 
 // The text the scan gave phrase i, read again from the page it scanned.
 std::string OriginalText(std::string_view page, const TPhraseSpan& span,

@@ -10,7 +10,10 @@ void TSpanWriter::Pass(std::string_view bytes) {
 }
 
 std::string TSpanWriter::Write(std::string_view text, TSource source) {
-    std::string bytes = EncodeForSpan(text, source, encoding_, mode_, quote_);
+    return WriteEncoded(EncodeForSpan(text, source, encoding_, mode_, quote_));
+}
+
+std::string TSpanWriter::WriteEncoded(std::string bytes) {
     // Everything in front is blanks, so one blank stands for it.
     if (atStart_) KeepFromReadingAsMark(bytes, empty_ ? "" : " ", encoding_.kind);
     Pass(bytes);

@@ -25,6 +25,9 @@ class TSpanWriter {
     // as a byte-order mark would, so that the page is read in its encoding again
     // (KeepFromReadingAsMark).
     std::string Write(std::string_view text, TSource source);
+    // The same for bytes already encoded for their span (a sentence, whose tags are written as
+    // they stand).
+    std::string WriteEncoded(std::string bytes);
 
   private:
     TEncodingInfo encoding_;

@@ -2,7 +2,7 @@
 # Installs the Debian packages Quillfen needs to build, test and run, but only those missing.
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config libacl1-dev libattr1-dev
+  build-essential cmake pkg-config libacl1-dev libattr1-dev libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgumbo-dev
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev
   clang libclang-rt-14-dev clang-format

@@ -1,5 +1,7 @@
 // Any bytes, loaded as a page with every Tags value: an unchanged save gives the page byte for
-// byte, the spans are sound, and every phrase written anew from its text reads back the same.
+// byte, the spans are sound, and every phrase written anew from its text reads back the same;
+// cut into sentences, the same save and spans, and sentences whose placeholders moved keep the
+// page's tags.
 
 #include <cstdint>
 #include <cstring>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/pagecodec.h"
 #include "tests/fuzz/check.h"
 
 using namespace quillfen;
@@ -19,8 +22,18 @@ void CheckPage(std::string_view page, TTags tags) {
     try {
         doc.LoadBytes(page, tags);
     } catch (const TError&) {
-        // Only a page in an encoding that cannot be kept intact is refused.
-        QF_CHECK(DetectEncoding(page) == TPageEncoding::Windows1252);
+        // Only a page in an encoding that cannot be kept intact is refused, or one that names an
+        // encoding no browser knows.
+        const TPageEncoding kind = DetectEncoding(page);
+        bool unknown = false;
+        if (kind == TPageEncoding::Legacy) {
+            try {
+                CheckConvertible(DetectPageEncoding(page, {}), {});
+            } catch (const TError&) {
+                unknown = true;
+            }
+        }
+        QF_CHECK(kind == TPageEncoding::Windows1252 || unknown);
         return;
     }
     QF_CHECK(doc.Render() == page, "unchanged save differs");
@@ -51,5 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (unsigned bits = 0; bits <= Bits(TTags::AllKinds); ++bits)
         CheckPage(page, TTags(static_cast<std::uint8_t>(bits)));
+#ifdef QUILLFEN_SENTENCES
+    for (TTags tags : {TTags::PlainText, TTags::AllKinds}) CheckSentences(page, tags);
+#endif
     return 0;
 }

@@ -1,0 +1,357 @@
+// Sentences as phrases: what the scan cuts, how placeholders are checked and written, and on the
+// real pages that nothing but a changed sentence changes.
+
+#include "core/sentences.h"
+
+#include <gtest/gtest.h>
+#ifdef QUILLFEN_SENTENCES
+#include <gumbo.h>
+#endif
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "core/document.h"
+#include "core/errors.h"
+#include "tests/fuzz/check.h"
+#include "tests/support/files.h"
+
+using namespace quillfen;
+
+namespace {
+
+// A confirmed replacement, as Ok makes one, without a file to write.
+void Replace(TDocument& doc, std::size_t i, std::string text) {
+    doc.Record({{i, std::move(text)}}, [] {});
+}
+
+std::string Utf8Page(const std::string& body) {
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>" + body +
+           "</body></html>";
+}
+
+// The phrases as "T:text" or "G:text".
+std::vector<std::string> Listed(const TDocument& doc) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < doc.PhraseCount(); ++i)
+        out.push_back(std::string(doc.Kind(i) == TKind::Image     ? "G:"
+                                  : doc.Kind(i) == TKind::Content ? "C:"
+                                                                  : "T:") +
+                      std::string(doc.Text(i)));
+    return out;
+}
+
+// What a reader reads of a page, sentence borders and blanks aside: the texts of its sentences
+// without placeholders, and its other phrases.
+std::pair<std::string, std::vector<std::string>> Reading(const TDocument& doc) {
+    std::pair<std::string, std::vector<std::string>> out;
+    for (std::size_t i = 0; i < doc.PhraseCount(); ++i) {
+        if (doc.Spans()[i].Source != TSource::Sentence) {
+            out.second.push_back(std::string(doc.Text(i)));
+            continue;
+        }
+        for (char c : TextWithoutPlaceholders(doc.Text(i)))
+            if (c != ' ') out.first += c;
+    }
+    return out;
+}
+
+std::string Body(const std::string& rendered) {
+    const std::size_t b = rendered.find("<body>") + 6;
+    return rendered.substr(b, rendered.rfind("</body>") - b);
+}
+
+}  // namespace
+
+#ifdef QUILLFEN_SENTENCES
+
+// Each case: a body, the phrases the scan gives, and optionally a new text for the first
+// phrase with the body it gives.
+TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
+    const struct {
+        const char* body;
+        std::vector<std::string> phrases;
+        const char* newText;
+        const char* newBody;
+    } cases[] = {
+        {"<p>the quick <b>brown</b> fox</p>",
+         {"T:the quick <b1>brown</b1> fox"},
+         "le renard <b1>brun</b1> rapide",
+         "<p>le renard <b>brun</b> rapide</p>"},
+        {"<p>Take a tool, e.g. a hammer. Dr. Smith agrees. Fine.</p>",
+         {"T:Take a tool, e.g. a hammer.", "T:Dr. Smith agrees.", "T:Fine."},
+         nullptr,
+         nullptr},
+        // A link across a sentence's end joins the sentences it touches.
+        {"<p>One <a href=\"x.html\" class=k>two. Three</a> four. Five.</p>",
+         {"T:One <a1>two. Three</a1> four.", "T:Five."},
+         "<a1>Zwei. Drei</a1> eins vier.",
+         "<p><a href=\"x.html\" class=k>Zwei. Drei</a> eins vier. Five.</p>"},
+        // Nested elements, moved out of each other's order.
+        {"<p>A <b>bold <i>and italic</i></b> word.</p>",
+         {"T:A <b1>bold <i2>and italic</i2></b1> word."},
+         "<i2>Kursiv</i2> und <b1>fett</b1>.",
+         "<p><i>Kursiv</i> und <b>fett</b>.</p>"},
+        {"<p>Line one<br>line two.</p>",
+         {"T:Line one<br1/>line two."},
+         "Zeile eins <br1/>zwei & so.",
+         "<p>Zeile eins <br>zwei &amp; so.</p>"},
+        // An image's alt follows its sentence and lies inside it; changed with the sentence,
+        // the tag carries its own new text.
+        {"<p>See <img src=\"a.png\" alt=\"the logo\"> here.</p>",
+         {"T:See <img1/> here.", "G:the logo"},
+         "Hier <img1/> sehen.",
+         "<p>Hier <img src=\"a.png\" alt=\"the logo\"> sehen.</p>"},
+        // Tags that wrap whole sentences stay outside.
+        {"<p><span class=s>One. Two.</span> <b>Three.</b></p>",
+         {"T:One.", "T:Two.", "T:Three."},
+         "Eins.",
+         "<p><span class=s>Eins. Two.</span> <b>Three.</b></p>"},
+        {"<div lang=\"ja\">\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF<b>\xE6\x99\xB4\xE3\x82\x8C</b>"
+         "\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82\xE6\x98\x8E\xE6\x97\xA5\xE3\x81\xAF\xE9\x9B\xA8"
+         "\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82</div>",
+         {"T:\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF<b1>\xE6\x99\xB4\xE3\x82\x8C</b1>\xE3\x81\xA7"
+          "\xE3\x81\x99\xE3\x80\x82",
+          "T:\xE6\x98\x8E\xE6\x97\xA5\xE3\x81\xAF\xE9\x9B\xA8\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82"},
+         nullptr,
+         nullptr},
+        // A sentence ending inside a word of the page that a reference is part of.
+        {"<p lang=\"ja\">\xE4\xBB\x8A&amp;\xE3\x80\x82\xE6\x98\x8E\xE3\x80\x82</p>",
+         {"T:\xE4\xBB\x8A&\xE3\x80\x82", "T:\xE6\x98\x8E\xE3\x80\x82"},
+         "X.",
+         "<p lang=\"ja\">X.\xE6\x98\x8E\xE3\x80\x82</p>"},
+        {"<p lang=\"de\">Das gilt z.B. f\xC3\xBCr Nr. 5 und Dr. M\xC3\xBCller. Der Rest "
+         "nicht.</p>",
+         {"T:Das gilt z.B. f\xC3\xBCr Nr. 5 und Dr. M\xC3\xBCller.", "T:Der Rest nicht."},
+         "Gr\xC3\xB6\xC3\x9F"
+         "er.",
+         "<p lang=\"de\">Gr&ouml;&szlig;er. Der Rest nicht.</p>"},
+        // A paragraph ended by the next one takes its language with it.
+        {"<p lang=\"de\">Eins.<p>Mr. Smith came. He left.</p>",
+         {"T:Eins.", "T:Mr. Smith came.", "T:He left."},
+         nullptr,
+         nullptr},
+        // svg, math and translate="no" elements are carried whole; pre keeps its lines.
+        {"<p>Press <kbd translate=\"no\">Ctrl+<b>S</b></kbd> <svg><text>X</text></svg> now."
+         "</p><pre>a  b\nc</pre>",
+         {"T:Press <kbd1/> <svg2/> now.", "T:a  b", "T:c"},
+         "Jetzt <svg2/><kbd1/> dr\xC3\xBC"
+         "cken.",
+         "<p>Jetzt <svg><text>X</text></svg><kbd translate=\"no\">Ctrl+<b>S</b></kbd> "
+         "dr&uuml;cken.</p><pre>a  b\nc</pre>"},
+        // Lines of a pre inside a carried svg are the svg's.
+        {"<p>One <svg><foreignObject><pre>a\nb</pre></foreignObject></svg> two.</p><p>Three.</p>",
+         {"T:One <svg1/> two.", "T:Three."},
+         nullptr,
+         nullptr},
+        // The page's own text that reads like a placeholder is escaped, and goes back as it was.
+        {"<p>Type &lt;b1&gt; or \\<em>x</em>.</p>",
+         {"T:Type \\<b1> or \\\\<em1>x</em1>."},
+         "Tippe \\<b1> oder \\\\<em1>y</em1>.",
+         "<p>Tippe &lt;b1&gt; oder \\<em>y</em>.</p>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        TDocument doc;
+        doc.LoadBytes(Utf8Page(c.body), TTags::AllKinds, TUnits::Sentences);
+        EXPECT_EQ(Listed(doc), c.phrases);
+        EXPECT_EQ(doc.Render(), doc.Bytes());
+        if (!c.newText) continue;
+        Replace(doc, 0, c.newText);
+        EXPECT_EQ(Body(doc.Render()), c.newBody);
+    }
+}
+
+TEST(Sentences, ATextWhosePlaceholdersDoNotFitIsRefusedByName) {
+    TDocument doc;
+    doc.LoadBytes(Utf8Page("<p>A <b>b</b> c<br>d <i>e</i>.</p>"), TTags::AllKinds,
+                  TUnits::Sentences);
+    ASSERT_EQ(doc.Text(0), "A <b1>b</b1> c<br2/>d <i3>e</i3>.");
+    const struct {
+        const char* text;
+        const char* named;
+    } faults[] = {
+        {"A b</b1> c<br2/>d <i3>e</i3>.", "<b1>"},
+        {"A <b1>b c<br2/>d <i3>e</i3>.", "</b1>"},
+        {"A <b1>b</b1> c d <i3>e</i3>.", "<br2/>"},
+        {"A <b1>b</b1> <b1>c</b1><br2/>d <i3>e</i3>.", "<b1>"},
+        {"A <b1>b <i3>c</b1><br2/>d e</i3>.", "</b1>"},
+        {"A <b1>b</b1> c<br2/><br2/>d <i3>e</i3>.", "<br2/>"},
+        {"A <b1>b</b1> c<br2/>d <i3>e</i3><u4/>.", "<u4/>"},
+        {"A <b1/>b c<br2/>d <i3>e</i3>.", "<b1/>"},
+    };
+    const std::string before = doc.Render();
+    for (const auto& f : faults) {
+        SCOPED_TRACE(f.text);
+        try {
+            Replace(doc, 0, f.text);
+            ADD_FAILURE() << "accepted";
+        } catch (const TError& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string("Platzhalter ") + f.named),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_FALSE(doc.CanUndo());
+        EXPECT_EQ(doc.Render(), before);
+    }
+}
+
+// An alt phrase changed inside a sentence that is changed too: the sentence writes its tag with
+// the alt's new text, and undo takes each back alone.
+TEST(Sentences, APhraseInsideAChangedSentenceIsWrittenWithIt) {
+    TDocument doc;
+    doc.LoadBytes(Utf8Page("<p>See <img alt=\"logo\" src=a.png> here. Next.</p>"), TTags::AllKinds,
+                  TUnits::Sentences);
+    ASSERT_EQ(Listed(doc), (std::vector<std::string>{"T:See <img1/> here.", "G:logo", "T:Next."}));
+    Replace(doc, 1, "Marke \"Q\"");
+    EXPECT_EQ(Body(doc.Render()),
+              "<p>See <img alt=\"Marke &quot;Q&quot;\" src=a.png> here. Next.</p>");
+    Replace(doc, 0, "<img1/> hier.");
+    Replace(doc, 2, "Weiter.");
+    EXPECT_EQ(Body(doc.Render()),
+              "<p><img alt=\"Marke &quot;Q&quot;\" src=a.png> hier. Weiter.</p>");
+    EXPECT_EQ(Body(doc.RenderAllPhrases()), Body(doc.Render()));
+    doc.Undo([] {});
+    doc.Undo([] {});
+    EXPECT_EQ(Body(doc.Render()),
+              "<p>See <img alt=\"Marke &quot;Q&quot;\" src=a.png> here. Next.</p>");
+    EXPECT_EQ(doc.TotalWords(), 5u);  // placeholders are no words
+}
+
+namespace {
+
+// The elements an HTML5 parser builds of a page, each with its attributes, counted by
+// description: a page whose tags moved inside sentences must hold the same ones.
+void Collect(const GumboNode* node, std::vector<std::string>& out) {
+    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT &&
+        node->type != GUMBO_NODE_TEMPLATE)
+        return;
+    const GumboVector* children = &node->v.document.children;
+    if (node->type != GUMBO_NODE_DOCUMENT) {
+        const GumboElement& e = node->v.element;
+        std::string d = e.tag == GUMBO_TAG_UNKNOWN
+                            ? std::string(e.original_tag.data, e.original_tag.length)
+                            : gumbo_normalized_tagname(e.tag);
+        for (unsigned i = 0; i < e.attributes.length; ++i) {
+            const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+            // A value written anew has its blanks collapsed, as its phrase's text has.
+            std::string value;
+            for (const char* v = a->value; *v; ++v) {
+                const bool blank = *v == ' ' || *v == '\n' || *v == '\t' || *v == '\r';
+                if (!blank || value.empty() || value.back() != ' ') value += blank ? ' ' : *v;
+            }
+            d += std::string(" ") + a->name + "=" + value;
+        }
+        out.push_back(d);
+        children = &e.children;
+    }
+    for (unsigned i = 0; i < children->length; ++i)
+        Collect(static_cast<const GumboNode*>(children->data[i]), out);
+}
+
+// The elements one list has more than the other, for a message.
+std::string Difference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    std::vector<std::string> only;
+    std::set_symmetric_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(only));
+    std::string out;
+    for (const auto& e : only) out += "[" + e + "] ";
+    return out;
+}
+
+std::vector<std::string> Elements(const std::string& bytes) {
+    GumboOutput* output =
+        gumbo_parse_with_options(&kGumboDefaultOptions, bytes.data(), bytes.size());
+    std::vector<std::string> out;
+    Collect(output->document, out);
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+// On the real pages: an unchanged save is the page; no sentence starts or ends inside an inline
+// element (its tags are all inside or all outside); every sentence written again from its text
+// gives the page; and with its sibling placeholders turned round, a page with the same tags.
+TEST(Sentences, RealPagesKeepTheirBytesAndTheirTags) {
+    for (const auto& path : quillfen::testing::CorpusPages()) {
+        SCOPED_TRACE(path.string());
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        const std::string bytes = ss.str();
+        TDocument doc;
+        try {
+            // The kinds before attribute texts: the parser below reads every page as UTF-8, and
+            // a title rewritten in a Latin-1 page holds its own bytes.
+            doc.LoadBytes(bytes, TTags(7), TUnits::Sentences);
+        } catch (const TError&) {
+            continue;  // pages the program refuses
+        }
+        EXPECT_EQ(doc.Render(), bytes);
+        const std::string_view page = doc.Page();
+        std::uint32_t lastEnd = 0;
+        for (std::size_t i = 0; i < doc.PhraseCount(); ++i) {
+            const TPhraseSpan& span = doc.Spans()[i];
+            if (span.Source != TSource::Sentence) continue;
+            EXPECT_GE(span.Begin, lastEnd);
+            lastEnd = span.End;
+            const TPlaceholders& ph = doc.Placeholders(i);
+            for (const TPlaceholder& p : ph) {
+                EXPECT_TRUE(p.Begin >= span.Begin && p.End <= span.End);
+                if (p.Paired) {
+                    EXPECT_TRUE(p.CloseBegin >= p.End && p.CloseEnd <= span.End);
+                }
+            }
+            // No tag stands half in the span: the span's edges are text.
+            const std::string_view bytesOf = page.substr(span.Begin, span.End - span.Begin);
+            EXPECT_FALSE(bytesOf.empty());
+        }
+        // Every sentence written anew from its own text gives the same elements and reads as
+        // the page did (blanks inside an element at a sentence's end are not written again, and
+        // may change where ICU ends the sentence, so the texts are compared as a whole).
+        const std::string all = doc.RenderAllPhrases();
+        const std::vector<std::string> elements = Elements(bytes);
+        EXPECT_TRUE(Elements(all) == elements) << Difference(Elements(all), elements);
+        TDocument reread;
+        reread.LoadBytes(all, TTags(7), TUnits::Sentences);
+        EXPECT_EQ(Reading(reread), Reading(doc));
+        // Sibling placeholders turned round: the same tags, and the texts read back.
+        TDocument moved;
+        moved.LoadBytes(bytes, TTags(7), TUnits::Sentences);
+        for (std::size_t i = 0; i < moved.PhraseCount(); ++i)
+            if (!moved.Placeholders(i).empty())
+                Replace(moved, i, fuzz::SiblingsReversed(moved.Text(i)));
+        const std::string movedBytes = moved.Render();
+        EXPECT_TRUE(Elements(movedBytes) == elements) << Difference(Elements(movedBytes), elements);
+    }
+}
+
+// The fuzz corpus's pages, hostile ones among them, by the load target's checks of sentences.
+TEST(Sentences, TheFuzzCorpusKeepsTheSentenceInvariants) {
+    const std::filesystem::path corpus =
+        std::filesystem::path(QUILLFEN_SOURCE_DIR) / "tests/fuzz/corpus/load";
+    std::size_t pages = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        for (TTags tags : {TTags::PlainText, TTags::AllKinds}) fuzz::CheckSentences(ss.str(), tags);
+        ++pages;
+    }
+    EXPECT_GT(pages, 10u);
+}
+
+#else
+
+TEST(Sentences, ABuildWithoutIcuRefusesSentences) {
+    TDocument doc;
+    EXPECT_FALSE(SentencesAvailable());
+    EXPECT_THROW(doc.LoadBytes(Utf8Page("<p>a. b.</p>"), TTags::AllKinds, TUnits::Sentences),
+                 TError);
+}
+
+#endif
