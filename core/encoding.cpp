@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/tokenizer.h"
 #include "core/utf8.h"
 
 namespace quillfen {
@@ -46,34 +47,79 @@ bool StartsWith(const std::string& s, std::string_view prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
 }
 
-// The charset named in the first meta tag that names one, in lower case.
-std::optional<std::string> DeclaredCharset(std::string_view bytes) {
-    for (std::size_t at = FindNoCase(bytes, "<meta", 0); at != std::string_view::npos;
-         at = FindNoCase(bytes, "<meta", at + 5)) {
-        std::size_t end = bytes.find('>', at);
-        std::string_view tag =
-            bytes.substr(at, end == std::string_view::npos ? bytes.size() - at : end - at);
-        std::size_t p = FindNoCaseAnywhere(tag, "charset");
-        if (p == std::string_view::npos) continue;
-        p += 7;
-        auto skipBlanks = [&] {
-            while (p < tag.size() && static_cast<unsigned char>(tag[p]) <= 32) ++p;
-        };
-        skipBlanks();
-        if (p >= tag.size() || tag[p] != '=') continue;
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Where the markup that starts at the '<' at lt ends, read as a browser's prescan of a page's
+// bytes reads it: a comment up to "-->", a tag over its attributes (a '>' or "<meta" in a quoted
+// value is the value's), "<!", "<?" and "</" not followed by a letter up to the next '>'.
+std::size_t MarkupEnd(std::string_view bytes, std::size_t lt) {
+    const std::size_t n = bytes.size();
+    const char c = lt + 1 < n ? bytes[lt + 1] : '\0';
+    const char d = lt + 2 < n ? bytes[lt + 2] : '\0';
+    if (bytes.compare(lt, 4, "<!--") == 0) {
+        const std::size_t end = bytes.find("-->", lt + 2);
+        return end == std::string_view::npos ? n : end + 3;
+    }
+    if (IsAsciiLetter(c) || (c == '/' && IsAsciiLetter(d))) {
+        const TTagEnd end = FindTagEnd(bytes, lt);
+        return end.kind == TEnd::Closed ? end.at + 1 : n;
+    }
+    if (c == '!' || c == '?' || c == '/') {
+        const std::size_t end = bytes.find('>', lt + 1);
+        return end == std::string_view::npos ? n : end + 1;
+    }
+    return lt + 1;
+}
+
+// The charset that the meta tag at bytes[at] names, in lower case; empty if none.
+std::string CharsetOfMeta(std::string_view bytes, std::size_t at) {
+    std::size_t end = bytes.find('>', at);
+    std::string_view tag =
+        bytes.substr(at, end == std::string_view::npos ? bytes.size() - at : end - at);
+    std::size_t p = FindNoCaseAnywhere(tag, "charset");
+    if (p == std::string_view::npos) return {};
+    p += 7;
+    auto skipBlanks = [&] {
+        while (p < tag.size() && static_cast<unsigned char>(tag[p]) <= 32) ++p;
+    };
+    skipBlanks();
+    if (p >= tag.size() || tag[p] != '=') return {};
+    ++p;
+    skipBlanks();
+    if (p < tag.size() && (tag[p] == '"' || tag[p] == '\'')) ++p;
+    std::string name;
+    while (p < tag.size()) {
+        char c = Lower(tag[p]);
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+              c == '.' || c == ':'))
+            break;
+        name.push_back(c);
         ++p;
-        skipBlanks();
-        if (p < tag.size() && (tag[p] == '"' || tag[p] == '\'')) ++p;
-        std::string name;
-        while (p < tag.size()) {
-            char c = Lower(tag[p]);
-            if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-                  c == '.' || c == ':'))
+    }
+    return name;
+}
+
+// The charset named in the first meta tag that names one, in lower case. A "<meta" that stands
+// in a comment or in another tag's attribute value is none, as browsers read it.
+std::optional<std::string> DeclaredCharset(std::string_view bytes) {
+    // The markup is followed from the start, and only up to a "<meta" that names a charset: a
+    // page that names one does so near its start.
+    std::size_t walked = 0;
+    for (std::size_t at = FindNoCase(bytes, "<meta", 0); at != std::string_view::npos;
+         at = FindNoCase(bytes, "<meta", std::max(at + 5, walked))) {
+        std::string name = CharsetOfMeta(bytes, at);
+        if (name.empty()) continue;
+        bool inside = false;
+        while (walked < at) {
+            const void* hit = std::memchr(bytes.data() + walked, '<', at - walked);
+            if (!hit) {
+                walked = at;
                 break;
-            name.push_back(c);
-            ++p;
+            }
+            walked = MarkupEnd(bytes, static_cast<const char*>(hit) - bytes.data());
+            if (walked > at) inside = true;
         }
-        if (!name.empty()) return name;
+        if (!inside) return name;
     }
     return std::nullopt;
 }

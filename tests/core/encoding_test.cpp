@@ -29,6 +29,10 @@ TEST(Encoding, Detection) {
         {"<meta charset=iso-8859-15>", legacy("iso-8859-15")},
         // The first meta naming a charset counts; one without a charset is passed over.
         {"<meta name=x content=y><meta charset=gbk><meta charset=utf-8>", legacy("gbk")},
+        // As browsers read the bytes: in a comment or in another tag's value it names nothing.
+        {"<!-- <meta charset=gbk> --><p>\xFC</p>", w1252},
+        {"<img alt='<meta charset=\"utf-8\">'><p>\xFC</p><meta charset=gbk>", legacy("gbk")},
+        {"<!-- a > b --><a title=\"x>y\"><meta charset=utf-8><p>\xFC</p>", utf8},
         {"<p>Gr\xC3\xB6\xC3\x9F!</p>", utf8},
         {"<p>Gr\xF6\xDF!</p>", w1252},
         {"<p>plain ascii</p>", w1252},

@@ -13,6 +13,7 @@
 
 #include "core/document.h"
 #include "core/errors.h"
+#include "core/pagecodec.h"
 #include "core/sentences.h"
 #include "core/textitem.h"
 #include "core/tokenizer.h"
@@ -177,6 +178,20 @@ inline std::vector<std::string> TagTexts(std::string_view page) {
     return sink.tags;
 }
 
+// Whether loading may refuse page: one in an encoding that cannot be kept intact, or one that
+// names an encoding no browser knows.
+inline bool MayBeRefused(std::string_view page) {
+    const TPageEncoding kind = DetectEncoding(page);
+    if (kind == TPageEncoding::Windows1252) return true;
+    if (kind != TPageEncoding::Legacy) return false;
+    try {
+        CheckConvertible(DetectPageEncoding(page, {}), {});
+        return false;
+    } catch (const TError&) {
+        return true;
+    }
+}
+
 // A page cut into sentences: an unchanged save gives it byte for byte; sentences follow one
 // another apart, each followed by the phrases inside it; each placeholder's tags lie inside its
 // sentence; and every sentence rewritten with its sibling placeholders in reverse order gives a
@@ -186,8 +201,7 @@ inline void CheckSentences(std::string_view page, TTags tags) {
     try {
         doc.LoadBytes(page, tags, TUnits::Sentences);
     } catch (const TError&) {
-        QF_CHECK(DetectEncoding(page) == TPageEncoding::Windows1252 ||
-                 page.find('\0') != std::string_view::npos);
+        QF_CHECK(MayBeRefused(page) || page.find('\0') != std::string_view::npos);
         return;
     }
     QF_CHECK(doc.Render() == page, "unchanged save differs in sentences");

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "core/pagecodec.h"
 #include "tests/fuzz/check.h"
 
 using namespace quillfen;
@@ -22,18 +21,7 @@ void CheckPage(std::string_view page, TTags tags) {
     try {
         doc.LoadBytes(page, tags);
     } catch (const TError&) {
-        // Only a page in an encoding that cannot be kept intact is refused, or one that names an
-        // encoding no browser knows.
-        const TPageEncoding kind = DetectEncoding(page);
-        bool unknown = false;
-        if (kind == TPageEncoding::Legacy) {
-            try {
-                CheckConvertible(DetectPageEncoding(page, {}), {});
-            } catch (const TError&) {
-                unknown = true;
-            }
-        }
-        QF_CHECK(kind == TPageEncoding::Windows1252 || unknown);
+        QF_CHECK(MayBeRefused(page));
         return;
     }
     QF_CHECK(doc.Render() == page, "unchanged save differs");
