@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "core/errors.h"
 #include "core/pagecodec.h"
@@ -75,8 +77,12 @@ std::string TextOfPageBytes(std::string_view bytes, const TEncodingInfo& encodin
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     for (std::size_t i = 0; i < bytes.size();) {
-        // ASCII is the same in both: copied a run at a time.
+        // ASCII is the same in both: copied a run at a time, found eight bytes at a time.
         std::size_t j = i;
+        for (std::uint64_t word; j + 8 <= bytes.size(); j += 8) {
+            std::memcpy(&word, bytes.data() + j, 8);
+            if (word & 0x8080808080808080u) break;
+        }
         while (j < bytes.size() && static_cast<unsigned char>(bytes[j]) < 0x80) ++j;
         out.append(bytes, i, j - i);
         if (j == bytes.size()) break;
@@ -112,6 +118,21 @@ std::string PageBytesOfText(std::string_view text, const TEncodingInfo& encoding
             }
             char32_t c = 0;
             for (std::size_t i = 0; i < run.size();) {
+                const auto lead = static_cast<unsigned char>(run[i]);
+                if (lead < 0x80) {
+                    out += run[i++];
+                    continue;
+                }
+                // Latin-1 beyond ASCII, most of what such pages hold, is the same number in both.
+                if ((lead == 0xC2 || lead == 0xC3) && i + 1 < run.size()) {
+                    const auto next = static_cast<unsigned char>(run[i + 1]);
+                    const unsigned code = ((lead & 0x1Fu) << 6) | (next & 0x3Fu);
+                    if (code >= 0xA0) {
+                        out += static_cast<char>(code);
+                        i += 2;
+                        continue;
+                    }
+                }
                 i += Utf8CharAt(run, i, c);
                 const int b = Windows1252Byte(c);
                 if (b >= 0)

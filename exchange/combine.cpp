@@ -61,8 +61,19 @@ std::string Fill(std::string_view templ, TPhraseReader& phrases, const TEncoding
     out.reserve(reserve);
     std::size_t pos = 0;
     TSpanWriter writer(encoding, mode);
-    for (std::size_t k = 0;; ++k) {
-        const std::string marker = PhraseMarker(k);
+    // Marker k, counted up in place: a page has a marker for every phrase.
+    std::string marker = PhraseMarker(0);
+    auto countUp = [&marker] {
+        for (std::size_t i = marker.size() - kMarkerClose.size(); i-- > kMarkerOpen.size();) {
+            if (marker[i] != '9') {
+                ++marker[i];
+                return;
+            }
+            marker[i] = '0';
+        }
+        marker.insert(kMarkerOpen.size(), 1, '1');
+    };
+    for (std::size_t k = 0;; ++k, countUp()) {
         const std::size_t at = templ.find(marker, pos);
         if (at == std::string_view::npos) break;
         if (!phrases.Next(text)) throw ListIndexError(k);
