@@ -147,6 +147,18 @@ TPhraseList::TPhraseList(const TDocument& doc, const TKindImages& images, QWidge
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideNone);
+    // Rows the filter leaves out are hidden, each keeping its place and number; a row that
+    // leaves the filter when it changes goes at once.
+    connect(Model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last) {
+                for (int row = first.row(); row <= last.row(); ++row)
+                    if (isRowHidden(row) == Model->InFilter(row))
+                        setRowHidden(row, !Model->InFilter(row));
+            });
+    connect(Model, &QAbstractItemModel::modelReset, this, [this] {
+        for (int row = 0; row < Model->rowCount(); ++row)
+            if (!Model->InFilter(row)) setRowHidden(row, true);
+    });
 }
 
 void TPhraseList::focusInEvent(QFocusEvent* event) {

@@ -238,6 +238,9 @@ TEST_F(Translator, TheFilterAndTheSkipOptionSteerEnterThePageKeysAndFind) {
     EXPECT_TRUE(TextBoxModel->index(2).data(TPhraseModel::ChangedRole).toBool());
     EXPECT_FALSE(TextBoxModel->index(3).data(TPhraseModel::ChangedRole).toBool());
     EXPECT_FALSE(TextBoxModel->index(6).data(TPhraseModel::InFilterRole).toBool());
+    // Only the changed rows show, each with its own number.
+    EXPECT_TRUE(TextBox->isRowHidden(6));
+    EXPECT_FALSE(TextBox->isRowHidden(4));
 
     // Find looks only among the rows the filter shows.
     Command([this] { mFind->trigger(); });
