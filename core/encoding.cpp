@@ -49,9 +49,10 @@ bool StartsWith(const std::string& s, std::string_view prefix) {
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// Where the markup that starts at the '<' at lt ends, read as a browser's prescan of a page's
-// bytes reads it: a comment up to "-->", a tag over its attributes (a '>' or "<meta" in a quoted
-// value is the value's), "<!", "<?" and "</" not followed by a letter up to the next '>'.
+// Where the markup that starts at the '<' at lt ends, as the page's tokenizer reads it: a comment
+// up to "-->", a tag over its attributes (a '>' or "<meta" in a quoted value is the value's) and
+// the text of a title, textarea, script or style up to its end tag, "<!", "<?" and "</" not
+// followed by a letter up to the next '>'.
 std::size_t MarkupEnd(std::string_view bytes, std::size_t lt) {
     const std::size_t n = bytes.size();
     const char c = lt + 1 < n ? bytes[lt + 1] : '\0';
@@ -62,7 +63,26 @@ std::size_t MarkupEnd(std::string_view bytes, std::size_t lt) {
     }
     if (IsAsciiLetter(c) || (c == '/' && IsAsciiLetter(d))) {
         const TTagEnd end = FindTagEnd(bytes, lt);
-        return end.kind == TEnd::Closed ? end.at + 1 : n;
+        if (end.kind != TEnd::Closed) return n;
+        if (c == '/') return end.at + 1;
+        // The text of these elements is no markup: a "<meta" there is text (a title's, a
+        // script's), and writing that text anew must not change how the page reads.
+        std::size_t nameEnd = lt + 1;
+        while (nameEnd < end.at && IsAsciiLetter(bytes[nameEnd])) ++nameEnd;
+        std::string name(bytes.substr(lt + 1, nameEnd - lt - 1));
+        for (char& ch : name) ch = Lower(ch);
+        if (name == "script") {
+            const std::size_t close = FindScriptEnd(bytes, end.at + 1);
+            return close == std::string_view::npos ? n : close;
+        }
+        if (name == "plaintext") return n;
+        for (std::string_view raw :
+             {"title", "textarea", "style", "xmp", "iframe", "noembed", "noframes"})
+            if (name == raw) {
+                const std::size_t close = FindEndTag(bytes, end.at + 1, raw);
+                return close == std::string_view::npos ? n : close;
+            }
+        return end.at + 1;
     }
     if (c == '!' || c == '?' || c == '/') {
         const std::size_t end = bytes.find('>', lt + 1);
@@ -100,7 +120,7 @@ std::string CharsetOfMeta(std::string_view bytes, std::size_t at) {
 }
 
 // The charset named in the first meta tag that names one, in lower case. A "<meta" that stands
-// in a comment or in another tag's attribute value is none, as browsers read it.
+// in a comment, in another tag's attribute value or in the text of a title or script is none.
 std::optional<std::string> DeclaredCharset(std::string_view bytes) {
     // The markup is followed from the start, and only up to a "<meta" that names a charset: a
     // page that names one does so near its start.
