@@ -153,6 +153,8 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
          {"T:One <svg1/> two.", "T:Three."},
          nullptr,
          nullptr},
+        // Escaped in a sentence without placeholders too.
+        {"<p>Type &lt;b1&gt; now.</p>", {"T:Type \\<b1> now."}, nullptr, nullptr},
         // The page's own text that reads like a placeholder is escaped, and goes back as it was.
         {"<p>Type &lt;b1&gt; or \\<em>x</em>.</p>",
          {"T:Type \\<b1> or \\\\<em1>x</em1>."},
