@@ -374,22 +374,73 @@ bool TDocument::RenderPieces(TPieces& pieces, std::string& encoded) const {
 
 std::string TDocument::RenderAllPhrases() const { return RenderReadingAlike(true).second; }
 
-std::string TDocument::TemplateBytes() const {
-    // A marker would take a sentence's tags and the phrases inside them out of the template.
-    if (!placeholders_.empty()) throw SentenceTemplateError();
+std::string TDocument::TemplateBytes() const { return TemplateBytes(nullptr); }
+
+std::string TDocument::TemplateBytes(std::vector<std::size_t>* markers) const {
     const std::string_view page = Page();
     std::string out;
     out.reserve(data_.size() + 8 * spans_.size());
     out += bom_;
     std::size_t from = 0;
-    for (std::size_t k = 0; k < spans_.size(); ++k) {
+    for (std::size_t k = 0; k < spans_.size();) {
         const TPhraseSpan& span = spans_[k];
         out.append(page.substr(from, span.Begin - from));
+        if (markers) markers->push_back(out.size());
         out += PhraseMarker(k);
         from = span.End;
+        k = span.Source == TSource::Sentence ? AppendSentenceTable(out, k, markers) : k + 1;
     }
     out.append(page.substr(from));
     return out;
+}
+
+std::size_t TDocument::AppendSentenceTable(std::string& out, std::size_t k,
+                                           std::vector<std::size_t>* markers) const {
+    // The phrases inside the sentence lie in its tags, in the order of the placeholders' start
+    // tags; each stands in the table as its marker.
+    const std::string_view page = Page();
+    const TPhraseSpan& sentence = spans_[k];
+    std::size_t last = k + 1;
+    while (last < spans_.size() && spans_[last].Begin < sentence.End) ++last;
+    std::size_t next = k + 1;
+    // Where the table's bytes will stand in out, for the markers' places.
+    std::vector<std::size_t> places;
+    auto tag = [&](std::uint32_t begin, std::uint32_t end) {
+        std::string bytes;
+        std::size_t at = begin;
+        for (; next < last && spans_[next].Begin >= at && spans_[next].End <= end; ++next) {
+            bytes.append(page.substr(at, spans_[next].Begin - at));
+            places.push_back(bytes.size());
+            bytes += PhraseMarker(next);
+            at = spans_[next].End;
+        }
+        bytes.append(page.substr(at, end - at));
+        return bytes;
+    };
+    out += kTableOpen;
+    for (const TPlaceholder& p : Placeholders(k)) {
+        places.clear();
+        const std::string open = tag(p.Begin, p.End);
+        const std::size_t openPlaces = places.size();
+        const std::string close = p.Paired ? tag(p.CloseBegin, p.CloseEnd) : std::string();
+        const std::size_t at = out.size();
+        AppendTableEntry(out, p.Name, open, p.Paired, close);
+        if (!markers) continue;
+        // The entry is the name, '=', the length, ':', the start tag, and so for the end tag.
+        const std::size_t openAt = out.find(':', at + p.Name.size()) + 1;
+        for (std::size_t n = 0; n < places.size(); ++n) {
+            if (n < openPlaces) {
+                markers->push_back(openAt + places[n]);
+            } else {
+                const std::size_t closeAt = out.find(':', openAt + open.size()) + 1;
+                markers->push_back(closeAt + places[n]);
+            }
+        }
+    }
+    out += kTableClose;
+    // A phrase outside the tags would be lost on recombination.
+    if (next != last) throw SentenceTemplateError();
+    return last;
 }
 
 void TDocument::Save(const std::string& path, const TSaveHooks* hooks) {

@@ -61,8 +61,11 @@ class TDocument {
     bool ChangedOnDisk(const std::string& path) const;
 
     // The template file: the page with each phrase's span replaced by its marker, starting with
-    // the page's byte-order mark.
+    // the page's byte-order mark; a sentence's marker followed by the table of its placeholders,
+    // which holds the markers of the phrases inside the sentence (core/format.h).
     std::string TemplateBytes() const;
+    // The same, giving where each marker starts in it, in phrase order.
+    std::string TemplateBytes(std::vector<std::size_t>* markers) const;
 
     // Replaces phrase i's text. A text equal to the one the scan found leaves the phrase's bytes
     // as they were. A sentence's text must hold its placeholders (CheckPlaceholders); one that
@@ -144,6 +147,10 @@ class TDocument {
     std::string EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
                              bool all = false) const;
     void CheckText(std::size_t i, std::string_view text) const;
+    // Appends the table of sentence k's placeholders to a template; gives the first phrase
+    // behind the sentence.
+    std::size_t AppendSentenceTable(std::string& out, std::size_t k,
+                                    std::vector<std::size_t>* markers) const;
 
     std::string data_;  // the file's bytes
     // The phrases, kept small: a large page of short phrases would otherwise cost several times

@@ -233,8 +233,23 @@ TError SentencesUnavailableError() {
 
 TError SentenceTemplateError() {
     return TError(
-        "Die Seite wird in S\xC3\xA4tzen nicht exportiert (a page cut into sentences with inline "
-        "tags cannot be exported as a template yet; export it as text runs)");
+        "Die Seite wird in S\xC3\xA4tzen nicht exportiert (a phrase inside a sentence lies "
+        "outside its inline tags, where the template cannot carry it; export it as text runs)");
+}
+
+TError TextFileLineError(std::size_t n, const TError& fault) {
+    const std::string line = std::to_string(n);
+    return TError(Compose("Zeile ", line, " der Textdatei: ") + fault.what(),
+                  Compose("line ", line, " of the text file: ") + fault.English());
+}
+
+TError SentenceTableError(std::size_t n) {
+    const std::string phrase = std::to_string(n);
+    return TError(
+        Compose("Die Tabelle der Platzhalter von Satz ", phrase,
+                " in der Vorlage ist besch\xC3\xA4"
+                "digt"),
+        Compose("The template's table of the placeholders of sentence ", phrase, " is damaged"));
 }
 
 TError SaveBusyError(const std::string& path) {

@@ -108,8 +108,14 @@ TError PlaceholderBrokenError(const std::string& placeholder);
 // without them.
 TError SentencesUnavailableError();
 // "Die Seite wird in Sätzen nicht exportiert ..." for the template of a page cut into sentences
-// whose tags are placeholders, which the template cannot carry yet.
+// where a phrase inside a sentence lies outside its tags, which the template cannot carry.
 TError SentenceTemplateError();
+// A fault of a sentence's text in line n of a text file (counted from 1): "Zeile %d der
+// Textdatei: " and the fault's text, in either language.
+TError TextFileLineError(std::size_t n, const TError& fault);
+// "Die Tabelle der Platzhalter von Satz %d in der Vorlage ist beschädigt" (phrase counted from
+// 1) for a template whose table behind a sentence's marker cannot be read.
+TError SentenceTableError(std::size_t n);
 
 // "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when another save of
 // the same page holds it for longer than a save waits.

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <system_error>
 
 namespace quillfen {
 
@@ -72,6 +73,58 @@ std::string_view PhraseOfLine(std::string_view line, std::size_t k) {
     const std::size_t tag = 1 + DigitCount(k + 1) + 1;
     if (line.size() <= tag + kEndTag.size()) return {};
     return line.substr(tag, line.size() - tag - kEndTag.size());
+}
+
+void AppendTableEntry(std::string& out, std::string_view name, std::string_view open, bool paired,
+                      std::string_view close) {
+    out.append(name);
+    out += '=';
+    AppendNumber(out, open.size());
+    out += ':';
+    out.append(open);
+    if (paired) {
+        out += '/';
+        AppendNumber(out, close.size());
+        out += ':';
+        out.append(close);
+    }
+    out += ';';
+}
+
+std::size_t ReadTable(std::string_view text, std::size_t at, std::vector<TTableEntry>& entries) {
+    entries.clear();
+    if (text.substr(at, kTableOpen.size()) != kTableOpen) return std::string_view::npos;
+    std::size_t i = at + kTableOpen.size();
+    // A length and the bytes it counts.
+    auto bytes = [&](std::string_view& out) {
+        std::size_t n = 0;
+        const char* begin = text.data() + i;
+        const auto [end, error] = std::from_chars(begin, text.data() + text.size(), n);
+        if (error != std::errc() || end == begin) return false;
+        i += static_cast<std::size_t>(end - begin);
+        if (i >= text.size() || text[i] != ':' || text.size() - i - 1 < n) return false;
+        out = text.substr(i + 1, n);
+        i += 1 + n;
+        return true;
+    };
+    while (text.substr(i, kTableClose.size()) != kTableClose) {
+        TTableEntry entry;
+        const std::size_t name = i;
+        while (i < text.size() && text[i] != '=' && text[i] != '%') ++i;
+        if (i == name || i >= text.size() || text[i] != '=') return std::string_view::npos;
+        entry.Name = text.substr(name, i - name);
+        ++i;
+        if (!bytes(entry.Open)) return std::string_view::npos;
+        if (i < text.size() && text[i] == '/') {
+            ++i;
+            entry.Paired = true;
+            if (!bytes(entry.Close)) return std::string_view::npos;
+        }
+        if (i >= text.size() || text[i] != ';') return std::string_view::npos;
+        ++i;
+        entries.push_back(entry);
+    }
+    return i + kTableClose.size();
 }
 
 }  // namespace quillfen

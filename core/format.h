@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillfen {
 
@@ -16,6 +17,27 @@ inline constexpr std::string_view kMarkerClose = "_%";
 inline constexpr char kNumberTagOpen = '<';
 inline constexpr char kNumberTagClose = '>';
 inline constexpr std::string_view kEndTag = "</>";
+
+// A sentence whose inline tags are placeholders takes its marker and, right behind it, the table
+// of its placeholders: "%{", for each placeholder in the sentence's order its name, "=", the
+// length in bytes, ":" and the bytes of its start tag (or of all it carries), for a pair "/" and
+// the same for its end tag, then ";"; and "%}" at the end. The tags' bytes are the template's,
+// with the markers of the phrases inside them: "%_3_%%{b1=3:<b>/4:</b>;br2=4:<br>;%}".
+inline constexpr std::string_view kTableOpen = "%{";
+inline constexpr std::string_view kTableClose = "%}";
+
+struct TTableEntry {
+    std::string_view Name;
+    bool Paired = false;
+    std::string_view Open, Close;
+};
+
+// Appends one placeholder's entry of the table.
+void AppendTableEntry(std::string& out, std::string_view name, std::string_view open, bool paired,
+                      std::string_view close);
+// Reads the table that starts at text[at] with kTableOpen into entries (views into text) and
+// gives the position behind it, or npos where the table is damaged.
+std::size_t ReadTable(std::string_view text, std::size_t at, std::vector<TTableEntry>& entries);
 
 // The marker of phrase k, and its length.
 std::string PhraseMarker(std::size_t k);

@@ -10,6 +10,7 @@
 #include "core/phrasetext.h"
 #include "core/savefile.h"
 #include "core/scan.h"
+#include "core/sentences.h"
 #include "core/spanwriter.h"
 #include "core/utf8.h"
 #include "exchange/textfile.h"
@@ -57,8 +58,12 @@ std::string Fill(std::string_view templ, TPhraseReader& phrases, const TEncoding
     // Phrase k is wanted only for marker k, and markers are taken in order, so the phrases are
     // read along with the template instead of being collected up front.
     phrases.Start(encoding);
-    std::string out, text;
+    std::string out, text, innerText;
     out.reserve(reserve);
+    // A sentence's table, and its tags with the phrases inside them written.
+    std::vector<TTableEntry> entries;
+    std::string tags;
+    TPlaceholders placeholders;
     std::size_t pos = 0;
     TSpanWriter writer(encoding, mode);
     // Marker k, counted up in place: a page has a marker for every phrase.
@@ -80,9 +85,51 @@ std::string Fill(std::string_view templ, TPhraseReader& phrases, const TEncoding
         const std::string_view before = templ.substr(pos, at - pos);
         out.append(before);
         writer.Pass(before);
-        out += writer.Write(text, SourceOfMarker(templ, at));
         // Never inside the phrase just written: a translation may hold marker text.
         pos = at + marker.size();
+        if (templ.substr(pos, kTableOpen.size()) != kTableOpen) {
+            out += writer.Write(text, SourceOfMarker(templ, at));
+            continue;
+        }
+        const std::size_t sentence = k;
+        pos = ReadTable(templ, pos, entries);
+        if (pos == std::string_view::npos) throw SentenceTableError(sentence + 1);
+        // The phrases inside the sentence follow it, their markers in its tags in order.
+        tags.clear();
+        placeholders.clear();
+        auto fill = [&](std::string_view bytes) {
+            std::size_t from = 0;
+            for (std::size_t inner;
+                 (inner = bytes.find(PhraseMarker(k + 1), from)) != std::string_view::npos;) {
+                countUp();
+                ++k;
+                if (!phrases.Next(innerText)) throw ListIndexError(k);
+                tags.append(bytes.substr(from, inner - from));
+                tags += EncodeForSpan(innerText, SourceOfMarker(bytes, inner), encoding, mode);
+                from = inner + marker.size();
+            }
+            tags.append(bytes.substr(from));
+        };
+        for (const TTableEntry& entry : entries) {
+            TPlaceholder& p = placeholders.emplace_back();
+            p.Name = entry.Name;
+            p.Paired = entry.Paired;
+            p.Begin = static_cast<std::uint32_t>(tags.size());
+            fill(entry.Open);
+            p.End = static_cast<std::uint32_t>(tags.size());
+            p.CloseBegin = p.End;
+            if (entry.Paired) fill(entry.Close);
+            p.CloseEnd = static_cast<std::uint32_t>(tags.size());
+        }
+        try {
+            CheckPlaceholders(text, placeholders);
+        } catch (const TError& fault) {
+            throw TextFileLineError(sentence + 1, fault);
+        }
+        out += writer.WriteEncoded(EncodeSentence(
+            text, placeholders,
+            [&](std::uint32_t begin, std::uint32_t end) { return tags.substr(begin, end - begin); },
+            encoding, mode));
     }
     out.append(templ, pos);
     return out;

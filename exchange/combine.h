@@ -12,6 +12,10 @@ namespace quillfen {
 // Marker k takes phrase k, and the search for marker k+1 goes on behind it, so that every marker
 // of a phrase is filled and a repeated marker stays as it is. Each phrase is written as a save
 // writes a changed one: encoded for the page, in its attribute's own quotes.
+// A marker followed by a table of placeholders (core/format.h) is a sentence's: the phrases
+// inside it are read from the next lines into the table's tags, and its text must hold its
+// placeholders as a confirmed one must; a fault raises TextFileLineError, naming the line, and a
+// damaged table SentenceTableError.
 //
 // The page's encoding is the template's, read as a page is read; a template of ASCII bytes that
 // declares nothing takes UTF-8 when the exchange file's texts are UTF-8, else Windows-1252. The

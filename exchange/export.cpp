@@ -60,8 +60,12 @@ std::string DocumentTextFileBytes(const TDocument& document) {
 std::optional<std::string> StrayMarkerText(const TDocument& document,
                                            std::string_view templateBytes) {
     // Where the phrases' markers stand in the template: behind the byte-order mark, each the
-    // bytes between two phrases behind the one before.
+    // bytes between two phrases behind the one before; a sentence's table holds the markers of
+    // the phrases inside it, and only the document knows where.
     const std::vector<TPhraseSpan>& spans = document.Spans();
+    std::vector<std::size_t> places;
+    const bool tables = document.Units() == TUnits::Sentences;
+    if (tables) document.TemplateBytes(&places);
     std::size_t k = 0, pageAt = 0, templateAt = document.Bom().size();
     std::size_t markerAt = std::string_view::npos, markerEnd = 0;
     auto nextMarker = [&] {
@@ -69,7 +73,7 @@ std::optional<std::string> StrayMarkerText(const TDocument& document,
             markerAt = std::string_view::npos;
             return;
         }
-        markerAt = templateAt + (spans[k].Begin - pageAt);
+        markerAt = tables ? places[k] : templateAt + (spans[k].Begin - pageAt);
         markerEnd = markerAt + MarkerLength(k);
         templateAt = markerEnd;
         pageAt = spans[k].End;

@@ -16,6 +16,8 @@
 
 #include "core/document.h"
 #include "core/errors.h"
+#include "exchange/combine.h"
+#include "exchange/export.h"
 #include "tests/fuzz/check.h"
 #include "tests/support/files.h"
 
@@ -81,6 +83,10 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
          {"T:the quick <b1>brown</b1> fox"},
          "le renard <b1>brun</b1> rapide",
          "<p>le renard <b>brun</b> rapide</p>"},
+        {"<p>Press <kbd>Ctrl</kbd>+<kbd class=k>S</kbd> to save.</p>",
+         {"T:Press <kbd1>Ctrl</kbd1>+<kbd2>S</kbd2> to save."},
+         "Mit <kbd2>S</kbd2> und <kbd1>Strg</kbd1> speichern.",
+         "<p>Mit <kbd class=k>S</kbd> und <kbd>Strg</kbd> speichern.</p>"},
         {"<p>Take a tool, e.g. a hammer. Dr. Smith agrees. Fine.</p>",
          {"T:Take a tool, e.g. a hammer.", "T:Dr. Smith agrees.", "T:Fine."},
          nullptr,
@@ -147,6 +153,8 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
          {"T:One <svg1/> two.", "T:Three."},
          nullptr,
          nullptr},
+        // Escaped in a sentence without placeholders too.
+        {"<p>Type &lt;b1&gt; now.</p>", {"T:Type \\<b1> now."}, nullptr, nullptr},
         // The page's own text that reads like a placeholder is escaped, and goes back as it was.
         {"<p>Type &lt;b1&gt; or \\<em>x</em>.</p>",
          {"T:Type \\<b1> or \\\\<em1>x</em1>."},
@@ -159,17 +167,36 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
         doc.LoadBytes(Utf8Page(c.body), TTags::AllKinds, TUnits::Sentences);
         EXPECT_EQ(Listed(doc), c.phrases);
         EXPECT_EQ(doc.Render(), doc.Bytes());
+        // The exported files give the page back, and with a translated text file the page the
+        // same text gives when it is confirmed.
+        const std::string templ = doc.TemplateBytes();
+        EXPECT_FALSE(StrayMarkerText(doc, templ));
+        EXPECT_EQ(CombineBytes(templ, DocumentTextFileBytes(doc)), doc.RenderAllPhrases());
         if (!c.newText) continue;
         Replace(doc, 0, c.newText);
         EXPECT_EQ(Body(doc.Render()), c.newBody);
+        EXPECT_EQ(Body(CombineBytes(templ, DocumentTextFileBytes(doc))), c.newBody);
     }
+}
+
+// The text file holds the sentences with their placeholders; the template the tags.
+TEST(Sentences, TheExchangeFilesCarryPlaceholdersAndTags) {
+    TDocument doc;
+    doc.LoadBytes("<p>Press <kbd>Ctrl</kbd>+<kbd>S</kbd> to <img alt=\"save\">.</p>",
+                  TTags::AllKinds, TUnits::Sentences);
+    EXPECT_EQ(DocumentTextFileBytes(doc),
+              "<1>Press <kbd1>Ctrl</kbd1>+<kbd2>S</kbd2> to <img3/>.</>\r\n<2>save</>\r\n");
+    EXPECT_EQ(doc.TemplateBytes(),
+              "<p>%_0_%%{kbd1=5:<kbd>/6:</kbd>;kbd2=5:<kbd>/6:</kbd>;img3=17:<img "
+              "alt=\"%_1_%\">;%}</p>");
 }
 
 TEST(Sentences, ATextWhosePlaceholdersDoNotFitIsRefusedByName) {
     TDocument doc;
-    doc.LoadBytes(Utf8Page("<p>A <b>b</b> c<br>d <i>e</i>.</p>"), TTags::AllKinds,
+    doc.LoadBytes(Utf8Page("<h1>Title</h1><p>A <b>b</b> c<br>d <i>e</i>.</p>"), TTags::AllKinds,
                   TUnits::Sentences);
-    ASSERT_EQ(doc.Text(0), "A <b1>b</b1> c<br2/>d <i3>e</i3>.");
+    ASSERT_EQ(doc.Text(1), "A <b1>b</b1> c<br2/>d <i3>e</i3>.");
+    const std::string templ = doc.TemplateBytes();
     const struct {
         const char* text;
         const char* named;
@@ -187,7 +214,7 @@ TEST(Sentences, ATextWhosePlaceholdersDoNotFitIsRefusedByName) {
     for (const auto& f : faults) {
         SCOPED_TRACE(f.text);
         try {
-            Replace(doc, 0, f.text);
+            Replace(doc, 1, f.text);
             ADD_FAILURE() << "accepted";
         } catch (const TError& e) {
             EXPECT_NE(std::string(e.what()).find(std::string("Platzhalter ") + f.named),
@@ -196,7 +223,23 @@ TEST(Sentences, ATextWhosePlaceholdersDoNotFitIsRefusedByName) {
         }
         EXPECT_FALSE(doc.CanUndo());
         EXPECT_EQ(doc.Render(), before);
+        // Recombination refuses the text file the same way, naming the line.
+        std::vector<TTextItem> lines = doc.Phrases();
+        lines[1].Text = f.text;
+        try {
+            CombineBytes(templ, TextFileBytes(lines));
+            ADD_FAILURE() << "recombined";
+        } catch (const TError& e) {
+            EXPECT_NE(std::string(e.English())
+                          .find(std::string("line 2 of the text file: Platzhalter ") + f.named),
+                      std::string::npos)
+                << e.English();
+        }
     }
+    // A table whose length does not fit its bytes is no table.
+    std::string damaged = templ;
+    damaged.replace(damaged.find("b1=3:"), 5, "b1=9:");
+    EXPECT_THROW(CombineBytes(damaged, DocumentTextFileBytes(doc)), TError);
 }
 
 // An alt phrase changed inside a sentence that is changed too: the sentence writes its tag with
@@ -327,6 +370,16 @@ TEST(Sentences, RealPagesKeepTheirBytesAndTheirTags) {
                 Replace(moved, i, fuzz::SiblingsReversed(moved.Text(i)));
         const std::string movedBytes = moved.Render();
         EXPECT_TRUE(Elements(movedBytes) == elements) << Difference(Elements(movedBytes), elements);
+        // The same through the exchange files: the untouched text file gives every sentence
+        // written anew, the translated one the page with the placeholders moved.
+        const std::string templ = doc.TemplateBytes();
+        EXPECT_FALSE(StrayMarkerText(doc, templ));
+        EXPECT_EQ(CombineBytes(templ, DocumentTextFileBytes(doc)), all);
+        const std::string recombined = CombineBytes(templ, DocumentTextFileBytes(moved));
+        EXPECT_TRUE(Elements(recombined) == elements) << Difference(Elements(recombined), elements);
+        TDocument movedBack;
+        movedBack.LoadBytes(recombined, TTags(7), TUnits::Sentences);
+        EXPECT_EQ(Reading(movedBack), Reading(moved));
     }
 }
 

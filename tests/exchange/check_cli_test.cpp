@@ -52,10 +52,15 @@ TEST(CheckCliTest, RealPagesPass) {
     ASSERT_FALSE(pages.empty());
     std::vector<std::string> args;
     for (const auto& page : pages) args.push_back(page.string());
-    for (const char* tags : {"3", "7"}) {
+    std::vector<std::vector<std::string>> options = {{"--tags", "3"}, {"--tags", "7"}};
+#ifdef QUILLFEN_SENTENCES
+    // Sentences: the template carries the tags, the text file the placeholders.
+    options.push_back({"--tags", "7", "--units", "sentences"});
+#endif
+    for (const auto& option : options) {
         TTempDir tmp;
         std::vector<std::string> withTags = args;
-        withTags.insert(withTags.end(), {"--tags", tags});
+        withTags.insert(withTags.end(), option.begin(), option.end());
         const TRun run = RunCheck(withTags, tmp);
         EXPECT_EQ(run.status, 0) << run.out << run.err;
         EXPECT_EQ(run.err, "");
