@@ -13,6 +13,7 @@ namespace {
 const QString LanguageName = QStringLiteral("Language");
 const QString TagsName = QStringLiteral("Tags");
 const QString SkipName = QStringLiteral("SkipNoLetters");
+const QString UnitsName = QStringLiteral("Units");
 const QString GeometryName = QStringLiteral("WindowGeometry");
 const QString SplitterName = QStringLiteral("SplitterState");
 
@@ -93,6 +94,8 @@ TSettings LoadSettings(const TSettingsStore& store) {
     if (const auto tags = ReadInteger(s, TagsName))
         result.Tags = TTags(static_cast<uint8_t>(*tags & 0xFFu));
     if (const auto skip = ReadInteger(s, SkipName)) result.SkipNoLetters = *skip != 0;
+    if (const auto units = ReadInteger(s, UnitsName); units && *units == 1)
+        result.Units = TUnits::Sentences;
     result.WindowGeometry = ReadBytes(s, GeometryName);
     result.SplitterState = ReadBytes(s, SplitterName);
     return result;
@@ -114,6 +117,7 @@ void SaveSettings(const TSettingsStore& store, const TSettings& settings) {
     s.setValue(LanguageName, int(StoredValue(settings.Language)));
     s.setValue(TagsName, static_cast<int>(Bits(settings.Tags)));
     s.setValue(SkipName, settings.SkipNoLetters ? 1 : 0);
+    s.setValue(UnitsName, settings.Units == TUnits::Sentences ? 1 : 0);
     for (int n = 1; n <= 5; ++n) {
         const QString& entry = settings.History[n - 1];
         if (!entry.isEmpty()) s.setValue(HistoryName(n), entry);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 
+#include "core/sentences.h"
 #include "core/tags.h"
 #include "settings/language.h"
 
@@ -19,6 +20,9 @@ struct TSettings {
     std::array<QString, 5> History;
     // Enter's advance steps over phrases that hold no letter or digit.
     bool SkipNoLetters = false;
+    // What a phrase is: a text run between tags, or a sentence with its inline tags as
+    // placeholders ("Units": 0 or 1).
+    TUnits Units = TUnits::Runs;
     // The main window's size, place and maximised state, and where its splitter stands, as the
     // toolkit saves them; empty: the designed ones.
     QByteArray WindowGeometry;
@@ -41,9 +45,10 @@ TSettingsStore IniSettingsStore(const QString& path);
 // store that cannot be read at all gives the defaults (English, Tags 3, no recent files).
 TSettings LoadSettings(const TSettingsStore& store);
 
-// Writes "Language", "Tags", "SkipNoLetters" (0 or 1), the non-empty History entries and the
-// non-empty "WindowGeometry" and "SplitterState"; empty entries are neither written nor removed.
-// Raises TError naming the store when it cannot be written; nothing is then kept.
+// Writes "Language", "Tags", "SkipNoLetters" (0 or 1), "Units" (0 runs, 1 sentences), the non-empty
+// History entries and the non-empty "WindowGeometry" and "SplitterState"; empty entries are neither
+// written nor removed. Raises TError naming the store when it cannot be written; nothing is then
+// kept.
 void SaveSettings(const TSettingsStore& store, const TSettings& settings);
 
 }  // namespace quillfen

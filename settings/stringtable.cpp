@@ -101,6 +101,9 @@ constexpr TStringEntry English[] = {
     {86, u8"&Enter skips phrases without letters or digits"},
     {87, u8"&attribute texts (titles, labels)"},
     {88, u8"Note for the translator: %s"},
+    {89, u8"&Phrases:"},
+    {90, u8"text between tags"},
+    {91, u8"sentences, with inline markup as placeholders"},
 };
 
 // The same ids in German.
@@ -197,6 +200,9 @@ constexpr TStringEntry German[] = {
     {86, u8"&Enter überspringt Textblöcke ohne Buchstaben und Ziffern"},
     {87, u8"&Attributtexte (Titel, Beschriftungen)"},
     {88, u8"Hinweis für die Übersetzung: %s"},
+    {89, u8"&Textblöcke:"},
+    {90, u8"Text zwischen Tags"},
+    {91, u8"Sätze, Inline-Markup als Platzhalter"},
 };
 
 // Texts every language shares.

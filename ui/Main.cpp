@@ -343,6 +343,7 @@ void TForm1::FormActivate() {
     Language = s.Language;
     Tags = s.Tags;
     SkipNoLetters = s.SkipNoLetters;
+    Units = s.Units;
     History = TRecentFiles(s.History);
     // A size from another screen is brought back onto this one by the toolkit; none of the
     // designed size goes below its minimum.
@@ -393,6 +394,7 @@ void TForm1::FormClose() {
                                      .Tags = Tags,
                                      .History = History.Entries(),
                                      .SkipNoLetters = SkipNoLetters,
+                                     .Units = Units,
                                      .WindowGeometry = saveGeometry(),
                                      .SplitterState = Splitter->saveState()});
     });
@@ -525,11 +527,13 @@ void TForm1::CloseHelpBtnClick() { Notebook->setCurrentIndex(PageBeforeHelp); }
 void TForm1::mOptionsClick() {
     OptionsDlg->Tags = Tags;
     OptionsDlg->SkipNoLetters = SkipNoLetters;
+    OptionsDlg->Units = Units;
     if (OptionsDlg->exec() != QDialog::Accepted) return;
     // Takes effect at the next Enter, reload or not.
     SkipNoLetters = OptionsDlg->SkipNoLetters;
     if (DocumentOpen() && !MayDropUnsaved()) return;
     Tags = OptionsDlg->Tags;
+    Units = OptionsDlg->Units;
     // Read the page again so that the new choice of phrases takes effect.
     if (DocumentOpen()) LoadFile(FileName);
 }
@@ -565,9 +569,10 @@ bool TForm1::LoadFile(const QString& path) {
     TDocument loaded;
     std::exception_ptr failure;
     try {
-        loaded.LoadFile(NativePath(path), Tags, [this](std::size_t position, std::size_t maximum) {
-            ProgressPanel->Report(position, maximum);
-        });
+        loaded.LoadFile(NativePath(path), Tags, Units,
+                        [this](std::size_t position, std::size_t maximum) {
+                            ProgressPanel->Report(position, maximum);
+                        });
     } catch (...) {
         failure = std::current_exception();
     }

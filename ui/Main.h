@@ -109,6 +109,7 @@ class TForm1 : public QMainWindow {
     TTags Tags = TTags::None;
     // Enter steps over phrases without a letter or digit ("|", "»").
     bool SkipNoLetters = false;
+    TUnits Units = TUnits::Runs;  // what a phrase is
     std::uint64_t changedCount_ = 0;
     TRecentFiles History;
     std::uint8_t PageBeforeHelp = 0;

@@ -1,9 +1,11 @@
 #include "ui/options.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -21,7 +23,7 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     // A check box for each kind, 28 pixels apart; the group boxes, the box for Enter's skipping
     // and the buttons below make room for them.
     const int boxesHeight = 37 + 28 * int(kKindCount);
-    setFixedSize(327, boxesHeight + 78);
+    setFixedSize(327, boxesHeight + 106);
     setWindowTitle("Options");
     QFont font("MS Sans Serif");
     font.setPixelSize(11);
@@ -50,12 +52,22 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     SkipBox = new QCheckBox("&Enter skips phrases without letters or digits", this);
     SkipBox->setObjectName("SkipNoLetters");
     SkipBox->setGeometry(8, boxesHeight + 15, 311, 17);
+    UnitsLabel = new QLabel("&Phrases:", this);
+    UnitsLabel->setObjectName("UnitsLabel");
+    UnitsLabel->setGeometry(8, boxesHeight + 43, 60, 17);
+    UnitsBox = new QComboBox(this);
+    UnitsBox->setObjectName("UnitsBox");
+    UnitsBox->addItems({"text between tags", "sentences, with inline markup as placeholders"});
+    UnitsBox->setGeometry(70, boxesHeight + 40, 249, 22);
+    UnitsLabel->setBuddy(UnitsBox);
+    // Where no sentence breaker is built in, phrases are runs.
+    UnitsBox->setEnabled(SentencesAvailable());
 
-    OKBtn->setGeometry(160, boxesHeight + 45, 75, 25);
+    OKBtn->setGeometry(160, boxesHeight + 73, 75, 25);
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton("Abbrechen", this);
     CancelBtn->setObjectName("CancelBtn");
-    CancelBtn->setGeometry(244, boxesHeight + 45, 75, 25);
+    CancelBtn->setGeometry(244, boxesHeight + 73, 75, 25);
     CancelBtn->setAutoDefault(false);
     FormActivate();
 
@@ -73,6 +85,9 @@ void TOptionsDlg::ApplyLanguage(TLanguage language) {
     GroupBox2->setTitle(text(35));
     CreateLinkBtn->setText(text(36));
     SkipBox->setText(text(86));
+    UnitsLabel->setText(text(89));
+    UnitsBox->setItemText(0, text(90));
+    UnitsBox->setItemText(1, text(91));
 }
 
 void TOptionsDlg::showEvent(QShowEvent* event) {
@@ -88,6 +103,7 @@ void TOptionsDlg::FormActivate() {
         KindBoxes[static_cast<std::size_t>(kind.Kind)]->setChecked(
             HasAny(Tags, KindBit(kind.Kind)));
     SkipBox->setChecked(SkipNoLetters);
+    UnitsBox->setCurrentIndex(Units == TUnits::Sentences ? 1 : 0);
 }
 
 void TOptionsDlg::OKBtnClick() {
@@ -95,6 +111,7 @@ void TOptionsDlg::OKBtnClick() {
         Tags = With(Tags, KindBit(kind.Kind),
                     KindBoxes[static_cast<std::size_t>(kind.Kind)]->isChecked());
     SkipNoLetters = SkipBox->isChecked();
+    Units = UnitsBox->currentIndex() == 1 ? TUnits::Sentences : TUnits::Runs;
     accept();
 }
 

@@ -4,10 +4,13 @@
 #include <array>
 
 #include "core/kinds.h"
+#include "core/sentences.h"
 #include "core/tags.h"
 #include "settings/language.h"
 
 class QCheckBox;
+class QComboBox;
+class QLabel;
 class QGroupBox;
 class QPushButton;
 
@@ -26,6 +29,8 @@ class TOptionsDlg : public QDialog {
     TTags Tags = TTags::Default;
     // Enter steps over phrases without a letter or digit; handed in and taken back as Tags.
     bool SkipNoLetters = false;
+    // Runs or sentences; handed in and taken back as Tags.
+    TUnits Units = TUnits::Runs;
 
     QGroupBox* GroupBox1 = nullptr;
     // A check box for each kind, in the order of TKind, named as the kind's entry says
@@ -34,6 +39,8 @@ class TOptionsDlg : public QDialog {
     QGroupBox* GroupBox2 = nullptr;
     QPushButton* CreateLinkBtn = nullptr;
     QCheckBox* SkipBox = nullptr;
+    QLabel* UnitsLabel = nullptr;
+    QComboBox* UnitsBox = nullptr;  // text between tags, or sentences
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 

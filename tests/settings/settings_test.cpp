@@ -45,7 +45,7 @@ void ExpectDefaults(const TSettings& s) {
     for (const QString& entry : s.History) EXPECT_TRUE(entry.isEmpty());
 }
 
-TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageTagsAndTheSkipOptionOnly) {
+TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageTagsAndTheOptionsOnly) {
     const TSettings s = LoadSettings(Store);
     ExpectDefaults(s);
 
@@ -55,7 +55,14 @@ TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageTagsAndTheSkipOptio
     EXPECT_EQ(written.value("Language").toString(), "0");
     EXPECT_EQ(written.value("Tags").toString(), "3");
     EXPECT_EQ(written.value("SkipNoLetters").toString(), "0");
-    EXPECT_EQ(written.allKeys().size(), 3);
+    EXPECT_EQ(written.value("Units").toString(), "0");
+    EXPECT_EQ(written.allKeys().size(), 4);
+    // Sentences are kept as 1; any other stored number reads as runs.
+    TSettings sentences = s;
+    sentences.Units = TUnits::Sentences;
+    SaveSettings(Store, sentences);
+    EXPECT_EQ(LoadSettings(Store).Units, TUnits::Sentences);
+    EXPECT_EQ(LoadFrom("[General]\nUnits=7\n").Units, TUnits::Runs);
     for (int n = 1; n <= 5; ++n)
         EXPECT_FALSE(written.contains(QStringLiteral("History%1").arg(n))) << n;
 }

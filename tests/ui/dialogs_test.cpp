@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include <sstream>
 
 #include "core/kinds.h"
+#include "core/sentences.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "settings/stringtable.h"
@@ -664,6 +666,26 @@ TEST_F(Dialogs, OptionsOkReloadsTheOpenPageWithTheNewTags) {
         opt, [this] { form->mOptionsClick(); }, [&] { Click(opt->CancelBtn); });
     EXPECT_EQ(form->Document().PhraseCount(), 2u);
     EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(Dialogs, OptionsSwitchThePageToSentencesAndBack) {
+    Open(Page("s.htm", "<p>The quick <b>brown</b> fox. It runs.</p>"));
+    ASSERT_EQ(form->Document().PhraseCount(), 3u);
+    if (!SentencesAvailable()) return;
+    for (const int units : {1, 0}) {
+        Modal(
+            opt, [this] { form->mOptionsClick(); },
+            [&] {
+                opt->UnitsBox->setCurrentIndex(units);
+                Click(opt->OKBtn);
+            });
+        if (units == 1) {
+            ASSERT_EQ(form->Document().PhraseCount(), 2u);
+            EXPECT_EQ(form->Document().Text(0), "The quick <b1>brown</b1> fox.");
+        } else {
+            EXPECT_EQ(form->Document().PhraseCount(), 3u);
+        }
+    }
 }
 
 TEST_F(Dialogs, TheShortcutButtonWritesTheStartMenuEntry) {
