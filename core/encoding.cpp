@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/kinds.h"
 #include "core/tokenizer.h"
 #include "core/utf8.h"
 
@@ -91,32 +92,44 @@ std::size_t MarkupEnd(std::string_view bytes, std::size_t lt) {
     return lt + 1;
 }
 
-// The charset that the meta tag at bytes[at] names, in lower case; empty if none.
-std::string CharsetOfMeta(std::string_view bytes, std::size_t at) {
-    std::size_t end = bytes.find('>', at);
-    std::string_view tag =
-        bytes.substr(at, end == std::string_view::npos ? bytes.size() - at : end - at);
-    std::size_t p = FindNoCaseAnywhere(tag, "charset");
-    if (p == std::string_view::npos) return {};
-    p += 7;
-    auto skipBlanks = [&] {
-        while (p < tag.size() && static_cast<unsigned char>(tag[p]) <= 32) ++p;
-    };
-    skipBlanks();
-    if (p >= tag.size() || tag[p] != '=') return {};
-    ++p;
-    skipBlanks();
-    if (p < tag.size() && (tag[p] == '"' || tag[p] == '\'')) ++p;
+// An encoding's name as a declaration gives it, in lower case: up to the first character that
+// no name holds.
+std::string NameOfValue(std::string_view value) {
+    std::size_t p = 0;
+    while (p < value.size() && static_cast<unsigned char>(value[p]) <= 32) ++p;
+    if (p < value.size() && (value[p] == '"' || value[p] == '\'')) ++p;
     std::string name;
-    while (p < tag.size()) {
-        char c = Lower(tag[p]);
+    for (; p < value.size(); ++p) {
+        const char c = Lower(value[p]);
         if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
               c == '.' || c == ':'))
             break;
         name.push_back(c);
-        ++p;
     }
     return name;
+}
+
+// The charset that the meta tag at bytes[at] names, in lower case; empty if none. Its attributes
+// are read as the tokenizer reads them: a charset attribute, else "charset=" in its content.
+std::string CharsetOfMeta(std::string_view bytes, std::size_t at) {
+    const TTagEnd end = FindTagEnd(bytes, at);
+    if (end.kind != TEnd::Closed) return {};
+    std::string charset, fromContent;
+    ForEachAttribute(bytes.substr(at + 1, end.at - at - 1), [&](const TAttribute& a) {
+        if (NameIs(a.name, "charset")) {
+            if (charset.empty()) charset = NameOfValue(a.value);
+        } else if (NameIs(a.name, "content") && fromContent.empty()) {
+            const std::size_t p = FindNoCaseAnywhere(a.value, "charset");
+            if (p != std::string_view::npos) {
+                std::string_view rest = a.value.substr(p + 7);
+                while (!rest.empty() && static_cast<unsigned char>(rest.front()) <= 32)
+                    rest.remove_prefix(1);
+                if (!rest.empty() && rest.front() == '=') fromContent = NameOfValue(rest.substr(1));
+            }
+        }
+        return true;
+    });
+    return charset.empty() ? fromContent : charset;
 }
 
 // The charset named in the first meta tag that names one, in lower case. A "<meta" that stands
