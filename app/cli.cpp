@@ -259,7 +259,7 @@ int Export(const TArgs& a) {
     return ForEachPage(a.files, [&](std::size_t i) {
         TDocument doc;
         Load(doc, a.files[i], a);
-        DefaultExchangeFormat().Export(doc, a.files[i], *a.dir);
+        DefaultExchangeFormat().Export(doc, a.files[i], *a.dir, {});
     });
 }
 

@@ -82,6 +82,7 @@ void TDocument::Load(std::string&& data, TTags tags, const TProgress& progress,
     flags_.reserve(expected);
     textEnds_.reserve(expected);
     units_ = units;
+    tags_ = tags;
     auto keep = [&](TTextItem&& item, const TPhraseSpan& span) {
         std::uint8_t flags = static_cast<std::uint8_t>(item.Kind()) |
                              (item.LeadingSpace ? kLeadingSpace : 0) |
@@ -174,6 +175,7 @@ void TDocument::Clear() {
     textEnds_ = {};
     texts_ = {};
     units_ = TUnits::Runs;
+    tags_ = TTags::None;
     placeholders_ = {};
 }
 

@@ -39,6 +39,8 @@ class TDocument {
     void LoadBytes(std::string_view data, TTags tags, TUnits units, const TProgress& progress = {},
                    const std::string& path = {});
     TUnits Units() const { return units_; }
+    // The kinds of phrases the page was read with.
+    TTags Tags() const { return tags_; }
     // A sentence's placeholders; empty for other phrases.
     const TPlaceholders& Placeholders(std::size_t i) const;
     // Phrase i's text as it would be written into the page now, in mode.
@@ -171,6 +173,7 @@ class TDocument {
     std::vector<std::string> notes_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> notedPhrases_;
     TUnits units_ = TUnits::Runs;
+    TTags tags_ = TTags::None;
     // The placeholders of the sentences that have any, by phrase, in phrase order.
     std::vector<std::pair<std::size_t, TPlaceholders>> placeholders_;
     std::string_view ScannedText(std::size_t i) const;

@@ -12,6 +12,7 @@
 
 #include "core/document.h"
 #include "core/encoding.h"
+#include "exchange/translation.h"
 
 namespace quillfen {
 
@@ -37,9 +38,13 @@ struct TExchangeFormat {
     // Writes the document's phrases as they stand. Refuses a page the format cannot carry
     // before it writes anything.
     void (*Export)(const TDocument& document, const std::string& documentPath,
-                   const std::string& folderText);
-    // The phrases that a file of the format holds, read from its bytes, which it keeps a view of.
+                   const std::string& folderText, const TExportOptions& options);
+    // The phrases that a file of the format holds, read from its bytes, which it keeps a view of,
+    // for recombination with a template; nullptr for a format that is merged into the page.
     std::unique_ptr<TPhraseReader> (*Read)(std::string_view bytes);
+    // The units of a translated file, for a merge into the page; nullptr for a format that is
+    // recombined. Raises TError naming path and the line for a file it cannot read.
+    TTranslationFile (*ReadTranslation)(std::string_view bytes, const std::string& path);
 };
 
 // Every registered format; the first is the default.

@@ -20,12 +20,16 @@ std::unique_ptr<TPhraseReader> Read(std::string_view bytes) {
     return std::make_unique<TTextFileReader>(bytes);
 }
 
+void Export(const TDocument& document, const std::string& documentPath,
+            const std::string& folderText, const TExportOptions&) {
+    ExportDocument(document, documentPath, folderText);
+}
+
 }  // namespace
 
 const TExchangeFormat kTextFileFormat = {
-    "text", "NAME.txt, one line for each phrase, and the template NAME.templ",
-    Files,  ExportDocument,
-    Read,
+    "text",  "NAME.txt, one line for each phrase, and the template NAME.templ", Files, Export, Read,
+    nullptr,
 };
 
 TTextFileReader::TTextFileReader(std::string_view bytes)

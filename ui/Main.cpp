@@ -544,7 +544,7 @@ void TForm1::mExportClick() {
     WizardDlg->ExportMode = true;
     if (WizardDlg->exec() != QDialog::Accepted) return;
     DefaultExchangeFormat().Export(Doc, NativePath(FileName),
-                                   NativePath(WizardDlg->wizOutput->text()));
+                                   NativePath(WizardDlg->wizOutput->text()), {});
 }
 
 void TForm1::mImportClick() {
