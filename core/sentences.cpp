@@ -58,7 +58,9 @@ std::size_t ShapeAt(std::string_view text, std::size_t at) {
 // A stretch of the page's own text as a sentence's text holds it: a '<' that reads like a
 // placeholder as "\<", the backslashes right before it doubled, and those at its end doubled
 // when a placeholder follows.
-void AppendEscaped(std::string& out, std::string_view text, bool placeholderFollows) {
+}  // namespace
+
+void AppendSentenceLiteral(std::string& out, std::string_view text, bool placeholderFollows) {
     std::size_t slashes = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -71,18 +73,11 @@ void AppendEscaped(std::string& out, std::string_view text, bool placeholderFoll
     if (placeholderFollows) out.append(slashes, '\\');
 }
 
-// A sentence's text read back: literal stretches and placeholders.
-struct TPiece {
-    enum TKind : std::uint8_t { Literal, Open, Close, Void } kind = Literal;
-    std::string text;     // a literal's characters, or a placeholder's name ("b1")
-    std::string written;  // a placeholder as written
-};
-
-std::vector<TPiece> Pieces(std::string_view text) {
-    std::vector<TPiece> pieces;
+std::vector<TSentencePiece> SentencePieces(std::string_view text) {
+    std::vector<TSentencePiece> pieces;
     std::string literal;
     auto flush = [&] {
-        if (!literal.empty()) pieces.push_back({TPiece::Literal, std::move(literal), {}});
+        if (!literal.empty()) pieces.push_back({TSentencePiece::Literal, std::move(literal), {}});
         literal.clear();
     };
     for (std::size_t i = 0; i < text.size();) {
@@ -111,11 +106,13 @@ std::vector<TPiece> Pieces(std::string_view text) {
             const std::size_t len = ShapeAt(text, i);
             if (len != 0) {
                 flush();
-                TPiece p;
+                TSentencePiece p;
                 p.written = std::string(text.substr(i, len));
                 const bool close = text[i + 1] == '/';
                 const bool isVoid = text[i + len - 2] == '/';
-                p.kind = close ? TPiece::Close : isVoid ? TPiece::Void : TPiece::Open;
+                p.kind = close    ? TSentencePiece::Close
+                         : isVoid ? TSentencePiece::Void
+                                  : TSentencePiece::Open;
                 const std::size_t from = i + (close ? 2 : 1);
                 p.text = std::string(text.substr(from, i + len - (isVoid ? 2 : 1) - from));
                 pieces.push_back(std::move(p));
@@ -129,48 +126,51 @@ std::vector<TPiece> Pieces(std::string_view text) {
     return pieces;
 }
 
-std::string Written(const TPlaceholder& p, TPiece::TKind kind) {
-    if (kind == TPiece::Void) return "<" + p.Name + "/>";
-    return (kind == TPiece::Close ? "</" : "<") + p.Name + ">";
+namespace {
+
+std::string Written(const TPlaceholder& p, TSentencePiece::TKind kind) {
+    if (kind == TSentencePiece::Void) return "<" + p.Name + "/>";
+    return (kind == TSentencePiece::Close ? "</" : "<") + p.Name + ">";
 }
 
 }  // namespace
 
 void CheckPlaceholders(std::string_view text, const TPlaceholders& placeholders) {
-    const std::vector<TPiece> pieces = Pieces(text);
+    const std::vector<TSentencePiece> pieces = SentencePieces(text);
     std::map<std::string, std::pair<const TPlaceholder*, int>> seen;  // name: its opens/voids
     std::map<std::string, int> closes;
     for (const TPlaceholder& p : placeholders) seen[p.Name] = {&p, 0};
     std::vector<std::string> open;
-    for (const TPiece& piece : pieces) {
-        if (piece.kind == TPiece::Literal) continue;
+    for (const TSentencePiece& piece : pieces) {
+        if (piece.kind == TSentencePiece::Literal) continue;
         const auto it = seen.find(piece.text);
-        if (it == seen.end() || it->second.first->Paired != (piece.kind != TPiece::Void))
+        if (it == seen.end() || it->second.first->Paired != (piece.kind != TSentencePiece::Void))
             throw PlaceholderUnknownError(piece.written);
-        if (piece.kind == TPiece::Close) {
+        if (piece.kind == TSentencePiece::Close) {
             if (++closes[piece.text] > 1) throw PlaceholderDoubledError(piece.written);
             if (open.empty() || open.back() != piece.text) {
                 // A close without its open before it: the open is missing unless it comes later.
                 if (it->second.second == 0 &&
-                    std::none_of(pieces.begin(), pieces.end(), [&](const TPiece& q) {
-                        return q.kind == TPiece::Open && q.text == piece.text;
+                    std::none_of(pieces.begin(), pieces.end(), [&](const TSentencePiece& q) {
+                        return q.kind == TSentencePiece::Open && q.text == piece.text;
                     }))
-                    throw PlaceholderMissingError(Written(*it->second.first, TPiece::Open));
+                    throw PlaceholderMissingError(Written(*it->second.first, TSentencePiece::Open));
                 throw PlaceholderBrokenError(piece.written);
             }
             open.pop_back();
             continue;
         }
         if (++it->second.second > 1) throw PlaceholderDoubledError(piece.written);
-        if (piece.kind == TPiece::Open) open.push_back(piece.text);
+        if (piece.kind == TSentencePiece::Open) open.push_back(piece.text);
     }
     for (const TPlaceholder& p : placeholders) {
         const int n = seen[p.Name].second;
         if (n == 0)
-            throw PlaceholderMissingError(Written(p, p.Paired ? TPiece::Open : TPiece::Void));
+            throw PlaceholderMissingError(
+                Written(p, p.Paired ? TSentencePiece::Open : TSentencePiece::Void));
     }
     if (!open.empty())
-        throw PlaceholderMissingError(Written(*seen[open.back()].first, TPiece::Close));
+        throw PlaceholderMissingError(Written(*seen[open.back()].first, TSentencePiece::Close));
 }
 
 std::string EncodeSentence(std::string_view text, const TPlaceholders& placeholders,
@@ -179,15 +179,15 @@ std::string EncodeSentence(std::string_view text, const TPlaceholders& placehold
     std::map<std::string_view, const TPlaceholder*> byName;
     for (const TPlaceholder& p : placeholders) byName[p.Name] = &p;
     std::string out;
-    for (const TPiece& piece : Pieces(text)) {
-        if (piece.kind == TPiece::Literal) {
+    for (const TSentencePiece& piece : SentencePieces(text)) {
+        if (piece.kind == TSentencePiece::Literal) {
             out += EncodeForSpan(piece.text, TSource::Text, encoding, mode);
             continue;
         }
         const auto it = byName.find(piece.text);
         if (it == byName.end()) throw PlaceholderUnknownError(piece.written);
         const TPlaceholder& p = *it->second;
-        if (piece.kind == TPiece::Close)
+        if (piece.kind == TSentencePiece::Close)
             out += tagBytes(p.CloseBegin, p.CloseEnd);
         else
             out += tagBytes(p.Begin, p.End);
@@ -197,8 +197,8 @@ std::string EncodeSentence(std::string_view text, const TPlaceholders& placehold
 
 std::string TextWithoutPlaceholders(std::string_view text) {
     std::string out;
-    for (const TPiece& piece : Pieces(text))
-        if (piece.kind == TPiece::Literal) out += piece.text;
+    for (const TSentencePiece& piece : SentencePieces(text))
+        if (piece.kind == TSentencePiece::Literal) out += piece.text;
     return out;
 }
 
@@ -866,7 +866,7 @@ class TSentenceScanner final : public TTokenSink {
                 TItem& item = items_[i];
                 if (item.kind == TItem::Text) continue;
                 take(item.at);
-                AppendEscaped(text, literal, true);
+                AppendSentenceLiteral(text, literal, true);
                 literal.clear();
                 std::string letters;
                 for (char c : item.name)
@@ -892,7 +892,7 @@ class TSentenceScanner final : public TTokenSink {
                 out.placeholders.push_back(std::move(p));
             }
             take(l);
-            AppendEscaped(text, literal, false);
+            AppendSentenceLiteral(text, literal, false);
             out.item = TTextItem(0, std::move(text));
             out.span = {static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end),
                         static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end),

@@ -69,6 +69,17 @@ std::string EncodeSentence(std::string_view text, const TPlaceholders& placehold
                            const TTagBytes& tagBytes, const TEncodingInfo& encoding,
                            TEncodeMode mode = TEncodeMode::Entities);
 
+// A sentence's text read back: literal stretches and placeholders, in their order.
+struct TSentencePiece {
+    enum TKind : std::uint8_t { Literal, Open, Close, Void } kind = Literal;
+    std::string text;  // a literal's characters, escapes resolved, or a placeholder's name ("b1")
+    std::string written;  // a placeholder as written ("</b1>"); empty for a literal
+};
+std::vector<TSentencePiece> SentencePieces(std::string_view text);
+// Appends a literal stretch to a sentence's text, escaped so that no part of it reads as a
+// placeholder; placeholderFollows: a placeholder is appended next.
+void AppendSentenceLiteral(std::string& out, std::string_view text, bool placeholderFollows);
+
 // A sentence's text as a reader reads it: without placeholders, escapes resolved. Words are
 // counted in this.
 std::string TextWithoutPlaceholders(std::string_view text);
