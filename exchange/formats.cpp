@@ -25,4 +25,16 @@ const TExchangeFormat* FindExchangeFormat(std::string_view name) {
     return nullptr;
 }
 
+const TExchangeFormat* FindTranslationFormat(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos) return nullptr;
+    const std::string_view extension = path.substr(dot);
+    for (const TExchangeFormat* format : kFormats) {
+        if (!format->ReadTranslation) continue;
+        const std::vector<std::string> files = format->Files("x", "");
+        if (!files.empty() && files.back().ends_with(extension)) return format;
+    }
+    return nullptr;
+}
+
 }  // namespace quillfen

@@ -52,5 +52,8 @@ std::span<const TExchangeFormat* const> ExchangeFormats();
 const TExchangeFormat& DefaultExchangeFormat();
 // The format of that name, or nullptr.
 const TExchangeFormat* FindExchangeFormat(std::string_view name);
+// The format that merges files named like path (by the extension of the last file its export
+// writes: "x.xlf", "x.po"), or nullptr.
+const TExchangeFormat* FindTranslationFormat(std::string_view path);
 
 }  // namespace quillfen
