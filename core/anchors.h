@@ -22,10 +22,10 @@ constexpr std::uint32_t kNoAnchor = 0xFFFFFFFFu;
 std::string AnchorComment(std::size_t n);
 
 // For each phrase, the offset in page (the bytes its spans were found in) in front of which its
-// anchor goes: a text phrase's first character, or the '<' of the tag that holds an attribute
-// phrase. kNoAnchor where the browser would show the comment as text or not as a node in the
-// page (title, textarea, xmp, plaintext and the elements whose content it never parses), and
-// where the span lies in no tag the scan would read.
+// anchor goes: a text phrase's first character (a sentence's, or the tag it starts with), or the
+// '<' of the tag that holds an attribute phrase. kNoAnchor where the browser would show the comment
+// as text or not as a node in the page (title, textarea, xmp, plaintext and the elements whose
+// content it never parses), and where the span lies in no tag the scan would read.
 std::vector<std::uint32_t> AnchorPlaces(std::string_view page,
                                         const std::vector<TPhraseSpan>& spans);
 
