@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/document.h"
+#include "core/sentences.h"
 #include "core/spanwriter.h"
 #include "core/tokenizer.h"
 
@@ -121,6 +122,15 @@ std::string InsertAnchors(std::string_view page, const std::vector<std::uint32_t
     }
     out.append(page.substr(from));
     return out;
+}
+
+std::size_t SentenceCharacters(const TDocument& doc, std::size_t i) {
+    if (i >= doc.PhraseCount() || doc.Spans()[i].Source != TSource::Sentence) return 0;
+    std::size_t count = 0;
+    // A character is a byte that does not continue a UTF-8 sequence.
+    for (const char c : TextWithoutPlaceholders(doc.Text(i)))
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && !IsHtmlSpace(c)) ++count;
+    return count;
 }
 
 std::string AnchoredPage(const TDocument& doc, std::string_view saved) {

@@ -29,6 +29,11 @@ std::string AnchorComment(std::size_t n);
 std::vector<std::uint32_t> AnchorPlaces(std::string_view page,
                                         const std::vector<TPhraseSpan>& spans);
 
+// The characters other than HTML's blanks that phrase i shows when it is a sentence, which flows
+// over inline elements: by their count the preview finds where the sentence ends. 0 for other
+// phrases, each of which is one text or element.
+std::size_t SentenceCharacters(const TDocument& doc, std::size_t i);
+
 // page with AnchorComment(k) in front of places[k]. Places that do not ascend are left out.
 std::string InsertAnchors(std::string_view page, const std::vector<std::uint32_t>& places);
 

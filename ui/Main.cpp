@@ -25,8 +25,10 @@
 #include <QWebEngineView>
 #include <algorithm>
 
+#include "core/anchors.h"
 #include "core/editing.h"
 #include "core/errors.h"
+#include "core/phrasetext.h"
 #include "core/savefile.h"
 #include "exchange/formats.h"
 #include "settings/stringtable.h"
@@ -34,6 +36,7 @@
 #include "ui/application.h"
 #include "ui/codec.h"
 #include "ui/desktop.h"
+#include "ui/entryedit.h"
 #include "ui/filedialogs.h"
 #include "ui/findbar.h"
 #include "ui/navigation.h"
@@ -239,6 +242,9 @@ void TForm1::BuildTranslatePage() {
     Browser->setObjectName("Browser");
     PreviewPane = new TPreview(Browser, this);
     PreviewPane->setObjectName("PreviewPane");
+    PreviewPane->Extent = [this](int phrase) {
+        return int(SentenceCharacters(Doc, std::size_t(phrase)));
+    };
     // A page dropped anywhere on the window opens; the preview would only show it.
     PassDropsOn(Browser);
     connect(PreviewPane, &TPreview::PhraseClicked, this,
@@ -611,6 +617,7 @@ bool TForm1::LoadFile(const QString& path) {
         SelectRowQuietly(0);
         ShowRowInEntry(0);
     } else {
+        SetEntryPlaceholders(-1);
         Edit1->clear();
         TextLabel->clear();
         ShowNote(-1);
@@ -796,11 +803,28 @@ void TForm1::ShowRowInEntry(int row) {
     const QString s = RowString(row);
     const auto draft = Drafts.find(row);
     entryGiven_ = draft != Drafts.end() ? draft->second : s;
+    SetEntryPlaceholders(row);
     Edit1->setText(entryGiven_);
     TextLabel->setText(s);
     ShowNote(row);
     entryRow_ = row;
     OkBtn->setEnabled(true);
+}
+
+void TForm1::SetEntryPlaceholders(int row) {
+    const bool sentence = row >= 0 && std::size_t(row) < Doc.PhraseCount() &&
+                          Doc.Spans()[std::size_t(row)].Source == TSource::Sentence;
+    std::vector<TEntryPlaceholder> placeholders;
+    if (sentence) {
+        for (const TPlaceholder& p : Doc.Placeholders(std::size_t(row))) {
+            // The tag as the page holds it, or all a carried element holds; a long one cut.
+            const std::string_view bytes = Doc.Page().substr(p.Begin, p.End - p.Begin);
+            QString content = FromText(TextOfPageBytes(bytes.substr(0, 2000), Doc.EncodingInfo()));
+            if (bytes.size() > 2000) content += QChar(0x2026);
+            placeholders.push_back({FromText(p.Name), p.Paired, content});
+        }
+    }
+    Edit1->SetPlaceholders(std::move(placeholders), sentence);
 }
 
 void TForm1::ShowNote(int row) {

@@ -223,6 +223,8 @@ class TForm1 : public QMainWindow {
     // Fills the entry with row's draft or text; what the entry held stays with its row as a
     // draft when it differs from the row's text.
     void ShowRowInEntry(int row);
+    // The entry shows row's placeholders as tokens when it is a sentence; -1: none.
+    void SetEntryPlaceholders(int row);
     // The note the page's author left for the translator of the phrase at row; none for -1.
     void ShowNote(int row);
     void KeepEntryAsDraft();
