@@ -26,11 +26,13 @@
 #include <algorithm>
 
 #include "core/anchors.h"
+#include "core/buffer.h"
 #include "core/editing.h"
 #include "core/errors.h"
 #include "core/phrasetext.h"
 #include "core/savefile.h"
 #include "exchange/formats.h"
+#include "exchange/merge.h"
 #include "settings/stringtable.h"
 #include "ui/about.h"
 #include "ui/application.h"
@@ -57,6 +59,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSett
     ChooseFileToOpen = [this](const QString& filter, const QString& current) {
         return ChoosePageToOpen(this, filter, current);
     };
+    ChooseTranslation = [this](const QString& filter, const QString& current) {
+        return ChoosePageToOpen(this, filter, current);
+    };
+    TranslationFormatOf = [](std::string_view path) { return FindTranslationFormat(path); };
 
     setWindowTitle("Quillfen");
     // The designed size is the first one and the smallest; the settings may bring another.
@@ -282,6 +288,7 @@ void TForm1::BuildMenus() {
     mExport =
         AddCommand(mFile, "mExport", "&Extract plain text", &TForm1::mExportClick, Qt::Key_F7);
     mImport = AddCommand(mFile, "mImport", "Com&bine", &TForm1::mImportClick, Qt::Key_F8);
+    mMerge = AddCommand(mFile, "mMerge", "&Merge translation...", &TForm1::mMergeClick);
     N3 = mFile->addSeparator();
     N3->setObjectName("N3");
     mExit = AddCommand(mFile, "mExit", "E&xit", &TForm1::mExitClick);
@@ -426,6 +433,7 @@ void TForm1::ApplyLanguage() {
     mLoad->setText(text(11));
     mExport->setText(text(17));
     mImport->setText(text(18));
+    mMerge->setText(text(92));
     mClose->setText(text(12));
     mExit->setText(text(13));
     mEdit->setTitle(text(56));
@@ -549,8 +557,8 @@ void TForm1::mExportClick() {
     if (!DocumentOpen()) return;
     WizardDlg->ExportMode = true;
     if (WizardDlg->exec() != QDialog::Accepted) return;
-    DefaultExchangeFormat().Export(Doc, NativePath(FileName),
-                                   NativePath(WizardDlg->wizOutput->text()), {});
+    WizardDlg->ExportFormat().Export(Doc, NativePath(FileName),
+                                     NativePath(WizardDlg->wizOutput->text()), {});
 }
 
 void TForm1::mImportClick() {
@@ -559,6 +567,42 @@ void TForm1::mImportClick() {
     if (!WizardDlg->wizLoadFile->isChecked() || !MayDropUnsaved()) return;
     // The preview needs a full path; a typed relative one names the file the wizard wrote.
     LoadFile(QFileInfo(WizardDlg->wizDestination->text()).absoluteFilePath());
+}
+
+void TForm1::mMergeClick() {
+    // Merging needs an open page; the command is offered only then.
+    if (!DocumentOpen()) return;
+    // The files of every format that merges, by the name its export gives them.
+    QStringList patterns;
+    for (const TExchangeFormat* format : ExchangeFormats()) {
+        if (!format->ReadTranslation) continue;
+        const std::vector<std::string> files = format->Files("x", "");
+        if (files.empty()) continue;
+        const QString name = QString::fromStdString(files.back());
+        const qsizetype dot = name.lastIndexOf(u'.');
+        if (dot >= 0) patterns << "*" + name.mid(dot);
+    }
+    if (patterns.isEmpty()) patterns << "*";
+    const QString path =
+        ChooseTranslation(QtFileFilter(LoadStr(Language, 93) + "|" + patterns.join(u';')),
+                          QFileInfo(FileName).absolutePath());
+    if (path.isEmpty() || ChangedElsewhere(SelectedRow(), {})) return;
+    const std::string native = NativePath(path);
+    const TExchangeFormat* format = TranslationFormatOf ? TranslationFormatOf(native) : nullptr;
+    if (!format || !format->ReadTranslation) throw NoTranslationFormatError(native);
+    const TTranslationFile file = format->ReadTranslation(ReadFileBytes(native), native);
+    TMergeOptions options;
+    if (!IsExportOf(Doc, file)) {
+        if (!Ask(94, QDir::toNativeSeparators(path), false)) return;
+        options.Force = true;
+    }
+    const TMergeReport report = MergeTranslation(Doc, file, options, [this] { Save(); });
+    TextBoxModel->AllRowsChanged();
+    if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
+    ShowChange();
+    QString note = FormatCount(LoadStr(Language, 95), report.Translated);
+    for (const std::string& problem : report.Problems) note += "\n" + FromText(problem);
+    Inform(this, AppTitle, note);
 }
 
 void TForm1::Info1Click() { ShowAboutBox(this); }
@@ -896,6 +940,7 @@ void TForm1::SetDocumentOpen(bool open) {
     UpdateStatus();
     mClose->setEnabled(open);
     mExport->setEnabled(open);
+    mMerge->setEnabled(open);
     UpdateEditMenu();
 }
 
