@@ -24,6 +24,7 @@
 
 #include "core/kinds.h"
 #include "core/sentences.h"
+#include "exchange/formats.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "settings/stringtable.h"
@@ -212,6 +213,15 @@ TEST_F(Dialogs, WizardIsLaidOutAsDesigned) {
     EXPECT_TRUE(wiz->FinishBtn->isDefault());
     EXPECT_FALSE(wiz->BackBtn->isEnabled());
     EXPECT_FALSE(wiz->wizLoadFile->isChecked());
+    // The export page offers every exchange format by name, the default first chosen, within
+    // the page.
+    ASSERT_EQ(std::size_t(wiz->wizFormat->count()), ExchangeFormats().size());
+    for (int i = 0; i < wiz->wizFormat->count(); ++i)
+        EXPECT_EQ(wiz->wizFormat->itemData(i).toString().toStdString(),
+                  ExchangeFormats()[std::size_t(i)]->Name);
+    EXPECT_EQ(&wiz->ExportFormat(), &DefaultExchangeFormat());
+    EXPECT_LE(wiz->wizFormat->geometry().bottom(), wiz->Notebook->height());
+    EXPECT_LT(wiz->wizOutput->geometry().bottom(), wiz->wizFormatLabel->geometry().top());
     // The notice speaks of "<nr>" parts, which must not vanish as a tag.
     EXPECT_EQ(wiz->wizLabel1->textFormat(), Qt::PlainText);
     EXPECT_TRUE(wiz->wizLabel1->text().contains("<nr>"));

@@ -7,6 +7,8 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <functional>
 #include <string>
 
@@ -195,4 +197,22 @@ TEST_F(Sentences, AReorderedSentenceReachesThePageThePreviewAndFindAndOneUndoTak
     EXPECT_EQ(RowString(0), "the quick <b1>brown</b1> fox");
     EXPECT_EQ(Item3->text(), "6 words");
     EXPECT_FALSE(mUndo->isEnabled());
+}
+
+TEST_F(Sentences, ACarriedElementShowsWhatItHoldsOverItsToken) {
+    Open(Page("svg.html", "<p>Look <svg><circle r=\"1\"></circle></svg> here.</p>"));
+    ASSERT_EQ(RowString(0), "Look <svg1/> here.");
+    // Over the token (the sixth character), and beside it.
+    QTextCursor at(Edit1->document());
+    at.setPosition(5);
+    const QPoint token = Edit1->cursorRect(at).center() + QPoint(3, 0);
+    QHelpEvent over(QEvent::ToolTip, token, Edit1->viewport()->mapToGlobal(token));
+    QCoreApplication::sendEvent(Edit1->viewport(), &over);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "<svg><circle r=\"1\"></circle></svg>");
+    at.setPosition(1);
+    const QPoint text = Edit1->cursorRect(at).center();
+    QHelpEvent beside(QEvent::ToolTip, text, Edit1->viewport()->mapToGlobal(text));
+    QCoreApplication::sendEvent(Edit1->viewport(), &beside);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000));
 }
