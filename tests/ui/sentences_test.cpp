@@ -80,12 +80,6 @@ TEST_F(Sentences, PlaceholdersAreTokensThatGoWholeAndTheKeyBringsTheMissingOnes)
          "The quick <b1>Xbrown</b1> fox<br2/>jumps."},
         {"a selection holds a token whole, and typing replaces it", kSentence, 15, 17,
          [&] { Type("N"); }, "The quick <b1>browN fox<br2/>jumps."},
-        {"Shift and the arrow select a token whole", kSentence, 10, 10,
-         [&] {
-             Key(Qt::Key_Right, Qt::ShiftModifier);
-             Key(Qt::Key_Delete);
-         },
-         "The quick brown</b1> fox<br2/>jumps."},
         {"the key puts the missing empty element at the cursor",
          "The quick <b1>brown</b1> fox jumps.", 30, 30, [&] { Key(insert); },
          "The quick <b1>brown</b1> fox jumps.<br2/>"},
