@@ -358,6 +358,7 @@ void TForm1::FormActivate() {
     SkipNoLetters = s.SkipNoLetters;
     Units = s.Units;
     History = TRecentFiles(s.History);
+    if (WizardDlg) WizardDlg->SetExportFormat(s.ExportFormat);
     // A size from another screen is brought back onto this one by the toolkit; none of the
     // designed size goes below its minimum.
     if (!s.WindowGeometry.isEmpty()) restoreGeometry(s.WindowGeometry);
@@ -391,6 +392,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+namespace {
+
+QString FormatName(const TExchangeFormat& format) {
+    return QString::fromUtf8(format.Name.data(), qsizetype(format.Name.size()));
+}
+
+}  // namespace
+
 void TForm1::FormClose() {
     if (closed_) return;
     closed_ = true;
@@ -403,13 +412,15 @@ void TForm1::FormClose() {
     if (!activated_) return;
     // The program still ends; the user learns which store kept the old values.
     Guarded([this] {
-        SaveSettings(SettingsStore, {.Language = Language,
-                                     .Tags = Tags,
-                                     .History = History.Entries(),
-                                     .SkipNoLetters = SkipNoLetters,
-                                     .Units = Units,
-                                     .WindowGeometry = saveGeometry(),
-                                     .SplitterState = Splitter->saveState()});
+        SaveSettings(SettingsStore,
+                     {.Language = Language,
+                      .Tags = Tags,
+                      .History = History.Entries(),
+                      .SkipNoLetters = SkipNoLetters,
+                      .Units = Units,
+                      .ExportFormat = WizardDlg ? FormatName(WizardDlg->ExportFormat()) : QString(),
+                      .WindowGeometry = saveGeometry(),
+                      .SplitterState = Splitter->saveState()});
     });
 }
 

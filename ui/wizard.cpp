@@ -291,6 +291,10 @@ const TExchangeFormat& TWizardDlg::ExportFormat() const {
     return format ? *format : DefaultExchangeFormat();
 }
 
+void TWizardDlg::SetExportFormat(const QString& name) {
+    if (const int index = wizFormat->findData(name); index >= 0) wizFormat->setCurrentIndex(index);
+}
+
 void TWizardDlg::Combine() {
     // The text file's fields: the wizard offers the default format only.
     quillfen::Combine(DefaultExchangeFormat(), NativePath(wizText->text()),

@@ -106,6 +106,8 @@ class TWizardDlg : public QDialog {
     void wizDestinationChange();
     // The format chosen for the export; the default one if the list has none chosen.
     const TExchangeFormat& ExportFormat() const;
+    // Chooses the format of that name; another name leaves the choice as it is.
+    void SetExportFormat(const QString& name);
     // The recombination of page 3; raises what the recombination raises.
     void Combine();
 
