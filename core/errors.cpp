@@ -279,6 +279,60 @@ TError SentenceTableError(std::size_t n) {
         Compose("The template's table of the placeholders of sentence ", phrase, " is damaged"));
 }
 
+TError XliffError(const std::string& path, std::size_t line, TXliffFault fault,
+                  std::string_view detail) {
+    std::string german = FileNamed(path), english = EnglishFileNamed(path);
+    if (line != 0) {
+        german += Compose(", Zeile ", std::to_string(line), "");
+        english += Compose(", line ", std::to_string(line), "");
+    }
+    german += ": ";
+    english += ": ";
+    const std::string d(detail);
+    switch (fault) {
+        case TXliffFault::NotXml:
+            german += Compose("kein g\xC3\xBCltiges XML (", d, ")");
+            english += Compose("not well-formed XML (", d, ")");
+            break;
+        case TXliffFault::NotXliff:
+            german += Compose("keine XLIFF-Datei (Wurzelelement ", d, ")");
+            english += Compose("not an XLIFF file (root element ", d, ")");
+            break;
+        case TXliffFault::EntityDeclared:
+            german += "deklariert Entit\xC3\xA4ten, die nicht gelesen werden";
+            english += "declares entities, which are not read";
+            break;
+        case TXliffFault::UnknownEntity:
+            german += Compose("unbekannte Entit\xC3\xA4t &", d, ";");
+            english += Compose("unknown entity &", d, ";");
+            break;
+        case TXliffFault::UnitWithoutId:
+            german += "trans-unit ohne id";
+            english += "a trans-unit without an id";
+            break;
+        case TXliffFault::UnitWithoutSource:
+            german += Compose("trans-unit ", d, " ohne source");
+            english += Compose("trans-unit ", d, " has no source");
+            break;
+        case TXliffFault::UnknownInline: {
+            const std::size_t colon = d.find(": ");
+            const std::string unit = d.substr(0, colon);
+            const std::string element = colon == std::string::npos ? d : d.substr(colon + 2);
+            german +=
+                Compose("trans-unit ", unit, ": das Element <") + element + "> wird nicht gelesen";
+            english += Compose("trans-unit ", unit, ": the inline element <") + element +
+                       "> is not one this program reads";
+            break;
+        }
+    }
+    return TError(german, english);
+}
+
+TError LanguageTagError(std::string_view text) {
+    return TError(Compose("\"", text, "\" ist kein Sprachkennzeichen wie de oder en-US"),
+                  Compose("\"", text, "\" is not a language tag such as de or en-US"));
+}
+
 TError SaveBusyError(const std::string& path) {
     return TError(Compose("Datei ", path,
                           " wird gerade von einem anderen Speichervorgang geschrieben; es wurde "

@@ -128,6 +128,26 @@ TError TextFileLineError(std::size_t n, const TError& fault);
 // 1) for a template whose table behind a sentence's marker cannot be read.
 TError SentenceTableError(std::size_t n);
 
+// What is wrong with an XLIFF file that cannot be read: not well-formed XML (detail: the
+// parser's message), no XLIFF (detail: the root element's name), entities declared (which are
+// never expanded), an entity that is not XML's own (detail: its name), a trans-unit without an
+// id, one without a source (detail: its id), an inline element this program does not read
+// (detail: the unit's id and the element's name, "7: ph").
+enum class TXliffFault {
+    NotXml,
+    NotXliff,
+    EntityDeclared,
+    UnknownEntity,
+    UnitWithoutId,
+    UnitWithoutSource,
+    UnknownInline
+};
+// "Datei %s, Zeile %d: " and the fault, in either language; line 0 leaves the line out.
+TError XliffError(const std::string& path, std::size_t line, TXliffFault fault,
+                  std::string_view detail = {});
+// "%s ist kein Sprachkennzeichen wie de oder en-US" for a language given to an export.
+TError LanguageTagError(std::string_view text);
+
 // "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when another save of
 // the same page holds it for longer than a save waits.
 TError SaveBusyError(const std::string& path);

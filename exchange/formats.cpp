@@ -3,6 +3,9 @@
 #include <array>
 
 #include "exchange/textfile.h"
+#ifdef QUILLFEN_XLIFF
+#include "exchange/xliff.h"
+#endif
 
 namespace quillfen {
 
@@ -11,6 +14,9 @@ namespace {
 // One line for each format.
 constexpr std::array kFormats = {
     &kTextFileFormat,
+#ifdef QUILLFEN_XLIFF
+    &kXliffFormat,
+#endif
 };
 
 }  // namespace
