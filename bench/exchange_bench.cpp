@@ -8,6 +8,8 @@
 #include "core/document.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
+#include "exchange/formats.h"
+#include "tests/support/files.h"
 #include "tests/support/pagegen.h"
 
 namespace {
@@ -55,5 +57,45 @@ void BM_Combine(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
 }
 BENCHMARK(BM_Combine)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+
+// The XLIFF file of the page in runs and in sentences (Arg 1), written to disk; the build without
+// libxml2 has none.
+void BM_ExportXliff(benchmark::State& state) {
+    const quillfen::TExchangeFormat* xliff = quillfen::FindExchangeFormat("xliff");
+    const bool sentences = state.range(1) != 0;
+    if (!xliff || (sentences && !quillfen::SentencesAvailable())) {
+        state.SkipWithError("not in this build");
+        return;
+    }
+    const std::string page =
+        quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
+    quillfen::TDocument doc;
+    doc.LoadBytes(page, quillfen::TTags::AllKinds,
+                  sentences ? quillfen::TUnits::Sentences : quillfen::TUnits::Runs);
+    TBenchDir dir;
+    for (auto _ : state) xliff->Export(doc, "/bench/page.htm", dir.Path(), {});
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
+}
+BENCHMARK(BM_ExportXliff)->ArgsProduct({{1, 4, 16}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// Reading the XLIFF file of the page back into units, as a merge starts; bytes counted are the
+// page's.
+void BM_ReadXliff(benchmark::State& state) {
+    const quillfen::TExchangeFormat* xliff = quillfen::FindExchangeFormat("xliff");
+    if (!xliff) {
+        state.SkipWithError("not in this build");
+        return;
+    }
+    const std::string page =
+        quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
+    quillfen::TDocument doc;
+    doc.LoadBytes(page, quillfen::TTags::AllKinds);
+    TBenchDir dir;
+    xliff->Export(doc, "/bench/page.htm", dir.Path(), {});
+    const std::string bytes = quillfen::testing::ReadBytes(dir / "page.xlf");
+    for (auto _ : state) benchmark::DoNotOptimize(xliff->ReadTranslation(bytes, "page.xlf"));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
+}
+BENCHMARK(BM_ReadXliff)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 
 }  // namespace

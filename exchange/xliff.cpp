@@ -2,7 +2,7 @@
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
-#include <libxml/tree.h>
+#include <libxml/parserInternals.h>
 
 #include <array>
 #include <climits>
@@ -138,10 +138,11 @@ class TSourceWriter {
     std::size_t bytes_ = 0;
 };
 
-// The element name of the tag at page[at], lower case; empty when it is not a name a ctype can
-// carry.
+// The element name of the tag at page[at] (a start tag, or an end tag whose start lies outside
+// the sentence), lower case; empty when it is not a name a ctype can carry.
 std::string ElementName(std::string_view page, std::size_t at) {
     std::string name;
+    if (at + 1 < page.size() && page[at + 1] == '/') ++at;
     for (std::size_t i = at + 1; i < page.size(); ++i) {
         char c = page[i];
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -310,69 +311,8 @@ void Export(const TDocument& document, const std::string& documentPath,
 
 // --- reading -------------------------------------------------------------------------------
 
-struct TParse {
-    std::string path;
-    long entityLine = 0;  // where an entity was declared, if any
-    bool entity = false;
-    std::string message;  // the parser's first error
-    long line = 0;
-};
-
-void OnEntityDeclaration(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*,
-                         xmlChar*) {
-    auto* parser = static_cast<xmlParserCtxtPtr>(context);
-    auto* parse = static_cast<TParse*>(parser->_private);
-    if (!parse->entity) {
-        parse->entity = true;
-        parse->entityLine = xmlSAX2GetLineNumber(context);
-    }
-    // Nothing declared is kept, so nothing can be expanded or fetched.
-    xmlStopParser(parser);
-}
-
-void OnError(void* context, xmlErrorPtr error) {
-    auto* parser = static_cast<xmlParserCtxtPtr>(context);
-    auto* parse = static_cast<TParse*>(parser->_private);
-    if (!error || error->level < XML_ERR_ERROR || !parse->message.empty()) return;
-    std::string message = error->message ? error->message : "";
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
-        message.pop_back();
-    parse->message = message.empty() ? "?" : message;
-    parse->line = error->line;
-}
-
-struct TParserFree {
-    void operator()(xmlParserCtxtPtr p) const { xmlFreeParserCtxt(p); }
-};
-struct TDocFree {
-    void operator()(xmlDocPtr d) const { xmlFreeDoc(d); }
-};
-
-std::size_t LineOf(const xmlNode* node) {
-    const long line = xmlGetLineNo(node);
-    return line > 0 ? static_cast<std::size_t>(line) : 0;
-}
-
-bool Named(const xmlNode* node, std::string_view name) {
-    return node->type == XML_ELEMENT_NODE && node->name &&
-           name == reinterpret_cast<const char*>(node->name);
-}
-
-std::optional<std::string> Attribute(const xmlNode* node, const char* name) {
-    xmlChar* value = xmlGetNoNsProp(node, reinterpret_cast<const xmlChar*>(name));
-    if (!value) return std::nullopt;
-    std::string text(reinterpret_cast<const char*>(value));
-    xmlFree(value);
-    return text;
-}
-
-std::string Content(const xmlNode* node) {
-    xmlChar* value = xmlNodeGetContent(node);
-    if (!value) return {};
-    std::string text(reinterpret_cast<const char*>(value));
-    xmlFree(value);
-    return text;
-}
+// The file is read by libxml2's SAX2 parser, without a tree: a tree of a large page's file
+// costs many times the parse in allocations.
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -382,167 +322,273 @@ int HexDigit(char c) {
 }
 
 // The byte an inline code of ours stands for, or -1.
-int ByteCode(const std::optional<std::string>& ctype) {
-    if (!ctype || ctype->size() != kByteType.size() + 2 || !ctype->starts_with(kByteType))
-        return -1;
-    const int high = HexDigit((*ctype)[kByteType.size()]);
-    const int low = HexDigit((*ctype)[kByteType.size() + 1]);
+int ByteCode(std::string_view ctype) {
+    if (ctype.size() != kByteType.size() + 2 || !ctype.starts_with(kByteType)) return -1;
+    const int high = HexDigit(ctype[kByteType.size()]);
+    const int low = HexDigit(ctype[kByteType.size() + 1]);
     return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 
-// A source's or target's content in the textual form: a sentence's literal stretches escaped,
-// g as "<id>...</id>", x as "<id/>", our byte codes as their bytes, mrk as its content.
-class TTextReader {
-  public:
-    TTextReader(const TParse& parse, const std::string& unit, bool sentence)
-        : parse_(parse), unit_(unit), sentence_(sentence) {}
+std::string_view Text(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
 
-    std::string Read(const xmlNode* element) {
-        out_.clear();
-        literal_.clear();
-        Walk(element);
-        Flush(false);
-        return std::move(out_);
+// An attribute of a start tag as SAX2 gives them (name, prefix, URI, value, value's end), by
+// its name without a prefix; nullopt if the tag has none.
+std::optional<std::string_view> Attribute(int count, const xmlChar** attributes,
+                                          std::string_view name) {
+    for (int k = 0; k < count; ++k) {
+        const xmlChar** a = attributes + 5 * k;
+        if (a[1] == nullptr && Text(a[0]) == name)
+            return std::string_view(reinterpret_cast<const char*>(a[3]),
+                                    static_cast<std::size_t>(a[4] - a[3]));
     }
+    return std::nullopt;
+}
+
+class TXliffReader {
+  public:
+    explicit TXliffReader(const std::string& path) : path_(path) {}
+
+    TTranslationFile Read(std::string_view bytes);
 
   private:
-    void Flush(bool placeholderFollows) {
-        if (sentence_)
-            AppendSentenceLiteral(out_, literal_, placeholderFollows);
-        else
-            out_ += literal_;
-        literal_.clear();
+    enum class TIn : std::uint8_t { Nothing, Source, Target };
+    // A source or target as read: literal stretches and placeholders as written ("<b1>").
+    struct TPiece {
+        bool placeholder;
+        std::string text;
+    };
+
+    static TXliffReader& Of(void* context) {
+        return *static_cast<TXliffReader*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+    }
+    static void OnStart(void* context, const xmlChar* name, const xmlChar*, const xmlChar*, int,
+                        const xmlChar**, int count, int, const xmlChar** attributes) {
+        Of(context).Start(Text(name), count, attributes);
+    }
+    static void OnEnd(void* context, const xmlChar* name, const xmlChar*, const xmlChar*) {
+        Of(context).End(Text(name));
+    }
+    static void OnCharacters(void* context, const xmlChar* text, int length) {
+        Of(context).Characters(std::string_view(reinterpret_cast<const char*>(text),
+                                                static_cast<std::size_t>(length)));
+    }
+    static void OnReference(void* context, const xmlChar* name) {
+        Of(context).Fail(TXliffFault::UnknownEntity, std::string(Text(name)));
+    }
+    static void OnEntityDeclaration(void* context, const xmlChar*, int, const xmlChar*,
+                                    const xmlChar*, xmlChar*) {
+        // Nothing declared is kept, so nothing can be expanded or fetched.
+        Of(context).Fail(TXliffFault::EntityDeclared, {});
+    }
+    static void OnError(void* context, xmlErrorPtr error) {
+        TXliffReader& reader = Of(context);
+        if (!error || error->level < XML_ERR_ERROR || !reader.message_.empty()) return;
+        std::string message = error->message ? error->message : "";
+        while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+            message.pop_back();
+        reader.message_ = message.empty() ? "?" : message;
+        reader.messageLine_ = error->line > 0 ? static_cast<std::size_t>(error->line) : 0;
     }
 
-    void Placeholder(const xmlNode* node, std::string_view before, std::string_view after) {
-        Flush(true);
-        out_ += before;
-        out_ += Attribute(node, "id").value_or("");
-        out_ += after;
+    std::size_t Line() const {
+        const int line = xmlSAX2GetLineNumber(parser_);
+        return line > 0 ? static_cast<std::size_t>(line) : 0;
     }
 
-    void Walk(const xmlNode* element) {
-        for (const xmlNode* node = element->children; node; node = node->next) {
-            switch (node->type) {
-                case XML_TEXT_NODE:
-                case XML_CDATA_SECTION_NODE:
-                    if (node->content) literal_ += reinterpret_cast<const char*>(node->content);
-                    break;
-                case XML_ENTITY_REF_NODE:
-                    throw XliffError(parse_.path, LineOf(node), TXliffFault::UnknownEntity,
-                                     reinterpret_cast<const char*>(node->name));
-                case XML_ELEMENT_NODE:
-                    if (Named(node, "g")) {
-                        Placeholder(node, "<", ">");
-                        Walk(node);
-                        Placeholder(node, "</", ">");
-                    } else if (Named(node, "x")) {
-                        if (const int b = ByteCode(Attribute(node, "ctype")); b >= 0)
-                            literal_ += static_cast<char>(b);
-                        else
-                            Placeholder(node, "<", "/>");
-                    } else if (Named(node, "mrk")) {
-                        Walk(node);
-                    } else {
-                        throw XliffError(parse_.path, LineOf(node), TXliffFault::UnknownInline,
-                                         unit_ + ": " + reinterpret_cast<const char*>(node->name));
-                    }
-                    break;
-                default:  // comments, processing instructions
-                    break;
-            }
-        }
+    // Keeps the first fault and stops the parser: no exception may pass through libxml2.
+    void Fail(TXliffFault fault, const std::string& detail, std::size_t line = 0) {
+        if (!fault_) fault_ = XliffError(path_, line ? line : Line(), fault, detail);
+        xmlStopParser(parser_);
     }
 
-    const TParse& parse_;
-    const std::string& unit_;
-    bool sentence_;
-    std::string out_, literal_;
+    void Start(std::string_view name, int count, const xmlChar** attributes);
+    void End(std::string_view name);
+    void Characters(std::string_view text) {
+        if (in_ != TIn::Nothing)
+            Literal() += text;
+        else if (inStamp_)
+            stamp_ += text;
+    }
+
+    std::string& Literal() {
+        if (pieces_.empty() || pieces_.back().placeholder) pieces_.push_back({false, {}});
+        return pieces_.back().text;
+    }
+    void Placeholder(std::string_view before, std::string_view id, std::string_view after) {
+        std::string written(before);
+        written += id;
+        written += after;
+        pieces_.push_back({true, std::move(written)});
+    }
+    // The pieces in the textual form: a sentence's literal stretches escaped.
+    std::string Assemble(bool sentence) const;
+
+    const std::string& path_;
+    xmlParserCtxtPtr parser_ = nullptr;
+    std::optional<TError> fault_;
+    std::string message_;  // the parser's first error
+    std::size_t messageLine_ = 0;
+
+    TTranslationFile file_;
+    std::size_t depth_ = 0;              // of the element being read, the root 1
+    std::size_t header_ = 0, unit_ = 0;  // the depth of the header or trans-unit we are in
+    bool inStamp_ = false;
+    std::string stamp_;
+    TTranslationUnit read_;
+    bool sentence_ = false, hasSource_ = false, hasTarget_ = false, translated_ = false;
+    TIn in_ = TIn::Nothing;
+    std::vector<TPiece> pieces_;
+    // The inline elements open in a source or target: a g's id, or nullopt for a mrk.
+    std::vector<std::optional<std::string>> inline_;
 };
 
-bool HasInlineCodes(const xmlNode* element) {
-    for (const xmlNode* node = element->children; node; node = node->next)
-        if (Named(node, "g") || (Named(node, "x") && ByteCode(Attribute(node, "ctype")) < 0) ||
-            (Named(node, "mrk") && HasInlineCodes(node)))
-            return true;
-    return false;
-}
-
-const xmlNode* Child(const xmlNode* parent, std::string_view name) {
-    for (const xmlNode* node = parent->children; node; node = node->next)
-        if (Named(node, name)) return node;
-    return nullptr;
-}
-
-TTranslationUnit ReadUnit(const TParse& parse, const xmlNode* unit) {
-    TTranslationUnit read;
-    read.Line = LineOf(unit);
-    const std::optional<std::string> id = Attribute(unit, "id");
-    if (!id) throw XliffError(parse.path, read.Line, TXliffFault::UnitWithoutId);
-    read.Id = *id;
-    const xmlNode* source = Child(unit, "source");
-    if (!source) throw XliffError(parse.path, read.Line, TXliffFault::UnitWithoutSource, read.Id);
-    const bool sentence =
-        Attribute(unit, "extype") == std::string(kSentenceType) || HasInlineCodes(source);
-    TTextReader reader(parse, read.Id, sentence);
-    read.Source = reader.Read(source);
-    if (const xmlNode* target = Child(unit, "target")) {
-        const std::optional<std::string> state = Attribute(target, "state");
-        if (state != "new" && state != "needs-translation") {
-            std::string text = reader.Read(target);
-            if (!text.empty()) read.Target = std::move(text);
-        }
+void TXliffReader::Start(std::string_view name, int count, const xmlChar** attributes) {
+    ++depth_;
+    if (depth_ == 1) {
+        if (name != "xliff") Fail(TXliffFault::NotXliff, std::string(name));
+        return;
     }
-    return read;
+    if (in_ != TIn::Nothing) {
+        if (name == "g") {
+            const std::string_view id = Attribute(count, attributes, "id").value_or("");
+            Placeholder("<", id, ">");
+            inline_.push_back(std::string(id));
+        } else if (name == "x") {
+            const int b = ByteCode(Attribute(count, attributes, "ctype").value_or(""));
+            if (b >= 0)
+                Literal() += static_cast<char>(b);
+            else
+                Placeholder("<", Attribute(count, attributes, "id").value_or(""), "/>");
+            // An x has no content; its end pops this.
+            inline_.push_back(std::nullopt);
+        } else if (name == "mrk") {
+            inline_.push_back(std::nullopt);
+        } else {
+            Fail(TXliffFault::UnknownInline, read_.Id + ": " + std::string(name));
+        }
+        return;
+    }
+    if (unit_ != 0) {
+        // Only the unit's own source and target count, not those of an alt-trans.
+        if (depth_ != unit_ + 1) return;
+        if (name == "source" && !hasSource_) {
+            hasSource_ = true;
+            in_ = TIn::Source;
+        } else if (name == "target" && !hasTarget_) {
+            hasTarget_ = true;
+            const std::optional<std::string_view> state = Attribute(count, attributes, "state");
+            translated_ = state != "new" && state != "needs-translation";
+            in_ = TIn::Target;
+        }
+        pieces_.clear();
+        return;
+    }
+    if (name == "trans-unit") {
+        unit_ = depth_;
+        read_ = {};
+        read_.Line = Line();
+        const std::optional<std::string_view> id = Attribute(count, attributes, "id");
+        if (!id) return Fail(TXliffFault::UnitWithoutId, {}, read_.Line);
+        read_.Id = *id;
+        sentence_ = Attribute(count, attributes, "extype") == kSentenceType;
+        hasSource_ = hasTarget_ = translated_ = false;
+    } else if (name == "header") {
+        header_ = depth_;
+    } else if (name == "note" && header_ != 0 && depth_ == header_ + 1 && !file_.Stamp &&
+               Attribute(count, attributes, "from") == kTool) {
+        inStamp_ = true;
+        stamp_.clear();
+    }
 }
 
-// Collects the units of file, group and body elements, in document order, and the stamp of the
-// first header note of ours.
-void ReadUnits(const TParse& parse, const xmlNode* parent, TTranslationFile& file) {
-    for (const xmlNode* node = parent->children; node; node = node->next) {
-        if (node->type != XML_ELEMENT_NODE) continue;
-        if (Named(node, "trans-unit")) {
-            file.Units.push_back(ReadUnit(parse, node));
-        } else if (Named(node, "note")) {
-            if (!file.Stamp && parent->name &&
-                std::strcmp(reinterpret_cast<const char*>(parent->name), "header") == 0 &&
-                Attribute(node, "from") == std::string(kTool))
-                file.Stamp = ParseSourceStamp(Content(node));
-        } else if (Named(node, "file") || Named(node, "header") || Named(node, "body") ||
-                   Named(node, "group")) {
-            ReadUnits(parse, node, file);
+void TXliffReader::End(std::string_view name) {
+    const std::size_t depth = depth_--;
+    if (in_ != TIn::Nothing) {
+        if (!inline_.empty()) {
+            if (inline_.back() && name == "g") Placeholder("</", *inline_.back(), ">");
+            inline_.pop_back();
+            return;
         }
+        if (in_ == TIn::Source) {
+            // A unit not marked as a sentence is one when its source has placeholders.
+            for (const TPiece& piece : pieces_) sentence_ = sentence_ || piece.placeholder;
+            read_.Source = Assemble(sentence_);
+        } else if (translated_) {
+            std::string target = Assemble(sentence_);
+            if (!target.empty()) read_.Target = std::move(target);
+        }
+        in_ = TIn::Nothing;
+        return;
     }
+    if (depth == unit_) {
+        unit_ = 0;
+        if (!hasSource_) return Fail(TXliffFault::UnitWithoutSource, read_.Id, read_.Line);
+        file_.Units.push_back(std::move(read_));
+    } else if (depth == header_) {
+        header_ = 0;
+    } else if (inStamp_) {
+        inStamp_ = false;
+        file_.Stamp = ParseSourceStamp(stamp_);
+    }
+}
+
+std::string TXliffReader::Assemble(bool sentence) const {
+    if (pieces_.size() == 1 && !pieces_[0].placeholder && !sentence) return pieces_[0].text;
+    std::string out;
+    for (std::size_t k = 0; k < pieces_.size(); ++k) {
+        const TPiece& piece = pieces_[k];
+        if (piece.placeholder)
+            out += piece.text;
+        else if (sentence)
+            AppendSentenceLiteral(out, piece.text, k + 1 < pieces_.size());
+        else
+            out += piece.text;
+    }
+    return out;
+}
+
+struct TParserFree {
+    void operator()(xmlParserCtxtPtr p) const {
+        if (p->myDoc) xmlFreeDoc(p->myDoc);
+        p->myDoc = nullptr;
+        xmlFreeParserCtxt(p);
+    }
+};
+
+TTranslationFile TXliffReader::Read(std::string_view bytes) {
+    if (bytes.empty()) throw XliffError(path_, 0, TXliffFault::NotXml, "the file is empty");
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+        throw XliffError(path_, 0, TXliffFault::NotXml, "larger than 2 GiB");
+    std::unique_ptr<xmlParserCtxt, TParserFree> parser(
+        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
+    if (!parser || !parser->sax) throw std::bad_alloc();
+    parser_ = parser.get();
+    // Only these callbacks: no tree is built, no DTD read, no entity declared or substituted.
+    xmlSAXHandler& sax = *parser->sax;
+    std::memset(&sax, 0, sizeof sax);
+    sax.initialized = XML_SAX2_MAGIC;
+    sax.startElementNs = OnStart;
+    sax.endElementNs = OnEnd;
+    sax.characters = OnCharacters;
+    sax.cdataBlock = OnCharacters;
+    sax.reference = OnReference;
+    sax.entityDecl = OnEntityDeclaration;
+    sax.serror = OnError;
+    parser->_private = this;
+    parser->userData = parser.get();
+    xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET);
+    xmlParseDocument(parser.get());
+    if (fault_) throw *fault_;
+    if (!parser->wellFormed || !message_.empty())
+        throw XliffError(path_, messageLine_, TXliffFault::NotXml,
+                         message_.empty() ? "?" : message_);
+    return std::move(file_);
 }
 
 TTranslationFile ReadTranslation(std::string_view bytes, const std::string& path) {
-    TParse parse;
-    parse.path = path;
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
-        throw XliffError(path, 0, TXliffFault::NotXml, "larger than 2 GiB");
-    std::unique_ptr<xmlParserCtxt, TParserFree> parser(xmlNewParserCtxt());
-    if (!parser || !parser->sax) throw std::bad_alloc();
-    parser->_private = &parse;
-    parser->sax->entityDecl = OnEntityDeclaration;
-    parser->sax->serror = OnError;
-    // No network, no DTD loaded, no entity substituted; CDATA read as text; line numbers beyond
-    // 65535 kept.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_BIG_LINES;
-    std::unique_ptr<xmlDoc, TDocFree> doc(xmlCtxtReadMemory(
-        parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options));
-    if (parse.entity)
-        throw XliffError(path, static_cast<std::size_t>(std::max(parse.entityLine, 0L)),
-                         TXliffFault::EntityDeclared);
-    if (!doc || !parser->wellFormed)
-        throw XliffError(path, static_cast<std::size_t>(std::max(parse.line, 0L)),
-                         TXliffFault::NotXml, parse.message.empty() ? "?" : parse.message);
-    const xmlNode* root = xmlDocGetRootElement(doc.get());
-    if (!root || !Named(root, "xliff"))
-        throw XliffError(path, root ? LineOf(root) : 0, TXliffFault::NotXliff,
-                         root ? reinterpret_cast<const char*>(root->name) : "");
-    TTranslationFile file;
-    ReadUnits(parse, root, file);
-    return file;
+    return TXliffReader(path).Read(bytes);
 }
 
 }  // namespace

@@ -285,7 +285,7 @@ TEST(XliffTest, RefusesWhatItCannotRead) {
              "</target></trans-unit>" +
              kTail,
          "t.xlf, line 7: trans-unit 2: the inline element <ph>"},
-        {"", "t.xlf, line 1: not well-formed XML"},
+        {"", "t.xlf: not well-formed XML (the file is empty)"},
     };
     for (const TCase& c : cases) {
         try {
