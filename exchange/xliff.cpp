@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <unordered_map>
 
 #include "core/errors.h"
 #include "core/kinds.h"
@@ -410,7 +411,11 @@ class TXliffReader {
             Literal() += text;
         else if (inStamp_)
             stamp_ += text;
+        else if (context_)
+            *context_ += text;
     }
+    // Whether a unit of a file that is not ours is kept; takes its id from its location.
+    bool KeepForeign();
 
     std::string& Literal() {
         if (pieces_.empty() || pieces_.back().placeholder) pieces_.push_back({false, {}});
@@ -436,6 +441,14 @@ class TXliffReader {
     std::size_t header_ = 0, unit_ = 0;  // the depth of the header or trans-unit we are in
     bool inStamp_ = false;
     std::string stamp_;
+    bool ours_ = false;  // the file element being read has our stamp
+    std::string resType_;
+    // A unit's location, as a PO's "#: page:number" becomes in XLIFF.
+    bool location_ = false;
+    std::string locationFile_, locationLine_;
+    std::string* context_ = nullptr;
+    // The first unit of each id, made when a file that is not ours brings units.
+    std::optional<std::unordered_map<std::string, std::size_t>> index_;
     TTranslationUnit read_;
     bool sentence_ = false, hasSource_ = false, hasTarget_ = false, translated_ = false;
     TIn in_ = TIn::Nothing;
@@ -471,9 +484,18 @@ void TXliffReader::Start(std::string_view name, int count, const xmlChar** attri
         return;
     }
     if (unit_ != 0) {
+        if (depth_ == unit_ + 2 && location_ && name == "context") {
+            const auto type = Attribute(count, attributes, "context-type");
+            context_ = type == "linenumber"   ? &locationLine_
+                       : type == "sourcefile" ? &locationFile_
+                                              : nullptr;
+            if (context_) context_->clear();
+        }
         // Only the unit's own source and target count, not those of an alt-trans.
         if (depth_ != unit_ + 1) return;
-        if (name == "source" && !hasSource_) {
+        if (name == "context-group") {
+            location_ = Attribute(count, attributes, "purpose") == "location";
+        } else if (name == "source" && !hasSource_) {
             hasSource_ = true;
             in_ = TIn::Source;
         } else if (name == "target" && !hasTarget_) {
@@ -493,10 +515,15 @@ void TXliffReader::Start(std::string_view name, int count, const xmlChar** attri
         if (!id) return Fail(TXliffFault::UnitWithoutId, {}, read_.Line);
         read_.Id = *id;
         sentence_ = Attribute(count, attributes, "extype") == kSentenceType;
-        hasSource_ = hasTarget_ = translated_ = false;
+        hasSource_ = hasTarget_ = translated_ = location_ = false;
+        resType_ = Attribute(count, attributes, "restype").value_or("");
+        locationFile_.clear();
+        locationLine_.clear();
+    } else if (name == "file") {
+        ours_ = false;
     } else if (name == "header") {
         header_ = depth_;
-    } else if (name == "note" && header_ != 0 && depth_ == header_ + 1 && !file_.Stamp &&
+    } else if (name == "note" && header_ != 0 && depth_ == header_ + 1 &&
                Attribute(count, attributes, "from") == kTool) {
         inStamp_ = true;
         stamp_.clear();
@@ -525,13 +552,45 @@ void TXliffReader::End(std::string_view name) {
     if (depth == unit_) {
         unit_ = 0;
         if (!hasSource_) return Fail(TXliffFault::UnitWithoutSource, read_.Id, read_.Line);
-        file_.Units.push_back(std::move(read_));
+        if (ours_ || KeepForeign()) file_.Units.push_back(std::move(read_));
+    } else if (unit_ != 0) {
+        if (depth == unit_ + 2) context_ = nullptr;
+        if (depth == unit_ + 1) location_ = false;
     } else if (depth == header_) {
         header_ = 0;
     } else if (inStamp_) {
         inStamp_ = false;
-        file_.Stamp = ParseSourceStamp(stamp_);
+        ours_ = true;
+        if (!file_.Stamp) file_.Stamp = ParseSourceStamp(stamp_);
     }
+}
+
+bool IsNumber(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// po2xliff -t, given our file as its template, leaves our units as they were and adds a file of
+// its own with a unit for each PO entry: a new id, the entry's text (in the textual form, as the
+// PO holds it) and translation, and the entry's "#: page:number" as its location. Such a unit
+// gives its target to our unit of that number.
+bool TXliffReader::KeepForeign() {
+    if (resType_ == "x-gettext-domain-header") return false;
+    if (IsNumber(locationLine_))
+        read_.Id = locationLine_;
+    else if (IsNumber(locationFile_))
+        read_.Id = locationFile_;
+    if (!index_) {
+        index_.emplace();
+        for (std::size_t k = 0; k < file_.Units.size(); ++k)
+            index_->try_emplace(file_.Units[k].Id, k);
+    }
+    const auto [at, fresh] = index_->try_emplace(read_.Id, file_.Units.size());
+    if (fresh) return true;
+    TTranslationUnit& first = file_.Units[at->second];
+    if (!read_.Target) return false;
+    if (first.Target) return true;
+    first.Target = std::move(read_.Target);
+    return false;
 }
 
 std::string TXliffReader::Assemble(bool sentence) const {

@@ -247,6 +247,41 @@ TEST(XliffTest, ReadsTargets) {
     }
 }
 
+// po2xliff -t with our file as its template keeps our units and adds a file of its own (in the
+// XLIFF 1.1 namespace) with a unit per PO entry, located by the entry's "#: page:number": its
+// target goes to our unit of that number; its header entry is no unit.
+TEST(XliffTest, TakesTargetsThatPo2xliffAdds) {
+    REQUIRE_XLIFF();
+    auto added = [](const std::string& id, const std::string& location, const std::string& rest) {
+        return "<ns0:trans-unit xmlns:ns0=\"urn:oasis:names:tc:xliff:document:1.1\" id=\"" + id +
+               "\"><ns0:source>s</ns0:source>" + rest +
+               "<context-group name=\"po-reference\" purpose=\"location\">" + location +
+               "</context-group></ns0:trans-unit>\n";
+    };
+    const std::string xliff =
+        std::string(kHead) + Unit("1", "<source>One</source>") +
+        Unit("2", "<source>Two <x id=\"br1\"/></source>") + Unit("3", "<source>3</source>") +
+        "</body></file>\n<file original=\"p.po\" datatype=\"po\" source-language=\"en\"><body>" +
+        "<trans-unit id=\"5\" restype=\"x-gettext-domain-header\"><source>h</source>"
+        "<target>Language: de</target></trans-unit>\n" +
+        added("6",
+              "<context context-type=\"sourcefile\">p.html</context>"
+              "<context context-type=\"linenumber\">2</context>",
+              "<target>Zwei &lt;br1/&gt;</target>") +
+        added("7", "<context context-type=\"sourcefile\">1</context>", "<target>Eins</target>") +
+        added("8",
+              "<context context-type=\"sourcefile\">p.html</context>"
+              "<context context-type=\"linenumber\">3</context>",
+              "") +
+        kTail;
+    const TTranslationFile file = Xliff()->ReadTranslation(xliff, "t.xlf");
+    ASSERT_EQ(file.Units.size(), 3u);
+    EXPECT_EQ(file.Units[0].Target, "Eins");
+    EXPECT_EQ(file.Units[1].Source, "Two <br1/>");
+    EXPECT_EQ(file.Units[1].Target, "Zwei <br1/>");
+    EXPECT_EQ(file.Units[2].Target, std::nullopt);
+}
+
 // A file that is not XML, not XLIFF or not ours to read is refused naming the file, the line
 // and the fault; declared entities are never expanded, whether they would fetch a file or
 // multiply.
