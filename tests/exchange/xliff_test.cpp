@@ -106,6 +106,7 @@ TEST(XliffTest, ExportsValidateAndReadBackToThePhrases) {
         }
     }
     EXPECT_EQ(SchemaFaults(exported, dir), "");
+    EXPECT_EQ(FindTranslationFormat("/out/page.xlf"), Xliff());
 }
 
 // The page's lang (lang before xml:lang, the root's only), normalised, else the option, else
@@ -310,6 +311,11 @@ TEST(XliffTest, RefusesWhatItCannotRead) {
          "\"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>\n" +
              body.substr(body.find('\n') + 1) + kTail,
          "t.xlf, line 2: declares entities"},
+        // An external DTD is not read, so what it would declare stays unknown.
+        {"<?xml version=\"1.0\"?>\n<!DOCTYPE xliff SYSTEM \"file:///etc/passwd\">\n" +
+             body.substr(body.find('\n') + 1) +
+             "<trans-unit id=\"2\"><source>&x;</source></trans-unit>" + kTail,
+         "t.xlf, line 7: unknown entity &x;"},
         {"<?xml version=\"1.0\"?>\n<html><body/></html>", "t.xlf, line 2: not an XLIFF file"},
         {body + "<trans-unit><source>b</source></trans-unit>" + kTail,
          "t.xlf, line 6: a trans-unit without an id"},
