@@ -243,11 +243,16 @@ std::string_view PageLanguage(std::string_view page) {
     return sink.Language;
 }
 
+// The page's language, else the option's, else "und"; an option that is no language tag is
+// refused even where the page names its own.
 std::string SourceLanguage(const TDocument& document, const TExportOptions& options) {
+    std::optional<std::string> option;
+    if (!options.SourceLanguage.empty()) {
+        option = LanguageTag(options.SourceLanguage);
+        if (!option) throw LanguageTagError(options.SourceLanguage);
+    }
     if (auto tag = LanguageTag(PageLanguage(document.Page()))) return *tag;
-    if (options.SourceLanguage.empty()) return "und";
-    if (auto tag = LanguageTag(options.SourceLanguage)) return *tag;
-    throw LanguageTagError(options.SourceLanguage);
+    return option.value_or("und");
 }
 
 std::string XliffBytes(const TDocument& document, const std::string& documentPath,

@@ -147,7 +147,7 @@ TEST(XliffTest, FileNamesItsLanguages) {
             << file;
     }
     TDocument doc;
-    doc.LoadBytes("<p>a</p>", TTags::Default);
+    doc.LoadBytes("<html lang=\"en\"><p>a</p>", TTags::Default);
     for (const TExportOptions& bad : {TExportOptions{"en US", ""}, TExportOptions{"", "de_DE@x"}})
         EXPECT_THROW(Export(doc, dir, "bad", bad), TError);
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.xlf"));
