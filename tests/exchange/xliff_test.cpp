@@ -70,9 +70,25 @@ std::string SchemaFaults(const std::vector<std::filesystem::path>& files, const 
     return faults.empty() ? "xmllint failed: " + report : faults;
 }
 
+// The file with a target behind each source: the source's content behind prefix.
+std::string WithTargets(const std::string& xliff, const std::string& prefix) {
+    std::string out;
+    std::size_t at = 0, source;
+    while ((source = xliff.find("<source>", at)) != std::string::npos) {
+        const std::size_t end = xliff.find("</source>", source) + 9;
+        out.append(xliff, at, end - at);
+        out += "<target state=\"translated\">" + prefix;
+        out.append(xliff, source + 8, end - 9 - (source + 8));
+        out += "</target>";
+        at = end;
+    }
+    return out + xliff.substr(at);
+}
+
 // Every page of the corpus and the odd pages, in runs and in sentences, with every kind: the
 // export validates against the strict schema, and reads back to each phrase's number and its
-// text exactly, without targets, stamped with the page.
+// text exactly, without targets, stamped with the page; a target holding the source behind a word
+// reads as that word and the phrase's text.
 TEST(XliffTest, ExportsValidateAndReadBackToThePhrases) {
     REQUIRE_XLIFF();
     TTempDir dir;
@@ -92,16 +108,22 @@ TEST(XliffTest, ExportsValidateAndReadBackToThePhrases) {
             TDocument doc;
             doc.LoadFile(page.string(), TTags::AllKinds, unit);
             exported.push_back(Export(doc, dir, name));
-            const TTranslationFile file =
-                Xliff()->ReadTranslation(ReadBytes(exported.back()), exported.back().string());
+            const std::string bytes = ReadBytes(exported.back());
+            const TTranslationFile file = Xliff()->ReadTranslation(bytes, "x.xlf");
+            // As a tool translates: each source copied into a target behind a word.
+            const TTranslationFile translated =
+                Xliff()->ReadTranslation(WithTargets(bytes, "X "), "t.xlf");
             EXPECT_EQ(file.Stamp, StampOf(doc)) << name;
             ASSERT_EQ(file.Units.size(), doc.PhraseCount()) << name;
+            ASSERT_EQ(translated.Units.size(), doc.PhraseCount()) << name;
             for (std::size_t i = 0; i < doc.PhraseCount(); ++i) {
                 const TTranslationUnit& read = file.Units[i];
                 EXPECT_EQ(read.Id, std::to_string(i + 1)) << name;
                 EXPECT_EQ(read.Source, doc.Text(i)) << name << " unit " << read.Id;
                 EXPECT_FALSE(read.Target) << name << " unit " << read.Id;
                 EXPECT_GT(read.Line, i == 0 ? 0 : file.Units[i - 1].Line) << name;
+                EXPECT_EQ(translated.Units[i].Target, "X " + std::string(doc.Text(i)))
+                    << name << " unit " << read.Id;
             }
         }
     }
