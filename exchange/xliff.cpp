@@ -255,60 +255,6 @@ std::string SourceLanguage(const TDocument& document, const TExportOptions& opti
     return option.value_or("und");
 }
 
-std::string XliffBytes(const TDocument& document, const std::string& documentPath,
-                       const TExportOptions& options) {
-    const std::string source = SourceLanguage(document, options);
-    std::optional<std::string> target;
-    if (!options.TargetLanguage.empty()) {
-        target = LanguageTag(options.TargetLanguage);
-        if (!target) throw LanguageTagError(options.TargetLanguage);
-    }
-    const auto& resTypes = ResTypes();
-
-    std::string out;
-    out.reserve(document.Page().size() / 2 + document.PhraseCount() * 96 + 512);
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\" xmlns=\"";
-    out += kNamespace;
-    out += "\">\n<file original=\"";
-    AppendPlain(out, std::filesystem::path(documentPath).filename().string(), true);
-    out += "\" datatype=\"html\" source-language=\"";
-    out += source;
-    if (target) {
-        out += "\" target-language=\"";
-        out += *target;
-    }
-    out += "\">\n<header><note from=\"";
-    out += kTool;
-    out += "\">";
-    out += FormatSourceStamp(StampOf(document));
-    out += "</note></header>\n<body>\n";
-    for (std::size_t i = 0; i < document.PhraseCount(); ++i) {
-        const bool sentence = document.Spans()[i].Source == TSource::Sentence;
-        out += "<trans-unit id=\"";
-        out += std::to_string(i + 1);
-        out += "\" restype=\"";
-        out += resTypes[static_cast<std::size_t>(document.Kind(i))];
-        if (sentence) {
-            out += "\" extype=\"";
-            out += kSentenceType;
-        }
-        out += "\" xml:space=\"preserve\">\n<source>";
-        if (sentence)
-            AppendSentence(out, document, i);
-        else
-            TSourceWriter(out).Text(document.Text(i));
-        out += "</source>\n";
-        if (const std::string_view note = document.Note(i); !note.empty()) {
-            out += "<note>";
-            AppendPlain(out, note, false);
-            out += "</note>\n";
-        }
-        out += "</trans-unit>\n";
-    }
-    out += "</body>\n</file>\n</xliff>\n";
-    return out;
-}
-
 void Export(const TDocument& document, const std::string& documentPath,
             const std::string& folderText, const TExportOptions& options) {
     const std::string bytes = XliffBytes(document, documentPath, options);
@@ -656,6 +602,60 @@ TTranslationFile ReadTranslation(std::string_view bytes, const std::string& path
 }
 
 }  // namespace
+
+std::string XliffBytes(const TDocument& document, const std::string& documentPath,
+                       const TExportOptions& options) {
+    const std::string source = SourceLanguage(document, options);
+    std::optional<std::string> target;
+    if (!options.TargetLanguage.empty()) {
+        target = LanguageTag(options.TargetLanguage);
+        if (!target) throw LanguageTagError(options.TargetLanguage);
+    }
+    const auto& resTypes = ResTypes();
+
+    std::string out;
+    out.reserve(document.Page().size() / 2 + document.PhraseCount() * 96 + 512);
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\" xmlns=\"";
+    out += kNamespace;
+    out += "\">\n<file original=\"";
+    AppendPlain(out, std::filesystem::path(documentPath).filename().string(), true);
+    out += "\" datatype=\"html\" source-language=\"";
+    out += source;
+    if (target) {
+        out += "\" target-language=\"";
+        out += *target;
+    }
+    out += "\">\n<header><note from=\"";
+    out += kTool;
+    out += "\">";
+    out += FormatSourceStamp(StampOf(document));
+    out += "</note></header>\n<body>\n";
+    for (std::size_t i = 0; i < document.PhraseCount(); ++i) {
+        const bool sentence = document.Spans()[i].Source == TSource::Sentence;
+        out += "<trans-unit id=\"";
+        out += std::to_string(i + 1);
+        out += "\" restype=\"";
+        out += resTypes[static_cast<std::size_t>(document.Kind(i))];
+        if (sentence) {
+            out += "\" extype=\"";
+            out += kSentenceType;
+        }
+        out += "\" xml:space=\"preserve\">\n<source>";
+        if (sentence)
+            AppendSentence(out, document, i);
+        else
+            TSourceWriter(out).Text(document.Text(i));
+        out += "</source>\n";
+        if (const std::string_view note = document.Note(i); !note.empty()) {
+            out += "<note>";
+            AppendPlain(out, note, false);
+            out += "</note>\n";
+        }
+        out += "</trans-unit>\n";
+    }
+    out += "</body>\n</file>\n</xliff>\n";
+    return out;
+}
 
 std::optional<std::string> LanguageTag(std::string_view text) {
     while (!text.empty() && IsHtmlSpace(text.front())) text.remove_prefix(1);

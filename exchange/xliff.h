@@ -22,6 +22,11 @@ namespace quillfen {
 
 extern const TExchangeFormat kXliffFormat;
 
+// The file that kXliffFormat's export writes for the page at documentPath. Refuses a language
+// option that is no language tag.
+std::string XliffBytes(const TDocument& document, const std::string& documentPath,
+                       const TExportOptions& options);
+
 // text as a language tag ("en_US" gives "en-US", "EN-us" too), or nullopt for a text that is
 // none (empty, "en_US.UTF-8", blanks inside).
 std::optional<std::string> LanguageTag(std::string_view text);

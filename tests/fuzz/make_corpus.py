@@ -52,6 +52,40 @@ def pages():
     return out
 
 
+def xliff_files():
+    """(name, bytes) of XLIFF seeds: ours with targets, inline codes and byte codes, a file that
+    po2xliff added to, and hostile ones."""
+    head = (b'<?xml version="1.0" encoding="UTF-8"?>\n<xliff version="1.2" '
+            b'xmlns="urn:oasis:names:tc:xliff:document:1.2">\n<file original="p.html" '
+            b'datatype="html" source-language="en"><header><note from="quillfen">'
+            b'xxh64=0123456789abcdef tags=15 units=sentences</note></header><body>\n')
+    tail = b"</body></file></xliff>\n"
+    units = (b'<trans-unit id="1" extype="x-sentence" xml:space="preserve"><source>A <g id="b1" '
+             b'ctype="bold">b</g><x id="br2" ctype="lb"/> &lt;i3&gt;\\</source><target '
+             b'state="translated"><x id="br2"/><g id="b1">B</g><mrk mtype="term">t</mrk>'
+             b'<![CDATA[<c4/>]]></target></trans-unit>\n'
+             b'<trans-unit id="2"><source>c<x id="byte-1" ctype="x-quillfen-byte-01"/></source>'
+             b'<target state="new">d</target><note>n</note></trans-unit>\n'
+             b'<group id="g"><trans-unit id="3"><source>e</source><target/></trans-unit></group>\n')
+    added = (b'</body></file><file original="p.po" datatype="po" source-language="en"><body>'
+             b'<trans-unit id="9" restype="x-gettext-domain-header"><source>h</source></trans-unit>'
+             b'<ns0:trans-unit xmlns:ns0="urn:oasis:names:tc:xliff:document:1.1" id="10">'
+             b'<ns0:source>e</ns0:source><target>E</target><context-group name="po-reference" '
+             b'purpose="location"><context context-type="sourcefile">p.html</context>'
+             b'<context context-type="linenumber">3</context></context-group></ns0:trans-unit>\n')
+    return [
+        ("xliff-ours", head + units + tail),
+        ("xliff-po2xliff", head + units + added + tail),
+        ("xliff-entities", b'<?xml version="1.0"?>\n<!DOCTYPE xliff [<!ENTITY a "aaaa">'
+                           b'<!ENTITY b "&a;&a;&a;&a;">]>\n' + head[head.index(b"\n") + 1:]
+                           + units.replace(b">e<", b">&b;<") + tail),
+        ("xliff-external-dtd", b'<?xml version="1.0"?>\n<!DOCTYPE xliff SYSTEM "file:///x">\n'
+                               + head[head.index(b"\n") + 1:] + units.replace(b">e<", b">&x;<")
+                               + tail),
+        ("xliff-broken", head + units[:150]),
+    ]
+
+
 def provider_string(data):
     """A string as FuzzedDataProvider's ConsumeRandomLengthString reads it back."""
     return data.replace(b"\\", b"\\\\") + b"\\x"
@@ -67,6 +101,10 @@ def main():
             put("save", name + ".edited",
                 data + b"\x00\x07" + b"\x00\x00\x03\x00\x06\x18" + b"\x00\x01\x02\x0e\x0d"
                 + b"\x00\x02\x01\xc0\x05\x80\xff\x3c\x22\xe4")
+
+    # The XLIFF target reads its input as a page and as an XLIFF file.
+    for name, data in pages() + xliff_files():
+        put("xliff", name, data)
 
     for case in sorted((ROOT / "tests" / "data" / "exchange" / "combine").iterdir()):
         templ = (case / "template.templ").read_bytes()
