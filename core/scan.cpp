@@ -147,21 +147,8 @@ std::string LineText(std::string_view line, const TEncodingInfo& encoding) {
     return text;
 }
 
-// Whether a line of a preformatted block holds nothing but blanks, tabs and non-breaking spaces.
-bool OnlyLayout(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == ' ' || text[i] == '\t')
-            ++i;
-        else if (text.substr(i, 2) == "\xC2\xA0")
-            i += 2;
-        else
-            return false;
-    }
-    return true;
-}
-
 // The phrases of the text and tags the tokenizer finds.
-class TScanner final : public TTokenSink {
+class TScanner final : public TRunScanner {
   public:
     TScanner(std::string_view page, TTags tags, const TEncodingInfo& encoding,
              const TPhraseSink& sink)
@@ -181,6 +168,9 @@ class TScanner final : public TTokenSink {
         else
             Flush(a, b);
     }
+
+    bool Translating() const override { return text_.translate; }
+    std::string_view RawNote() const override { return text_.note; }
 
     void Tag(const TTagToken& tag) override {
         rcdata_.reset();
@@ -247,10 +237,7 @@ class TScanner final : public TTokenSink {
 
     // The note of a text phrase: the value as a browser reads it, blanks collapsed.
     void AddNote(TTextItem& item) const {
-        if (text_.note.empty()) return;
-        TTextItem note(0, std::string(text_.note));
-        note.Clean(encoding_, TReferences::Attribute);
-        item.Note = std::move(note.Text);
+        if (!text_.note.empty()) item.Note = NoteText(text_.note, encoding_);
     }
 
     void Flush(std::size_t a, std::size_t b) {
@@ -397,9 +384,16 @@ std::span<const TAttributeHit> TAttributeScanner::Scan(std::string_view tag) {
     return Scan(token);
 }
 
-std::unique_ptr<TTokenSink> MakeRunScanner(std::string_view page, TTags tags,
-                                           const TEncodingInfo& encoding, const TPhraseSink& sink) {
+std::unique_ptr<TRunScanner> MakeRunScanner(std::string_view page, TTags tags,
+                                            const TEncodingInfo& encoding,
+                                            const TPhraseSink& sink) {
     return std::make_unique<TScanner>(page, tags, encoding, sink);
+}
+
+std::string NoteText(std::string_view raw, const TEncodingInfo& encoding) {
+    TTextItem note(0, std::string(raw));
+    note.Clean(encoding, TReferences::Attribute);
+    return std::move(note.Text);
 }
 
 void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& encoding,

@@ -112,8 +112,17 @@ void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& enco
 
 // The scan of text runs as a sink of the tokenizer's tokens, for a scan that reads the tokens
 // itself and takes the runs' phrases where it has nothing better (core/sentences.cpp).
-std::unique_ptr<TTokenSink> MakeRunScanner(std::string_view page, TTags tags,
-                                           const TEncodingInfo& encoding, const TPhraseSink& sink);
+class TRunScanner : public TTokenSink {
+  public:
+    // Whether text read now may give phrases: no element around it says translate="no".
+    virtual bool Translating() const = 0;
+    // The its-loc-note of the elements around text read now, as written; empty if none.
+    virtual std::string_view RawNote() const = 0;
+};
+std::unique_ptr<TRunScanner> MakeRunScanner(std::string_view page, TTags tags,
+                                            const TEncodingInfo& encoding, const TPhraseSink& sink);
+// A note as written in an attribute, as a browser reads it: references decoded, blanks collapsed.
+std::string NoteText(std::string_view raw, const TEncodingInfo& encoding);
 
 // What a new text of a phrase becomes in the page: the encode table applied, an attribute value
 // in its own quotes (a '\'' in a single-quoted one as "&#39;"; an unquoted value that needs

@@ -405,7 +405,15 @@ class TSentenceScanner final : public TTokenSink {
             Pass([&] { runs_->Text(a, b, mode); });
             return;
         }
+        // Text that is not to be translated is no part of a sentence: the flow ends there.
+        if (!runs_->Translating()) {
+            EndFlow();
+            Pass([&] { runs_->Text(a, b, mode); });
+            return;
+        }
         // The run's own phrase is wanted only if the flow is read as runs after all (AsRuns).
+        const std::string_view note = runs_->RawNote();
+        if (!note.empty()) notes_.emplace_back(static_cast<int>(items_.size()), note);
         AddText(a, b);
     }
 
@@ -717,6 +725,7 @@ class TSentenceScanner final : public TTokenSink {
         items_.clear();
         chunks_.clear();
         captured_.clear();
+        notes_.clear();
         breaks_.clear();
         text_.clear();
         afterObject_ = false;
@@ -822,6 +831,8 @@ class TSentenceScanner final : public TTokenSink {
             while (f < l && (text_[f] == ' ' || IsBreakBlank(f))) ++f;
             while (l > f && (text_[l - 1] == ' ' || IsBreakBlank(l - 1))) --l;
             if (f == l) continue;
+            // Nothing but non-breaking spaces holds a cell or a line open: no sentence.
+            if (OnlyLayout(std::string_view(text_).substr(f, l - f))) continue;
             // The items that stand in the group's text, [lo, hi): no other can be inside it.
             const int lo = static_cast<int>(
                 std::lower_bound(items_.begin(), items_.end(), gs,
@@ -941,11 +952,22 @@ class TSentenceScanner final : public TTokenSink {
             out.span = {static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end),
                         static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end),
                         TSource::Sentence};
-            outs.push_back(std::move(out));
-            // The alt and content phrases of its tags follow it.
+            // The notes of its texts are its own: a translator of the sentence needs each of
+            // them, once.
+            for (const auto& [k, raw] : notes_) {
+                if (items_[k].begin >= end || items_[k].end <= begin) continue;
+                std::string note = NoteText(raw, encoding_);
+                std::string& notes = out.item.Note;
+                if (note.empty() || notes == note || notes.starts_with(note + "; ") ||
+                    notes.find("; " + note) != std::string::npos)
+                    continue;
+                notes += notes.empty() ? note : "; " + note;
+            }
             const auto first =
                 std::lower_bound(captured_.begin(), captured_.end(), lo,
                                  [](const TCaptured& c, int x) { return c.owner < x; });
+            outs.push_back(std::move(out));
+            // The alt and content phrases of its tags follow it.
             for (auto ci = first; ci != captured_.end() && ci->owner < hi; ++ci) {
                 TCaptured& c = *ci;
                 if (c.owner < 0 || items_[c.owner].kind == TItem::Text) continue;
@@ -987,7 +1009,7 @@ class TSentenceScanner final : public TTokenSink {
     const TEncodingInfo& encoding_;
     const TSentenceSink& sink_;
     TPhraseSink capture_;
-    std::unique_ptr<TTokenSink> runs_;
+    std::unique_ptr<TRunScanner> runs_;
     int owner_ = -1;
     std::uint32_t count_ = 0;
     std::size_t last_ = 0;
@@ -995,6 +1017,8 @@ class TSentenceScanner final : public TTokenSink {
     std::vector<TItem> items_;
     std::vector<TChunk> chunks_;
     std::vector<TCaptured> captured_;
+    // The notes of the flow's texts that have one, as written: (item, note).
+    std::vector<std::pair<int, std::string_view>> notes_;
     std::vector<std::uint32_t> breaks_;  // blanks of the flow's text that line breaks gave
     std::string text_;
     std::string lang_;

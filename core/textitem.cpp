@@ -4,12 +4,9 @@
 
 namespace quillfen {
 
-namespace {
-
-// Whether text holds nothing but blanks and non-breaking spaces.
-bool OnlyBlanksAndNbsp(std::string_view text) {
+bool OnlyLayout(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == ' ')
+        if (text[i] == ' ' || text[i] == '\t')
             ++i;
         else if (text.substr(i, 2) == "\xC2\xA0")
             i += 2;
@@ -18,6 +15,8 @@ bool OnlyBlanksAndNbsp(std::string_view text) {
     }
     return true;
 }
+
+namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -52,7 +51,7 @@ bool TTextItem::Clean(const TEncodingInfo& encoding, TReferences where) {
         TrailingSpace = true;
     }
     // A run of non-breaking spaces only holds a table cell open; there is nothing to translate.
-    return !OnlyBlanksAndNbsp(Text);
+    return !OnlyLayout(Text);
 }
 
 std::string NormaliseEntry(std::string_view text, bool preformatted) {

@@ -10,6 +10,10 @@
 
 namespace quillfen {
 
+// Whether a text holds nothing but blanks, tabs and non-breaking spaces: such a text only
+// holds a table cell or a line open, and there is nothing to translate.
+bool OnlyLayout(std::string_view text);
+
 // One phrase of the page.
 struct TTextItem {
     std::uint32_t Number = 0;

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 
 #include "core/document.h"
@@ -396,6 +397,65 @@ TEST(Sentences, TheFuzzCorpusKeepsTheSentenceInvariants) {
         ++pages;
     }
     EXPECT_GT(pages, 10u);
+}
+
+// What the author kept from translation, with translate="no", stays out of sentences as it
+// stays out of runs, and a sentence carries the notes of its texts: each sentence, blanks
+// aside, reads as the runs of the page read there, in page order, and its note is one of theirs.
+TEST(Sentences, MarksOfTheAuthorHoldForSentencesAsForRuns) {
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (const auto& path : quillfen::testing::CorpusPages())
+        pages.emplace_back(path.string(), quillfen::testing::ReadBytes(path));
+    for (const char* name : {"translate2html.html", "locnote7html.html"})
+        pages.emplace_back(
+            name, quillfen::testing::ReadBytes(
+                      std::filesystem::path(QUILLFEN_SOURCE_DIR "/tests/data/its") / name));
+    pages.emplace_back("nested", Utf8Page("<div translate=\"no\"><p>Secret <b>text</b>.</p>"
+                                          "<p translate=\"yes\">Open <i>door</i>.</p></div>"
+                                          "<section its-loc-note=\"Keep it short\"><p>One "
+                                          "<b>two</b> three. Four.</p></section>"));
+    auto blankless = [](std::string_view text) {
+        std::string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text.substr(i, 2) == "\xC2\xA0")
+                ++i;
+            else if (text[i] != ' ' && text[i] != '\t')
+                out += text[i];
+        }
+        return out;
+    };
+    std::size_t noted = 0;
+    for (const auto& [name, bytes] : pages) {
+        SCOPED_TRACE(name);
+        TDocument runs, sentences;
+        try {
+            runs.LoadBytes(bytes, TTags::PlainText);
+            sentences.LoadBytes(bytes, TTags::PlainText, TUnits::Sentences);
+        } catch (const TError&) {
+            continue;  // pages the program refuses
+        }
+        std::string read;
+        std::set<std::string> notes;
+        for (std::size_t i = 0; i < runs.PhraseCount(); ++i) {
+            read += blankless(runs.Text(i));
+            notes.insert(std::string(runs.Note(i)));
+        }
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < sentences.PhraseCount(); ++i) {
+            const std::string text = blankless(TextWithoutPlaceholders(sentences.Text(i)));
+            const std::size_t found = read.find(text, at);
+            EXPECT_NE(found, std::string::npos) << "phrase " << i + 1 << ": " << text;
+            if (found != std::string::npos) at = found + text.size();
+            const std::string note(sentences.Note(i));
+            if (note.empty()) continue;
+            ++noted;
+            std::istringstream parts(note);
+            for (std::string part; std::getline(parts, part, ';');)
+                EXPECT_TRUE(notes.count(part.substr(part.starts_with(" ") ? 1 : 0)))
+                    << "phrase " << i + 1 << ": " << note;
+        }
+    }
+    EXPECT_GE(noted, 3u);
 }
 
 #else
