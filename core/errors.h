@@ -117,6 +117,20 @@ TError TextFileLineError(std::size_t n, const TError& fault);
 // 1) for a template whose table behind a sentence's marker cannot be read.
 TError SentenceTableError(std::size_t n);
 
+// What is wrong in a line of a PO file.
+enum class TPoFault {
+    UnterminatedString,  // a string without its closing quote
+    BadEscape,           // detail: the escape as written
+    UnexpectedText,      // detail: the line's start
+    MisplacedKeyword,    // detail: the keyword
+    MissingMessage,      // an entry that ends without msgid or msgstr
+    InvalidUtf8,
+    UnsupportedCharset,  // detail: the charset the header names
+};
+// "Datei %s, Zeile %d: " (line counted from 1) and the fault, in either language.
+TError PoFileError(const std::string& path, std::size_t line, TPoFault fault,
+                   std::string_view detail = {});
+
 // "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when another save of
 // the same page holds it for longer than a save waits.
 TError SaveBusyError(const std::string& path);

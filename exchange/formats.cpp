@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "exchange/po.h"
 #include "exchange/textfile.h"
 
 namespace quillfen {
@@ -11,6 +12,7 @@ namespace {
 // One line for each format.
 constexpr std::array kFormats = {
     &kTextFileFormat,
+    &kPoFormat,
 };
 
 }  // namespace
