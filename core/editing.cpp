@@ -26,20 +26,25 @@ bool IsPhraseText(std::string_view cleaned) {
     return cleaned.find_first_not_of(" \t") != std::string_view::npos;
 }
 
+std::string CheckedText(const TDocument& doc, std::size_t i, std::string_view typed) {
+    if (i >= doc.PhraseCount()) throw NoSuchPhraseError(i + 1, doc.PhraseCount());
+    // A line break would split the phrase's line of the text file, and a zero byte end the
+    // page when it is read again.
+    if (typed.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        throw PhraseTextBreaksLineError(i + 1);
+    std::string cleaned = CleanedText(doc, i, typed);
+    if (!IsPhraseText(cleaned)) throw EmptyPhraseTextError(i + 1);
+    if (doc.Spans()[i].Source == TSource::Sentence) CheckPlaceholders(cleaned, doc.Placeholders(i));
+    return cleaned;
+}
+
 bool ReplacePhrases(TDocument& doc, const std::vector<TPhraseChange>& changes,
                     const TWrite& write) {
     std::map<std::size_t, std::string> texts;
     for (const TPhraseChange& change : changes) texts[change.Phrase] = change.Text;
     for (auto it = texts.begin(); it != texts.end();) {
-        const std::size_t i = it->first;
-        if (i >= doc.PhraseCount()) throw NoSuchPhraseError(i + 1, doc.PhraseCount());
-        // A line break would split the phrase's line of the text file, and a zero byte end the
-        // page when it is read again.
-        if (it->second.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-            throw PhraseTextBreaksLineError(i + 1);
-        it->second = CleanedText(doc, i, it->second);
-        if (!IsPhraseText(it->second)) throw EmptyPhraseTextError(i + 1);
-        if (it->second == doc.Text(i))
+        it->second = CheckedText(doc, it->first, it->second);
+        if (it->second == doc.Text(it->first))
             it = texts.erase(it);
         else
             ++it;

@@ -27,6 +27,10 @@ std::string CleanedText(const TDocument& doc, std::size_t i, std::string_view ty
 // Whether a cleaned text can be a phrase: it holds something besides blanks and tabs.
 bool IsPhraseText(std::string_view cleaned);
 
+// The text typed for phrase i as it would become the phrase's, cleaned, once checked as
+// ReplacePhrases checks it (the errors below, and a sentence's placeholders).
+std::string CheckedText(const TDocument& doc, std::size_t i, std::string_view typed);
+
 // write saves the document (TDocument::Save to the page's path, with whatever the caller adds
 // around it); each command below runs it exactly once, or not at all when there is nothing to
 // write, and a write that throws leaves the document's texts and history as they were before the

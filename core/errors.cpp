@@ -225,6 +225,26 @@ TError PlaceholderBrokenError(const std::string& placeholder) {
         placeholder + " does not close the pair opened last; nothing was written)");
 }
 
+TError MergeUnitError(const std::string& unit, const TError& cause) {
+    return TError(Compose("Einheit ", unit, ": ") + cause.what(),
+                  Compose("Unit ", unit, ": ") + cause.English(), cause.Cause);
+}
+
+TError UnknownUnitError(const std::string& unit) {
+    return TError(
+        Compose("Einheit ", unit, ": keine Phrase dieser Seite tr\xC3\xA4gt diese Nummer"),
+        Compose("Unit ", unit, ": no phrase of this page has that number"));
+}
+
+TError TranslationOfOtherPageError() {
+    return TError(
+        "Die \xC3\x9C"
+        "bersetzung geh\xC3\xB6rt zu einer anderen Seite, oder die Seite wurde seit "
+        "dem Export ge\xC3\xA4ndert; nichts wurde geschrieben",
+        "The translation belongs to another page, or the page has changed since it was "
+        "exported; nothing was written");
+}
+
 TError SentencesUnavailableError() {
     return TError(
         "Diese Ausgabe teilt Seiten nicht in S\xC3\xA4tze (this build cuts pages into text "

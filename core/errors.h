@@ -104,6 +104,14 @@ TError PlaceholderMissingError(const std::string& placeholder);
 TError PlaceholderDoubledError(const std::string& placeholder);
 TError PlaceholderUnknownError(const std::string& placeholder);
 TError PlaceholderBrokenError(const std::string& placeholder);
+// "Einheit %s: ..." for a unit of a translation file that cannot be merged, with the cause's
+// text in each language.
+TError MergeUnitError(const std::string& unit, const TError& cause);
+// "Einheit %s: unbekannte Nummer" for a unit that names no phrase of the page.
+TError UnknownUnitError(const std::string& unit);
+// "Die Übersetzung gehört zu einer anderen Seite ..." for a translation file exported from
+// another page, or from this one before it was changed, or that does not say.
+TError TranslationOfOtherPageError();
 // "Diese Ausgabe teilt Seiten nicht in Sätze ..." where sentences are asked for in a build
 // without them.
 TError SentencesUnavailableError();

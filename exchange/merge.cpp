@@ -1,0 +1,61 @@
+#include "exchange/merge.h"
+
+#include <charconv>
+
+#include "core/errors.h"
+
+namespace quillfen {
+
+namespace {
+
+// The phrase (from 0) that a unit's id names, or nullopt.
+std::optional<std::size_t> PhraseOfUnit(const TDocument& document, std::string_view id) {
+    std::size_t n = 0;
+    const auto [end, ec] = std::from_chars(id.data(), id.data() + id.size(), n);
+    if (ec != std::errc() || end != id.data() + id.size() || n == 0 || n > document.PhraseCount())
+        return std::nullopt;
+    return n - 1;
+}
+
+}  // namespace
+
+TMergeReport MergeTranslation(TDocument& document, const TTranslationFile& file,
+                              const TMergeOptions& options, const TWrite& write) {
+    // Numbers name phrases only in the page the file was made from, cut the same way.
+    const bool samePage = file.Stamp && *file.Stamp == StampOf(document);
+    if (!samePage && !options.Force) throw TranslationOfOtherPageError();
+    TMergeReport report;
+    std::vector<TPhraseChange> changes;
+    auto fail = [&](const TError& error) {
+        if (!options.SkipBad) throw error;
+        report.Problems.emplace_back(error.English());
+    };
+    for (const TTranslationUnit& unit : file.Units) {
+        const std::optional<std::size_t> phrase = PhraseOfUnit(document, unit.Id);
+        if (!phrase) {
+            fail(UnknownUnitError(unit.Id));
+            continue;
+        }
+        // In another page a number may name another phrase: only one that still reads as the
+        // unit's source takes its translation.
+        if (!samePage && document.Text(*phrase) != unit.Source) {
+            report.Problems.push_back("Unit " + unit.Id +
+                                      ": the phrase of that number no longer reads as its source");
+            continue;
+        }
+        if (!unit.Target) {
+            ++report.Kept;
+            continue;
+        }
+        try {
+            changes.push_back({*phrase, CheckedText(document, *phrase, *unit.Target)});
+            ++report.Translated;
+        } catch (const TError& error) {
+            fail(MergeUnitError(unit.Id, error));
+        }
+    }
+    ReplacePhrases(document, changes, write);
+    return report;
+}
+
+}  // namespace quillfen
