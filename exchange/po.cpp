@@ -243,8 +243,10 @@ class TPoReader {
         std::size_t i = 1;
         const std::size_t start = into.size();
         while (true) {
-            const std::size_t stop = s.find_first_of("\"\\", i);
-            if (stop == std::string_view::npos) Fail(TPoFault::UnterminatedString);
+            // By hand: find_first_of asks memchr for each byte.
+            std::size_t stop = i;
+            while (stop < s.size() && s[stop] != '"' && s[stop] != '\\') ++stop;
+            if (stop == s.size()) Fail(TPoFault::UnterminatedString);
             into.append(s.substr(i, stop - i));
             if (s[stop] == '"') {
                 if (stop + 1 != s.size()) Fail(TPoFault::UnexpectedText, Shown(s.substr(stop + 1)));
