@@ -217,16 +217,60 @@ bool SentencesAvailable() { return true; }
 
 namespace {
 
+// A name of up to eight letters as one number, so that a switch finds it without comparing
+// strings (a tag's name is read for every tag of a page).
+constexpr std::uint64_t Packed(std::string_view name) {
+    std::uint64_t packed = 0;
+    for (const char c : name) packed = packed << 8 | static_cast<unsigned char>(c);
+    return packed;
+}
+
 // HTML's phrasing elements, and the old ones that browsers lay out alike: they flow with the
 // text around them. Every other element ends a flow; svg and math are carried whole.
 bool IsPhrasing(std::string_view name) {
-    // Sorted, for a binary search.
-    static constexpr std::string_view names[] = {
-        "a",      "abbr",   "b",    "bdi",  "bdo",  "big",  "br",   "button", "cite",
-        "code",   "data",   "del",  "dfn",  "em",   "font", "i",    "img",    "ins",
-        "kbd",    "label",  "mark", "nobr", "q",    "s",    "samp", "small",  "span",
-        "strike", "strong", "sub",  "sup",  "time", "tt",   "u",    "var",    "wbr"};
-    if (std::binary_search(std::begin(names), std::end(names), name)) return true;
+    if (name.size() <= 8) {
+        switch (Packed(name)) {
+            case Packed("a"):
+            case Packed("abbr"):
+            case Packed("b"):
+            case Packed("bdi"):
+            case Packed("bdo"):
+            case Packed("big"):
+            case Packed("br"):
+            case Packed("button"):
+            case Packed("cite"):
+            case Packed("code"):
+            case Packed("data"):
+            case Packed("del"):
+            case Packed("dfn"):
+            case Packed("em"):
+            case Packed("font"):
+            case Packed("i"):
+            case Packed("img"):
+            case Packed("ins"):
+            case Packed("kbd"):
+            case Packed("label"):
+            case Packed("mark"):
+            case Packed("nobr"):
+            case Packed("q"):
+            case Packed("s"):
+            case Packed("samp"):
+            case Packed("small"):
+            case Packed("span"):
+            case Packed("strike"):
+            case Packed("strong"):
+            case Packed("sub"):
+            case Packed("sup"):
+            case Packed("time"):
+            case Packed("tt"):
+            case Packed("u"):
+            case Packed("var"):
+            case Packed("wbr"):
+                return true;
+            default:
+                break;
+        }
+    }
     return name.find('-') != std::string_view::npos;  // custom elements
 }
 
