@@ -1,6 +1,7 @@
 #include "exchange/po.h"
 
-#include <ctime>
+#include <chrono>
+#include <cstdio>
 
 #include "core/encoding.h"
 #include "core/errors.h"
@@ -91,16 +92,16 @@ void AppendString(std::string& out, std::string_view keyword, std::string_view t
 }
 
 std::string RevisionDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M+0000", &utc);
-    return date;
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{floor<minutes>(now - day)};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d+0000", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()));
+    return text;
 }
 
 std::vector<std::string> Files(std::string_view documentPath, std::string_view folderText) {
