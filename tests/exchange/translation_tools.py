@@ -125,7 +125,7 @@ def reading(listed):
 
 def merged_reads_as(page, merge_file, options, targets, label):
     before = phrases(page, options)
-    copy = page + ".merged.html"
+    copy = os.path.join(os.path.dirname(merge_file), "merged-" + os.path.basename(page))
     shutil.copyfile(page, copy)
     result = cli("merge", copy, merge_file)
     if result.returncode != 0:
