@@ -109,10 +109,13 @@ def translate_po(po):
     return MSGID.sub(fill, po.decode()).encode(), targets
 
 
-def pocount(path):
-    result = run("pocount", "--short-strings", "--no-color", path)
-    m = re.search(r"total: (\d+)", result.stdout.decode())
-    return int(m.group(1)) if m else None
+def pocount(paths):
+    """The number of units pocount counts in each file, by the file's name without extension."""
+    result = run("pocount", "--short-strings", "--no-color", *paths)
+    counts = {}
+    for m in re.finditer(r"^(\S+)\s+strings: total: (\d+)", result.stdout.decode(), re.M):
+        counts[os.path.splitext(os.path.basename(m.group(1)))[0]] = int(m.group(2))
+    return counts
 
 
 PLACEHOLDER = re.compile(r"</?[a-z][a-z0-9-]*[0-9]+/?>|\\|\s")
@@ -123,9 +126,10 @@ def reading(listed):
     return sentences, [p[2] for p in listed if p[1] != "T"]
 
 
-def merged_reads_as(page, merge_file, options, targets, label):
-    before = phrases(page, options)
-    copy = os.path.join(os.path.dirname(merge_file), "merged-" + os.path.basename(page))
+def merged_reads_as(page, merge_file, options, before, targets, label):
+    # Beside the folder of the merged file, which the converters read whole.
+    copy = os.path.join(os.path.dirname(merge_file) + "-merged", os.path.basename(page))
+    os.makedirs(os.path.dirname(copy), exist_ok=True)
     shutil.copyfile(page, copy)
     result = cli("merge", copy, merge_file)
     if result.returncode != 0:
@@ -149,66 +153,78 @@ def merged_reads_as(page, merge_file, options, targets, label):
               texts[diff] if diff < len(texts) else None, len(got), len(texts)))
 
 
+def convert(label, tool, *args):
+    """A Translate Toolkit converter over a whole folder, one process for all pages."""
+    result = run(tool, "--progress=none", *args)
+    if result.returncode != 0:
+        fail("%s: %s refused our files: %s" % (label, tool, result.stderr.decode()))
+    return result.returncode == 0
+
+
+def files(folder, extension):
+    return sorted(os.path.join(folder, f) for f in os.listdir(folder) if f.endswith(extension))
+
+
+def expect_counts(label, counts, names, got):
+    for name in names:
+        if got.get(name) != counts[name]:
+            fail("%s %s: %s units, the page has %d phrases" % (name, label, got.get(name), counts[name]))
+
+
 def peers(work):
     have = formats()
     pages = sorted(os.path.join(PAGES, p) for p in os.listdir(PAGES) if p.endswith((".html", ".htm")))
     if not pages:
         fail("no pages in " + PAGES)
-    for page in pages:
-        name = os.path.splitext(os.path.basename(page))[0]
-        for cut, options in cuts(page):
-            label = "%s (%s)" % (name, cut)
-            folder = os.path.join(work, cut)
-            os.makedirs(folder, exist_ok=True)
-            count = len(phrases(page, options))
-            result = cli("export", page, "-d", folder, *options, "--format", "po", "--target-lang", "de")
-            if result.returncode != 0:
-                fail("%s: export: %s" % (label, result.stderr.decode()))
-                continue
-            po = os.path.join(folder, name + ".po")
-            result = run("msgfmt", "-c", "-o", os.devnull, po)
-            if result.returncode != 0:
-                fail("%s: msgfmt -c: %s" % (label, result.stderr.decode()))
-            if pocount(po) != count:
-                fail("%s: pocount counts %s units, the page has %d phrases" % (label, pocount(po), count))
-            # The Toolkit's converters: PO to XLIFF and back keeps every unit.
-            via = os.path.join(folder, name + ".via.xlf")
-            back = os.path.join(folder, name + ".back.po")
-            if run("po2xliff", po, via).returncode or run("xliff2po", via, back).returncode:
-                fail("%s: po2xliff or xliff2po refused our PO" % label)
-            elif pocount(back) != count:
-                fail("%s: po2xliff and xliff2po give %s units, not %d" % (label, pocount(back), count))
-            translation, targets = translate_po(read(po))
-            if len(targets) != count:
-                fail("%s: %d messages translated, the page has %d phrases" % (label, len(targets), count))
-            translated_po = os.path.join(folder, name + ".de.po")
-            write(translated_po, translation)
-            merged_reads_as(page, translated_po, options, targets, label + " PO")
-            if "xliff" not in have:
-                continue
-            result = cli("export", page, "-d", folder, *options, "--format", "xliff")
-            xlf = os.path.join(folder, name + ".xlf")
-            if result.returncode != 0:
-                fail("%s: export --format xliff: %s" % (label, result.stderr.decode()))
-                continue
-            from_xlf = os.path.join(folder, name + ".from-xlf.po")
-            if run("xliff2po", xlf, from_xlf).returncode:
-                fail("%s: xliff2po refused our XLIFF" % label)
-            elif pocount(from_xlf) != count:
-                fail("%s: xliff2po gives %s units, not %d" % (label, pocount(from_xlf), count))
-            # The translated PO back into XLIFF with ours as the template, then merged.
-            translated_xlf = os.path.join(folder, name + ".de.xlf")
-            result = run("po2xliff", "-t", xlf, translated_po, translated_xlf)
-            if result.returncode != 0:
-                fail("%s: po2xliff -t: %s" % (label, result.stderr.decode()))
-                continue
-            merged_reads_as(page, translated_xlf, options, targets, label + " XLIFF")
+        return
+    names = [os.path.splitext(os.path.basename(p))[0] for p in pages]
     for cut, options in cuts(pages[0]):
-        for name in have:
-            result = cli("check", *pages, *options, "--format", name)
+        folder = lambda name: os.path.join(work, cut, name)
+        listed = {name: phrases(page, options) for name, page in zip(names, pages)}
+        counts = {name: len(listed[name]) for name in names}
+        os.makedirs(folder("xlf"))
+        result = cli("export", *pages, "-d", folder(""), *options, "--format", "po", "--target-lang", "de")
+        if result.returncode != 0:
+            fail("%s: export: %s" % (cut, result.stderr.decode()))
+            continue
+        for name in names:
+            result = run("msgfmt", "-c", "-o", os.devnull, folder(name + ".po"))
+            if result.returncode != 0:
+                fail("%s (%s): msgfmt -c: %s" % (name, cut, result.stderr.decode()))
+        expect_counts("(%s) pocount" % cut, counts, names, pocount(files(folder(""), ".po")))
+        # The Toolkit's converters: PO to XLIFF and back keeps every unit.
+        if (convert(cut, "po2xliff", folder(""), folder("via")) and
+                convert(cut, "xliff2po", folder("via"), folder("back"))):
+            expect_counts("(%s) po2xliff, xliff2po" % cut, counts, names,
+                          pocount(files(folder("back"), ".po")))
+        os.makedirs(folder("de"))
+        targets = {}
+        for name, page in zip(names, pages):
+            translation, targets[name] = translate_po(read(folder(name + ".po")))
+            write(folder("de/" + name + ".po"), translation)
+            merged_reads_as(page, folder("de/" + name + ".po"), options, listed[name], targets[name],
+                            "%s (%s) PO" % (name, cut))
+        # Untouched files, and files with each source copied as its target, merge into the
+        # page's bytes.
+        for format_name in have:
+            result = cli("check", *pages, *options, "--format", format_name)
             if result.returncode != 0 or result.stdout.decode().count("roundtrip ok") != len(pages):
                 fail("check --format %s (%s): %s%s" %
-                     (name, cut, result.stdout.decode(), result.stderr.decode()))
+                     (format_name, cut, result.stdout.decode(), result.stderr.decode()))
+        if "xliff" not in have:
+            continue
+        result = cli("export", *pages, "-d", folder("xlf"), *options, "--format", "xliff")
+        if result.returncode != 0:
+            fail("%s: export --format xliff: %s" % (cut, result.stderr.decode()))
+            continue
+        if convert(cut, "xliff2po", folder("xlf"), folder("from-xlf")):
+            expect_counts("(%s) xliff2po" % cut, counts, names, pocount(files(folder("from-xlf"), ".po")))
+        # The translated POs back into XLIFF with ours as the templates, then merged.
+        if not convert(cut, "po2xliff", "-t", folder("xlf"), folder("de"), folder("de-xlf")):
+            continue
+        for name, page in zip(names, pages):
+            merged_reads_as(page, folder("de-xlf/" + name + ".xlf"), options, listed[name],
+                            targets[name], "%s (%s) XLIFF" % (name, cut))
 
 
 PAGE = (b'<html lang="en"><head><meta charset="utf-8"><title>Fruit</title></head><body>\n'
