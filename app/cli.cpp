@@ -71,9 +71,9 @@ std::string Usage() {
            "                      [--source-lang L] [--target-lang L]\n"
            "      Writes each page's phrases into DIR in the exchange format (default: " +
            std::string(DefaultExchangeFormat().Name) +
-           "). A translation tool's\n"
-           "      format names the page's language (its lang, else --source-lang) and the "
-           "target's.\n"
+           ").\n"
+           "      A translation tool's format names the page's language (its lang, else\n"
+           "      --source-lang) and the language to translate into (--target-lang).\n"
            "  quillfen-cli combine TEXT TEMPLATE OUT\n"
            "      Recombines a text file and a template into the page OUT.\n"
            "  quillfen-cli merge PAGE FILE [-o OUT] [--force] [--skip-bad]\n"
@@ -138,6 +138,25 @@ std::optional<unsigned long> Number(std::string_view s) {
     return value;
 }
 
+// A language, then subtags (region, script, ...): letters, or letters and digits after the
+// first, joined by '-' or '_'.
+bool IsLanguageTag(std::string_view tag) {
+    std::size_t subtag = 0, length = 0;
+    for (std::size_t i = 0; i <= tag.size(); ++i) {
+        if (i == tag.size() || tag[i] == '-' || tag[i] == '_') {
+            if (length == 0 || length > 8 || (subtag == 0 && length < 2)) return false;
+            ++subtag;
+            length = 0;
+            continue;
+        }
+        const char c = tag[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !(subtag > 0 && c >= '0' && c <= '9')) return false;
+        ++length;
+    }
+    return true;
+}
+
 TArgs Parse(int argc, char** argv) {
     TArgs a;
     if (argc < 2) throw TUsageError{"no command given"};
@@ -170,10 +189,13 @@ TArgs Parse(int argc, char** argv) {
                     names.append(names.empty() ? "" : ", ").append(format->Name);
                 throw TUsageError{"--format takes one of " + names + ", not " + name};
             }
-        } else if (arg == "--source-lang" && a.command == "export") {
-            a.exportOptions.SourceLanguage = value(i, arg);
-        } else if (arg == "--target-lang" && a.command == "export") {
-            a.exportOptions.TargetLanguage = value(i, arg);
+        } else if ((arg == "--source-lang" || arg == "--target-lang") && a.command == "export") {
+            const std::string tag = value(i, arg);
+            if (!IsLanguageTag(tag))
+                throw TUsageError{std::string(arg) +
+                                  " takes a language tag such as de or en-US, not " + tag};
+            (arg == "--source-lang" ? a.exportOptions.SourceLanguage
+                                    : a.exportOptions.TargetLanguage) = tag;
         } else if (arg == "--force" && a.command == "merge") {
             a.merge.Force = true;
         } else if (arg == "--skip-bad" && a.command == "merge") {

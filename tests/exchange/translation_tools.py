@@ -269,6 +269,11 @@ def merge(work):
         return result
 
     po = export(["--tags", "3"])
+    for options, said in ((["--format", "pot"], "--format takes one of text"),
+                          (["--format", "po", "--target-lang", "de DE"], "language tag")):
+        result = cli("export", page, "-d", work, *options)
+        if result.returncode != 2 or said not in result.stderr.decode():
+            fail("export %s: %d %s" % (options, result.returncode, result.stderr.decode()))
     for label, text in (("untouched", po), ("fuzzy", set_message(po, 1, "Ein Apfel.", fuzzy=True))):
         result = attempt(label, text, 0, "")
         if read(out) != PAGE or "0 translated" not in result.stdout.decode():
