@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/document.h"
+#include "core/sentences.h"
 #include "core/spanwriter.h"
 #include "core/tokenizer.h"
 
@@ -94,7 +95,10 @@ std::vector<std::uint32_t> AnchorPlaces(std::string_view page,
     places.reserve(spans.size());
     for (const TPhraseSpan& span : spans) {
         std::uint32_t place = kNoAnchor;
-        if (span.Source == TSource::Text || span.Source == TSource::Line) {
+        // A sentence's span starts at its first character or at the tag of its first
+        // placeholder: in front of either the anchor stands before the whole sentence.
+        if (span.Source == TSource::Text || span.Source == TSource::Line ||
+            span.Source == TSource::Sentence) {
             place = span.Begin;
         } else if (const TRange* tag = map.TagAround(span.RunBegin)) {
             place = tag->first;
@@ -118,6 +122,15 @@ std::string InsertAnchors(std::string_view page, const std::vector<std::uint32_t
     }
     out.append(page.substr(from));
     return out;
+}
+
+std::size_t SentenceCharacters(const TDocument& doc, std::size_t i) {
+    if (i >= doc.PhraseCount() || doc.Spans()[i].Source != TSource::Sentence) return 0;
+    std::size_t count = 0;
+    // A character is a byte that does not continue a UTF-8 sequence.
+    for (const char c : TextWithoutPlaceholders(doc.Text(i)))
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && !IsHtmlSpace(c)) ++count;
+    return count;
 }
 
 std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
@@ -150,6 +163,9 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
         }
         if (!doc.IsChanged(k)) continue;
         const TPhraseSpan& span = spans[k];
+        // A phrase inside a sentence written anew was written with it (and has no anchor: where
+        // its tag went in the new text is the sentence's affair).
+        if (span.Begin < from && span.End <= from) continue;
         if (span.Begin < from || !copyTo(span.Begin)) return std::string(saved);
         if (!writer) {
             // What stands in front was passed unchanged.

@@ -245,6 +245,13 @@ TError TranslationOfOtherPageError() {
         "exported; nothing was written");
 }
 
+TError NoTranslationFormatError(const std::string& path) {
+    return TError(Compose("", path,
+                          " ist keine \xC3\x9C"
+                          "bersetzungsdatei, die Quillfen einf\xC3\xBCgen kann"),
+                  Compose("", path, " is no translation file that Quillfen can merge"));
+}
+
 TError SentencesUnavailableError() {
     return TError(
         "Diese Ausgabe teilt Seiten nicht in S\xC3\xA4tze (this build cuts pages into text "

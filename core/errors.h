@@ -112,6 +112,9 @@ TError UnknownUnitError(const std::string& unit);
 // "Die Übersetzung gehört zu einer anderen Seite ..." for a translation file exported from
 // another page, or from this one before it was changed, or that does not say.
 TError TranslationOfOtherPageError();
+// "%s ist keine Übersetzungsdatei, die Quillfen einfügen kann" for a file whose name names no
+// format that merges (".xlf", ".po").
+TError NoTranslationFormatError(const std::string& path);
 // "Diese Ausgabe teilt Seiten nicht in Sätze ..." where sentences are asked for in a build
 // without them.
 TError SentencesUnavailableError();

@@ -425,19 +425,6 @@ TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEncodingInf
     return result;
 }
 
-std::string OriginalText(std::string_view page, const TPhraseSpan& span,
-                         const TEncodingInfo& encoding) {
-    const std::string_view run = page.substr(span.RunBegin, span.RunEnd - span.RunBegin);
-    if (span.Source == TSource::Line) return LineText(run, encoding);
-    const bool inTag = span.Source != TSource::Text;
-    TTextItem item(0, Gather(run, !inTag && span.RunBegin == 0, inTag));
-    if (inTag)
-        CleanValue(item, encoding);
-    else
-        item.Clean(encoding);
-    return std::move(item.Text);
-}
-
 std::string EncodeForSpan(std::string_view text, TSource source, const TEncodingInfo& encoding,
                           TEncodeMode mode, char quote) {
     std::string s = EncodeText(text, mode);

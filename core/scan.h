@@ -115,10 +115,6 @@ void ExtractPhrases(std::string_view page, TTags tags, const TEncodingInfo& enco
 std::unique_ptr<TTokenSink> MakeRunScanner(std::string_view page, TTags tags,
                                            const TEncodingInfo& encoding, const TPhraseSink& sink);
 
-// The text the scan gave phrase i, read again from the page it scanned.
-std::string OriginalText(std::string_view page, const TPhraseSpan& span,
-                         const TEncodingInfo& encoding);
-
 // What a new text of a phrase becomes in the page: the encode table applied, an attribute value
 // in its own quotes (a '\'' in a single-quoted one as "&#39;"; an unquoted value that needs
 // quotes gets quote, or, with none, its whitespace as character references), in the page's

@@ -19,10 +19,14 @@ std::optional<std::size_t> PhraseOfUnit(const TDocument& document, std::string_v
 
 }  // namespace
 
+bool IsExportOf(const TDocument& document, const TTranslationFile& file) {
+    return file.Stamp && *file.Stamp == StampOf(document);
+}
+
 TMergeReport MergeTranslation(TDocument& document, const TTranslationFile& file,
                               const TMergeOptions& options, const TWrite& write) {
     // Numbers name phrases only in the page the file was made from, cut the same way.
-    const bool samePage = file.Stamp && *file.Stamp == StampOf(document);
+    const bool samePage = IsExportOf(document, file);
     if (!samePage && !options.Force) throw TranslationOfOtherPageError();
     TMergeReport report;
     std::vector<TPhraseChange> changes;

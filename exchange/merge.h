@@ -28,6 +28,10 @@ struct TMergeReport {
     std::vector<std::string> Problems;
 };
 
+// Whether file was exported from document as it stands now, cut into phrases the same way: only
+// then do its numbers name the same phrases. A merge of any other file needs Force.
+bool IsExportOf(const TDocument& document, const TTranslationFile& file);
+
 // Writes the file's translations into document as one step of its history, written once by
 // write. Refuses (TError, naming the unit and the fault, nothing changed or written): a file
 // whose stamp does not match the document (unless Force), an unknown id, a target that is no

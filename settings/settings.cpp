@@ -14,6 +14,7 @@ const QString LanguageName = QStringLiteral("Language");
 const QString TagsName = QStringLiteral("Tags");
 const QString SkipName = QStringLiteral("SkipNoLetters");
 const QString UnitsName = QStringLiteral("Units");
+const QString ExportFormatName = QStringLiteral("ExportFormat");
 const QString GeometryName = QStringLiteral("WindowGeometry");
 const QString SplitterName = QStringLiteral("SplitterState");
 
@@ -96,6 +97,7 @@ TSettings LoadSettings(const TSettingsStore& store) {
     if (const auto skip = ReadInteger(s, SkipName)) result.SkipNoLetters = *skip != 0;
     if (const auto units = ReadInteger(s, UnitsName); units && *units == 1)
         result.Units = TUnits::Sentences;
+    result.ExportFormat = s.value(ExportFormatName).toString();
     result.WindowGeometry = ReadBytes(s, GeometryName);
     result.SplitterState = ReadBytes(s, SplitterName);
     return result;
@@ -122,6 +124,7 @@ void SaveSettings(const TSettingsStore& store, const TSettings& settings) {
         const QString& entry = settings.History[n - 1];
         if (!entry.isEmpty()) s.setValue(HistoryName(n), entry);
     }
+    if (!settings.ExportFormat.isEmpty()) s.setValue(ExportFormatName, settings.ExportFormat);
     if (!settings.WindowGeometry.isEmpty()) s.setValue(GeometryName, settings.WindowGeometry);
     if (!settings.SplitterState.isEmpty()) s.setValue(SplitterName, settings.SplitterState);
     s.sync();

@@ -23,6 +23,9 @@ struct TSettings {
     // What a phrase is: a text run between tags, or a sentence with its inline tags as
     // placeholders ("Units": 0 or 1).
     TUnits Units = TUnits::Runs;
+    // The export wizard's format, by the name the registry gives it ("ExportFormat"); empty: the
+    // default one.
+    QString ExportFormat;
     // The main window's size, place and maximised state, and where its splitter stands, as the
     // toolkit saves them; empty: the designed ones.
     QByteArray WindowGeometry;
@@ -46,9 +49,9 @@ TSettingsStore IniSettingsStore(const QString& path);
 TSettings LoadSettings(const TSettingsStore& store);
 
 // Writes "Language", "Tags", "SkipNoLetters" (0 or 1), "Units" (0 runs, 1 sentences), the non-empty
-// History entries and the non-empty "WindowGeometry" and "SplitterState"; empty entries are neither
-// written nor removed. Raises TError naming the store when it cannot be written; nothing is then
-// kept.
+// History entries and the non-empty "ExportFormat", "WindowGeometry" and "SplitterState"; empty
+// entries are neither written nor removed. Raises TError naming the store when it cannot be
+// written; nothing is then kept.
 void SaveSettings(const TSettingsStore& store, const TSettings& settings);
 
 }  // namespace quillfen

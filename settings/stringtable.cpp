@@ -15,7 +15,9 @@ namespace {
 // and going to one by its number; "%d" stands for counts, in 73 for the match and then the number
 // of matches. 79: the question before typed texts not confirmed are dropped. 80 to 86: the status
 // bar ("%d" the phrase, then the count), the filter beside the find field, and the Options box for
-// Enter's skipping. A new text takes the next free id in every table.
+// Enter's skipping. 92 to 95: merging a translation file into the page ("%s" its path, "%d" the
+// phrases translated); 96: the wizard's choice of the export format. A new text takes the next
+// free id in every table.
 constexpr TStringEntry English[] = {
     {1, u8"Quillfen"},
     {2, u8"Version"},
@@ -104,6 +106,14 @@ constexpr TStringEntry English[] = {
     {89, u8"&Phrases:"},
     {90, u8"text between tags"},
     {91, u8"sentences, with inline markup as placeholders"},
+    {92, u8"&Merge translation..."},
+    {93, u8"Translation files"},
+    {94,
+     u8"%s was not exported from this page as it stands now (another page, or this one changed "
+     u8"since). Merge it anyway? Phrases whose number no longer reads as the exported text are "
+     u8"left as they are."},
+    {95, u8"%d phrases took a translation."},
+    {96, u8"E&xport format:"},
 };
 
 // The same ids in German.
@@ -203,6 +213,14 @@ constexpr TStringEntry German[] = {
     {89, u8"&Textblöcke:"},
     {90, u8"Text zwischen Tags"},
     {91, u8"Sätze, Inline-Markup als Platzhalter"},
+    {92, u8"Übersetzung &einfügen..."},
+    {93, u8"Übersetzungsdateien"},
+    {94,
+     u8"%s wurde nicht aus dieser Seite, wie sie jetzt ist, exportiert (eine andere Seite, oder "
+     u8"diese wurde seither geändert). Trotzdem einfügen? Textblöcke, deren Nummer nicht mehr "
+     u8"den exportierten Text trägt, bleiben, wie sie sind."},
+    {95, u8"%d Textblöcke wurden übersetzt."},
+    {96, u8"E&xportformat:"},
 };
 
 // Texts every language shares.

@@ -25,15 +25,20 @@
 #include <QWebEngineView>
 #include <algorithm>
 
+#include "core/anchors.h"
+#include "core/buffer.h"
 #include "core/editing.h"
 #include "core/errors.h"
+#include "core/phrasetext.h"
 #include "core/savefile.h"
 #include "exchange/formats.h"
+#include "exchange/merge.h"
 #include "settings/stringtable.h"
 #include "ui/about.h"
 #include "ui/application.h"
 #include "ui/codec.h"
 #include "ui/desktop.h"
+#include "ui/entryedit.h"
 #include "ui/filedialogs.h"
 #include "ui/findbar.h"
 #include "ui/navigation.h"
@@ -54,6 +59,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSett
     ChooseFileToOpen = [this](const QString& filter, const QString& current) {
         return ChoosePageToOpen(this, filter, current);
     };
+    ChooseTranslation = [this](const QString& filter, const QString& current) {
+        return ChoosePageToOpen(this, filter, current);
+    };
+    TranslationFormatOf = [](std::string_view path) { return FindTranslationFormat(path); };
 
     setWindowTitle("Quillfen");
     // The designed size is the first one and the smallest; the settings may bring another.
@@ -239,6 +248,9 @@ void TForm1::BuildTranslatePage() {
     Browser->setObjectName("Browser");
     PreviewPane = new TPreview(Browser, this);
     PreviewPane->setObjectName("PreviewPane");
+    PreviewPane->Extent = [this](int phrase) {
+        return int(SentenceCharacters(Doc, std::size_t(phrase)));
+    };
     // A page dropped anywhere on the window opens; the preview would only show it.
     PassDropsOn(Browser);
     connect(PreviewPane, &TPreview::PhraseClicked, this,
@@ -276,6 +288,7 @@ void TForm1::BuildMenus() {
     mExport =
         AddCommand(mFile, "mExport", "&Extract plain text", &TForm1::mExportClick, Qt::Key_F7);
     mImport = AddCommand(mFile, "mImport", "Com&bine", &TForm1::mImportClick, Qt::Key_F8);
+    mMerge = AddCommand(mFile, "mMerge", "&Merge translation...", &TForm1::mMergeClick);
     N3 = mFile->addSeparator();
     N3->setObjectName("N3");
     mExit = AddCommand(mFile, "mExit", "E&xit", &TForm1::mExitClick);
@@ -345,6 +358,7 @@ void TForm1::FormActivate() {
     SkipNoLetters = s.SkipNoLetters;
     Units = s.Units;
     History = TRecentFiles(s.History);
+    if (WizardDlg) WizardDlg->SetExportFormat(s.ExportFormat);
     // A size from another screen is brought back onto this one by the toolkit; none of the
     // designed size goes below its minimum.
     if (!s.WindowGeometry.isEmpty()) restoreGeometry(s.WindowGeometry);
@@ -378,6 +392,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+namespace {
+
+QString FormatName(const TExchangeFormat& format) {
+    return QString::fromUtf8(format.Name.data(), qsizetype(format.Name.size()));
+}
+
+}  // namespace
+
 void TForm1::FormClose() {
     if (closed_) return;
     closed_ = true;
@@ -390,13 +412,15 @@ void TForm1::FormClose() {
     if (!activated_) return;
     // The program still ends; the user learns which store kept the old values.
     Guarded([this] {
-        SaveSettings(SettingsStore, {.Language = Language,
-                                     .Tags = Tags,
-                                     .History = History.Entries(),
-                                     .SkipNoLetters = SkipNoLetters,
-                                     .Units = Units,
-                                     .WindowGeometry = saveGeometry(),
-                                     .SplitterState = Splitter->saveState()});
+        SaveSettings(SettingsStore,
+                     {.Language = Language,
+                      .Tags = Tags,
+                      .History = History.Entries(),
+                      .SkipNoLetters = SkipNoLetters,
+                      .Units = Units,
+                      .ExportFormat = WizardDlg ? FormatName(WizardDlg->ExportFormat()) : QString(),
+                      .WindowGeometry = saveGeometry(),
+                      .SplitterState = Splitter->saveState()});
     });
 }
 
@@ -420,6 +444,7 @@ void TForm1::ApplyLanguage() {
     mLoad->setText(text(11));
     mExport->setText(text(17));
     mImport->setText(text(18));
+    mMerge->setText(text(92));
     mClose->setText(text(12));
     mExit->setText(text(13));
     mEdit->setTitle(text(56));
@@ -543,8 +568,8 @@ void TForm1::mExportClick() {
     if (!DocumentOpen()) return;
     WizardDlg->ExportMode = true;
     if (WizardDlg->exec() != QDialog::Accepted) return;
-    DefaultExchangeFormat().Export(Doc, NativePath(FileName),
-                                   NativePath(WizardDlg->wizOutput->text()), {});
+    WizardDlg->ExportFormat().Export(Doc, NativePath(FileName),
+                                     NativePath(WizardDlg->wizOutput->text()), {});
 }
 
 void TForm1::mImportClick() {
@@ -553,6 +578,42 @@ void TForm1::mImportClick() {
     if (!WizardDlg->wizLoadFile->isChecked() || !MayDropUnsaved()) return;
     // The preview needs a full path; a typed relative one names the file the wizard wrote.
     LoadFile(QFileInfo(WizardDlg->wizDestination->text()).absoluteFilePath());
+}
+
+void TForm1::mMergeClick() {
+    // Merging needs an open page; the command is offered only then.
+    if (!DocumentOpen()) return;
+    // The files of every format that merges, by the name its export gives them.
+    QStringList patterns;
+    for (const TExchangeFormat* format : ExchangeFormats()) {
+        if (!format->ReadTranslation) continue;
+        const std::vector<std::string> files = format->Files("x", "");
+        if (files.empty()) continue;
+        const QString name = QString::fromStdString(files.back());
+        const qsizetype dot = name.lastIndexOf(u'.');
+        if (dot >= 0) patterns << "*" + name.mid(dot);
+    }
+    if (patterns.isEmpty()) patterns << "*";
+    const QString path =
+        ChooseTranslation(QtFileFilter(LoadStr(Language, 93) + "|" + patterns.join(u';')),
+                          QFileInfo(FileName).absolutePath());
+    if (path.isEmpty() || ChangedElsewhere(SelectedRow(), {})) return;
+    const std::string native = NativePath(path);
+    const TExchangeFormat* format = TranslationFormatOf ? TranslationFormatOf(native) : nullptr;
+    if (!format || !format->ReadTranslation) throw NoTranslationFormatError(native);
+    const TTranslationFile file = format->ReadTranslation(ReadFileBytes(native), native);
+    TMergeOptions options;
+    if (!IsExportOf(Doc, file)) {
+        if (!Ask(94, QDir::toNativeSeparators(path), false)) return;
+        options.Force = true;
+    }
+    const TMergeReport report = MergeTranslation(Doc, file, options, [this] { Save(); });
+    TextBoxModel->AllRowsChanged();
+    if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
+    ShowChange();
+    QString note = FormatCount(LoadStr(Language, 95), report.Translated);
+    for (const std::string& problem : report.Problems) note += "\n" + FromText(problem);
+    Inform(this, AppTitle, note);
 }
 
 void TForm1::Info1Click() { ShowAboutBox(this); }
@@ -611,6 +672,7 @@ bool TForm1::LoadFile(const QString& path) {
         SelectRowQuietly(0);
         ShowRowInEntry(0);
     } else {
+        SetEntryPlaceholders(-1);
         Edit1->clear();
         TextLabel->clear();
         ShowNote(-1);
@@ -796,11 +858,28 @@ void TForm1::ShowRowInEntry(int row) {
     const QString s = RowString(row);
     const auto draft = Drafts.find(row);
     entryGiven_ = draft != Drafts.end() ? draft->second : s;
+    SetEntryPlaceholders(row);
     Edit1->setText(entryGiven_);
     TextLabel->setText(s);
     ShowNote(row);
     entryRow_ = row;
     OkBtn->setEnabled(true);
+}
+
+void TForm1::SetEntryPlaceholders(int row) {
+    const bool sentence = row >= 0 && std::size_t(row) < Doc.PhraseCount() &&
+                          Doc.Spans()[std::size_t(row)].Source == TSource::Sentence;
+    std::vector<TEntryPlaceholder> placeholders;
+    if (sentence) {
+        for (const TPlaceholder& p : Doc.Placeholders(std::size_t(row))) {
+            // The tag as the page holds it, or all a carried element holds; a long one cut.
+            const std::string_view bytes = Doc.Page().substr(p.Begin, p.End - p.Begin);
+            QString content = FromText(TextOfPageBytes(bytes.substr(0, 2000), Doc.EncodingInfo()));
+            if (bytes.size() > 2000) content += QChar(0x2026);
+            placeholders.push_back({FromText(p.Name), p.Paired, content});
+        }
+    }
+    Edit1->SetPlaceholders(std::move(placeholders), sentence);
 }
 
 void TForm1::ShowNote(int row) {
@@ -872,6 +951,7 @@ void TForm1::SetDocumentOpen(bool open) {
     UpdateStatus();
     mClose->setEnabled(open);
     mExport->setEnabled(open);
+    mMerge->setEnabled(open);
     UpdateEditMenu();
 }
 

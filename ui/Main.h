@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/document.h"
+#include "exchange/formats.h"
 #include "settings/recentfiles.h"
 #include "settings/settings.h"
 #include "ui/phraselist.h"
@@ -46,6 +47,12 @@ class TForm1 : public QMainWindow {
     // Asks for the page to open: (filter in Qt form, current document path) -> chosen path,
     // empty when cancelled.
     std::function<QString(const QString& filter, const QString& current)> ChooseFileToOpen;
+    // Asks for the translation file to merge into the open page: (filter in Qt form, folder to
+    // start in) -> chosen path, empty when cancelled.
+    std::function<QString(const QString& filter, const QString& current)> ChooseTranslation;
+    // The format that merges the file at path (a native path), or nullptr; the registry's by
+    // default.
+    std::function<const TExchangeFormat*(std::string_view path)> TranslationFormatOf;
     // Where the settings are read at the first activation and written at close.
     TSettingsStore SettingsStore;
 
@@ -84,6 +91,8 @@ class TForm1 : public QMainWindow {
     void mOptionsClick();
     void mExportClick();
     void mImportClick();
+    // Merges a translation tool's file into the open page as one step of its history.
+    void mMergeClick();
     void mUndoClick();
     void mRedoClick();
     void mRevertClick();
@@ -167,6 +176,7 @@ class TForm1 : public QMainWindow {
     QAction* N1 = nullptr;
     QAction* mExport = nullptr;
     QAction* mImport = nullptr;
+    QAction* mMerge = nullptr;
     QAction* HistorySeparator = nullptr;
     std::array<QAction*, TRecentFiles::Capacity> HistoryItems{};
     QAction* N3 = nullptr;
@@ -223,6 +233,8 @@ class TForm1 : public QMainWindow {
     // Fills the entry with row's draft or text; what the entry held stays with its row as a
     // draft when it differs from the row's text.
     void ShowRowInEntry(int row);
+    // The entry shows row's placeholders as tokens when it is a sentence; -1: none.
+    void SetEntryPlaceholders(int row);
     // The note the page's author left for the translator of the phrase at row; none for -1.
     void ShowNote(int row);
     void KeepEntryAsDraft();

@@ -2,14 +2,28 @@
 
 #include <QPlainTextEdit>
 #include <functional>
+#include <vector>
 
 namespace quillfen {
 
 // The entry field: one text, shown wrapped over as many lines as it needs (up to a few, then it
 // scrolls). No line break can be typed or pasted: Enter belongs to the owner and a pasted line
 // break becomes a blank; Up and Down are the owner's too. It keeps the small API of a line edit
-// that the window and its tests use, and being a text document it can carry formatted runs
-// (protected tokens) later.
+// that the window and its tests use.
+//
+// For a sentence the field holds its placeholders as tokens: each start tag, end tag or empty
+// element is one character of the document (an inline object), so the cursor never stands inside
+// one, Backspace and Delete take it whole and a selection holds it whole or not at all. The text
+// the field gives and takes is then the sentence's textual form ("le <b1>renard</b1>"), with a
+// '<' typed as text that reads like a placeholder escaped.
+
+// One placeholder of the sentence the field shows.
+struct TEntryPlaceholder {
+    QString Name;  // "b1"
+    bool Paired = false;
+    QString Content;  // the tag, or all a carried element holds, shown over its token
+};
+
 class TEntryEdit : public QPlainTextEdit {
   public:
     explicit TEntryEdit(QWidget* parent = nullptr);
@@ -35,6 +49,16 @@ class TEntryEdit : public QPlainTextEdit {
     void setSelection(int start, int length);
     bool isUndoAvailable() const { return document()->isUndoAvailable(); }
     bool isRedoAvailable() const { return document()->isRedoAvailable(); }
+    // The placeholders of the sentence whose text comes next (setText); tokens on: the text is a
+    // sentence's textual form. Off, the field holds plain text as for any other phrase.
+    void SetPlaceholders(std::vector<TEntryPlaceholder> placeholders, bool tokens = true);
+    bool HasTokens() const { return tokens_; }
+    // Inserts the first placeholder of the sentence missing from the field at the cursor (a pair
+    // around the cursor), or wraps the selection in the first pair missing whole; false when
+    // nothing is missing. The field runs it on InsertPlaceholderKey.
+    bool InsertNextPlaceholder();
+    static constexpr Qt::Key InsertPlaceholderKey = Qt::Key_F9;
+
     // The most lines shown before the field scrolls.
     static constexpr int MaxLines = 6;
 
@@ -47,11 +71,26 @@ class TEntryEdit : public QPlainTextEdit {
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
   private:
+    // The textual form of the document's characters [from, to) when it holds tokens.
+    QString TokenText(int from, int to) const;
+    // Inserts text at cursor, its placeholders of this sentence as tokens.
+    void InsertTokenText(QTextCursor& cursor, const QString& text);
+    void InsertToken(QTextCursor& cursor, int placeholder, int part);
+    // In a sentence: the key that inserts a placeholder, and typed characters; true when taken.
+    bool TypedText(const QKeyEvent& key);
+    // The token at a point of the viewport: its placeholder and part, or -1.
+    int TokenAt(const QPoint& point, int* part) const;
+
     // The height of the lines the text takes at the present width.
     int WantedHeight() const;
     void FitHeight();
+
+    std::vector<TEntryPlaceholder> placeholders_;
+    bool tokens_ = false;
 };
 
 }  // namespace quillfen

@@ -12,6 +12,7 @@
 
 #include "settings/stringtable.h"
 #include "ui/application.h"
+#include "ui/phraselist.h"
 #include "ui/texts.h"
 
 namespace quillfen {
@@ -63,7 +64,8 @@ TFindBar::TFindBar(const QAbstractItemModel* model, QWidget* parent)
                         return;
                     }
                     for (int r = a; r <= b; ++r)
-                        finder_.SetText(r, model_->index(r, 0).data(Qt::DisplayRole).toString());
+                        finder_.SetText(
+                            r, model_->index(r, 0).data(TPhraseModel::ReadTextRole).toString());
                 });
             });
 }
@@ -73,7 +75,8 @@ const TPhraseFinder& TFindBar::Finder() {
         QStringList texts;
         const int n = model_->rowCount();
         texts.reserve(n);
-        for (int r = 0; r < n; ++r) texts << model_->index(r, 0).data(Qt::DisplayRole).toString();
+        for (int r = 0; r < n; ++r)
+            texts << model_->index(r, 0).data(TPhraseModel::ReadTextRole).toString();
         finder_.SetTexts(texts);
         stale_ = false;
     }

@@ -22,6 +22,10 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::EditRole:
             return FromText(Doc.Text(row));
+        case ReadTextRole:
+            return FromText(Doc.Spans()[row].Source == TSource::Sentence
+                                ? TextWithoutPlaceholders(Doc.Text(row))
+                                : std::string(Doc.Text(row)));
         case KindRole:
             return int(Doc.Kind(row));
         case DraftRole:

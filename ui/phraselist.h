@@ -29,6 +29,9 @@ class TPhraseModel : public QAbstractListModel {
     static constexpr int ChangedRole = Qt::UserRole + 4;
     // Whether the row is one the filter shows (bool).
     static constexpr int InFilterRole = Qt::UserRole + 5;
+    // The text as a reader reads it, which find searches: a sentence's without its
+    // placeholders, so that words on both sides of a tag are found together.
+    static constexpr int ReadTextRole = Qt::UserRole + 6;
 
     explicit TPhraseModel(const TDocument& doc, QObject* parent = nullptr)
         : QAbstractListModel(parent), Doc(doc) {}

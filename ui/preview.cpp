@@ -223,6 +223,11 @@ void TPreview::Update(const QString& path, const TDocument& doc, int n, int next
         Show(path, doc);
         return;
     }
+    // A sentence's new text holds tags: the page is shown anew.
+    if (doc.Spans()[i].Source == TSource::Sentence) {
+        Show(path, doc);
+        return;
+    }
     const char* attribute = "";
     switch (doc.Kind(i)) {
         case TKind::Image:
@@ -243,9 +248,10 @@ void TPreview::Update(const QString& path, const TDocument& doc, int n, int next
     ++updating_;
     RunScript(QStringLiteral("(function (a) { const p = window.quillfenPreview;"
                              " if (!p || !p.update(%1, a[0], a[1])) return -2;"
-                             " return p.mark(%2); })(%3)")
+                             " return p.mark(%2, %3); })(%4)")
                   .arg(n)
                   .arg(phrase_)
+                  .arg(ExtentOf(phrase_))
                   .arg(literal),
               [this, path, &doc](const QVariant& result) {
                   if (closing_) return;
@@ -265,8 +271,12 @@ void TPreview::Mark(int phrase) {
     if (!loading_) ApplyMark();
 }
 
+int TPreview::ExtentOf(int phrase) const { return phrase >= 0 && Extent ? Extent(phrase) : 0; }
+
 void TPreview::ApplyMark() {
-    RunScript(QStringLiteral("window.quillfenPreview ? quillfenPreview.mark(%1) : -1").arg(phrase_),
+    RunScript(QStringLiteral("window.quillfenPreview ? quillfenPreview.mark(%1, %2) : -1")
+                  .arg(phrase_)
+                  .arg(ExtentOf(phrase_)),
               [this](const QVariant& result) {
                   if (!closing_) emit Marked(result.isValid() ? result.toInt() : -1);
               });

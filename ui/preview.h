@@ -62,6 +62,10 @@ class TPreview : public QObject {
     // loaded. -1, or a phrase the page does not show, marks nothing.
     void Mark(int phrase);
     int MarkedPhrase() const { return phrase_; }
+    // How many characters other than blanks phrase n shows when it flows over inline elements
+    // (a sentence), which the mark then covers; 0 (or none set): the phrase is one text or
+    // element.
+    std::function<int(int phrase)> Extent;
     bool IsLoading() const { return loading_; }
     QWebEngineView* View() const { return view_; }
 
@@ -81,6 +85,7 @@ class TPreview : public QObject {
 
   private:
     void ApplyMark();
+    int ExtentOf(int phrase) const;
 
     QPointer<QWebEngineView> view_;
     QWebEngineProfile* profile_ = nullptr;

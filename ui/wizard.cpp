@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -107,9 +108,20 @@ TWizardDlg::TWizardDlg(QWidget* parent) : QDialog(parent) {
         return edit;
     };
 
-    wizLabel0 = TextLabel(pages[Export1], QRect(8, 8, 243, 100), true);
-    wizOutputLabel = TextLabel(pages[Export1], QRect(8, 116, 243, 16), false);
-    wizOutput = fileEdit(pages[Export1], TFileEdit::TKind::Folder, QString(), 134, "wizOutput");
+    wizLabel0 = TextLabel(pages[Export1], QRect(8, 8, 243, 70), true);
+    wizOutputLabel = TextLabel(pages[Export1], QRect(8, 80, 243, 16), false);
+    wizOutput = fileEdit(pages[Export1], TFileEdit::TKind::Folder, QString(), 96, "wizOutput");
+    wizFormatLabel = TextLabel(pages[Export1], QRect(8, 124, 243, 16), false);
+    wizFormat = new QComboBox(pages[Export1]);
+    wizFormat->setObjectName("wizFormat");
+    wizFormat->setGeometry(8, 142, 243, 22);
+    for (const TExchangeFormat* format : ExchangeFormats()) {
+        const QString name = QString::fromUtf8(format->Name.data(), qsizetype(format->Name.size()));
+        const QString summary =
+            QString::fromUtf8(format->Summary.data(), qsizetype(format->Summary.size()));
+        wizFormat->addItem(summary.isEmpty() ? name : name + " - " + summary, name);
+    }
+    wizFormatLabel->setBuddy(wizFormat);
 
     wizLabel1 = TextLabel(pages[Export2], QRect(8, 8, 243, 164), true);
 
@@ -164,6 +176,7 @@ void TWizardDlg::ApplyLanguage(TLanguage language) {
     wizTextLabel->setText(text(43));
     wizTempLabel->setText(text(44));
     wizOutputLabel->setText(text(55));
+    wizFormatLabel->setText(text(96));
     wizHTMLLabel->setText(text(48));
     wizLabel0->setText(text(42));
     wizLabel1->setText(text(45));
@@ -269,6 +282,17 @@ void TWizardDlg::wizTemplateChange() { wizTextChange(); }
 
 void TWizardDlg::wizDestinationChange() {
     if (!wizDestination->text().isEmpty()) FinishBtn->setEnabled(true);
+}
+
+const TExchangeFormat& TWizardDlg::ExportFormat() const {
+    const QByteArray name = wizFormat->currentData().toString().toUtf8();
+    const TExchangeFormat* format =
+        FindExchangeFormat(std::string_view(name.constData(), std::size_t(name.size())));
+    return format ? *format : DefaultExchangeFormat();
+}
+
+void TWizardDlg::SetExportFormat(const QString& name) {
+    if (const int index = wizFormat->findData(name); index >= 0) wizFormat->setCurrentIndex(index);
 }
 
 void TWizardDlg::Combine() {

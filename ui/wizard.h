@@ -5,11 +5,13 @@
 #include <QString>
 #include <functional>
 
+#include "exchange/formats.h"
 #include "settings/language.h"
 #include "ui/filedialogs.h"
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -74,6 +76,10 @@ class TWizardDlg : public QDialog {
     QLabel* wizLabel0 = nullptr;
     QLabel* wizOutputLabel = nullptr;
     TFileEdit* wizOutput = nullptr;
+    // The exchange formats, as the registry lists them: name and summary; the item's data is the
+    // name.
+    QLabel* wizFormatLabel = nullptr;
+    QComboBox* wizFormat = nullptr;
     // Export2
     QLabel* wizLabel1 = nullptr;
     // Import1
@@ -98,6 +104,10 @@ class TWizardDlg : public QDialog {
     void wizTextChange();
     void wizTemplateChange();
     void wizDestinationChange();
+    // The format chosen for the export; the default one if the list has none chosen.
+    const TExchangeFormat& ExportFormat() const;
+    // Chooses the format of that name; another name leaves the choice as it is.
+    void SetExportFormat(const QString& name);
     // The recombination of page 3; raises what the recombination raises.
     void Combine();
 

@@ -9,7 +9,8 @@
     let anchors = null;  // anchors[n]: the comment in front of phrase n
     let bridge = null;
     let connecting = false;
-    let marked = null;   // {phrase, node}: the text node or element marked
+    let marked = null;   // {phrase, node, range}: the text node or element marked, or a sentence's
+                         // range and its first text node
     let overlay = null;  // {host, root, boxes}: the mark, drawn above the page
     let placing = false;
 
@@ -50,6 +51,52 @@
         if (!next) return null;
         if (next.nodeType === Node.TEXT_NODE) return next.data.trim() ? next : null;
         return next.nodeType === Node.ELEMENT_NODE ? next : null;
+    }
+
+    // A sentence flows over its inline elements: it runs from its anchor over as many characters
+    // other than blanks as the window counts in it. The content of an svg, a math or a
+    // translate="no" element is carried whole and counts none.
+    const kBlank = /[ \t\n\r\f]/;
+    function carried(text) {
+        const e = text.parentElement;
+        if (!e) return false;
+        if (e.closest('svg, math')) return true;
+        const t = e.closest('[translate]');
+        return !!t && t.getAttribute('translate').trim().toLowerCase() === 'no';
+    }
+
+    function sentenceOf(n, count) {
+        const anchor = anchorOf(n);
+        if (!anchor || !anchor.parentNode) return null;
+        const walker = document.createTreeWalker(document, NodeFilter.SHOW_TEXT);
+        walker.currentNode = anchor;
+        const range = document.createRange();
+        range.setStartAfter(anchor);
+        let left = count, first = null;
+        for (let t = walker.nextNode(); t; t = walker.nextNode()) {
+            if (carried(t)) continue;
+            const data = t.data;
+            for (let i = 0; i < data.length;) {
+                const width = data.codePointAt(i) > 0xFFFF ? 2 : 1;
+                if (!kBlank.test(data[i])) {
+                    if (!first) first = t;
+                    if (--left === 0) {
+                        range.setEnd(t, i + width);
+                        return {node: first, range: range};
+                    }
+                }
+                i += width;
+            }
+        }
+        return null;
+    }
+
+    function rectsOfRange(range) {
+        return Array.from(range.getClientRects()).filter((r) => r.width > 0 && r.height > 0);
+    }
+
+    function rectsOfMark(m) {
+        return m.range ? rectsOfRange(m.range) : rectsOf(m.node);
     }
 
     function rectsOf(node) {
@@ -107,7 +154,7 @@
             return;
         }
         const o = ensureOverlay();
-        if (!rects) rects = rectsOf(marked.node);
+        if (!rects) rects = rectsOfMark(marked);
         const pad = marked.node.nodeType === Node.ELEMENT_NODE ? 2 : 1;
         while (o.boxes.length < rects.length) {
             const box = document.createElement('div');
@@ -150,14 +197,16 @@
     }
 
     // The phrase's boxes are measured once where nothing moves: each measurement after a change
-    // of the page makes the browser lay it out first.
-    function mark(n) {
+    // of the page makes the browser lay it out first. count: the characters of a sentence, 0
+    // for a phrase that is one node.
+    function mark(n, count) {
         marked = null;
-        const node = n >= 0 ? phraseNode(n) : null;
-        let rects = node ? rectsOf(node) : [];
+        const found = n < 0 ? null : count > 0 ? sentenceOf(n, count) :
+            {node: phraseNode(n), range: null};
+        let rects = found && found.node ? rectsOfMark(found) : [];
         if (rects.length) {
-            if (reveal(node, rects)) rects = rectsOf(node);
-            marked = {phrase: n, node: node};
+            if (reveal(found.node, rects)) rects = rectsOfMark(found);
+            marked = {phrase: n, node: found.node, range: found.range};
         }
         place(rects);
         return marked ? n : -1;
@@ -184,8 +233,9 @@
     function state() {
         if (!marked || !marked.node.isConnected) return {phrase: -1, text: '', tag: ''};
         const node = marked.node;
-        const r = boundsOf(rectsOf(node));
-        const text = node.nodeType === Node.TEXT_NODE ? node.data.trim() :
+        const r = boundsOf(rectsOfMark(marked));
+        const text = marked.range ? marked.range.toString().replace(/[ \t\n\r\f]+/g, ' ').trim() :
+            node.nodeType === Node.TEXT_NODE ? node.data.trim() :
             (node.getAttribute('alt') || node.getAttribute('content') || '');
         const boxes = overlay ? overlay.boxes.filter((b) => b.style.display !== 'none') : [];
         const first = boxes.length ? boxes[0].getBoundingClientRect() : new DOMRect(0, 0, 0, 0);

@@ -127,3 +127,23 @@ TEST(Anchors, EachAnchorOfALargePageStandsRightBeforeItsPhrase) {
     // Only the title has none.
     EXPECT_EQ(found, doc.PhraseCount() - 1);
 }
+
+TEST(Anchors, StandBeforeEachSentenceAndThePhrasesInsideIt) {
+    if (!SentencesAvailable()) GTEST_SKIP() << "no sentences in this build";
+    TDocument doc;
+    doc.LoadBytes("<p><b>Go</b> now <img alt='Logo'> please. Then <i>rest</i>.</p>", TTags::Default,
+                  TUnits::Sentences);
+    ASSERT_EQ(doc.PhraseCount(), 3u);
+    ASSERT_EQ(doc.Text(0), "<b1>Go</b1> now <img2/> please.");
+    EXPECT_EQ(AnchoredPage(doc, doc.Render()),
+              "<p><!--qf:0--><b>Go</b> now <!--qf:1--><img alt='Logo'> please. "
+              "<!--qf:2-->Then <i>rest</i>.</p>");
+    // A sentence written anew, with a new alt inside: its anchor stays in front of it, and the
+    // next sentence keeps its own.
+    doc.SetPhraseText(0, "<img2/> Jetzt <b1>los</b1>, bitte.");
+    doc.SetPhraseText(1, "Bild");
+    doc.SetPhraseText(2, "Dann <i1>Ruhe</i1>.");
+    EXPECT_EQ(AnchoredPage(doc, doc.Render()),
+              "<p><!--qf:0--><img alt='Bild'> Jetzt <b>los</b>, bitte. "
+              "<!--qf:2-->Dann <i>Ruhe</i>.</p>");
+}

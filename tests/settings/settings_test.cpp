@@ -63,6 +63,11 @@ TEST_F(SettingsStore, FirstStartGivesDefaultsAndSavesLanguageTagsAndTheOptionsOn
     SaveSettings(Store, sentences);
     EXPECT_EQ(LoadSettings(Store).Units, TUnits::Sentences);
     EXPECT_EQ(LoadFrom("[General]\nUnits=7\n").Units, TUnits::Runs);
+    // The export format is kept by name once one is given.
+    TSettings format = s;
+    format.ExportFormat = "po";
+    SaveSettings(Store, format);
+    EXPECT_EQ(LoadSettings(Store).ExportFormat, "po");
     for (int n = 1; n <= 5; ++n)
         EXPECT_FALSE(written.contains(QStringLiteral("History%1").arg(n))) << n;
 }

@@ -24,6 +24,7 @@
 
 #include "core/kinds.h"
 #include "core/sentences.h"
+#include "exchange/formats.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "settings/stringtable.h"
@@ -212,6 +213,15 @@ TEST_F(Dialogs, WizardIsLaidOutAsDesigned) {
     EXPECT_TRUE(wiz->FinishBtn->isDefault());
     EXPECT_FALSE(wiz->BackBtn->isEnabled());
     EXPECT_FALSE(wiz->wizLoadFile->isChecked());
+    // The export page offers every exchange format by name, the default first chosen, within
+    // the page.
+    ASSERT_EQ(std::size_t(wiz->wizFormat->count()), ExchangeFormats().size());
+    for (int i = 0; i < wiz->wizFormat->count(); ++i)
+        EXPECT_EQ(wiz->wizFormat->itemData(i).toString().toStdString(),
+                  ExchangeFormats()[std::size_t(i)]->Name);
+    EXPECT_EQ(&wiz->ExportFormat(), &DefaultExchangeFormat());
+    EXPECT_LE(wiz->wizFormat->geometry().bottom(), wiz->Notebook->height());
+    EXPECT_LT(wiz->wizOutput->geometry().bottom(), wiz->wizFormatLabel->geometry().top());
     // The notice speaks of "<nr>" parts, which must not vanish as a tag.
     EXPECT_EQ(wiz->wizLabel1->textFormat(), Qt::PlainText);
     EXPECT_TRUE(wiz->wizLabel1->text().contains("<nr>"));
@@ -516,6 +526,52 @@ TEST_F(Dialogs, ASecondOpeningKeepsFolderAndDestinationButStartsOver) {
             Click(wiz->CancelBtn);
         });
     EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(Dialogs, SentencesGoOutWithTheirPlaceholdersAndComeBackReordered) {
+    if (!SentencesAvailable()) GTEST_SKIP() << "no sentences in this build";
+    form->close();
+    form.reset();
+    TSettings stored;
+    stored.Units = TUnits::Sentences;
+    SaveSettings(IniSettingsStore(dir.filePath("settings.ini")), stored);
+    Create();
+    Open(
+        Page("keys.htm",
+             "<p>Press <kbd>Ctrl</kbd>+<kbd>S</kbd> to <img src=\"s.png\" alt=\"save\">.</p>\r\n"));
+    ASSERT_EQ(form->Document().PhraseCount(), 2u);
+    const QString out = dir.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(out));
+    ExportTo(out);
+    const QString text = out + "/keys.txt";
+    const QString templ = out + "/keys.templ";
+    ASSERT_EQ(ReadBytes(text),
+              "<1>Press <kbd1>Ctrl</kbd1>+<kbd2>S</kbd2> to <img3/>.</>\r\n<2>save</>\r\n");
+
+    // Reordered, the tags come back as they were, with the alt's new text inside the sentence.
+    WriteBytes(
+        text, "<1><img3/> mit <kbd1>Strg</kbd1>+<kbd2>S</kbd2> sichern.</>\r\n<2>speichern</>\r\n");
+    const QString dest = out + "/neu.htm";
+    Modal(
+        wiz, [this] { form->mImportClick(); },
+        [&] {
+            wiz->wizText->setText(text);
+            wiz->wizTemplate->setText(templ);
+            Click(wiz->FinishBtn);
+            wiz->wizDestination->setText(dest);
+            Click(wiz->FinishBtn);
+            wiz->wizLoadFile->setChecked(true);
+            Click(wiz->FinishBtn);
+        });
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(ReadBytes(dest),
+              "<p><img src=\"s.png\" alt=\"speichern\"> mit <kbd>Strg</kbd>+<kbd>S</kbd> "
+              "sichern.</p>\r\n");
+    EXPECT_EQ(form->DocumentPath(), dest);
+    ASSERT_EQ(form->Document().PhraseCount(), 2u);
+    // An empty element at a sentence's edge stays outside it, its alt a phrase before it.
+    EXPECT_EQ(form->Document().Text(0), "speichern");
+    EXPECT_EQ(form->Document().Text(1), "mit <kbd1>Strg</kbd1>+<kbd2>S</kbd2> sichern.");
 }
 
 TEST_F(Dialogs, AFailedRecombinationStaysOnItsPage) {

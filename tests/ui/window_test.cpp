@@ -84,16 +84,18 @@ TEST_F(Window, FirstStartShowsTheEnglishStartPageWithTheDesignedMenus) {
     EXPECT_EQ(WizardDlg->windowTitle(), "Wizard");
 
     const QList<QAction*> file = mFile->actions();
-    ASSERT_EQ(file.size(), 13);
+    ASSERT_EQ(file.size(), 14);
     EXPECT_EQ(file[0], mLoad);
     EXPECT_EQ(file[1], mClose);
     EXPECT_TRUE(file[2]->isSeparator());
     EXPECT_EQ(file[3], mExport);
     EXPECT_EQ(file[4], mImport);
-    EXPECT_TRUE(file[5]->isSeparator());
-    for (int i = 5; i <= 10; ++i) EXPECT_FALSE(file[i]->isVisible()) << i;
-    EXPECT_TRUE(file[11]->isSeparator());
-    EXPECT_EQ(file[12], mExit);
+    EXPECT_EQ(file[5]->objectName(), "mMerge");
+    EXPECT_FALSE(file[5]->isEnabled());
+    EXPECT_TRUE(file[6]->isSeparator());
+    for (int i = 6; i <= 11; ++i) EXPECT_FALSE(file[i]->isVisible()) << i;
+    EXPECT_TRUE(file[12]->isSeparator());
+    EXPECT_EQ(file[13], mExit);
 }
 
 // --- opening and the list -----------------------------------------------------------------------
@@ -549,10 +551,10 @@ TEST_F(Window, RecentFilesKeepKnownPathsInPlaceAndDropTheOldest) {
     for (const char* n : {"a.htm", "A.htm", "b.htm", "c.htm", "d.htm", "e.htm"}) paths << Page(n);
     Open(paths[0]);
     const QList<QAction*> file = mFile->actions();
-    EXPECT_TRUE(file[5]->isVisible());
     EXPECT_TRUE(file[6]->isVisible());
-    EXPECT_EQ(file[6]->text(), "&1 " + paths[0]);
-    EXPECT_FALSE(file[7]->isVisible());
+    EXPECT_TRUE(file[7]->isVisible());
+    EXPECT_EQ(file[7]->text(), "&1 " + paths[0]);
+    EXPECT_FALSE(file[8]->isVisible());
 
     Open(paths[1]);  // differs only in case: a second entry
     EXPECT_EQ(form->RecentFiles()[0], paths[1]);
@@ -566,7 +568,7 @@ TEST_F(Window, RecentFilesKeepKnownPathsInPlaceAndDropTheOldest) {
     EXPECT_EQ(form->RecentFiles()[4], paths[1]);
     EXPECT_EQ(std::count(form->RecentFiles().begin(), form->RecentFiles().end(), paths[0]), 0);
     for (int n = 0; n < 5; ++n)
-        EXPECT_EQ(file[6 + n]->text(), "&" + QString::number(n + 1) + " " + form->RecentFiles()[n]);
+        EXPECT_EQ(file[7 + n]->text(), "&" + QString::number(n + 1) + " " + form->RecentFiles()[n]);
     Open(paths[1]);  // entry 5, same bytes: no change
     EXPECT_EQ(form->RecentFiles()[4], paths[1]);
 }
@@ -576,13 +578,13 @@ TEST_F(Window, RecentEntriesLoadWithoutReorderingAndSkipVanishedFiles) {
     Open(one);
     Open(two);
     const QList<QAction*> file = mFile->actions();
-    Command([&] { file[7]->trigger(); });  // entry 2: one.html
+    Command([&] { file[8]->trigger(); });  // entry 2: one.html
     EXPECT_EQ(form->DocumentPath(), one);
     EXPECT_EQ(form->RecentFiles()[0], two);
     EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(one));
 
     ASSERT_TRUE(QFile::remove(two));
-    Command([&] { file[6]->trigger(); });  // entry 1: gone
+    Command([&] { file[7]->trigger(); });  // entry 1: gone
     EXPECT_TRUE(errors.isEmpty());
     EXPECT_EQ(form->DocumentPath(), one);
     EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(one));
@@ -605,8 +607,8 @@ TEST_F(Window, RecentFilesAndLanguageSurviveARestart) {
     Start();
     EXPECT_TRUE(Control<QAction>("mDeutsch")->isChecked());
     EXPECT_EQ(mFile->title(), QString::fromUtf8("&Datei"));
-    EXPECT_EQ(mFile->actions()[6]->text(), "&1 " + one);
-    EXPECT_TRUE(mFile->actions()[5]->isVisible());
+    EXPECT_EQ(mFile->actions()[7]->text(), "&1 " + one);
+    EXPECT_TRUE(mFile->actions()[6]->isVisible());
 }
 
 TEST_F(Window, ASettingsStoreThatCannotBeWrittenIsReportedAndTheWindowStillCloses) {
