@@ -22,6 +22,7 @@
 #include "app/cliplatform.h"
 #include "core/document.h"
 #include "core/editing.h"
+#include "core/encoding.h"
 #include "core/errors.h"
 #include "core/kinds.h"
 #include "core/pagecodec.h"
@@ -30,6 +31,7 @@
 #include "exchange/combine.h"
 #include "exchange/export.h"
 #include "exchange/formats.h"
+#include "exchange/merge.h"
 
 using namespace quillfen;
 
@@ -37,15 +39,17 @@ namespace {
 
 // The kinds and the exchange formats are read from their tables.
 std::string Usage() {
-    std::string letters, sum, formats;
+    std::string letters, sum, formats, names;
     for (const TKindInfo& kind : Kinds()) {
         letters += letters.empty() ? "" : ", ";
         letters += kind.Letter;
         sum += sum.empty() ? "" : " + ";
         sum += std::to_string(kind.Bit) + ' ' + kind.Name;
     }
-    for (const TExchangeFormat* format : ExchangeFormats())
+    for (const TExchangeFormat* format : ExchangeFormats()) {
         formats.append("  ").append(format->Name).append(": ").append(format->Summary).append("\n");
+        names.append(names.empty() ? "" : "|").append(format->Name);
+    }
     return "Usage:\n"
            "  quillfen-cli phrases PAGE [--tags N] [--notes]\n"
            "      Lists the phrases of PAGE: number (from 1), kind (" +
@@ -61,14 +65,39 @@ std::string Usage() {
            "      Replaces phrase N by TEXT (same escapes; '&' and '<' are text) for each --set "
            "and\n"
            "      writes the page to OUT (default: PAGE itself).\n"
-           "  quillfen-cli export PAGE... -d DIR [--tags N]\n"
-           "      Writes the text file and the template of each page into DIR.\n"
+           "  quillfen-cli export PAGE... -d DIR [--tags N] [--format " +
+           names +
+           "]\n"
+           "                      [--source-lang L] [--target-lang L]\n"
+           "      Writes each page's phrases into DIR in the exchange format (default: " +
+           std::string(DefaultExchangeFormat().Name) +
+           ").\n"
+           "      A translation tool's format names the page's language (its lang, else\n"
+           "      --source-lang) and the language to translate into (--target-lang).\n"
            "  quillfen-cli combine TEXT TEMPLATE OUT\n"
            "      Recombines a text file and a template into the page OUT.\n"
-           "  quillfen-cli check PAGE... [--tags N]\n"
+           "  quillfen-cli merge PAGE FILE [-o OUT] [--force] [--skip-bad]\n"
+           "      Writes the translated units of FILE (a translation tool's format, known by "
+           "its\n"
+           "      extension) into PAGE, or into OUT; untranslated and fuzzy units keep their "
+           "bytes.\n"
+           "      The page is read with the kinds and units the file was exported with. A file "
+           "of\n"
+           "      another page, or of this one changed since, is refused unless --force, which "
+           "merges\n"
+           "      the units whose phrases still read as their sources. A faulty unit stops the "
+           "merge\n"
+           "      and nothing is written, unless --skip-bad, which leaves it out and names it.\n"
+           "  quillfen-cli check PAGE... [--tags N] [--format " +
+           names +
+           "]\n"
            "      Tells for each page whether an unchanged save is byte-identical and whether "
            "export\n"
-           "      and recombination give the page back.\n"
+           "      and recombination give the page back; with a translation tool's format, "
+           "whether its\n"
+           "      untouched file, and the file with each source copied as its target, merge "
+           "into\n"
+           "      the page byte for byte.\n"
            "  quillfen-cli recover PAGE\n"
            "      Puts back the old bytes of PAGE when a save that overwrote it in place was\n"
            "      interrupted; the other commands refuse such a page and name the copy.\n"
@@ -95,6 +124,9 @@ struct TArgs {
     std::optional<std::string> out;
     std::optional<std::string> dir;
     bool notes = false;
+    const TExchangeFormat* format = &DefaultExchangeFormat();
+    TExportOptions exportOptions;
+    TMergeOptions merge;
     std::vector<std::pair<std::size_t, std::string>> sets;  // in order given
 };
 
@@ -104,6 +136,25 @@ std::optional<unsigned long> Number(std::string_view s) {
     auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
     if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
     return value;
+}
+
+// A language, then subtags (region, script, ...): letters, or letters and digits after the
+// first, joined by '-' or '_'.
+bool IsLanguageTag(std::string_view tag) {
+    std::size_t subtag = 0, length = 0;
+    for (std::size_t i = 0; i <= tag.size(); ++i) {
+        if (i == tag.size() || tag[i] == '-' || tag[i] == '_') {
+            if (length == 0 || length > 8 || (subtag == 0 && length < 2)) return false;
+            ++subtag;
+            length = 0;
+            continue;
+        }
+        const char c = tag[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !(subtag > 0 && c >= '0' && c <= '9')) return false;
+        ++length;
+    }
+    return true;
 }
 
 TArgs Parse(int argc, char** argv) {
@@ -129,7 +180,27 @@ TArgs Parse(int argc, char** argv) {
             if (units != "runs" && units != "sentences")
                 throw TUsageError{"--units takes runs or sentences"};
             a.units = units == "runs" ? TUnits::Runs : TUnits::Sentences;
-        } else if (arg == "-o" && a.command == "save") {
+        } else if (arg == "--format" && (a.command == "export" || a.command == "check")) {
+            const std::string name = value(i, arg);
+            a.format = FindExchangeFormat(name);
+            if (!a.format) {
+                std::string names;
+                for (const TExchangeFormat* format : ExchangeFormats())
+                    names.append(names.empty() ? "" : ", ").append(format->Name);
+                throw TUsageError{"--format takes one of " + names + ", not " + name};
+            }
+        } else if ((arg == "--source-lang" || arg == "--target-lang") && a.command == "export") {
+            const std::string tag = value(i, arg);
+            if (!IsLanguageTag(tag))
+                throw TUsageError{std::string(arg) +
+                                  " takes a language tag such as de or en-US, not " + tag};
+            (arg == "--source-lang" ? a.exportOptions.SourceLanguage
+                                    : a.exportOptions.TargetLanguage) = tag;
+        } else if (arg == "--force" && a.command == "merge") {
+            a.merge.Force = true;
+        } else if (arg == "--skip-bad" && a.command == "merge") {
+            a.merge.SkipBad = true;
+        } else if (arg == "-o" && (a.command == "save" || a.command == "merge")) {
             a.out = value(i, arg);
         } else if (arg == "-d" && a.command == "export") {
             a.dir = value(i, arg);
@@ -154,6 +225,19 @@ TArgs Parse(int argc, char** argv) {
         if (n == 0 || !a.dir) throw TUsageError{"export takes pages and -d DIR"};
     } else if (c == "check") {
         if (n == 0) throw TUsageError{"check takes pages"};
+    } else if (c == "merge") {
+        if (n != 2) throw TUsageError{"merge takes PAGE FILE"};
+        if (!FindTranslationFormat(a.files[1])) {
+            std::string extensions;
+            for (const TExchangeFormat* format : ExchangeFormats())
+                if (format->ReadTranslation) {
+                    const std::string file = format->Files("x", "").back();
+                    extensions.append(extensions.empty() ? "" : ", ")
+                        .append(file.substr(file.rfind('.')));
+                }
+            throw TUsageError{"merge takes a translation file (" + extensions + "), not " +
+                              a.files[1]};
+        }
     } else if (c == "combine") {
         if (n != 3) throw TUsageError{"combine takes TEXT TEMPLATE OUT"};
     } else {
@@ -243,6 +327,34 @@ int Save(const TArgs& a) {
     return 0;
 }
 
+int Merge(const TArgs& a) {
+    const std::string& page = a.files[0];
+    const std::string& path = a.files[1];
+    const TTranslationFile file =
+        FindTranslationFormat(path)->ReadTranslation(ReadFileBytes(path), path);
+    // Numbers name phrases only as the page was cut when it was exported.
+    TArgs cut = a;
+    if (file.Stamp) {
+        cut.tags = file.Stamp->Tags;
+        cut.units = file.Stamp->Units;
+    }
+    TDocument doc;
+    Load(doc, page, cut);
+    const std::string out = a.out.value_or(page);
+    bool written = false;
+    const TMergeReport report = MergeTranslation(doc, file, a.merge, [&] {
+        doc.Save(out);
+        written = true;
+    });
+    // As save does: OUT is the page, merged, even when nothing in it changed.
+    if (!written && a.out) doc.Save(out);
+    for (const std::string& problem : report.Problems) std::cerr << page << ": " << problem << '\n';
+    std::cout << page << ": " << report.Translated << " translated, " << report.Kept << " kept";
+    if (!report.Problems.empty()) std::cout << ", " << report.Problems.size() << " left out";
+    std::cout << '\n';
+    return 0;
+}
+
 int Export(const TArgs& a) {
     // Two pages of one base name would write the same two files: refuse before writing any.
     std::map<std::string, std::size_t> seen;
@@ -259,7 +371,7 @@ int Export(const TArgs& a) {
     return ForEachPage(a.files, [&](std::size_t i) {
         TDocument doc;
         Load(doc, a.files[i], a);
-        DefaultExchangeFormat().Export(doc, a.files[i], *a.dir, {});
+        a.format->Export(doc, a.files[i], *a.dir, a.exportOptions);
     });
 }
 
@@ -322,6 +434,39 @@ bool RoundTrips(const TDocument& doc, const std::string& page, const TArgs& a,
     return doc.Units() == TUnits::Sentences ? SameReading(doc, again) : SamePhrases(doc, again);
 }
 
+// A translation tool's file of the page, merged untouched, must leave the page's bytes as they
+// are; so must the file with every unit's source copied as its target (what tools do before a
+// translator starts), which shows that the sources read back as the phrases' texts.
+bool MergesBack(TDocument& doc, const std::string& page, const TArgs& a,
+                const TScratchFolder& folder) {
+    const TExchangeFormat& format = *a.format;
+    format.Export(doc, page, folder.Path(), {});
+    const std::string path = format.Files(page, folder.Path()).back();
+    TTranslationFile file = format.ReadTranslation(ReadFileBytes(path), path);
+    if (file.Units.size() != doc.PhraseCount()) return false;
+    const std::string merged = folder / "merged.htm";
+    for (const bool copied : {false, true}) {
+        std::size_t copies = 0;
+        for (std::size_t i = 0; i < file.Units.size(); ++i) {
+            TTranslationUnit& unit = file.Units[i];
+            if (unit.Target) return false;
+            // A byte the page's encoding could not read is no character a UTF-8 file can hold:
+            // a format may give it as U+FFFD, which, copied, would be a new text.
+            if (copied && (unit.Source == doc.Text(i) || IsValidUtf8(doc.Text(i)))) {
+                unit.Target = unit.Source;
+                ++copies;
+            }
+        }
+        bool written = false;
+        const TMergeReport report =
+            MergeTranslation(doc, file, {}, [&] { doc.Save(merged), written = true; });
+        if (written || !report.Problems.empty() || report.Translated != copies) return false;
+        if (copied) break;
+    }
+    doc.Save(merged);
+    return ReadFileBytes(merged) == doc.Bytes();
+}
+
 int Check(const TArgs& a) {
     const std::size_t n = a.files.size();
     std::vector<std::string> lines(n);
@@ -338,7 +483,8 @@ int Check(const TArgs& a) {
         bool roundTrips = false;
         std::string why;
         try {
-            roundTrips = RoundTrips(doc, page, a, folder);
+            roundTrips = a.format->ReadTranslation ? MergesBack(doc, page, a, folder)
+                                                   : RoundTrips(doc, page, a, folder);
         } catch (const std::exception& e) {
             why = Describe(e);
         }
@@ -360,6 +506,7 @@ int Run(const TArgs& a) {
     if (a.command == "save") return Save(a);
     if (a.command == "export") return Export(a);
     if (a.command == "check") return Check(a);
+    if (a.command == "merge") return Merge(a);
     if (a.command == "recover") {
         RecoverInterruptedSave(a.files[0]);
         return 0;

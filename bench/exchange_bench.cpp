@@ -9,6 +9,8 @@
 #include "exchange/combine.h"
 #include "exchange/export.h"
 #include "exchange/formats.h"
+#include "exchange/merge.h"
+#include "exchange/po.h"
 #include "tests/support/files.h"
 #include "tests/support/pagegen.h"
 
@@ -97,5 +99,55 @@ void BM_ReadXliff(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
 }
 BENCHMARK(BM_ReadXliff)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+// A PO export of the page with every message translated (its source with a suffix), or as
+// exported.
+std::string PoFile(const quillfen::TDocument& doc, bool translated) {
+    const std::string po = quillfen::PoBytes(doc, "page.htm", {}, "2026-12-09 00:00+0000");
+    if (!translated) return po;
+    std::string out;
+    out.reserve(po.size() * 2);
+    const std::string_view empty = "\"\nmsgstr \"\"\n";
+    std::size_t from = 0;
+    for (std::size_t at; (at = po.find("\nmsgid \"", from)) != std::string::npos;) {
+        const std::size_t text = at + 8, end = po.find(empty, text);
+        out.append(po, from, end - from);
+        if (end == text) {  // the header
+            from = end;
+            continue;
+        }
+        out.append("\"\nmsgstr \"").append(po, text, end - text).append(" (\xC3\xBC)\"\n");
+        from = end + empty.size();
+    }
+    out.append(po, from);
+    return out;
+}
+
+// Reading a PO file and merging it into the page, written once when anything changed.
+void BM_MergePo(benchmark::State& state) {
+    const std::string page =
+        quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
+    const bool translated = state.range(1) != 0;
+    quillfen::TDocument doc;
+    doc.LoadBytes(page, quillfen::TTags::AllKinds);
+    const std::string po = PoFile(doc, translated);
+    TBenchDir dir;
+    const std::string out = dir / "page.htm";
+    for (auto _ : state) {
+        state.PauseTiming();
+        doc.LoadBytes(page, quillfen::TTags::AllKinds);
+        state.ResumeTiming();
+        const quillfen::TTranslationFile file = quillfen::ReadPoFile(po, "page.po");
+        const quillfen::TMergeReport report =
+            quillfen::MergeTranslation(doc, file, {}, [&] { doc.Save(out); });
+        if (report.Translated != (translated ? doc.PhraseCount() : 0))
+            state.SkipWithError("the merge left phrases out");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
+    state.counters["po_MB"] = static_cast<double>(po.size()) / kMegabyte;
+}
+BENCHMARK(BM_MergePo)
+    ->ArgNames({"MB", "translated"})
+    ->ArgsProduct({{1, 4, 16}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

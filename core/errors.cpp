@@ -270,6 +270,47 @@ TError TextFileLineError(std::size_t n, const TError& fault) {
                   Compose("line ", line, " of the text file: ") + fault.English());
 }
 
+TError PoFileError(const std::string& path, std::size_t line, TPoFault fault,
+                   std::string_view detail) {
+    std::string german, english;
+    switch (fault) {
+        case TPoFault::UnterminatedString:
+            german =
+                "Zeichenkette ohne schlie\xC3\x9F"
+                "endes Anf\xC3\xBChrungszeichen";
+            english = "a string without its closing quote";
+            break;
+        case TPoFault::BadEscape:
+            german = Compose("unbekannte Escape-Sequenz ", detail, "");
+            english = Compose("unknown escape sequence ", detail, "");
+            break;
+        case TPoFault::UnexpectedText:
+            german = Compose("unerwarteter Text ", detail, "");
+            english = Compose("unexpected text ", detail, "");
+            break;
+        case TPoFault::MisplacedKeyword:
+            german = Compose("", detail, " steht an falscher Stelle");
+            english = Compose("", detail, " is out of place");
+            break;
+        case TPoFault::MissingMessage:
+            german = "Eintrag ohne msgid oder msgstr";
+            english = "an entry without msgid or msgstr";
+            break;
+        case TPoFault::InvalidUtf8:
+            german = "kein g\xC3\xBCltiges UTF-8";
+            english = "not valid UTF-8";
+            break;
+        case TPoFault::UnsupportedCharset:
+            german =
+                Compose("der Zeichensatz ", detail, " wird nicht unterst\xC3\xBCtzt, nur UTF-8");
+            english = Compose("the charset ", detail, " is not supported, only UTF-8");
+            break;
+    }
+    const std::string where = std::to_string(line);
+    return TError(Compose("Datei ", path, ", Zeile ") + where + ": " + german,
+                  Compose("The file ", path, ", line ") + where + ": " + english);
+}
+
 TError SentenceTableError(std::size_t n) {
     const std::string phrase = std::to_string(n);
     return TError(

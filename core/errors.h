@@ -147,6 +147,19 @@ TError XliffError(const std::string& path, std::size_t line, TXliffFault fault,
                   std::string_view detail = {});
 // "%s ist kein Sprachkennzeichen wie de oder en-US" for a language given to an export.
 TError LanguageTagError(std::string_view text);
+// What is wrong in a line of a PO file.
+enum class TPoFault {
+    UnterminatedString,  // a string without its closing quote
+    BadEscape,           // detail: the escape as written
+    UnexpectedText,      // detail: the line's start
+    MisplacedKeyword,    // detail: the keyword
+    MissingMessage,      // an entry that ends without msgid or msgstr
+    InvalidUtf8,
+    UnsupportedCharset,  // detail: the charset the header names
+};
+// "Datei %s, Zeile %d: " (line counted from 1) and the fault, in either language.
+TError PoFileError(const std::string& path, std::size_t line, TPoFault fault,
+                   std::string_view detail = {});
 
 // "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when another save of
 // the same page holds it for longer than a save waits.

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "exchange/po.h"
 #include "exchange/textfile.h"
 #ifdef QUILLFEN_XLIFF
 #include "exchange/xliff.h"
@@ -17,6 +18,7 @@ constexpr std::array kFormats = {
 #ifdef QUILLFEN_XLIFF
     &kXliffFormat,
 #endif
+    &kPoFormat,
 };
 
 }  // namespace

@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libgumbo-dev libxml2-dev libxml2-utils
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev
   clang libclang-rt-14-dev clang-format
-  desktop-file-utils appstream dpkg-dev file python3
+  desktop-file-utils appstream dpkg-dev file python3 gettext translate-toolkit
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "exchange/formats.h"
 #include "tests/exchange/testfiles.h"
 #ifdef _WIN32
 #include "tests/support/winprocess.h"
@@ -57,6 +58,14 @@ TEST(CheckCliTest, RealPagesPass) {
     // Sentences: the template carries the tags, the text file the placeholders.
     options.push_back({"--tags", "7", "--units", "sentences"});
 #endif
+    // Translation tools' formats: the untouched file, and the one with the sources copied as
+    // targets, merge into the page's bytes.
+    const std::size_t textOptions = options.size();
+    for (const TExchangeFormat* format : ExchangeFormats())
+        for (std::size_t i = 0; format->ReadTranslation && i < textOptions; ++i) {
+            options.push_back(options[i]);
+            options.back().insert(options.back().end(), {"--format", std::string(format->Name)});
+        }
     for (const auto& option : options) {
         TTempDir tmp;
         std::vector<std::string> withTags = args;
