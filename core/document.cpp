@@ -473,11 +473,25 @@ bool TDocument::ChangedOnDisk(const std::string& path) const {
 }
 
 void TDocument::Apply(const TStep& step, bool after) {
-    for (const TChange& change : step)
-        SetPhraseText(change.Phrase, after ? change.After : change.Before);
+    // The texts were checked when the step was made. A step is in page order, so the place of
+    // each text among the changed ones is found by walking on, not by a search each.
+    auto at = changed_.begin();
+    for (const TChange& change : step) {
+        const std::size_t i = change.Phrase;
+        const std::string& text = after ? change.After : change.Before;
+        while (at != changed_.end() && at->first < i) ++at;
+        const bool known = at != changed_.end() && at->first == i;
+        if (text == ScannedText(i)) {
+            if (known) at = changed_.erase(at);
+        } else if (known) {
+            (at++)->second = text;
+        } else {
+            at = std::next(changed_.emplace_hint(at, i, text));
+        }
+    }
 }
 
-void TDocument::Record(const std::map<std::size_t, std::string>& texts, const TWrite& write) {
+void TDocument::Record(std::map<std::size_t, std::string> texts, const TWrite& write) {
     // Every text is checked before any is set: a sentence's must hold its placeholders.
     for (const auto& [i, text] : texts) {
         if (i >= spans_.size()) throw ListIndexError(i);
@@ -485,7 +499,7 @@ void TDocument::Record(const std::map<std::size_t, std::string>& texts, const TW
     }
     TStep step;
     step.reserve(texts.size());
-    for (const auto& [i, text] : texts) step.push_back({i, std::string(Text(i)), text});
+    for (auto& [i, text] : texts) step.push_back({i, std::string(Text(i)), std::move(text)});
     // The steps that could be redone go only once the new one is the page's.
     std::vector<TStep> undone(std::make_move_iterator(history_.begin() + done_),
                               std::make_move_iterator(history_.end()));

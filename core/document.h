@@ -93,7 +93,7 @@ class TDocument {
     // The policy of what may be replaced, and with what, is core/editing's (ReplacePhrases).
     // Record makes the texts (phrase to new text) one step, each phrase's text before it taken
     // from the document.
-    void Record(const std::map<std::size_t, std::string>& texts, const TWrite& write);
+    void Record(std::map<std::size_t, std::string> texts, const TWrite& write);
     bool CanUndo() const { return done_ > 0; }
     bool CanRedo() const { return done_ < history_.size(); }
     bool CanRevert() const { return !changed_.empty(); }

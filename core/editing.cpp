@@ -43,15 +43,16 @@ bool ReplacePhrases(TDocument& doc, const std::vector<TPhraseChange>& changes,
                     const TWrite& write) {
     std::map<std::size_t, std::string> texts;
     for (const TPhraseChange& change : changes) texts[change.Phrase] = change.Text;
-    for (auto it = texts.begin(); it != texts.end();) {
-        it->second = CheckedText(doc, it->first, it->second);
-        if (it->second == doc.Text(it->first))
-            it = texts.erase(it);
-        else
-            ++it;
-    }
+    for (auto& [i, text] : texts) text = CheckedText(doc, i, text);
+    return ReplaceCheckedPhrases(doc, std::move(texts), write);
+}
+
+bool ReplaceCheckedPhrases(TDocument& doc, std::map<std::size_t, std::string> texts,
+                           const TWrite& write) {
+    std::erase_if(texts,
+                  [&](const auto& change) { return change.second == doc.Text(change.first); });
     if (texts.empty()) return false;
-    doc.Record(texts, write);
+    doc.Record(std::move(texts), write);
     return true;
 }
 

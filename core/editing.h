@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,10 @@ using TWrite = TDocument::TWrite;
 // several changes of one phrase the last counts. A text equal to the phrase's current one is no
 // change; with no change at all nothing is written and no step recorded, and the result is false.
 bool ReplacePhrases(TDocument& doc, const std::vector<TPhraseChange>& changes, const TWrite& write);
+
+// The same with texts that CheckedText gave, by phrase.
+bool ReplaceCheckedPhrases(TDocument& doc, std::map<std::size_t, std::string> texts,
+                           const TWrite& write);
 
 // Undoes or redoes the last step, or puts every phrase back as it was read (the history starts
 // anew), and writes the page. Undo and Redo give the step's phrases in page order, the first of

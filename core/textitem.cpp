@@ -1,5 +1,7 @@
 #include "core/textitem.h"
 
+#include <algorithm>
+
 #include "core/phrasetext.h"
 
 namespace quillfen {
@@ -60,10 +62,12 @@ std::string NormaliseEntry(std::string_view text, bool preformatted) {
     while (e > b && text[e - 1] == ' ') --e;
     text = text.substr(b, e - b);
     if (preformatted) return std::string(text);
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text)
-        if (!(c == ' ' && !out.empty() && out.back() == ' ')) out.push_back(c);
+    // Most texts hold no two blanks in a row, and are copied as they are.
+    std::size_t i = 1;
+    while (i < text.size() && !(text[i] == ' ' && text[i - 1] == ' ')) ++i;
+    std::string out(text.substr(0, std::min(i, text.size())));
+    for (; i < text.size(); ++i)
+        if (!(text[i] == ' ' && out.back() == ' ')) out.push_back(text[i]);
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "exchange/merge.h"
 
 #include <charconv>
+#include <map>
 
 #include "core/errors.h"
 
@@ -29,7 +30,7 @@ TMergeReport MergeTranslation(TDocument& document, const TTranslationFile& file,
     const bool samePage = IsExportOf(document, file);
     if (!samePage && !options.Force) throw TranslationOfOtherPageError();
     TMergeReport report;
-    std::vector<TPhraseChange> changes;
+    std::map<std::size_t, std::string> texts;  // the checked targets, by phrase
     auto fail = [&](const TError& error) {
         if (!options.SkipBad) throw error;
         report.Problems.emplace_back(error.English());
@@ -52,13 +53,15 @@ TMergeReport MergeTranslation(TDocument& document, const TTranslationFile& file,
             continue;
         }
         try {
-            changes.push_back({*phrase, CheckedText(document, *phrase, *unit.Target)});
+            // Units come in page order: each goes in at the end.
+            texts.insert_or_assign(texts.end(), *phrase,
+                                   CheckedText(document, *phrase, *unit.Target));
             ++report.Translated;
         } catch (const TError& error) {
             fail(MergeUnitError(unit.Id, error));
         }
     }
-    ReplacePhrases(document, changes, write);
+    ReplaceCheckedPhrases(document, std::move(texts), write);
     return report;
 }
 
