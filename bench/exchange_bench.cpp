@@ -150,4 +150,57 @@ BENCHMARK(BM_MergePo)
     ->ArgsProduct({{1, 4, 16}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
+// An XLIFF export of the page with every unit translated (its source with a suffix), or as
+// exported.
+std::string XliffFile(const quillfen::TExchangeFormat& xliff, const quillfen::TDocument& doc,
+                      bool translated) {
+    TBenchDir dir;
+    xliff.Export(doc, "/bench/page.htm", dir.Path(), {});
+    const std::string file = quillfen::testing::ReadBytes(dir / "page.xlf");
+    if (!translated) return file;
+    std::string out;
+    out.reserve(file.size() * 2);
+    std::size_t from = 0;
+    for (std::size_t at; (at = file.find("<source>", from)) != std::string::npos;) {
+        const std::size_t text = at + 8, end = file.find("</source>", text);
+        out.append(file, from, end + 9 - from);
+        out.append("<target>").append(file, text, end - text).append(" (\xC3\xBC)</target>");
+        from = end + 9;
+    }
+    out.append(file, from);
+    return out;
+}
+
+// Reading an XLIFF file and merging it into the page, written once when anything changed.
+void BM_MergeXliff(benchmark::State& state) {
+    const quillfen::TExchangeFormat* xliff = quillfen::FindExchangeFormat("xliff");
+    if (!xliff) {
+        state.SkipWithError("not in this build");
+        return;
+    }
+    const std::string page =
+        quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
+    const bool translated = state.range(1) != 0;
+    quillfen::TDocument doc;
+    doc.LoadBytes(page, quillfen::TTags::AllKinds);
+    const std::string bytes = XliffFile(*xliff, doc, translated);
+    TBenchDir dir;
+    const std::string out = dir / "page.htm";
+    for (auto _ : state) {
+        state.PauseTiming();
+        doc.LoadBytes(page, quillfen::TTags::AllKinds);
+        state.ResumeTiming();
+        const quillfen::TTranslationFile file = xliff->ReadTranslation(bytes, "page.xlf");
+        const quillfen::TMergeReport report =
+            quillfen::MergeTranslation(doc, file, {}, [&] { doc.Save(out); });
+        if (report.Translated != (translated ? doc.PhraseCount() : 0))
+            state.SkipWithError("the merge left phrases out");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
+}
+BENCHMARK(BM_MergeXliff)
+    ->ArgNames({"MB", "translated"})
+    ->ArgsProduct({{1, 4, 16}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
