@@ -13,6 +13,7 @@
 #include "exchange/po.h"
 #include "tests/support/files.h"
 #include "tests/support/pagegen.h"
+#include "tests/support/xliff.h"
 
 namespace {
 
@@ -122,28 +123,42 @@ std::string PoFile(const quillfen::TDocument& doc, bool translated) {
     return out;
 }
 
-// Reading a PO file and merging it into the page, written once when anything changed.
-void BM_MergePo(benchmark::State& state) {
+// Reading a translation file of format and merging it into the page, written once when anything
+// changed; Arg 1: every unit translated or none. file gives the file for the page.
+void Merge(benchmark::State& state, const quillfen::TExchangeFormat* format,
+           std::string (*file)(const quillfen::TExchangeFormat&, const quillfen::TDocument&,
+                               bool)) {
+    if (!format) {
+        state.SkipWithError("not in this build");
+        return;
+    }
     const std::string page =
         quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
     const bool translated = state.range(1) != 0;
     quillfen::TDocument doc;
     doc.LoadBytes(page, quillfen::TTags::AllKinds);
-    const std::string po = PoFile(doc, translated);
+    const std::string bytes = file(*format, doc, translated);
     TBenchDir dir;
     const std::string out = dir / "page.htm";
     for (auto _ : state) {
         state.PauseTiming();
         doc.LoadBytes(page, quillfen::TTags::AllKinds);
         state.ResumeTiming();
-        const quillfen::TTranslationFile file = quillfen::ReadPoFile(po, "page.po");
+        const quillfen::TTranslationFile units = format->ReadTranslation(bytes, "page");
         const quillfen::TMergeReport report =
-            quillfen::MergeTranslation(doc, file, {}, [&] { doc.Save(out); });
+            quillfen::MergeTranslation(doc, units, {}, [&] { doc.Save(out); });
         if (report.Translated != (translated ? doc.PhraseCount() : 0))
             state.SkipWithError("the merge left phrases out");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
-    state.counters["po_MB"] = static_cast<double>(po.size()) / kMegabyte;
+    state.counters["file_MB"] = static_cast<double>(bytes.size()) / kMegabyte;
+}
+
+void BM_MergePo(benchmark::State& state) {
+    Merge(state, quillfen::FindExchangeFormat("po"),
+          [](const quillfen::TExchangeFormat&, const quillfen::TDocument& doc, bool translated) {
+              return PoFile(doc, translated);
+          });
 }
 BENCHMARK(BM_MergePo)
     ->ArgNames({"MB", "translated"})
@@ -157,46 +172,11 @@ std::string XliffFile(const quillfen::TExchangeFormat& xliff, const quillfen::TD
     TBenchDir dir;
     xliff.Export(doc, "/bench/page.htm", dir.Path(), {});
     const std::string file = quillfen::testing::ReadBytes(dir / "page.xlf");
-    if (!translated) return file;
-    std::string out;
-    out.reserve(file.size() * 2);
-    std::size_t from = 0;
-    for (std::size_t at; (at = file.find("<source>", from)) != std::string::npos;) {
-        const std::size_t text = at + 8, end = file.find("</source>", text);
-        out.append(file, from, end + 9 - from);
-        out.append("<target>").append(file, text, end - text).append(" (\xC3\xBC)</target>");
-        from = end + 9;
-    }
-    out.append(file, from);
-    return out;
+    return translated ? quillfen::testing::XliffWithTargets(file, "", " (\xC3\xBC)") : file;
 }
 
-// Reading an XLIFF file and merging it into the page, written once when anything changed.
 void BM_MergeXliff(benchmark::State& state) {
-    const quillfen::TExchangeFormat* xliff = quillfen::FindExchangeFormat("xliff");
-    if (!xliff) {
-        state.SkipWithError("not in this build");
-        return;
-    }
-    const std::string page =
-        quillfen::testing::GeneratePage(static_cast<std::size_t>(state.range(0)) * kMegabyte);
-    const bool translated = state.range(1) != 0;
-    quillfen::TDocument doc;
-    doc.LoadBytes(page, quillfen::TTags::AllKinds);
-    const std::string bytes = XliffFile(*xliff, doc, translated);
-    TBenchDir dir;
-    const std::string out = dir / "page.htm";
-    for (auto _ : state) {
-        state.PauseTiming();
-        doc.LoadBytes(page, quillfen::TTags::AllKinds);
-        state.ResumeTiming();
-        const quillfen::TTranslationFile file = xliff->ReadTranslation(bytes, "page.xlf");
-        const quillfen::TMergeReport report =
-            quillfen::MergeTranslation(doc, file, {}, [&] { doc.Save(out); });
-        if (report.Translated != (translated ? doc.PhraseCount() : 0))
-            state.SkipWithError("the merge left phrases out");
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
+    Merge(state, quillfen::FindExchangeFormat("xliff"), XliffFile);
 }
 BENCHMARK(BM_MergeXliff)
     ->ArgNames({"MB", "translated"})

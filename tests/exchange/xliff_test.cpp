@@ -1,3 +1,5 @@
+#include "tests/support/xliff.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -70,21 +72,6 @@ std::string SchemaFaults(const std::vector<std::filesystem::path>& files, const 
     return faults.empty() ? "xmllint failed: " + report : faults;
 }
 
-// The file with a target behind each source: the source's content behind prefix.
-std::string WithTargets(const std::string& xliff, const std::string& prefix) {
-    std::string out;
-    std::size_t at = 0, source;
-    while ((source = xliff.find("<source>", at)) != std::string::npos) {
-        const std::size_t end = xliff.find("</source>", source) + 9;
-        out.append(xliff, at, end - at);
-        out += "<target state=\"translated\">" + prefix;
-        out.append(xliff, source + 8, end - 9 - (source + 8));
-        out += "</target>";
-        at = end;
-    }
-    return out + xliff.substr(at);
-}
-
 // Every page of the corpus and the odd pages, in runs and in sentences, with every kind: the
 // export validates against the strict schema, and reads back to each phrase's number and its
 // text exactly, without targets, stamped with the page; a target holding the source behind a word
@@ -111,8 +98,9 @@ TEST(XliffTest, ExportsValidateAndReadBackToThePhrases) {
             const std::string bytes = ReadBytes(exported.back());
             const TTranslationFile file = Xliff()->ReadTranslation(bytes, "x.xlf");
             // As a tool translates: each source copied into a target behind a word.
-            const TTranslationFile translated =
-                Xliff()->ReadTranslation(WithTargets(bytes, "X "), "t.xlf");
+            const TTranslationFile translated = Xliff()->ReadTranslation(
+                testing::XliffWithTargets(bytes, "X ", {}, "<target state=\"translated\">"),
+                "t.xlf");
             EXPECT_EQ(file.Stamp, StampOf(doc)) << name;
             ASSERT_EQ(file.Units.size(), doc.PhraseCount()) << name;
             ASSERT_EQ(translated.Units.size(), doc.PhraseCount()) << name;

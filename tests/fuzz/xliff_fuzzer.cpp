@@ -10,25 +10,12 @@
 #include "core/errors.h"
 #include "exchange/xliff.h"
 #include "tests/fuzz/check.h"
+#include "tests/support/xliff.h"
 
 using namespace quillfen;
 using namespace quillfen::fuzz;
 
 namespace {
-
-std::string WithTargets(const std::string& xliff, const std::string& prefix) {
-    std::string out;
-    std::size_t at = 0, source;
-    while ((source = xliff.find("<source>", at)) != std::string::npos) {
-        const std::size_t end = xliff.find("</source>", source) + 9;
-        out.append(xliff, at, end - at);
-        out += "<target>" + prefix;
-        out.append(xliff, source + 8, end - 9 - (source + 8));
-        out += "</target>";
-        at = end;
-    }
-    return out + xliff.substr(at);
-}
 
 TTranslationFile ReadBack(const std::string& xliff) {
     try {
@@ -55,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const std::string xliff = XliffBytes(doc, "/web/page.html", {});
         const TTranslationFile file = ReadBack(xliff);
-        const TTranslationFile translated = ReadBack(WithTargets(xliff, "X "));
+        const TTranslationFile translated =
+            ReadBack(quillfen::testing::XliffWithTargets(xliff, "X "));
         QF_CHECK(file.Stamp == StampOf(doc));
         QF_CHECK(file.Units.size() == doc.PhraseCount() &&
                  translated.Units.size() == doc.PhraseCount());

@@ -159,6 +159,21 @@ class Dialogs : public ::testing::Test, protected uitest::TMainControls {
     }
 
     // Exports the open page into folder through the wizard, typing the folder.
+    // Recombines text and templ into dest through the import wizard, opening dest after if load.
+    void ImportTo(const QString& text, const QString& templ, const QString& dest, bool load) {
+        Modal(
+            wiz, [this] { form->mImportClick(); },
+            [&] {
+                wiz->wizText->setText(text);
+                wiz->wizTemplate->setText(templ);
+                Click(wiz->FinishBtn);
+                wiz->wizDestination->setText(dest);
+                Click(wiz->FinishBtn);
+                wiz->wizLoadFile->setChecked(load);
+                Click(wiz->FinishBtn);
+            });
+    }
+
     void ExportTo(const QString& folder) {
         Modal(
             wiz, [this] { form->mExportClick(); },
@@ -499,17 +514,7 @@ TEST_F(Dialogs, ASecondOpeningKeepsFolderAndDestinationButStartsOver) {
     const QString text = dir.filePath("page.txt");
     const QString templ = dir.filePath("page.templ");
     const QString dest = dir.filePath("d.htm");
-    Modal(
-        wiz, [this] { form->mImportClick(); },
-        [&] {
-            wiz->wizText->setText(text);
-            wiz->wizTemplate->setText(templ);
-            Click(wiz->FinishBtn);
-            wiz->wizDestination->setText(dest);
-            Click(wiz->FinishBtn);
-            wiz->wizLoadFile->setChecked(false);
-            Click(wiz->FinishBtn);
-        });
+    ImportTo(text, templ, dest, false);
     Modal(
         wiz, [this] { form->mImportClick(); },
         [&] {
@@ -552,17 +557,7 @@ TEST_F(Dialogs, SentencesGoOutWithTheirPlaceholdersAndComeBackReordered) {
     WriteBytes(
         text, "<1><img3/> mit <kbd1>Strg</kbd1>+<kbd2>S</kbd2> sichern.</>\r\n<2>speichern</>\r\n");
     const QString dest = out + "/neu.htm";
-    Modal(
-        wiz, [this] { form->mImportClick(); },
-        [&] {
-            wiz->wizText->setText(text);
-            wiz->wizTemplate->setText(templ);
-            Click(wiz->FinishBtn);
-            wiz->wizDestination->setText(dest);
-            Click(wiz->FinishBtn);
-            wiz->wizLoadFile->setChecked(true);
-            Click(wiz->FinishBtn);
-        });
+    ImportTo(text, templ, dest, true);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(ReadBytes(dest),
               "<p><img src=\"s.png\" alt=\"speichern\"> mit <kbd>Strg</kbd>+<kbd>S</kbd> "

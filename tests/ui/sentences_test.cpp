@@ -36,17 +36,6 @@ class Sentences : public uitest::Window {
     void TearDown() override {
         if (form) Window::TearDown();
     }
-
-    TPreviewMark ReadMark() {
-        TPreviewMark mark;
-        bool done = false;
-        PreviewPane->ReadMark([&](const TPreviewMark& m) {
-            mark = m;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&] { return done; }, 20000)) return {};
-        return mark;
-    }
 };
 
 // Positions count a token as one character: "The quick " 0-9, <b1> 10, "brown" 11-15, </b1> 16,

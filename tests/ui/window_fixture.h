@@ -25,6 +25,7 @@
 #include "tests/ui/files.h"
 #include "ui/Main.h"
 #include "ui/application.h"
+#include "ui/preview.h"
 
 // Readable failures.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -80,6 +81,18 @@ class Window : public ::testing::Test, protected TMainControls {
         EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
         const QStringList missing = Bind(*form);
         ASSERT_TRUE(missing.isEmpty()) << missing.join(' ').toStdString();
+    }
+
+    // What the preview marks now; empty when it does not answer.
+    TPreviewMark ReadMark() {
+        TPreviewMark mark;
+        bool done = false;
+        PreviewPane->ReadMark([&](const TPreviewMark& m) {
+            mark = m;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, 20000)) return {};
+        return mark;
     }
 
     void Stop() {

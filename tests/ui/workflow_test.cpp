@@ -58,16 +58,6 @@ class Workflow : public uitest::Window {
         EXPECT_EQ(TextLabel->text(), RowString(row));
     }
 
-    TPreviewMark ReadMark() {
-        TPreviewMark mark;
-        bool done = false;
-        PreviewPane->ReadMark([&](const TPreviewMark& m) {
-            mark = m;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&] { return done; }, 20000)) return {};
-        return mark;
-    }
     // Waits until the browser shows phrase marked and no load is under way.
     bool PreviewMarks(int phrase) {
         return QTest::qWaitFor(
