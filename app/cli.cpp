@@ -348,7 +348,8 @@ int Merge(const TArgs& a) {
     });
     // As save does: OUT is the page, merged, even when nothing in it changed.
     if (!written && a.out) doc.Save(out);
-    for (const std::string& problem : report.Problems) std::cerr << page << ": " << problem << '\n';
+    for (const TError& problem : report.Problems)
+        std::cerr << page << ": " << problem.English() << '\n';
     std::cout << page << ": " << report.Translated << " translated, " << report.Kept << " kept";
     if (!report.Problems.empty()) std::cout << ", " << report.Problems.size() << " left out";
     std::cout << '\n';

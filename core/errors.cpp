@@ -225,15 +225,33 @@ TError PlaceholderBrokenError(const std::string& placeholder) {
         placeholder + " does not close the pair opened last; nothing was written)");
 }
 
-TError MergeUnitError(const std::string& unit, const TError& cause) {
-    return TError(Compose("Einheit ", unit, ": ") + cause.what(),
-                  Compose("Unit ", unit, ": ") + cause.English(), cause.Cause);
+namespace {
+
+// "Einheit 7" or "Einheit 7 (Zeile 42)", and the same in English.
+std::pair<std::string, std::string> UnitNames(const std::string& unit, std::size_t line) {
+    if (line == 0) return {"Einheit " + unit, "Unit " + unit};
+    const std::string number = std::to_string(line);
+    return {Compose("Einheit ", unit, " (Zeile ") + number + ")",
+            Compose("Unit ", unit, " (line ") + number + ")"};
 }
 
-TError UnknownUnitError(const std::string& unit) {
-    return TError(
-        Compose("Einheit ", unit, ": keine Phrase dieser Seite tr\xC3\xA4gt diese Nummer"),
-        Compose("Unit ", unit, ": no phrase of this page has that number"));
+}  // namespace
+
+TError MergeUnitError(const std::string& unit, std::size_t line, const TError& cause) {
+    const auto [german, english] = UnitNames(unit, line);
+    return TError(german + ": " + cause.what(), english + ": " + cause.English(), cause.Cause);
+}
+
+TError UnknownUnitError(const std::string& unit, std::size_t line) {
+    const auto [german, english] = UnitNames(unit, line);
+    return TError(german + ": keine Phrase dieser Seite tr\xC3\xA4gt diese Nummer",
+                  english + ": no phrase of this page has that number");
+}
+
+TError SourceChangedUnitError(const std::string& unit, std::size_t line) {
+    const auto [german, english] = UnitNames(unit, line);
+    return TError(german + ": die Phrase dieser Nummer liest sich nicht mehr wie ihr Ausgangstext",
+                  english + ": the phrase of that number no longer reads as its source");
 }
 
 TError TranslationOfOtherPageError() {

@@ -106,9 +106,13 @@ TError PlaceholderUnknownError(const std::string& placeholder);
 TError PlaceholderBrokenError(const std::string& placeholder);
 // "Einheit %s: ..." for a unit of a translation file that cannot be merged, with the cause's
 // text in each language.
-TError MergeUnitError(const std::string& unit, const TError& cause);
-// "Einheit %s: unbekannte Nummer" for a unit that names no phrase of the page.
-TError UnknownUnitError(const std::string& unit);
+// line, when not 0, is where the unit stands in its file: "Einheit %s (Zeile %d): ...".
+TError MergeUnitError(const std::string& unit, std::size_t line, const TError& cause);
+// "Einheit %s: keine Phrase ..." for a unit that names no phrase of the page.
+TError UnknownUnitError(const std::string& unit, std::size_t line);
+// "Einheit %s: ... liest sich nicht mehr wie ihr Ausgangstext" for a unit of a forced merge whose
+// phrase no longer reads as the unit's source.
+TError SourceChangedUnitError(const std::string& unit, std::size_t line);
 // "Die Übersetzung gehört zu einer anderen Seite ..." for a translation file exported from
 // another page, or from this one before it was changed, or that does not say.
 TError TranslationOfOtherPageError();

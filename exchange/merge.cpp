@@ -33,19 +33,18 @@ TMergeReport MergeTranslation(TDocument& document, const TTranslationFile& file,
     std::map<std::size_t, std::string> texts;  // the checked targets, by phrase
     auto fail = [&](const TError& error) {
         if (!options.SkipBad) throw error;
-        report.Problems.emplace_back(error.English());
+        report.Problems.push_back(error);
     };
     for (const TTranslationUnit& unit : file.Units) {
         const std::optional<std::size_t> phrase = PhraseOfUnit(document, unit.Id);
         if (!phrase) {
-            fail(UnknownUnitError(unit.Id));
+            fail(UnknownUnitError(unit.Id, unit.Line));
             continue;
         }
         // In another page a number may name another phrase: only one that still reads as the
         // unit's source takes its translation.
         if (!samePage && document.Text(*phrase) != unit.Source) {
-            report.Problems.push_back("Unit " + unit.Id +
-                                      ": the phrase of that number no longer reads as its source");
+            report.Problems.push_back(SourceChangedUnitError(unit.Id, unit.Line));
             continue;
         }
         if (!unit.Target) {
@@ -58,7 +57,7 @@ TMergeReport MergeTranslation(TDocument& document, const TTranslationFile& file,
                                    CheckedText(document, *phrase, *unit.Target));
             ++report.Translated;
         } catch (const TError& error) {
-            fail(MergeUnitError(unit.Id, error));
+            fail(MergeUnitError(unit.Id, unit.Line, error));
         }
     }
     ReplaceCheckedPhrases(document, std::move(texts), write);

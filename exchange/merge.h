@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/editing.h"
+#include "core/errors.h"
 #include "exchange/translation.h"
 
 namespace quillfen {
@@ -24,8 +25,8 @@ struct TMergeOptions {
 struct TMergeReport {
     std::size_t Translated = 0;  // phrases that took a target (unchanged ones included)
     std::size_t Kept = 0;        // units without a translation
-    // One line for each unit left alone for a fault (SkipBad, Force), naming the unit.
-    std::vector<std::string> Problems;
+    // Each unit left alone for a fault (SkipBad, Force), naming the unit.
+    std::vector<TError> Problems;
 };
 
 // Whether file was exported from document as it stands now, cut into phrases the same way: only

@@ -612,7 +612,7 @@ void TForm1::mMergeClick() {
     if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
     ShowChange();
     QString note = FormatCount(LoadStr(Language, 95), report.Translated);
-    for (const std::string& problem : report.Problems) note += "\n" + FromText(problem);
+    for (const TError& problem : report.Problems) note += "\n" + ErrorText(problem);
     Inform(this, AppTitle, note);
 }
 

@@ -67,11 +67,12 @@ TEST(MergeTest, FaultyUnitsAreNamedAndStopTheMergeUnlessSkipped) {
         TTranslationUnit unit;
         std::string expected;  // part of the error's English text
     } cases[] = {
-        {{"9", "x", "y", 7}, "Unit 9: no phrase"},
-        {{"b2", "x", "y", 7}, "Unit b2: no phrase"},
-        {{"0", "x", "y", 7}, "Unit 0: no phrase"},
-        {{"2", "Two pears.", "Zwei\nBirnen.", 7}, "Unit 2: the text for phrase 2 holds a line"},
-        {{"2", "Two pears.", "  \t ", 7}, "Unit 2: the text for phrase 2 is empty"},
+        {{"9", "x", "y", 7}, "Unit 9 (line 7): no phrase"},
+        {{"b2", "x", "y", 7}, "Unit b2 (line 7): no phrase"},
+        {{"0", "x", "y", 7}, "Unit 0 (line 7): no phrase"},
+        {{"2", "Two pears.", "Zwei\nBirnen.", 7},
+         "Unit 2 (line 7): the text for phrase 2 holds a line"},
+        {{"2", "Two pears.", "  \t ", 7}, "Unit 2 (line 7): the text for phrase 2 is empty"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
@@ -89,7 +90,7 @@ TEST(MergeTest, FaultyUnitsAreNamedAndStopTheMergeUnlessSkipped) {
         const TMergeReport report = MergeTranslation(f.doc, file, {.SkipBad = true}, f.write);
         EXPECT_EQ(f.writes, 1);
         ASSERT_EQ(report.Problems.size(), 1u);
-        EXPECT_NE(report.Problems[0].find(c.expected), std::string::npos);
+        EXPECT_NE(std::string(report.Problems[0].English()).find(c.expected), std::string::npos);
         EXPECT_EQ(f.doc.Text(0), "Ein Apfel.");
     }
 }
@@ -124,7 +125,7 @@ TEST(MergeTest, AFileOfAnotherPageIsRefusedOrMatchedBySource) {
     EXPECT_EQ(runsOnly.Texts(),
               (std::vector<std::string>{"Ein Apfel.", "Two pears.", "Three plums."}));
     ASSERT_EQ(forced.Problems.size(), 2u);
-    EXPECT_NE(forced.Problems[1].find("Unit 3"), std::string::npos);
+    EXPECT_NE(std::string(forced.Problems[1].English()).find("Unit 3 (line 3)"), std::string::npos);
 }
 
 TEST(MergeTest, SentenceTargetsMayMovePlaceholdersButNotLoseThem) {

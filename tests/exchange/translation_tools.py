@@ -218,10 +218,10 @@ def merge(work):
             ("translated", translate(po, apple), 0, "",
              PAGE.replace(b"One apple.", b"Ein Apfel.")),
             ("unknown id", translate(unknown, (99, "x")), 1,
-             "Unit 99: no phrase of this page has that number", None),
+             "): no phrase of this page has that number", None),
             ("line break", translate(po, (2, "Ein\\nApfel.")), 1,
-             "Unit 2: the text for phrase 2 holds a line break", None),
-            ("blank", translate(po, (2, "  \\t ")), 1, "Unit 2: the text for phrase 2 is empty", None),
+             "): the text for phrase 2 holds a line break", None),
+            ("blank", translate(po, (2, "  \\t ")), 1, "): the text for phrase 2 is empty", None),
             ("broken file", translate(po, (2, 'Ein "Apfel.')), 1, "t.po, line 24: unexpected text", None),
             ("no stamp", re.sub(r'"X-Quillfen-Source: .*\n', "", translate(po, apple)), 1,
              "belongs to another page", None),
@@ -232,7 +232,7 @@ def merge(work):
             ("changed page", translate(po, apple, tree), 1, "has changed since it was exported", None,
              changed),
             ("forced", translate(po, apple, tree), 0,
-             "Unit 2: the phrase of that number no longer reads",
+             "): the phrase of that number no longer reads",
              changed.replace(b"A tree", b"Ein Baum"), changed, ["--force"])):
         attempt(label, text, status, said, merged, *more)
     if cli("phrases", page, "--units", "sentences").returncode != 0:
