@@ -250,13 +250,18 @@
         };
     }
 
-    // The phrase a node belongs to: the nearest anchor before it.
+    // The phrase a node belongs to: the nearest anchor before it. An anchor in front of an
+    // element stands for a value of that element (an alt, a title) and owns nothing else, so text
+    // behind an image inside a sentence is the sentence's.
     function phraseBefore(node) {
         const walker = document.createTreeWalker(document, NodeFilter.SHOW_COMMENT);
         walker.currentNode = node;
         for (let c = walker.previousNode(); c; c = walker.previousNode()) {
             const n = numberOf(c);
-            if (n >= 0) return n;
+            if (n < 0) continue;
+            const next = c.nextSibling;
+            if (next && next.nodeType === Node.ELEMENT_NODE && !next.contains(node)) continue;
+            return n;
         }
         return -1;
     }

@@ -255,6 +255,27 @@ TEST_F(PreviewTest, AClickTellsThePhraseAndLeadsNowhere) {
     EXPECT_EQ(clicked.takeFirst().at(0).toInt(), 4);
 }
 
+// Inside a sentence, the image's anchor stands for its alt only: the text behind the image is
+// the sentence's.
+TEST_F(PreviewTest, AClickBehindAnImageInASentenceTellsTheSentence) {
+    if (!SentencesAvailable()) GTEST_SKIP() << "no sentences in this build";
+    WriteBytes(path_,
+               "<p>Look at <img id=\"pic\" src=\"pic.png\" width=\"60\" height=\"40\" "
+               "alt=\"a red box\"> and <b id=\"after\">then</b> read on.</p>\r\n"
+               "<p id=\"next\" title=\"More\">Next one.</p>\r\n");
+    doc_.LoadFile(path_.string(), TTags::AllKinds, TUnits::Sentences);
+    ASSERT_EQ(doc_.PhraseCount(), 4u);  // the sentence, its alt, the title, "Next one."
+    ShowAndWait();
+    QSignalSpy clicked(preview_.get(), &TPreview::PhraseClicked);
+    for (const auto& [element, phrase] :
+         std::vector<std::pair<QString, int>>{{"after", 0}, {"pic", 1}, {"next", 3}}) {
+        SCOPED_TRACE(element.toStdString());
+        Click(CentreOf("document.getElementById('" + element + "')"));
+        ASSERT_TRUE(clicked.wait(10000));
+        EXPECT_EQ(clicked.takeFirst().at(0).toInt(), phrase);
+    }
+}
+
 TEST_F(PreviewTest, AFileThatCannotBeReadFailsTheLoad) {
     QSignalSpy loaded(preview_.get(), &TPreview::LoadFinished);
     preview_->Show(QString::fromStdString((dir_.Path() / "gone.html").string()), doc_);
