@@ -138,25 +138,6 @@ std::optional<unsigned long> Number(std::string_view s) {
     return value;
 }
 
-// A language, then subtags (region, script, ...): letters, or letters and digits after the
-// first, joined by '-' or '_'.
-bool IsLanguageTag(std::string_view tag) {
-    std::size_t subtag = 0, length = 0;
-    for (std::size_t i = 0; i <= tag.size(); ++i) {
-        if (i == tag.size() || tag[i] == '-' || tag[i] == '_') {
-            if (length == 0 || length > 8 || (subtag == 0 && length < 2)) return false;
-            ++subtag;
-            length = 0;
-            continue;
-        }
-        const char c = tag[i];
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!letter && !(subtag > 0 && c >= '0' && c <= '9')) return false;
-        ++length;
-    }
-    return true;
-}
-
 TArgs Parse(int argc, char** argv) {
     TArgs a;
     if (argc < 2) throw TUsageError{"no command given"};
@@ -191,7 +172,7 @@ TArgs Parse(int argc, char** argv) {
             }
         } else if ((arg == "--source-lang" || arg == "--target-lang") && a.command == "export") {
             const std::string tag = value(i, arg);
-            if (!IsLanguageTag(tag))
+            if (!LanguageTag(tag))
                 throw TUsageError{std::string(arg) +
                                   " takes a language tag such as de or en-US, not " + tag};
             (arg == "--source-lang" ? a.exportOptions.SourceLanguage

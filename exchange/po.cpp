@@ -7,7 +7,6 @@
 #include "core/errors.h"
 #include "core/kinds.h"
 #include "core/savefile.h"
-#include "core/tokenizer.h"
 #include "core/utf8.h"
 #include "exchange/export.h"
 
@@ -29,34 +28,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (Lower(a[i]) != Lower(b[i])) return false;
     return true;
-}
-
-// The lang of the page's root element, as the first html start tag the tokenizer reads gives it.
-class TRootLanguage final : public TTokenSink {
-  public:
-    void Text(std::size_t, std::size_t, TTextMode) override {}
-    void Tag(const TTagToken& tag) override {
-        if (seen_ || tag.end || !tag.html || !EqualsIgnoringCase(tag.name, "html")) return;
-        seen_ = true;
-        ForEachAttribute(tag, [&](const TAttribute& a) {
-            if (!EqualsIgnoringCase(a.name, "lang")) return true;
-            language = a.value;
-            return false;
-        });
-    }
-    std::string_view language;
-
-  private:
-    bool seen_ = false;
-};
-
-std::string PageLanguage(const TDocument& document) {
-    TRootLanguage sink;
-    Tokenize(document.Page(), sink);
-    std::string_view tag = sink.language;
-    while (!tag.empty() && IsHtmlSpace(tag.front())) tag.remove_prefix(1);
-    while (!tag.empty() && IsHtmlSpace(tag.back())) tag.remove_suffix(1);
-    return std::string(tag);
 }
 
 // The file name of the page, without its folder.
@@ -454,7 +425,8 @@ std::string PoLanguage(std::string_view tag) {
 
 std::string PoBytes(const TDocument& document, std::string_view pageName,
                     const TExportOptions& options, std::string_view generated) {
-    std::string source = PageLanguage(document);
+    // A lang that is no language tag names no language.
+    std::string source = LanguageTag(PageLanguage(document)).value_or("");
     if (source.empty()) source = options.SourceLanguage;
     if (source.empty()) source = "und";
     const std::size_t count = document.PhraseCount();

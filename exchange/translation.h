@@ -46,6 +46,13 @@ struct TTranslationFile {
     std::vector<TTranslationUnit> Units;
 };
 
+// The language the page names for itself: its root element's lang, else its xml:lang, as the
+// first html start tag gives them, blanks cut; empty if none.
+std::string PageLanguage(const TDocument& document);
+// text as a language tag ("en_US" gives "en-US", "EN-us" too), or nullopt for a text that is
+// none (empty, "en_US.UTF-8", blanks inside).
+std::optional<std::string> LanguageTag(std::string_view text);
+
 // Options of an export to a translation tool's format; the text file ignores them.
 struct TExportOptions {
     std::string SourceLanguage;  // used when the page names no language; empty: "und"

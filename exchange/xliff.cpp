@@ -16,7 +16,6 @@
 #include "core/kinds.h"
 #include "core/savefile.h"
 #include "core/sentences.h"
-#include "core/tokenizer.h"
 #include "core/utf8.h"
 #include "exchange/export.h"
 
@@ -213,36 +212,6 @@ const std::array<std::string, kKindCount>& ResTypes() {
     return types;
 }
 
-// The language of the page's root element: the lang (else the xml:lang) of its html start tag.
-class TRootLanguage final : public TTokenSink {
-  public:
-    struct TFound {};
-    void Text(std::size_t, std::size_t, TTextMode) override {}
-    void Tag(const TTagToken& tag) override {
-        if (tag.end || !tag.html || !NameIs(tag.name, "html")) return;
-        ForEachAttribute(tag, [&](const TAttribute& a) {
-            const bool plain = NameIs(a.name, "lang");
-            if (plain || NameIs(a.name, "xml:lang")) {
-                Language = a.value;
-                if (plain) return false;
-            }
-            return true;
-        });
-        // The first html start tag gives the root its attributes; the rest need not be read.
-        throw TFound{};
-    }
-    std::string_view Language;
-};
-
-std::string_view PageLanguage(std::string_view page) {
-    TRootLanguage sink;
-    try {
-        Tokenize(page, sink);
-    } catch (const TRootLanguage::TFound&) {
-    }
-    return sink.Language;
-}
-
 // The page's language, else the option's, else "und"; an option that is no language tag is
 // refused even where the page names its own.
 std::string SourceLanguage(const TDocument& document, const TExportOptions& options) {
@@ -251,7 +220,7 @@ std::string SourceLanguage(const TDocument& document, const TExportOptions& opti
         option = LanguageTag(options.SourceLanguage);
         if (!option) throw LanguageTagError(options.SourceLanguage);
     }
-    if (auto tag = LanguageTag(PageLanguage(document.Page()))) return *tag;
+    if (auto tag = LanguageTag(PageLanguage(document))) return *tag;
     return option.value_or("und");
 }
 
@@ -655,41 +624,6 @@ std::string XliffBytes(const TDocument& document, const std::string& documentPat
     }
     out += "</body>\n</file>\n</xliff>\n";
     return out;
-}
-
-std::optional<std::string> LanguageTag(std::string_view text) {
-    while (!text.empty() && IsHtmlSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsHtmlSpace(text.back())) text.remove_suffix(1);
-    // [a-zA-Z]{1,8}(-[a-zA-Z0-9]{1,8})*, the form XML Schema's language type takes, with the
-    // case BCP 47 writes: language lower, script title, region upper (until a singleton).
-    std::string tag;
-    std::size_t subtag = 0;
-    bool singleton = false;
-    while (true) {
-        std::size_t n = 0;
-        while (n < text.size() && text[n] != '-' && text[n] != '_') ++n;
-        std::string part(text.substr(0, n));
-        if (part.empty() || part.size() > 8) return std::nullopt;
-        for (char& c : part) {
-            const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            if (!letter && !(subtag > 0 && c >= '0' && c <= '9')) return std::nullopt;
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (subtag > 0 && !singleton) {
-            if (part.size() == 2) {
-                for (char& c : part)
-                    if (c >= 'a') c = static_cast<char>(c - 'a' + 'A');
-            } else if (part.size() == 4 && part[0] >= 'a') {
-                part[0] = static_cast<char>(part[0] - 'a' + 'A');
-            }
-        }
-        if (subtag > 0 && part.size() == 1) singleton = true;
-        if (subtag > 0) tag += '-';
-        tag += part;
-        ++subtag;
-        if (n == text.size()) return tag;
-        text.remove_prefix(n + 1);
-    }
 }
 
 const TExchangeFormat kXliffFormat = {

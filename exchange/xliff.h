@@ -27,8 +27,4 @@ extern const TExchangeFormat kXliffFormat;
 std::string XliffBytes(const TDocument& document, const std::string& documentPath,
                        const TExportOptions& options);
 
-// text as a language tag ("en_US" gives "en-US", "EN-us" too), or nullopt for a text that is
-// none (empty, "en_US.UTF-8", blanks inside).
-std::optional<std::string> LanguageTag(std::string_view text);
-
 }  // namespace quillfen
