@@ -20,20 +20,31 @@ bool IsNameBoundary(char c) {
 
 }  // namespace
 
-std::string ExportBaseName(std::string_view path) {
+std::string_view ExportFileName(std::string_view path) {
     std::size_t start = path.size();
     while (start > 0 && !IsNameBoundary(path[start - 1])) --start;
-    std::string_view name = path.substr(start);
+    return path.substr(start);
+}
+
+std::string ExportBaseName(std::string_view path) {
+    std::string_view name = ExportFileName(path);
     const std::size_t dot = name.rfind('.');
     if (dot != std::string_view::npos) name = name.substr(0, dot);
     return std::string(name);
 }
 
+std::string ExportPath(std::string_view documentPath, std::string_view folderText,
+                       std::string_view extension) {
+    std::string path(folderText);
+    path += kPathSeparator;
+    path += ExportBaseName(documentPath);
+    path += extension;
+    return path;
+}
+
 TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderText) {
-    std::string stem(folderText);
-    stem += kPathSeparator;
-    stem += ExportBaseName(documentPath);
-    return {stem + ".templ", stem + ".txt"};
+    return {ExportPath(documentPath, folderText, ".templ"),
+            ExportPath(documentPath, folderText, ".txt")};
 }
 
 std::string TextFileBytes(const std::vector<TTextItem>& phrases, const TEncodingInfo& encoding) {

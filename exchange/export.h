@@ -22,6 +22,11 @@ inline constexpr char kPathSeparator = '/';
 // The file name of path without its folder and without its last extension: "news.old.html"
 // gives "news.old", "readme" stays "readme".
 std::string ExportBaseName(std::string_view path);
+// The file name of path without its folder: "news.old.html".
+std::string_view ExportFileName(std::string_view path);
+// An exported file's path: the folder as typed, the separator, the base name and extension.
+std::string ExportPath(std::string_view documentPath, std::string_view folderText,
+                       std::string_view extension);
 
 struct TExportPaths {
     std::string Template;  // folder + separator + base name + ".templ"

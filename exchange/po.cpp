@@ -30,13 +30,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The file name of the page, without its folder.
-std::string_view PageName(std::string_view path) {
-    std::size_t start = path.size();
-    while (start > 0 && path[start - 1] != '/' && path[start - 1] != kPathSeparator) --start;
-    return path.substr(start);
-}
-
 // A text as PO strings hold it: every byte that is no UTF-8 (one the page's encoding could not
 // read) as U+FFFD, since the file is UTF-8 throughout.
 void AppendPoText(std::string& out, std::string_view text) {
@@ -76,16 +69,13 @@ std::string RevisionDate() {
 }
 
 std::vector<std::string> Files(std::string_view documentPath, std::string_view folderText) {
-    std::string path(folderText);
-    path += kPathSeparator;
-    path += ExportBaseName(documentPath);
-    path += ".po";
-    return {std::move(path)};
+    return {ExportPath(documentPath, folderText, ".po")};
 }
 
 void Export(const TDocument& document, const std::string& documentPath,
             const std::string& folderText, const TExportOptions& options) {
-    const std::string bytes = PoBytes(document, PageName(documentPath), options, RevisionDate());
+    const std::string bytes =
+        PoBytes(document, ExportFileName(documentPath), options, RevisionDate());
     WriteFileAtomically(Files(documentPath, folderText).front(), bytes);
 }
 

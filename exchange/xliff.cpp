@@ -7,7 +7,6 @@
 #include <array>
 #include <climits>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <span>
 #include <unordered_map>
@@ -30,16 +29,8 @@ constexpr std::string_view kByteType = "x-quillfen-byte-";
 
 // --- writing -------------------------------------------------------------------------------
 
-std::string XliffPath(std::string_view documentPath, std::string_view folderText) {
-    std::string path(folderText);
-    path += kPathSeparator;
-    path += ExportBaseName(documentPath);
-    path += ".xlf";
-    return path;
-}
-
 std::vector<std::string> Files(std::string_view documentPath, std::string_view folderText) {
-    return {XliffPath(documentPath, folderText)};
+    return {ExportPath(documentPath, folderText, ".xlf")};
 }
 
 // How a byte goes into XML: as it is, as a reference (markup characters, and in attribute
@@ -227,7 +218,7 @@ std::string SourceLanguage(const TDocument& document, const TExportOptions& opti
 void Export(const TDocument& document, const std::string& documentPath,
             const std::string& folderText, const TExportOptions& options) {
     const std::string bytes = XliffBytes(document, documentPath, options);
-    WriteFileAtomically(XliffPath(documentPath, folderText), bytes);
+    WriteFileAtomically(ExportPath(documentPath, folderText, ".xlf"), bytes);
 }
 
 // --- reading -------------------------------------------------------------------------------
@@ -587,7 +578,7 @@ std::string XliffBytes(const TDocument& document, const std::string& documentPat
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\" xmlns=\"";
     out += kNamespace;
     out += "\">\n<file original=\"";
-    AppendPlain(out, std::filesystem::path(documentPath).filename().string(), true);
+    AppendPlain(out, ExportFileName(documentPath), true);
     out += "\" datatype=\"html\" source-language=\"";
     out += source;
     if (target) {
