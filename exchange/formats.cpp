@@ -33,14 +33,18 @@ const TExchangeFormat* FindExchangeFormat(std::string_view name) {
     return nullptr;
 }
 
+std::string TranslationExtension(const TExchangeFormat& format) {
+    if (!format.ReadTranslation) return {};
+    const std::vector<std::string> files = format.Files("x", "");
+    if (files.empty()) return {};
+    const std::size_t dot = files.back().rfind('.');
+    return dot == std::string::npos ? std::string() : files.back().substr(dot);
+}
+
 const TExchangeFormat* FindTranslationFormat(std::string_view path) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos) return nullptr;
-    const std::string_view extension = path.substr(dot);
     for (const TExchangeFormat* format : kFormats) {
-        if (!format->ReadTranslation) continue;
-        const std::vector<std::string> files = format->Files("x", "");
-        if (!files.empty() && files.back().ends_with(extension)) return format;
+        const std::string extension = TranslationExtension(*format);
+        if (!extension.empty() && path.ends_with(extension)) return format;
     }
     return nullptr;
 }

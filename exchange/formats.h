@@ -52,8 +52,10 @@ std::span<const TExchangeFormat* const> ExchangeFormats();
 const TExchangeFormat& DefaultExchangeFormat();
 // The format of that name, or nullptr.
 const TExchangeFormat* FindExchangeFormat(std::string_view name);
-// The format that merges files named like path (by the extension of the last file its export
-// writes: "x.xlf", "x.po"), or nullptr.
+// The extension of the files a format merges: that of the last file its export writes (".xlf",
+// ".po"); empty for a format that is not merged.
+std::string TranslationExtension(const TExchangeFormat& format);
+// The format that merges files named like path, by their extension, or nullptr.
 const TExchangeFormat* FindTranslationFormat(std::string_view path);
 
 }  // namespace quillfen

@@ -585,14 +585,9 @@ void TForm1::mMergeClick() {
     if (!DocumentOpen()) return;
     // The files of every format that merges, by the name its export gives them.
     QStringList patterns;
-    for (const TExchangeFormat* format : ExchangeFormats()) {
-        if (!format->ReadTranslation) continue;
-        const std::vector<std::string> files = format->Files("x", "");
-        if (files.empty()) continue;
-        const QString name = QString::fromStdString(files.back());
-        const qsizetype dot = name.lastIndexOf(u'.');
-        if (dot >= 0) patterns << "*" + name.mid(dot);
-    }
+    for (const TExchangeFormat* format : ExchangeFormats())
+        if (const std::string extension = TranslationExtension(*format); !extension.empty())
+            patterns << "*" + QString::fromStdString(extension);
     if (patterns.isEmpty()) patterns << "*";
     const QString path =
         ChooseTranslation(QtFileFilter(LoadStr(Language, 93) + "|" + patterns.join(u';')),
