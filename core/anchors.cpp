@@ -163,8 +163,7 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
         }
         if (!doc.IsChanged(k)) continue;
         const TPhraseSpan& span = spans[k];
-        // A phrase inside a sentence written anew was written with it (and has no anchor: where
-        // its tag went in the new text is the sentence's affair).
+        // A phrase inside a sentence written anew was written with it, and its anchor too.
         if (span.Begin < from && span.End <= from) continue;
         if (span.Begin < from || !copyTo(span.Begin)) return std::string(saved);
         if (!writer) {
@@ -174,9 +173,21 @@ std::string AnchoredPage(const TDocument& doc, std::string_view saved) {
             writer->Pass(doc.Bom());
             writer->Pass(page.substr(0, span.Begin));
         }
-        const std::string text = writer->WriteEncoded(doc.EncodedText(k, mode));
+        const std::string encoded = doc.EncodedText(k, mode);
+        const std::string text = writer->WriteEncoded(encoded);
         if (!HoldsAt(saved, at, text)) return std::string(saved);
-        out += text;
+        // A sentence written anew carries the anchors of the phrases in its tags, in front of
+        // those tags wherever the new text put them.
+        if (span.Source == TSource::Sentence && text == encoded) {
+            out += doc.EncodedText(k, mode, [&](std::uint32_t tag) {
+                std::string anchors;
+                for (std::size_t j = k + 1; j < spans.size() && spans[j].Begin < span.End; ++j)
+                    if (places[j] == tag) anchors += AnchorComment(j);
+                return anchors;
+            });
+        } else {
+            out += text;
+        }
         at += text.size();
         from = span.End;
     }

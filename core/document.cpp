@@ -128,7 +128,7 @@ void TDocument::CheckText(std::size_t i, std::string_view text) const {
 }
 
 std::string TDocument::EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
-                                    bool all) const {
+                                    bool all, const TBeforeTag* before) const {
     const TPhraseSpan& span = spans_[k];
     if (span.Source != TSource::Sentence)
         return EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
@@ -138,7 +138,7 @@ std::string TDocument::EncodePhrase(std::size_t k, std::string_view text, TEncod
     return EncodeSentence(
         text, Placeholders(k),
         [&](std::uint32_t begin, std::uint32_t end) {
-            std::string out;
+            std::string out = before ? (*before)(begin) : std::string();
             std::size_t from = begin;
             for (std::size_t j = k + 1; j < spans_.size() && spans_[j].Begin < span.End; ++j) {
                 const TPhraseSpan& inner = spans_[j];
@@ -157,6 +157,12 @@ std::string TDocument::EncodePhrase(std::size_t k, std::string_view text, TEncod
 std::string TDocument::EncodedText(std::size_t i, TEncodeMode mode) const {
     if (i >= spans_.size()) throw ListIndexError(i);
     return EncodePhrase(i, Text(i), mode);
+}
+
+std::string TDocument::EncodedText(std::size_t i, TEncodeMode mode,
+                                   const TBeforeTag& before) const {
+    if (i >= spans_.size()) throw ListIndexError(i);
+    return EncodePhrase(i, Text(i), mode, false, &before);
 }
 
 void TDocument::Clear() {

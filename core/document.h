@@ -45,6 +45,10 @@ class TDocument {
     const TPlaceholders& Placeholders(std::size_t i) const;
     // Phrase i's text as it would be written into the page now, in mode.
     std::string EncodedText(std::size_t i, TEncodeMode mode) const;
+    // The same, each tag of a sentence's placeholders after what before gives for the offset in
+    // Page() where the tag stands (the preview puts the anchors of the phrases inside there).
+    using TBeforeTag = std::function<std::string(std::uint32_t tag)>;
+    std::string EncodedText(std::size_t i, TEncodeMode mode, const TBeforeTag& before) const;
     void Clear();
 
     // The page as Save writes it: the bytes as read, each changed phrase's span replaced by its
@@ -147,7 +151,7 @@ class TDocument {
     // The bytes of phrase k's new text; a sentence's tags as they stand, with the texts of the
     // phrases inside them (all: every phrase written anew).
     std::string EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
-                             bool all = false) const;
+                             bool all = false, const TBeforeTag* before = nullptr) const;
     void CheckText(std::size_t i, std::string_view text) const;
     // Appends the table of sentence k's placeholders to a template; gives the first phrase
     // behind the sentence.

@@ -138,12 +138,12 @@ TEST(Anchors, StandBeforeEachSentenceAndThePhrasesInsideIt) {
     EXPECT_EQ(AnchoredPage(doc, doc.Render()),
               "<p><!--qf:0--><b>Go</b> now <!--qf:1--><img alt='Logo'> please. "
               "<!--qf:2-->Then <i>rest</i>.</p>");
-    // A sentence written anew, with a new alt inside: its anchor stays in front of it, and the
-    // next sentence keeps its own.
+    // A sentence written anew, with a new alt inside: its anchor stays in front of it, the alt's
+    // goes with its tag wherever the new text put it, and the next sentence keeps its own.
     doc.SetPhraseText(0, "<img2/> Jetzt <b1>los</b1>, bitte.");
     doc.SetPhraseText(1, "Bild");
     doc.SetPhraseText(2, "Dann <i1>Ruhe</i1>.");
     EXPECT_EQ(AnchoredPage(doc, doc.Render()),
-              "<p><!--qf:0--><img alt='Bild'> Jetzt <b>los</b>, bitte. "
+              "<p><!--qf:0--><!--qf:1--><img alt='Bild'> Jetzt <b>los</b>, bitte. "
               "<!--qf:2-->Dann <i>Ruhe</i>.</p>");
 }
