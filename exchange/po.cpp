@@ -20,16 +20,6 @@ namespace {
 
 constexpr std::string_view kStampField = "X-Quillfen-Source";
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
 // A text as PO strings hold it: every byte that is no UTF-8 (one the page's encoding could not
 // read) as U+FFFD, since the file is UTF-8 throughout.
 void AppendPoText(std::string& out, std::string_view text) {
@@ -316,18 +306,17 @@ class TPoReader {
             if (colon == std::string_view::npos) continue;
             const std::string_view name = Trimmed(field.substr(0, colon));
             const std::string_view value = Trimmed(field.substr(colon + 1));
-            if (EqualsIgnoringCase(name, kStampField)) {
+            if (NameIs(name, "x-quillfen-source")) {
                 file_.Stamp = ParseSourceStamp(value);
-            } else if (EqualsIgnoringCase(name, "Content-Type")) {
+            } else if (NameIs(name, "content-type")) {
                 const std::size_t at = value.find("charset=");
                 if (at == std::string_view::npos) continue;
                 std::string_view charset = value.substr(at + 8);
                 charset = Trimmed(charset.substr(0, charset.find(';')));
                 // CHARSET is what a template holds before anyone chose; ASCII is UTF-8.
-                if (!EqualsIgnoringCase(charset, "UTF-8") && !EqualsIgnoringCase(charset, "UTF8") &&
-                    !EqualsIgnoringCase(charset, "CHARSET") &&
-                    !EqualsIgnoringCase(charset, "ASCII") &&
-                    !EqualsIgnoringCase(charset, "US-ASCII")) {
+                if (!NameIs(charset, "utf-8") && !NameIs(charset, "utf8") &&
+                    !NameIs(charset, "charset") && !NameIs(charset, "ascii") &&
+                    !NameIs(charset, "us-ascii")) {
                     lineNumber_ = entry_.line;
                     Fail(TPoFault::UnsupportedCharset, charset);
                 }
@@ -387,25 +376,23 @@ void AppendPoEscaped(std::string& out, std::string_view text) {
     out.append(text.substr(from));
 }
 
-std::string PoLanguage(std::string_view tag) {
-    std::string out;
-    std::size_t start = 0;
-    for (int subtag = 0; start <= tag.size(); ++subtag) {
-        std::size_t end = tag.find_first_of("-_", start);
-        if (end == std::string_view::npos) end = tag.size();
-        const std::string_view part = tag.substr(start, end - start);
-        start = end + 1;
-        if (subtag == 0) {
-            for (const char c : part) out += Lower(c);
-            if (out.empty()) return out;
-            continue;
-        }
+std::string PoLanguage(std::string_view text) {
+    // The tag's own rule gives the case (language lower, region upper); gettext's form is the
+    // language and the region.
+    const std::optional<std::string> tag = LanguageTag(text);
+    if (!tag) return {};
+    std::string_view rest = *tag;
+    std::size_t end = rest.find('-');
+    std::string out(rest.substr(0, end));
+    while (end != std::string_view::npos) {
+        rest.remove_prefix(end + 1);
+        end = rest.find('-');
+        const std::string_view part = rest.substr(0, end);
         // The region: two letters or three digits; a script has four letters and is dropped.
         const bool digits =
             part.size() == 3 && part.find_first_not_of("0123456789") == std::string_view::npos;
         if (part.size() == 2 || digits) {
-            out += '_';
-            for (const char c : part) out += Upper(c);
+            out.append("_").append(part);
             break;
         }
         if (part.size() != 4) break;
