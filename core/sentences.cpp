@@ -789,24 +789,37 @@ class TSentenceScanner final : public TTokenSink {
                 if (text_[k] != ' ') return true;
             return false;
         };
-        // A pair that does not wrap whole sentences joins those it touches.
+        // A pair that does not wrap whole sentences joins those it touches. Joining moves the
+        // edges a pair is judged by: one that wrapped whole sentences may cut a group made of
+        // them and another, so the judgement is made again until no group grows.
         std::vector<char>& joins = joins_;  // joins[s]: sentence s goes on into s + 1
         joins.assign(m, 0);
-        for (int i = 0; i < n; ++i) {
-            const TItem& item = items_[i];
-            if (item.kind != TItem::Open && item.kind != TItem::Close) continue;
-            if (item.kind == TItem::Close && item.partner >= 0) continue;
-            const int so = item.kind == TItem::Open ? sentenceOf(item.at, false) : 0;
-            const std::uint32_t closeAt = item.kind == TItem::Close ? item.at
-                                          : item.partner >= 0       ? items_[item.partner].at
-                                                                    : size;
-            const int sc = item.kind == TItem::Close ? sentenceOf(item.at, true)
-                           : item.partner >= 0       ? sentenceOf(closeAt, true)
-                                                     : m - 1;
-            const std::uint32_t openAt = item.kind == TItem::Open ? item.at : 0;
-            const bool wraps = !inked(starts[so], openAt) && !inked(closeAt, sentenceEnd(sc));
-            if (!wraps)
-                for (int s = so; s < sc; ++s) joins[s] = 1;
+        std::vector<int>& first = groupFirst_;  // the first sentence of each sentence's group
+        std::vector<int>& last = groupLast_;    // the last sentence of each sentence's group
+        for (bool grew = true; grew;) {
+            grew = false;
+            first.resize(m);
+            last.resize(m);
+            for (int s = 0; s < m; ++s) first[s] = s > 0 && joins[s - 1] ? first[s - 1] : s;
+            for (int s = m; s-- > 0;) last[s] = s + 1 < m && joins[s] ? last[s + 1] : s;
+            for (int i = 0; i < n; ++i) {
+                const TItem& item = items_[i];
+                if (item.kind != TItem::Open && item.kind != TItem::Close) continue;
+                if (item.kind == TItem::Close && item.partner >= 0) continue;
+                const int so = item.kind == TItem::Open ? sentenceOf(item.at, false) : 0;
+                const std::uint32_t closeAt = item.kind == TItem::Close ? item.at
+                                              : item.partner >= 0       ? items_[item.partner].at
+                                                                        : size;
+                const int sc = item.kind == TItem::Close ? sentenceOf(item.at, true)
+                               : item.partner >= 0       ? sentenceOf(closeAt, true)
+                                                         : m - 1;
+                const std::uint32_t openAt = item.kind == TItem::Open ? item.at : 0;
+                const bool wraps =
+                    !inked(starts[first[so]], openAt) && !inked(closeAt, sentenceEnd(last[sc]));
+                if (wraps) continue;
+                for (int s = so; s < sc; ++s)
+                    if (!joins[s]) joins[s] = 1, grew = true;
+            }
         }
         // The groups of sentences, each one phrase.
         struct TOut {
@@ -1035,6 +1048,7 @@ class TSentenceScanner final : public TTokenSink {
     std::vector<int> open_, tags_, members_, numbers_;
     std::vector<std::uint32_t> starts_;
     std::vector<char> joins_, inside_;
+    std::vector<int> groupFirst_, groupLast_;
 };
 
 }  // namespace

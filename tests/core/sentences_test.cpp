@@ -117,6 +117,11 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
          {"T:One.", "T:Two.", "T:Three."},
          "Eins.",
          "<p><span class=s>Eins. Two.</span> <b>Three.</b></p>"},
+        // ... unless a join for another tag cuts through them: then they join too.
+        {"<p>A. <span>S</a>. B</span></p>",
+         {"T:A. <span1>S<a2/>. B</span1>"},
+         "<a2/>B. <span1>S.</span1> A.",
+         "<p></a>B. <span>S.</span> A.</p>"},
         {"<div lang=\"ja\">\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF<b>\xE6\x99\xB4\xE3\x82\x8C</b>"
          "\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82\xE6\x98\x8E\xE6\x97\xA5\xE3\x81\xAF\xE9\x9B\xA8"
          "\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82</div>",
