@@ -2,8 +2,10 @@
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer + UBSan) in build-fuzz/ and runs
 # each over its corpus in tests/fuzz/corpus/: first a replay of every input kept there (the
 # seeds and every fault ever found), then a short fuzzing run. Any finding fails the script.
-# By default the run is the same every time (a fixed seed and number of inputs), so that the
-# test command passes or fails on the code alone; longer runs with a fresh seed look further.
+# By default the run is the same every time and on every machine (a fixed seed and number of
+# inputs, the seeds in a fixed order, addresses not randomised and no compare tracing, whose
+# values are addresses), so that the test command passes or fails on the code alone; longer runs
+# with a fresh seed look further, with every means libFuzzer has.
 #   FUZZ_RUNS=N     inputs of each fixed run (default 20000; 0 replays only)
 #   FUZZ_SECONDS=N  instead: fuzz each target for N seconds with a fresh seed
 set -euo pipefail
@@ -15,9 +17,14 @@ if [ -n "${FUZZ_SECONDS:-}" ]; then
   [ "$FUZZ_SECONDS" -gt 0 ] || length=()
 else
   runs=${FUZZ_RUNS:-20000}
-  length=(-seed=1 -runs="$runs")
+  length=(-seed=1 -runs="$runs" -use_cmp=0)
   what="$runs inputs from seed 1"
   [ "$runs" -gt 0 ] || length=()
+fi
+# Where the system lets a process turn off address randomisation, the fixed run does.
+fixed=()
+if [ -z "${FUZZ_SECONDS:-}" ] && setarch "$(uname -m)" -R true 2>/dev/null; then
+  fixed=(setarch "$(uname -m)" -R)
 fi
 
 CXX=clang++ cmake -S tests/fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -44,9 +51,12 @@ for target in load save combine replaceall xliff; do
   fi
   if [ ${#length[@]} -gt 0 ]; then
     echo "== $target: fuzzing, $what"
-    if ! (cd "$work" && "$bin" "${length[@]}" -max_len=16384 -rss_limit_mb=2048 \
+    # The seeds are named in one order, not read in the order the file system lists them.
+    (cd "$corpus" && find . -maxdepth 1 -type f -printf "$corpus/%P\n" | LC_ALL=C sort |
+      paste -sd,) >"$work/$target.seeds"
+    if ! (cd "$work" && "${fixed[@]}" "$bin" "${length[@]}" -max_len=16384 -rss_limit_mb=2048 \
             -timeout=10 -artifact_prefix="$work/findings/$target-" \
-            "$work/$target" "$corpus" >"$work/$target.log" 2>&1); then
+            -seed_inputs=@"$work/$target.seeds" "$work/$target" >"$work/$target.log" 2>&1); then
       tail -n 40 "$work/$target.log"
       for f in "$work/findings/$target-"*; do
         [ -e "$f" ] || continue
@@ -58,7 +68,8 @@ for target in load save combine replaceall xliff; do
       continue
     fi
   fi
-  grep -E '^Done|DONE' "$work/$target.log" | tail -n 1
+  # The coverage reached tells whether the run was the one it is elsewhere.
+  grep -E '^Done|DONE' "$work/$target.log" | tail -n 2
 done
 
 echo "fuzz: $((5 - ${#failed[@]})) passed, ${#failed[@]} failed"
