@@ -51,12 +51,17 @@ for target in load save combine replaceall xliff; do
   fi
   if [ ${#length[@]} -gt 0 ]; then
     echo "== $target: fuzzing, $what"
-    # The seeds are named in one order, not read in the order the file system lists them.
-    (cd "$corpus" && find . -maxdepth 1 -type f -printf "$corpus/%P\n" | LC_ALL=C sort |
+    # The seeds are named in one order, not read in the order the file system lists them, and
+    # every path the fuzzer is given is the same wherever the tree stands: the lengths of its
+    # strings move what it allocates, and code that compares addresses then takes other ways.
+    mkdir -p "$work/seeds"
+    cp -r "$corpus" "$work/seeds/$target"
+    ln -sf "$bin" "$work/${target}_fuzzer"
+    (cd "$work" && find "seeds/$target" -maxdepth 1 -type f | LC_ALL=C sort |
       paste -sd,) >"$work/$target.seeds"
-    if ! (cd "$work" && "${fixed[@]}" "$bin" "${length[@]}" -max_len=16384 -rss_limit_mb=2048 \
-            -timeout=10 -artifact_prefix="$work/findings/$target-" \
-            -seed_inputs=@"$work/$target.seeds" "$work/$target" >"$work/$target.log" 2>&1); then
+    if ! (cd "$work" && "${fixed[@]}" "./${target}_fuzzer" "${length[@]}" -max_len=16384 \
+            -rss_limit_mb=2048 -timeout=10 -artifact_prefix="findings/$target-" \
+            -seed_inputs=@"$target.seeds" "$target" >"$work/$target.log" 2>&1); then
       tail -n 40 "$work/$target.log"
       for f in "$work/findings/$target-"*; do
         [ -e "$f" ] || continue
