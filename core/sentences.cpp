@@ -642,10 +642,21 @@ class TSentenceScanner final : public TTokenSink {
         item.end = static_cast<std::uint32_t>(b);
         item.at = static_cast<std::uint32_t>(text_.size());
         item.chunks = static_cast<std::uint32_t>(chunks_.size());
+        // A reference that gives a blank ("&#13;", "&#10;") is white space as the blank is, and
+        // stays out of the sentences' texts and spans as it stays out of a run's.
+        auto blank = [&](std::size_t k) -> std::size_t {
+            if (IsSpace(page_[k])) return 1;
+            if (page_[k] != '&') return 0;
+            const TReference r = ReadReference(page_.substr(k, b - k), TReferences::Text);
+            return r.length != 0 && r.second == 0 && r.first < 0x80 &&
+                           IsBlank(static_cast<char>(r.first))
+                       ? r.length
+                       : 0;
+        };
         std::size_t i = a;
         while (i < b) {
-            if (IsSpace(page_[i])) {
-                while (i < b && IsSpace(page_[i])) ++i;
+            if (blank(i) != 0) {
+                for (std::size_t n; i < b && (n = blank(i)) != 0;) i += n;
                 // Blanks collapse into one, but not into those before an image or a carried
                 // element, which stands between them.
                 if (!text_.empty() && (text_.back() != ' ' || afterObject_)) text_ += ' ';
@@ -653,7 +664,7 @@ class TSentenceScanner final : public TTokenSink {
                 continue;
             }
             const std::size_t w = i;
-            while (i < b && !IsSpace(page_[i])) ++i;
+            while (i < b && !blank(i)) ++i;
             afterObject_ = false;
             const std::string_view bytes = page_.substr(w, i - w);
             const std::uint32_t at = static_cast<std::uint32_t>(text_.size());
@@ -906,6 +917,10 @@ class TSentenceScanner final : public TTokenSink {
                     }
                 }
             }
+            // A '<' or '&' of text just before, which is not the sentence's (an svg's, before an
+            // element that leaves the svg), would join with what a new text writes first: a tag
+            // or a reference, where the page has neither. That flow keeps its runs.
+            if (begin > 0 && (page_[begin - 1] == '<' || page_[begin - 1] == '&')) return false;
             for (int i : members) {
                 if (items_[i].kind == TItem::Text) continue;
                 if (inside[i]) return false;  // another sentence has it

@@ -18,12 +18,6 @@ bool OnlyLayout(std::string_view text) {
     return true;
 }
 
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-}  // namespace
-
 bool TTextItem::Clean(const TEncodingInfo& encoding, TReferences where) {
     DecodeTextInPlace(Text, encoding, where);
     // Whitespace as a browser lays it out: every run of it one blank. Most texts have nothing to

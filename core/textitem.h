@@ -14,6 +14,10 @@ namespace quillfen {
 // holds a table cell or a line open, and there is nothing to translate.
 bool OnlyLayout(std::string_view text);
 
+// Whether a character of a text, as written or as a reference gives it, is white space that a
+// browser collapses with its neighbours into one blank.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 // One phrase of the page.
 struct TTextItem {
     std::uint32_t Number = 0;

@@ -117,6 +117,15 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
          {"T:One.", "T:Two.", "T:Three."},
          "Eins.",
          "<p><span class=s>Eins. Two.</span> <b>Three.</b></p>"},
+        // A reference that gives a blank is a blank: it collapses, and what is at the edges
+        // stays outside.
+        {"<p>&#13;\tThomas <b>L</b>&#32;and&#10;more&#13;</p>",
+         {"T:Thomas <b1>L</b1> and more"},
+         "<b1>L</b1> und Thomas",
+         "<p>&#13;\t<b>L</b> und Thomas&#13;</p>"},
+        // Text of an svg's just before a sentence that leaves the svg keeps the flow in runs:
+        // a new text's first letters would make a tag or a reference of it.
+        {"<svg>&<em>x</em>o", {"T:&", "T:x", "T:o"}, nullptr, nullptr},
         // ... unless a join for another tag cuts through them: then they join too.
         {"<p>A. <span>S</a>. B</span></p>",
          {"T:A. <span1>S<a2/>. B</span1>"},
