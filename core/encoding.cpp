@@ -63,14 +63,15 @@ std::size_t MarkupEnd(std::string_view bytes, std::size_t lt) {
         return end == std::string_view::npos ? n : end + 3;
     }
     if (IsAsciiLetter(c) || (c == '/' && IsAsciiLetter(d))) {
-        const TTagEnd end = FindTagEnd(bytes, lt);
+        TAttributeList attributes;
+        std::size_t nameLength = 0;
+        const TTagEnd end = ReadTag(bytes, lt, attributes, nameLength);
         if (end.kind != TEnd::Closed) return n;
         if (c == '/') return end.at + 1;
         // The text of these elements is no markup: a "<meta" there is text (a title's, a
-        // script's), and writing that text anew must not change how the page reads.
-        std::size_t nameEnd = lt + 1;
-        while (nameEnd < end.at && IsAsciiLetter(bytes[nameEnd])) ++nameEnd;
-        std::string name(bytes.substr(lt + 1, nameEnd - lt - 1));
+        // script's), and writing that text anew must not change how the page reads. The name
+        // is the tokenizer's, up to a blank, '/' or '>': "<title\xFF>" opens no title.
+        std::string name(bytes.substr(lt + 1, nameLength));
         for (char& ch : name) ch = Lower(ch);
         if (name == "script") {
             const std::size_t close = FindScriptEnd(bytes, end.at + 1);

@@ -34,6 +34,8 @@ TEST(Encoding, Detection) {
         {"<img alt='<meta charset=\"utf-8\">'><p>\xFC</p><meta charset=gbk>", legacy("gbk")},
         {"<!-- a > b --><a title=\"x>y\"><meta charset=utf-8><p>\xFC</p>", utf8},
         {"<title><meta charset=utf-8></title><script>'<meta charset=utf-8>'</script>\xFC", w1252},
+        // ... where the tokenizer sees the element: "title\xFF" is no title.
+        {"<title\xFF><meta charset=gbk>", legacy("gbk")},
         // The meta's own attributes, read as the tokenizer reads them.
         {"<meta name=d content=\"a > b charset=\"utf-7\"><p>\xFC</p>", w1252},
         {"<meta content=\"text/html; charset=gbk\" http-equiv=content-type>", legacy("gbk")},
