@@ -347,8 +347,6 @@ class TBreakers {
     std::map<std::string, std::unique_ptr<icu::BreakIterator>> iterators_;
 };
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
 struct TCaptured {
     TTextItem item;
     TPhraseSpan span;
@@ -645,7 +643,7 @@ class TSentenceScanner final : public TTokenSink {
         // A reference that gives a blank ("&#13;", "&#10;") is white space as the blank is, and
         // stays out of the sentences' texts and spans as it stays out of a run's.
         auto blank = [&](std::size_t k) -> std::size_t {
-            if (IsSpace(page_[k])) return 1;
+            if (IsHtmlSpace(page_[k])) return 1;
             if (page_[k] != '&') return 0;
             const TReference r = ReadReference(page_.substr(k, b - k), TReferences::Text);
             return r.length != 0 && r.second == 0 && r.first < 0x80 &&
