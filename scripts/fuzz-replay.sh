@@ -2,10 +2,11 @@
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer + UBSan) in build-fuzz/ and runs
 # each over its corpus in tests/fuzz/corpus/: first a replay of every input kept there (the
 # seeds and every fault ever found), then a short fuzzing run. Any finding fails the script.
-# By default the run is the same every time and on every machine (a fixed seed and number of
-# inputs, the seeds in a fixed order, addresses not randomised and no compare tracing, whose
-# values are addresses), so that the test command passes or fails on the code alone; longer runs
-# with a fresh seed look further, with every means libFuzzer has.
+# By default the run goes as nearly the same way every time and on every machine as libFuzzer
+# lets it (a fixed seed and number of inputs, the seeds in a fixed order, addresses not
+# randomised and no compare tracing, whose values are addresses), so that the test command
+# passes or fails on the code, not on the machine; longer runs with a fresh seed look further,
+# with every means libFuzzer has.
 #   FUZZ_RUNS=N     inputs of each fixed run (default 20000; 0 replays only)
 #   FUZZ_SECONDS=N  instead: fuzz each target for N seconds with a fresh seed
 set -euo pipefail
@@ -73,7 +74,7 @@ for target in load save combine replaceall xliff; do
       continue
     fi
   fi
-  # The coverage reached tells whether the run was the one it is elsewhere.
+  # The coverage reached shows how closely the run followed the same way as others.
   grep -E '^Done|DONE' "$work/$target.log" | tail -n 2
 done
 
