@@ -78,6 +78,8 @@ class TDocument {
     // does not is refused and nothing changes.
     void SetPhraseText(std::size_t i, std::string text);
     bool IsChanged(std::size_t i) const { return changed_.count(i) != 0; }
+    // How many phrases read otherwise than the scan found them.
+    std::size_t ChangedCount() const { return changed_.size(); }
     // The text the scan found for phrase i.
     std::string OriginalText(std::size_t i) const;
 

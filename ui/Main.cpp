@@ -179,7 +179,7 @@ void TForm1::BuildTranslatePage() {
     listRow->setSpacing(8);
     listCol->addLayout(listRow, 1);
 
-    auto* list = new TPhraseList(Doc, ImageList, listPanel);
+    auto* list = new TPhraseList(Session, ImageList, listPanel);
     list->setObjectName("TextBox");
     list->setMinimumHeight(4 * 13 + 4);
     TextBox = list;
@@ -237,7 +237,10 @@ void TForm1::BuildTranslatePage() {
     PhraseFilter->addItems({"All phrases", "Unchanged", "Changed"});
     FilterLabel->setBuddy(PhraseFilter);
     connect(PhraseFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
-        Guarded([this, index] { TextBoxModel->SetFilter(TPhraseModel::TFilter(index)); });
+        Guarded([this, index] {
+            Session.SetFilter(TPhraseFilter(index));
+            TextBoxModel->AllRowsChanged();
+        });
     });
     filterRow->addStretch(1);
     filterRow->addWidget(FilterLabel);
@@ -355,7 +358,7 @@ void TForm1::FormActivate() {
     const TSettings s = LoadSettings(SettingsStore);
     Language = s.Language;
     Tags = s.Tags;
-    SkipNoLetters = s.SkipNoLetters;
+    Session.SetSkipNoLetters(s.SkipNoLetters);
     Units = s.Units;
     History = TRecentFiles(s.History);
     if (WizardDlg) WizardDlg->SetExportFormat(s.ExportFormat);
@@ -366,7 +369,6 @@ void TForm1::FormActivate() {
     ApplyLanguage();
     Notebook->setCurrentIndex(0);
     OkBtn->setEnabled(false);
-    Doc.Clear();
     TextBoxModel->Reset();
 
     HistorySeparator = mFile->insertSeparator(N3);
@@ -404,7 +406,7 @@ void TForm1::FormClose() {
     if (closed_) return;
     closed_ = true;
     TextBoxModel->BeginReset();
-    Doc.Clear();
+    Session.Forget();
     TextBoxModel->EndReset();
     UpdateEditMenu();
     // A window that was never activated never read the settings; writing its defaults would
@@ -416,7 +418,7 @@ void TForm1::FormClose() {
                      {.Language = Language,
                       .Tags = Tags,
                       .History = History.Entries(),
-                      .SkipNoLetters = SkipNoLetters,
+                      .SkipNoLetters = Session.SkipNoLetters(),
                       .Units = Units,
                       .ExportFormat = WizardDlg ? FormatName(WizardDlg->ExportFormat()) : QString(),
                       .WindowGeometry = saveGeometry(),
@@ -537,6 +539,8 @@ void TForm1::LoadHFile(QAction* sender) {
 void TForm1::mCloseClick() {
     if (!MayDropUnsaved()) return;
     Notebook->setCurrentIndex(0);
+    // The rows stay until another page is opened; nothing can be written to this one.
+    Session.Close();
     SetDocumentOpen(false);
 }
 
@@ -551,11 +555,11 @@ void TForm1::CloseHelpBtnClick() { Notebook->setCurrentIndex(PageBeforeHelp); }
 
 void TForm1::mOptionsClick() {
     OptionsDlg->Tags = Tags;
-    OptionsDlg->SkipNoLetters = SkipNoLetters;
+    OptionsDlg->SkipNoLetters = Session.SkipNoLetters();
     OptionsDlg->Units = Units;
     if (OptionsDlg->exec() != QDialog::Accepted) return;
     // Takes effect at the next Enter, reload or not.
-    SkipNoLetters = OptionsDlg->SkipNoLetters;
+    Session.SetSkipNoLetters(OptionsDlg->SkipNoLetters);
     if (DocumentOpen() && !MayDropUnsaved()) return;
     Tags = OptionsDlg->Tags;
     Units = OptionsDlg->Units;
@@ -602,7 +606,8 @@ void TForm1::mMergeClick() {
         if (!Ask(94, QDir::toNativeSeparators(path), false)) return;
         options.Force = true;
     }
-    const TMergeReport report = MergeTranslation(Doc, file, options, [this] { Save(); });
+    const TMergeReport report =
+        MergeTranslation(Session.MutableDocument(), file, options, [this] { Session.Write(); });
     TextBoxModel->AllRowsChanged();
     if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
     ShowChange();
@@ -621,33 +626,39 @@ bool TForm1::LoadFile(const QString& path) {
     FindBar->Close();
     ProgressPanel->Start();
 
-    // Read beside the open page: a page that cannot be opened leaves it as it was.
-    TDocument loaded;
     std::exception_ptr failure;
+    TDocument loaded;
     try {
-        loaded.LoadFile(NativePath(path), Tags, Units,
-                        [this](std::size_t position, std::size_t maximum) {
-                            ProgressPanel->Report(position, maximum);
-                        });
+        loaded = TPageSession::Read(NativePath(path), Tags, Units,
+                                    [this](std::size_t position, std::size_t maximum) {
+                                        ProgressPanel->Report(position, maximum);
+                                    });
     } catch (...) {
         failure = std::current_exception();
     }
     ProgressPanel->hide();
     unsetCursor();
     if (failure) {
-        if (OfferRecovery(failure)) return LoadFile(path);
+        const std::optional<std::string> backup = TPageSession::RecoverableBackup(failure);
+        if (backup && Ask(63, QDir::toNativeSeparators(QFile::decodeName(backup->c_str())), true)) {
+            try {
+                TPageSession::Recover(NativePath(path));
+                return LoadFile(path);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
         // Reported once the window is back at rest, and the command goes on knowing it failed.
         ShowError(failure);
         return false;
     }
 
-    // Whatever was typed or failed to save went with the page it belonged to.
     TextBoxModel->BeginReset();
-    Doc = std::move(loaded);
+    Session.Adopt(std::move(loaded), NativePath(path));
     TextBoxModel->EndReset();
-    DropDrafts();
+    entryRow_ = -1;
     FileName = path;
-    RecountChanged();
+    UpdateStatus();
     UpdateLegend();
     Notebook->setCurrentIndex(1);
     if (!splitterPlaced_) {
@@ -677,35 +688,8 @@ bool TForm1::LoadFile(const QString& path) {
     return true;
 }
 
-bool TForm1::OfferRecovery(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const TInterruptedSaveError& e) {
-        // Another program wrote the page since: which bytes to keep is the user's to decide, and
-        // the error names both files.
-        if (e.Foreign) return false;
-        if (!Ask(63, QDir::toNativeSeparators(QFile::decodeName(e.Backup.c_str())), true))
-            return false;
-        try {
-            RecoverInterruptedSave(e.Page);
-            return true;
-        } catch (const std::exception& again) {
-            ShowError(again);
-        }
-    } catch (...) {
-    }
-    return false;
-}
-
-void TForm1::Save() {
-    // Stays set when the save raises.
-    saveFailed_ = true;
-    Doc.Save(NativePath(FileName));
-    saveFailed_ = false;
-}
-
 void TForm1::ShowChange() {
-    RecountChanged();
+    UpdateStatus();
     UpdateEditMenu();
     Preview();
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
@@ -739,66 +723,34 @@ void TForm1::TextBoxClick() {
 void TForm1::OkBtnClick() {
     if (Edit1->text().isEmpty()) return;
     int i = SelectedRow();
-    const QString t = FromText(CleanedText(Doc, std::size_t(i), ToText(Edit1->text())));
+    const QString t = FromText(Session.Cleaned(std::size_t(i), ToText(Edit1->text())));
     if (t != Edit1->text()) Edit1->setText(t);
     // What the editing service would refuse as no phrase ends Ok quietly, as an empty entry.
     if (!IsPhraseText(ToText(t)) || i < 0 || ChangedElsewhere(i, t)) return;
 
-    // A text that shows as the phrase does is the phrase's own, bytes the page's encoding could
-    // not read included: nothing to write, no step to undo.
-    const std::string current(Doc.Text(std::size_t(i)));
-    const bool changed = FromText(current) != t;
-    if (changed) {
-        try {
-            ConfirmPhrase(std::size_t(i), ToText(t));
-        } catch (...) {
-            // The typed text stays, in the entry and as the row's draft.
-            SetDraft(i, t);
-            throw;
-        }
+    bool changed = false;
+    try {
+        changed = Session.Confirm(std::size_t(i), ToText(t));
+    } catch (...) {
+        // The typed text stays, in the entry and as the row's draft.
+        TextBoxModel->RowChanged(i);
+        throw;
     }
-    SetDraft(i, {});
+    TextBoxModel->RowChanged(i);
+    if (changed) {
+        UpdateStatus();
+        UpdateEditMenu();
+        Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+    }
 
     const int confirmed = i;
-    i = NextToTranslate(i);
+    i = int(Session.NextToTranslate(std::size_t(i)));
     // The preview changes the phrase in the page it shows and marks the next one.
     if (changed) PreviewPane->Update(FileName, Doc, confirmed, i);
     SelectRowQuietly(i);
     ShowRowInEntry(i);
     // Typing replaces the next phrase, as after a click on its row.
     Edit1->selectAll();
-}
-
-int TForm1::NextToTranslate(int row) const {
-    for (int next = row + 1; next < TextBoxModel->rowCount(); ++next) {
-        if (!TextBoxModel->InFilter(next)) continue;
-        if (SkipNoLetters && !HasLetterOrDigit(RowString(next))) continue;
-        return next;
-    }
-    // The last one stays.
-    return row;
-}
-
-int TForm1::SteerToFilter(int target, int row) const {
-    if (target < 0 || TextBoxModel->InFilter(target)) return target;
-    const int count = TextBoxModel->rowCount();
-    const int step = target >= row ? 1 : -1;
-    // On in the direction of the move, else back towards where it started.
-    for (int r = target + step; r >= 0 && r < count; r += step)
-        if (TextBoxModel->InFilter(r)) return r;
-    for (int r = target - step; r != row && r >= 0 && r < count; r -= step)
-        if (TextBoxModel->InFilter(r)) return r;
-    return row;
-}
-
-void TForm1::ConfirmPhrase(std::size_t i, std::string text) {
-    // The editing service writes the page and makes the change an undo step only once it is
-    // written: a save that fails leaves the phrase, its row and the history as they were.
-    ReplacePhrases(Doc, {{i, std::move(text)}}, [this] { Save(); });
-    TextBoxModel->RowChanged(int(i));
-    RecountChanged();
-    UpdateEditMenu();
-    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
 }
 
 bool TForm1::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
@@ -809,8 +761,8 @@ bool TForm1::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
     const TMove move = MoveOfKey(key, shift);
     if (move == TMove::None) return false;
     const int row = SelectedRow();
-    const int target =
-        SteerToFilter(MoveTarget(move, row, TextBoxModel->rowCount(), VisibleRows()), row);
+    const int target = int(
+        Session.SteerToFilter(MoveTarget(move, row, TextBoxModel->rowCount(), VisibleRows()), row));
     if (target >= 0 && target != row) SelectRowQuietly(target);
     TextBoxClick();
     return move != TMove::Up && move != TMove::Down;
@@ -851,8 +803,8 @@ QString TForm1::RowString(int row) const {
 void TForm1::ShowRowInEntry(int row) {
     KeepEntryAsDraft();
     const QString s = RowString(row);
-    const auto draft = Drafts.find(row);
-    entryGiven_ = draft != Drafts.end() ? draft->second : s;
+    const std::string* draft = Session.Draft(std::size_t(row));
+    entryGiven_ = draft ? FromText(*draft) : s;
     SetEntryPlaceholders(row);
     Edit1->setText(entryGiven_);
     TextLabel->setText(s);
@@ -900,29 +852,12 @@ void TForm1::KeepEntryAsDraft() {
 }
 
 void TForm1::SetDraft(int row, const QString& text) {
-    const bool had = Drafts.count(row) != 0;
-    if (text.isEmpty())
-        Drafts.erase(row);
-    else
-        Drafts[row] = text;
-    if (had || !text.isEmpty()) TextBoxModel->SetDraft(row, text);
+    const bool had = Session.Draft(std::size_t(row)) != nullptr;
+    Session.SetDraft(std::size_t(row), ToText(text));
+    if (had || !text.isEmpty()) TextBoxModel->RowChanged(row);
 }
 
-void TForm1::DropDrafts() {
-    Drafts.clear();
-    TextBoxModel->ClearDrafts();
-    entryRow_ = -1;
-    saveFailed_ = false;
-}
-
-bool TForm1::HasDrafts() const { return !Drafts.empty() || EntryTyped(); }
-
-void TForm1::RecountChanged() {
-    changedCount_ = 0;
-    for (std::size_t i = 0; i < Doc.PhraseCount(); ++i)
-        if (Doc.IsChanged(i)) ++changedCount_;
-    UpdateStatus();
-}
+bool TForm1::HasDrafts() const { return !Session.Drafts().empty() || EntryTyped(); }
 
 void TForm1::UpdateStatus() {
     const int count = TextBoxModel->rowCount();
@@ -932,7 +867,8 @@ void TForm1::UpdateStatus() {
     }
     QString where = LoadStr(Language, 80);
     where = FormatCount(FormatCount(where, std::uint64_t(SelectedRow() + 1)), std::uint64_t(count));
-    StatusLabel->setText(where + "   " + FormatCount(LoadStr(Language, 81), changedCount_));
+    StatusLabel->setText(where + "   " +
+                         FormatCount(LoadStr(Language, 81), Session.ChangedCount()));
 }
 
 void TForm1::UpdateCaption() {
@@ -941,7 +877,6 @@ void TForm1::UpdateCaption() {
 }
 
 void TForm1::SetDocumentOpen(bool open) {
-    documentOpen_ = open;
     UpdateCaption();
     UpdateStatus();
     mClose->setEnabled(open);
@@ -953,9 +888,9 @@ void TForm1::SetDocumentOpen(bool open) {
 void TForm1::UpdateEditMenu() {
     // A closed page offers nothing: its commands would write a file no longer shown.
     const bool open = DocumentOpen();
-    mUndo->setEnabled(open && Doc.CanUndo());
-    mRedo->setEnabled(open && Doc.CanRedo());
-    mRevert->setEnabled(open && Doc.CanRevert());
+    mUndo->setEnabled(open && Session.CanUndo());
+    mRedo->setEnabled(open && Session.CanRedo());
+    mRevert->setEnabled(open && Session.CanRevert());
     mFind->setEnabled(open);
     mGoTo->setEnabled(open);
 }
@@ -972,16 +907,20 @@ bool TForm1::Ask(int id, const QString& path, bool yesByDefault) {
 bool TForm1::MayDropUnsaved(int keptRow) {
     if (!DocumentOpen()) return true;
     if (keptRow < 0) KeepEntryAsDraft();
-    const std::size_t drafts = Drafts.size() - Drafts.count(keptRow);
-    if (drafts == 0 && !saveFailed_) return true;
+    const auto& drafts = Session.Drafts();
+    const std::size_t others = drafts.size() - (keptRow >= 0 ? drafts.count(keptRow) : 0);
+    if (others == 0 && !Session.SaveFailed()) return true;
     // Text whose save failed is the weightier loss; it is a draft too.
-    if (!Ask(saveFailed_ ? 62 : 79, QDir::toNativeSeparators(FileName), false)) return false;
-    DropDrafts();
+    if (!Ask(Session.SaveFailed() ? 62 : 79, QDir::toNativeSeparators(FileName), false))
+        return false;
+    Session.DropDrafts();
+    TextBoxModel->AllRowsChanged();
+    entryRow_ = -1;
     return true;
 }
 
 bool TForm1::ChangedElsewhere(int row, const std::optional<QString>& entry) {
-    if (!Doc.ChangedOnDisk(NativePath(FileName))) return false;
+    if (!Session.ChangedOnDisk()) return false;
     // The entry's text is the one draft that survives the reload.
     if (!Ask(61, QDir::toNativeSeparators(FileName), true) || !MayDropUnsaved(entry ? row : -1))
         return true;
@@ -999,7 +938,7 @@ void TForm1::ShowHistoryStep(const std::vector<std::size_t>& phrases) {
     const int row = int(phrases.front());
     SelectRowQuietly(row);
     ShowRowInEntry(row);
-    RecountChanged();
+    UpdateStatus();
     UpdateEditMenu();
     // The preview changes the phrases in the page it shows.
     for (const std::size_t i : phrases) PreviewPane->Update(FileName, Doc, int(i), row);
@@ -1007,20 +946,20 @@ void TForm1::ShowHistoryStep(const std::vector<std::size_t>& phrases) {
 }
 
 void TForm1::mUndoClick() {
-    if (!DocumentOpen() || !Doc.CanUndo() || ChangedElsewhere(SelectedRow(), {})) return;
-    ShowHistoryStep(UndoReplacement(Doc, [this] { Save(); }));
+    if (!DocumentOpen() || !Session.CanUndo() || ChangedElsewhere(SelectedRow(), {})) return;
+    ShowHistoryStep(Session.Undo());
 }
 
 void TForm1::mRedoClick() {
-    if (!DocumentOpen() || !Doc.CanRedo() || ChangedElsewhere(SelectedRow(), {})) return;
-    ShowHistoryStep(RedoReplacement(Doc, [this] { Save(); }));
+    if (!DocumentOpen() || !Session.CanRedo() || ChangedElsewhere(SelectedRow(), {})) return;
+    ShowHistoryStep(Session.Redo());
 }
 
 void TForm1::mRevertClick() {
-    if (!DocumentOpen() || !Doc.CanRevert()) return;
+    if (!DocumentOpen() || !Session.CanRevert()) return;
     if (!Ask(60, QDir::toNativeSeparators(FileName), false)) return;
     if (ChangedElsewhere(SelectedRow(), {})) return;
-    RevertPage(Doc, [this] { Save(); });
+    Session.Revert();
     TextBoxModel->AllRowsChanged();
     if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
     ShowChange();

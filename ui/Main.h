@@ -13,6 +13,7 @@
 
 #include "core/document.h"
 #include "exchange/formats.h"
+#include "session/pagesession.h"
 #include "settings/recentfiles.h"
 #include "settings/settings.h"
 #include "ui/phraselist.h"
@@ -65,14 +66,14 @@ class TForm1 : public QMainWindow {
     bool OpenPage(const QString& path);
     // The current document path: the page open or last tried.
     const QString& DocumentPath() const { return FileName; }
-    const TDocument& Document() const { return Doc; }
+    const TDocument& Document() const { return Session.Document(); }
     const TRecentFiles& RecentFiles() const { return History; }
     // The kinds of phrases a page is read for.
     TTags ExtractedKinds() const { return Tags; }
     // Whether a page is open: the commands that need one are offered only then.
-    bool DocumentOpen() const { return documentOpen_; }
+    bool DocumentOpen() const { return Session.IsOpen(); }
     // The last save of the open page failed: its row holds text the file does not.
-    bool SaveFailed() const { return saveFailed_; }
+    bool SaveFailed() const { return Session.SaveFailed(); }
     // Text typed and not confirmed: in the entry, or kept with a row the selection left.
     bool HasDrafts() const;
     int SelectedRow() const;
@@ -116,10 +117,7 @@ class TForm1 : public QMainWindow {
     // --- state ------------------------------------------------------------------------------
     TLanguage Language = TLanguage::English;
     TTags Tags = TTags::None;
-    // Enter steps over phrases without a letter or digit ("|", "»").
-    bool SkipNoLetters = false;
     TUnits Units = TUnits::Runs;  // what a phrase is
-    std::uint64_t changedCount_ = 0;
     TRecentFiles History;
     std::uint8_t PageBeforeHelp = 0;
     QString AppTitle = QStringLiteral("Quillfen");
@@ -127,7 +125,9 @@ class TForm1 : public QMainWindow {
     QString OpenFilter;  // "HTML-Files|*.HTML;*.HTM"
     // The current document path (the file name of the open dialog).
     QString FileName;
-    TDocument Doc;
+    // The open page and the rules of working on it; the window shows what it reports.
+    TPageSession Session;
+    const TDocument& Doc = Session.Document();
     // Children of the window, attached by CreateMainWindow.
     TOptionsDlg* OptionsDlg = nullptr;
     TWizardDlg* WizardDlg = nullptr;
@@ -207,11 +207,6 @@ class TForm1 : public QMainWindow {
     // Opens the page at path, which becomes FileName. A page that cannot be read is reported
     // here and leaves the open page, if any, open and untouched; false then.
     bool LoadFile(const QString& path);
-    // Writes phrase i's new text through the editing service (core/editing.h) as one undo step; a
-    // save that fails changes nothing and raises. The caller updates the preview.
-    void ConfirmPhrase(std::size_t i, std::string text);
-    // The write of every change of the page, which the editing service runs.
-    void Save();
     void Preview();
     void UpdateLegend();
     void SetDocumentOpen(bool open);
@@ -241,16 +236,9 @@ class TForm1 : public QMainWindow {
     bool EntryTyped() const;
     // Keeps text as row's draft; an empty text drops it.
     void SetDraft(int row, const QString& text);
-    void DropDrafts();
     // The window's title names the open page, and no page when none is open.
     void UpdateCaption();
     void UpdateStatus();
-    void RecountChanged();
-    // The row Enter moves on to from row: the next the filter shows, past those without a letter
-    // or digit when SkipNoLetters is on; row itself at the end.
-    int NextToTranslate(int row) const;
-    // A move's target, moved on to the nearest row the filter shows (row when there is none).
-    int SteerToFilter(int target, int row) const;
     // Selects row as a click does, or, with the focus elsewhere (the find field), all but the
     // focus.
     void GoToRow(int row, bool focusEntry);
@@ -264,9 +252,6 @@ class TForm1 : public QMainWindow {
     // Asks before a command drops drafts or text whose save failed; false: the command stops.
     // keptRow: a row whose draft the command keeps (-1: none, the entry's text counts).
     bool MayDropUnsaved(int keptRow = -1);
-    // When the page could not be opened because a save of it was cut short while it overwrote
-    // the page, offers to put the old bytes back; true when they are back.
-    bool OfferRecovery(const std::exception_ptr& failure);
     // After Undo or Redo changed and wrote phrases: their rows, the first of them in the entry,
     // the preview changed in place.
     void ShowHistoryStep(const std::vector<std::size_t>& phrases);
@@ -279,15 +264,11 @@ class TForm1 : public QMainWindow {
     bool activated_ = false;
     bool closed_ = false;
     bool quietSelection_ = false;
-    bool saveFailed_ = false;
-    bool documentOpen_ = false;
     bool splitterPlaced_ = false;
     // The row whose text or draft the entry holds, -1 for none.
     int entryRow_ = -1;
     // What the entry was given for that row: its draft or its text.
     QString entryGiven_;
-    // Typed texts not confirmed, by row.
-    std::map<int, QString> Drafts;
 };
 
 // The main window with the Options dialog and the wizard attached, as the program, the tests and

@@ -29,10 +29,10 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
         case KindRole:
             return int(Doc.Kind(row));
         case DraftRole:
-            return drafts_.count(index.row()) != 0;
+            return Session.Draft(row) != nullptr;
         case DraftTextRole: {
-            const auto draft = drafts_.find(index.row());
-            return draft != drafts_.end() ? draft->second : QString();
+            const std::string* draft = Session.Draft(row);
+            return draft ? FromText(*draft) : QString();
         }
         case ChangedRole:
             return Doc.IsChanged(row);
@@ -51,38 +51,6 @@ void TPhraseModel::Reset() {
 void TPhraseModel::RowChanged(int row) {
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
-}
-
-void TPhraseModel::SetDraft(int row, const QString& text) {
-    if (text.isEmpty())
-        drafts_.erase(row);
-    else
-        drafts_[row] = text;
-    RowChanged(row);
-}
-
-void TPhraseModel::SetFilter(TFilter filter) {
-    if (filter == filter_) return;
-    filter_ = filter;
-    AllRowsChanged();
-}
-
-bool TPhraseModel::InFilter(int row) const {
-    if (row < 0 || std::size_t(row) >= Doc.PhraseCount()) return false;
-    switch (filter_) {
-        case TFilter::Unchanged:
-            return !Doc.IsChanged(std::size_t(row));
-        case TFilter::Changed:
-            return Doc.IsChanged(std::size_t(row));
-        default:
-            return true;
-    }
-}
-
-void TPhraseModel::ClearDrafts() {
-    if (drafts_.empty()) return;
-    drafts_.clear();
-    AllRowsChanged();
 }
 
 void TPhraseModel::AllRowsChanged() {
@@ -142,8 +110,8 @@ QSize TPhraseDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
     return QSize(option.rect.width(), 13);
 }
 
-TPhraseList::TPhraseList(const TDocument& doc, const TKindImages& images, QWidget* parent)
-    : QListView(parent), Model(new TPhraseModel(doc, this)) {
+TPhraseList::TPhraseList(const TPageSession& session, const TKindImages& images, QWidget* parent)
+    : QListView(parent), Model(new TPhraseModel(session, this)) {
     setModel(Model);
     setItemDelegate(new TPhraseDelegate(images, this));
     setUniformItemSizes(true);

@@ -12,13 +12,15 @@
 #include <map>
 
 #include "core/document.h"
+#include "session/pagesession.h"
 #include "ui/entryedit.h"
 #include "ui/pictures.h"
 
 namespace quillfen {
 
-// The rows of the phrase list over the open document: Qt::EditRole gives the row string
-// (what the entry field receives), Qt::DisplayRole the phrase's Text (what the row shows).
+// The rows of the phrase list over the open page: Qt::EditRole gives the row string (what the
+// entry field receives), Qt::DisplayRole the phrase's Text (what the row shows). Drafts and the
+// filter are the session's.
 class TPhraseModel : public QAbstractListModel {
   public:
     static constexpr int KindRole = Qt::UserRole + 1;
@@ -33,8 +35,8 @@ class TPhraseModel : public QAbstractListModel {
     // placeholders, so that words on both sides of a tag are found together.
     static constexpr int ReadTextRole = Qt::UserRole + 6;
 
-    explicit TPhraseModel(const TDocument& doc, QObject* parent = nullptr)
-        : QAbstractListModel(parent), Doc(doc) {}
+    explicit TPhraseModel(const TPageSession& session, QObject* parent = nullptr)
+        : QAbstractListModel(parent), Session(session), Doc(session.Document()) {}
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     // The document has been refilled or emptied.
@@ -44,18 +46,11 @@ class TPhraseModel : public QAbstractListModel {
     void EndReset() { endResetModel(); }
     void RowChanged(int row);
     void AllRowsChanged();
-    void SetDraft(int row, const QString& text);
-    void ClearDrafts();
-    // Which rows the filter shows: every row, the unchanged or the changed ones.
-    enum class TFilter { All, Unchanged, Changed };
-    void SetFilter(TFilter filter);
-    TFilter Filter() const { return filter_; }
-    bool InFilter(int row) const;
+    bool InFilter(int row) const { return row >= 0 && Session.InFilter(std::size_t(row)); }
 
   private:
+    const TPageSession& Session;
     const TDocument& Doc;
-    std::map<int, QString> drafts_;
-    TFilter filter_ = TFilter::All;
 };
 
 // Draws a row 13 pixels high: the 12 x 12 kind tile at left + 2, the text at left + 18.
@@ -77,7 +72,7 @@ class TPhraseDelegate : public QStyledItemDelegate {
 class TPhraseList : public QListView {
   public:
     // images: the kind tiles, which must outlive the list.
-    TPhraseList(const TDocument& doc, const TKindImages& images, QWidget* parent);
+    TPhraseList(const TPageSession& session, const TKindImages& images, QWidget* parent);
 
     TPhraseModel* Model = nullptr;
 

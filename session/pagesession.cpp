@@ -1,0 +1,194 @@
+#include "session/pagesession.h"
+
+#include <utility>
+
+#include "core/editing.h"
+#include "core/errors.h"
+#include "core/savefile.h"
+#include "core/utf8.h"
+
+#ifdef QUILLFEN_SENTENCES
+#include <unicode/uchar.h>
+#endif
+
+namespace quillfen {
+
+namespace {
+
+bool IsLetterOrDigit(char32_t c) {
+#ifdef QUILLFEN_SENTENCES
+    // Letters and numbers of every kind, as the window's toolkit counts them.
+    return (U_GET_GC_MASK(UChar32(c)) & (U_GC_L_MASK | U_GC_N_MASK)) != 0;
+#else
+    // Without ICU: ASCII by its classes, and past Latin-1 everything but the blocks of
+    // punctuation, arrows, symbols and box drawing.
+    if (c < 0x80) return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+    if (c < 0xC0)
+        return c == 0xAA || c == 0xB2 || c == 0xB3 || c == 0xB5 || c == 0xB9 || c == 0xBA ||
+               (c >= 0xBC && c <= 0xBE);
+    if (c == 0xD7 || c == 0xF7) return false;
+    return !(c >= 0x2000 && c <= 0x2BFF) && !(c >= 0x3000 && c <= 0x3003);
+#endif
+}
+
+// A text as the window shows it: each byte that is no UTF-8 as U+FFFD.
+std::string Shown(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    SplitUtf8(
+        text, [&](std::string_view run) { out.append(run); },
+        [&](unsigned char) { AppendUtf8(out, 0xFFFD); });
+    return out;
+}
+
+}  // namespace
+
+bool HasLetterOrDigit(std::string_view utf8) {
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t c = 0;
+        const std::size_t len = Utf8CharAt(utf8, i, c);
+        if (len == 0) {
+            ++i;
+            continue;
+        }
+        if (IsLetterOrDigit(c)) return true;
+        i += len;
+    }
+    return false;
+}
+
+TDocument TPageSession::Read(const std::string& path, TTags tags, TUnits units,
+                             const TProgress& progress) {
+    TDocument page;
+    page.LoadFile(path, tags, units, progress);
+    return page;
+}
+
+void TPageSession::Adopt(TDocument&& page, const std::string& path) {
+    doc_ = std::move(page);
+    path_ = path;
+    open_ = true;
+    // Whatever was typed or failed to save went with the page it belonged to.
+    DropDrafts();
+}
+
+void TPageSession::Close() {
+    open_ = false;
+    DropDrafts();
+}
+
+void TPageSession::Forget() {
+    Close();
+    doc_.Clear();
+}
+
+std::optional<std::string> TPageSession::RecoverableBackup(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const TInterruptedSaveError& e) {
+        if (!e.Foreign) return e.Backup;
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
+void TPageSession::Recover(const std::string& page) { RecoverInterruptedSave(page); }
+
+bool TPageSession::ChangedOnDisk() const { return open_ && doc_.ChangedOnDisk(path_); }
+
+std::string TPageSession::Cleaned(std::size_t i, std::string_view typed) const {
+    return CleanedText(doc_, i, typed);
+}
+
+bool TPageSession::IsChange(std::size_t i, std::string_view cleaned) const {
+    return i >= doc_.PhraseCount() || Shown(doc_.Text(i)) != Shown(cleaned);
+}
+
+bool TPageSession::Confirm(std::size_t i, std::string_view cleaned) {
+    if (!IsChange(i, cleaned)) {
+        SetDraft(i, {});
+        return false;
+    }
+    try {
+        // The editing service makes the change an undo step only once it is written: a save
+        // that fails leaves the phrase and the history as they were.
+        ReplacePhrases(doc_, {{i, std::string(cleaned)}}, [this] { Write(); });
+    } catch (...) {
+        SetDraft(i, std::string(cleaned));
+        throw;
+    }
+    SetDraft(i, {});
+    return true;
+}
+
+void TPageSession::SetDraft(std::size_t i, std::string text) {
+    if (text.empty())
+        drafts_.erase(i);
+    else
+        drafts_[i] = std::move(text);
+}
+
+const std::string* TPageSession::Draft(std::size_t i) const {
+    const auto draft = drafts_.find(i);
+    return draft != drafts_.end() ? &draft->second : nullptr;
+}
+
+void TPageSession::DropDrafts() {
+    drafts_.clear();
+    saveFailed_ = false;
+}
+
+bool TPageSession::InFilter(std::size_t i) const {
+    if (i >= doc_.PhraseCount()) return false;
+    switch (filter_) {
+        case TPhraseFilter::Unchanged:
+            return !doc_.IsChanged(i);
+        case TPhraseFilter::Changed:
+            return doc_.IsChanged(i);
+        case TPhraseFilter::All:
+            break;
+    }
+    return true;
+}
+
+std::size_t TPageSession::NextToTranslate(std::size_t i) const {
+    for (std::size_t next = i + 1; next < doc_.PhraseCount(); ++next) {
+        if (!InFilter(next)) continue;
+        if (skipNoLetters_ && !HasLetterOrDigit(doc_.Text(next))) continue;
+        return next;
+    }
+    // The last one stays.
+    return i;
+}
+
+long TPageSession::SteerToFilter(long target, long from) const {
+    if (target < 0 || InFilter(std::size_t(target))) return target;
+    const long count = long(doc_.PhraseCount());
+    const long step = target >= from ? 1 : -1;
+    for (long r = target + step; r >= 0 && r < count; r += step)
+        if (InFilter(std::size_t(r))) return r;
+    for (long r = target - step; r != from && r >= 0 && r < count; r -= step)
+        if (InFilter(std::size_t(r))) return r;
+    return from;
+}
+
+std::vector<std::size_t> TPageSession::Undo() {
+    return UndoReplacement(doc_, [this] { Write(); });
+}
+
+std::vector<std::size_t> TPageSession::Redo() {
+    return RedoReplacement(doc_, [this] { Write(); });
+}
+
+void TPageSession::Revert() {
+    RevertPage(doc_, [this] { Write(); });
+}
+
+void TPageSession::Write() {
+    // Stays set when the save raises.
+    saveFailed_ = true;
+    doc_.Save(path_);
+    saveFailed_ = false;
+}
+
+}  // namespace quillfen

@@ -1,0 +1,131 @@
+#pragma once
+
+// One page as a translator works on it, the same for the window and quillfen-cli: opening it
+// (with the recovery of a save cut short), confirming typed texts, drafts, which phrase comes
+// next, undo and redo, and noticing another program's change. The front ends show what it
+// reports and ask the user where it says a question is due; no rule of the work lives in them.
+
+#include <cstddef>
+#include <exception>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/document.h"
+
+namespace quillfen {
+
+// Which phrases Enter, the page keys and find go to.
+enum class TPhraseFilter { All, Unchanged, Changed };
+
+// Whether text holds a letter or a digit of any script: "|", "." and "»" hold none.
+bool HasLetterOrDigit(std::string_view utf8);
+
+class TPageSession {
+  public:
+    // --- the page ---------------------------------------------------------------------------
+    // Reads the page at path cut into phrases as tags and units say. A page that cannot be read
+    // raises and leaves the page open before, if any, open and untouched; a new page starts
+    // with no drafts.
+    void Open(const std::string& path, TTags tags, TUnits units, const TProgress& progress = {}) {
+        Adopt(Read(path, tags, units, progress), path);
+    }
+    // Open in two steps, for a front end that shows the page while it is read and must know
+    // when the one it shows is replaced: the page read, raising as Open does; then the page
+    // read from path made the open one.
+    static TDocument Read(const std::string& path, TTags tags, TUnits units,
+                          const TProgress& progress = {});
+    void Adopt(TDocument&& page, const std::string& path);
+    // Reads the open page again as it now stands on disk, cut as before.
+    void Reload(const TProgress& progress = {}) {
+        Open(path_, doc_.Tags(), doc_.Units(), progress);
+    }
+    // Nothing can be written to the page any more and its drafts are gone; its phrases stay
+    // readable, as the window keeps showing them until another page is opened.
+    void Close();
+    // Closes the page and lets go of it.
+    void Forget();
+    bool IsOpen() const { return open_; }
+    // The page open, or the last one tried.
+    const std::string& Path() const { return path_; }
+    const TDocument& Document() const { return doc_; }
+    std::size_t PhraseCount() const { return doc_.PhraseCount(); }
+
+    // When a page could not be opened because a save of it was cut short while it overwrote the
+    // page, the copy of its old bytes that putting them back would restore; nullopt for any
+    // other failure, and for a page another program wrote since (which bytes to keep is then
+    // the user's to decide, and the error names both files).
+    static std::optional<std::string> RecoverableBackup(const std::exception_ptr& failure);
+    // Puts the old bytes of such a page back.
+    static void Recover(const std::string& page);
+
+    // Whether another program has changed the page since it was read or written here; then
+    // nothing may be written until it is read again.
+    bool ChangedOnDisk() const;
+
+    // --- confirming a text ------------------------------------------------------------------
+    // A typed text as it becomes phrase i's (blanks cleaned).
+    std::string Cleaned(std::size_t i, std::string_view typed) const;
+    // Whether a cleaned text would change phrase i: it reads otherwise than the phrase shows.
+    // A byte the page's encoding could not read shows as U+FFFD, so the same text typed back is
+    // the phrase's own.
+    bool IsChange(std::size_t i, std::string_view cleaned) const;
+    // Makes the cleaned text phrase i's and writes the page, one step of the history; false
+    // when it is no change. The phrase's draft goes either way, unless the write fails: then the
+    // text stays as its draft, SaveFailed() is set, and the error goes on.
+    bool Confirm(std::size_t i, std::string_view cleaned);
+
+    // --- drafts: typed texts not confirmed ---------------------------------------------------
+    // Keeps text as phrase i's draft; an empty text drops it.
+    void SetDraft(std::size_t i, std::string text);
+    const std::string* Draft(std::size_t i) const;
+    const std::map<std::size_t, std::string>& Drafts() const { return drafts_; }
+    // Drops every draft and forgets a failed save: the user gave them up.
+    void DropDrafts();
+    // The last write of the page failed: a phrase's draft holds text the file does not.
+    bool SaveFailed() const { return saveFailed_; }
+
+    // --- progress and moving on --------------------------------------------------------------
+    std::size_t ChangedCount() const { return doc_.ChangedCount(); }
+    TPhraseFilter Filter() const { return filter_; }
+    void SetFilter(TPhraseFilter filter) { filter_ = filter; }
+    bool InFilter(std::size_t i) const;
+    // Enter steps over phrases without a letter or digit.
+    bool SkipNoLetters() const { return skipNoLetters_; }
+    void SetSkipNoLetters(bool skip) { skipNoLetters_ = skip; }
+    // The phrase Enter moves on to from i: the next the filter shows, past those without a
+    // letter or digit when SkipNoLetters is on; i itself at the end.
+    std::size_t NextToTranslate(std::size_t i) const;
+    // A move's target (-1: none), moved on to the nearest phrase the filter shows, in the
+    // direction of the move and else back towards from; from when there is none.
+    long SteerToFilter(long target, long from) const;
+
+    // --- the history -------------------------------------------------------------------------
+    bool CanUndo() const { return doc_.CanUndo(); }
+    bool CanRedo() const { return doc_.CanRedo(); }
+    bool CanRevert() const { return doc_.CanRevert(); }
+    // Take back or do again the last step and write the page; the step's phrases, the first of
+    // them the one to show; none when there was nothing to do.
+    std::vector<std::size_t> Undo();
+    std::vector<std::size_t> Redo();
+    // Every phrase back to what was read, written once; the history starts anew.
+    void Revert();
+
+    // The document for a whole-page operation that writes it through Write().
+    TDocument& MutableDocument() { return doc_; }
+    // The save every change goes through: to the page's path, SaveFailed() set while it fails.
+    void Write();
+
+  private:
+    TDocument doc_;
+    std::string path_;
+    bool open_ = false;
+    bool saveFailed_ = false;
+    bool skipNoLetters_ = false;
+    TPhraseFilter filter_ = TPhraseFilter::All;
+    std::map<std::size_t, std::string> drafts_;
+};
+
+}  // namespace quillfen
