@@ -98,253 +98,6 @@ std::unique_ptr<TForm1> CreateMainWindow() {
     return form;
 }
 
-void TForm1::BuildTranslatePage() {
-    auto* page = new QWidget;
-    page->setObjectName("Translate");
-    auto* col = new QVBoxLayout(page);
-    col->setContentsMargins(0, 0, 0, 0);
-    col->setSpacing(0);
-
-    // The entry and the list above, the preview below; the splitter shares the height between
-    // them, and every part takes the window's width.
-    Panel1 = new QWidget(page);
-    Panel1->setObjectName("Panel1");
-    Panel1->setFont(PixelFont("MS Sans Serif", 11));
-    auto* panel = new QVBoxLayout(Panel1);
-    panel->setContentsMargins(8, 4, 8, 4);
-    panel->setSpacing(4);
-
-    auto* bevel = new QFrame(Panel1);
-    bevel->setFrameShape(QFrame::HLine);
-    bevel->setFrameShadow(QFrame::Sunken);
-    panel->addWidget(bevel);
-
-    // The current phrase in full, to read and to copy from; a long one scrolls within a few
-    // lines.
-    TextLabel = new QLabel("Select a phrase to translate.");
-    TextLabel->setObjectName("TextLabel");
-    TextLabel->setTextFormat(Qt::PlainText);
-    TextLabel->setWordWrap(true);
-    TextLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    TextLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    TextLabel->setFocusPolicy(Qt::ClickFocus);
-    auto* labelArea = new QScrollArea(Panel1);
-    labelArea->setObjectName("TextLabelArea");
-    labelArea->setFrameShape(QFrame::NoFrame);
-    labelArea->setWidgetResizable(true);
-    labelArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    labelArea->setWidget(TextLabel);
-    labelArea->setMaximumHeight(4 * QFontMetrics(Panel1->font()).lineSpacing() + 4);
-    labelArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    panel->addWidget(labelArea);
-    NoteLabel = new QLabel(Panel1);
-    NoteLabel->setObjectName("NoteLabel");
-    NoteLabel->setTextFormat(Qt::PlainText);
-    NoteLabel->setWordWrap(true);
-    NoteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QFont noteFont = NoteLabel->font();
-    noteFont.setItalic(true);
-    NoteLabel->setFont(noteFont);
-    NoteLabel->hide();
-    panel->addWidget(NoteLabel);
-
-    Edit1 = new TEntryEdit(Panel1);
-    Edit1->setObjectName("Edit1");
-    Edit1->KeyDown = [this](int key, Qt::KeyboardModifiers shift) {
-        bool taken = false;
-        Guarded([&] { taken = Edit1KeyDown(key, shift); });
-        return taken;
-    };
-    Edit1->UndoRedo = [this](bool redo) { Guarded([this, redo] { EntryUndoRedo(redo); }); };
-    panel->addWidget(Edit1);
-    col->addWidget(Panel1);
-
-    Splitter = new QSplitter(Qt::Vertical, page);
-    Splitter->setObjectName("Splitter");
-    Splitter->setChildrenCollapsible(false);
-    col->addWidget(Splitter, 1);
-
-    auto* listPanel = new QWidget(Splitter);
-    listPanel->setObjectName("ListPanel");
-    listPanel->setFont(Panel1->font());
-    auto* listCol = new QVBoxLayout(listPanel);
-    listCol->setContentsMargins(8, 0, 8, 4);
-    listCol->setSpacing(2);
-    // The find field, when open, and beside it the filter that Enter, the page keys and find
-    // follow.
-    auto* filterRow = new QHBoxLayout;
-    filterRow->setSpacing(6);
-    listCol->addLayout(filterRow);
-    auto* listRow = new QHBoxLayout;
-    listRow->setSpacing(8);
-    listCol->addLayout(listRow, 1);
-
-    auto* list = new TPhraseList(Session, ImageList, listPanel);
-    list->setObjectName("TextBox");
-    list->setMinimumHeight(4 * 13 + 4);
-    TextBox = list;
-    TextBoxModel = list->Model;
-    // The preview follows every selection; only the user's own in the list is a click.
-    connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
-                PreviewPane->Mark(SelectedRow());
-                UpdateStatus();
-                if (!quietSelection_) TextBoxClick();
-            }));
-    listRow->addWidget(TextBox, 1);
-
-    auto* side = new QVBoxLayout;
-    side->setSpacing(8);
-    OkBtn = new QPushButton("Ok", listPanel);
-    OkBtn->setObjectName("OkBtn");
-    OkBtn->setFixedSize(81, 41);
-    OkBtn->setFont(PixelFont("MS Sans Serif", 11, true));
-    OkBtn->setIcon(MakeTickIcon());
-    OkBtn->setIconSize(QSize(18, 18));
-    OkBtn->setAutoDefault(false);
-    connect(OkBtn, &QPushButton::clicked, this, Guard([this] { OkBtnClick(); }));
-    side->addWidget(OkBtn, 0, Qt::AlignHCenter);
-    BuildLegend(listPanel);
-    side->addWidget(GroupBox1);
-    side->addStretch(1);
-    listRow->addLayout(side);
-
-    setTabOrder(TextBox, Edit1);
-    setTabOrder(Edit1, OkBtn);
-
-    auto* previewPanel = new QWidget(Splitter);
-    previewPanel->setObjectName("PreviewPanel");
-    auto* previewCol = new QVBoxLayout(previewPanel);
-    previewCol->setContentsMargins(0, 0, 0, 0);
-    previewCol->setSpacing(0);
-    Splitter->setStretchFactor(0, 3);
-    Splitter->setStretchFactor(1, 2);
-
-    FindBar = new TFindBar(TextBoxModel, listPanel);
-    FindBar->setFont(Panel1->font());
-    FindBar->Accepts = [this](int row) { return TextBoxModel->InFilter(row); };
-    FindBar->CurrentRow = [this] { return SelectedRow(); };
-    FindBar->Found = [this](int row) { GoToRow(row, false); };
-    FindBar->Closed = [this] {
-        Edit1->setFocus(Qt::OtherFocusReason);
-        Edit1->selectAll();
-    };
-    filterRow->addWidget(FindBar, 1);
-    filterRow->addStretch(0);
-    FilterLabel = new QLabel(listPanel);
-    FilterLabel->setObjectName("FilterLabel");
-    PhraseFilter = new QComboBox(listPanel);
-    PhraseFilter->setObjectName("PhraseFilter");
-    PhraseFilter->addItems({"All phrases", "Unchanged", "Changed"});
-    FilterLabel->setBuddy(PhraseFilter);
-    connect(PhraseFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
-        Guarded([this, index] {
-            Session.SetFilter(TPhraseFilter(index));
-            TextBoxModel->AllRowsChanged();
-        });
-    });
-    filterRow->addStretch(1);
-    filterRow->addWidget(FilterLabel);
-    filterRow->addWidget(PhraseFilter);
-
-    Browser = new QWebEngineView(previewPanel);
-    Browser->setMinimumHeight(60);
-    Browser->setObjectName("Browser");
-    PreviewPane = new TPreview(Browser, this);
-    PreviewPane->setObjectName("PreviewPane");
-    PreviewPane->Extent = [this](int phrase) {
-        return int(SentenceCharacters(Doc, std::size_t(phrase)));
-    };
-    // A page dropped anywhere on the window opens; the preview would only show it.
-    PassDropsOn(Browser);
-    connect(PreviewPane, &TPreview::PhraseClicked, this,
-            [this](int phrase) { Guarded([this, phrase] { GoToRow(phrase, true); }); });
-    connect(PreviewPane, &TPreview::LoadFinished, this, [this](bool ok) {
-        Guarded([this, ok] {
-            // A load cut short by the next save reports failure too; only a page that cannot be
-            // read is worth a message.
-            if (!ok && !FileName.isEmpty() && !QFileInfo(FileName).isReadable())
-                throw CannotOpenError(NativePath(FileName));
-        });
-    });
-    previewCol->addWidget(Browser, 1);
-
-    StatusLabel = new QLabel(this);
-    StatusLabel->setObjectName("StatusLabel");
-    statusBar()->setObjectName("StatusBar");
-    statusBar()->addWidget(StatusLabel, 1);
-
-    ProgressPanel = new TProgressPanel(centralWidget());
-    ProgressBar = ProgressPanel->Bar;
-
-    Notebook->addWidget(page);
-}
-
-void TForm1::BuildMenus() {
-    QMenuBar* bar = menuBar();
-    mFile = bar->addMenu("&File");
-    mFile->setObjectName("mFile");
-    mLoad = AddCommand(mFile, "mLoad", "&Open", &TForm1::mLoadClick,
-                       QKeySequence(Qt::CTRL | Qt::Key_O));
-    mClose = AddCommand(mFile, "mClose", "&Close", &TForm1::mCloseClick);
-    N1 = mFile->addSeparator();
-    N1->setObjectName("N1");
-    mExport =
-        AddCommand(mFile, "mExport", "&Extract plain text", &TForm1::mExportClick, Qt::Key_F7);
-    mImport = AddCommand(mFile, "mImport", "Com&bine", &TForm1::mImportClick, Qt::Key_F8);
-    mMerge = AddCommand(mFile, "mMerge", "&Merge translation...", &TForm1::mMergeClick);
-    N3 = mFile->addSeparator();
-    N3->setObjectName("N3");
-    mExit = AddCommand(mFile, "mExit", "E&xit", &TForm1::mExitClick);
-
-    // Between File and Language; Alt+E belongs to Extra.
-    mEdit = bar->addMenu("E&dit");
-    mEdit->setObjectName("mEdit");
-    mUndo = AddCommand(mEdit, "mUndo", "&Undo", &TForm1::mUndoClick,
-                       QKeySequence(Qt::CTRL | Qt::Key_Z));
-    mRedo = AddCommand(mEdit, "mRedo", "&Redo", &TForm1::mRedoClick);
-    mRedo->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    N5 = mEdit->addSeparator();
-    N5->setObjectName("N5");
-    mRevert = AddCommand(mEdit, "mRevert", "Re&vert page", &TForm1::mRevertClick);
-    N6 = mEdit->addSeparator();
-    N6->setObjectName("N6");
-    mFind = AddCommand(mEdit, "mFind", "&Find...", &TForm1::mFindClick,
-                       QKeySequence(Qt::CTRL | Qt::Key_F));
-    mGoTo = AddCommand(mEdit, "mGoTo", "&Go to phrase...", &TForm1::mGoToClick,
-                       QKeySequence(Qt::CTRL | Qt::Key_G));
-
-    mLanguage = bar->addMenu("&Language");
-    mLanguage->setObjectName("mLanguage");
-    for (const TLanguageEntry& entry : Languages()) {
-        QAction* item = mLanguage->addAction(QString::fromUtf8(entry.Name));
-        item->setObjectName(entry.MenuItem);
-        item->setCheckable(true);
-        item->setChecked(entry.Language == Language);
-        connect(item, &QAction::triggered, this,
-                Guard([this, language = entry.Language] { LanguageClick(language); }));
-        LanguageItems.push_back(item);
-    }
-
-    mExtra = bar->addMenu("&Extra");
-    mExtra->setObjectName("mExtra");
-    mHelp = AddCommand(mExtra, "mHelp", "&Help", &TForm1::mHelpClick, Qt::Key_F1);
-    mHelp->setIcon(QIcon(MakeHelpBitmap()));
-    mOptions = AddCommand(mExtra, "mOptions", "O&ptions", &TForm1::mOptionsClick);
-    N4 = mExtra->addSeparator();
-    N4->setObjectName("N4");
-    Info1 = AddCommand(mExtra, "Info1", "Inf&o...", &TForm1::Info1Click);
-}
-
-QAction* TForm1::AddCommand(QMenu* menu, const char* name, const QString& text,
-                            void (TForm1::*command)(), const QKeySequence& key) {
-    QAction* action = menu->addAction(text);
-    action->setObjectName(name);
-    action->setShortcut(key);
-    connect(action, &QAction::triggered, this, Guard([this, command] { (this->*command)(); }));
-    return action;
-}
-
 // --- start and close ----------------------------------------------------------------------------
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -430,7 +183,7 @@ void TForm1::FormClose() {
 
 void TForm1::ApplyLanguage() {
     SetErrorLanguage(Language);
-    auto text = [this](int n) { return LoadStr(Language, n); };
+    auto text = [this](TStringId id) { return LoadStr(Language, id); };
     // A number that is no language's (an edited store) leaves the marks and the help as they are.
     if (FindLanguage(Language)) {
         for (std::size_t i = 0; i < Languages().size(); ++i) {
@@ -439,36 +192,38 @@ void TForm1::ApplyLanguage() {
             HelpMemos[i]->setHidden(!chosen);
         }
     }
-    AppTitle = text(1);
+    AppTitle = text(TStringId::AppTitle);
     UpdateCaption();
-    VersionLabel->setText(text(2) + " " + LoadStr(VersionId));
-    mFile->setTitle(text(10));
-    mLoad->setText(text(11));
-    mExport->setText(text(17));
-    mImport->setText(text(18));
-    mMerge->setText(text(92));
-    mClose->setText(text(12));
-    mExit->setText(text(13));
-    mEdit->setTitle(text(56));
-    mUndo->setText(text(57));
-    mRedo->setText(text(58));
-    mRevert->setText(text(59));
-    mFind->setText(text(70));
-    mGoTo->setText(text(71));
+    VersionLabel->setText(text(TStringId::VersionCaption) + " " + LoadStr(TStringId::Version));
+    mFile->setTitle(text(TStringId::MenuFile));
+    mLoad->setText(text(TStringId::MenuOpen));
+    mExport->setText(text(TStringId::MenuExport));
+    mImport->setText(text(TStringId::MenuCombine));
+    mMerge->setText(text(TStringId::MenuMerge));
+    mClose->setText(text(TStringId::MenuClose));
+    mExit->setText(text(TStringId::MenuExit));
+    mEdit->setTitle(text(TStringId::MenuEdit));
+    mUndo->setText(text(TStringId::MenuUndo));
+    mRedo->setText(text(TStringId::MenuRedo));
+    mRevert->setText(text(TStringId::MenuRevert));
+    mFind->setText(text(TStringId::MenuFind));
+    mGoTo->setText(text(TStringId::MenuGoTo));
     FindBar->ApplyLanguage(Language);
-    mHelp->setText(text(14));
-    mLanguage->setTitle(text(15));
-    mOptions->setText(text(16));
-    if (entryRow_ < 0) TextLabel->setText(text(20));
+    mHelp->setText(text(TStringId::MenuHelp));
+    mLanguage->setTitle(text(TStringId::MenuLanguage));
+    mOptions->setText(text(TStringId::MenuOptions));
+    if (entryRow_ < 0) TextLabel->setText(text(TStringId::SelectPhrase));
     ShowNote(entryRow_);
-    OpenFilter = text(21);
-    BlocksFormat = text(23);
-    FilteredFormat = text(24);
-    WordsFormat = text(26);
+    OpenFilter = text(TStringId::OpenFilter);
+    BlocksFormat = text(TStringId::PhraseCount);
+    FilteredFormat = text(TStringId::FilteredCount);
+    WordsFormat = text(TStringId::WordCount);
     UpdateLegend();
     UpdateStatus();
-    FilterLabel->setText(text(82));
-    for (int i = 0; i < 3; ++i) PhraseFilter->setItemText(i, text(83 + i));
+    FilterLabel->setText(text(TStringId::FilterCaption));
+    const TStringId filters[] = {TStringId::FilterAll, TStringId::FilterUnchanged,
+                                 TStringId::FilterChanged};
+    for (int i = 0; i < 3; ++i) PhraseFilter->setItemText(i, text(filters[i]));
     if (OptionsDlg) OptionsDlg->ApplyLanguage(Language);
     if (WizardDlg) WizardDlg->ApplyLanguage(Language);
 }
@@ -480,8 +235,8 @@ void TForm1::UpdateLegend() {
     Item2->setText(FormatCount(FilteredFormat, count >= rows ? count - rows : 0));
     Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
     const QString name = EncodingName(Doc.EncodingInfo());
-    EncodingLabel->setText(Message(66, name));
-    EncodingLabel->setToolTip(Message(67, name));
+    EncodingLabel->setText(Message(TStringId::EncodingLine, name));
+    EncodingLabel->setToolTip(Message(TStringId::EncodingTip, name));
 }
 
 void TForm1::LanguageClick(TLanguage language) {
@@ -593,9 +348,9 @@ void TForm1::mMergeClick() {
         if (const std::string extension = TranslationExtension(*format); !extension.empty())
             patterns << "*" + QString::fromStdString(extension);
     if (patterns.isEmpty()) patterns << "*";
-    const QString path =
-        ChooseTranslation(QtFileFilter(LoadStr(Language, 93) + "|" + patterns.join(u';')),
-                          QFileInfo(FileName).absolutePath());
+    const QString path = ChooseTranslation(
+        QtFileFilter(LoadStr(Language, TStringId::TranslationFiles) + "|" + patterns.join(u';')),
+        QFileInfo(FileName).absolutePath());
     if (path.isEmpty() || ChangedElsewhere(SelectedRow(), {})) return;
     const std::string native = NativePath(path);
     const TExchangeFormat* format = TranslationFormatOf ? TranslationFormatOf(native) : nullptr;
@@ -603,7 +358,7 @@ void TForm1::mMergeClick() {
     const TTranslationFile file = format->ReadTranslation(ReadFileBytes(native), native);
     TMergeOptions options;
     if (!IsExportOf(Doc, file)) {
-        if (!Ask(94, QDir::toNativeSeparators(path), false)) return;
+        if (!Ask(TStringId::AskForceMerge, QDir::toNativeSeparators(path), false)) return;
         options.Force = true;
     }
     const TMergeReport report =
@@ -611,7 +366,7 @@ void TForm1::mMergeClick() {
     TextBoxModel->AllRowsChanged();
     if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
     ShowChange();
-    QString note = FormatCount(LoadStr(Language, 95), report.Translated);
+    QString note = FormatCount(LoadStr(Language, TStringId::MergedCount), report.Translated);
     for (const TError& problem : report.Problems) note += "\n" + ErrorText(problem);
     Inform(this, AppTitle, note);
 }
@@ -640,7 +395,8 @@ bool TForm1::LoadFile(const QString& path) {
     unsetCursor();
     if (failure) {
         const std::optional<std::string> backup = TPageSession::RecoverableBackup(failure);
-        if (backup && Ask(63, QDir::toNativeSeparators(QFile::decodeName(backup->c_str())), true)) {
+        if (backup && Ask(TStringId::AskRecover,
+                          QDir::toNativeSeparators(QFile::decodeName(backup->c_str())), true)) {
             try {
                 TPageSession::Recover(NativePath(path));
                 return LoadFile(path);
@@ -832,7 +588,8 @@ void TForm1::SetEntryPlaceholders(int row) {
 void TForm1::ShowNote(int row) {
     const std::string_view note =
         row >= 0 && std::size_t(row) < Doc.PhraseCount() ? Doc.Note(std::size_t(row)) : "";
-    NoteLabel->setText(note.empty() ? QString() : Message(88, FromText(note)));
+    NoteLabel->setText(note.empty() ? QString()
+                                    : Message(TStringId::TranslatorNote, FromText(note)));
     NoteLabel->setVisible(!note.empty());
 }
 
@@ -865,10 +622,11 @@ void TForm1::UpdateStatus() {
         StatusLabel->clear();
         return;
     }
-    QString where = LoadStr(Language, 80);
+    QString where = LoadStr(Language, TStringId::StatusPhraseOf);
     where = FormatCount(FormatCount(where, std::uint64_t(SelectedRow() + 1)), std::uint64_t(count));
-    StatusLabel->setText(where + "   " +
-                         FormatCount(LoadStr(Language, 81), Session.ChangedCount()));
+    StatusLabel->setText(
+        where + "   " +
+        FormatCount(LoadStr(Language, TStringId::StatusChanged), Session.ChangedCount()));
 }
 
 void TForm1::UpdateCaption() {
@@ -895,13 +653,13 @@ void TForm1::UpdateEditMenu() {
     mGoTo->setEnabled(open);
 }
 
-QString TForm1::Message(int id, const QString& value) const {
+QString TForm1::Message(TStringId id, const QString& value) const {
     return FillIn(LoadStr(Language, id), value);
 }
 
-bool TForm1::Ask(int id, const QString& path, bool yesByDefault) {
-    return AskYesNo(this, AppTitle, Message(id, path), LoadStr(Language, 64), LoadStr(Language, 65),
-                    yesByDefault);
+bool TForm1::Ask(TStringId id, const QString& path, bool yesByDefault) {
+    return AskYesNo(this, AppTitle, Message(id, path), LoadStr(Language, TStringId::Yes),
+                    LoadStr(Language, TStringId::No), yesByDefault);
 }
 
 bool TForm1::MayDropUnsaved(int keptRow) {
@@ -911,7 +669,8 @@ bool TForm1::MayDropUnsaved(int keptRow) {
     const std::size_t others = drafts.size() - (keptRow >= 0 ? drafts.count(keptRow) : 0);
     if (others == 0 && !Session.SaveFailed()) return true;
     // Text whose save failed is the weightier loss; it is a draft too.
-    if (!Ask(Session.SaveFailed() ? 62 : 79, QDir::toNativeSeparators(FileName), false))
+    if (!Ask(Session.SaveFailed() ? TStringId::AskDropFailedSave : TStringId::AskDropDrafts,
+             QDir::toNativeSeparators(FileName), false))
         return false;
     Session.DropDrafts();
     TextBoxModel->AllRowsChanged();
@@ -922,7 +681,8 @@ bool TForm1::MayDropUnsaved(int keptRow) {
 bool TForm1::ChangedElsewhere(int row, const std::optional<QString>& entry) {
     if (!Session.ChangedOnDisk()) return false;
     // The entry's text is the one draft that survives the reload.
-    if (!Ask(61, QDir::toNativeSeparators(FileName), true) || !MayDropUnsaved(entry ? row : -1))
+    if (!Ask(TStringId::AskReloadChanged, QDir::toNativeSeparators(FileName), true) ||
+        !MayDropUnsaved(entry ? row : -1))
         return true;
     if (!LoadFile(FileName) || row < 0 || row >= TextBoxModel->rowCount()) return true;
     SelectRowQuietly(row);
@@ -957,7 +717,7 @@ void TForm1::mRedoClick() {
 
 void TForm1::mRevertClick() {
     if (!DocumentOpen() || !Session.CanRevert()) return;
-    if (!Ask(60, QDir::toNativeSeparators(FileName), false)) return;
+    if (!Ask(TStringId::AskRevert, QDir::toNativeSeparators(FileName), false)) return;
     if (ChangedElsewhere(SelectedRow(), {})) return;
     Session.Revert();
     TextBoxModel->AllRowsChanged();

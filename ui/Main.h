@@ -243,8 +243,8 @@ class TForm1 : public QMainWindow {
     // focus.
     void GoToRow(int row, bool focusEntry);
     // A text from the string table in the window's language, with value in place of "%s".
-    QString Message(int id, const QString& value) const;
-    bool Ask(int id, const QString& path, bool yesByDefault);
+    QString Message(TStringId id, const QString& value) const;
+    bool Ask(TStringId id, const QString& path, bool yesByDefault);
     // Whether another program has changed the page since it was read or saved; then nothing
     // may be written, and the user may reload it. After a reload the row keeps its number and
     // the entry gets `entry` (the row's text if none), unconfirmed.

@@ -59,7 +59,7 @@ void ShowAboutBox(QWidget* parent) {
     big.setBold(true);
     name->setFont(big);
     col->addWidget(name);
-    col->addWidget(new QLabel("Version " + LoadStr(VersionId), &about));
+    col->addWidget(new QLabel("Version " + LoadStr(TStringId::Version), &about));
     col->addWidget(
         new QLabel("Questions and remarks: see the README that comes with Quillfen.", &about));
     const QString readme = ReadmePath();

@@ -134,20 +134,20 @@ void TFindBar::ShowCount(int row) {
     if (query.isEmpty()) {
         FindCount->clear();
     } else if (noMatch_) {
-        FindCount->setText(LoadStr(language_, 74));
+        FindCount->setText(LoadStr(language_, TStringId::FindNoMatch));
     } else {
         const auto at = std::lower_bound(matches.begin(), matches.end(), row);
         const std::uint64_t n = at != matches.end() && *at == row ? at - matches.begin() + 1 : 0;
-        FindCount->setText(
-            FormatCount(FormatCount(LoadStr(language_, 73), n), std::uint64_t(matches.size())));
+        FindCount->setText(FormatCount(FormatCount(LoadStr(language_, TStringId::FindMatchOf), n),
+                                       std::uint64_t(matches.size())));
     }
 }
 
 void TFindBar::ApplyLanguage(TLanguage language) {
     language_ = language;
-    FindLabel->setText(LoadStr(language, 72));
-    FindEdit->setToolTip(LoadStr(language, 77));
-    CloseBtn->setToolTip(LoadStr(language, 78));
+    FindLabel->setText(LoadStr(language, TStringId::FindCaption));
+    FindEdit->setToolTip(LoadStr(language, TStringId::FindHint));
+    CloseBtn->setToolTip(LoadStr(language, TStringId::CloseButton));
     if (!FindEdit->text().isEmpty()) ShowCount(CurrentRow ? CurrentRow() : -1);
 }
 
@@ -177,12 +177,13 @@ std::optional<int> AskPhraseNumber(QWidget* parent, TLanguage language, int curr
     QInputDialog dialog(parent);
     dialog.setObjectName("GoToDlg");
     dialog.setInputMode(QInputDialog::IntInput);
-    dialog.setWindowTitle(LoadStr(language, 75));
-    dialog.setLabelText(FormatCount(LoadStr(language, 76), std::uint64_t(count)));
+    dialog.setWindowTitle(LoadStr(language, TStringId::GoToTitle));
+    dialog.setLabelText(
+        FormatCount(LoadStr(language, TStringId::GoToPrompt), std::uint64_t(count)));
     dialog.setIntRange(1, count);
     dialog.setIntValue(std::clamp(current, 1, count));
     dialog.setOkButtonText(QStringLiteral("OK"));
-    dialog.setCancelButtonText(LoadStr(language, 54));
+    dialog.setCancelButtonText(LoadStr(language, TStringId::Cancel));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.intValue();
 }

@@ -1,22 +1,38 @@
-// The main window's fixed parts: the Start page, the Help page and the legend of the Translate
-// page. Main.cpp binds the commands; what is built here only shows.
+// The main window's parts as they are built: the Start page, the Translate page with its list,
+// entry, filter and preview, the Help page, the legend and the menus. Each control is tied to its
+// handler here; what the handlers do is Main.cpp's.
+#include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QWebEngineView>
 #include <algorithm>
 #include <initializer_list>
 
+#include "core/anchors.h"
+#include "core/errors.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
 #include "ui/Main.h"
 #include "ui/application.h"
+#include "ui/codec.h"
+#include "ui/desktop.h"
+#include "ui/entryedit.h"
+#include "ui/findbar.h"
 #include "ui/pictures.h"
+#include "ui/preview.h"
+#include "ui/progress.h"
 #include "ui/texts.h"
 
 namespace quillfen {
@@ -32,7 +48,7 @@ void FitLegend(QGroupBox* box, std::initializer_list<QLabel*> labels) {
         const QFontMetrics metrics(font);
         int w = 0;
         for (const TLanguageEntry& entry : Languages())
-            for (const int id : {23, 26})
+            for (const TStringId id : {TStringId::PhraseCount, TStringId::WordCount})
                 w = std::max(w, metrics.horizontalAdvance(
                                     FormatCount(LoadStr(entry.Language, id), 9'999'999)));
         return w;
@@ -71,7 +87,7 @@ void TForm1::BuildStartPage() {
     ProgLabel->setFont(PixelFont("Arial", 24, true));
     ProgLabel->setContentsMargins(16, 0, 0, 0);
     col->addWidget(ProgLabel);
-    VersionLabel = new QLabel("Version " + LoadStr(VersionId), Panel3);
+    VersionLabel = new QLabel("Version " + LoadStr(TStringId::Version), Panel3);
     VersionLabel->setObjectName("VersionLabel");
     VersionLabel->setFont(PixelFont("Arial", 17, true));
     VersionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -144,6 +160,253 @@ void TForm1::BuildHelpPage() {
     col->addWidget(band);
     connect(CloseHelpBtn, &QPushButton::clicked, this, Guard([this] { CloseHelpBtnClick(); }));
     Notebook->addWidget(page);
+}
+
+void TForm1::BuildTranslatePage() {
+    auto* page = new QWidget;
+    page->setObjectName("Translate");
+    auto* col = new QVBoxLayout(page);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(0);
+
+    // The entry and the list above, the preview below; the splitter shares the height between
+    // them, and every part takes the window's width.
+    Panel1 = new QWidget(page);
+    Panel1->setObjectName("Panel1");
+    Panel1->setFont(PixelFont("MS Sans Serif", 11));
+    auto* panel = new QVBoxLayout(Panel1);
+    panel->setContentsMargins(8, 4, 8, 4);
+    panel->setSpacing(4);
+
+    auto* bevel = new QFrame(Panel1);
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    panel->addWidget(bevel);
+
+    // The current phrase in full, to read and to copy from; a long one scrolls within a few
+    // lines.
+    TextLabel = new QLabel("Select a phrase to translate.");
+    TextLabel->setObjectName("TextLabel");
+    TextLabel->setTextFormat(Qt::PlainText);
+    TextLabel->setWordWrap(true);
+    TextLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    TextLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    TextLabel->setFocusPolicy(Qt::ClickFocus);
+    auto* labelArea = new QScrollArea(Panel1);
+    labelArea->setObjectName("TextLabelArea");
+    labelArea->setFrameShape(QFrame::NoFrame);
+    labelArea->setWidgetResizable(true);
+    labelArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    labelArea->setWidget(TextLabel);
+    labelArea->setMaximumHeight(4 * QFontMetrics(Panel1->font()).lineSpacing() + 4);
+    labelArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    panel->addWidget(labelArea);
+    NoteLabel = new QLabel(Panel1);
+    NoteLabel->setObjectName("NoteLabel");
+    NoteLabel->setTextFormat(Qt::PlainText);
+    NoteLabel->setWordWrap(true);
+    NoteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont noteFont = NoteLabel->font();
+    noteFont.setItalic(true);
+    NoteLabel->setFont(noteFont);
+    NoteLabel->hide();
+    panel->addWidget(NoteLabel);
+
+    Edit1 = new TEntryEdit(Panel1);
+    Edit1->setObjectName("Edit1");
+    Edit1->KeyDown = [this](int key, Qt::KeyboardModifiers shift) {
+        bool taken = false;
+        Guarded([&] { taken = Edit1KeyDown(key, shift); });
+        return taken;
+    };
+    Edit1->UndoRedo = [this](bool redo) { Guarded([this, redo] { EntryUndoRedo(redo); }); };
+    panel->addWidget(Edit1);
+    col->addWidget(Panel1);
+
+    Splitter = new QSplitter(Qt::Vertical, page);
+    Splitter->setObjectName("Splitter");
+    Splitter->setChildrenCollapsible(false);
+    col->addWidget(Splitter, 1);
+
+    auto* listPanel = new QWidget(Splitter);
+    listPanel->setObjectName("ListPanel");
+    listPanel->setFont(Panel1->font());
+    auto* listCol = new QVBoxLayout(listPanel);
+    listCol->setContentsMargins(8, 0, 8, 4);
+    listCol->setSpacing(2);
+    // The find field, when open, and beside it the filter that Enter, the page keys and find
+    // follow.
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setSpacing(6);
+    listCol->addLayout(filterRow);
+    auto* listRow = new QHBoxLayout;
+    listRow->setSpacing(8);
+    listCol->addLayout(listRow, 1);
+
+    auto* list = new TPhraseList(Session, ImageList, listPanel);
+    list->setObjectName("TextBox");
+    list->setMinimumHeight(4 * 13 + 4);
+    TextBox = list;
+    TextBoxModel = list->Model;
+    // The preview follows every selection; only the user's own in the list is a click.
+    connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
+                PreviewPane->Mark(SelectedRow());
+                UpdateStatus();
+                if (!quietSelection_) TextBoxClick();
+            }));
+    listRow->addWidget(TextBox, 1);
+
+    auto* side = new QVBoxLayout;
+    side->setSpacing(8);
+    OkBtn = new QPushButton("Ok", listPanel);
+    OkBtn->setObjectName("OkBtn");
+    OkBtn->setFixedSize(81, 41);
+    OkBtn->setFont(PixelFont("MS Sans Serif", 11, true));
+    OkBtn->setIcon(MakeTickIcon());
+    OkBtn->setIconSize(QSize(18, 18));
+    OkBtn->setAutoDefault(false);
+    connect(OkBtn, &QPushButton::clicked, this, Guard([this] { OkBtnClick(); }));
+    side->addWidget(OkBtn, 0, Qt::AlignHCenter);
+    BuildLegend(listPanel);
+    side->addWidget(GroupBox1);
+    side->addStretch(1);
+    listRow->addLayout(side);
+
+    setTabOrder(TextBox, Edit1);
+    setTabOrder(Edit1, OkBtn);
+
+    auto* previewPanel = new QWidget(Splitter);
+    previewPanel->setObjectName("PreviewPanel");
+    auto* previewCol = new QVBoxLayout(previewPanel);
+    previewCol->setContentsMargins(0, 0, 0, 0);
+    previewCol->setSpacing(0);
+    Splitter->setStretchFactor(0, 3);
+    Splitter->setStretchFactor(1, 2);
+
+    FindBar = new TFindBar(TextBoxModel, listPanel);
+    FindBar->setFont(Panel1->font());
+    FindBar->Accepts = [this](int row) { return TextBoxModel->InFilter(row); };
+    FindBar->CurrentRow = [this] { return SelectedRow(); };
+    FindBar->Found = [this](int row) { GoToRow(row, false); };
+    FindBar->Closed = [this] {
+        Edit1->setFocus(Qt::OtherFocusReason);
+        Edit1->selectAll();
+    };
+    filterRow->addWidget(FindBar, 1);
+    filterRow->addStretch(0);
+    FilterLabel = new QLabel(listPanel);
+    FilterLabel->setObjectName("FilterLabel");
+    PhraseFilter = new QComboBox(listPanel);
+    PhraseFilter->setObjectName("PhraseFilter");
+    PhraseFilter->addItems({"All phrases", "Unchanged", "Changed"});
+    FilterLabel->setBuddy(PhraseFilter);
+    connect(PhraseFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
+        Guarded([this, index] {
+            Session.SetFilter(TPhraseFilter(index));
+            TextBoxModel->AllRowsChanged();
+        });
+    });
+    filterRow->addStretch(1);
+    filterRow->addWidget(FilterLabel);
+    filterRow->addWidget(PhraseFilter);
+
+    Browser = new QWebEngineView(previewPanel);
+    Browser->setMinimumHeight(60);
+    Browser->setObjectName("Browser");
+    PreviewPane = new TPreview(Browser, this);
+    PreviewPane->setObjectName("PreviewPane");
+    PreviewPane->Extent = [this](int phrase) {
+        return int(SentenceCharacters(Doc, std::size_t(phrase)));
+    };
+    // A page dropped anywhere on the window opens; the preview would only show it.
+    PassDropsOn(Browser);
+    connect(PreviewPane, &TPreview::PhraseClicked, this,
+            [this](int phrase) { Guarded([this, phrase] { GoToRow(phrase, true); }); });
+    connect(PreviewPane, &TPreview::LoadFinished, this, [this](bool ok) {
+        Guarded([this, ok] {
+            // A load cut short by the next save reports failure too; only a page that cannot be
+            // read is worth a message.
+            if (!ok && !FileName.isEmpty() && !QFileInfo(FileName).isReadable())
+                throw CannotOpenError(NativePath(FileName));
+        });
+    });
+    previewCol->addWidget(Browser, 1);
+
+    StatusLabel = new QLabel(this);
+    StatusLabel->setObjectName("StatusLabel");
+    statusBar()->setObjectName("StatusBar");
+    statusBar()->addWidget(StatusLabel, 1);
+
+    ProgressPanel = new TProgressPanel(centralWidget());
+    ProgressBar = ProgressPanel->Bar;
+
+    Notebook->addWidget(page);
+}
+
+void TForm1::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    mFile = bar->addMenu("&File");
+    mFile->setObjectName("mFile");
+    mLoad = AddCommand(mFile, "mLoad", "&Open", &TForm1::mLoadClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_O));
+    mClose = AddCommand(mFile, "mClose", "&Close", &TForm1::mCloseClick);
+    N1 = mFile->addSeparator();
+    N1->setObjectName("N1");
+    mExport =
+        AddCommand(mFile, "mExport", "&Extract plain text", &TForm1::mExportClick, Qt::Key_F7);
+    mImport = AddCommand(mFile, "mImport", "Com&bine", &TForm1::mImportClick, Qt::Key_F8);
+    mMerge = AddCommand(mFile, "mMerge", "&Merge translation...", &TForm1::mMergeClick);
+    N3 = mFile->addSeparator();
+    N3->setObjectName("N3");
+    mExit = AddCommand(mFile, "mExit", "E&xit", &TForm1::mExitClick);
+
+    // Between File and Language; Alt+E belongs to Extra.
+    mEdit = bar->addMenu("E&dit");
+    mEdit->setObjectName("mEdit");
+    mUndo = AddCommand(mEdit, "mUndo", "&Undo", &TForm1::mUndoClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mRedo = AddCommand(mEdit, "mRedo", "&Redo", &TForm1::mRedoClick);
+    mRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    N5 = mEdit->addSeparator();
+    N5->setObjectName("N5");
+    mRevert = AddCommand(mEdit, "mRevert", "Re&vert page", &TForm1::mRevertClick);
+    N6 = mEdit->addSeparator();
+    N6->setObjectName("N6");
+    mFind = AddCommand(mEdit, "mFind", "&Find...", &TForm1::mFindClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_F));
+    mGoTo = AddCommand(mEdit, "mGoTo", "&Go to phrase...", &TForm1::mGoToClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_G));
+
+    mLanguage = bar->addMenu("&Language");
+    mLanguage->setObjectName("mLanguage");
+    for (const TLanguageEntry& entry : Languages()) {
+        QAction* item = mLanguage->addAction(QString::fromUtf8(entry.Name));
+        item->setObjectName(entry.MenuItem);
+        item->setCheckable(true);
+        item->setChecked(entry.Language == Language);
+        connect(item, &QAction::triggered, this,
+                Guard([this, language = entry.Language] { LanguageClick(language); }));
+        LanguageItems.push_back(item);
+    }
+
+    mExtra = bar->addMenu("&Extra");
+    mExtra->setObjectName("mExtra");
+    mHelp = AddCommand(mExtra, "mHelp", "&Help", &TForm1::mHelpClick, Qt::Key_F1);
+    mHelp->setIcon(QIcon(MakeHelpBitmap()));
+    mOptions = AddCommand(mExtra, "mOptions", "O&ptions", &TForm1::mOptionsClick);
+    N4 = mExtra->addSeparator();
+    N4->setObjectName("N4");
+    Info1 = AddCommand(mExtra, "Info1", "Inf&o...", &TForm1::Info1Click);
+}
+
+QAction* TForm1::AddCommand(QMenu* menu, const char* name, const QString& text,
+                            void (TForm1::*command)(), const QKeySequence& key) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(name);
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, Guard([this, command] { (this->*command)(); }));
+    return action;
 }
 
 }  // namespace quillfen

@@ -77,17 +77,17 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
 }
 
 void TOptionsDlg::ApplyLanguage(TLanguage language) {
-    auto text = [language](int n) { return LoadStr(language, n); };
-    setWindowTitle(text(30));
-    GroupBox1->setTitle(text(31));
+    auto text = [language](TStringId id) { return LoadStr(language, id); };
+    setWindowTitle(text(TStringId::OptionsTitle));
+    GroupBox1->setTitle(text(TStringId::KindsCaption));
     for (const TKindInfo& kind : Kinds())
-        KindBoxes[static_cast<std::size_t>(kind.Kind)]->setText(text(kind.Caption));
-    GroupBox2->setTitle(text(35));
-    CreateLinkBtn->setText(text(36));
-    SkipBox->setText(text(86));
-    UnitsLabel->setText(text(89));
-    UnitsBox->setItemText(0, text(90));
-    UnitsBox->setItemText(1, text(91));
+        KindBoxes[static_cast<std::size_t>(kind.Kind)]->setText(text(TStringId(kind.Caption)));
+    GroupBox2->setTitle(text(TStringId::StartMenuCaption));
+    CreateLinkBtn->setText(text(TStringId::AddStartMenuItem));
+    SkipBox->setText(text(TStringId::SkipNoLetters));
+    UnitsLabel->setText(text(TStringId::UnitsCaption));
+    UnitsBox->setItemText(0, text(TStringId::UnitsRuns));
+    UnitsBox->setItemText(1, text(TStringId::UnitsSentences));
 }
 
 void TOptionsDlg::showEvent(QShowEvent* event) {

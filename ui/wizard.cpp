@@ -170,26 +170,26 @@ TWizardDlg::TWizardDlg(QWidget* parent) : QDialog(parent) {
 }
 
 void TWizardDlg::ApplyLanguage(TLanguage language) {
-    auto text = [language](int n) { return LoadStr(language, n); };
-    DialogTitle = text(41);
+    auto text = [language](TStringId id) { return LoadStr(language, id); };
+    DialogTitle = text(TStringId::WizardTitle);
     setWindowTitle(DialogTitle);
-    wizTextLabel->setText(text(43));
-    wizTempLabel->setText(text(44));
-    wizOutputLabel->setText(text(55));
-    wizFormatLabel->setText(text(96));
-    wizHTMLLabel->setText(text(48));
-    wizLabel0->setText(text(42));
-    wizLabel1->setText(text(45));
-    wizLabel2->setText(text(46));
-    wizLabel3->setText(text(47));
-    wizLabel4->setText(text(49));
-    wizLoadFile->setText(text(50));
-    NextCaption = text(51);
-    BackCaption = text(52);
-    FinishCaption = text(53);
-    CancelCaption = text(54);
-    ExportHeading = text(68);
-    ImportHeading = text(69);
+    wizTextLabel->setText(text(TStringId::WizardTextFile));
+    wizTempLabel->setText(text(TStringId::WizardTemplate));
+    wizOutputLabel->setText(text(TStringId::WizardOutputFolder));
+    wizFormatLabel->setText(text(TStringId::ExportFormatCaption));
+    wizHTMLLabel->setText(text(TStringId::WizardHtmlFile));
+    wizLabel0->setText(text(TStringId::WizardExportIntro));
+    wizLabel1->setText(text(TStringId::WizardExportNotice));
+    wizLabel2->setText(text(TStringId::WizardImportIntro));
+    wizLabel3->setText(text(TStringId::WizardDestinationPrompt));
+    wizLabel4->setText(text(TStringId::WizardCombined));
+    wizLoadFile->setText(text(TStringId::WizardLoadFile));
+    NextCaption = text(TStringId::WizardNext);
+    BackCaption = text(TStringId::WizardBack);
+    FinishCaption = text(TStringId::WizardFinish);
+    CancelCaption = text(TStringId::Cancel);
+    ExportHeading = text(TStringId::WizardExportHeading);
+    ImportHeading = text(TStringId::WizardImportHeading);
 }
 
 void TWizardDlg::showEvent(QShowEvent* event) {

@@ -848,15 +848,16 @@ TEST_F(Dialogs, EachLanguageReachesBothDialogsAtOnceHiddenOrShown) {
             wiz->show();
             const QString heading = LoadStr(language, exporting ? 68 : 69);
             EXPECT_EQ(wiz->wizHeading->text(), heading);
-            EXPECT_EQ(wiz->windowTitle(), heading + " " + LoadStr(language, 41));
-            EXPECT_EQ(wiz->FinishBtn->text(), LoadStr(language, 51));
-            EXPECT_EQ(wiz->BackBtn->text(), LoadStr(language, 52));
-            EXPECT_EQ(wiz->CancelBtn->text(), LoadStr(language, 54));
+            EXPECT_EQ(wiz->windowTitle(),
+                      heading + " " + LoadStr(language, TStringId::WizardTitle));
+            EXPECT_EQ(wiz->FinishBtn->text(), LoadStr(language, TStringId::WizardNext));
+            EXPECT_EQ(wiz->BackBtn->text(), LoadStr(language, TStringId::WizardBack));
+            EXPECT_EQ(wiz->CancelBtn->text(), LoadStr(language, TStringId::Cancel));
             if (exporting) {
                 wiz->wizOutput->clear();
                 wiz->wizOutput->setText("x");
                 Click(wiz->FinishBtn);
-                EXPECT_EQ(wiz->FinishBtn->text(), LoadStr(language, 53));
+                EXPECT_EQ(wiz->FinishBtn->text(), LoadStr(language, TStringId::WizardFinish));
             }
             wiz->reject();
         }
