@@ -6,13 +6,13 @@
 #include <memory>
 #include <utility>
 
+#include "core/abbreviations.h"
 #include "core/errors.h"
 #include "core/tokenizer.h"
 #include "core/utf8.h"
 
 #ifdef QUILLFEN_SENTENCES
 #include <unicode/brkiter.h>
-#include <unicode/filteredbrk.h>
 #include <unicode/locid.h>
 #include <unicode/utext.h>
 #endif
@@ -284,32 +284,20 @@ bool MayEndSentence(std::string_view text) {
 
 bool IsVoidElement(std::string_view name) { return name == "br" || name == "wbr" || name == "img"; }
 
-// Abbreviations after which no sentence ends, where ICU's data lacks them. A page that names no
-// language gets the English ones. ICU's German list keeps sentences from ending after ordinary
-// words ("Das ist Maier. Der Rest" stays one), so German has only these.
-struct TAbbreviations {
-    bool only;  // instead of ICU's list
-    std::vector<const char*> list;
+// A language's sentence breaker: ICU's sentence break iterator, whose breaks after an
+// abbreviation are passed over.
+struct TBreaker {
+    std::unique_ptr<icu::BreakIterator> iterator;
+    std::unique_ptr<TAbbreviations> abbreviations;
 };
 
-const TAbbreviations* AbbreviationsFor(std::string_view language) {
-    static const TAbbreviations en = {
-        false, {"e.g.", "i.e.", "Dr.", "Mr.", "Mrs.", "Ms.", "vs.", "cf.", "approx.", "Prof."}};
-    static const TAbbreviations de = {
-        true,
-        {"z.B.", "z. B.", "d.h.", "d. h.", "u.a.", "u. a.", "bzw.", "ca.", "vgl.", "Nr.", "Dr.",
-         "Prof.", "Hr.", "evtl.", "ggf.", "inkl.", "Abs.", "usw.", "etc."}};
-    if (language.empty() || language == "en") return &en;
-    if (language == "de") return &de;
-    return nullptr;
-}
-
-// The sentence break iterators, one per language, made once.
+// The sentence breakers, one per language, made once.
 class TBreakers {
   public:
-    icu::BreakIterator* For(const std::string& lang) {
-        auto it = iterators_.find(lang);
-        if (it != iterators_.end()) return it->second.get();
+    // Null where ICU has no breaker for the language.
+    const TBreaker* For(const std::string& lang) {
+        auto it = breakers_.find(lang);
+        if (it != breakers_.end()) return it->second.iterator ? &it->second : nullptr;
         UErrorCode status = U_ZERO_ERROR;
         icu::Locale locale =
             lang.empty() ? icu::Locale::getRoot() : icu::Locale::forLanguageTag(lang, status);
@@ -317,34 +305,19 @@ class TBreakers {
             status = U_ZERO_ERROR;
             locale = icu::Locale::getRoot();
         }
-        std::unique_ptr<icu::BreakIterator> base(
-            icu::BreakIterator::createSentenceInstance(locale, status));
-        std::unique_ptr<icu::BreakIterator> made;
-        if (U_SUCCESS(status)) {
-            const TAbbreviations* own = AbbreviationsFor(locale.getLanguage());
-            std::unique_ptr<icu::FilteredBreakIteratorBuilder> builder;
-            if (!own || !own->only)
-                builder.reset(icu::FilteredBreakIteratorBuilder::createInstance(locale, status));
-            if (U_FAILURE(status) || !builder) {
-                status = U_ZERO_ERROR;
-                builder.reset(icu::FilteredBreakIteratorBuilder::createEmptyInstance(status));
-            }
-            if (U_SUCCESS(status) && builder) {
-                if (own)
-                    for (const char* a : own->list) {
-                        UErrorCode s = U_ZERO_ERROR;
-                        builder->suppressBreakAfter(icu::UnicodeString::fromUTF8(a), s);
-                    }
-                made.reset(builder->wrapIteratorWithFilter(base.release(), status));
-            }
-        }
+        TBreaker made;
+        made.iterator.reset(icu::BreakIterator::createSentenceInstance(locale, status));
         // Without a breaker for the language, its flows keep their runs.
-        if (U_FAILURE(status)) made.reset();
-        return iterators_.emplace(lang, std::move(made)).first->second.get();
+        if (U_FAILURE(status)) made.iterator.reset();
+        if (made.iterator)
+            made.abbreviations =
+                std::make_unique<TAbbreviations>(locale.getBaseName(), locale.getLanguage());
+        const TBreaker& kept = breakers_.emplace(lang, std::move(made)).first->second;
+        return kept.iterator ? &kept : nullptr;
     }
 
   private:
-    std::map<std::string, std::unique_ptr<icu::BreakIterator>> iterators_;
+    std::map<std::string, TBreaker> breakers_;
 };
 
 struct TCaptured {
@@ -776,12 +749,14 @@ class TSentenceScanner final : public TTokenSink {
             ut_ =
                 utext_openUTF8(ut_, text_.data(), static_cast<std::int64_t>(text_.size()), &status);
             if (U_FAILURE(status)) return false;
-            icu::BreakIterator* bi = breakers_.For(lang_);
-            if (!bi) return false;
+            const TBreaker* breaker = breakers_.For(lang_);
+            if (!breaker) return false;
+            icu::BreakIterator* bi = breaker->iterator.get();
             bi->setText(ut_, status);
             if (U_FAILURE(status)) return false;
             for (std::int32_t p = bi->first(); p != icu::BreakIterator::DONE; p = bi->next())
-                if (static_cast<std::uint32_t>(p) < size)
+                if (static_cast<std::uint32_t>(p) < size &&
+                    (p == 0 || !breaker->abbreviations->HoldsBreak(text_, p)))
                     starts.push_back(static_cast<std::uint32_t>(p));
         }
         if (starts.empty() || starts[0] != 0) starts.insert(starts.begin(), 0);

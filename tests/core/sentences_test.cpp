@@ -9,6 +9,7 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -191,6 +192,155 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
         Replace(doc, 0, c.newText);
         EXPECT_EQ(Body(doc.Render()), c.newBody);
         EXPECT_EQ(Body(CombineBytes(templ, DocumentTextFileBytes(doc))), c.newBody);
+    }
+}
+
+namespace {
+
+// A page's phrases as a reader reads them, each followed by '|': where sentences end.
+std::string Cuts(const TDocument& doc) {
+    std::string out = "|";
+    for (std::size_t i = 0; i < doc.PhraseCount(); ++i)
+        out += TextWithoutPlaceholders(doc.Text(i)) + "|";
+    return out;
+}
+
+// The page with lang on its root element, which names none.
+std::string WithLang(std::string page, const std::string& lang) {
+    if (lang.empty()) return page;
+    std::string lower = page;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::size_t at = lower.find("<html");
+    const std::string attribute = " lang=\"" + lang + "\"";
+    if (at == std::string::npos) return "<html" + attribute + ">" + page;
+    return page.insert(at + 5, attribute);
+}
+
+}  // namespace
+
+// An abbreviation that introduces what follows ends no sentence, whatever follows it (a capital,
+// a tag, a quote); a word with a period ends one unless it is itself an abbreviation of the
+// language, as a whole word ("URL." is no "L."). Each row: a page of the corpus or a paragraph,
+// the language set on its root ("" leaves the page's own, or none), and stretches of the page's
+// reading in which '|' stands where a sentence ends and nowhere else.
+TEST(Sentences, AbbreviationsEndNoSentenceAndCountOnlyAsWholeWords) {
+    const struct {
+        const char* page;  // a file of tests/data/pages, or a body
+        const char* lang;
+        std::vector<const char*> cuts;
+    } cases[] = {
+        // The real pages.
+        {"apache-de-latin1-bind.html", "", {"Sockets behandelt (d.h. IPv4-gemappte Adressen"}},
+        {"docbook-de-utf8-debian-reference-i18n.html",
+         "",
+         {"befinden sich 17, 18 bzw. 10 Buchstaben",
+          "angezeigt werden, wie z.B. Fehlermeldungen, Standard"}},
+        {"docbook-de-utf8-debian-reference-i18n.html",
+         "de",
+         {"angezeigt werden, wie z.B. Fehlermeldungen, Standard"}},
+        {"docbook-cs-utf8-aptitude-options.html",
+         "",
+         {"Default-Grouping resp. Aptitude::UI::Default-Preview-Grouping nastavuje"}},
+        {"docbook-cs-utf8-aptitude-options.html",
+         "cs",
+         {"s kr\xC3\xA1tk\xC3\xBDm popisem (nap\xC5\x99. \xE2\x80\x9EPoru\xC5\xA1"
+          "en\xC3\xBD"
+          "ch: "
+          "10\xE2\x80\x9C).|",
+          "Default-Grouping resp. Aptitude::UI::Default-Preview-Grouping nastavuje"}},
+        {"sphinx-en-utf8-tutorial-introduction.html",
+         "",
+         {"the ones with a fractional part (e.g. 5.0, 1.6) have type float.|"}},
+        {"handwritten-en-utf8-mixedeol-nsis-vpatch.html",
+         "",
+         {"|The most interesting part of VPatch, the actual patch generation algorithm, can be "
+          "found in Source\\GenPat\\PatchGenerator.cpp.|The header of that file"}},
+        {"latex2html-en-utf8-gettext-tutorial.html",
+         "en",
+         {"|G.\xC2\xA0Mohanty|", "|M.\xC2\xA0Pattnaik, for conceiving of the project.|",
+          "Pansari, A.\xC2\xA0Nayak, and M.\xC2\xA0"
+          "Chand is much appreciated.|",
+          "|G.\xC2\xA0Mohanty, A practical primer",
+          "2004, Sec.\xC2\xA0"
+          "6.2 describes the xkb",
+          "|G.\xC2\xA0Mohanty, A plan for Oriya"}},
+        // What introduces what follows, in each language.
+        {"<p>Prozesse wie z.B. Apache laufen. Und weiter.</p>",
+         "de",
+         {"|Prozesse wie z.B. Apache laufen.|Und weiter.|"}},
+        {"<p>Das Modul, d.h. <code>Apache</code>, fehlt.</p>",
+         "de",
+         {"|Das Modul, d.h. Apache, fehlt.|"}},
+        {"<p>Server wie z. B. Apache laufen.</p>", "de", {"|Server wie z. B. Apache laufen.|"}},
+        {"<p>Server wie z.&nbsp;B. \"Apache\" laufen.</p>",
+         "de",
+         {"|Server wie z.\xC2\xA0"
+          "B. \"Apache\" laufen.|"}},
+        {"<p>Type a word, e.g. HELLO in the box. Then i.e. Apache runs.</p>",
+         "en",
+         {"|Type a word, e.g. HELLO in the box.|Then i.e. Apache runs.|"}},
+        {"<p>Use a server, e.g. <b>Apache</b>, or say e.g. \"Hello\" or e.g.&nbsp;Nginx.</p>",
+         "en",
+         {"|Use a server, e.g. Apache, or say e.g. \"Hello\" or e.g.\xC2\xA0Nginx.|"}},
+        {"<p>Use one, e.g. Apache, and wie z.B. Nginx.</p>",
+         "",
+         {"|Use one, e.g. Apache, and wie z.B. Nginx.|"}},
+        {"<p>Un module, p. ex. Apache, ou c.-\xC3\xA0-d. Nginx.</p>",
+         "fr",
+         {"|Un module, p. ex. Apache, ou c.-\xC3\xA0-d. Nginx.|"}},
+        {"<p>Bal\xC3\xADk, nap\xC5\x99. Apache, tj. Nginx.</p>",
+         "cs",
+         {"|Bal\xC3\xADk, nap\xC5\x99. Apache, tj. Nginx.|"}},
+        {"<p>Serwer, m.in. Apache, np. Nginx.</p>", "pl", {"|Serwer, m.in. Apache, np. Nginx.|"}},
+        {"<p>\xE3\x82\xB5\xE3\x83\xBC\xE3\x83\x90 (e.g. Apache) "
+         "\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82</p>",
+         "ja",
+         {"|\xE3\x82\xB5\xE3\x83\xBC\xE3\x83\x90 (e.g. Apache) "
+          "\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82|"}},
+        // ICU's abbreviations of several parts hold, as whole words.
+        {"<p>Born in the U.S. Army base.</p>", "en", {"|Born in the U.S. Army base.|"}},
+        // A word in upper case ends its sentence.
+        {"<p>Il sert une URL. Il est recommand&eacute; de lire.</p>",
+         "fr",
+         {"|Il sert une URL.|Il est recommand\xC3\xA9 de lire.|"}},
+        {"<p>Voir le HTML. Puis le XML. Puis SSL. Fin.</p>",
+         "fr",
+         {"|Voir le HTML.|Puis le XML.|Puis SSL.|Fin.|"}},
+        {"<p>Set PATH_INFO. Then run AIX. Use the Type-A. Then go.</p>",
+         "en",
+         {"|Set PATH_INFO.|Then run AIX.|Use the Type-A.|Then go.|"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.page) + " lang=" + c.lang);
+        const std::string page =
+            std::string(c.page).ends_with(".html")
+                ? quillfen::testing::ReadBytes(QUILLFEN_SOURCE_DIR "/tests/data/pages/" +
+                                               std::string(c.page))
+                : Utf8Page(c.page);
+        TDocument doc;
+        doc.LoadBytes(WithLang(page, c.lang), TTags::PlainText, TUnits::Sentences);
+        const std::string cuts = Cuts(doc);
+        for (const char* cut : c.cuts) EXPECT_NE(cuts.find(cut), std::string::npos) << cut;
+    }
+    // What held before holds: a title holds the sentence, "etc." ends an English one, German
+    // has its own list alone ("Maier." is no abbreviation), ICU's French list holds "M.".
+    const struct {
+        const char* body;
+        const char* lang;
+        const char* cuts;
+    } held[] = {
+        {"<p>Ask Dr. Smith. Then go.</p>", "en", "|Ask Dr. Smith.|Then go.|"},
+        {"<p>Apples, pears, etc. Then more.</p>", "en", "|Apples, pears, etc.|Then more.|"},
+        {"<p>Das ist Maier. Der Rest, vgl. Abschnitt 3.</p>", "de",
+         "|Das ist Maier.|Der Rest, vgl. Abschnitt 3.|"},
+        {"<p>Il voit M. Dupont. Il part.</p>", "fr", "|Il voit M. Dupont.|Il part.|"},
+    };
+    for (const auto& h : held) {
+        SCOPED_TRACE(h.body);
+        TDocument doc;
+        doc.LoadBytes(WithLang(Utf8Page(h.body), h.lang), TTags::PlainText, TUnits::Sentences);
+        EXPECT_NE(Cuts(doc).find(h.cuts), std::string::npos) << Cuts(doc);
     }
 }
 
