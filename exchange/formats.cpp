@@ -33,12 +33,19 @@ const TExchangeFormat* FindExchangeFormat(std::string_view name) {
     return nullptr;
 }
 
+std::vector<std::string> FileExtensions(const TExchangeFormat& format) {
+    std::vector<std::string> extensions;
+    for (const std::string& file : format.Files("x", "")) {
+        const std::size_t dot = file.rfind('.');
+        extensions.push_back(dot == std::string::npos ? std::string() : file.substr(dot));
+    }
+    return extensions;
+}
+
 std::string TranslationExtension(const TExchangeFormat& format) {
     if (!format.ReadTranslation) return {};
-    const std::vector<std::string> files = format.Files("x", "");
-    if (files.empty()) return {};
-    const std::size_t dot = files.back().rfind('.');
-    return dot == std::string::npos ? std::string() : files.back().substr(dot);
+    const std::vector<std::string> extensions = FileExtensions(format);
+    return extensions.empty() ? std::string() : extensions.back();
 }
 
 const TExchangeFormat* FindTranslationFormat(std::string_view path) {

@@ -52,6 +52,9 @@ std::span<const TExchangeFormat* const> ExchangeFormats();
 const TExchangeFormat& DefaultExchangeFormat();
 // The format of that name, or nullptr.
 const TExchangeFormat* FindExchangeFormat(std::string_view name);
+// The extensions of the files an export in format writes, in the order it writes them (".txt",
+// ".templ").
+std::vector<std::string> FileExtensions(const TExchangeFormat& format);
 // The extension of the files a format merges: that of the last file its export writes (".xlf",
 // ".po"); empty for a format that is not merged.
 std::string TranslationExtension(const TExchangeFormat& format);

@@ -21,6 +21,7 @@
 
 #include "core/anchors.h"
 #include "core/document.h"
+#include "core/kinds.h"
 
 namespace quillfen {
 
@@ -228,22 +229,16 @@ void TPreview::Update(const QString& path, const TDocument& doc, int n, int next
         Show(path, doc);
         return;
     }
-    const char* attribute = "";
-    switch (doc.Kind(i)) {
-        case TKind::Image:
-            attribute = "alt";
-            break;
-        case TKind::Content:
-            attribute = "content";
-            break;
-        default:
-            break;
-    }
+    // A value is set in place where its kind has one attribute; other values (a title or a
+    // label of kind A) show with the page read anew.
+    const std::span<const std::string_view> names = KindInfo(doc.Kind(i)).Attributes;
+    const QString attribute = names.size() == 1
+                                  ? QString::fromUtf8(names[0].data(), qsizetype(names[0].size()))
+                                  : QString();
     const std::string_view text = doc.Text(i);
     // The text goes over as a JSON string: every character the page may hold is safe in it.
     const QString literal = QString::fromUtf8(
-        QJsonDocument(QJsonArray{QString::fromUtf8(text.data(), qsizetype(text.size())),
-                                 QString::fromLatin1(attribute)})
+        QJsonDocument(QJsonArray{QString::fromUtf8(text.data(), qsizetype(text.size())), attribute})
             .toJson(QJsonDocument::Compact));
     ++updating_;
     RunScript(QStringLiteral("(function (a) { const p = window.quillfenPreview;"

@@ -14,6 +14,7 @@
 #include <QStyle>
 
 #include "exchange/combine.h"
+#include "exchange/formats.h"
 #include "settings/stringtable.h"
 #include "ui/application.h"
 #include "ui/filedialogs.h"
@@ -127,10 +128,17 @@ TWizardDlg::TWizardDlg(QWidget* parent) : QDialog(parent) {
 
     wizLabel2 = TextLabel(pages[Import1], QRect(8, 8, 243, 88), true);
     wizTextLabel = TextLabel(pages[Import1], QRect(8, 98, 243, 14), false);
-    wizText = fileEdit(pages[Import1], TFileEdit::TKind::OpenFile, "*.txt|*.txt", 112, "wizText");
+    // Recombination reads the text file and the template that the default format writes: the
+    // template first, the text file, whose phrases are read, last. The template's filter has
+    // always been described as "*.temp".
+    const std::vector<std::string> extensions = FileExtensions(DefaultExchangeFormat());
+    const QString text = "*" + QString::fromStdString(extensions.back());
+    const QString templ = "*" + QString::fromStdString(extensions.front());
+    wizText =
+        fileEdit(pages[Import1], TFileEdit::TKind::OpenFile, text + "|" + text, 112, "wizText");
     wizTempLabel = TextLabel(pages[Import1], QRect(8, 137, 243, 14), false);
     wizTemplate =
-        fileEdit(pages[Import1], TFileEdit::TKind::OpenFile, "*.temp|*.templ", 151, "wizTemplate");
+        fileEdit(pages[Import1], TFileEdit::TKind::OpenFile, "*.temp|" + templ, 151, "wizTemplate");
 
     wizLabel3 = TextLabel(pages[Import2], QRect(8, 8, 243, 48), true);
     wizHTMLLabel = TextLabel(pages[Import2], QRect(8, 62, 243, 16), false);
