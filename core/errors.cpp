@@ -31,38 +31,47 @@ TError CannotCreateError(const std::string& path, int cause) {
                   Compose("The file ", path, " cannot be created"), cause);
 }
 
-TError NotRegularFileError(const std::string& path, TFileKind kind) {
-    const char* name = "unbekannte Art";
-    const char* english = "unknown kind";
+namespace {
+
+// The kind's name in German and in English.
+std::pair<const char*, const char*> KindName(TFileKind kind) {
     switch (kind) {
         case TFileKind::Folder:
-            name = "Ordner";
-            english = "folder";
-            break;
+            return {"Ordner", "folder"};
         case TFileKind::Fifo:
-            name = english = "FIFO";
-            break;
+            return {"FIFO", "FIFO"};
         case TFileKind::CharacterDevice:
-            name = "Zeichenger\xC3\xA4t";
-            english = "character device";
-            break;
+            return {"Zeichenger\xC3\xA4t", "character device"};
         case TFileKind::BlockDevice:
-            name = "Blockger\xC3\xA4t";
-            english = "block device";
-            break;
+            return {"Blockger\xC3\xA4t", "block device"};
         case TFileKind::Socket:
-            name = "Socket";
-            english = "socket";
-            break;
+            return {"Socket", "socket"};
         case TFileKind::Other:
             break;
     }
+    return {"unbekannte Art", "unknown kind"};
+}
+
+}  // namespace
+
+TError NotRegularFileError(const std::string& path, TFileKind kind) {
+    const auto [name, english] = KindName(kind);
     std::string text = Compose("Datei ", path,
                                " kann nicht ge\xC3\xB6"
                                "ffnet werden (keine regul\xC3\xA4"
                                "re Datei: ");
     text.append(name).append(")");
     return TError(text, Compose("The file ", path, " cannot be opened (not a regular file: ") +
+                            english + ")");
+}
+
+TError NotRegularTargetError(const std::string& path, TFileKind kind) {
+    const auto [name, english] = KindName(kind);
+    std::string text = Compose("Datei ", path,
+                               " kann nicht erstellt werden (keine regul\xC3\xA4"
+                               "re Datei: ");
+    text.append(name).append(")");
+    return TError(text, Compose("The file ", path, " cannot be created (not a regular file: ") +
                             english + ")");
 }
 

@@ -44,6 +44,9 @@ enum class TFileKind { Folder, Fifo, CharacterDevice, BlockDevice, Socket, Other
 // "Datei %s kann nicht geöffnet werden (keine reguläre Datei: FIFO)", with Ordner, FIFO,
 // Zeichengerät, Blockgerät, Socket or "unbekannte Art" for the kind.
 TError NotRegularFileError(const std::string& path, TFileKind kind);
+// "Datei %s kann nicht erstellt werden (keine reguläre Datei: FIFO)": a save's target that is no
+// regular file, refused by its kind before it is opened.
+TError NotRegularTargetError(const std::string& path, TFileKind kind);
 // "Datei %s kann nicht geöffnet werden (größer als 1 GiB)"
 TError FileTooLargeError(const std::string& path);
 

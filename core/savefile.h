@@ -96,7 +96,8 @@ class TPieces {
 //
 // Whether the user may write an existing file is decided by the system; a file without any write
 // bit is refused even for root. A symbolic link is written through to its target, which is
-// created if it does not exist. A failure raises "Datei %s kann nicht erstellt werden" with the
+// created if it does not exist. What is no regular file is refused by its kind
+// (NotRegularTargetError). A failure raises "Datei %s kann nicht erstellt werden" with the
 // system's cause, and leaves an existing file as it was.
 //
 // On Windows the path is UTF-8. The temporary file takes over the old file's attributes and

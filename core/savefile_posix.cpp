@@ -438,11 +438,17 @@ bool Lock(int fd, int operation, std::chrono::milliseconds wait) {
 
 // Opens the page at target and locks it against other saves; after the lock, the page must
 // still be the file at target, or another save replaced it meanwhile and its successor is locked
-// instead. False, with no lock, when there is no file at target.
+// instead. False, with no lock, when there is no file at target. What is no regular file is
+// refused by its kind before it is opened, since opening a device may act on it.
 bool LockPage(const std::string& path, const fs::path& target, int operation,
               std::chrono::milliseconds wait, TFd& file, struct stat& st) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
+        if (::stat(target.c_str(), &st) != 0) {
+            if (errno == ENOENT) return false;
+            throw CannotCreateError(path, errno);
+        }
+        if (!S_ISREG(st.st_mode)) throw NotRegularTargetError(path, detail::KindOfMode(st.st_mode));
         // Only for reading: a file opened for writing tells watchers it was written when closed.
         file.Reset(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (file.Fd < 0) {
@@ -450,7 +456,7 @@ bool LockPage(const std::string& path, const fs::path& target, int operation,
             throw CannotCreateError(path, errno);
         }
         if (::fstat(file.Fd, &st) != 0) throw CannotCreateError(path, errno);
-        if (!S_ISREG(st.st_mode)) throw CannotCreateError(path, EISDIR);
+        if (!S_ISREG(st.st_mode)) throw NotRegularTargetError(path, detail::KindOfMode(st.st_mode));
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (!Lock(file.Fd, operation, std::max(left, std::chrono::milliseconds(0))))

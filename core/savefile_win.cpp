@@ -110,7 +110,8 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* stamp,
         options.Read && !options.ReadFrom.empty() && detail::WidePath(options.ReadFrom) == target;
     if (guarded && !exists) throw ChangedWhileReadError();
     if (exists) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw CannotCreateError(path);
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            throw NotRegularTargetError(path, TFileKind::Folder);
         // The read-only attribute is the system's refusal, which the administrator may override.
         if (attributes & FILE_ATTRIBUTE_READONLY) throw CannotCreateError(path, EACCES);
         // Replacing needs the right to delete the file, which a program holding it open may
@@ -119,8 +120,9 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* stamp,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, 0, nullptr));
         if (probe.Handle == INVALID_HANDLE_VALUE) throw Failure(path);
-        // NUL, CON and the like.
-        if (GetFileType(probe.Handle) != FILE_TYPE_DISK) throw CannotCreateError(path);
+        // NUL, CON, pipes and the like.
+        if (GetFileType(probe.Handle) != FILE_TYPE_DISK)
+            throw NotRegularTargetError(path, detail::KindOfHandle(probe.Handle));
         TFileStamp now;
         if (options.Read && !guarded && detail::StampFromHandle(probe.Handle, now))
             guarded = now.Device == options.Read->Device && now.Inode == options.Read->Inode;

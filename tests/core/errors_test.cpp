@@ -61,6 +61,7 @@ TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
         SaveBusyError("/p/a.htm"),
         TInterruptedSaveError("/p/a.htm", "/c/copy", false),
         TInterruptedSaveError("/p/a.htm", "/c/copy", true),
+        NotRegularTargetError("/p/a.htm", TFileKind::Fifo),
         NothingToRecoverError("/p/a.htm"),
         XliffError("/p/a.htm", 3, TXliffFault::UnknownInline, "7: ph"),
     };

@@ -159,6 +159,48 @@ TEST_F(SaveFile, ReadingRefusesWhatIsNoRegularFileAtOnceAndHugeFilesUnread) {
     ::close(s);
 }
 
+// Something that is no regular file is refused by its kind before it is opened (opening a
+// device can have effects); where the system refuses, its cause is told as it gave it.
+TEST_F(SaveFile, SavingRefusesWhatIsNoRegularFileByItsKindAndTellsTheSystemsCause) {
+    const fs::path fifo = Dir / "fifo", socket = Dir / "sock", page = Page("page.html");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    fs::create_directory(Dir / "folder");
+    fs::create_symlink(fifo, Dir / "to-fifo");
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string notRegular = " (keine regul\xC3\xA4re Datei: ";
+    const struct {
+        fs::path Path;
+        std::string Reason;
+        int Cause;
+    } cases[] = {
+        {fifo, notRegular + "FIFO)", 0},
+        {Dir / "to-fifo", notRegular + "FIFO)", 0},
+        {"/dev/null", notRegular + "Zeichenger\xC3\xA4t)", 0},
+        {Dir / "folder", notRegular + "Ordner)", 0},
+        {socket, notRegular + "Socket)", 0},
+        {page / "x.html", "", ENOTDIR},
+        {Dir / "missing" / "x.html", "", ENOENT},
+    };
+    for (const auto& c : cases) {
+        try {
+            WriteFileAtomically(c.Path, "new");
+            ADD_FAILURE() << c.Path << " was written";
+        } catch (const TError& e) {
+            EXPECT_EQ(e.what(),
+                      "Datei " + c.Path.string() + " kann nicht erstellt werden" + c.Reason);
+            EXPECT_EQ(e.Cause, c.Cause) << c.Path;
+        }
+    }
+    ::close(s);
+    EXPECT_EQ(Slurp(page), "<p>old</p>\n");
+    EXPECT_EQ(Names(Dir),
+              (std::set<std::string>{"fifo", "sock", "folder", "to-fifo", "page.html"}));
+}
+
 TEST_F(SaveFile, ChangedOnDiskCountsOnlyOtherBytes) {
     const std::string bytes = "<p>old</p>\n";
     const struct {
