@@ -25,6 +25,9 @@ struct TSaveHooks {
     // With InPlaceFailAfter: runs when the fault strikes, before it is handled (a test that
     // kills the process here sees what a crash leaves).
     std::function<void()> AtInPlaceFault;
+    // In place: runs while the copy of the old bytes is written, after its first piece (a test
+    // that kills the process here sees what a save killed while copying leaves).
+    std::function<void()> WhileCopying;
 };
 
 // Makes every save of this thread use hooks while it lives, for tests that save through a window
@@ -92,7 +95,8 @@ class TPieces {
 // Saves of one page are serialised across processes by an exclusive lock on the page (flock),
 // which the system releases when a process dies; a save that waits in vain raises
 // SaveBusyError. Temporary files and partial copies stay locked while their save runs; a later
-// save of the same page removes those whose save is gone. Other files are never removed.
+// save of the same page removes the temporary files beside it whose save is gone, and every save
+// the partial copies in the backup folder whose save is gone. Other files are never removed.
 //
 // Whether the user may write an existing file is decided by the system; a file without any write
 // bit is refused even for root. A symbolic link is written through to its target, which is

@@ -177,17 +177,36 @@ std::string TempPrefix(const fs::path& folder, const std::string& name) {
     return prefix;
 }
 
+// Whether the file at fd is still the one named path.
+bool StillNamed(int fd, const std::string& path) {
+    struct stat opened {
+    }, named{};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+}
+
 // A temporary file for `name` in folder, locked while its save runs and removed on every way out
 // but Keep. Fd is negative, with errno set, when it cannot be created.
 class TTempFile {
   public:
     TTempFile(const fs::path& folder, const std::string& name) {
-        std::string path = (folder / (TempPrefix(folder, name) + std::string(TempSuffix))).string();
-        file_.Reset(::mkostemp(path.data(), O_CLOEXEC));
-        if (file_.Fd < 0) return;
-        Name = std::move(path);
-        // Nobody else has it yet; the lock tells a later save that its owner is still at work.
-        ::flock(file_.Fd, LOCK_EX | LOCK_NB);
+        const std::string pattern =
+            (folder / (TempPrefix(folder, name) + std::string(TempSuffix))).string();
+        // Another save that removes dead saves' files may find this one before it is locked: it
+        // then holds the lock or has removed the name, and another name is taken.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string path = pattern;
+            file_.Reset(::mkostemp(path.data(), O_CLOEXEC));
+            if (file_.Fd < 0) return;
+            // A file system without locks has no dead saves told apart either.
+            if (::flock(file_.Fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+            if (StillNamed(file_.Fd, path)) {
+                Name = std::move(path);
+                return;
+            }
+        }
+        file_.Reset(-1);
+        errno = EEXIST;
     }
     ~TTempFile() {
         if (!Name.empty()) ::unlink(Name.c_str());
@@ -203,17 +222,14 @@ class TTempFile {
     TFd file_;
 };
 
-// Removes the temporary files for `name` in folder that saves killed on their way left: those of
-// a running save are locked. Nothing else is touched.
-void RemoveStaleTemps(const fs::path& folder, const std::string& name) {
-    const std::string prefix = TempPrefix(folder, name);
+// Removes the temporary files in folder whose names `ours` knows and whose saves were killed on
+// their way: those of a running save are locked. Nothing else is touched.
+void RemoveStaleTemps(const fs::path& folder, const std::function<bool(std::string_view)>& ours) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
     const int dirFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view found = entry->d_name;
-        if (found.size() != prefix.size() + TempSuffix.size() || !found.starts_with(prefix))
-            continue;
+        if (!ours(entry->d_name)) continue;
         const TFd file(::openat(dirFd, entry->d_name,
                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat opened {
@@ -227,6 +243,22 @@ void RemoveStaleTemps(const fs::path& folder, const std::string& name) {
             ::unlinkat(dirFd, entry->d_name, 0);
     }
     ::closedir(dir);
+}
+
+// The temporary files for `name` in folder, beside a page.
+void RemoveStaleTemps(const fs::path& folder, const std::string& name) {
+    const std::string prefix = TempPrefix(folder, name);
+    RemoveStaleTemps(folder, [&](std::string_view found) {
+        return found.size() == prefix.size() + TempSuffix.size() && found.starts_with(prefix);
+    });
+}
+
+// Whether a name in the backup folder is a temporary one, of any page's save: copies and records
+// get their names only once they are complete.
+bool IsTempName(std::string_view name) {
+    const std::size_t tail = TempMark.size() + TempSuffix.size();
+    return name.size() > 1 + tail && name.front() == '.' &&
+           name.substr(name.size() - tail, TempMark.size()) == TempMark;
 }
 
 fs::path BackupFolder() {
@@ -351,10 +383,10 @@ std::optional<std::string> ReadSmallFile(const fs::path& path) {
 }
 
 // Writes bytes, or the rest of `from`, as the file `name` in folder: through a locked temporary
-// file, synced, so that a complete file appears under the name or none does. False with errno.
+// file, synced, so that a complete file appears under the name or none does; whileCopying runs
+// after the first piece copied from `from`. False with errno.
 bool WriteCompleteFile(const fs::path& folder, const std::string& name, std::string_view bytes,
-                       int from = -1) {
-    RemoveStaleTemps(folder, name);
+                       int from = -1, const std::function<void()>& whileCopying = {}) {
     TTempFile temp(folder, name);
     if (temp.Fd() < 0) return false;
     if (from >= 0) {
@@ -366,6 +398,7 @@ bool WriteCompleteFile(const fs::path& folder, const std::string& name, std::str
             if (n == 0) break;
             if (!WriteAll(temp.Fd(), std::string_view(buffer.data(), static_cast<std::size_t>(n))))
                 return false;
+            if (at == 0 && whileCopying) whileCopying();
             at += n;
         }
     } else if (!WriteAll(temp.Fd(), bytes)) {
@@ -707,7 +740,8 @@ void WriteInPlace(const std::string& path, const fs::path& target, const struct 
     } forget{[&] {
         if (recorded) RemoveRecord(folder, key, record.Backup);
     }};
-    if (!WriteCompleteFile(folder, record.Backup, {}, page)) throw CannotCreateError(path, errno);
+    if (!WriteCompleteFile(folder, record.Backup, {}, page, hooks.WhileCopying))
+        throw CannotCreateError(path, errno);
     recorded = true;
     if (!WriteCompleteFile(folder, key + ".record", RecordText(record)))
         throw CannotCreateError(path, errno);
@@ -762,6 +796,10 @@ void Write(const std::string& path, const TPieces& bytes, TFileStamp* written,
     const TSaveHooks& hooks = HooksOf(options);
     if (path.empty()) throw CannotCreateError(path, ENOENT);
     const fs::path target = ResolveTarget(path);
+    // Partial copies are left only by in-place saves that were killed, of pages that may never be
+    // saved in place again: every save looks for them.
+    if (const fs::path backups = BackupFolder(); !backups.empty())
+        RemoveStaleTemps(backups, IsTempName);
     for (;;) {
         TFd lock;
         struct stat old {};

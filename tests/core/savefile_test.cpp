@@ -49,9 +49,8 @@ struct stat Stat(const fs::path& p) {
     return st;
 }
 
-// Runs fn in a child process, so that a changed user or a file size limit stays there; gives its
-// exit code.
-int InChild(const std::function<int()>& fn) {
+// Starts fn in a child process, which exits with what fn gives.
+pid_t Spawn(const std::function<int()>& fn) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         int code = 99;
@@ -61,10 +60,19 @@ int InChild(const std::function<int()>& fn) {
         }
         ::_exit(code);
     }
+    return pid;
+}
+
+// The exit code of a child, or 128 and the signal that killed it.
+int Wait(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+
+// Runs fn in a child process, so that a changed user or a file size limit stays there; gives its
+// exit code.
+int InChild(const std::function<int()>& fn) { return Wait(Spawn(fn)); }
 
 // 0 written, 1 refused with the file error, 2 refused for another cause than `cause`.
 int Save(const fs::path& page, std::string_view bytes, int cause = 0) {
@@ -555,8 +563,20 @@ std::string Numbered(std::size_t size, char tag) {
     return s;
 }
 
+constexpr std::size_t Mi = std::size_t{1} << 20;
+
+// The name of the record of an interrupted save of the file at p: its device and inode.
+std::string Key(const fs::path& p) {
+    const struct stat st = Stat(p);
+    char key[40];
+    std::snprintf(key, sizeof key, "%016llx-%016llx", static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    return key;
+}
+
+fs::path Backups(const fs::path& dir) { return dir / "cache" / "Quillfen" / "backup"; }
+
 TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndRecovered) {
-    constexpr std::size_t Mi = std::size_t{1} << 20;
     const std::string old = Numbered(2 * Mi + 12345, 'o');
     const std::string longer = Numbered(3 * Mi + 99, 'n'), shorter = Numbered(Mi + 777, 's');
     const struct {
@@ -623,6 +643,31 @@ TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndRecovered) {
     }
 }
 
+// The copy of the old bytes is written under a temporary name that its save holds locked; once
+// the save is gone, the next save of any page removes what it left.
+TEST_F(SaveFile, APartialCopyOfASaveKilledWhileCopyingGoesWithTheNextSave) {
+    const std::string old = Numbered(3 * Mi, 'o');
+    for (const char* next : {"page.html", "other.html"}) {
+        const fs::path page = Page("page.html", old);
+        Page("other.html");
+        fs::create_hard_link(page, Dir / "twin.html");
+        EXPECT_EQ(InChild([&] {
+                      TSaveHooks hooks;
+                      hooks.WhileCopying = [] { ::raise(SIGKILL); };
+                      const TSaveHooksScope scope(hooks);
+                      return Save(page, "<p>new</p>\n");
+                  }),
+                  128 + SIGKILL);
+        EXPECT_EQ(Leftovers(Dir).size(), 1u) << next;
+        EXPECT_FALSE(FindCrashBackup(page)) << next;
+        fs::remove(Dir / "twin.html");
+        EXPECT_EQ(Save(Dir / next, "<p>new</p>\n"), 0) << next;  // by rename
+        EXPECT_EQ(Slurp(Dir / next), "<p>new</p>\n") << next;
+        EXPECT_EQ(Leftovers(Dir), std::set<std::string>{}) << next;
+        EXPECT_EQ(Names(Dir), (std::set<std::string>{"page.html", "other.html"})) << next;
+    }
+}
+
 TEST_F(SaveFile, ASaveWaitsForTheLockAndRemovesOnlyLeftoversOfDeadSaves) {
     const fs::path page = Page("page.html");
     fs::create_hard_link(page, Dir / "twin.html");
@@ -641,28 +686,33 @@ TEST_F(SaveFile, ASaveWaitsForTheLockAndRemovesOnlyLeftoversOfDeadSaves) {
     EXPECT_EQ(Slurp(page), "<p>old</p>\n");
     ::close(held);
 
-    // Left by saves that were killed, by one still running, and files that are none of them.
-    struct stat st = Stat(page);
-    char key[40];
-    std::snprintf(key, sizeof key, "%016llx-%016llx", static_cast<unsigned long long>(st.st_dev),
-                  static_cast<unsigned long long>(st.st_ino));
-    const fs::path backups = Dir / "cache" / "Quillfen" / "backup";
-    fs::create_directories(backups);
+    // Left by saves that were killed, by ones still running, and files that are none of them.
+    // In the backup folder, partial copies of any page's saves are told by their lock.
+    const std::string other = "0000000000000001-0000000000000002";
+    fs::create_directories(Backups(Dir));
     const std::string dead = ".page.html.quillfen-a1B2c3", running = ".page.html.quillfen-d4E5f6";
-    const std::string deadCopy = "." + std::string(key) + "-page.html.quillfen-g7H8i9";
+    const std::string runningCopy = "." + other + "-other.html.quillfen-p4Q5r6";
+    const std::set<std::string> kept{other + "-other.html", other + ".record", runningCopy,
+                                     "." + other + "-other.html.quillfen-toolong"};
     for (const std::string& name : {dead, running, std::string(".page.html.quillfen-toolong"),
                                     std::string(".page.html.abcdef"), std::string("page.html~")})
         Put(Dir / name, "x");
-    Put(backups / deadCopy, "x");
+    for (const std::string& name : {"." + Key(page) + "-page.html.quillfen-g7H8i9",
+                                    "." + other + "-other.html.quillfen-m1N2o3"})
+        Put(Backups(Dir) / name, "x");
+    for (const std::string& name : kept) Put(Backups(Dir) / name, "x");
     const int alive = ::open((Dir / running).c_str(), O_RDONLY);
     ASSERT_EQ(::flock(alive, LOCK_EX), 0);
+    const int copying = ::open((Backups(Dir) / runningCopy).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(copying, LOCK_EX), 0);
     EXPECT_EQ(Save(page, "new"), 0);  // in place, since the page has two names
     ::close(alive);
+    ::close(copying);
     EXPECT_EQ(Slurp(Dir / "twin.html"), "new");
     EXPECT_EQ(Names(Dir), (std::set<std::string>{"page.html", "twin.html", running,
                                                  ".page.html.quillfen-toolong", ".page.html.abcdef",
                                                  "page.html~"}));
-    EXPECT_EQ(Leftovers(Dir), std::set<std::string>{});
+    EXPECT_EQ(Leftovers(Dir), kept);
 }
 
 }  // namespace
