@@ -409,6 +409,14 @@ TError SaveBusyError(const std::string& path) {
                   Compose("Another save of the file ", path, " is running; nothing was written"));
 }
 
+TError ReadBusyError(const std::string& path) {
+    return TError(Compose("Datei ", path,
+                          " wird gerade von einem anderen Speichervorgang geschrieben und wurde "
+                          "nicht gelesen (another save of this page is running; the page was not "
+                          "read)"),
+                  Compose("Another save of the file ", path, " is running; the page was not read"));
+}
+
 namespace {
 
 std::string InterruptedSaveText(const std::string& page, const std::string& backup, bool foreign) {

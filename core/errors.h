@@ -172,6 +172,10 @@ TError PoFileError(const std::string& path, std::size_t line, TPoFault fault,
 // the same page holds it for longer than a save waits.
 TError SaveBusyError(const std::string& path);
 
+// "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when a reader waits
+// for a save of the page longer than a save waits for another.
+TError ReadBusyError(const std::string& path);
+
 // A page whose in-place save was interrupted: torn, or (Foreign) written by another program
 // since, so that it is neither the old page, nor the new one, nor a mix of the two. Names the
 // copy of the old bytes (Backup) and how to put it back.

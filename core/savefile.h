@@ -28,6 +28,9 @@ struct TSaveHooks {
     // In place: runs while the copy of the old bytes is written, after its first piece (a test
     // that kills the process here sees what a save killed while copying leaves).
     std::function<void()> WhileCopying;
+    // In a reader: runs after it looked for the record of an interrupted save, right before it
+    // reads the page.
+    std::function<void()> AfterRecordLookup;
 };
 
 // Makes every save of this thread use hooks while it lives, for tests that save through a window
@@ -89,7 +92,7 @@ class TPieces {
 // owner, group, ACL or attribute that cannot be carried over) or cannot work (the folder is not
 // writable), the file is overwritten in place instead: first a complete, synced copy of its old
 // bytes goes into the user's cache folder with a record of the page and of the new bytes, so
-// that a save killed halfway is recognised when the page is read next (CheckInterruptedSave);
+// that a save killed halfway is recognised when the page is read next (ReadPageStamped);
 // a failed in-place write puts the old bytes back.
 //
 // Saves of one page are serialised across processes by an exclusive lock on the page (flock),
@@ -115,12 +118,14 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileS
 void WriteFileAtomically(const std::string& path, const TPieces& bytes, TFileStamp& written,
                          const TSaveOptions& options = {});
 
-// Looks for the record that an in-place save keeps while it overwrites the page at path. When
-// the page is the finished new page, or still the old one (the save stopped before its first
-// byte), the record and the copy go without a word. Otherwise the page is torn, or another
-// program wrote it since: raises TInterruptedSaveError, naming the copy of the old bytes. Waits
-// for a save of the page that is running.
-void CheckInterruptedSave(const std::string& path);
+// Reads the page at path as ReadFileStamped does, under a shared lock on it that keeps every save
+// of the page out from before it looks for an interrupted save's record until the page is read;
+// waits for a save of the page that is running (ReadBusyError when it runs longer than a save
+// waits). An in-place save keeps a record while it overwrites the page: when the page is the
+// finished new page, or still the old one, the record and the copy of the old bytes go without a
+// word. Otherwise the page is torn, or another program wrote it since: raises
+// TInterruptedSaveError, naming the copy of the old bytes.
+std::string ReadPageStamped(const std::string& path, TFileStamp& stamp);
 // Puts the copy of the old bytes back into the page whose in-place save was interrupted and
 // removes the record; raises TError when there is nothing to recover.
 void RecoverInterruptedSave(const std::string& path);

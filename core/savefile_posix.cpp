@@ -469,36 +469,47 @@ bool Lock(int fd, int operation, std::chrono::milliseconds wait) {
     }
 }
 
+// Whether a page is locked to be read or to be written; the errors say which.
+enum class TUse { Read, Write };
+
 // Opens the page at target and locks it against other saves; after the lock, the page must
 // still be the file at target, or another save replaced it meanwhile and its successor is locked
 // instead. False, with no lock, when there is no file at target. What is no regular file is
 // refused by its kind before it is opened, since opening a device may act on it.
 bool LockPage(const std::string& path, const fs::path& target, int operation,
-              std::chrono::milliseconds wait, TFd& file, struct stat& st) {
+              std::chrono::milliseconds wait, TFd& file, struct stat& st, TUse use = TUse::Write) {
+    const auto failure = [&](int cause) {
+        return use == TUse::Read ? CannotOpenError(path, cause) : CannotCreateError(path, cause);
+    };
+    const auto refusal = [&](mode_t mode) {
+        const TFileKind kind = detail::KindOfMode(mode);
+        return use == TUse::Read ? NotRegularFileError(path, kind)
+                                 : NotRegularTargetError(path, kind);
+    };
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
         if (::stat(target.c_str(), &st) != 0) {
             if (errno == ENOENT) return false;
-            throw CannotCreateError(path, errno);
+            throw failure(errno);
         }
-        if (!S_ISREG(st.st_mode)) throw NotRegularTargetError(path, detail::KindOfMode(st.st_mode));
+        if (!S_ISREG(st.st_mode)) throw refusal(st.st_mode);
         // Only for reading: a file opened for writing tells watchers it was written when closed.
         file.Reset(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (file.Fd < 0) {
             if (errno == ENOENT) return false;
-            throw CannotCreateError(path, errno);
+            throw failure(errno);
         }
-        if (::fstat(file.Fd, &st) != 0) throw CannotCreateError(path, errno);
-        if (!S_ISREG(st.st_mode)) throw NotRegularTargetError(path, detail::KindOfMode(st.st_mode));
+        if (::fstat(file.Fd, &st) != 0) throw failure(errno);
+        if (!S_ISREG(st.st_mode)) throw refusal(st.st_mode);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (!Lock(file.Fd, operation, std::max(left, std::chrono::milliseconds(0))))
-            throw SaveBusyError(path);
+            throw use == TUse::Read ? ReadBusyError(path) : SaveBusyError(path);
         struct stat named {};
-        if (::fstat(file.Fd, &st) != 0) throw CannotCreateError(path, errno);
+        if (::fstat(file.Fd, &st) != 0) throw failure(errno);
         if (::stat(target.c_str(), &named) != 0) {
             if (errno == ENOENT) continue;
-            throw CannotCreateError(path, errno);
+            throw failure(errno);
         }
         if (named.st_dev == st.st_dev && named.st_ino == st.st_ino) return true;
     }
@@ -854,24 +865,29 @@ void detail::WritePage(const std::string& path, std::string_view bytes, TFileSta
     Write(path, TPieces(bytes), written, options);
 }
 
-void CheckInterruptedSave(const std::string& path) {
+std::string ReadPageStamped(const std::string& path, TFileStamp& stamp) {
+    // What is no regular file, or cannot be opened, is the reader's to refuse.
     struct stat st {};
-    const fs::path folder = BackupFolder();
-    if (path.empty() || folder.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return;
-    if (::access((folder / (RecordKey(st) + ".record")).c_str(), F_OK) != 0) return;
-    // A save that is still running holds the page; its record is no sign of trouble.
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return ReadFileStamped(path, stamp);
+    // Before the record is looked for: a save that starts after the look and overwrites the page
+    // in place would otherwise be read halfway.
     TFd page;
-    if (!LockPage(path, ResolveTarget(path), LOCK_SH, std::chrono::seconds(10), page, st)) return;
-    SettleRecord(page.Fd, path, st);
+    if (LockPage(path, ResolveTarget(path), LOCK_SH, std::chrono::seconds(10), page, st,
+                 TUse::Read))
+        SettleRecord(page.Fd, path, st);
+    if (const TSaveHooks& hooks = HooksOf({}); hooks.AfterRecordLookup) hooks.AfterRecordLookup();
+    return ReadFileStamped(path, stamp);
 }
 
 void RecoverInterruptedSave(const std::string& path) {
     const fs::path folder = BackupFolder();
     TFd page;
     struct stat st {};
+    // The page is read before anything is written to it, and its errors say so.
     if (path.empty() || folder.empty() ||
-        !LockPage(path, ResolveTarget(path), LOCK_EX, std::chrono::seconds(10), page, st))
+        !LockPage(path, ResolveTarget(path), LOCK_EX, std::chrono::seconds(10), page, st,
+                  TUse::Read))
         throw NothingToRecoverError(path);
     const std::string key = RecordKey(st);
     const std::optional<std::string> text = ReadSmallFile(folder / (key + ".record"));

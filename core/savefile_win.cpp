@@ -179,8 +179,11 @@ void detail::WritePage(const std::string& path, std::string_view bytes, TFileSta
     Write(path, bytes, written, options);
 }
 
-// Nothing is written in place, so nothing is left behind.
-void CheckInterruptedSave(const std::string&) {}
+// Nothing is written in place, so nothing is left behind, and a page is replaced whole: a reader
+// sees the old file or the new one.
+std::string ReadPageStamped(const std::string& path, TFileStamp& stamp) {
+    return ReadFileStamped(path, stamp);
+}
 void RecoverInterruptedSave(const std::string& path) { throw NothingToRecoverError(path); }
 std::optional<std::string> FindCrashBackup(const std::string&) { return std::nullopt; }
 

@@ -62,6 +62,7 @@ TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
         TInterruptedSaveError("/p/a.htm", "/c/copy", false),
         TInterruptedSaveError("/p/a.htm", "/c/copy", true),
         NotRegularTargetError("/p/a.htm", TFileKind::Fifo),
+        ReadBusyError("/p/a.htm"),
         NothingToRecoverError("/p/a.htm"),
         XliffError("/p/a.htm", 3, TXliffFault::UnknownInline, "7: ph"),
     };

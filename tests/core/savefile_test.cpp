@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -73,6 +74,31 @@ int Wait(pid_t pid) {
 // Runs fn in a child process, so that a changed user or a file size limit stays there; gives its
 // exit code.
 int InChild(const std::function<int()>& fn) { return Wait(Spawn(fn)); }
+
+// One process tells another that it got somewhere.
+class TSignal {
+  public:
+    TSignal() { EXPECT_EQ(::pipe(ends_), 0); }
+    ~TSignal() {
+        ::close(ends_[0]);
+        ::close(ends_[1]);
+    }
+    TSignal(const TSignal&) = delete;
+    TSignal& operator=(const TSignal&) = delete;
+    void Give() const {
+        const char c = 1;
+        EXPECT_EQ(::write(ends_[1], &c, 1), 1);
+    }
+    // False when none came within the time.
+    bool Take(int milliseconds) const {
+        pollfd ready{ends_[0], POLLIN, 0};
+        char c = 0;
+        return ::poll(&ready, 1, milliseconds) == 1 && ::read(ends_[0], &c, 1) == 1;
+    }
+
+  private:
+    int ends_[2] = {-1, -1};
+};
 
 // 0 written, 1 refused with the file error, 2 refused for another cause than `cause`.
 int Save(const fs::path& page, std::string_view bytes, int cause = 0) {
@@ -641,6 +667,44 @@ TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndRecovered) {
         EXPECT_EQ(Names(Dir), (std::set<std::string>{"page.html", "twin.html"})) << label;
         fs::remove(Dir / "twin.html");
     }
+}
+
+// A reader holds the page from before it looks for the record of an interrupted save until it
+// has read it, so that a save cannot overwrite the page in place meanwhile.
+TEST_F(SaveFile, AReaderSeesThePageWholeWhileASaveOverwritesItInPlace) {
+    const std::string old = Numbered(2 * Mi, 'o'), next = Numbered(2 * Mi, 'n');
+    const fs::path page = Page("page.html", old);
+    fs::create_hard_link(page, Dir / "twin.html");
+    const TSignal looked, written, resume;
+    // Between its look and its read, the reader gives a save a moment to write.
+    const pid_t reader = Spawn([&] {
+        TSaveHooks hooks;
+        hooks.AfterRecordLookup = [&] {
+            looked.Give();
+            written.Take(1000);
+        };
+        const TSaveHooksScope scope(hooks);
+        TDocument doc;
+        doc.LoadFile(Dir / "twin.html", TTags::AllKinds);
+        return doc.Bytes() == old || doc.Bytes() == next ? 0 : 1;
+    });
+    ASSERT_TRUE(looked.Take(20000));
+    // The save stops after the first MiB until the reader is done.
+    const pid_t saver = Spawn([&] {
+        TSaveHooks hooks;
+        hooks.InPlaceFailAfter = Mi + 5;
+        hooks.AtInPlaceFault = [&] {
+            written.Give();
+            resume.Take(20000);
+        };
+        const TSaveHooksScope scope(hooks);
+        return Save(page, next, ENOSPC);
+    });
+    EXPECT_EQ(Wait(reader), 0);
+    resume.Give();
+    EXPECT_EQ(Wait(saver), 1);
+    EXPECT_TRUE(Slurp(page) == old);
+    EXPECT_EQ(Leftovers(Dir), std::set<std::string>{});
 }
 
 // The copy of the old bytes is written under a temporary name that its save holds locked; once
