@@ -123,11 +123,15 @@ void WriteFileAtomically(const std::string& path, const TPieces& bytes, TFileSta
 // waits for a save of the page that is running (ReadBusyError when it runs longer than a save
 // waits). An in-place save keeps a record while it overwrites the page: when the page is the
 // finished new page, or still the old one, the record and the copy of the old bytes go without a
-// word. Otherwise the page is torn, or another program wrote it since: raises
-// TInterruptedSaveError, naming the copy of the old bytes.
+// word. Otherwise raises TInterruptedSaveError, naming the copy: the page is torn, or another
+// program wrote it since, or it cannot be shown to be the file the save wrote.
 std::string ReadPageStamped(const std::string& path, TFileStamp& stamp);
 // Puts the copy of the old bytes back into the page whose in-place save was interrupted and
-// removes the record; raises TError when there is nothing to recover.
+// removes the record, when the page is proven torn: the file the save wrote, at the path it was
+// given, the new bytes up to some point and the old ones behind it. Anything else raises
+// TInterruptedSaveError and keeps the copy, which the user may compare and delete; raises TError
+// when there is nothing to recover. A page that is the finished new one, or the old one, only
+// loses its record.
 void RecoverInterruptedSave(const std::string& path);
 // The copy of the old bytes of an interrupted in-place save of the page at path; nullopt when
 // there is none.

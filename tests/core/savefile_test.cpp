@@ -602,30 +602,64 @@ std::string Key(const fs::path& p) {
 
 fs::path Backups(const fs::path& dir) { return dir / "cache" / "Quillfen" / "backup"; }
 
-TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndRecovered) {
+// Moves the record of an interrupted save to the file `to`, as when `to` is a new file that took
+// the inode of the page after all the page's names were deleted.
+void MoveRecord(const fs::path& dir, const std::string& key, const fs::path& to) {
+    fs::rename(Backups(dir) / (key + ".record"), Backups(dir) / (Key(to) + ".record"));
+}
+
+TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndOnlyATornPageRecovered) {
     const std::string old = Numbered(2 * Mi + 12345, 'o');
     const std::string longer = Numbered(3 * Mi + 99, 'n'), shorter = Numbered(Mi + 777, 's');
+    // Pages this large are compared by EXPECT_TRUE: a failed EXPECT_EQ would print their diff.
+    // What happens after the kill; gives the file that is read next.
+    using TThen = std::function<fs::path(const fs::path& page, const std::string& key)>;
+    const TThen nothing = [&](const fs::path&, const std::string&) { return Dir / "twin.html"; };
+    const TThen appended = [&](const fs::path& page, const std::string&) {
+        std::ofstream(page, std::ios::app) << "<p>theirs</p>";
+        return Dir / "twin.html";
+    };
+    // Another program writes a few bytes in place, beyond what the save had written.
+    const TThen inside = [&](const fs::path& page, const std::string&) {
+        std::fstream f(page, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(500000);
+        f.write("<p>theirs</p>", 13);
+        return Dir / "twin.html";
+    };
+    const auto reused = [&](bool tornBytes) -> TThen {
+        return [&, tornBytes](const fs::path& page, const std::string& key) {
+            const std::string now = tornBytes ? Slurp(page) : std::string(50, 'x');
+            fs::remove(page);
+            fs::remove(Dir / "twin.html");
+            Put(Dir / "other.html", now);
+            MoveRecord(Dir, key, Dir / "other.html");
+            return Dir / "other.html";
+        };
+    };
     const struct {
         const std::string& Next;
         std::size_t KilledAfter;  // bytes of the new page written in place
-        bool WrittenSince;        // another program wrote the page after the kill
-        const char* Told;         // "": nothing; "torn"; "foreign"
+        TThen Then;
+        const char* Told;  // "": nothing; else the interruption, which only "torn" recovers
     } cases[] = {
-        {longer, 0, false, ""},
-        {shorter, 0, false, ""},
-        {longer, 1000, false, "torn"},
-        {shorter, Mi + 5, false, "torn"},
-        {longer, 2 * Mi, false, "torn"},
-        {longer, 2 * Mi + 12345 + 10, false, "torn"},  // the page has grown already
-        {shorter, Mi + 5, true, "foreign"},
-        {longer, 0, true, "foreign"},
+        {longer, 0, nothing, ""},
+        {shorter, 0, nothing, ""},
+        {longer, 1000, nothing, "torn"},
+        {shorter, Mi + 5, nothing, "torn"},
+        {longer, 2 * Mi, nothing, "torn"},
+        {longer, 2 * Mi + 12345 + 10, nothing, "torn"},  // the page has grown already
+        {shorter, Mi + 5, appended, "written"},
+        {longer, 0, appended, "written"},
+        {longer, 1000, inside, "written"},
+        {longer, 1000, reused(false), "unproven"},
+        {longer, 1000, reused(true), "unproven"},
     };
     for (const auto& c : cases) {
         const std::string label = std::to_string(c.Next.size()) + " killed after " +
-                                  std::to_string(c.KilledAfter) +
-                                  (c.WrittenSince ? " written" : "");
+                                  std::to_string(c.KilledAfter) + " " + c.Told;
         const fs::path page = Page("page.html", old);
         fs::create_hard_link(page, Dir / "twin.html");
+        const std::string key = Key(page);
         const int status = InChild([&] {
             TSaveHooks hooks;
             hooks.InPlaceFailAfter = c.KilledAfter;
@@ -640,31 +674,108 @@ TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndRecovered) {
             return 0;
         });
         ASSERT_EQ(status, 128 + SIGKILL) << label;
-        if (c.WrittenSince) std::ofstream(page, std::ios::app) << "<p>theirs</p>";
-        const std::string before = Slurp(page);
-        const std::optional<std::string> backup = FindCrashBackup(Dir / "twin.html");
+        const fs::path next = c.Then(page, key);
+        const std::string before = Slurp(next);
+        const std::optional<std::string> backup = FindCrashBackup(next);
         TDocument doc;
         std::string told;
         try {
-            doc.LoadFile(Dir / "twin.html", TTags::AllKinds);
-            EXPECT_EQ(doc.Bytes(), old) << label;
+            doc.LoadFile(next, TTags::AllKinds);
+            EXPECT_TRUE(doc.Bytes() == old) << label;
         } catch (const TInterruptedSaveError& e) {
-            told = e.Foreign ? "foreign" : "torn";
+            told = e.What == TInterruption::Torn           ? "torn"
+                   : e.What == TInterruption::WrittenSince ? "written"
+                                                           : "unproven";
+            EXPECT_EQ(e.Foreign, e.What != TInterruption::Torn) << label;
             ASSERT_TRUE(backup) << label;
             EXPECT_EQ(e.Backup, *backup) << label;
             EXPECT_NE(std::string(e.what()).find(*backup), std::string::npos) << label;
-            EXPECT_EQ(Slurp(*backup), old) << label;
+            EXPECT_TRUE(Slurp(*backup) == old) << label;
             // Saving does not make the damage final either, under any name.
-            EXPECT_THROW(WriteFileAtomically(page, "<p>new</p>"), TInterruptedSaveError) << label;
-            EXPECT_EQ(Slurp(page), before) << label;
-            RecoverInterruptedSave(page);
-            EXPECT_EQ(Slurp(Dir / "twin.html"), old) << label;
-            doc.LoadFile(page, TTags::AllKinds);
+            EXPECT_THROW(WriteFileAtomically(next, "<p>new</p>"), TInterruptedSaveError) << label;
+            EXPECT_TRUE(Slurp(next) == before) << label;
+            if (!e.Foreign) {
+                RecoverInterruptedSave(next);
+                EXPECT_TRUE(Slurp(next) == old) << label;
+            } else {
+                // Nothing is written over what another program wrote or over another file; the
+                // copy stays until the user deletes it, and then the page is read as it is.
+                EXPECT_THROW(RecoverInterruptedSave(next), TInterruptedSaveError) << label;
+                EXPECT_TRUE(Slurp(next) == before) << label;
+                EXPECT_EQ(FindCrashBackup(next), backup) << label;
+                EXPECT_TRUE(Slurp(*backup) == old) << label;
+                fs::remove(*backup);
+            }
+            doc.LoadFile(next, TTags::AllKinds);
+            EXPECT_TRUE(doc.Bytes() == (e.Foreign ? before : old)) << label;
         }
         EXPECT_EQ(told, c.Told) << label;
-        EXPECT_FALSE(FindCrashBackup(page)) << label;
+        EXPECT_FALSE(FindCrashBackup(next)) << label;
         EXPECT_EQ(Leftovers(Dir), std::set<std::string>{}) << label;
-        EXPECT_EQ(Names(Dir), (std::set<std::string>{"page.html", "twin.html"})) << label;
+        for (const std::string& name : Names(Dir)) {
+            EXPECT_EQ(name.find(".quillfen-"), std::string::npos) << label;
+            fs::remove(Dir / name);
+        }
+    }
+}
+
+// The record an earlier version wrote: no birth time and no hash of the old bytes, and the new
+// bytes hashed by the MiB.
+std::string EarlierRecord(const std::string& copy, const std::string& old, const std::string& next,
+                          const fs::path& page) {
+    const auto hex = [](std::uint64_t value) {
+        char text[20];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+        return std::string(text);
+    };
+    std::string text = "quillfen in-place save 1\nbackup ";
+    text.append(copy).append("\nold-size ").append(std::to_string(old.size()));
+    text.append("\nnew-size ").append(std::to_string(next.size()));
+    text.append("\nnew-hash ").append(hex(HashBytes(next))).append("\npieces");
+    for (std::size_t at = 0; at < next.size(); at += Mi)
+        text.append(" ").append(hex(HashBytes(std::string_view(next).substr(at, Mi))));
+    return text.append("\npath ").append(fs::weakly_canonical(page).string());
+}
+
+// Such a record cannot prove a page torn: it lets the page go when it is the old or the new page,
+// and otherwise names the copy and restores nothing.
+TEST_F(SaveFile, ARecordOfTheEarlierVersionNeverRestoresAPage) {
+    const std::string old = Numbered(2 * Mi + 12345, 'o'), next = Numbered(3 * Mi + 99, 'n');
+    const struct {
+        const char* Name;
+        std::string Now;
+        bool Refused;
+    } cases[] = {
+        {"torn", next.substr(0, 1000) + old.substr(1000), true},
+        {"torn after a MiB", next.substr(0, Mi + 5) + old.substr(Mi + 5), true},
+        {"finished", next, false},
+        {"untouched", old, false},
+    };
+    for (const auto& c : cases) {
+        const fs::path page = Page("page.html", c.Now);
+        fs::create_hard_link(page, Dir / "twin.html");
+        fs::create_directories(Backups(Dir));
+        const std::string copy = Key(page) + "-page.html";
+        Put(Backups(Dir) / copy, old);
+        Put(Backups(Dir) / (Key(page) + ".record"), EarlierRecord(copy, old, next, page));
+        TDocument doc;
+        bool refused = false;
+        try {
+            doc.LoadFile(Dir / "twin.html", TTags::AllKinds);
+            EXPECT_TRUE(doc.Bytes() == c.Now) << c.Name;
+        } catch (const TInterruptedSaveError& e) {
+            refused = true;
+            EXPECT_EQ(e.What, TInterruption::Unproven) << c.Name;
+            EXPECT_EQ(e.Backup, (Backups(Dir) / copy).string()) << c.Name;
+            EXPECT_THROW(RecoverInterruptedSave(page), TInterruptedSaveError) << c.Name;
+            EXPECT_TRUE(Slurp(page) == c.Now) << c.Name;
+            EXPECT_TRUE(Slurp(Backups(Dir) / copy) == old) << c.Name;
+            fs::remove(Backups(Dir) / copy);
+            doc.LoadFile(page, TTags::AllKinds);
+            EXPECT_TRUE(doc.Bytes() == c.Now) << c.Name;
+        }
+        EXPECT_EQ(refused, c.Refused) << c.Name;
+        EXPECT_EQ(Leftovers(Dir), std::set<std::string>{}) << c.Name;
         fs::remove(Dir / "twin.html");
     }
 }
