@@ -102,6 +102,15 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* stamp,
     if (path.empty()) throw CannotCreateError(path, ENOENT);
     const std::wstring target = detail::WidePath(path);
     if (target.empty()) throw CannotCreateError(path, EINVAL);
+    {
+        // NUL, CON, pipes and the like, told by a handle that asks for nothing but attributes: a
+        // device may have none to tell and refuse the right to delete it.
+        const THandle kind(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+        if (kind.Handle != INVALID_HANDLE_VALUE && GetFileType(kind.Handle) != FILE_TYPE_DISK)
+            throw NotRegularTargetError(path, detail::KindOfHandle(kind.Handle));
+    }
     const DWORD attributes = GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) throw Failure(path);
@@ -120,7 +129,7 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* stamp,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, 0, nullptr));
         if (probe.Handle == INVALID_HANDLE_VALUE) throw Failure(path);
-        // NUL, CON, pipes and the like.
+        // Or one that took the page's name since.
         if (GetFileType(probe.Handle) != FILE_TYPE_DISK)
             throw NotRegularTargetError(path, detail::KindOfHandle(probe.Handle));
         TFileStamp now;
