@@ -100,7 +100,11 @@ std::string Usage() {
            "      the page byte for byte.\n"
            "  quillfen-cli recover PAGE\n"
            "      Puts back the old bytes of PAGE when a save that overwrote it in place was\n"
-           "      interrupted; the other commands refuse such a page and name the copy.\n"
+           "      interrupted and left it torn; the other commands refuse such a page and name "
+           "the\n"
+           "      copy. A page written since, or another file in its place, is not restored: "
+           "compare\n"
+           "      it with the copy, and delete the copy to use the page again.\n"
            "--tags N: kinds of phrases, " +
            sum + "\n(0 to " + std::to_string(Bits(TTags::AllKinds)) + ", default " +
            std::to_string(Bits(TTags::Default)) +

@@ -13,9 +13,8 @@
 namespace quillfen {
 
 void TDocument::LoadFile(const std::string& path, TTags tags, const TProgress& progress) {
-    CheckInterruptedSave(path);
     TFileStamp stamp;
-    std::string data = ReadFileStamped(path, stamp);
+    std::string data = ReadPageStamped(path, stamp);
     Load(std::move(data), tags, progress, path);
     stamp_ = stamp;
     stampPath_ = path;
@@ -29,9 +28,8 @@ void TDocument::LoadBytes(std::string_view data, TTags tags, const TProgress& pr
 void TDocument::LoadFile(const std::string& path, TTags tags, TUnits units,
                          const TProgress& progress) {
     if (units == TUnits::Sentences && !SentencesAvailable()) throw SentencesUnavailableError();
-    CheckInterruptedSave(path);
     TFileStamp stamp;
-    std::string data = ReadFileStamped(path, stamp);
+    std::string data = ReadPageStamped(path, stamp);
     Load(std::move(data), tags, progress, path, units);
     stamp_ = stamp;
     stampPath_ = path;

@@ -27,7 +27,7 @@ class TDocument {
     // Reads and scans the file. Refuses a file holding a zero byte, since everything behind it
     // would be lost on the first save, and a page in an encoding it cannot keep intact. Remembers
     // what the file was, to notice another program's change later. A page whose in-place save
-    // was interrupted is not read (TInterruptedSaveError, see CheckInterruptedSave).
+    // was interrupted is not read (TInterruptedSaveError, see ReadPageStamped).
     void LoadFile(const std::string& path, TTags tags, const TProgress& progress = {});
     // The same on bytes already in memory; path only names the file in errors.
     void LoadBytes(std::string_view data, TTags tags, const TProgress& progress = {},

@@ -31,38 +31,47 @@ TError CannotCreateError(const std::string& path, int cause) {
                   Compose("The file ", path, " cannot be created"), cause);
 }
 
-TError NotRegularFileError(const std::string& path, TFileKind kind) {
-    const char* name = "unbekannte Art";
-    const char* english = "unknown kind";
+namespace {
+
+// The kind's name in German and in English.
+std::pair<const char*, const char*> KindName(TFileKind kind) {
     switch (kind) {
         case TFileKind::Folder:
-            name = "Ordner";
-            english = "folder";
-            break;
+            return {"Ordner", "folder"};
         case TFileKind::Fifo:
-            name = english = "FIFO";
-            break;
+            return {"FIFO", "FIFO"};
         case TFileKind::CharacterDevice:
-            name = "Zeichenger\xC3\xA4t";
-            english = "character device";
-            break;
+            return {"Zeichenger\xC3\xA4t", "character device"};
         case TFileKind::BlockDevice:
-            name = "Blockger\xC3\xA4t";
-            english = "block device";
-            break;
+            return {"Blockger\xC3\xA4t", "block device"};
         case TFileKind::Socket:
-            name = "Socket";
-            english = "socket";
-            break;
+            return {"Socket", "socket"};
         case TFileKind::Other:
             break;
     }
+    return {"unbekannte Art", "unknown kind"};
+}
+
+}  // namespace
+
+TError NotRegularFileError(const std::string& path, TFileKind kind) {
+    const auto [name, english] = KindName(kind);
     std::string text = Compose("Datei ", path,
                                " kann nicht ge\xC3\xB6"
                                "ffnet werden (keine regul\xC3\xA4"
                                "re Datei: ");
     text.append(name).append(")");
     return TError(text, Compose("The file ", path, " cannot be opened (not a regular file: ") +
+                            english + ")");
+}
+
+TError NotRegularTargetError(const std::string& path, TFileKind kind) {
+    const auto [name, english] = KindName(kind);
+    std::string text = Compose("Datei ", path,
+                               " kann nicht erstellt werden (keine regul\xC3\xA4"
+                               "re Datei: ");
+    text.append(name).append(")");
+    return TError(text, Compose("The file ", path, " cannot be created (not a regular file: ") +
                             english + ")");
 }
 
@@ -400,50 +409,93 @@ TError SaveBusyError(const std::string& path) {
                   Compose("Another save of the file ", path, " is running; nothing was written"));
 }
 
+TError ReadBusyError(const std::string& path) {
+    return TError(Compose("Datei ", path,
+                          " wird gerade von einem anderen Speichervorgang geschrieben und wurde "
+                          "nicht gelesen (another save of this page is running; the page was not "
+                          "read)"),
+                  Compose("Another save of the file ", path, " is running; the page was not read"));
+}
+
 namespace {
 
-std::string InterruptedSaveText(const std::string& page, const std::string& backup, bool foreign) {
-    if (!foreign)
-        return Compose("Datei ", page,
-                       " wurde beim Speichern unterbrochen und ist unvollst\xC3\xA4ndig; die "
-                       "alte Fassung liegt in ") +
-               backup +
-               " (a save of the page was interrupted while it overwrote the page; its old "
-               "bytes are in " +
-               backup + "; quillfen-cli recover puts them back)";
+std::string InterruptedSaveText(const std::string& page, const std::string& backup,
+                                TInterruption what) {
+    // What the user may do with a copy that is not put back.
+    const std::string release = "; vergleichen Sie beide und l\xC3\xB6schen Sie " + backup +
+                                ", wenn sie nicht mehr gebraucht wird: dann kann die Datei wieder "
+                                "gelesen und gespeichert werden (";
+    const std::string english = "Nothing was restored; compare the page with " + backup +
+                                " and delete that copy once it is no longer needed, which lets "
+                                "the page be read and saved again)";
+    switch (what) {
+        case TInterruption::Torn:
+            break;
+        case TInterruption::WrittenSince:
+            return Compose("Datei ", page,
+                           " wurde beim Speichern unterbrochen und seither von einem anderen "
+                           "Programm ge\xC3\xA4ndert; es wurde nichts wiederhergestellt, die "
+                           "alte Fassung liegt in ") +
+                   backup + release +
+                   "a save of the page was interrupted, and the page is now neither the old "
+                   "page, nor the new one, nor a mix of the two: another program wrote it since. " +
+                   english;
+        case TInterruption::Unproven:
+            return Compose("Datei ", page,
+                           " wurde beim Speichern unterbrochen, aber es l\xC3\xA4sst sich nicht "
+                           "zeigen, dass sie die dabei zerst\xC3\xB6rte Datei ist; es wurde "
+                           "nichts wiederhergestellt, die alte Fassung liegt in ") +
+                   backup + release +
+                   "a save of the page was interrupted, but the page cannot be shown to be the "
+                   "one it left torn: another file may stand in its place, or the save's record "
+                   "comes from an earlier version. " +
+                   english;
+    }
     return Compose("Datei ", page,
-                   " wurde beim Speichern unterbrochen und seither von einem anderen Programm "
-                   "ge\xC3\xA4ndert; die alte Fassung liegt in ") +
+                   " wurde beim Speichern unterbrochen und ist unvollst\xC3\xA4ndig; die "
+                   "alte Fassung liegt in ") +
            backup +
-           " (a save of the page was interrupted, and the page is now neither the old page, nor "
-           "the new one, nor a mix of the two: another program wrote it since. Nothing was "
-           "restored; compare " +
-           page + " with " + backup + "; quillfen-cli recover puts the old bytes back)";
+           " (a save of the page was interrupted while it overwrote the page; its old "
+           "bytes are in " +
+           backup + "; quillfen-cli recover puts them back)";
 }
 
 std::string EnglishInterruptedSaveText(const std::string& page, const std::string& backup,
-                                       bool foreign) {
-    if (!foreign)
-        return Compose("A save of the file ", page,
-                       " was interrupted while it overwrote the page, which is incomplete; its "
-                       "old bytes are in ") +
-               backup + "; quillfen-cli recover puts them back";
+                                       TInterruption what) {
+    const std::string release = ". Nothing was restored; the old bytes are in " + backup +
+                                ": compare them with the page and delete that copy once it is no "
+                                "longer needed, which lets the page be read and saved again";
+    switch (what) {
+        case TInterruption::Torn:
+            break;
+        case TInterruption::WrittenSince:
+            return Compose("A save of the file ", page,
+                           " was interrupted, and another program wrote the page since: it is "
+                           "neither the old page, nor the new one, nor a mix of the two") +
+                   release;
+        case TInterruption::Unproven:
+            return Compose("A save of the file ", page,
+                           " was interrupted, but the page cannot be shown to be the one it left "
+                           "torn: another file may stand in its place, or the save's record comes "
+                           "from an earlier version") +
+                   release;
+    }
     return Compose("A save of the file ", page,
-                   " was interrupted, and another program wrote the page since: it is neither "
-                   "the old page, nor the new one, nor a mix of the two. Nothing was restored; "
-                   "compare it with ") +
-           backup + "; quillfen-cli recover puts the old bytes back";
+                   " was interrupted while it overwrote the page, which is incomplete; its "
+                   "old bytes are in ") +
+           backup + "; quillfen-cli recover puts them back";
 }
 
 }  // namespace
 
 TInterruptedSaveError::TInterruptedSaveError(const std::string& page, const std::string& backup,
-                                             bool foreign)
-    : TError(InterruptedSaveText(page, backup, foreign),
-             EnglishInterruptedSaveText(page, backup, foreign)),
+                                             TInterruption what)
+    : TError(InterruptedSaveText(page, backup, what),
+             EnglishInterruptedSaveText(page, backup, what)),
       Page(page),
       Backup(backup),
-      Foreign(foreign) {}
+      What(what),
+      Foreign(what != TInterruption::Torn) {}
 
 TError NothingToRecoverError(const std::string& path) {
     return TError(Compose("Datei ", path,

@@ -44,6 +44,9 @@ enum class TFileKind { Folder, Fifo, CharacterDevice, BlockDevice, Socket, Other
 // "Datei %s kann nicht geöffnet werden (keine reguläre Datei: FIFO)", with Ordner, FIFO,
 // Zeichengerät, Blockgerät, Socket or "unbekannte Art" for the kind.
 TError NotRegularFileError(const std::string& path, TFileKind kind);
+// "Datei %s kann nicht erstellt werden (keine reguläre Datei: FIFO)": a save's target that is no
+// regular file, refused by its kind before it is opened.
+TError NotRegularTargetError(const std::string& path, TFileKind kind);
 // "Datei %s kann nicht geöffnet werden (größer als 1 GiB)"
 TError FileTooLargeError(const std::string& path);
 
@@ -169,14 +172,25 @@ TError PoFileError(const std::string& path, std::size_t line, TPoFault fault,
 // the same page holds it for longer than a save waits.
 TError SaveBusyError(const std::string& path);
 
-// A page whose in-place save was interrupted: torn, or (Foreign) written by another program
-// since, so that it is neither the old page, nor the new one, nor a mix of the two. Names the
-// copy of the old bytes (Backup) and how to put it back.
+// "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when a reader waits
+// for a save of the page longer than a save waits for another.
+TError ReadBusyError(const std::string& path);
+
+// What an interrupted in-place save left: a torn page, the new bytes up to some point and the old
+// ones behind it; a page another program wrote since, which is neither the old page, nor the new
+// one, nor such a mix; or a page that cannot be shown to be the one the save wrote (another file
+// in its place, or the record of an earlier version, which holds too little to tell).
+enum class TInterruption { Torn, WrittenSince, Unproven };
+
+// A page whose in-place save was interrupted. Names the copy of the old bytes (Backup) and what
+// to do: put it back (Torn), or, since nothing may be written over what is not known to be the
+// torn page (Foreign), compare and delete the copy, which frees the page.
 class TInterruptedSaveError : public TError {
   public:
-    TInterruptedSaveError(const std::string& page, const std::string& backup, bool foreign);
+    TInterruptedSaveError(const std::string& page, const std::string& backup, TInterruption what);
     std::string Page, Backup;
-    bool Foreign;
+    TInterruption What;
+    bool Foreign;  // anything but Torn: RecoverInterruptedSave refuses it
 };
 // "Datei %s hat kein unterbrochenes Speichern ..." for quillfen-cli recover on a page with
 // nothing to recover.

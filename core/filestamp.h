@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/errors.h"
+
 namespace quillfen {
 
 // Larger files are refused before a byte is read: no page is that large, and reading one whole
@@ -69,9 +71,13 @@ int ErrnoFromWindows(unsigned long error);
 // Fills the facts of a stamp from an open file handle, leaving the hash alone; false when the
 // system cannot describe the file. Device is the volume's serial number, Inode the file index.
 bool StampFromHandle(void* handle, TFileStamp& stamp);
+// What an open handle that is no file on a disk (GetFileType) is: a pipe, a device, or other.
+TFileKind KindOfHandle(void* handle);
 #else
 // Fills the facts of a stamp from fstat, leaving the hash alone; false when fstat fails.
 bool StampFromFd(int fd, TFileStamp& stamp);
+// What a file of this st_mode is, when it is no regular file.
+TFileKind KindOfMode(unsigned mode);
 #endif
 }  // namespace detail
 

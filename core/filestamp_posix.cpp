@@ -13,17 +13,8 @@ namespace quillfen {
 
 namespace {
 
-TFileKind KindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return TFileKind::Folder;
-    if (S_ISFIFO(mode)) return TFileKind::Fifo;
-    if (S_ISCHR(mode)) return TFileKind::CharacterDevice;
-    if (S_ISBLK(mode)) return TFileKind::BlockDevice;
-    if (S_ISSOCK(mode)) return TFileKind::Socket;
-    return TFileKind::Other;
-}
-
 void CheckReadable(const std::string& path, const struct stat& st) {
-    if (!S_ISREG(st.st_mode)) throw NotRegularFileError(path, KindOf(st.st_mode));
+    if (!S_ISREG(st.st_mode)) throw NotRegularFileError(path, detail::KindOfMode(st.st_mode));
     if (static_cast<std::uint64_t>(st.st_size) > MaxFileBytes) throw FileTooLargeError(path);
 }
 
@@ -77,6 +68,15 @@ bool ReadToEnd(int fd, std::string& data, const std::string& path) {
 }  // namespace
 
 namespace detail {
+
+TFileKind KindOfMode(unsigned mode) {
+    if (S_ISDIR(mode)) return TFileKind::Folder;
+    if (S_ISFIFO(mode)) return TFileKind::Fifo;
+    if (S_ISCHR(mode)) return TFileKind::CharacterDevice;
+    if (S_ISBLK(mode)) return TFileKind::BlockDevice;
+    if (S_ISSOCK(mode)) return TFileKind::Socket;
+    return TFileKind::Other;
+}
 
 bool StampFromFd(int fd, TFileStamp& stamp) {
     struct stat st {};

@@ -46,16 +46,8 @@ std::int64_t Ticks(const FILETIME& time) {
 
 // Refuses what is no file on a disk: a pipe, a device such as NUL or CON, a folder.
 void CheckReadable(const std::string& path, HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
-    switch (GetFileType(file)) {
-        case FILE_TYPE_DISK:
-            break;
-        case FILE_TYPE_PIPE:
-            throw NotRegularFileError(path, TFileKind::Fifo);
-        case FILE_TYPE_CHAR:
-            throw NotRegularFileError(path, TFileKind::CharacterDevice);
-        default:
-            throw NotRegularFileError(path, TFileKind::Other);
-    }
+    if (GetFileType(file) != FILE_TYPE_DISK)
+        throw NotRegularFileError(path, detail::KindOfHandle(file));
     if (!GetFileInformationByHandle(file, &info))
         throw CannotOpenError(path, detail::ErrnoFromWindows(GetLastError()));
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -141,6 +133,17 @@ int ErrnoFromWindows(unsigned long error) {
             return ENOMEM;
         default:
             return EIO;
+    }
+}
+
+TFileKind KindOfHandle(void* handle) {
+    switch (GetFileType(static_cast<HANDLE>(handle))) {
+        case FILE_TYPE_PIPE:
+            return TFileKind::Fifo;
+        case FILE_TYPE_CHAR:
+            return TFileKind::CharacterDevice;
+        default:
+            return TFileKind::Other;
     }
 }
 

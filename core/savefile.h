@@ -25,6 +25,12 @@ struct TSaveHooks {
     // With InPlaceFailAfter: runs when the fault strikes, before it is handled (a test that
     // kills the process here sees what a crash leaves).
     std::function<void()> AtInPlaceFault;
+    // In place: runs while the copy of the old bytes is written, after its first piece (a test
+    // that kills the process here sees what a save killed while copying leaves).
+    std::function<void()> WhileCopying;
+    // In a reader: runs after it looked for the record of an interrupted save, right before it
+    // reads the page.
+    std::function<void()> AfterRecordLookup;
 };
 
 // Makes every save of this thread use hooks while it lives, for tests that save through a window
@@ -86,17 +92,19 @@ class TPieces {
 // owner, group, ACL or attribute that cannot be carried over) or cannot work (the folder is not
 // writable), the file is overwritten in place instead: first a complete, synced copy of its old
 // bytes goes into the user's cache folder with a record of the page and of the new bytes, so
-// that a save killed halfway is recognised when the page is read next (CheckInterruptedSave);
+// that a save killed halfway is recognised when the page is read next (ReadPageStamped);
 // a failed in-place write puts the old bytes back.
 //
 // Saves of one page are serialised across processes by an exclusive lock on the page (flock),
 // which the system releases when a process dies; a save that waits in vain raises
 // SaveBusyError. Temporary files and partial copies stay locked while their save runs; a later
-// save of the same page removes those whose save is gone. Other files are never removed.
+// save of the same page removes the temporary files beside it whose save is gone, and every save
+// the partial copies in the backup folder whose save is gone. Other files are never removed.
 //
 // Whether the user may write an existing file is decided by the system; a file without any write
 // bit is refused even for root. A symbolic link is written through to its target, which is
-// created if it does not exist. A failure raises "Datei %s kann nicht erstellt werden" with the
+// created if it does not exist. What is no regular file is refused by its kind
+// (NotRegularTargetError). A failure raises "Datei %s kann nicht erstellt werden" with the
 // system's cause, and leaves an existing file as it was.
 //
 // On Windows the path is UTF-8. The temporary file takes over the old file's attributes and
@@ -110,14 +118,20 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileS
 void WriteFileAtomically(const std::string& path, const TPieces& bytes, TFileStamp& written,
                          const TSaveOptions& options = {});
 
-// Looks for the record that an in-place save keeps while it overwrites the page at path. When
-// the page is the finished new page, or still the old one (the save stopped before its first
-// byte), the record and the copy go without a word. Otherwise the page is torn, or another
-// program wrote it since: raises TInterruptedSaveError, naming the copy of the old bytes. Waits
-// for a save of the page that is running.
-void CheckInterruptedSave(const std::string& path);
+// Reads the page at path as ReadFileStamped does, under a shared lock on it that keeps every save
+// of the page out from before it looks for an interrupted save's record until the page is read;
+// waits for a save of the page that is running (ReadBusyError when it runs longer than a save
+// waits). An in-place save keeps a record while it overwrites the page: when the page is the
+// finished new page, or still the old one, the record and the copy of the old bytes go without a
+// word. Otherwise raises TInterruptedSaveError, naming the copy: the page is torn, or another
+// program wrote it since, or it cannot be shown to be the file the save wrote.
+std::string ReadPageStamped(const std::string& path, TFileStamp& stamp);
 // Puts the copy of the old bytes back into the page whose in-place save was interrupted and
-// removes the record; raises TError when there is nothing to recover.
+// removes the record, when the page is proven torn: the file the save wrote, at the path it was
+// given, the new bytes up to some point and the old ones behind it. Anything else raises
+// TInterruptedSaveError and keeps the copy, which the user may compare and delete; raises TError
+// when there is nothing to recover. A page that is the finished new one, or the old one, only
+// loses its record.
 void RecoverInterruptedSave(const std::string& path);
 // The copy of the old bytes of an interrupted in-place save of the page at path; nullopt when
 // there is none.

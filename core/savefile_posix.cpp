@@ -35,7 +35,7 @@ using detail::HooksOf;
 namespace {
 
 // Pages are copied, compared and written in pieces of this size, so that none of that needs a
-// second copy of the page in memory; the record of an in-place save hashes the new page by it.
+// second copy of the page in memory.
 constexpr std::size_t Piece = std::size_t{1} << 20;
 
 // Every temporary file of a save carries this in its name, so that a later save can tell the
@@ -177,17 +177,36 @@ std::string TempPrefix(const fs::path& folder, const std::string& name) {
     return prefix;
 }
 
+// Whether the file at fd is still the one named path.
+bool StillNamed(int fd, const std::string& path) {
+    struct stat opened {
+    }, named{};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+}
+
 // A temporary file for `name` in folder, locked while its save runs and removed on every way out
 // but Keep. Fd is negative, with errno set, when it cannot be created.
 class TTempFile {
   public:
     TTempFile(const fs::path& folder, const std::string& name) {
-        std::string path = (folder / (TempPrefix(folder, name) + std::string(TempSuffix))).string();
-        file_.Reset(::mkostemp(path.data(), O_CLOEXEC));
-        if (file_.Fd < 0) return;
-        Name = std::move(path);
-        // Nobody else has it yet; the lock tells a later save that its owner is still at work.
-        ::flock(file_.Fd, LOCK_EX | LOCK_NB);
+        const std::string pattern =
+            (folder / (TempPrefix(folder, name) + std::string(TempSuffix))).string();
+        // Another save that removes dead saves' files may find this one before it is locked: it
+        // then holds the lock or has removed the name, and another name is taken.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string path = pattern;
+            file_.Reset(::mkostemp(path.data(), O_CLOEXEC));
+            if (file_.Fd < 0) return;
+            // A file system without locks has no dead saves told apart either.
+            if (::flock(file_.Fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+            if (StillNamed(file_.Fd, path)) {
+                Name = std::move(path);
+                return;
+            }
+        }
+        file_.Reset(-1);
+        errno = EEXIST;
     }
     ~TTempFile() {
         if (!Name.empty()) ::unlink(Name.c_str());
@@ -203,17 +222,14 @@ class TTempFile {
     TFd file_;
 };
 
-// Removes the temporary files for `name` in folder that saves killed on their way left: those of
-// a running save are locked. Nothing else is touched.
-void RemoveStaleTemps(const fs::path& folder, const std::string& name) {
-    const std::string prefix = TempPrefix(folder, name);
+// Removes the temporary files in folder whose names `ours` knows and whose saves were killed on
+// their way: those of a running save are locked. Nothing else is touched.
+void RemoveStaleTemps(const fs::path& folder, const std::function<bool(std::string_view)>& ours) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
     const int dirFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view found = entry->d_name;
-        if (found.size() != prefix.size() + TempSuffix.size() || !found.starts_with(prefix))
-            continue;
+        if (!ours(entry->d_name)) continue;
         const TFd file(::openat(dirFd, entry->d_name,
                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat opened {
@@ -227,6 +243,22 @@ void RemoveStaleTemps(const fs::path& folder, const std::string& name) {
             ::unlinkat(dirFd, entry->d_name, 0);
     }
     ::closedir(dir);
+}
+
+// The temporary files for `name` in folder, beside a page.
+void RemoveStaleTemps(const fs::path& folder, const std::string& name) {
+    const std::string prefix = TempPrefix(folder, name);
+    RemoveStaleTemps(folder, [&](std::string_view found) {
+        return found.size() == prefix.size() + TempSuffix.size() && found.starts_with(prefix);
+    });
+}
+
+// Whether a name in the backup folder is a temporary one, of any page's save: copies and records
+// get their names only once they are complete.
+bool IsTempName(std::string_view name) {
+    const std::size_t tail = TempMark.size() + TempSuffix.size();
+    return name.size() > 1 + tail && name.front() == '.' &&
+           name.substr(name.size() - tail, TempMark.size()) == TempMark;
 }
 
 fs::path BackupFolder() {
@@ -261,31 +293,63 @@ std::string Hex(std::uint64_t value) {
     return hex;
 }
 
-// The record of an in-place save names the file by device and inode, so that it is found
+// The record of an in-place save is named by the page's device and inode, so that it is found
 // whichever name or link the page is read through next.
 std::string RecordKey(const struct stat& page) {
     return Hex(static_cast<std::uint64_t>(page.st_dev)) + "-" +
            Hex(static_cast<std::uint64_t>(page.st_ino));
 }
 
+std::int64_t Nanoseconds(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// When the file was made, which tells it from a later file that took its inode; 0 where the
+// file system does not tell.
+std::int64_t BornNs(int fd) {
+    struct statx st {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &st) != 0 || !(st.stx_mask & STATX_BTIME))
+        return 0;
+    return static_cast<std::int64_t>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec;
+}
+
+// The new page is hashed by blocks this small, so that a torn page is told from one another
+// program wrote since by all but the block the save was writing when it stopped.
+constexpr std::size_t Block = 4096;
+
 // What an in-place save records before it overwrites the page's first byte.
 struct TRecord {
+    int Version = 2;
     std::string Backup;  // the copy's name in the backup folder
+    std::int64_t Born = 0;
     std::uint64_t OldSize = 0;
+    std::uint64_t OldHash = 0;       // of the copy
+    std::int64_t OldModifiedNs = 0;  // the page's times as the save found them
+    std::int64_t OldChangedNs = 0;
     std::uint64_t NewSize = 0;
     std::uint64_t NewHash = 0;
-    std::vector<std::uint64_t> Pieces;  // the new page's hash by Piece
-    std::string Page;                   // the page's path as the save was given it
+    std::uint64_t PieceSize = Block;
+    std::vector<std::uint64_t> Pieces;  // the new page's hashes by PieceSize
+    std::string Page;                   // the page's full path
 };
 
-constexpr std::string_view RecordHead = "quillfen in-place save 1\n";
+// Version 1 had neither the birth time nor the old page's hash and times, and hashed the new
+// page by the MiB: too little to prove a page torn, so that its records only let a page go that
+// is the old or the new one.
+constexpr std::string_view RecordHead1 = "quillfen in-place save 1\n";
+constexpr std::string_view RecordHead = "quillfen in-place save 2\n";
 
 std::string RecordText(const TRecord& r) {
     std::string text(RecordHead);
     text.append("backup ").append(r.Backup);
+    text.append("\nborn ").append(std::to_string(r.Born));
     text.append("\nold-size ").append(std::to_string(r.OldSize));
+    text.append("\nold-hash ").append(Hex(r.OldHash));
+    text.append("\nold-modified ").append(std::to_string(r.OldModifiedNs));
+    text.append("\nold-changed ").append(std::to_string(r.OldChangedNs));
     text.append("\nnew-size ").append(std::to_string(r.NewSize));
     text.append("\nnew-hash ").append(Hex(r.NewHash));
+    text.append("\npiece-size ").append(std::to_string(r.PieceSize));
     text.append("\npieces");
     for (std::uint64_t h : r.Pieces) text.append(" ").append(Hex(h));
     // Last, since a path may hold any byte but zero.
@@ -294,48 +358,96 @@ std::string RecordText(const TRecord& r) {
 }
 
 std::optional<TRecord> ParseRecord(std::string_view text) {
-    if (!text.starts_with(RecordHead)) return std::nullopt;
-    text.remove_prefix(RecordHead.size());
     TRecord r;
-    auto field = [&](std::string_view name) -> std::optional<std::string_view> {
-        if (!text.starts_with(name) || text.substr(name.size(), 1) != " ") return std::nullopt;
+    if (text.starts_with(RecordHead1)) {
+        r.Version = 1;
+        r.PieceSize = std::size_t{1} << 20;
+        text.remove_prefix(RecordHead1.size());
+    } else if (text.starts_with(RecordHead)) {
+        text.remove_prefix(RecordHead.size());
+    } else {
+        return std::nullopt;
+    }
+    // Each field on a line of its own, in the order written; "path" takes the rest.
+    bool ok = true;
+    auto field = [&](std::string_view name) -> std::string_view {
+        if (!ok || !text.starts_with(name) || text.substr(name.size(), 1) != " ") {
+            ok = false;
+            return {};
+        }
         text.remove_prefix(name.size() + 1);
         if (name == "path") return std::exchange(text, {});
         const std::size_t end = text.find('\n');
-        if (end == std::string_view::npos) return std::nullopt;
+        if (end == std::string_view::npos) {
+            ok = false;
+            return {};
+        }
         const std::string_view value = text.substr(0, end);
         text.remove_prefix(end + 1);
         return value;
     };
-    auto number = [](std::string_view s, int base, std::uint64_t& out) {
+    auto number = [&](std::string_view name, auto& out, int base = 10) {
+        const std::string_view s = field(name);
         const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out, base);
-        return ec == std::errc() && end == s.data() + s.size();
+        ok = ok && ec == std::errc() && end == s.data() + s.size();
     };
-    const auto backup = field("backup"), oldSize = field("old-size"), newSize = field("new-size"),
-               newHash = field("new-hash");
-    if (!backup || !oldSize || !newSize || !newHash || backup->empty() ||
-        backup->find('/') != std::string_view::npos || !number(*oldSize, 10, r.OldSize) ||
-        !number(*newSize, 10, r.NewSize) || !number(*newHash, 16, r.NewHash))
-        return std::nullopt;
-    r.Backup = *backup;
+    r.Backup = field("backup");
+    ok = ok && !r.Backup.empty() && r.Backup.find('/') == std::string::npos;
+    if (r.Version >= 2) number("born", r.Born);
+    number("old-size", r.OldSize);
+    if (r.Version >= 2) {
+        number("old-hash", r.OldHash, 16);
+        number("old-modified", r.OldModifiedNs);
+        number("old-changed", r.OldChangedNs);
+    }
+    number("new-size", r.NewSize);
+    number("new-hash", r.NewHash, 16);
+    if (r.Version >= 2) number("piece-size", r.PieceSize);
+    if (!ok || r.PieceSize == 0 || r.PieceSize > MaxFileBytes) return std::nullopt;
     // "pieces" with an empty list has no blank behind it.
     if (text.starts_with("pieces\n")) {
         text.remove_prefix(7);
     } else {
-        const auto pieces = field("pieces");
-        if (!pieces) return std::nullopt;
-        for (std::string_view rest = *pieces; !rest.empty();) {
+        for (std::string_view rest = field("pieces"); ok && !rest.empty();) {
             const std::size_t blank = rest.find(' ');
             std::uint64_t h = 0;
-            if (!number(rest.substr(0, blank), 16, h)) return std::nullopt;
+            const std::string_view hex = rest.substr(0, blank);
+            const auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), h, 16);
+            ok = ec == std::errc() && end == hex.data() + hex.size();
             r.Pieces.push_back(h);
             rest = blank == std::string_view::npos ? "" : rest.substr(blank + 1);
         }
     }
-    const auto page = field("path");
-    if (!page || r.Pieces.size() != (r.NewSize + Piece - 1) / Piece) return std::nullopt;
-    r.Page = *page;
+    r.Page = field("path");
+    if (!ok || r.Pieces.size() != (r.NewSize + r.PieceSize - 1) / r.PieceSize) return std::nullopt;
     return r;
+}
+
+// The hashes of bytes by `block`, and of all of them, in one pass over the pieces.
+std::vector<std::uint64_t> BlockHashes(const TPieces& bytes, std::size_t block,
+                                       std::uint64_t& whole) {
+    std::vector<std::uint64_t> hashes;
+    hashes.reserve((bytes.Size() + block - 1) / block);
+    THasher all, part;
+    std::size_t filled = 0;
+    bytes.ForEach(0, bytes.Size(), [&](std::string_view piece) {
+        all.Add(piece);
+        while (!piece.empty()) {
+            const std::size_t take = std::min(block - filled, piece.size());
+            part.Add(piece.substr(0, take));
+            piece.remove_prefix(take);
+            filled += take;
+            if (filled == block) {
+                hashes.push_back(part.Finish());
+                part = THasher();
+                filled = 0;
+            }
+        }
+        return true;
+    });
+    if (filled > 0) hashes.push_back(part.Finish());
+    whole = all.Finish();
+    return hashes;
 }
 
 std::optional<std::string> ReadSmallFile(const fs::path& path) {
@@ -351,10 +463,12 @@ std::optional<std::string> ReadSmallFile(const fs::path& path) {
 }
 
 // Writes bytes, or the rest of `from`, as the file `name` in folder: through a locked temporary
-// file, synced, so that a complete file appears under the name or none does. False with errno.
+// file, synced, so that a complete file appears under the name or none does. What is copied from
+// `from` goes through `copied` as well, and whileCopying runs after its first piece. False with
+// errno.
 bool WriteCompleteFile(const fs::path& folder, const std::string& name, std::string_view bytes,
-                       int from = -1) {
-    RemoveStaleTemps(folder, name);
+                       int from = -1, THasher* copied = nullptr,
+                       const std::function<void()>& whileCopying = {}) {
     TTempFile temp(folder, name);
     if (temp.Fd() < 0) return false;
     if (from >= 0) {
@@ -364,8 +478,10 @@ bool WriteCompleteFile(const fs::path& folder, const std::string& name, std::str
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) return false;
             if (n == 0) break;
-            if (!WriteAll(temp.Fd(), std::string_view(buffer.data(), static_cast<std::size_t>(n))))
-                return false;
+            const std::string_view part(buffer.data(), static_cast<std::size_t>(n));
+            if (!WriteAll(temp.Fd(), part)) return false;
+            if (copied) copied->Add(part);
+            if (at == 0 && whileCopying) whileCopying();
             at += n;
         }
     } else if (!WriteAll(temp.Fd(), bytes)) {
@@ -377,43 +493,58 @@ bool WriteCompleteFile(const fs::path& folder, const std::string& name, std::str
     return true;
 }
 
-enum class TTornState { Finished, Untouched, Torn, Foreign };
+enum class TVerdict { Finished, Untouched, Torn, WrittenSince, Unproven };
 
-// What became of a page whose in-place save left `record`, comparing it piece by piece with the
-// copy of its old bytes and the hashes of the new ones. A save writes the new bytes from the
-// start and cuts the page to the new size last: a torn page is the new bytes up to some point
-// and the old ones from there, as long as the old page or as far as the new bytes reached.
-TTornState Classify(int page, int backup, const TRecord& record) {
+// Whether the page is the new bytes up to some point and the old ones behind it, as a save that
+// writes the new bytes from the start and cuts the page to the new size last leaves it: as long
+// as the old page, or, past its end, as far as the new bytes reached. The blocks before the one
+// being written must be new, and every byte after it old.
+bool IsTornMix(std::string_view page, std::string_view old, const TRecord& r) {
+    const std::uint64_t size = page.size(), block = r.PieceSize;
+    std::uint64_t k = 0;
+    for (; k < r.Pieces.size(); ++k) {
+        const std::uint64_t from = k * block, length = std::min(block, r.NewSize - from);
+        if (from + length > size || HashBytes(page.substr(from, length)) != r.Pieces[k]) break;
+    }
+    const std::uint64_t written = std::min((k + 1) * block, r.NewSize);
+    if (size > r.OldSize) return size <= written;
+    return size == r.OldSize && (written >= size || page.substr(written) == old.substr(written));
+}
+
+// Whether the locked page is the file the save was writing: the file at the path the save was
+// given, made when that one was, and not set back to before the save found it.
+bool IsRecordedFile(int page, const struct stat& st, const TRecord& r) {
+    struct stat named {};
+    if (::stat(r.Page.c_str(), &named) != 0 || named.st_dev != st.st_dev ||
+        named.st_ino != st.st_ino)
+        return false;
+    const std::int64_t born = BornNs(page);
+    if (r.Born != 0 && born != 0 && born != r.Born) return false;
+    return Nanoseconds(st.st_mtim) >= r.OldModifiedNs;
+}
+
+// What became of a page whose in-place save left `record`, told by the copy of its old bytes,
+// the hashes of the new ones and what the record says of the file. The finished page and the
+// untouched one need nothing else; a torn page must be proven the file the save wrote.
+TVerdict Classify(int page, int backup, const TRecord& record) {
     struct stat pageStat {
     }, backupStat{};
     if (::fstat(page, &pageStat) != 0 || ::fstat(backup, &backupStat) != 0)
-        return TTornState::Foreign;
-    const auto size = static_cast<std::uint64_t>(pageStat.st_size);
-    const TMapping now(page, size);
-    const TMapping old(backup, static_cast<std::size_t>(backupStat.st_size));
-    if (!now.Ok() || !old.Ok() || static_cast<std::uint64_t>(backupStat.st_size) != record.OldSize)
-        return TTornState::Foreign;
-    const std::string_view pageBytes = now.View(), oldBytes = old.View();
-    if (size == record.NewSize && HashBytes(pageBytes) == record.NewHash)
-        return TTornState::Finished;
-    if (pageBytes == oldBytes) return TTornState::Untouched;
-    if (size < record.OldSize || size > std::max(record.OldSize, record.NewSize))
-        return TTornState::Foreign;
-    // The whole pieces that are new already; the piece after them may be partly written.
-    std::size_t k = 0;
-    while (k < record.Pieces.size() && (k + 1) * Piece <= size) {
-        const std::size_t length = std::min<std::uint64_t>(Piece, record.NewSize - k * Piece);
-        if (length != Piece && k * Piece + length != size) break;
-        if (HashBytes(pageBytes.substr(k * Piece, length)) != record.Pieces[k]) break;
-        ++k;
-    }
-    // Past the piece being written, the old bytes; a page longer than the old one has the new
-    // bytes there, which would have made those pieces new.
-    const std::size_t rest = std::min<std::uint64_t>((k + 1) * Piece, size);
-    if (size > record.OldSize && rest < size) return TTornState::Foreign;
-    if (pageBytes.substr(rest) != oldBytes.substr(std::min(rest, oldBytes.size())))
-        return TTornState::Foreign;
-    return TTornState::Torn;
+        return TVerdict::Unproven;
+    const TMapping now(page, static_cast<std::size_t>(pageStat.st_size));
+    if (!now.Ok()) return TVerdict::Unproven;
+    const std::string_view pageBytes = now.View();
+    if (pageBytes.size() == record.NewSize && HashBytes(pageBytes) == record.NewHash)
+        return TVerdict::Finished;
+    // A copy that is not the old page as the save found it tells nothing.
+    if (static_cast<std::uint64_t>(backupStat.st_size) != record.OldSize) return TVerdict::Unproven;
+    const TMapping old(backup, static_cast<std::size_t>(record.OldSize));
+    if (!old.Ok()) return TVerdict::Unproven;
+    const std::string_view oldBytes = old.View();
+    if (record.Version >= 2 && HashBytes(oldBytes) != record.OldHash) return TVerdict::Unproven;
+    if (pageBytes == oldBytes) return TVerdict::Untouched;
+    if (record.Version < 2 || !IsRecordedFile(page, pageStat, record)) return TVerdict::Unproven;
+    return IsTornMix(pageBytes, oldBytes, record) ? TVerdict::Torn : TVerdict::WrittenSince;
 }
 
 void RemoveRecord(const fs::path& folder, const std::string& key, const std::string& backup) {
@@ -436,30 +567,47 @@ bool Lock(int fd, int operation, std::chrono::milliseconds wait) {
     }
 }
 
+// Whether a page is locked to be read or to be written; the errors say which.
+enum class TUse { Read, Write };
+
 // Opens the page at target and locks it against other saves; after the lock, the page must
 // still be the file at target, or another save replaced it meanwhile and its successor is locked
-// instead. False, with no lock, when there is no file at target.
+// instead. False, with no lock, when there is no file at target. What is no regular file is
+// refused by its kind before it is opened, since opening a device may act on it.
 bool LockPage(const std::string& path, const fs::path& target, int operation,
-              std::chrono::milliseconds wait, TFd& file, struct stat& st) {
+              std::chrono::milliseconds wait, TFd& file, struct stat& st, TUse use = TUse::Write) {
+    const auto failure = [&](int cause) {
+        return use == TUse::Read ? CannotOpenError(path, cause) : CannotCreateError(path, cause);
+    };
+    const auto refusal = [&](mode_t mode) {
+        const TFileKind kind = detail::KindOfMode(mode);
+        return use == TUse::Read ? NotRegularFileError(path, kind)
+                                 : NotRegularTargetError(path, kind);
+    };
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
+        if (::stat(target.c_str(), &st) != 0) {
+            if (errno == ENOENT) return false;
+            throw failure(errno);
+        }
+        if (!S_ISREG(st.st_mode)) throw refusal(st.st_mode);
         // Only for reading: a file opened for writing tells watchers it was written when closed.
         file.Reset(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (file.Fd < 0) {
             if (errno == ENOENT) return false;
-            throw CannotCreateError(path, errno);
+            throw failure(errno);
         }
-        if (::fstat(file.Fd, &st) != 0) throw CannotCreateError(path, errno);
-        if (!S_ISREG(st.st_mode)) throw CannotCreateError(path, EISDIR);
+        if (::fstat(file.Fd, &st) != 0) throw failure(errno);
+        if (!S_ISREG(st.st_mode)) throw refusal(st.st_mode);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (!Lock(file.Fd, operation, std::max(left, std::chrono::milliseconds(0))))
-            throw SaveBusyError(path);
+            throw use == TUse::Read ? ReadBusyError(path) : SaveBusyError(path);
         struct stat named {};
-        if (::fstat(file.Fd, &st) != 0) throw CannotCreateError(path, errno);
+        if (::fstat(file.Fd, &st) != 0) throw failure(errno);
         if (::stat(target.c_str(), &named) != 0) {
             if (errno == ENOENT) continue;
-            throw CannotCreateError(path, errno);
+            throw failure(errno);
         }
         if (named.st_dev == st.st_dev && named.st_ino == st.st_ino) return true;
     }
@@ -479,8 +627,8 @@ int OpenLockedForWriting(const fs::path& target, const struct stat& locked) {
 }
 
 // Under the page's lock: deals with the record an in-place save of this page left. The finished
-// page or the untouched one lets it go; a torn page raises, since reading or saving it would
-// make the damage final.
+// page or the untouched one lets it go; any other raises, since reading or saving a torn page
+// would make the damage final, and what is not known to be the torn page is the user's to judge.
 void SettleRecord(int page, const std::string& path, const struct stat& st) {
     const fs::path folder = BackupFolder();
     if (folder.empty()) return;
@@ -500,14 +648,16 @@ void SettleRecord(int page, const std::string& path, const struct stat& st) {
         return;
     }
     switch (Classify(page, copy.Fd, *record)) {
-        case TTornState::Finished:
-        case TTornState::Untouched:
+        case TVerdict::Finished:
+        case TVerdict::Untouched:
             RemoveRecord(folder, key, record->Backup);
             return;
-        case TTornState::Torn:
-            throw TInterruptedSaveError(path, backup.string(), false);
-        case TTornState::Foreign:
-            throw TInterruptedSaveError(path, backup.string(), true);
+        case TVerdict::Torn:
+            throw TInterruptedSaveError(path, backup.string(), TInterruption::Torn);
+        case TVerdict::WrittenSince:
+            throw TInterruptedSaveError(path, backup.string(), TInterruption::WrittenSince);
+        case TVerdict::Unproven:
+            throw TInterruptedSaveError(path, backup.string(), TInterruption::Unproven);
     }
 }
 
@@ -688,11 +838,12 @@ void WriteInPlace(const std::string& path, const fs::path& target, const struct 
     const std::string key = RecordKey(before);
     TRecord record;
     record.Backup = Shorten(key + "-" + fs::path(path).filename().string(), NAME_MAX - 24);
+    record.Born = BornNs(page);
     record.OldSize = static_cast<std::uint64_t>(before.st_size);
+    record.OldModifiedNs = Nanoseconds(before.st_mtim);
+    record.OldChangedNs = Nanoseconds(before.st_ctim);
     record.NewSize = bytes.Size();
-    record.NewHash = bytes.Hash();
-    for (std::size_t at = 0; at < bytes.Size(); at += Piece)
-        record.Pieces.push_back(bytes.Hash(at, Piece));
+    record.Pieces = BlockHashes(bytes, record.PieceSize, record.NewHash);
     record.Page = FullName(path).string();
     bool recorded = false;
     struct TForget {
@@ -701,8 +852,11 @@ void WriteInPlace(const std::string& path, const fs::path& target, const struct 
     } forget{[&] {
         if (recorded) RemoveRecord(folder, key, record.Backup);
     }};
-    if (!WriteCompleteFile(folder, record.Backup, {}, page)) throw CannotCreateError(path, errno);
+    THasher copied;
+    if (!WriteCompleteFile(folder, record.Backup, {}, page, &copied, hooks.WhileCopying))
+        throw CannotCreateError(path, errno);
     recorded = true;
+    record.OldHash = copied.Finish();
     if (!WriteCompleteFile(folder, key + ".record", RecordText(record)))
         throw CannotCreateError(path, errno);
     SyncFolder(folder);
@@ -756,6 +910,10 @@ void Write(const std::string& path, const TPieces& bytes, TFileStamp* written,
     const TSaveHooks& hooks = HooksOf(options);
     if (path.empty()) throw CannotCreateError(path, ENOENT);
     const fs::path target = ResolveTarget(path);
+    // Partial copies are left only by in-place saves that were killed, of pages that may never be
+    // saved in place again: every save looks for them.
+    if (const fs::path backups = BackupFolder(); !backups.empty())
+        RemoveStaleTemps(backups, IsTempName);
     for (;;) {
         TFd lock;
         struct stat old {};
@@ -810,40 +968,56 @@ void detail::WritePage(const std::string& path, std::string_view bytes, TFileSta
     Write(path, TPieces(bytes), written, options);
 }
 
-void CheckInterruptedSave(const std::string& path) {
+std::string ReadPageStamped(const std::string& path, TFileStamp& stamp) {
+    // What is no regular file, or cannot be opened, is the reader's to refuse.
     struct stat st {};
-    const fs::path folder = BackupFolder();
-    if (path.empty() || folder.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return;
-    if (::access((folder / (RecordKey(st) + ".record")).c_str(), F_OK) != 0) return;
-    // A save that is still running holds the page; its record is no sign of trouble.
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return ReadFileStamped(path, stamp);
+    // Before the record is looked for: a save that starts after the look and overwrites the page
+    // in place would otherwise be read halfway.
     TFd page;
-    if (!LockPage(path, ResolveTarget(path), LOCK_SH, std::chrono::seconds(10), page, st)) return;
-    SettleRecord(page.Fd, path, st);
+    if (LockPage(path, ResolveTarget(path), LOCK_SH, std::chrono::seconds(10), page, st,
+                 TUse::Read))
+        SettleRecord(page.Fd, path, st);
+    if (const TSaveHooks& hooks = HooksOf({}); hooks.AfterRecordLookup) hooks.AfterRecordLookup();
+    return ReadFileStamped(path, stamp);
 }
 
 void RecoverInterruptedSave(const std::string& path) {
     const fs::path folder = BackupFolder();
     TFd page;
     struct stat st {};
-    if (path.empty() || folder.empty() ||
-        !LockPage(path, ResolveTarget(path), LOCK_EX, std::chrono::seconds(10), page, st))
+    if (path.empty() || folder.empty()) throw NothingToRecoverError(path);
+    const fs::path target = ResolveTarget(path);
+    // The page is read before anything is written to it, and its errors say so.
+    if (!LockPage(path, target, LOCK_EX, std::chrono::seconds(10), page, st, TUse::Read))
         throw NothingToRecoverError(path);
     const std::string key = RecordKey(st);
     const std::optional<std::string> text = ReadSmallFile(folder / (key + ".record"));
     const std::optional<TRecord> record = text ? ParseRecord(*text) : std::nullopt;
     if (!record) throw NothingToRecoverError(path);
-    const TFd copy(::open((folder / record->Backup).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (copy.Fd < 0) throw CannotOpenError((folder / record->Backup).string(), errno);
-    const TTornState state = Classify(page.Fd, copy.Fd, *record);
-    if (state == TTornState::Torn || state == TTornState::Foreign) {
-        // In place, so that the page stays the file its links and other names share.
-        const TMapping old(copy.Fd, static_cast<std::size_t>(record->OldSize));
-        const TFd file(OpenLockedForWriting(ResolveTarget(path), st));
-        if (file.Fd < 0) throw CannotCreateError(path, errno);
-        if (!old.Ok() || !WriteAllAt(file.Fd, old.View(), 0) ||
-            ::ftruncate(file.Fd, static_cast<off_t>(record->OldSize)) != 0 || ::fsync(file.Fd) != 0)
-            throw CannotCreateError(path, errno);
+    const fs::path backup = folder / record->Backup;
+    const TFd copy(::open(backup.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (copy.Fd < 0) throw CannotOpenError(backup.string(), errno);
+    switch (Classify(page.Fd, copy.Fd, *record)) {
+        case TVerdict::Finished:
+        case TVerdict::Untouched:
+            break;
+        case TVerdict::WrittenSince:
+            throw TInterruptedSaveError(path, backup.string(), TInterruption::WrittenSince);
+        case TVerdict::Unproven:
+            throw TInterruptedSaveError(path, backup.string(), TInterruption::Unproven);
+        case TVerdict::Torn: {
+            // In place, so that the page stays the file its links and other names share.
+            const TMapping old(copy.Fd, static_cast<std::size_t>(record->OldSize));
+            const TFd file(OpenLockedForWriting(target, st));
+            if (file.Fd < 0) throw CannotCreateError(path, errno);
+            if (!old.Ok() || !WriteAllAt(file.Fd, old.View(), 0) ||
+                ::ftruncate(file.Fd, static_cast<off_t>(record->OldSize)) != 0 ||
+                ::fsync(file.Fd) != 0)
+                throw CannotCreateError(path, errno);
+            break;
+        }
     }
     RemoveRecord(folder, key, record->Backup);
 }

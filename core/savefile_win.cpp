@@ -102,6 +102,15 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* stamp,
     if (path.empty()) throw CannotCreateError(path, ENOENT);
     const std::wstring target = detail::WidePath(path);
     if (target.empty()) throw CannotCreateError(path, EINVAL);
+    {
+        // NUL, CON, pipes and the like, told by a handle that asks for nothing but attributes: a
+        // device may have none to tell and refuse the right to delete it.
+        const THandle kind(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+        if (kind.Handle != INVALID_HANDLE_VALUE && GetFileType(kind.Handle) != FILE_TYPE_DISK)
+            throw NotRegularTargetError(path, detail::KindOfHandle(kind.Handle));
+    }
     const DWORD attributes = GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) throw Failure(path);
@@ -110,7 +119,8 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* stamp,
         options.Read && !options.ReadFrom.empty() && detail::WidePath(options.ReadFrom) == target;
     if (guarded && !exists) throw ChangedWhileReadError();
     if (exists) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw CannotCreateError(path);
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            throw NotRegularTargetError(path, TFileKind::Folder);
         // The read-only attribute is the system's refusal, which the administrator may override.
         if (attributes & FILE_ATTRIBUTE_READONLY) throw CannotCreateError(path, EACCES);
         // Replacing needs the right to delete the file, which a program holding it open may
@@ -119,8 +129,9 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* stamp,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, 0, nullptr));
         if (probe.Handle == INVALID_HANDLE_VALUE) throw Failure(path);
-        // NUL, CON and the like.
-        if (GetFileType(probe.Handle) != FILE_TYPE_DISK) throw CannotCreateError(path);
+        // Or one that took the page's name since.
+        if (GetFileType(probe.Handle) != FILE_TYPE_DISK)
+            throw NotRegularTargetError(path, detail::KindOfHandle(probe.Handle));
         TFileStamp now;
         if (options.Read && !guarded && detail::StampFromHandle(probe.Handle, now))
             guarded = now.Device == options.Read->Device && now.Inode == options.Read->Inode;
@@ -177,8 +188,11 @@ void detail::WritePage(const std::string& path, std::string_view bytes, TFileSta
     Write(path, bytes, written, options);
 }
 
-// Nothing is written in place, so nothing is left behind.
-void CheckInterruptedSave(const std::string&) {}
+// Nothing is written in place, so nothing is left behind, and a page is replaced whole: a reader
+// sees the old file or the new one.
+std::string ReadPageStamped(const std::string& path, TFileStamp& stamp) {
+    return ReadFileStamped(path, stamp);
+}
 void RecoverInterruptedSave(const std::string& path) { throw NothingToRecoverError(path); }
 std::optional<std::string> FindCrashBackup(const std::string&) { return std::nullopt; }
 

@@ -59,8 +59,11 @@ TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
         CannotCreateFolderError("/p/a.htm"),
         LinkInRootError("/p/a.htm"),
         SaveBusyError("/p/a.htm"),
-        TInterruptedSaveError("/p/a.htm", "/c/copy", false),
-        TInterruptedSaveError("/p/a.htm", "/c/copy", true),
+        TInterruptedSaveError("/p/a.htm", "/c/copy", TInterruption::Torn),
+        TInterruptedSaveError("/p/a.htm", "/c/copy", TInterruption::WrittenSince),
+        TInterruptedSaveError("/p/a.htm", "/c/copy", TInterruption::Unproven),
+        NotRegularTargetError("/p/a.htm", TFileKind::Fifo),
+        ReadBusyError("/p/a.htm"),
         NothingToRecoverError("/p/a.htm"),
         XliffError("/p/a.htm", 3, TXliffFault::UnknownInline, "7: ph"),
     };

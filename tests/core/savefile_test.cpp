@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -49,9 +50,8 @@ struct stat Stat(const fs::path& p) {
     return st;
 }
 
-// Runs fn in a child process, so that a changed user or a file size limit stays there; gives its
-// exit code.
-int InChild(const std::function<int()>& fn) {
+// Starts fn in a child process, which exits with what fn gives.
+pid_t Spawn(const std::function<int()>& fn) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         int code = 99;
@@ -61,10 +61,44 @@ int InChild(const std::function<int()>& fn) {
         }
         ::_exit(code);
     }
+    return pid;
+}
+
+// The exit code of a child, or 128 and the signal that killed it.
+int Wait(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+
+// Runs fn in a child process, so that a changed user or a file size limit stays there; gives its
+// exit code.
+int InChild(const std::function<int()>& fn) { return Wait(Spawn(fn)); }
+
+// One process tells another that it got somewhere.
+class TSignal {
+  public:
+    TSignal() { EXPECT_EQ(::pipe(ends_), 0); }
+    ~TSignal() {
+        ::close(ends_[0]);
+        ::close(ends_[1]);
+    }
+    TSignal(const TSignal&) = delete;
+    TSignal& operator=(const TSignal&) = delete;
+    void Give() const {
+        const char c = 1;
+        EXPECT_EQ(::write(ends_[1], &c, 1), 1);
+    }
+    // False when none came within the time.
+    bool Take(int milliseconds) const {
+        pollfd ready{ends_[0], POLLIN, 0};
+        char c = 0;
+        return ::poll(&ready, 1, milliseconds) == 1 && ::read(ends_[0], &c, 1) == 1;
+    }
+
+  private:
+    int ends_[2] = {-1, -1};
+};
 
 // 0 written, 1 refused with the file error, 2 refused for another cause than `cause`.
 int Save(const fs::path& page, std::string_view bytes, int cause = 0) {
@@ -109,8 +143,11 @@ class SaveFile : public ::testing::Test {
 
 bool Root() { return ::geteuid() == 0; }
 
-TEST_F(SaveFile, ReadingRefusesWhatIsNoRegularFileAtOnceAndHugeFilesUnread) {
+// What is no regular file is refused by its kind before it is opened (opening a device can have
+// effects), by readers and saves alike; where the system refuses, its cause is told as it gave it.
+TEST_F(SaveFile, ReadingAndSavingRefuseWhatIsNoRegularFileAtOnceAndHugeFilesUnread) {
     const fs::path fifo = Dir / "fifo", socket = Dir / "sock", big = Page("big.html", "");
+    const fs::path page = Page("page.html");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);  // no writer: opening it blocking would hang
     fs::create_directory(Dir / "folder");
     fs::create_symlink(fifo, Dir / "to-fifo");
@@ -124,14 +161,18 @@ TEST_F(SaveFile, ReadingRefusesWhatIsNoRegularFileAtOnceAndHugeFilesUnread) {
     const struct {
         fs::path Path;
         std::string Reason;
-    } cases[] = {{fifo, notRegular + "FIFO)"},
-                 {Dir / "to-fifo", notRegular + "FIFO)"},
-                 {Dir / "folder", notRegular + "Ordner)"},
-                 {socket, notRegular + "Socket)"},
-                 {"/dev/null", notRegular + "Zeichenger\xC3\xA4t)"},
+        int Cause;
+    } cases[] = {{fifo, notRegular + "FIFO)", 0},
+                 {Dir / "to-fifo", notRegular + "FIFO)", 0},
+                 {Dir / "folder", notRegular + "Ordner)", 0},
+                 {socket, notRegular + "Socket)", 0},
+                 {"/dev/null", notRegular + "Zeichenger\xC3\xA4t)", 0},
+                 {page / "x.html", "", ENOTDIR},
+                 {Dir / "missing" / "x.html", "", ENOENT},
                  {big,
                   " (gr\xC3\xB6\xC3\x9F"
-                  "er als 1 GiB)"}};
+                  "er als 1 GiB)",
+                  0}};
     for (const auto& c : cases) {
         // A memory limit below the file's size shows that the big one is refused unread.
         const int code = InChild([&] {
@@ -149,14 +190,26 @@ TEST_F(SaveFile, ReadingRefusesWhatIsNoRegularFileAtOnceAndHugeFilesUnread) {
                                              " kann nicht ge\xC3\xB6"
                                              "ffnet werden" +
                                              c.Reason;
-                    if (e.what() != want) return 3;
+                    if (e.what() != want || e.Cause != c.Cause) return 3;
                 }
             }
             return 0;
         });
         EXPECT_EQ(code, 0) << c.Path;
+        if (c.Path == big) continue;
+        try {
+            WriteFileAtomically(c.Path, "new");
+            ADD_FAILURE() << c.Path << " was written";
+        } catch (const TError& e) {
+            EXPECT_EQ(e.what(),
+                      "Datei " + c.Path.string() + " kann nicht erstellt werden" + c.Reason);
+            EXPECT_EQ(e.Cause, c.Cause) << c.Path;
+        }
     }
     ::close(s);
+    EXPECT_EQ(Slurp(page), "<p>old</p>\n");
+    EXPECT_EQ(Names(Dir), (std::set<std::string>{"fifo", "sock", "folder", "to-fifo", "page.html",
+                                                 "big.html"}));
 }
 
 TEST_F(SaveFile, ChangedOnDiskCountsOnlyOtherBytes) {
@@ -513,31 +566,77 @@ std::string Numbered(std::size_t size, char tag) {
     return s;
 }
 
-TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndRecovered) {
-    constexpr std::size_t Mi = std::size_t{1} << 20;
+constexpr std::size_t Mi = std::size_t{1} << 20;
+
+// The name of the record of an interrupted save of the file at p: its device and inode.
+std::string Key(const fs::path& p) {
+    const struct stat st = Stat(p);
+    char key[40];
+    std::snprintf(key, sizeof key, "%016llx-%016llx", static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    return key;
+}
+
+fs::path Backups(const fs::path& dir) { return dir / "cache" / "Quillfen" / "backup"; }
+
+// Moves the record of an interrupted save to the file `to`, as when `to` is a new file that took
+// the inode of the page after all the page's names were deleted.
+void MoveRecord(const fs::path& dir, const std::string& key, const fs::path& to) {
+    fs::rename(Backups(dir) / (key + ".record"), Backups(dir) / (Key(to) + ".record"));
+}
+
+TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndOnlyATornPageRecovered) {
     const std::string old = Numbered(2 * Mi + 12345, 'o');
     const std::string longer = Numbered(3 * Mi + 99, 'n'), shorter = Numbered(Mi + 777, 's');
+    // Pages this large are compared by EXPECT_TRUE: a failed EXPECT_EQ would print their diff.
+    // What happens after the kill; gives the file that is read next.
+    using TThen = std::function<fs::path(const fs::path& page, const std::string& key)>;
+    const TThen nothing = [&](const fs::path&, const std::string&) { return Dir / "twin.html"; };
+    const TThen appended = [&](const fs::path& page, const std::string&) {
+        std::ofstream(page, std::ios::app) << "<p>theirs</p>";
+        return Dir / "twin.html";
+    };
+    // Another program writes a few bytes in place, beyond what the save had written.
+    const TThen inside = [&](const fs::path& page, const std::string&) {
+        std::fstream f(page, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(500000);
+        f.write("<p>theirs</p>", 13);
+        return Dir / "twin.html";
+    };
+    const auto reused = [&](bool tornBytes) -> TThen {
+        return [&, tornBytes](const fs::path& page, const std::string& key) {
+            const std::string now = tornBytes ? Slurp(page) : std::string(50, 'x');
+            fs::remove(page);
+            fs::remove(Dir / "twin.html");
+            Put(Dir / "other.html", now);
+            MoveRecord(Dir, key, Dir / "other.html");
+            return Dir / "other.html";
+        };
+    };
     const struct {
         const std::string& Next;
         std::size_t KilledAfter;  // bytes of the new page written in place
-        bool WrittenSince;        // another program wrote the page after the kill
-        const char* Told;         // "": nothing; "torn"; "foreign"
+        TThen Then;
+        const char* Told;  // "": nothing; else the interruption, which only "torn" recovers
     } cases[] = {
-        {longer, 0, false, ""},
-        {shorter, 0, false, ""},
-        {longer, 1000, false, "torn"},
-        {shorter, Mi + 5, false, "torn"},
-        {longer, 2 * Mi, false, "torn"},
-        {longer, 2 * Mi + 12345 + 10, false, "torn"},  // the page has grown already
-        {shorter, Mi + 5, true, "foreign"},
-        {longer, 0, true, "foreign"},
+        {longer, 0, nothing, ""},
+        {shorter, 0, nothing, ""},
+        {longer, 1000, nothing, "torn"},
+        {shorter, Mi + 5, nothing, "torn"},
+        {longer, 2 * Mi, nothing, "torn"},
+        {longer, 2 * Mi + 12345 + 10, nothing, "torn"},  // the page has grown already
+        {shorter, Mi + 5, appended, "written"},
+        {longer, 0, appended, "written"},
+        {longer, 1000, inside, "written"},
+        {longer, 1000, reused(false), "unproven"},
+        {longer, 1000, reused(true), "unproven"},
     };
     for (const auto& c : cases) {
         const std::string label = std::to_string(c.Next.size()) + " killed after " +
-                                  std::to_string(c.KilledAfter) +
-                                  (c.WrittenSince ? " written" : "");
+                                  std::to_string(c.KilledAfter) + " " + c.Told;
         const fs::path page = Page("page.html", old);
         fs::create_hard_link(page, Dir / "twin.html");
+        const std::string key = Key(page);
         const int status = InChild([&] {
             TSaveHooks hooks;
             hooks.InPlaceFailAfter = c.KilledAfter;
@@ -552,32 +651,172 @@ TEST_F(SaveFile, AnInPlaceSaveKilledHalfwayIsToldAtTheNextReadAndRecovered) {
             return 0;
         });
         ASSERT_EQ(status, 128 + SIGKILL) << label;
-        if (c.WrittenSince) std::ofstream(page, std::ios::app) << "<p>theirs</p>";
-        const std::string before = Slurp(page);
-        const std::optional<std::string> backup = FindCrashBackup(Dir / "twin.html");
+        const fs::path next = c.Then(page, key);
+        const std::string before = Slurp(next);
+        const std::optional<std::string> backup = FindCrashBackup(next);
         TDocument doc;
         std::string told;
         try {
-            doc.LoadFile(Dir / "twin.html", TTags::AllKinds);
-            EXPECT_EQ(doc.Bytes(), old) << label;
+            doc.LoadFile(next, TTags::AllKinds);
+            EXPECT_TRUE(doc.Bytes() == old) << label;
         } catch (const TInterruptedSaveError& e) {
-            told = e.Foreign ? "foreign" : "torn";
+            told = e.What == TInterruption::Torn           ? "torn"
+                   : e.What == TInterruption::WrittenSince ? "written"
+                                                           : "unproven";
+            EXPECT_EQ(e.Foreign, e.What != TInterruption::Torn) << label;
             ASSERT_TRUE(backup) << label;
             EXPECT_EQ(e.Backup, *backup) << label;
             EXPECT_NE(std::string(e.what()).find(*backup), std::string::npos) << label;
-            EXPECT_EQ(Slurp(*backup), old) << label;
+            EXPECT_TRUE(Slurp(*backup) == old) << label;
             // Saving does not make the damage final either, under any name.
-            EXPECT_THROW(WriteFileAtomically(page, "<p>new</p>"), TInterruptedSaveError) << label;
-            EXPECT_EQ(Slurp(page), before) << label;
-            RecoverInterruptedSave(page);
-            EXPECT_EQ(Slurp(Dir / "twin.html"), old) << label;
-            doc.LoadFile(page, TTags::AllKinds);
+            EXPECT_THROW(WriteFileAtomically(next, "<p>new</p>"), TInterruptedSaveError) << label;
+            EXPECT_TRUE(Slurp(next) == before) << label;
+            if (!e.Foreign) {
+                RecoverInterruptedSave(next);
+                EXPECT_TRUE(Slurp(next) == old) << label;
+            } else {
+                // Nothing is written over what another program wrote or over another file; the
+                // copy stays until the user deletes it, and then the page is read as it is.
+                EXPECT_THROW(RecoverInterruptedSave(next), TInterruptedSaveError) << label;
+                EXPECT_TRUE(Slurp(next) == before) << label;
+                EXPECT_EQ(FindCrashBackup(next), backup) << label;
+                EXPECT_TRUE(Slurp(*backup) == old) << label;
+                fs::remove(*backup);
+            }
+            doc.LoadFile(next, TTags::AllKinds);
+            EXPECT_TRUE(doc.Bytes() == (e.Foreign ? before : old)) << label;
         }
         EXPECT_EQ(told, c.Told) << label;
-        EXPECT_FALSE(FindCrashBackup(page)) << label;
+        EXPECT_FALSE(FindCrashBackup(next)) << label;
         EXPECT_EQ(Leftovers(Dir), std::set<std::string>{}) << label;
-        EXPECT_EQ(Names(Dir), (std::set<std::string>{"page.html", "twin.html"})) << label;
+        for (const std::string& name : Names(Dir)) {
+            EXPECT_EQ(name.find(".quillfen-"), std::string::npos) << label;
+            fs::remove(Dir / name);
+        }
+    }
+}
+
+// The record an earlier version wrote: no birth time and no hash of the old bytes, and the new
+// bytes hashed by the MiB.
+std::string EarlierRecord(const std::string& copy, const std::string& old, const std::string& next,
+                          const fs::path& page) {
+    const auto hex = [](std::uint64_t value) {
+        char text[20];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+        return std::string(text);
+    };
+    std::string text = "quillfen in-place save 1\nbackup ";
+    text.append(copy).append("\nold-size ").append(std::to_string(old.size()));
+    text.append("\nnew-size ").append(std::to_string(next.size()));
+    text.append("\nnew-hash ").append(hex(HashBytes(next))).append("\npieces");
+    for (std::size_t at = 0; at < next.size(); at += Mi)
+        text.append(" ").append(hex(HashBytes(std::string_view(next).substr(at, Mi))));
+    return text.append("\npath ").append(fs::weakly_canonical(page).string());
+}
+
+// Such a record cannot prove a page torn: it lets the page go when it is the old or the new page,
+// and otherwise names the copy and restores nothing.
+TEST_F(SaveFile, ARecordOfTheEarlierVersionNeverRestoresAPage) {
+    const std::string old = Numbered(2 * Mi + 12345, 'o'), next = Numbered(3 * Mi + 99, 'n');
+    const struct {
+        const char* Name;
+        std::string Now;
+        bool Refused;
+    } cases[] = {
+        {"torn", next.substr(0, 1000) + old.substr(1000), true},
+        {"torn after a MiB", next.substr(0, Mi + 5) + old.substr(Mi + 5), true},
+        {"finished", next, false},
+        {"untouched", old, false},
+    };
+    for (const auto& c : cases) {
+        const fs::path page = Page("page.html", c.Now);
+        fs::create_hard_link(page, Dir / "twin.html");
+        fs::create_directories(Backups(Dir));
+        const std::string copy = Key(page) + "-page.html";
+        Put(Backups(Dir) / copy, old);
+        Put(Backups(Dir) / (Key(page) + ".record"), EarlierRecord(copy, old, next, page));
+        TDocument doc;
+        bool refused = false;
+        try {
+            doc.LoadFile(Dir / "twin.html", TTags::AllKinds);
+            EXPECT_TRUE(doc.Bytes() == c.Now) << c.Name;
+        } catch (const TInterruptedSaveError& e) {
+            refused = true;
+            EXPECT_EQ(e.What, TInterruption::Unproven) << c.Name;
+            EXPECT_EQ(e.Backup, (Backups(Dir) / copy).string()) << c.Name;
+            EXPECT_THROW(RecoverInterruptedSave(page), TInterruptedSaveError) << c.Name;
+            EXPECT_TRUE(Slurp(page) == c.Now) << c.Name;
+            EXPECT_TRUE(Slurp(Backups(Dir) / copy) == old) << c.Name;
+            fs::remove(Backups(Dir) / copy);
+            doc.LoadFile(page, TTags::AllKinds);
+            EXPECT_TRUE(doc.Bytes() == c.Now) << c.Name;
+        }
+        EXPECT_EQ(refused, c.Refused) << c.Name;
+        EXPECT_EQ(Leftovers(Dir), std::set<std::string>{}) << c.Name;
         fs::remove(Dir / "twin.html");
+    }
+}
+
+// A reader holds the page from before it looks for the record of an interrupted save until it
+// has read it, so that a save cannot overwrite the page in place meanwhile.
+TEST_F(SaveFile, AReaderSeesThePageWholeWhileASaveOverwritesItInPlace) {
+    const std::string old = Numbered(2 * Mi, 'o'), next = Numbered(2 * Mi, 'n');
+    const fs::path page = Page("page.html", old);
+    fs::create_hard_link(page, Dir / "twin.html");
+    const TSignal looked, written, resume;
+    // Between its look and its read, the reader gives a save a moment to write.
+    const pid_t reader = Spawn([&] {
+        TSaveHooks hooks;
+        hooks.AfterRecordLookup = [&] {
+            looked.Give();
+            written.Take(1000);
+        };
+        const TSaveHooksScope scope(hooks);
+        TDocument doc;
+        doc.LoadFile(Dir / "twin.html", TTags::AllKinds);
+        return doc.Bytes() == old || doc.Bytes() == next ? 0 : 1;
+    });
+    ASSERT_TRUE(looked.Take(20000));
+    // The save stops after the first MiB until the reader is done.
+    const pid_t saver = Spawn([&] {
+        TSaveHooks hooks;
+        hooks.InPlaceFailAfter = Mi + 5;
+        hooks.AtInPlaceFault = [&] {
+            written.Give();
+            resume.Take(20000);
+        };
+        const TSaveHooksScope scope(hooks);
+        return Save(page, next, ENOSPC);
+    });
+    EXPECT_EQ(Wait(reader), 0);
+    resume.Give();
+    EXPECT_EQ(Wait(saver), 1);
+    EXPECT_TRUE(Slurp(page) == old);
+    EXPECT_EQ(Leftovers(Dir), std::set<std::string>{});
+}
+
+// The copy of the old bytes is written under a temporary name that its save holds locked; once
+// the save is gone, the next save of any page removes what it left.
+TEST_F(SaveFile, APartialCopyOfASaveKilledWhileCopyingGoesWithTheNextSave) {
+    const std::string old = Numbered(3 * Mi, 'o');
+    for (const char* next : {"page.html", "other.html"}) {
+        const fs::path page = Page("page.html", old);
+        Page("other.html");
+        fs::create_hard_link(page, Dir / "twin.html");
+        EXPECT_EQ(InChild([&] {
+                      TSaveHooks hooks;
+                      hooks.WhileCopying = [] { ::raise(SIGKILL); };
+                      const TSaveHooksScope scope(hooks);
+                      return Save(page, "<p>new</p>\n");
+                  }),
+                  128 + SIGKILL);
+        EXPECT_EQ(Leftovers(Dir).size(), 1u) << next;
+        EXPECT_FALSE(FindCrashBackup(page)) << next;
+        fs::remove(Dir / "twin.html");
+        EXPECT_EQ(Save(Dir / next, "<p>new</p>\n"), 0) << next;  // by rename
+        EXPECT_EQ(Slurp(Dir / next), "<p>new</p>\n") << next;
+        EXPECT_EQ(Leftovers(Dir), std::set<std::string>{}) << next;
+        EXPECT_EQ(Names(Dir), (std::set<std::string>{"page.html", "other.html"})) << next;
     }
 }
 
@@ -599,28 +838,33 @@ TEST_F(SaveFile, ASaveWaitsForTheLockAndRemovesOnlyLeftoversOfDeadSaves) {
     EXPECT_EQ(Slurp(page), "<p>old</p>\n");
     ::close(held);
 
-    // Left by saves that were killed, by one still running, and files that are none of them.
-    struct stat st = Stat(page);
-    char key[40];
-    std::snprintf(key, sizeof key, "%016llx-%016llx", static_cast<unsigned long long>(st.st_dev),
-                  static_cast<unsigned long long>(st.st_ino));
-    const fs::path backups = Dir / "cache" / "Quillfen" / "backup";
-    fs::create_directories(backups);
+    // Left by saves that were killed, by ones still running, and files that are none of them.
+    // In the backup folder, partial copies of any page's saves are told by their lock.
+    const std::string other = "0000000000000001-0000000000000002";
+    fs::create_directories(Backups(Dir));
     const std::string dead = ".page.html.quillfen-a1B2c3", running = ".page.html.quillfen-d4E5f6";
-    const std::string deadCopy = "." + std::string(key) + "-page.html.quillfen-g7H8i9";
+    const std::string runningCopy = "." + other + "-other.html.quillfen-p4Q5r6";
+    const std::set<std::string> kept{other + "-other.html", other + ".record", runningCopy,
+                                     "." + other + "-other.html.quillfen-toolong"};
     for (const std::string& name : {dead, running, std::string(".page.html.quillfen-toolong"),
                                     std::string(".page.html.abcdef"), std::string("page.html~")})
         Put(Dir / name, "x");
-    Put(backups / deadCopy, "x");
+    for (const std::string& name : {"." + Key(page) + "-page.html.quillfen-g7H8i9",
+                                    "." + other + "-other.html.quillfen-m1N2o3"})
+        Put(Backups(Dir) / name, "x");
+    for (const std::string& name : kept) Put(Backups(Dir) / name, "x");
     const int alive = ::open((Dir / running).c_str(), O_RDONLY);
     ASSERT_EQ(::flock(alive, LOCK_EX), 0);
+    const int copying = ::open((Backups(Dir) / runningCopy).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(copying, LOCK_EX), 0);
     EXPECT_EQ(Save(page, "new"), 0);  // in place, since the page has two names
     ::close(alive);
+    ::close(copying);
     EXPECT_EQ(Slurp(Dir / "twin.html"), "new");
     EXPECT_EQ(Names(Dir), (std::set<std::string>{"page.html", "twin.html", running,
                                                  ".page.html.quillfen-toolong", ".page.html.abcdef",
                                                  "page.html~"}));
-    EXPECT_EQ(Leftovers(Dir), std::set<std::string>{});
+    EXPECT_EQ(Leftovers(Dir), kept);
 }
 
 }  // namespace

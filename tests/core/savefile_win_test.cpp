@@ -286,20 +286,27 @@ TEST_F(SaveFile, FailuresLeaveThePageAndNoTemporaryFile) {
     const HANDLE holder = CreateFileW(FromUtf8(locked).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    // What is no file on a disk is refused by its kind.
+    const std::string notRegular = " (keine regul\xC3\xA4re Datei: ";
     const struct {
         std::string Path;
         int Cause;
+        std::string Reason;
     } cases[] = {
-        {readOnly, EACCES},        {locked, 0}, {Utf8(Dir / "missing" / "page.html"), ENOENT},
-        {Utf8(Dir / "folder"), 0}, {"NUL", 0},  {"", ENOENT},
-        {"bad-\xFF.html", EINVAL},
+        {readOnly, EACCES, ""},
+        {locked, 0, ""},
+        {Utf8(Dir / "missing" / "page.html"), ENOENT, ""},
+        {Utf8(Dir / "folder"), 0, notRegular + "Ordner)"},
+        {"NUL", 0, notRegular + "Zeichenger\xC3\xA4t)"},
+        {"", ENOENT, ""},
+        {"bad-\xFF.html", EINVAL, ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Save(c.Path, "new", c.Cause), 1) << c.Path;
         try {
             WriteFileAtomically(c.Path, "new");
         } catch (const TError& e) {
-            EXPECT_EQ(e.what(), "Datei " + c.Path + " kann nicht erstellt werden");
+            EXPECT_EQ(e.what(), "Datei " + c.Path + " kann nicht erstellt werden" + c.Reason);
         }
     }
     CloseHandle(holder);

@@ -244,7 +244,8 @@ TEST_F(CombineErrors, DestinationCannotBeCreated) {
 
     const std::string folder = tmp_ / "sub";
     std::filesystem::create_directory(folder);
-    EXPECT_EQ(Failure(text_, templ_, folder), CreateMessage(folder));
+    EXPECT_EQ(Failure(text_, templ_, folder),
+              NotRegularTargetError(folder, TFileKind::Folder).what());
     EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 

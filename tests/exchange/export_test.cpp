@@ -194,7 +194,8 @@ TEST(ExportMarkerTextTest, PageHoldingMarkerTextIsRefused) {
 
 TEST_F(ExportFilesTest, TextFileRefusedKeepsTheWrittenTemplate) {
     std::filesystem::create_directory(text_);
-    EXPECT_EQ(Failure(tmp_.Path().string()), CreateMessage(text_));
+    EXPECT_EQ(Failure(tmp_.Path().string()),
+              NotRegularTargetError(text_, TFileKind::Folder).what());
     EXPECT_EQ(ReadBytes(templ_), ReadBytes(DataDir() / "export/seven_lines/expected.templ"));
     EXPECT_TRUE(std::filesystem::is_directory(text_));
     EXPECT_EQ(testing::Listing(tmp_.Path()), "index.templ index.txt");
