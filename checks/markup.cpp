@@ -18,23 +18,42 @@ std::string Written(std::string_view name, TMark::TKind kind) {
 
 struct TCounts {
     int Opens = 0, Closes = 0, Voids = 0;
+    int& Of(TMark::TKind kind) {
+        return kind == TMark::Open ? Opens : kind == TMark::Close ? Closes : Voids;
+    }
 };
 
-void SentencePlaceholders(const TPair& pair, TTexts& out) {
-    std::map<std::string_view, bool> paired;  // the source's placeholders
-    std::vector<std::string_view> order;
-    for (const TMark& m : pair.Source.Marks)
-        if (paired.emplace(m.Name, m.Kind != TMark::Void).second) order.push_back(m.Name);
+std::map<std::string_view, TCounts> Counts(const std::vector<TMark>& marks) {
     std::map<std::string_view, TCounts> counts;
+    for (const TMark& m : marks) ++counts[m.Name].Of(m.Kind);
+    return counts;
+}
+
+// The first placeholder that breaks the nesting of pairs, or null: a close before its open
+// (unpaired) or one that does not close the innermost pair open.
+const TMark* NestingFault(const std::vector<TMark>& marks, bool& unpaired) {
+    std::vector<std::string_view> open;
+    for (const TMark& m : marks) {
+        if (m.Kind == TMark::Open) open.push_back(m.Name);
+        if (m.Kind != TMark::Close) continue;
+        const auto it = std::find(open.begin(), open.end(), m.Name);
+        unpaired = it == open.end();
+        if (unpaired || it + 1 != open.end()) return &m;
+        open.pop_back();
+    }
+    return nullptr;
+}
+
+// Measured against the source's own placeholders, so that a source that breaks its own rules
+// (a text from elsewhere) is no fault of its translation.
+void SentencePlaceholders(const TPair& pair, TTexts& out) {
+    std::map<std::string_view, TCounts> source = Counts(pair.Source.Marks);
+    std::map<std::string_view, TCounts> target = Counts(pair.Target.Marks);
     std::set<std::string_view> reported;
     for (const TMark& m : pair.Target.Marks) {
-        const auto it = paired.find(m.Name);
-        if (it == paired.end() || it->second != (m.Kind != TMark::Void)) {
-            if (reported.insert(m.Written).second) out.push_back(PlaceholderExtra(m.Written));
-            continue;
-        }
-        TCounts& c = counts[m.Name];
-        ++(m.Kind == TMark::Open ? c.Opens : m.Kind == TMark::Close ? c.Closes : c.Voids);
+        const auto it = source.find(m.Name);
+        if ((it == source.end() || it->second.Of(m.Kind) == 0) && reported.insert(m.Written).second)
+            out.push_back(PlaceholderExtra(m.Written));
     }
     // A placeholder typed as text ("\<b1>", "&lt;b1&gt;" pasted, "<b 1>") leaves a literal
     // character behind that the source does not have.
@@ -52,37 +71,25 @@ void SentencePlaceholders(const TPair& pair, TTexts& out) {
             }
         out.push_back(PlaceholderMissing(placeholder));
     };
-    bool countsRight = true;
-    for (const std::string_view name : order) {
-        const TCounts c = counts[name];
-        if (!paired[name]) {
-            if (c.Voids == 0) missing(Written(name, TMark::Void));
-            if (c.Voids > 1) out.push_back(PlaceholderDoubled(Written(name, TMark::Void)));
-            continue;
+    bool countsRight = reported.empty();
+    std::set<std::string_view> done;
+    for (const TMark& m : pair.Source.Marks) {
+        if (!done.insert(m.Name).second) continue;
+        TCounts& s = source[m.Name];
+        TCounts& t = target[m.Name];
+        for (const TMark::TKind kind : {TMark::Open, TMark::Close, TMark::Void}) {
+            const int want = s.Of(kind), have = t.Of(kind);
+            if (want == 0) continue;
+            if (have < want) missing(Written(m.Name, kind));
+            if (have > want) out.push_back(PlaceholderDoubled(Written(m.Name, kind)));
+            countsRight = countsRight && have == want;
         }
-        if (c.Opens == 0) missing(Written(name, TMark::Open));
-        if (c.Closes == 0) missing(Written(name, TMark::Close));
-        if (c.Opens > 1) out.push_back(PlaceholderDoubled(Written(name, TMark::Open)));
-        if (c.Closes > 1) out.push_back(PlaceholderDoubled(Written(name, TMark::Close)));
-        countsRight = countsRight && c.Opens == 1 && c.Closes == 1;
     }
-    if (!countsRight || !reported.empty()) return;
-    // Every pair once: each must close after it opens, and close the innermost one open.
-    std::vector<std::string_view> open;
-    for (const TMark& m : pair.Target.Marks) {
-        if (m.Kind == TMark::Open) open.push_back(m.Name);
-        if (m.Kind != TMark::Close) continue;
-        const auto it = std::find(open.begin(), open.end(), m.Name);
-        if (it == open.end()) {
-            out.push_back(PlaceholderUnpaired(m.Written));
-            return;
-        }
-        if (it + 1 != open.end()) {
-            out.push_back(PlaceholderMisnested(Written(m.Name, TMark::Open)));
-            return;
-        }
-        open.pop_back();
-    }
+    bool unpaired = false;
+    if (!countsRight || NestingFault(pair.Source.Marks, unpaired)) return;
+    if (const TMark* m = NestingFault(pair.Target.Marks, unpaired))
+        out.push_back(unpaired ? PlaceholderUnpaired(m->Written)
+                               : PlaceholderMisnested(Written(m->Name, TMark::Open)));
 }
 
 bool IsVoidElement(std::string_view name) {
@@ -168,8 +175,10 @@ void CheckPlaceholders(const TPair& pair, TTexts& out) {
 }
 
 void CheckPlaceholderSpacing(const TPair& pair, TTexts& out) {
-    // Languages written without blanks between words set none around markup either.
-    if (pair.Target.Marks.empty() || pair.SourceLanguage.Unspaced || pair.TargetLanguage.Unspaced)
+    // Languages written without blanks between words set none around markup either. Tags in
+    // runs are text, with the blanks text has.
+    if (pair.Units != TUnits::Sentences || pair.Target.Marks.empty() ||
+        pair.SourceLanguage.Unspaced || pair.TargetLanguage.Unspaced)
         return;
     const std::map<std::string, std::size_t> source = Unique(pair.Source);
     for (const auto& [key, k] : Unique(pair.Target)) {

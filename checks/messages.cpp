@@ -170,6 +170,16 @@ TText BracketNotOpened(std::string_view b) {
             "Bracket " + English(b) + " closes none that is open"};
 }
 
+TText BracketMissing(std::string_view b) {
+    return {"Klammer " + German(b) + " aus dem Ausgangstext fehlt",
+            "Bracket " + English(b) + " of the source is missing"};
+}
+
+TText QuoteMissing() {
+    return {"Ein Anf\xC3\xBChrungszeichen aus dem Ausgangstext fehlt",
+            "A quotation mark of the source is missing"};
+}
+
 TText QuotesUnpaired() {
     return {
         "Ein Anf\xC3\xBChrungszeichen steht ohne Gegenst\xC3\xBC"

@@ -51,7 +51,9 @@ TText BlankBeforeMark(std::string_view mark);         // where the language sets
 TText InvertedMarkMissing(std::string_view mark);     // Spanish "¿", "¡"
 TText BracketNotClosed(std::string_view bracket);
 TText BracketNotOpened(std::string_view bracket);
+TText BracketMissing(std::string_view bracket);  // the source's, left open or closing none
 TText QuotesUnpaired();
+TText QuoteMissing();  // the source's own unpaired one
 TText RepeatedWord(std::string_view word);
 TText Unchanged();
 // percent: the translation's length as a share of the source's; most: the upper bound.

@@ -1,6 +1,8 @@
 // Numbers, read in each language's way of writing them, and web and e-mail addresses.
 
 #include <algorithm>
+#include <set>
+#include <unordered_map>
 
 #include "checks/pair.h"
 
@@ -101,32 +103,26 @@ std::vector<TNumber> Numbers(const std::u32string& text, const TLanguageConventi
     return found;
 }
 
-bool Agree(const TNumber& a, const TNumber& b) {
-    for (const std::string& x : a.Readings)
-        if (std::find(b.Readings.begin(), b.Readings.end(), x) != b.Readings.end()) return true;
-    return false;
-}
-
 // Whether text writes the number value out as a word of its language.
 bool WritesOut(const TReading& text, const TLanguageConventions& language, int value,
-               const std::vector<std::u32string>& words) {
+               const std::set<std::u32string>& words) {
     for (const auto& [v, word] : language.NumberWords) {
         if (v != value) continue;
         if (IsUnspacedScript(word[0])) {
             if (text.Chars.find(word) != std::u32string::npos) return true;
-        } else if (std::find(words.begin(), words.end(), word) != words.end()) {
+        } else if (words.count(word) != 0) {
             return true;
         }
     }
     return false;
 }
 
-std::vector<std::u32string> FoldedWords(const TReading& text) {
-    std::vector<std::u32string> out;
+std::set<std::u32string> FoldedWords(const TReading& text) {
+    std::set<std::u32string> out;
     for (const TRange& w : Words(text.Chars)) {
         std::u32string word;
         for (std::size_t i = w.Begin; i < w.End; ++i) word += FoldCase(text.Chars[i]);
-        out.push_back(std::move(word));
+        out.insert(std::move(word));
     }
     return out;
 }
@@ -136,7 +132,7 @@ std::vector<std::u32string> FoldedWords(const TReading& text) {
 void DropWrittenOut(std::vector<const TNumber*>& left, const TReading& other,
                     const TLanguageConventions& language) {
     if (left.empty() || language.NumberWords.empty()) return;
-    const std::vector<std::u32string> words = FoldedWords(other);
+    const std::set<std::u32string> words = FoldedWords(other);
     std::erase_if(left, [&](const TNumber* n) {
         return n->Separators.empty() && n->Groups[0].size() <= 2 &&
                WritesOut(other, language, std::stoi(n->Groups[0]), words);
@@ -157,23 +153,27 @@ void CheckNumbers(const TPair& pair, TTexts& out) {
     const std::vector<TNumber> source = Numbers(pair.Source.Chars, pair.SourceLanguage);
     const std::vector<TNumber> target = Numbers(pair.Target.Chars, pair.TargetLanguage);
     if (source.empty() && target.empty()) return;
-    std::vector<bool> taken(target.size());
+    // Where each reading of the target's numbers stands, first to last.
+    std::unordered_map<std::string_view, std::vector<std::size_t>> readings;
+    for (std::size_t t = target.size(); t-- > 0;)
+        for (const std::string& r : target[t].Readings) readings[r].push_back(t);
+    std::vector<bool> taken(target.size()), matched(source.size());
     std::vector<const TNumber*> missing, extra;
+    const auto take = [&](std::string_view reading) {
+        const auto it = readings.find(reading);
+        if (it == readings.end()) return false;
+        std::vector<std::size_t>& at = it->second;
+        while (!at.empty() && taken[at.back()]) at.pop_back();
+        if (at.empty()) return false;
+        taken[at.back()] = true;
+        at.pop_back();
+        return true;
+    };
     // Numbers written alike first, so that a number read otherwise takes no partner another needs.
-    std::vector<bool> matched(source.size());
-    for (const bool alike : {true, false}) {
-        for (std::size_t s = 0; s < source.size(); ++s) {
-            if (matched[s]) continue;
-            for (std::size_t t = 0; t < target.size(); ++t) {
-                if (taken[t]) continue;
-                if (alike ? source[s].Readings[0] == target[t].Readings[0]
-                          : Agree(source[s], target[t])) {
-                    taken[t] = matched[s] = true;
-                    break;
-                }
-            }
-        }
-    }
+    for (std::size_t s = 0; s < source.size(); ++s) matched[s] = take(source[s].Readings[0]);
+    for (std::size_t s = 0; s < source.size(); ++s)
+        for (std::size_t k = 1; k < source[s].Readings.size() && !matched[s]; ++k)
+            matched[s] = take(source[s].Readings[k]);
     for (std::size_t s = 0; s < source.size(); ++s)
         if (!matched[s]) missing.push_back(&source[s]);
     for (std::size_t t = 0; t < target.size(); ++t)

@@ -62,9 +62,10 @@ bool Trails(char32_t c) {
 }
 
 struct TEnding {
-    TEnd End = TEnd::None;
-    std::size_t Mark = 0;    // where the last mark stands in Chars
-    std::u32string Written;  // the marks and what trails them, as written
+    std::vector<TEnd> Marks;  // the marks that end the text, in order; "..." one Ellipsis
+    std::size_t Mark = 0;     // where the last mark stands in Chars
+    std::u32string Written;   // the marks and what trails them, as written
+    TEnd End() const { return Marks.empty() ? TEnd::None : Marks.back(); }
 };
 
 TEnding EndingOf(const TReading& r, const TLanguageConventions& language) {
@@ -74,20 +75,20 @@ TEnding EndingOf(const TReading& r, const TLanguageConventions& language) {
     while (i > 0 && IsBlank(s[i - 1])) --i;
     const std::size_t end = i;
     std::size_t begin = i;
-    while (i > 0 && (Trails(s[i - 1]) || MarkOf(s[i - 1], language) != TEnd::None)) {
-        --i;
-        if (MarkOf(s[i], language) != TEnd::None) {
-            if (e.End == TEnd::None) {
-                e.End = MarkOf(s[i], language);
-                e.Mark = i;
-            }
-            begin = i;
+    while (i > 0 && (Trails(s[i - 1]) || MarkOf(s[i - 1], language) != TEnd::None))
+        if (MarkOf(s[--i], language) != TEnd::None) begin = i;
+    for (std::size_t k = begin; k < end; ++k) {
+        const TEnd mark = MarkOf(s[k], language);
+        if (mark == TEnd::None) continue;
+        e.Mark = k;
+        if (s[k] == '.' && k + 2 < end && s[k + 1] == '.' && s[k + 2] == '.') {
+            e.Mark = k += 2;
+            e.Marks.push_back(TEnd::Ellipsis);
+        } else {
+            e.Marks.push_back(mark);
         }
     }
-    if (e.End == TEnd::None) return e;
-    if (e.End == TEnd::FullStop && e.Mark >= 2 && s[e.Mark - 1] == '.' && s[e.Mark - 2] == '.')
-        e.End = TEnd::Ellipsis;
-    e.Written = s.substr(begin, end - begin);
+    if (!e.Marks.empty()) e.Written = s.substr(begin, end - begin);
     return e;
 }
 
@@ -106,43 +107,44 @@ bool BlankBeforeMarks(const TReading& r, const TEnding& e, const TLanguageConven
     return i > 0 && IsBlank(r.Chars[i - 1]);
 }
 
-struct TBrackets {
-    char32_t Open, Close, WideOpen, WideClose;
-};
-constexpr std::array<TBrackets, 8> kBrackets = {{{'(', ')', 0xFF08, 0xFF09},
-                                                 {'[', ']', 0xFF3B, 0xFF3D},
-                                                 {'{', '}', 0xFF5B, 0xFF5D},
-                                                 {0x3010, 0x3011, 0, 0},
-                                                 {0x300C, 0x300D, 0, 0},
-                                                 {0x300E, 0x300F, 0, 0},
-                                                 {0x3008, 0x3009, 0, 0},
-                                                 {0x300A, 0x300B, 0, 0}}};
+// Each kind of bracket, opening and closing, the full-width forms with the ASCII ones.
+constexpr std::array<std::pair<std::u32string_view, std::u32string_view>, 8> kBrackets = {{
+    {U"(\uFF08", U")\uFF09"},
+    {U"[\uFF3B", U"]\uFF3D"},
+    {U"{\uFF5B", U"}\uFF5D"},
+    {U"\u3010", U"\u3011"},
+    {U"\u300C", U"\u300D"},
+    {U"\u300E", U"\u300F"},
+    {U"\u3008", U"\u3009"},
+    {U"\u300A", U"\u300B"},
+}};
 
+// How a text's brackets of one kind pair up: those that close none open, those left open.
 struct TBalance {
-    int Unopened = 0, Unclosed = 0;
-    char32_t FirstUnopened = 0, LastUnclosed = 0;
-    bool operator==(const TBalance& b) const {
-        return Unopened == b.Unopened && Unclosed == b.Unclosed;
-    }
+    int Unopened = 0;
+    std::vector<char32_t> Open;
+    char32_t FirstUnopened = 0;
 };
 
-TBalance BalanceOf(const std::u32string& s, const TBrackets& b) {
-    TBalance balance;
-    std::vector<char32_t> open;
-    for (const char32_t c : s) {
-        if (c == b.Open || (b.WideOpen && c == b.WideOpen)) {
-            open.push_back(c);
-        } else if (c == b.Close || (b.WideClose && c == b.WideClose)) {
-            if (!open.empty()) {
-                open.pop_back();
-            } else if (balance.Unopened++ == 0) {
-                balance.FirstUnopened = c;
+std::array<TBalance, kBrackets.size()> BalanceOf(const std::u32string& text) {
+    std::array<TBalance, kBrackets.size()> balances;
+    for (const char32_t c : text) {
+        if (c < 0x80 ? (c != '(' && c != ')' && c != '[' && c != ']' && c != '{' && c != '}')
+                     : c < 0x3008)
+            continue;
+        for (std::size_t k = 0; k < kBrackets.size(); ++k) {
+            TBalance& b = balances[k];
+            if (kBrackets[k].first.find(c) != std::u32string_view::npos) {
+                b.Open.push_back(c);
+            } else if (kBrackets[k].second.find(c) != std::u32string_view::npos) {
+                if (!b.Open.empty())
+                    b.Open.pop_back();
+                else if (b.Unopened++ == 0)
+                    b.FirstUnopened = c;
             }
         }
     }
-    balance.Unclosed = int(open.size());
-    if (!open.empty()) balance.LastUnclosed = open.back();
-    return balance;
+    return balances;
 }
 
 bool IsDoubleQuote(char32_t c) {
@@ -160,48 +162,51 @@ void CheckEndPunctuation(const TPair& pair, TTexts& out) {
     const TLanguageConventions& tl = pair.TargetLanguage;
     const TEnding s = EndingOf(pair.Source, pair.SourceLanguage);
     const TEnding t = EndingOf(pair.Target, tl);
-    if (s.End != t.End) {
+    if (s.Marks != t.Marks) {
         // Thai and Lao end a sentence with none.
-        if ((tl.NoFullStop && s.End == TEnd::FullStop && t.End == TEnd::None) ||
-            (pair.SourceLanguage.NoFullStop && s.End == TEnd::None && t.End == TEnd::FullStop))
+        const std::vector<TEnd> stop = {TEnd::FullStop};
+        if ((tl.NoFullStop && s.Marks == stop && t.Marks.empty()) ||
+            (pair.SourceLanguage.NoFullStop && s.Marks.empty() && t.Marks == stop))
             return;
         out.push_back(EndPunctuationDiffers(Utf8(s.Written), Utf8(t.Written)));
         return;
     }
-    if (t.End == TEnd::None) return;
+    const TEnd end = t.End();
+    if (end == TEnd::None) return;
     const std::string mark = Utf8(std::u32string(1, pair.Target.Chars[t.Mark]));
     const bool ascii = pair.Target.Chars[t.Mark] < 0x80;
-    if (ascii && WantsBlank(t.End, tl)) {
+    if (ascii && WantsBlank(end, tl)) {
         if (!BlankBeforeMarks(pair.Target, t, tl)) out.push_back(BlankBeforeMarkMissing(mark));
-    } else if (ascii && !tl.Language.empty() && t.End != TEnd::FullStop &&
-               t.End != TEnd::Ellipsis && t.End != TEnd::Comma &&
-               BlankBeforeMarks(pair.Target, t, tl) &&
+    } else if (ascii && !tl.Language.empty() && end != TEnd::FullStop && end != TEnd::Ellipsis &&
+               end != TEnd::Comma && BlankBeforeMarks(pair.Target, t, tl) &&
                !BlankBeforeMarks(pair.Source, s, pair.SourceLanguage)) {
         out.push_back(BlankBeforeMark(mark));
     }
-    if (tl.InvertedMarks && AsksOrExclaims(t.End)) {
-        const char32_t inverted = t.End == TEnd::Question ? 0xBF : 0xA1;  // ¿ ¡
+    if (tl.InvertedMarks && AsksOrExclaims(end)) {
+        const char32_t inverted = end == TEnd::Question ? 0xBF : 0xA1;  // ¿ ¡
         if (pair.Target.Chars.find(inverted) == std::u32string::npos)
             out.push_back(InvertedMarkMissing(Utf8(std::u32string(1, inverted))));
     }
 }
 
 void CheckBrackets(const TPair& pair, TTexts& out) {
-    const std::u32string& s = pair.Source.Chars;
-    const std::u32string& t = pair.Target.Chars;
-    for (const TBrackets& b : kBrackets) {
-        const TBalance tb = BalanceOf(t, b);
-        if (tb.Unopened == 0 && tb.Unclosed == 0) continue;
-        const TBalance sb = BalanceOf(s, b);
-        if (tb.Unclosed > sb.Unclosed)
-            out.push_back(BracketNotClosed(Utf8(std::u32string(1, tb.LastUnclosed))));
-        if (tb.Unopened > sb.Unopened)
-            out.push_back(BracketNotOpened(Utf8(std::u32string(1, tb.FirstUnopened))));
+    // A phrase cut from a longer text may leave a bracket open or close one opened before it:
+    // its translation keeps that as it is.
+    const auto source = BalanceOf(pair.Source.Chars), target = BalanceOf(pair.Target.Chars);
+    const auto text = [](char32_t c) { return Utf8(std::u32string(1, c)); };
+    for (std::size_t k = 0; k < kBrackets.size(); ++k) {
+        const TBalance &s = source[k], &t = target[k];
+        if (t.Open.size() > s.Open.size()) out.push_back(BracketNotClosed(text(t.Open.back())));
+        if (t.Open.size() < s.Open.size()) out.push_back(BracketMissing(text(s.Open.back())));
+        if (t.Unopened > s.Unopened) out.push_back(BracketNotOpened(text(t.FirstUnopened)));
+        if (t.Unopened < s.Unopened) out.push_back(BracketMissing(text(s.FirstUnopened)));
     }
     const auto quotes = [](const std::u32string& text) {
-        return std::count_if(text.begin(), text.end(), IsDoubleQuote);
+        return std::count_if(text.begin(), text.end(), IsDoubleQuote) % 2;
     };
-    if (quotes(t) % 2 == 1 && quotes(s) % 2 == 0) out.push_back(QuotesUnpaired());
+    const auto s = quotes(pair.Source.Chars), t = quotes(pair.Target.Chars);
+    if (t > s) out.push_back(QuotesUnpaired());
+    if (t < s) out.push_back(QuoteMissing());
 }
 
 namespace {

@@ -179,8 +179,9 @@ TReading Read(std::string_view text, TUnits units) {
         Decode(text.substr(from, i - from), r.Chars);
         mark.At = std::uint32_t(r.Chars.size());
         r.Marks.push_back(std::move(mark));
+        // The page shows it as text: its characters stay for the other checks.
+        from = i;
         i += len - 1;
-        from = i + 1;
     }
     Decode(text.substr(from), r.Chars);
     return r;
@@ -312,23 +313,25 @@ std::size_t AddressStart(std::u32string_view text, std::size_t at) {
 // Drops what ends the sentence behind an address: punctuation, and a closing bracket that the
 // address does not open.
 std::size_t TrimAddress(std::u32string_view text, std::size_t begin, std::size_t end) {
+    const auto part = text.substr(begin, end - begin);
+    long round =
+        std::count(part.begin(), part.end(), U'(') - std::count(part.begin(), part.end(), U')');
+    long square =
+        std::count(part.begin(), part.end(), U'[') - std::count(part.begin(), part.end(), U']');
     while (end > begin) {
         const char32_t c = text[end - 1];
         if (c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == '\'' ||
             c == '-') {
             --end;
-            continue;
+        } else if (c == ')' && round < 0) {
+            ++round;
+            --end;
+        } else if (c == ']' && square < 0) {
+            ++square;
+            --end;
+        } else {
+            break;
         }
-        if (c == ')' || c == ']') {
-            const char32_t open = c == ')' ? '(' : '[';
-            const auto part = text.substr(begin, end - begin);
-            if (std::count(part.begin(), part.end(), open) <
-                std::count(part.begin(), part.end(), c)) {
-                --end;
-                continue;
-            }
-        }
-        break;
     }
     return end;
 }

@@ -15,8 +15,9 @@
 namespace quillfen::checks {
 
 struct TMark {
-    // Open, Close, Void: a sentence's placeholder. Tag, Reference: in runs, text that reads as a
-    // tag or a character reference (the page shows it as typed).
+    // Open, Close, Void: a sentence's placeholder, which stands apart from the characters. Tag,
+    // Reference: in runs, text that reads as a tag or a character reference; the page shows it
+    // as typed, so its characters stay in Chars too, the mark standing before the first.
     enum TKind : std::uint8_t { Open, Close, Void, Tag, Reference } Kind = Open;
     std::uint32_t At = 0;  // the index in TReading::Chars it stands before
     // What identifies it: a placeholder's name ("b1"); a tag's form and name ("<b", "</b",

@@ -91,6 +91,10 @@ TEST(ChecksTest, Placeholders) {
             {"Use <br> for breaks", "Utilisez <br> pour les sauts", false, "en", "fr"},
             {"Fish & chips", "Fisch & Pommes", false},
             {"x < y", "x < y", false},
+            {"Press <b1>x<b1> twice",
+             "Dr\xC3\xBC"
+             "cke <b1>x<b1> zweimal",
+             false, "en", "de", S},
         });
 }
 
@@ -107,6 +111,7 @@ TEST(ChecksTest, Numbers) {
             {"3.5 GB free", "35 GB frei", true},
             {"Call 555-1234", "Rufen Sie 555-1243 an", true},
             {"Read the manual", "Lesen Sie Kapitel 4", true},
+            {"<VirtualHost *:80>", "<VirtualHost *:8080>", true},
             // Each language's separators, numbers written out, dates in the language's order.
             {"1,234.5 items", "1.234,5 Elemente", false},
             {"1,234.5 items", "1 234,5 \xC3\xA9l\xC3\xA9ments", false, "en", "fr"},
@@ -199,30 +204,32 @@ TEST(ChecksTest, DoubleSpace) {
 }
 
 TEST(ChecksTest, EndPunctuation) {
-    ExpectTable(TCheck::EndPunctuation,
-                {
-                    {"Done.", "Fertig", true},
-                    {"Continue?", "Weiter.", true},
-                    {"Continue?", "Continuer?", true, "en", "fr"},
-                    {"Continue?", "Continuar?", true, "en", "es"},
-                    {"Note:", "Hinweis", true},
-                    {"Really?", "Wirklich ?", true},
-                    // French blanks, Spanish openings, CJK full stops, Greek and Thai ways.
-                    {"Continue?", "Continuer ?", false, "en", "fr"},
-                    {"Note:", "Remarque\xE2\x80\xAF:", false, "en", "fr"},
-                    {"Continue?",
-                     "\xC2\xBF"
-                     "Continuar?",
-                     false, "en", "es"},
-                    {"Done.", "\xE5\xAE\x8C\xE4\xBA\x86\xE3\x80\x82", false, "en", "ja"},
-                    {"Why?", "\xE4\xB8\xBA\xE4\xBB\x80\xE4\xB9\x88\xEF\xBC\x9F", false, "en", "zh"},
-                    {"Wait...", "Warte\xE2\x80\xA6", false},
-                    {"(see below.)", "(siehe unten).", false},
-                    {"Done.", "\xE0\xB9\x80\xE0\xB8\xAA\xE0\xB8\xA3\xE0\xB9\x87\xE0\xB8\x88", false,
-                     "en", "th"},
-                    {"Why?", "\xCE\x93\xCE\xB9\xCE\xB1\xCF\x84\xCE\xAF;", false, "en", "el"},
-                    {"Vraiment ?", "Really?", false, "fr", "en"},
-                });
+    ExpectTable(
+        TCheck::EndPunctuation,
+        {
+            {"Done.", "Fertig", true},
+            {"Continue?", "Weiter.", true},
+            {"Continue?", "Continuer?", true, "en", "fr"},
+            {"Continue?", "Continuar?", true, "en", "es"},
+            {"Note:", "Hinweis", true},
+            {"\xE5\xAE\x8C\xE4\xBA\x86\xE3\x80\x82", "Fertig\xE3\x80\x82.", true, "ja", "de"},
+            {"Really?", "Wirklich ?", true},
+            // French blanks, Spanish openings, CJK full stops, Greek and Thai ways.
+            {"Continue?", "Continuer ?", false, "en", "fr"},
+            {"Note:", "Remarque\xE2\x80\xAF:", false, "en", "fr"},
+            {"Continue?",
+             "\xC2\xBF"
+             "Continuar?",
+             false, "en", "es"},
+            {"Done.", "\xE5\xAE\x8C\xE4\xBA\x86\xE3\x80\x82", false, "en", "ja"},
+            {"Why?", "\xE4\xB8\xBA\xE4\xBB\x80\xE4\xB9\x88\xEF\xBC\x9F", false, "en", "zh"},
+            {"Wait...", "Warte\xE2\x80\xA6", false},
+            {"(see below.)", "(siehe unten).", false},
+            {"Done.", "\xE0\xB9\x80\xE0\xB8\xAA\xE0\xB8\xA3\xE0\xB9\x87\xE0\xB8\x88", false, "en",
+             "th"},
+            {"Why?", "\xCE\x93\xCE\xB9\xCE\xB1\xCF\x84\xCE\xAF;", false, "en", "el"},
+            {"Vraiment ?", "Really?", false, "fr", "en"},
+        });
 }
 
 TEST(ChecksTest, Brackets) {
@@ -236,6 +243,8 @@ TEST(ChecksTest, Brackets) {
             {"See [1]", "Voir 1]", true, "en", "fr"},
             {"He said \xE2\x80\x9Cyes\xE2\x80\x9D", "Er sagte \xE2\x80\x9Eja", true},
             {"(note)", "\xEF\xBC\x88\xE6\xB3\xA8", true, "en", "ja"},
+            {"(see", "siehe", true},
+            {"below)", "unten", true},
             {"a) first", "a) erstens", false},
             {"He said \xE2\x80\x9Cyes\xE2\x80\x9D", "Er sagte \xE2\x80\x9Eja\xE2\x80\x9C", false},
             {"He said \xE2\x80\x9Cyes\xE2\x80\x9D", "Il a dit \xC2\xAB\xC2\xA0oui\xC2\xA0\xC2\xBB",
