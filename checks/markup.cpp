@@ -1,6 +1,7 @@
 // Placeholders and the blanks around them; in runs, tags and references written as text.
 
 #include <algorithm>
+#include <cstddef>
 #include <map>
 #include <set>
 
@@ -61,7 +62,7 @@ void SentencePlaceholders(const TPair& pair, TTexts& out) {
         return std::count(pair.Target.Chars.begin(), pair.Target.Chars.end(), c) -
                std::count(pair.Source.Chars.begin(), pair.Source.Chars.end(), c);
     };
-    long literals[3] = {surplus('<'), surplus('>'), surplus('&')};
+    std::ptrdiff_t literals[3] = {surplus('<'), surplus('>'), surplus('&')};
     const auto missing = [&](const std::string& placeholder) {
         for (int k = 0; k < 3; ++k)
             if (literals[k] > 0) {

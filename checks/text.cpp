@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 
 #include "core/utf8.h"
 
@@ -314,9 +315,9 @@ std::size_t AddressStart(std::u32string_view text, std::size_t at) {
 // address does not open.
 std::size_t TrimAddress(std::u32string_view text, std::size_t begin, std::size_t end) {
     const auto part = text.substr(begin, end - begin);
-    long round =
+    std::ptrdiff_t round =
         std::count(part.begin(), part.end(), U'(') - std::count(part.begin(), part.end(), U')');
-    long square =
+    std::ptrdiff_t square =
         std::count(part.begin(), part.end(), U'[') - std::count(part.begin(), part.end(), U']');
     while (end > begin) {
         const char32_t c = text[end - 1];
