@@ -504,6 +504,43 @@ TError NothingToRecoverError(const std::string& path) {
                   Compose("No interrupted save of the file ", path, " was found"));
 }
 
+TError UnknownCheckError(const std::string& id) {
+    return TError(Compose("Unbekannte Pr\xC3\xBC"
+                          "fung ",
+                          id, ""),
+                  Compose("Unknown check ", id, ""));
+}
+
+TError PagesPartError(std::size_t phrase, std::size_t count) {
+    const std::string n = std::to_string(phrase);
+    if (phrase > count)
+        return TError(
+            "Die \xC3\xBC"
+            "bersetzte Seite weicht au\xC3\x9F"
+            "erhalb der Phrasen von "
+            "ihrer Quelle ab, nach der letzten Phrase",
+            "The translated page differs from its source outside the phrases, after "
+            "the last phrase");
+    return TError(Compose("Die \xC3\xBC"
+                          "bersetzte Seite weicht au\xC3\x9F"
+                          "erhalb der Phrasen "
+                          "von ihrer Quelle ab, vor Phrase ",
+                          n, ""),
+                  Compose("The translated page differs from its source outside the phrases, "
+                          "before phrase ",
+                          n, ""));
+}
+
+TError PhraseCountsDifferError(std::size_t source, std::size_t translated) {
+    return TError(
+        Compose("Die \xC3\xBC"
+                "bersetzte Seite hat ",
+                std::to_string(translated), " Phrasen, ihre Quelle ") +
+            std::to_string(source),
+        Compose("The translated page has ", std::to_string(translated), " phrases, its source ") +
+            std::to_string(source));
+}
+
 TError BadEscapeError(std::string_view escape) {
     return TError(Compose("bad escape \\", escape, ""));
 }

@@ -168,6 +168,15 @@ enum class TPoFault {
 TError PoFileError(const std::string& path, std::size_t line, TPoFault fault,
                    std::string_view detail = {});
 
+// "Unbekannte Prüfung %s" for a check's id that names none.
+TError UnknownCheckError(const std::string& id);
+// "Die übersetzte Seite weicht außerhalb der Phrasen von ihrer Quelle ab, vor Phrase %d" (phrase
+// counted from 1; phrase count + 1: after the last phrase) for a translated page whose markup is
+// not its source's, so that its phrases cannot be compared with the source's one by one.
+TError PagesPartError(std::size_t phrase, std::size_t count);
+// "Die übersetzte Seite hat %d Phrasen, ihre Quelle %d"
+TError PhraseCountsDifferError(std::size_t source, std::size_t translated);
+
 // "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when another save of
 // the same page holds it for longer than a save waits.
 TError SaveBusyError(const std::string& path);

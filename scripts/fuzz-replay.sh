@@ -39,7 +39,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 failed=()
-for target in load save combine replaceall xliff; do
+for target in load save combine replaceall xliff checks; do
   bin="$root/build-fuzz/${target}_fuzzer"
   corpus="$root/tests/fuzz/corpus/$target"
   mkdir -p "$work/$target" "$work/findings"
@@ -78,7 +78,7 @@ for target in load save combine replaceall xliff; do
   grep -E '^Done|DONE' "$work/$target.log" | tail -n 2
 done
 
-echo "fuzz: $((5 - ${#failed[@]})) passed, ${#failed[@]} failed"
+echo "fuzz: $((6 - ${#failed[@]})) passed, ${#failed[@]} failed"
 if [ ${#failed[@]} -gt 0 ]; then
   echo "failed targets: ${failed[*]}"
   exit 1

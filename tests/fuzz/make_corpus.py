@@ -122,6 +122,23 @@ def main():
         head = b"" if pick < 128 else provider_string(search) + provider_string(repl)
         put("replaceall", f"row-{i}", head + s + bytes([pick]))
 
+    # The checks: a source and a translation, then (read from the end) the source's and the
+    # target's language (indices into the fuzzer's list) and whether the texts are sentences.
+    pairs = [
+        ("Version 2.1 adds 1,234.5 tools (see https://example.org/a_(b)).",
+         "Version 2.2 f\u00fcgt 1.234,5 Werkzeuge hinzu (siehe https://example.org/a_(b)", 2, 0),
+        ("Press <b1>Enter</b1> now, <a2>here</a2>.",
+         "Appuyez sur <a2>ici</a2> \\<b1>Entr\u00e9e</b1>  maintenant?", 3, 1),
+        ("Read <a1>the <b2>manual</b2></a1> in 3 steps!", "</b2>\u00bfLee <a1>el el manual</a1>?",
+         5, 1),
+        ("Save the file to disk now.", "\u30d5\u30a1\u30a4\u30eb\u3092\u4fdd\u5b58\u3002", 8, 0),
+        ("Tom & Jerry <br> said \u201cyes\u201d", "Tom &amp; Jerry <b>sagte</b> \u201eja", 2, 0),
+        ("Save\nSave\nOpen\nopen", "Speichern\nSichern\n\u00d6ffnen\n\u00d6ffnen", 2, 0),
+    ]
+    for i, (source, target, language, sentences) in enumerate(pairs):
+        put("checks", f"pair-{i}", provider_string(source.encode()) + target.encode()
+            + bytes([sentences, language, 1]))
+
 
 if __name__ == "__main__":
     main()
