@@ -303,36 +303,8 @@ TSegment TargetSegment(const std::vector<TPiece>& pieces, const TSegment& source
     return s;
 }
 
-// Blanks as a phrase has them: runs of white space one blank, none at the edges.
-void CollapseBlanks(std::vector<TSentencePiece>& pieces) {
-    bool blank = true;  // the text so far ends in a blank (or is empty)
-    for (TSentencePiece& piece : pieces) {
-        if (piece.kind != TSentencePiece::Literal) {
-            blank = false;
-            continue;
-        }
-        std::string out;
-        for (const char c : piece.text) {
-            if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-                if (!blank) out += ' ';
-                blank = true;
-            } else {
-                out += c;
-                blank = false;
-            }
-        }
-        piece.text = std::move(out);
-    }
-    if (!pieces.empty() && pieces.back().kind == TSentencePiece::Literal &&
-        !pieces.back().text.empty() && pieces.back().text.back() == ' ')
-        pieces.back().text.pop_back();
-    std::erase_if(pieces, [](const TSentencePiece& piece) {
-        return piece.kind == TSentencePiece::Literal && piece.text.empty();
-    });
-}
-
-std::string TextualForm(std::vector<TSentencePiece> pieces) {
-    CollapseBlanks(pieces);
+// Spacing is the segment's own: TMX makes every blank and line break in a seg significant.
+std::string TextualForm(const std::vector<TSentencePiece>& pieces) {
     std::string out;
     for (std::size_t k = 0; k < pieces.size(); ++k) {
         const TSentencePiece& piece = pieces[k];
@@ -632,7 +604,10 @@ void TTmxReader::Build(const TVariant& source, const TVariant& target, const std
     TUnit unit;
     unit.Source = TextualForm(from.pieces);
     unit.Target = TextualForm(to.pieces);
-    if (unit.Source.empty() || unit.Target.empty()) {
+    auto blank = [](const std::string& text) {
+        return text.find_first_not_of(" \t\r\n") == std::string::npos;
+    };
+    if (blank(unit.Source) || blank(unit.Target)) {
         ++result_.Empty;
         return;
     }
