@@ -237,6 +237,33 @@ std::string FitToPhrase(std::string_view target, std::string_view unitSource,
     return out;
 }
 
+namespace {
+
+std::size_t LengthBand(std::size_t tokens) {
+    std::size_t band = std::min<std::size_t>(tokens, 8), high = 8;
+    while (tokens > high) {
+        high += std::max<std::size_t>(1, high / 4);
+        ++band;
+    }
+    return band;
+}
+
+TToken BandToken(std::size_t band) { return HashToken("\x02" + std::to_string(band)); }
+
+}  // namespace
+
+TToken LengthToken(std::size_t tokens) { return BandToken(LengthBand(tokens)); }
+
+std::vector<TToken> LengthTokens(std::size_t n, int least) {
+    least = std::clamp(least, 1, 100);
+    const std::size_t shortest = (n * static_cast<std::size_t>(least) + 99) / 100;
+    const std::size_t longest = n * 100 / static_cast<std::size_t>(least);
+    std::vector<TToken> tokens;
+    for (std::size_t band = LengthBand(shortest); band <= LengthBand(longest); ++band)
+        tokens.push_back(BandToken(band));
+    return tokens;
+}
+
 void AppendIndexTerm(std::string& out, TToken token) {
     static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz234567";
     for (int k = 0; k < 7; ++k, token >>= 5) out += kDigits[token & 31];

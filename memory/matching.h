@@ -64,4 +64,11 @@ std::string FitToPhrase(std::string_view target, std::string_view unitSource,
 // A token as the full-text index holds it: seven letters and digits of base 32.
 void AppendIndexTerm(std::string& out, TToken token);
 
+// The index term of a text's length in tokens: lengths up to 8 each their own, longer ones in
+// bands each a quarter wider than the last.
+TToken LengthToken(std::size_t tokens);
+// The terms of the lengths a text may have that scores at least `least` against a text of n
+// tokens: from ceil(n * least / 100) to floor(n * 100 / least).
+std::vector<TToken> LengthTokens(std::size_t n, int least);
+
 }  // namespace quillfen

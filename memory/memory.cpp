@@ -190,6 +190,90 @@ TLanguagePair MakeLanguagePair(std::string_view source, std::string_view target)
     return {tag(source, false), tag(target, true)};
 }
 
+namespace {
+
+// The full-text query that names every unit that may score at least `least` against tokens
+// (counts: how many units hold each), and as few others as it can; empty when no unit can.
+//
+// Such a unit shares at least t = ceil(least * n / 100) of the n tokens, so it misses at most
+// b = n - t of them, a token it lacks counting as often as the text has it. Tokens no unit holds
+// are missed by all, leaving b' for the others. Of any c distinct tokens that units hold, a unit
+// that may score therefore has at least c - b' (and, sharing one, at least 1): the rarest
+// b' + 1 + e are asked for, at least e + 1 of them at once, e growing with how many units the
+// rarest name, so that the index, not the rows, sorts them out. A long text also asks for the
+// lengths that may score (lengths: their terms), which few units have.
+std::string IndexQuery(const std::vector<TToken>& tokens,
+                       const std::unordered_map<TToken, std::int64_t>& counts, int least,
+                       const std::vector<TToken>& lengths) {
+    const std::size_t n = tokens.size();
+    const std::size_t t = (static_cast<std::size_t>(least) * n + 99) / 100;
+    std::size_t budget = n - t;
+    std::map<TToken, std::size_t> held;  // distinct tokens units hold: how often the text has it
+    for (const TToken token : tokens) {
+        if (counts.at(token) > 0) {
+            ++held[token];
+        } else {
+            if (budget == 0) return {};
+            --budget;
+        }
+    }
+    std::vector<std::pair<std::int64_t, TToken>> rarest;
+    for (const auto& [token, times] : held) rarest.emplace_back(counts.at(token), token);
+    std::sort(rarest.begin(), rarest.end());
+    std::int64_t named = 0;  // units the rarest b' + 1 name, at most
+    for (std::size_t k = 0; k < rarest.size() && k <= budget; ++k) named += rarest[k].first;
+    const std::size_t extra = named <= 256 ? 0 : named <= 8192 ? 1 : 2;
+    // choose(c, k) ANDs of k terms, kept to a few dozen.
+    auto choose = [](std::size_t c, std::size_t k) {
+        std::size_t r = 1;
+        for (std::size_t i = 1; i <= k; ++i) r = r * (c - k + i) / i;
+        return r;
+    };
+    std::size_t c = std::min(rarest.size(), budget + 1 + extra);
+    while (c > budget + 1 && choose(c, c - budget) > 64) --c;
+    const std::size_t need = c > budget ? c - budget : 1;
+    std::vector<std::string> terms;
+    for (std::size_t k = 0; k < c; ++k) {
+        std::string term = "\"";
+        AppendIndexTerm(term, rarest[k].second);
+        terms.push_back(term + '"');
+    }
+    if (terms.empty()) return {};
+    // Every subset of need terms, in order.
+    std::string match;
+    // The lengths that may score, where they name fewer units than the tokens (long texts).
+    std::int64_t ofLength = 0;
+    for (const TToken token : lengths) ofLength += counts.at(token);
+    if (ofLength == 0) return {};
+    if (ofLength < named) {
+        match += '(';
+        for (std::size_t k = 0; k < lengths.size(); ++k) {
+            match += k ? " OR \"" : "\"";
+            AppendIndexTerm(match, lengths[k]);
+            match += '"';
+        }
+        match += ") AND (";
+    }
+    const bool byLength = !match.empty();
+    std::vector<std::size_t> pick(need);
+    for (std::size_t k = 0; k < need; ++k) pick[k] = k;
+    for (bool first = true;; first = false) {
+        if (!first) match += " OR ";
+        if (need > 1) match += '(';
+        for (std::size_t k = 0; k < need; ++k) match += (k ? " AND " : "") + terms[pick[k]];
+        if (need > 1) match += ')';
+        std::size_t k = need;
+        while (k > 0 && pick[k - 1] == c - need + k - 1) --k;
+        if (k == 0) break;
+        ++pick[k - 1];
+        for (std::size_t j = k; j < need; ++j) pick[j] = pick[j - 1] + 1;
+    }
+    if (byLength) match += ')';
+    return match;
+}
+
+}  // namespace
+
 struct TMemory::TImpl {
     explicit TImpl(const std::string& path);
 
@@ -361,34 +445,21 @@ void TMemory::TImpl::Lookup(const TQuery& query, std::vector<TMatch>& out) {
         return top >= query.Limit;
     };
 
-    // Fuzzy: a unit scoring at least `least` shares at least t = ceil(least * n / 100) of the
-    // query's n tokens, so it has one of any n - t + 1 of them. The rarest are asked of the index.
     const std::size_t n = analysis.Tokens.size();
     if (least <= kNearExactScore && n > 0 && !full()) {
-        const std::size_t t = (static_cast<std::size_t>(least) * n + 99) / 100;
-        std::vector<std::pair<std::int64_t, TToken>> byRarity;
         std::unordered_map<TToken, std::int64_t> counts;
         TStatement& units = Statement(termUnits, "SELECT units FROM term WHERE id = ?");
-        for (const TToken token : analysis.Tokens) {
+        std::vector<TToken> asked = analysis.Tokens;
+        const std::vector<TToken> lengths = LengthTokens(n, least);
+        asked.insert(asked.end(), lengths.begin(), lengths.end());
+        for (const TToken token : asked) {
             auto [it, fresh] = counts.try_emplace(token, 0);
-            if (fresh) {
-                TStatement::TUse use(units);
-                units.Bind(1, static_cast<std::int64_t>(token));
-                it->second = units.Step() ? units.Int(0) : 0;
-            }
-            byRarity.emplace_back(it->second, token);
+            if (!fresh) continue;
+            TStatement::TUse use(units);
+            units.Bind(1, static_cast<std::int64_t>(token));
+            it->second = units.Step() ? units.Int(0) : 0;
         }
-        std::sort(byRarity.begin(), byRarity.end());
-        byRarity.resize(n - t + 1);
-        std::string match;
-        std::unordered_set<TToken> asked;
-        for (const auto& [count, token] : byRarity) {
-            if (count == 0 || !asked.insert(token).second) continue;
-            if (!match.empty()) match += " OR ";
-            match += '"';
-            AppendIndexTerm(match, token);
-            match += '"';
-        }
+        const std::string match = IndexQuery(analysis.Tokens, counts, least, lengths);
         if (!match.empty()) {
             // The best Limit so far, worst on top: a candidate must beat it.
             std::vector<TFound> best;
@@ -560,6 +631,8 @@ bool TMemory::TWriter::Add(const TUnit& unit) {
     std::vector<TToken> distinct = analysis.Tokens;
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    // Its length too, so that a lookup can ask for the lengths that may score.
+    distinct.push_back(LengthToken(analysis.Tokens.size()));
     std::string& terms = state_->index;
     terms.clear();
     for (const TToken token : distinct) {
