@@ -1,7 +1,9 @@
 #include "memory/memory.h"
 
+#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -103,14 +105,8 @@ TFileState CheckFile(const std::string& path) {
     if (BigEndian(header + 68, 4) != kApplicationId) throw NotMemoryError(path);
     const auto version = static_cast<int>(BigEndian(header + 60, 4));
     if (version > kSchemaVersion) throw NewerMemoryError(path, version);
-    // A file shorter than the pages its header counts was cut short (the count is valid when the
-    // header's two change counters agree).
-    std::uint64_t pageSize = BigEndian(header + 16, 2);
-    if (pageSize == 1) pageSize = 65536;
-    const std::uint64_t pages = BigEndian(header + 28, 4);
-    if (BigEndian(header + 24, 4) == BigEndian(header + 92, 4) &&
-        static_cast<std::uint64_t>(info.st_size) < pages * pageSize)
-        throw DamagedMemoryError(path, "the file is shorter than its header says");
+    // A file cut short is SQLite's to notice (its header counts more pages than the file has),
+    // at the first read below, before anything writes.
     return TFileState::Memory;
 }
 
@@ -513,8 +509,18 @@ std::string TMemory::DefaultPath() {
     const char* data = std::getenv("XDG_DATA_HOME");
     // XDG_DATA_HOME counts only as an absolute path.
     if (data && data[0] == '/') return std::string(data) + "/Quillfen/memory.sqlite";
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/.local/share/Quillfen/memory.sqlite";
+    std::string home;
+    if (const char* variable = std::getenv("HOME"); variable && variable[0] == '/') {
+        home = variable;
+    } else {
+        passwd entry{}, *found = nullptr;
+        std::vector<char> buffer(16384);
+        if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+            found->pw_dir)
+            home = found->pw_dir;
+    }
+    if (home.empty()) throw CannotCreateFolderError("~/.local/share/Quillfen");
+    return home + "/.local/share/Quillfen/memory.sqlite";
 }
 
 std::unique_ptr<TMemory> TMemory::OpenDefault() {

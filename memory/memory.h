@@ -92,7 +92,8 @@ struct TMatch {
 class TMemory {
   public:
     // The user's own memory: $XDG_DATA_HOME/Quillfen/memory.sqlite, else
-    // ~/.local/share/Quillfen/memory.sqlite. OpenDefault creates the folder on first use.
+    // ~/.local/share/Quillfen/memory.sqlite (the home folder from HOME, else the user database).
+    // OpenDefault creates the folder on first use.
     static std::string DefaultPath();
     static std::unique_ptr<TMemory> OpenDefault();
 
