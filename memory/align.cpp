@@ -144,7 +144,10 @@ TAlignment AlignPages(const TDocument& source, const std::string& sourcePath,
         }
         TUnit unit;
         unit.Source = MemoryText(source, i);
-        unit.Target = MemoryText(translated, i, Renamed(translated.Text(i), names));
+        const std::string_view text = translated.Text(i);
+        unit.Target =
+            MemoryText(translated, i,
+                       sa.Source == TSource::Sentence ? Renamed(text, names) : std::string(text));
         if (unit.Source == unit.Target) {
             ++out.Untranslated;
             continue;

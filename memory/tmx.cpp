@@ -802,8 +802,9 @@ void AppendProp(std::string& out, std::string_view type, std::string_view value)
 // A new file beside path, renamed over it once complete and synced.
 class TNewFile {
   public:
-    explicit TNewFile(const std::string& path) : path_(path) {
-        const std::filesystem::path p(path);
+    // A symbolic link is written through: the file it names is replaced.
+    explicit TNewFile(const std::string& path) : path_(Target(path)) {
+        const std::filesystem::path p(path_);
         std::string name =
             (p.parent_path() / ("." + p.filename().string() + ".quillfen-XXXXXX")).string();
         fd_ = ::mkstemp(name.data());
@@ -813,6 +814,12 @@ class TNewFile {
     ~TNewFile() {
         if (fd_ >= 0) ::close(fd_);
         if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    }
+    static std::string Target(const std::string& path) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(path, error)) return path;
+        const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+        return error ? path : target.string();
     }
     void Write(std::string_view bytes) {
         while (!bytes.empty()) {
