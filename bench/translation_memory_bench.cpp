@@ -8,7 +8,6 @@
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
@@ -115,9 +114,6 @@ void BM_ImportTmx(benchmark::State& state) {
     state.counters["units"] = static_cast<double>(added);
     state.counters["file_per_tmx"] = static_cast<double>(std::filesystem::file_size(path)) /
                                      static_cast<double>(std::filesystem::file_size(bench.Tmx()));
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 BENCHMARK(BM_ImportTmx)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
