@@ -554,8 +554,9 @@ void TTmxReader::FinishUnit() {
         // Each variant's language as a tag; the unit's source.
         std::vector<std::string> tags;
         for (const TVariant& v : variants_) {
+            // "und" is no language a translation can be stored under.
             const std::optional<std::string> tag = LanguageTag(v.language);
-            if (!tag) throw TBadUnit{TTmxFault::BadLanguage, v.language};
+            if (!tag || *tag == "und") throw TBadUnit{TTmxFault::BadLanguage, v.language};
             tags.push_back(*tag);
         }
         std::string source = sourceOption_;

@@ -220,6 +220,15 @@ std::vector<TTmxCase> AllTmxCases() {
          {},
          {},
          "line 5: \"en_US.UTF-8\" is not a language tag"},
+        {"an undetermined language left out",
+         Tmx("en",
+             "<tu><tuv xml:lang=\"und\"><seg>a</seg></tuv><tuv xml:lang=\"de\"><seg>b"
+             "</seg></tuv></tu>\n" +
+                 tu),
+         {"", "", true},
+         {hello},
+         "",
+         1},
         {"a segment too long for a phrase left out",
          Tmx("en", Tu(std::string(2 << 20, 'a'), "b") + tu),
          {"", "", true},
