@@ -401,6 +401,130 @@ TError LanguageTagError(std::string_view text) {
                   Compose("\"", text, "\" is not a language tag such as de or en-US"));
 }
 
+TError NotMemoryError(const std::string& path) {
+    return TError(
+        Compose("Datei ", path,
+                " ist kein \xC3\x9C"
+                "bersetzungsspeicher von Quillfen und bleibt, wie sie ist"),
+        Compose("The file ", path, " is not a Quillfen translation memory; it is left as it is"));
+}
+
+TError DamagedMemoryError(const std::string& path, std::string_view detail) {
+    return TError(Compose("Der \xC3\x9C"
+                          "bersetzungsspeicher ",
+                          path, " ist besch\xC3\xA4\x64igt und bleibt, wie er ist (") +
+                      std::string(detail) + ")",
+                  Compose("The translation memory ", path, " is damaged; it is left as it is (") +
+                      std::string(detail) + ")");
+}
+
+TError NewerMemoryError(const std::string& path, int version) {
+    const std::string v = std::to_string(version);
+    return TError(Compose("Der \xC3\x9C"
+                          "bersetzungsspeicher ",
+                          path, " stammt von einer neueren Version von Quillfen (Schema ") +
+                      v + ") und bleibt, wie er ist",
+                  Compose("The translation memory ", path,
+                          " was written by a newer version of Quillfen (schema ") +
+                      v + "); it is left as it is");
+}
+
+TError MemoryFailedError(const std::string& path, std::string_view detail, int cause) {
+    return TError(Compose("\xC3\x9C"
+                          "bersetzungsspeicher ",
+                          path, ": ") +
+                      std::string(detail),
+                  Compose("Translation memory ", path, ": ") + std::string(detail), cause);
+}
+
+TError MemoryBusyError(const std::string& path) {
+    return TError(Compose("Der \xC3\x9C"
+                          "bersetzungsspeicher ",
+                          path,
+                          " wird gerade von einem anderen Programm geschrieben; es wurde nichts "
+                          "gespeichert"),
+                  Compose("Another program is writing the translation memory ", path,
+                          "; nothing was stored"));
+}
+
+TError UnknownLanguageError(bool target) {
+    if (target)
+        return TError(
+            "Die Zielsprache ist nicht bekannt: sie muss angegeben werden, damit keine "
+            "\xC3\x9C"
+            "bersetzung unter einem geratenen Sprachpaar gespeichert wird",
+            "The target language is not known: it must be given, so that no translation is "
+            "stored under a guessed language pair");
+    return TError(
+        "Die Ausgangssprache ist nicht bekannt: die Seite nennt keine (lang), und keine wurde "
+        "angegeben",
+        "The source language is not known: the page names none (lang), and none was given");
+}
+
+TError TmxError(const std::string& path, std::size_t line, TTmxFault fault,
+                std::string_view detail) {
+    std::string german = FileNamed(path), english = EnglishFileNamed(path);
+    if (line != 0) {
+        german += Compose(", Zeile ", std::to_string(line), "");
+        english += Compose(", line ", std::to_string(line), "");
+    }
+    german += ": ";
+    english += ": ";
+    const std::string d(detail);
+    switch (fault) {
+        case TTmxFault::NotXml:
+            german += Compose("kein g\xC3\xBCltiges XML (", d, ")");
+            english += Compose("not well-formed XML (", d, ")");
+            break;
+        case TTmxFault::NotTmx:
+            german += Compose("keine TMX-Datei (Wurzelelement ", d, ")");
+            english += Compose("not a TMX file (root element ", d, ")");
+            break;
+        case TTmxFault::Declarations:
+            german += "deklariert Entit\xC3\xA4ten oder eine DTD, die nicht gelesen werden";
+            english += "declares entities or a DTD, which are not read";
+            break;
+        case TTmxFault::UnknownEntity:
+            german += Compose("unbekannte Entit\xC3\xA4t &", d, ";");
+            english += Compose("unknown entity &", d, ";");
+            break;
+        case TTmxFault::MissingLanguage:
+            german += Compose("die Einheit hat nicht beide Sprachen (", d, ")");
+            english += Compose("the unit does not have both languages (", d, ")");
+            break;
+        case TTmxFault::BadLanguage:
+            german += Compose("\"", d, "\" ist kein Sprachkennzeichen");
+            english += Compose("\"", d, "\" is not a language tag");
+            break;
+        case TTmxFault::UnpairedCode:
+            german += Compose("<", d, "> ohne sein Gegenst\xC3\xBC\x63k");
+            english += Compose("<", d, "> without its partner");
+            break;
+        case TTmxFault::TooLong:
+            german += "ein Segment ist zu lang f\xC3\xBCr eine Phrase";
+            english += "a segment is too long for a phrase";
+            break;
+    }
+    return TError(german, english);
+}
+
+TError PagesPartError(const std::string& source, std::size_t sourceLine, std::size_t sourceOffset,
+                      const std::string& translated, std::size_t translatedLine,
+                      std::size_t translatedOffset) {
+    auto place = [](std::size_t line, std::size_t offset, const char* byte) {
+        return std::to_string(line) + " (" + byte + " " + std::to_string(offset) + ")";
+    };
+    return TError(Compose("Die Seiten ", source, " und ") + translated +
+                      " unterscheiden sich au\xC3\x9F"
+                      "erhalb der Phrasen: Zeile " +
+                      place(sourceLine, sourceOffset, "Byte") + " und Zeile " +
+                      place(translatedLine, translatedOffset, "Byte"),
+                  Compose("The pages ", source, " and ") + translated +
+                      " differ outside their phrases: line " +
+                      place(sourceLine, sourceOffset, "byte") + " and line " +
+                      place(translatedLine, translatedOffset, "byte"));
+}
+
 TError SaveBusyError(const std::string& path) {
     return TError(Compose("Datei ", path,
                           " wird gerade von einem anderen Speichervorgang geschrieben; es wurde "

@@ -176,6 +176,48 @@ TError UnknownCheckError(const std::string& id);
 TError PagesPartError(std::size_t phrase, std::size_t count);
 // "Die übersetzte Seite hat %d Phrasen, ihre Quelle %d"
 TError PhraseCountsDifferError(std::size_t source, std::size_t translated);
+// The translation memory (memory/). A file that is no memory of ours, a damaged one or one of a
+// newer schema is refused before anything writes to it.
+// "Datei %s ist kein Übersetzungsspeicher von Quillfen" for a file that is none: no SQLite
+// database, or another program's.
+TError NotMemoryError(const std::string& path);
+// "Der Übersetzungsspeicher %s ist beschädigt (%s)", with what is wrong.
+TError DamagedMemoryError(const std::string& path, std::string_view detail);
+// "Der Übersetzungsspeicher %s stammt von einer neueren Version von Quillfen (Schema %d)".
+TError NewerMemoryError(const std::string& path, int version);
+// "Übersetzungsspeicher %s: %s" for any other failure of the database (a full disk, a file that
+// cannot be written), with the database's message; the system's cause where there is one.
+TError MemoryFailedError(const std::string& path, std::string_view detail, int cause = 0);
+// "Der Übersetzungsspeicher %s wird gerade von einem anderen Programm geschrieben ..." when
+// another program holds it for longer than a change waits.
+TError MemoryBusyError(const std::string& path);
+// "Die Ausgangssprache ist nicht bekannt ..." (or the target language) where a translation would
+// be stored or looked up under a language pair that neither the page nor the options name.
+TError UnknownLanguageError(bool target);
+// What is wrong with a TMX file: not well-formed XML (detail: the parser's message), no TMX
+// (detail: the root element), a DOCTYPE with declarations or an entity declared, a reference to
+// an entity that is not XML's own (detail: its name), a unit without both languages, a language
+// that is no language tag (detail: it), a bpt or ept without its partner (detail: its i), a
+// segment too long to be a phrase.
+enum class TTmxFault {
+    NotXml,
+    NotTmx,
+    Declarations,
+    UnknownEntity,
+    MissingLanguage,
+    BadLanguage,
+    UnpairedCode,
+    TooLong,
+};
+// "Datei %s, Zeile %d: " and the fault, in either language; line 0 leaves the line out.
+TError TmxError(const std::string& path, std::size_t line, TTmxFault fault,
+                std::string_view detail = {});
+// "Die Seiten %s und %s unterscheiden sich außerhalb der Phrasen: Zeile %d (Byte %d) und Zeile
+// %d (Byte %d)" for a page and its translation that are not the same but for their phrases
+// (lines from 1, bytes from 0).
+TError PagesPartError(const std::string& source, std::size_t sourceLine, std::size_t sourceOffset,
+                      const std::string& translated, std::size_t translatedLine,
+                      std::size_t translatedOffset);
 
 // "Datei %s wird gerade von einem anderen Speichervorgang geschrieben ..." when another save of
 // the same page holds it for longer than a save waits.

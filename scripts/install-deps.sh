@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config libacl1-dev libattr1-dev libicu-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libgumbo-dev libxml2-dev libxml2-utils
+  libgtest-dev libgmock-dev libbenchmark-dev libgumbo-dev libxml2-dev libxml2-utils libsqlite3-dev
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libgl-dev
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream dpkg-dev file python3 gettext translate-toolkit

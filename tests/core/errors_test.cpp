@@ -66,6 +66,13 @@ TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
         ReadBusyError("/p/a.htm"),
         NothingToRecoverError("/p/a.htm"),
         XliffError("/p/a.htm", 3, TXliffFault::UnknownInline, "7: ph"),
+        NotMemoryError("/p/a.htm"),
+        DamagedMemoryError("/p/a.htm", "database disk image is malformed"),
+        NewerMemoryError("/p/a.htm", 2),
+        MemoryFailedError("/p/a.htm", "disk I/O error", 5),
+        MemoryBusyError("/p/a.htm"),
+        TmxError("/p/a.htm", 7, TTmxFault::UnpairedCode, "bpt i=\"1\""),
+        PagesPartError("/p/a.htm", 3, 120, "/p/b.htm", 3, 131),
     };
     for (const TError& e : errors) {
         const std::string english = e.English();

@@ -1,0 +1,137 @@
+#include "memory/sqlite.h"
+
+#include <sqlite3.h>
+
+#include <climits>
+#include <new>
+
+#include "core/errors.h"
+
+namespace quillfen::memory {
+
+TDatabase::TDatabase(const std::string& path, int flags) : path_(path) {
+    const int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_EXRESCODE, nullptr);
+    if (rc != SQLITE_OK) {
+        if (!db_) throw std::bad_alloc();
+        try {
+            Fail(rc);
+        } catch (...) {
+            sqlite3_close(db_);
+            throw;
+        }
+    }
+}
+
+TDatabase::~TDatabase() { sqlite3_close_v2(db_); }
+
+void TDatabase::Exec(const char* sql) {
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) Fail(rc);
+}
+
+std::int64_t TDatabase::Number(const char* sql) {
+    TStatement statement(*this, sql);
+    TStatement::TUse use(statement);
+    return statement.Step() ? statement.Int(0) : 0;
+}
+
+void TDatabase::Fail(int code) const {
+    const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
+    switch (code & 0xFF) {
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            throw DamagedMemoryError(path_, message);
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            throw MemoryBusyError(path_);
+        case SQLITE_NOMEM:
+            throw std::bad_alloc();
+        default:
+            throw MemoryFailedError(path_, message, db_ ? sqlite3_system_errno(db_) : 0);
+    }
+}
+
+TStatement::TStatement(TDatabase& db, std::string_view sql) : db_(db) {
+    const int rc = sqlite3_prepare_v3(db.Handle(), sql.data(), static_cast<int>(sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    if (rc != SQLITE_OK) db.Fail(rc);
+}
+
+TStatement::~TStatement() { sqlite3_finalize(stmt_); }
+
+namespace {
+
+int Length(std::string_view bytes) {
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) throw std::bad_alloc();
+    return static_cast<int>(bytes.size());
+}
+
+}  // namespace
+
+void TStatement::Bind(int i, std::int64_t value) {
+    const int rc = sqlite3_bind_int64(stmt_, i, value);
+    if (rc != SQLITE_OK) db_.Fail(rc);
+}
+
+void TStatement::Bind(int i, std::string_view text) {
+    // A text is copied, so that the caller's buffer may go before the step.
+    const int rc =
+        sqlite3_bind_text(stmt_, i, text.data() ? text.data() : "", Length(text), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK) db_.Fail(rc);
+}
+
+void TStatement::BindBlob(int i, std::string_view bytes) {
+    const int rc = sqlite3_bind_blob(stmt_, i, bytes.data() ? bytes.data() : "", Length(bytes),
+                                     SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK) db_.Fail(rc);
+}
+
+void TStatement::BindNull(int i) {
+    const int rc = sqlite3_bind_null(stmt_, i);
+    if (rc != SQLITE_OK) db_.Fail(rc);
+}
+
+bool TStatement::Step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    db_.Fail(rc);
+}
+
+void TStatement::Reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+std::int64_t TStatement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+std::string_view TStatement::Text(int column) const {
+    const unsigned char* text = sqlite3_column_text(stmt_, column);
+    const int n = sqlite3_column_bytes(stmt_, column);
+    return text ? std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(n))
+                : std::string_view();
+}
+
+std::string_view TStatement::Blob(int column) const {
+    const void* bytes = sqlite3_column_blob(stmt_, column);
+    const int n = sqlite3_column_bytes(stmt_, column);
+    return bytes ? std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(n))
+                 : std::string_view();
+}
+
+bool TStatement::IsNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+TTransaction::TTransaction(TDatabase& db) : db_(db) { db_.Exec("BEGIN IMMEDIATE"); }
+
+TTransaction::~TTransaction() {
+    if (open_) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void TTransaction::Commit() {
+    db_.Exec("COMMIT");
+    open_ = false;
+}
+
+}  // namespace quillfen::memory

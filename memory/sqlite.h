@@ -1,0 +1,94 @@
+#pragma once
+
+// The few parts of SQLite's C API the memory uses, each failure turned into the memory's TError:
+// a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB) as DamagedMemoryError, a memory another program
+// holds past the wait as MemoryBusyError, anything else as MemoryFailedError with the system's
+// cause.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quillfen::memory {
+
+class TDatabase {
+  public:
+    // Opens path with sqlite3_open_v2's flags; the path names the memory in errors.
+    TDatabase(const std::string& path, int flags);
+    ~TDatabase();
+    TDatabase(const TDatabase&) = delete;
+    TDatabase& operator=(const TDatabase&) = delete;
+
+    sqlite3* Handle() const { return db_; }
+    const std::string& Path() const { return path_; }
+    // Runs statements that give no rows the caller needs.
+    void Exec(const char* sql);
+    // The first column of the first row of sql as a number (a pragma's value); 0 when none.
+    std::int64_t Number(const char* sql);
+    // Throws the error of result code, which the last call on the database returned.
+    [[noreturn]] void Fail(int code) const;
+
+  private:
+    std::string path_;
+    sqlite3* db_ = nullptr;
+};
+
+// A prepared statement, kept and used again. Each use binds, steps and ends with Reset (a TUse
+// does it on every way out), so that no read stays open across a commit.
+class TStatement {
+  public:
+    TStatement(TDatabase& db, std::string_view sql);
+    ~TStatement();
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+
+    // Parameters count from 1, columns from 0.
+    void Bind(int i, std::int64_t value);
+    void Bind(int i, std::string_view text);  // as TEXT
+    void BindBlob(int i, std::string_view bytes);
+    void BindNull(int i);
+    // Steps once: true when a row is there to read.
+    bool Step();
+    void Reset();
+
+    std::int64_t Int(int column) const;
+    std::string_view Text(int column) const;
+    std::string_view Blob(int column) const;
+    bool IsNull(int column) const;
+
+    // Resets the statement when it goes out of scope.
+    class TUse {
+      public:
+        explicit TUse(TStatement& s) : s_(s) {}
+        ~TUse() { s_.Reset(); }
+        TUse(const TUse&) = delete;
+        TUse& operator=(const TUse&) = delete;
+
+      private:
+        TStatement& s_;
+    };
+
+  private:
+    TDatabase& db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// A write transaction: BEGIN IMMEDIATE, so that two writers queue at the start (waiting the busy
+// timeout) instead of one failing half way; rolled back unless committed.
+class TTransaction {
+  public:
+    explicit TTransaction(TDatabase& db);
+    ~TTransaction();
+    TTransaction(const TTransaction&) = delete;
+    TTransaction& operator=(const TTransaction&) = delete;
+    void Commit();
+
+  private:
+    TDatabase& db_;
+    bool open_ = true;
+};
+
+}  // namespace quillfen::memory
