@@ -30,7 +30,7 @@ TMergeReport MergeTranslation(TDocument& document, const TTranslationFile& file,
     const bool samePage = IsExportOf(document, file);
     if (!samePage && !options.Force) throw TranslationOfOtherPageError();
     TMergeReport report;
-    std::map<std::size_t, std::string> texts;  // the checked targets, by phrase
+    TPhraseTexts texts;  // the checked targets, by phrase
     auto fail = [&](const TError& error) {
         if (!options.SkipBad) throw error;
         report.Problems.push_back(error);
@@ -53,8 +53,7 @@ TMergeReport MergeTranslation(TDocument& document, const TTranslationFile& file,
         }
         try {
             // Units come in page order: each goes in at the end.
-            texts.insert_or_assign(texts.end(), *phrase,
-                                   CheckedText(document, *phrase, *unit.Target));
+            texts.Add(*phrase, CheckedText(document, *phrase, *unit.Target));
             ++report.Translated;
         } catch (const TError& error) {
             fail(MergeUnitError(unit.Id, unit.Line, error));
