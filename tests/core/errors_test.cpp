@@ -63,6 +63,7 @@ TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
         TInterruptedSaveError("/p/a.htm", "/c/copy", true),
         NothingToRecoverError("/p/a.htm"),
         XliffError("/p/a.htm", 3, TXliffFault::UnknownInline, "7: ph"),
+        XliffError("/p/a.htm", 2, TXliffFault::ExternalDtd, "x.dtd"),
     };
     for (const TError& e : errors) {
         const std::string english = e.English();
