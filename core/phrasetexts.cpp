@@ -2,14 +2,16 @@
 
 #include <algorithm>
 #include <numeric>
+#include <stdexcept>
 
 namespace quillfen {
 
 void TPhraseTexts::Add(std::size_t phrase, std::string_view text) {
+    if (text.size() > MaxBytes - texts_.size()) throw std::length_error("texts too long");
     if (!phrases_.empty() && phrase <= phrases_.back()) sorted_ = false;
     phrases_.push_back(static_cast<std::uint32_t>(phrase));
     texts_.append(text);
-    ends_.push_back(texts_.size());
+    ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
 }
 
 void TPhraseTexts::Sort() {
@@ -44,14 +46,17 @@ void TPhraseTexts::Set(std::size_t phrase, std::string_view text) {
     const std::size_t from = k == 0 ? 0 : ends_[k - 1];
     const bool known = *it == phrase;
     const std::size_t old = known ? ends_[k] - from : 0;
+    if (text.size() > MaxBytes - (texts_.size() - old)) throw std::length_error("texts too long");
     // The text may be a view into these texts: it is copied before they move.
     const std::string copy(text);
     texts_.replace(from, old, copy);
     if (!known) {
         phrases_.insert(it, static_cast<std::uint32_t>(phrase));
-        ends_.insert(ends_.begin() + static_cast<std::ptrdiff_t>(k), from);
+        ends_.insert(ends_.begin() + static_cast<std::ptrdiff_t>(k),
+                     static_cast<std::uint32_t>(from));
     }
-    for (std::size_t j = k; j < ends_.size(); ++j) ends_[j] = ends_[j] - old + copy.size();
+    for (std::size_t j = k; j < ends_.size(); ++j)
+        ends_[j] = static_cast<std::uint32_t>(ends_[j] - old + copy.size());
 }
 
 void TPhraseTexts::Erase(std::size_t phrase) {
@@ -62,7 +67,8 @@ void TPhraseTexts::Erase(std::size_t phrase) {
     texts_.erase(from, length);
     phrases_.erase(phrases_.begin() + static_cast<std::ptrdiff_t>(k));
     ends_.erase(ends_.begin() + static_cast<std::ptrdiff_t>(k));
-    for (std::size_t j = k; j < ends_.size(); ++j) ends_[j] -= length;
+    for (std::size_t j = k; j < ends_.size(); ++j)
+        ends_[j] = static_cast<std::uint32_t>(ends_[j] - length);
 }
 
 }  // namespace quillfen

@@ -2,7 +2,8 @@
 
 // Texts by phrase, kept compact. A merge of a translated file may change every phrase of a page
 // of millions of short phrases, and a map of strings costs several times the texts: here each
-// entry costs its phrase's number, where its text ends, and the text's bytes.
+// entry costs its phrase's number, where its text ends, and the text's bytes. The texts together
+// hold at most MaxBytes (std::length_error beyond), as a page's phrases do.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,7 @@ namespace quillfen {
 class TPhraseTexts {
   public:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    static constexpr std::size_t MaxBytes = 0xFFFFFFFFu;
 
     TPhraseTexts() = default;
     TPhraseTexts(std::initializer_list<std::pair<std::size_t, std::string_view>> entries) {
@@ -35,6 +37,14 @@ class TPhraseTexts {
     }
     // The bytes of all texts together.
     std::size_t TextBytes() const { return texts_.size(); }
+
+    // Room for entries and their texts' bytes, so that a large batch does not grow by copies;
+    // room not filled costs no memory where the system hands out pages as they are written.
+    void Reserve(std::size_t entries, std::size_t bytes) {
+        phrases_.reserve(entries);
+        ends_.reserve(entries);
+        texts_.reserve(bytes);
+    }
 
     // Whether the entries stand in ascending phrase order, each phrase once.
     bool IsSorted() const { return sorted_; }
@@ -64,7 +74,7 @@ class TPhraseTexts {
 
   private:
     std::vector<std::uint32_t> phrases_;
-    std::vector<std::size_t> ends_;  // entry k's text is texts_[ends_[k - 1], ends_[k])
+    std::vector<std::uint32_t> ends_;  // entry k's text is texts_[ends_[k - 1], ends_[k])
     std::string texts_;
     bool sorted_ = true;
 };

@@ -115,6 +115,10 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     detail::WritePage(path, bytes, nullptr, {});
 }
 
+void WriteFileAtomically(const std::string& path, const TPieces& bytes) {
+    detail::WritePage(path, bytes, nullptr, {});
+}
+
 void WriteFileAtomically(const std::string& path, const TPieces& bytes, TFileStamp& written,
                          const TSaveOptions& options) {
     detail::WritePage(path, bytes, &written, options);

@@ -128,6 +128,7 @@ class TPieces {
 // with the read-only attribute is refused. There is no in-place write (a second hard link keeps
 // the old bytes) and no lock; the change check runs as on other systems.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+void WriteFileAtomically(const std::string& path, const TPieces& bytes);
 // The same, describing the file as written, for a later ChangedOnDisk.
 void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileStamp& written,
                          const TSaveOptions& options = {});
