@@ -596,18 +596,20 @@ void TForm1::mMergeClick() {
     const std::string native = NativePath(path);
     const TExchangeFormat* format = TranslationFormatOf ? TranslationFormatOf(native) : nullptr;
     if (!format || !format->ReadTranslation) throw NoTranslationFormatError(native);
-    const TTranslationFile file = format->ReadTranslation(ReadFileBytes(native), native);
     TMergeOptions options;
-    if (!IsExportOf(Doc, file)) {
+    if (!IsExportOf(Doc, ReadTranslationStamp(*format, native))) {
         if (!Ask(94, QDir::toNativeSeparators(path), false)) return;
         options.Force = true;
     }
-    const TMergeReport report = MergeTranslation(Doc, file, options, [this] { Save(); });
+    // Read unit by unit as it is merged: a translation file may be many times the page.
+    const TMergeReport report =
+        MergeTranslationFile(Doc, *format, native, options, [this] { Save(); });
     TextBoxModel->AllRowsChanged();
     if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
     ShowChange();
     QString note = FormatCount(LoadStr(Language, 95), report.Translated);
     for (const TError& problem : report.Problems) note += "\n" + ErrorText(problem);
+    if (report.LeftOut > report.Problems.size()) note += QString::fromUtf8("\n\xE2\x80\xA6");
     Inform(this, AppTitle, note);
 }
 
