@@ -466,8 +466,8 @@ class TXliffReader final : public TUnitReader {
     // Appends to the source or target being read as far as its limit allows.
     void AddText(std::string_view text, bool placeholder);
     std::size_t TextLimit() const;
-    // The pieces in the textual form: a sentence's literal stretches escaped.
-    std::string Assemble(bool sentence) const;
+    // The pieces in the textual form, taken from them: a sentence's literal stretches escaped.
+    std::string Assemble(bool sentence);
 
     std::unique_ptr<TByteInput> input_;  // null once used up
     const std::string path_;
@@ -751,8 +751,9 @@ void TXliffReader::EndUnit() {
     stampRead_ = true;
 }
 
-std::string TXliffReader::Assemble(bool sentence) const {
-    if (pieces_.size() == 1 && !pieces_[0].placeholder && !sentence) return pieces_[0].text;
+std::string TXliffReader::Assemble(bool sentence) {
+    if (pieces_.size() == 1 && !pieces_[0].placeholder && !sentence)
+        return std::move(pieces_[0].text);
     std::string out;
     for (std::size_t k = 0; k < pieces_.size(); ++k) {
         const TPiece& piece = pieces_[k];
