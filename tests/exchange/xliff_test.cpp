@@ -13,7 +13,6 @@
 #include "core/errors.h"
 #include "exchange/formats.h"
 #include "exchange/merge.h"
-#include "exchange/xliff.h"
 #include "tests/exchange/testfiles.h"
 
 namespace quillfen {
@@ -278,7 +277,8 @@ TEST(XliffTest, UnitsThatPo2xliffMakesMergeByTheirLocation) {
     REQUIRE_XLIFF();
     TDocument doc;
     doc.LoadBytes("<p>One</p><p>Two</p><p>Three</p>", TTags::Default);
-    const std::string ours = XliffBytes(doc, "/web/p.html", {});
+    TTempDir dir;
+    const std::string ours = ReadBytes(Export(doc, dir, "p"));
     auto added = [](const std::string& id, const std::string& source, const std::string& location,
                     const std::string& rest) {
         return "<ns0:trans-unit xmlns:ns0=\"urn:oasis:names:tc:xliff:document:1.1\" id=\"" + id +
