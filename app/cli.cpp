@@ -85,7 +85,11 @@ std::string Usage() {
            "of\n"
            "      another page, or of this one changed since, is refused unless --force, which "
            "merges\n"
-           "      the units whose phrases still read as their sources. A faulty unit stops the "
+           "      the units whose phrases still read as their sources. A faulty unit (its "
+           "number,\n"
+           "      kind or source not its phrase's, a second unit of a phrase, a translation far "
+           "longer\n"
+           "      than its source, inline markup where the phrase has no placeholders) stops the "
            "merge\n"
            "      and nothing is written, unless --skip-bad, which leaves it out and names it.\n"
            "  quillfen-cli check PAGE... [--tags N] [--format " +
