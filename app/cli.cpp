@@ -85,7 +85,11 @@ std::string Usage() {
            "of\n"
            "      another page, or of this one changed since, is refused unless --force, which "
            "merges\n"
-           "      the units whose phrases still read as their sources. A faulty unit stops the "
+           "      the units whose phrases still read as their sources. A faulty unit (its "
+           "number,\n"
+           "      kind or source not its phrase's, a second unit of a phrase, a translation far "
+           "longer\n"
+           "      than its source, inline markup where the phrase has no placeholders) stops the "
            "merge\n"
            "      and nothing is written, unless --skip-bad, which leaves it out and names it.\n"
            "  quillfen-cli check PAGE... [--tags N] [--format " +
@@ -315,19 +319,17 @@ int Save(const TArgs& a) {
 int Merge(const TArgs& a) {
     const std::string& page = a.files[0];
     const std::string& path = a.files[1];
-    const TTranslationFile file =
-        FindTranslationFormat(path)->ReadTranslation(ReadFileBytes(path), path);
+    const TExchangeFormat& format = *FindTranslationFormat(path);
     // Numbers name phrases only as the page was cut when it was exported.
-    TArgs cut = a;
-    if (file.Stamp) {
-        cut.tags = file.Stamp->Tags;
-        cut.units = file.Stamp->Units;
-    }
+    const TPageCut cut = CutForMerge(ReadTranslationStamp(format, path), {a.tags, a.units});
+    TArgs cutArgs = a;
+    cutArgs.tags = cut.Tags;
+    cutArgs.units = cut.Units;
     TDocument doc;
-    Load(doc, page, cut);
+    Load(doc, page, cutArgs);
     const std::string out = a.out.value_or(page);
     bool written = false;
-    const TMergeReport report = MergeTranslation(doc, file, a.merge, [&] {
+    const TMergeReport report = MergeTranslationFile(doc, format, path, a.merge, [&] {
         doc.Save(out);
         written = true;
     });
@@ -335,8 +337,11 @@ int Merge(const TArgs& a) {
     if (!written && a.out) doc.Save(out);
     for (const TError& problem : report.Problems)
         std::cerr << page << ": " << problem.English() << '\n';
+    if (report.LeftOut > report.Problems.size())
+        std::cerr << page << ": and " << report.LeftOut - report.Problems.size()
+                  << " more units left out\n";
     std::cout << page << ": " << report.Translated << " translated, " << report.Kept << " kept";
-    if (!report.Problems.empty()) std::cout << ", " << report.Problems.size() << " left out";
+    if (report.LeftOut != 0) std::cout << ", " << report.LeftOut << " left out";
     std::cout << '\n';
     return 0;
 }
@@ -428,27 +433,29 @@ bool MergesBack(TDocument& doc, const std::string& page, const TArgs& a,
     const TExchangeFormat& format = *a.format;
     format.Export(doc, page, folder.Path(), {});
     const std::string path = format.Files(page, folder.Path()).back();
+    const std::string merged = folder / "merged.htm";
+    bool written = false;
+    const TWrite write = [&] { doc.Save(merged), written = true; };
+    // Untouched, read as a merge reads a file: every phrase kept.
+    TMergeReport report = MergeTranslationFile(doc, format, path, {}, write);
+    if (written || report.LeftOut != 0 || report.Translated != 0 ||
+        report.Kept != doc.PhraseCount())
+        return false;
     TTranslationFile file = format.ReadTranslation(ReadFileBytes(path), path);
     if (file.Units.size() != doc.PhraseCount()) return false;
-    const std::string merged = folder / "merged.htm";
-    for (const bool copied : {false, true}) {
-        std::size_t copies = 0;
-        for (std::size_t i = 0; i < file.Units.size(); ++i) {
-            TTranslationUnit& unit = file.Units[i];
-            if (unit.Target) return false;
-            // A byte the page's encoding could not read is no character a UTF-8 file can hold:
-            // a format may give it as U+FFFD, which, copied, would be a new text.
-            if (copied && (unit.Source == doc.Text(i) || IsValidUtf8(doc.Text(i)))) {
-                unit.Target = unit.Source;
-                ++copies;
-            }
+    std::size_t copies = 0;
+    for (std::size_t i = 0; i < file.Units.size(); ++i) {
+        TTranslationUnit& unit = file.Units[i];
+        if (unit.Target) return false;
+        // A byte the page's encoding could not read is no character a UTF-8 file can hold:
+        // a format may give it as U+FFFD, which, copied, would be a new text.
+        if (unit.Source == doc.Text(i) || IsValidUtf8(doc.Text(i))) {
+            unit.Target = unit.Source;
+            ++copies;
         }
-        bool written = false;
-        const TMergeReport report =
-            MergeTranslation(doc, file, {}, [&] { doc.Save(merged), written = true; });
-        if (written || !report.Problems.empty() || report.Translated != copies) return false;
-        if (copied) break;
     }
+    report = MergeTranslation(doc, file, {}, write);
+    if (written || report.LeftOut != 0 || report.Translated != copies) return false;
     doc.Save(merged);
     return ReadFileBytes(merged) == doc.Bytes();
 }

@@ -124,7 +124,8 @@ std::string PoFile(const quillfen::TDocument& doc, bool translated) {
 }
 
 // Reading a translation file of format and merging it into the page, written once when anything
-// changed; Arg 1: every unit translated or none. file gives the file for the page.
+// changed; Arg 1: every unit translated or none. file gives the file for the page, which is read
+// from disk (from the system's cache, after the first run).
 void Merge(benchmark::State& state, const quillfen::TExchangeFormat* format,
            std::string (*file)(const quillfen::TExchangeFormat&, const quillfen::TDocument&,
                                bool)) {
@@ -140,13 +141,15 @@ void Merge(benchmark::State& state, const quillfen::TExchangeFormat* format,
     const std::string bytes = file(*format, doc, translated);
     TBenchDir dir;
     const std::string out = dir / "page.htm";
+    const std::string path = dir / (format->Name == "po" ? "page.po" : "page.xlf");
+    quillfen::testing::WriteBytes(path, bytes);
     for (auto _ : state) {
         state.PauseTiming();
         doc.LoadBytes(page, quillfen::TTags::AllKinds);
         state.ResumeTiming();
-        const quillfen::TTranslationFile units = format->ReadTranslation(bytes, "page");
+        // Read from the file as quillfen-cli merge reads it, unit by unit.
         const quillfen::TMergeReport report =
-            quillfen::MergeTranslation(doc, units, {}, [&] { doc.Save(out); });
+            quillfen::MergeTranslationFile(doc, *format, path, {}, [&] { doc.Save(out); });
         if (report.Translated != (translated ? doc.PhraseCount() : 0))
             state.SkipWithError("the merge left phrases out");
     }

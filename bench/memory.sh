@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Peak resident size of quillfen-cli's phrases and save on a page of short paragraphs, as a
-# multiple of the page's size (target: at most 3). Builds what it runs in BUILD (default build).
+# Peak resident size of quillfen-cli phrases, save, export (XLIFF, PO) and merge on a page of short
+# paragraphs, as a multiple of the page's size (at most 3; a merge 4). Builds what it runs in BUILD
+# (default build).
 #   bench/memory.sh [BUILD] [MEGABYTES]
 set -euo pipefail
 cd "$(dirname "$0")/.."

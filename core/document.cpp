@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <optional>
 
 #include "core/errors.h"
 #include "core/format.h"
@@ -170,7 +171,7 @@ void TDocument::Clear() {
     stamp_.reset();
     stampPath_.clear();
     bom_.clear();
-    changed_.clear();
+    changed_.Clear();
     encoding_ = TEncodingInfo{};
     spans_ = {};
     flags_ = {};
@@ -192,9 +193,9 @@ std::string_view TDocument::ScannedText(std::size_t i) const {
 
 std::string_view TDocument::Text(std::size_t i) const {
     if (i >= spans_.size()) throw ListIndexError(i);
-    if (!changed_.empty()) {
-        const auto it = changed_.find(i);
-        if (it != changed_.end()) return it->second;
+    if (!changed_.Empty()) {
+        const std::size_t k = changed_.Find(i);
+        if (k != TPhraseTexts::npos) return changed_.Text(k);
     }
     return ScannedText(i);
 }
@@ -245,12 +246,12 @@ std::pair<TEncodeMode, std::string> TDocument::RenderReadingAlike(bool all) cons
 
 std::string TDocument::Render() const {
     // Unchanged, the page is what was read, and was read in its own encoding.
-    if (changed_.empty()) return data_;
+    if (changed_.Empty()) return data_;
     return RenderReadingAlike(false).second;
 }
 
 TEncodeMode TDocument::SavingMode() const {
-    return changed_.empty() ? TEncodeMode::Entities : RenderReadingAlike(false).first;
+    return changed_.Empty() ? TEncodeMode::Entities : RenderReadingAlike(false).first;
 }
 
 std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
@@ -258,7 +259,7 @@ std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
     // anew.
     const std::string_view page = Page();
     std::string out;
-    out.reserve(data_.size() + 16 * changed_.size());
+    out.reserve(data_.size() + 16 * changed_.Size());
     out += bom_;
     TSpanWriter writer(encoding_, mode, NewValueQuote());
     writer.Pass(bom_);
@@ -276,7 +277,8 @@ std::string TDocument::RenderWith(TEncodeMode mode, bool all) const {
     if (all) {
         for (std::size_t k = 0; k < spans_.size(); ++k) write(k, Text(k));
     } else {
-        for (const auto& [k, text] : changed_) write(k, text);
+        for (std::size_t k = 0; k < changed_.Size(); ++k)
+            write(changed_.Phrase(k), changed_.Text(k));
     }
     out.append(page.substr(from));
     return out;
@@ -333,45 +335,86 @@ bool MentionsDeclaration(std::string_view text) {
 
 }  // namespace
 
-bool TDocument::RenderPieces(TPieces& pieces, std::string& encoded) const {
-    const TEncodeMode mode = TEncodeMode::Entities;
-    const std::string_view page = Page();
-    struct TPlace {
-        std::size_t begin, end, at, size;
-    };
-    std::vector<TPlace> places;
-    places.reserve(changed_.size());
-    TSpanWriter writer(encoding_, mode, NewValueQuote());
-    writer.Pass(bom_);
-    bool mayDeclare = false;  // whether a new text could change what the page declares
-    std::size_t from = 0;
-    for (const auto& [k, text] : changed_) {
-        const TPhraseSpan& span = spans_[k];
-        // A phrase inside a sentence written anew was written with it.
-        if (span.Begin < from) continue;
-        writer.Pass(page.substr(from, span.Begin - from));
-        const std::string bytes = writer.WriteEncoded(EncodePhrase(k, text, mode));
-        if (span.Source != TSource::Text && span.Source != TSource::Line) mayDeclare = true;
-        if (MentionsDeclaration(text)) mayDeclare = true;
-        places.push_back({span.Begin, span.End, encoded.size(), bytes.size()});
-        encoded += bytes;
-        from = span.End;
+class TDocument::TRender final : public TPieces::TProducer {
+  public:
+    explicit TRender(const TDocument& doc) : doc_(doc) {}
+
+    void Restart() override {
+        writer_.emplace(doc_.encoding_, TEncodeMode::Entities, doc_.NewValueQuote());
+        writer_->Pass(doc_.bom_);
+        next_ = 0;
+        from_ = 0;
+        stage_ = TStage::Bom;
     }
-    from = 0;
-    pieces = TPieces();
-    pieces.Add(bom_);
-    for (const TPlace& place : places) {
-        pieces.Add(page.substr(from, place.begin - from));
-        pieces.Add(std::string_view(encoded).substr(place.at, place.size));
-        from = place.end;
+
+    bool Next(std::string_view& part) override {
+        const std::string_view page = doc_.Page();
+        const TPhraseTexts& changed = doc_.changed_;
+        for (;;) {
+            switch (stage_) {
+                case TStage::Bom:
+                    stage_ = TStage::Before;
+                    part = doc_.bom_;
+                    break;
+                case TStage::Before: {
+                    // A phrase inside a sentence written anew was written with it.
+                    while (next_ < changed.Size() &&
+                           doc_.spans_[changed.Phrase(next_)].Begin < from_)
+                        ++next_;
+                    if (next_ == changed.Size()) {
+                        stage_ = TStage::Tail;
+                        continue;
+                    }
+                    const TPhraseSpan& span = doc_.spans_[changed.Phrase(next_)];
+                    part = page.substr(from_, span.Begin - from_);
+                    writer_->Pass(part);
+                    stage_ = TStage::Text;
+                    break;
+                }
+                case TStage::Text: {
+                    const std::size_t i = changed.Phrase(next_);
+                    encoded_ = writer_->WriteEncoded(
+                        doc_.EncodePhrase(i, changed.Text(next_), TEncodeMode::Entities));
+                    part = encoded_;
+                    from_ = doc_.spans_[i].End;
+                    ++next_;
+                    stage_ = TStage::Before;
+                    break;
+                }
+                case TStage::Tail:
+                    part = page.substr(from_);
+                    stage_ = TStage::End;
+                    break;
+                case TStage::End:
+                    return false;
+            }
+            if (!part.empty()) return true;
+        }
     }
-    pieces.Add(page.substr(from));
+
+  private:
+    enum class TStage : std::uint8_t { Bom, Before, Text, Tail, End };
+    const TDocument& doc_;
+    std::optional<TSpanWriter> writer_;
+    std::size_t next_ = 0;  // the next changed phrase
+    std::size_t from_ = 0;  // where the page's bytes go on
+    TStage stage_ = TStage::End;
+    std::string encoded_;
+};
+
+bool TDocument::WritesAsRendered(const TPieces& render) const {
     if (encoding_.kind != TPageEncoding::Windows1252) return true;
     // ReadsOtherwise without the whole page: bytes that are no UTF-8 never read as UTF-8, and
     // ASCII reads as UTF-8 only where it is declared so, which the new texts can change only
     // in a tag or by naming a declaration.
+    bool mayDeclare = false;
+    for (std::size_t k = 0; k < changed_.Size() && !mayDeclare; ++k) {
+        const TSource source = spans_[changed_.Phrase(k)].Source;
+        mayDeclare = (source != TSource::Text && source != TSource::Line) ||
+                     MentionsDeclaration(changed_.Text(k));
+    }
     TUtf8Follower follower;
-    pieces.ForEach(0, pieces.Size(), [&](std::string_view part) {
+    render.ForEach(0, std::string_view::npos, [&](std::string_view part) {
         follower.Add(part);
         return follower.Valid();
     });
@@ -460,14 +503,16 @@ void TDocument::Save(const std::string& path, const TSaveHooks* hooks) {
     // Unchanged, the page is written from the bytes as read, without a copy.
     // Changed, it is written from the page's own bytes and the new texts' as they lie: a large
     // page is not put together in memory once more.
-    TPieces pieces;
-    std::string encoded;
-    if (changed_.empty())
+    if (changed_.Empty()) {
         WriteFileAtomically(path, data_, written, options);
-    else if (RenderPieces(pieces, encoded))
-        WriteFileAtomically(path, pieces, written, options);
-    else
-        WriteFileAtomically(path, Render(), written, options);
+    } else {
+        TRender render(*this);
+        const TPieces pieces(render);
+        if (WritesAsRendered(pieces))
+            WriteFileAtomically(path, pieces, written, options);
+        else
+            WriteFileAtomically(path, Render(), written, options);
+    }
     stamp_ = written;
     stampPath_ = path;
 }
@@ -476,44 +521,101 @@ bool TDocument::ChangedOnDisk(const std::string& path) const {
     return stamp_ && quillfen::ChangedOnDisk(path, *stamp_);
 }
 
-void TDocument::Apply(const TStep& step, bool after) {
-    // The texts were checked when the step was made. A step is in page order, so the place of
-    // each text among the changed ones is found by walking on, not by a search each.
-    auto at = changed_.begin();
-    for (const TChange& change : step) {
-        const std::size_t i = change.Phrase;
-        const std::string& text = after ? change.After : change.Before;
-        while (at != changed_.end() && at->first < i) ++at;
-        const bool known = at != changed_.end() && at->first == i;
-        if (text == ScannedText(i)) {
-            if (known) at = changed_.erase(at);
-        } else if (known) {
-            (at++)->second = text;
-        } else {
-            at = std::next(changed_.emplace_hint(at, i, text));
-        }
-    }
+namespace {
+
+using TRuns = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
+void AddToRuns(TRuns& runs, std::size_t phrase) {
+    const auto p = static_cast<std::uint32_t>(phrase);
+    if (!runs.empty() && runs.back().second + 1 == p)
+        runs.back().second = p;
+    else
+        runs.emplace_back(p, p);
 }
 
-void TDocument::Record(std::map<std::size_t, std::string> texts, const TWrite& write) {
+// Calls f(phrase, k) for each phrase of a step in page order: k the entry of texts that holds
+// its text, or npos for a phrase of one of the runs.
+template <class F>
+void ForEachOfStep(const TPhraseTexts& texts, const TRuns& runs, F f) {
+    std::size_t k = 0;
+    for (const auto& [first, last] : runs) {
+        for (; k < texts.Size() && texts.Phrase(k) < first; ++k) f(texts.Phrase(k), k);
+        for (std::size_t p = first; p <= last; ++p) f(p, TPhraseTexts::npos);
+    }
+    for (; k < texts.Size(); ++k) f(texts.Phrase(k), k);
+}
+
+}  // namespace
+
+std::vector<std::size_t> TDocument::TStep::Phrases() const {
+    std::vector<std::size_t> phrases;
+    ForEachOfStep(texts_, scanned_, [&](std::size_t p, std::size_t) { phrases.push_back(p); });
+    return phrases;
+}
+
+void TDocument::Apply(TStep& step) {
+    // The texts were checked when the step was made. The phrases' texts and the step's are
+    // swapped in one walk over both, in page order; a texts' entry never equals the scan's.
+    TPhraseTexts changed;
+    TStep other;
+    if (changed_.Empty()) {
+        // A step on a page as read (a merge, mostly): its texts become the page's whole.
+        ForEachOfStep(step.texts_, step.scanned_,
+                      [&](std::size_t p, std::size_t) { AddToRuns(other.scanned_, p); });
+        changed = std::move(step.texts_);
+    } else {
+        std::size_t c = 0;
+        auto passChanged = [&](std::size_t below) {
+            for (; c < changed_.Size() && changed_.Phrase(c) < below; ++c)
+                changed.Add(changed_.Phrase(c), changed_.Text(c));
+        };
+        ForEachOfStep(step.texts_, step.scanned_, [&](std::size_t p, std::size_t k) {
+            passChanged(p);
+            if (k != TPhraseTexts::npos) changed.Add(p, step.texts_.Text(k));
+            if (c < changed_.Size() && changed_.Phrase(c) == p)
+                other.texts_.Add(p, changed_.Text(c++));
+            else
+                AddToRuns(other.scanned_, p);
+        });
+        passChanged(spans_.size());
+    }
+    changed_ = std::move(changed);
+    step = std::move(other);
+}
+
+void TDocument::Record(TPhraseTexts texts, const TWrite& write) {
+    texts.Sort();
     // Every text is checked before any is set: a sentence's must hold its placeholders.
-    for (const auto& [i, text] : texts) {
+    bool scanned = false;
+    for (std::size_t k = 0; k < texts.Size(); ++k) {
+        const std::size_t i = texts.Phrase(k);
         if (i >= spans_.size()) throw ListIndexError(i);
-        CheckText(i, text);
+        CheckText(i, texts.Text(k));
+        scanned = scanned || texts.Text(k) == ScannedText(i);
     }
     TStep step;
-    step.reserve(texts.size());
-    for (auto& [i, text] : texts) step.push_back({i, std::string(Text(i)), std::move(text)});
+    if (scanned) {
+        // A phrase set back to what the scan read keeps no text.
+        for (std::size_t k = 0; k < texts.Size(); ++k) {
+            const std::size_t i = texts.Phrase(k);
+            if (texts.Text(k) == ScannedText(i))
+                AddToRuns(step.scanned_, i);
+            else
+                step.texts_.Add(i, texts.Text(k));
+        }
+    } else {
+        step.texts_ = std::move(texts);
+    }
     // The steps that could be redone go only once the new one is the page's.
     std::vector<TStep> undone(std::make_move_iterator(history_.begin() + done_),
                               std::make_move_iterator(history_.end()));
     history_.resize(done_);
     history_.push_back(std::move(step));
     try {
-        Apply(history_.back(), true);
+        Apply(history_.back());
         write();
     } catch (...) {
-        Apply(history_.back(), false);
+        Apply(history_.back());
         history_.pop_back();
         std::move(undone.begin(), undone.end(), std::back_inserter(history_));
         throw;
@@ -523,12 +625,12 @@ void TDocument::Record(std::map<std::size_t, std::string> texts, const TWrite& w
 
 const TDocument::TStep& TDocument::Step(bool redo, const TWrite& write) {
     if (redo ? !CanRedo() : !CanUndo()) throw ListIndexError(done_);
-    const TStep& step = history_[redo ? done_ : done_ - 1];
+    TStep& step = history_[redo ? done_ : done_ - 1];
+    Apply(step);
     try {
-        Apply(step, redo);
         write();
     } catch (...) {
-        Apply(step, !redo);
+        Apply(step);
         throw;
     }
     done_ = redo ? done_ + 1 : done_ - 1;
@@ -540,10 +642,10 @@ const TDocument::TStep& TDocument::Undo(const TWrite& write) { return Step(false
 const TDocument::TStep& TDocument::Redo(const TWrite& write) { return Step(true, write); }
 
 void TDocument::Revert(const TWrite& write) {
-    std::map<std::size_t, std::string> changed = std::move(changed_);
+    TPhraseTexts changed = std::move(changed_);
     std::vector<TStep> history = std::move(history_);
     const std::size_t done = std::exchange(done_, 0);
-    changed_.clear();
+    changed_.Clear();
     history_.clear();
     try {
         write();
@@ -564,9 +666,9 @@ void TDocument::SetPhraseText(std::size_t i, std::string text) {
     if (i >= spans_.size()) throw ListIndexError(i);
     CheckText(i, text);
     if (text == ScannedText(i))
-        changed_.erase(i);
+        changed_.Erase(i);
     else
-        changed_.insert_or_assign(i, std::move(text));
+        changed_.Set(i, text);
 }
 
 }  // namespace quillfen

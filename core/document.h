@@ -13,6 +13,7 @@
 #include "core/buffer.h"
 #include "core/encoding.h"
 #include "core/filestamp.h"
+#include "core/phrasetexts.h"
 #include "core/savefile.h"
 #include "core/scan.h"
 #include "core/sentences.h"
@@ -77,19 +78,29 @@ class TDocument {
     // as they were. A sentence's text must hold its placeholders (CheckPlaceholders); one that
     // does not is refused and nothing changes.
     void SetPhraseText(std::size_t i, std::string text);
-    bool IsChanged(std::size_t i) const { return changed_.count(i) != 0; }
+    bool IsChanged(std::size_t i) const { return changed_.Find(i) != TPhraseTexts::npos; }
     // How many phrases read otherwise than the scan found them.
-    std::size_t ChangedCount() const { return changed_.size(); }
+    std::size_t ChangedCount() const { return changed_.Size(); }
     // The text the scan found for phrase i.
     std::string OriginalText(std::size_t i) const;
 
-    // One step of the history: phrases replaced together, each with its text before and after,
-    // in page order.
-    struct TChange {
-        std::size_t Phrase;
-        std::string Before, After;
+    // One step of the history: phrases replaced together. It keeps for each phrase the text the
+    // phrase does not have now (the one before the step while the step is in effect, the one
+    // after it once it is undone), so that undoing or redoing it swaps the two; a phrase whose
+    // other text is the one the scan found costs only its number, or nothing within a run of such
+    // phrases, so that a merge that changes every phrase of a page is recorded without a copy of
+    // its texts.
+    class TStep {
+      public:
+        // The step's phrases, in page order.
+        std::vector<std::size_t> Phrases() const;
+
+      private:
+        friend class TDocument;
+        TPhraseTexts texts_;
+        // Runs [first, last] of the phrases whose other text is the scan's, in page order.
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> scanned_;
     };
-    using TStep = std::vector<TChange>;
     // The save that puts a change of the texts into the page's file; it throws when it fails.
     using TWrite = std::function<void()>;
 
@@ -97,12 +108,12 @@ class TDocument {
     // new one. Each of these changes the texts and the history and then runs write, once; when
     // write throws, texts and history are put back exactly as they were and the error goes on.
     // The policy of what may be replaced, and with what, is core/editing's (ReplacePhrases).
-    // Record makes the texts (phrase to new text) one step, each phrase's text before it taken
-    // from the document.
-    void Record(std::map<std::size_t, std::string> texts, const TWrite& write);
+    // Record makes the texts (phrase to new text, each phrase once) one step, each phrase's text
+    // before it taken from the document.
+    void Record(TPhraseTexts texts, const TWrite& write);
     bool CanUndo() const { return done_ > 0; }
     bool CanRedo() const { return done_ < history_.size(); }
-    bool CanRevert() const { return !changed_.empty(); }
+    bool CanRevert() const { return !changed_.Empty(); }
     // Puts back the texts of the last step, or sets those of the step undone last; gives the
     // step, valid until the history changes.
     const TStep& Undo(const TWrite& write);
@@ -141,10 +152,12 @@ class TDocument {
 
   private:
     std::string RenderWith(TEncodeMode mode, bool all = false) const;
-    // Render() as pieces of the page and of encoded, for a save that writes them without putting
-    // the page together; false where only the whole new page tells how to write it (see
-    // ReadsOtherwise, core/spanwriter.h).
-    bool RenderPieces(TPieces& pieces, std::string& encoded) const;
+    // Render() made part by part, the page's unchanged stretches as they lie and each new text
+    // as it is encoded, for a save that writes them without putting the page together.
+    class TRender;
+    // Whether the save may write the parts of render as they come: not where only the whole new
+    // page tells how to write it (see ReadsOtherwise, core/spanwriter.h).
+    bool WritesAsRendered(const TPieces& render) const;
     // The page with new texts written in the first mode with which it reads in its own encoding,
     // and that mode.
     std::pair<TEncodeMode, std::string> RenderReadingAlike(bool all) const;
@@ -184,9 +197,9 @@ class TDocument {
     std::vector<std::pair<std::size_t, TPlaceholders>> placeholders_;
     std::string_view ScannedText(std::size_t i) const;
     // Phrases whose text differs from what the scan found, with their texts.
-    std::map<std::size_t, std::string> changed_;
-    // Sets the texts of step, its new ones or its old ones.
-    void Apply(const TStep& step, bool after);
+    TPhraseTexts changed_;
+    // Gives the phrases of step the texts it keeps, and it the texts they had.
+    void Apply(TStep& step);
     // Undo or Redo.
     const TStep& Step(bool redo, const TWrite& write);
     std::vector<TStep> history_;

@@ -9,12 +9,7 @@ namespace quillfen {
 
 namespace {
 
-std::vector<std::size_t> PhrasesOf(const TDocument::TStep& step) {
-    std::vector<std::size_t> phrases;
-    phrases.reserve(step.size());
-    for (const TDocument::TChange& change : step) phrases.push_back(change.Phrase);
-    return phrases;
-}
+std::vector<std::size_t> PhrasesOf(const TDocument::TStep& step) { return step.Phrases(); }
 
 }  // namespace
 
@@ -41,17 +36,17 @@ std::string CheckedText(const TDocument& doc, std::size_t i, std::string_view ty
 
 bool ReplacePhrases(TDocument& doc, const std::vector<TPhraseChange>& changes,
                     const TWrite& write) {
-    std::map<std::size_t, std::string> texts;
-    for (const TPhraseChange& change : changes) texts[change.Phrase] = change.Text;
-    for (auto& [i, text] : texts) text = CheckedText(doc, i, text);
+    std::map<std::size_t, std::string> typed;
+    for (const TPhraseChange& change : changes) typed[change.Phrase] = change.Text;
+    TPhraseTexts texts;
+    for (const auto& [i, text] : typed) texts.Add(i, CheckedText(doc, i, text));
     return ReplaceCheckedPhrases(doc, std::move(texts), write);
 }
 
-bool ReplaceCheckedPhrases(TDocument& doc, std::map<std::size_t, std::string> texts,
-                           const TWrite& write) {
-    std::erase_if(texts,
-                  [&](const auto& change) { return change.second == doc.Text(change.first); });
-    if (texts.empty()) return false;
+bool ReplaceCheckedPhrases(TDocument& doc, TPhraseTexts texts, const TWrite& write) {
+    texts.Sort();
+    texts.Filter([&](std::size_t i, std::string_view text) { return text != doc.Text(i); });
+    if (texts.Empty()) return false;
     doc.Record(std::move(texts), write);
     return true;
 }

@@ -46,9 +46,8 @@ using TWrite = TDocument::TWrite;
 // change; with no change at all nothing is written and no step recorded, and the result is false.
 bool ReplacePhrases(TDocument& doc, const std::vector<TPhraseChange>& changes, const TWrite& write);
 
-// The same with texts that CheckedText gave, by phrase.
-bool ReplaceCheckedPhrases(TDocument& doc, std::map<std::size_t, std::string> texts,
-                           const TWrite& write);
+// The same with texts that CheckedText gave, by phrase (of several for one phrase the last).
+bool ReplaceCheckedPhrases(TDocument& doc, TPhraseTexts texts, const TWrite& write);
 
 // Undoes or redoes the last step, or puts every phrase back as it was read (the history starts
 // anew), and writes the page. Undo and Redo give the step's phrases in page order, the first of

@@ -238,6 +238,12 @@ namespace {
 
 // "Einheit 7" or "Einheit 7 (Zeile 42)", and the same in English.
 std::pair<std::string, std::string> UnitNames(const std::string& unit, std::size_t line) {
+    if (unit.empty()) {
+        if (line == 0) return {"Einheit ohne Nummer", "Unit without a number"};
+        const std::string number = std::to_string(line);
+        return {"Einheit ohne Nummer (Zeile " + number + ")",
+                "Unit without a number (line " + number + ")"};
+    }
     if (line == 0) return {"Einheit " + unit, "Unit " + unit};
     const std::string number = std::to_string(line);
     return {Compose("Einheit ", unit, " (Zeile ") + number + ")",
@@ -261,6 +267,64 @@ TError SourceChangedUnitError(const std::string& unit, std::size_t line) {
     const auto [german, english] = UnitNames(unit, line);
     return TError(german + ": die Phrase dieser Nummer liest sich nicht mehr wie ihr Ausgangstext",
                   english + ": the phrase of that number no longer reads as its source");
+}
+
+TError DoubledUnitError(const std::string& unit, std::size_t line, std::size_t n) {
+    const auto [german, english] = UnitNames(unit, line);
+    const std::string number = std::to_string(n);
+    return TError(german + ": Phrase " + number + " hat schon eine Einheit in dieser Datei",
+                  english + ": phrase " + number + " has another unit in this file");
+}
+
+TError KindMismatchUnitError(const std::string& unit, std::size_t line, std::string_view named,
+                             std::size_t n, char kind) {
+    const auto [german, english] = UnitNames(unit, line);
+    const std::string number = std::to_string(n);
+    return TError(german + Compose(": sie nennt die Art ", named, ", Phrase ") + number +
+                      " ist aber von der Art " + kind,
+                  english + Compose(": it names the kind ", named, ", but phrase ") + number +
+                      " is of kind " + kind);
+}
+
+TError SourceMismatchUnitError(const std::string& unit, std::size_t line, std::size_t n) {
+    const auto [german, english] = UnitNames(unit, line);
+    const std::string number = std::to_string(n);
+    return TError(german + ": ihr Ausgangstext ist nicht der Text von Phrase " + number,
+                  english + ": its source is not the text of phrase " + number);
+}
+
+TError TargetTooLongUnitError(const std::string& unit, std::size_t line, bool total) {
+    const auto [german, english] = UnitNames(unit, line);
+    if (total)
+        return TError(german +
+                          ": die \xC3\x9C"
+                          "bersetzungen zusammen sind l\xC3\xA4nger als das 16-Fache der Seite "
+                          "und 1 MiB",
+                      english +
+                          ": the translations together are longer than 16 times the page "
+                          "and 1 MiB");
+    return TError(german +
+                      ": die \xC3\x9C"
+                      "bersetzung ist l\xC3\xA4nger als das 16-Fache ihres Ausgangstexts und "
+                      "1 MiB",
+                  english + ": the translation is longer than 16 times its source and 1 MiB");
+}
+
+TError InlineMarkupUnitError(const std::string& unit, std::size_t line, std::string_view element,
+                             std::size_t n, bool placeholders) {
+    const auto [german, english] = UnitNames(unit, line);
+    const std::string number = std::to_string(n);
+    const std::string head = Compose(
+        ": die \xC3\x9C"
+        "bersetzung enth\xC3\xA4lt das Inline-Element ",
+        element, "");
+    const std::string englishHead =
+        Compose(": the translation holds the inline element ", element, "");
+    if (placeholders)
+        return TError(german + head + ", das f\xC3\xBCr keinen Platzhalter steht",
+                      english + englishHead + ", which stands for no placeholder");
+    return TError(german + head + ", Phrase " + number + " hat aber keine Platzhalter",
+                  english + englishHead + ", but phrase " + number + " has no placeholders");
 }
 
 TError TranslationOfOtherPageError() {
@@ -392,6 +456,10 @@ TError XliffError(const std::string& path, std::size_t line, TXliffFault fault,
                        "> is not one this program reads";
             break;
         }
+        case TXliffFault::ExternalDtd:
+            german += Compose("nennt eine externe DTD (", d, "), die nicht gelesen wird");
+            english += Compose("names an external DTD (", d, "), which is not read");
+            break;
     }
     return TError(german, english);
 }

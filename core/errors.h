@@ -111,11 +111,29 @@ TError PlaceholderBrokenError(const std::string& placeholder);
 // text in each language.
 // line, when not 0, is where the unit stands in its file: "Einheit %s (Zeile %d): ...".
 TError MergeUnitError(const std::string& unit, std::size_t line, const TError& cause);
-// "Einheit %s: keine Phrase ..." for a unit that names no phrase of the page.
+// "Einheit %s: keine Phrase ..." for a unit that names no phrase of the page. A unit whose file
+// gives it no number (an empty unit) is "Einheit ohne Nummer".
 TError UnknownUnitError(const std::string& unit, std::size_t line);
 // "Einheit %s: ... liest sich nicht mehr wie ihr Ausgangstext" for a unit of a forced merge whose
 // phrase no longer reads as the unit's source.
 TError SourceChangedUnitError(const std::string& unit, std::size_t line);
+// "Einheit %s: Phrase %d hat schon eine Einheit in dieser Datei" for a second unit of one phrase
+// (n counted from 1).
+TError DoubledUnitError(const std::string& unit, std::size_t line, std::size_t n);
+// "Einheit %s: sie nennt die Art %s, Phrase %d ist aber von der Art %s" for a unit whose kind, as
+// its file names it, is not its phrase's (whose kind is given by its letter).
+TError KindMismatchUnitError(const std::string& unit, std::size_t line, std::string_view named,
+                             std::size_t n, char kind);
+// "Einheit %s: ihr Ausgangstext ist nicht der Text von Phrase %d" for a unit of the page exported
+// whose source is not its phrase's text.
+TError SourceMismatchUnitError(const std::string& unit, std::size_t line, std::size_t n);
+// "Einheit %s: die Übersetzung ist länger als das 16-Fache ihres Ausgangstexts und 1 MiB", or
+// with total "... die Übersetzungen zusammen sind länger als das 16-Fache der Seite und 1 MiB".
+TError TargetTooLongUnitError(const std::string& unit, std::size_t line, bool total);
+// "Einheit %s: die Übersetzung enthält das Inline-Element <g>, Phrase %d hat aber keine
+// Platzhalter", or for a phrase with placeholders "... <ph>, das für keinen Platzhalter steht".
+TError InlineMarkupUnitError(const std::string& unit, std::size_t line, std::string_view element,
+                             std::size_t n, bool placeholders);
 // "Die Übersetzung gehört zu einer anderen Seite ..." for a translation file exported from
 // another page, or from this one before it was changed, or that does not say.
 TError TranslationOfOtherPageError();
@@ -139,7 +157,8 @@ TError SentenceTableError(std::size_t n);
 // parser's message), no XLIFF (detail: the root element's name), entities declared (which are
 // never expanded), an entity that is not XML's own (detail: its name), a trans-unit without an
 // id, one without a source (detail: its id), an inline element this program does not read
-// (detail: the unit's id and the element's name, "7: ph").
+// (detail: the unit's id and the element's name, "7: ph"), an external DTD named in the file's
+// DOCTYPE (detail: its system or public identifier), which is never read.
 enum class TXliffFault {
     NotXml,
     NotXliff,
@@ -147,7 +166,8 @@ enum class TXliffFault {
     UnknownEntity,
     UnitWithoutId,
     UnitWithoutSource,
-    UnknownInline
+    UnknownInline,
+    ExternalDtd
 };
 // "Datei %s, Zeile %d: " and the fault, in either language; line 0 leaves the line out.
 TError XliffError(const std::string& path, std::size_t line, TXliffFault fault,

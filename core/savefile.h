@@ -62,16 +62,32 @@ struct TSaveOptions {
 // A file's new bytes given as pieces that follow one another, so that a large file can be
 // written from where its parts lie (a page's unchanged stretches and its new texts) without being
 // put together first. The pieces must outlive the write.
+//
+// Or bytes that a producer makes in order, part by part, as often as the write reads them (to
+// write, to hash, to keep a record of an in-place write): a file many times larger than what it
+// is made from (an export of a page's phrases) is never held whole. The producer must outlive
+// the write and give the same bytes every time.
 class TPieces {
   public:
+    class TProducer {
+      public:
+        virtual ~TProducer() = default;
+        // Starts again at the first byte.
+        virtual void Restart() = 0;
+        // The next part into part, valid until the next call; false once there is none.
+        virtual bool Next(std::string_view& part) = 0;
+    };
+
     TPieces() = default;
     TPieces(std::string_view bytes) { Add(bytes); }  // NOLINT: one piece
+    explicit TPieces(TProducer& producer) : producer_(&producer) {}
     void Add(std::string_view piece) {
         if (piece.empty()) return;
         pieces_.push_back(piece);
         size_ += piece.size();
     }
-    std::size_t Size() const { return size_; }
+    // A producer's size costs a pass over its bytes, taken when first asked for.
+    std::size_t Size() const;
     // Calls f with the parts of the bytes [from, from + length) in order; stops where f gives
     // false, and then gives false.
     bool ForEach(std::size_t from, std::size_t length,
@@ -81,7 +97,15 @@ class TPieces {
 
   private:
     std::vector<std::string_view> pieces_;
-    std::size_t size_ = 0;
+    mutable std::size_t size_ = 0;
+    TProducer* producer_ = nullptr;
+    // Where the producer stands: its current part, which starts at partAt_ of the bytes. A pass
+    // from the first byte to the last gives the size and the hash on the way.
+    mutable bool sized_ = false, started_ = false, ended_ = false;
+    mutable std::string_view part_;
+    mutable std::size_t partAt_ = 0;
+    mutable std::uint64_t hash_ = 0;
+    mutable std::optional<THasher> hasher_;
 };
 
 // Writes the file at path so that it is never left half-written and stays the file it was.
@@ -112,6 +136,7 @@ class TPieces {
 // with the read-only attribute is refused. There is no in-place write (a second hard link keeps
 // the old bytes) and no lock; the change check runs as on other systems.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+void WriteFileAtomically(const std::string& path, const TPieces& bytes);
 // The same, describing the file as written, for a later ChangedOnDisk.
 void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileStamp& written,
                          const TSaveOptions& options = {});

@@ -121,8 +121,9 @@ class TGatherer {
 
 bool WriteAll(int fd, const TPieces& bytes) {
     TGatherer out([fd](std::string_view part) { return WriteAll(fd, part); });
-    return bytes.ForEach(0, bytes.Size(), [&](std::string_view piece) { return out.Add(piece); }) &&
-           out.Flush();
+    return bytes.ForEach(0, std::string_view::npos, [&](std::string_view piece) {
+        return out.Add(piece);
+    }) && out.Flush();
 }
 bool WriteAllAt(int fd, std::string_view bytes, std::size_t at) {
     while (!bytes.empty()) {

@@ -12,6 +12,7 @@
 
 #include "core/document.h"
 #include "core/encoding.h"
+#include "core/filereader.h"
 #include "exchange/translation.h"
 
 namespace quillfen {
@@ -45,6 +46,12 @@ struct TExchangeFormat {
     // The units of a translated file, for a merge into the page; nullptr for a format that is
     // recombined. Raises TError naming path and the line for a file it cannot read.
     TTranslationFile (*ReadTranslation)(std::string_view bytes, const std::string& path);
+    // The same one unit at a time from input, which the reader keeps, keeping of the texts what
+    // limits allow: a file many times its page's size is read as it is merged. nullptr for a
+    // format that has no such reader (a merge then reads its file whole).
+    std::unique_ptr<TUnitReader> (*ReadUnits)(std::unique_ptr<TByteInput> input,
+                                              const std::string& path,
+                                              const TReadLimits& limits) = nullptr;
 };
 
 // Every registered format; the first is the default.

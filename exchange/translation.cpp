@@ -87,6 +87,41 @@ std::optional<TSourceStamp> ParseSourceStamp(std::string_view text) {
     return stamp;
 }
 
+std::size_t MaxTargetBytes(std::size_t sourceBytes) {
+    constexpr std::size_t kGrowth = 16, kSlack = std::size_t{1} << 20;
+    return sourceBytes > (static_cast<std::size_t>(-1) - kSlack) / kGrowth
+               ? static_cast<std::size_t>(-1)
+               : sourceBytes * kGrowth + kSlack;
+}
+
+TTranslationFile ReadAllUnits(TUnitReader& reader) {
+    TTranslationFile file;
+    file.Stamp = reader.Stamp();
+    for (TTranslationUnit unit; reader.Next(unit);) file.Units.push_back(std::move(unit));
+    return file;
+}
+
+std::string ResTypeOf(TKind kind) {
+    std::string type = std::string("x-") + KindInfo(kind).Name;
+    for (char& c : type)
+        if (c == ' ') c = '-';
+    return type;
+}
+
+std::optional<TKind> KindNamed(std::string_view name) {
+    // Asked for every unit of a merge: the restypes are made once.
+    static const std::vector<std::string> types = [] {
+        std::vector<std::string> made;
+        for (const TKindInfo& kind : Kinds()) made.push_back(ResTypeOf(kind.Kind));
+        return made;
+    }();
+    for (const TKindInfo& kind : Kinds())
+        if ((name.size() == 1 && name[0] == kind.Letter) ||
+            name == types[static_cast<std::size_t>(kind.Kind)])
+            return kind.Kind;
+    return std::nullopt;
+}
+
 std::string PageLanguage(const TDocument& document) {
     std::string_view language = PageLanguageOf(document.Page());
     while (!language.empty() && IsHtmlSpace(language.front())) language.remove_prefix(1);

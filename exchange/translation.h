@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/document.h"
+#include "core/kinds.h"
 
 namespace quillfen {
 
@@ -39,12 +40,73 @@ struct TTranslationUnit {
     // a state that says it is not translated, a fuzzy entry).
     std::optional<std::string> Target;
     std::size_t Line = 0;  // where the unit starts in the file, for errors; 0 when unknown
+    // The kind of phrase the file says the unit is for, as it names it (a PO context's letter,
+    // an XLIFF restype; see KindNamed); empty where it does not say, as after a tool's
+    // conversion.
+    std::string Kind = {};
+    // A unit that a tool added in a file of its own beside ours (po2xliff -t): it gives its
+    // target to our unit of its number rather than doubling it.
+    bool Added = false;
+    // The first inline element of the target that is no text ("<g>", "<x>", "<ph>"; not our
+    // byte codes), empty if none; a g or x stands in the target as a placeholder as well.
+    std::string Inline = {};
+    // The source or the target was longer than the reader keeps (TReadLimits): what it holds
+    // is only their start.
+    bool SourceTooLong = false, TargetTooLong = false;
 };
 
 struct TTranslationFile {
     std::optional<TSourceStamp> Stamp;  // nullopt when the file carries none
     std::vector<TTranslationUnit> Units;
 };
+
+// A translation may be longer than its source (a short word becomes a phrase, a language writes
+// longer), but not without bound: a target longer than this is a fault, and a reader keeps no
+// more of it.
+std::size_t MaxTargetBytes(std::size_t sourceBytes);
+// How much of a unit's texts a reader keeps, so that a crafted file cannot fill memory: a source
+// longer than Source cannot be any phrase's text, and a target beyond MaxTargetBytes of its
+// source or beyond Target is faulty. A header (PO's, or its unit in XLIFF) is kept to 64 KiB.
+struct TReadLimits {
+    std::size_t Source = static_cast<std::size_t>(-1);
+    std::size_t Target = static_cast<std::size_t>(-1);
+};
+
+// A translation file read unit by unit, so that a file many times larger than its page is never
+// held whole. Raises TError naming the file and the line for a file it cannot read.
+class TUnitReader {
+  public:
+    virtual ~TUnitReader() = default;
+    // The stamp the file carries ahead of its first unit; nullopt where it carries none.
+    virtual std::optional<TSourceStamp> Stamp() = 0;
+    // The next unit into unit; false at the file's end.
+    virtual bool Next(TTranslationUnit& unit) = 0;
+};
+
+// The units of a file already read whole, one by one.
+class TUnitsOfFile final : public TUnitReader {
+  public:
+    explicit TUnitsOfFile(const TTranslationFile& file) : file_(file) {}
+    std::optional<TSourceStamp> Stamp() override { return file_.Stamp; }
+    bool Next(TTranslationUnit& unit) override {
+        if (next_ == file_.Units.size()) return false;
+        unit = file_.Units[next_++];
+        return true;
+    }
+
+  private:
+    const TTranslationFile& file_;
+    std::size_t next_ = 0;
+};
+
+// Every unit a reader gives, with its stamp.
+TTranslationFile ReadAllUnits(TUnitReader& reader);
+
+// A kind's name in a file: its letter ("T"), or as an XLIFF restype "x-" and its name with
+// hyphens for blanks ("x-plain-text").
+std::string ResTypeOf(TKind kind);
+// The kind a unit's file names, by its letter or its restype; nullopt for a name that is none.
+std::optional<TKind> KindNamed(std::string_view name);
 
 // The language the page names for itself: its root element's lang, else its xml:lang, as the
 // first html start tag gives them, blanks cut; empty if none.

@@ -4,13 +4,15 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <span>
-#include <unordered_map>
 
+#include "core/encoding.h"
 #include "core/errors.h"
 #include "core/kinds.h"
 #include "core/savefile.h"
@@ -188,21 +190,6 @@ void AppendSentence(std::string& out, const TDocument& document, std::size_t i) 
     }
 }
 
-// The restype of each kind: "x-" and its name, blanks as hyphens ("x-plain-text").
-const std::array<std::string, kKindCount>& ResTypes() {
-    static const std::array<std::string, kKindCount> types = [] {
-        std::array<std::string, kKindCount> made;
-        for (const TKindInfo& kind : Kinds()) {
-            std::string type = std::string("x-") + kind.Name;
-            for (char& c : type)
-                if (c == ' ') c = '-';
-            made[static_cast<std::size_t>(kind.Kind)] = std::move(type);
-        }
-        return made;
-    }();
-    return types;
-}
-
 // The page's language, else the option's, else "und"; an option that is no language tag is
 // refused even where the page names its own.
 std::string SourceLanguage(const TDocument& document, const TExportOptions& options) {
@@ -215,10 +202,107 @@ std::string SourceLanguage(const TDocument& document, const TExportOptions& opti
     return option.value_or("und");
 }
 
+// The XLIFF file of a document, made unit by unit as the file is written: a page of many short
+// phrases gives a file several times its size, which is never held whole. Refuses a language
+// option that is no language tag when it is made.
+class TXliffWriter final : public TPieces::TProducer {
+  public:
+    TXliffWriter(const TDocument& document, const std::string& documentPath,
+                 const TExportOptions& options)
+        : document_(document),
+          documentPath_(documentPath),
+          source_(SourceLanguage(document, options)) {
+        if (!options.TargetLanguage.empty()) {
+            target_ = LanguageTag(options.TargetLanguage);
+            if (!target_) throw LanguageTagError(options.TargetLanguage);
+        }
+        for (const TKindInfo& kind : Kinds())
+            resTypes_[static_cast<std::size_t>(kind.Kind)] = ResTypeOf(kind.Kind);
+    }
+
+    void Restart() override {
+        next_ = 0;
+        stage_ = TStage::Head;
+    }
+
+    bool Next(std::string_view& part) override {
+        constexpr std::size_t kBatch = std::size_t{1} << 16;
+        out_.clear();
+        if (stage_ == TStage::Head) AppendHead();
+        while (stage_ == TStage::Units && out_.size() < kBatch) {
+            if (next_ == document_.PhraseCount()) {
+                out_ += "</body>\n</file>\n</xliff>\n";
+                stage_ = TStage::End;
+            } else {
+                AppendUnit(next_++);
+            }
+        }
+        part = out_;
+        return !out_.empty();
+    }
+
+  private:
+    enum class TStage : std::uint8_t { Head, Units, End };
+    void AppendHead();
+    void AppendUnit(std::size_t i);
+
+    const TDocument& document_;
+    const std::string& documentPath_;
+    const std::string source_;
+    std::optional<std::string> target_;
+    std::array<std::string, kKindCount> resTypes_;
+    std::size_t next_ = 0;
+    TStage stage_ = TStage::Head;
+    std::string out_;
+};
+
+void TXliffWriter::AppendHead() {
+    out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\" xmlns=\"";
+    out_ += kNamespace;
+    out_ += "\">\n<file original=\"";
+    AppendPlain(out_, ExportFileName(documentPath_), true);
+    out_ += "\" datatype=\"html\" source-language=\"";
+    out_ += source_;
+    if (target_) {
+        out_ += "\" target-language=\"";
+        out_ += *target_;
+    }
+    out_ += "\">\n<header><note from=\"";
+    out_ += kTool;
+    out_ += "\">";
+    out_ += FormatSourceStamp(StampOf(document_));
+    out_ += "</note></header>\n<body>\n";
+    stage_ = TStage::Units;
+}
+
+void TXliffWriter::AppendUnit(std::size_t i) {
+    const bool sentence = document_.Spans()[i].Source == TSource::Sentence;
+    out_ += "<trans-unit id=\"";
+    out_ += std::to_string(i + 1);
+    out_ += "\" restype=\"";
+    out_ += resTypes_[static_cast<std::size_t>(document_.Kind(i))];
+    if (sentence) {
+        out_ += "\" extype=\"";
+        out_ += kSentenceType;
+    }
+    out_ += "\" xml:space=\"preserve\">\n<source>";
+    if (sentence)
+        AppendSentence(out_, document_, i);
+    else
+        TSourceWriter(out_).Text(document_.Text(i));
+    out_ += "</source>\n";
+    if (const std::string_view note = document_.Note(i); !note.empty()) {
+        out_ += "<note>";
+        AppendPlain(out_, note, false);
+        out_ += "</note>\n";
+    }
+    out_ += "</trans-unit>\n";
+}
+
 void Export(const TDocument& document, const std::string& documentPath,
             const std::string& folderText, const TExportOptions& options) {
-    const std::string bytes = XliffBytes(document, documentPath, options);
-    WriteFileAtomically(ExportPath(documentPath, folderText, ".xlf"), bytes);
+    TXliffWriter writer(document, documentPath, options);
+    WriteFileAtomically(ExportPath(documentPath, folderText, ".xlf"), TPieces(writer));
 }
 
 // --- reading -------------------------------------------------------------------------------
@@ -258,11 +342,50 @@ std::optional<std::string_view> Attribute(int count, const xmlChar** attributes,
     return std::nullopt;
 }
 
-class TXliffReader {
-  public:
-    explicit TXliffReader(const std::string& path) : path_(path) {}
+// A header (a PO file's, as po2xliff makes a unit of it) is kept whole up to this; a stamp and a
+// unit's location are short.
+constexpr std::size_t kHeaderLimit = std::size_t{1} << 16;
+constexpr std::size_t kNoteLimit = 1024;
+constexpr std::size_t kLocationLimit = 64;
+constexpr std::string_view kHeaderType = "x-gettext-domain-header";
 
-    TTranslationFile Read(std::string_view bytes);
+// Appends text to into as far as it stays within limit; false when some was left out.
+bool AppendWithin(std::string& into, std::string_view text, std::size_t limit) {
+    if (into.size() >= limit) return text.empty();
+    const std::size_t room = limit - into.size();
+    into.append(text.substr(0, room));
+    return text.size() <= room;
+}
+
+struct TParserFree {
+    void operator()(xmlParserCtxtPtr p) const {
+        if (p->myDoc) xmlFreeDoc(p->myDoc);
+        p->myDoc = nullptr;
+        xmlFreeParserCtxt(p);
+    }
+};
+
+// The file is read a part at a time by libxml2's push parser, whose SAX2 callbacks queue each
+// unit as it ends; a merge takes them from the queue, so that only a part of the file and a few
+// units are in memory at once.
+class TXliffReader final : public TUnitReader {
+  public:
+    TXliffReader(std::unique_ptr<TByteInput> input, const std::string& path,
+                 const TReadLimits& limits)
+        : input_(std::move(input)), path_(path), limits_(limits) {}
+
+    std::optional<TSourceStamp> Stamp() override {
+        while (units_.empty() && !ended_) Feed();
+        return stamp_;
+    }
+
+    bool Next(TTranslationUnit& unit) override {
+        while (units_.empty() && !ended_) Feed();
+        if (units_.empty()) return false;
+        unit = std::move(units_.front());
+        units_.pop_front();
+        return true;
+    }
 
   private:
     enum class TIn : std::uint8_t { Nothing, Source, Target };
@@ -271,6 +394,15 @@ class TXliffReader {
         bool placeholder;
         std::string text;
     };
+    // An inline element open in a source or target: a g's id to close it with, or nothing (a
+    // mrk, read through; an x; an element whose content is no text of the target).
+    struct TInline {
+        std::optional<std::string> id;
+        bool skipped = false;
+    };
+
+    // Gives the parser the next part of the file, or tells it the file has ended.
+    void Feed();
 
     static TXliffReader& Of(void* context) {
         return *static_cast<TXliffReader*>(static_cast<xmlParserCtxtPtr>(context)->_private);
@@ -294,6 +426,14 @@ class TXliffReader {
         // Nothing declared is kept, so nothing can be expanded or fetched.
         Of(context).Fail(TXliffFault::EntityDeclared, {});
     }
+    static void OnDoctype(void* context, const xmlChar*, const xmlChar* publicId,
+                          const xmlChar* systemId) {
+        // A DTD outside the file is never read; a file that names one is refused, so that what
+        // it would declare is not silently missing.
+        if (publicId || systemId)
+            Of(context).Fail(TXliffFault::ExternalDtd,
+                             std::string(Text(systemId ? systemId : publicId)));
+    }
     static void OnError(void* context, xmlErrorPtr error) {
         TXliffReader& reader = Of(context);
         if (!error || error->level < XML_ERR_ERROR || !reader.message_.empty()) return;
@@ -305,68 +445,103 @@ class TXliffReader {
     }
 
     std::size_t Line() const {
-        const int line = xmlSAX2GetLineNumber(parser_);
+        const int line = xmlSAX2GetLineNumber(parser_.get());
         return line > 0 ? static_cast<std::size_t>(line) : 0;
     }
 
     // Keeps the first fault and stops the parser: no exception may pass through libxml2.
     void Fail(TXliffFault fault, const std::string& detail, std::size_t line = 0) {
         if (!fault_) fault_ = XliffError(path_, line ? line : Line(), fault, detail);
-        xmlStopParser(parser_);
+        xmlStopParser(parser_.get());
     }
 
     void Start(std::string_view name, int count, const xmlChar** attributes);
+    void StartInline(std::string_view name, int count, const xmlChar** attributes);
     void End(std::string_view name);
-    void Characters(std::string_view text) {
-        if (in_ != TIn::Nothing)
-            Literal() += text;
-        else if (inStamp_)
-            stamp_ += text;
-        else if (context_)
-            *context_ += text;
-    }
-    // Whether a unit of a file that is not ours is kept; takes its id from its location.
-    bool KeepForeign();
+    void Characters(std::string_view text);
+    void EndUnit();
+    // Where a unit of a file that is not ours takes its number from: its location.
+    void TakeLocation();
 
-    std::string& Literal() {
-        if (pieces_.empty() || pieces_.back().placeholder) pieces_.push_back({false, {}});
-        return pieces_.back().text;
-    }
-    void Placeholder(std::string_view before, std::string_view id, std::string_view after) {
-        std::string written(before);
-        written += id;
-        written += after;
-        pieces_.push_back({true, std::move(written)});
-    }
-    // The pieces in the textual form: a sentence's literal stretches escaped.
-    std::string Assemble(bool sentence) const;
+    // Appends to the source or target being read as far as its limit allows.
+    void AddText(std::string_view text, bool placeholder);
+    std::size_t TextLimit() const;
+    // The pieces in the textual form, taken from them: a sentence's literal stretches escaped.
+    std::string Assemble(bool sentence);
 
-    const std::string& path_;
-    xmlParserCtxtPtr parser_ = nullptr;
+    std::unique_ptr<TByteInput> input_;  // null once used up
+    const std::string path_;
+    const TReadLimits limits_;
+    std::unique_ptr<xmlParserCtxt, TParserFree> parser_;
+    xmlSAXHandler sax_{};
+    std::vector<char> chunk_;
+    bool ended_ = false;
     std::optional<TError> fault_;
     std::string message_;  // the parser's first error
     std::size_t messageLine_ = 0;
 
-    TTranslationFile file_;
+    std::optional<TSourceStamp> stamp_;
+    bool stampRead_ = false;  // a unit has been queued: a stamp from now on says nothing
+    std::deque<TTranslationUnit> units_;
+
     std::size_t depth_ = 0;              // of the element being read, the root 1
     std::size_t header_ = 0, unit_ = 0;  // the depth of the header or trans-unit we are in
     bool inStamp_ = false;
-    std::string stamp_;
-    bool ours_ = false;  // the file element being read has our stamp
-    std::string resType_;
+    std::string note_;
+    bool ours_ = false;        // the file element being read has our stamp
+    bool headerUnit_ = false;  // the unit is a PO header, made a unit by po2xliff
     // A unit's location, as a PO's "#: page:number" becomes in XLIFF.
     bool location_ = false;
     std::string locationFile_, locationLine_;
     std::string* context_ = nullptr;
-    // The first unit of each id, made when a file that is not ours brings units.
-    std::optional<std::unordered_map<std::string, std::size_t>> index_;
     TTranslationUnit read_;
     bool sentence_ = false, hasSource_ = false, hasTarget_ = false, translated_ = false;
     TIn in_ = TIn::Nothing;
     std::vector<TPiece> pieces_;
-    // The inline elements open in a source or target: a g's id, or nullopt for a mrk.
-    std::vector<std::optional<std::string>> inline_;
+    std::size_t textBytes_ = 0;  // of the source or target being read
+    bool tooLong_ = false;
+    std::vector<TInline> inline_;
+    std::size_t skipping_ = 0;  // inline elements open whose content is no text
 };
+
+void TXliffReader::Feed() {
+    constexpr std::size_t kChunk = std::size_t{1} << 16;
+    chunk_.resize(kChunk);
+    const std::size_t got = input_ ? input_->Read(chunk_.data(), kChunk) : 0;
+    if (!parser_) {
+        if (got == 0) throw XliffError(path_, 0, TXliffFault::NotXml, "the file is empty");
+        // Only these callbacks: no tree is built, no DTD read, no entity declared or
+        // substituted.
+        sax_.initialized = XML_SAX2_MAGIC;
+        sax_.startElementNs = OnStart;
+        sax_.endElementNs = OnEnd;
+        sax_.characters = OnCharacters;
+        sax_.cdataBlock = OnCharacters;
+        sax_.reference = OnReference;
+        sax_.entityDecl = OnEntityDeclaration;
+        sax_.internalSubset = OnDoctype;
+        sax_.serror = OnError;
+        // The first bytes tell the parser the file's encoding.
+        const int first = static_cast<int>(std::min<std::size_t>(got, 4));
+        parser_.reset(xmlCreatePushParserCtxt(&sax_, nullptr, chunk_.data(), first, nullptr));
+        if (!parser_) throw std::bad_alloc();
+        parser_->_private = this;
+        parser_->userData = parser_.get();
+        xmlCtxtUseOptions(parser_.get(), XML_PARSE_NONET);
+        xmlParseChunk(parser_.get(), chunk_.data() + first, static_cast<int>(got) - first, 0);
+    } else {
+        xmlParseChunk(parser_.get(), chunk_.data(), static_cast<int>(got), got == 0);
+    }
+    if (got == 0) {
+        input_.reset();
+        ended_ = true;
+    }
+    if (fault_) throw *fault_;
+    if (!parser_->wellFormed || !message_.empty())
+        throw XliffError(path_, messageLine_, TXliffFault::NotXml,
+                         message_.empty() ? "?" : message_);
+    if (ended_ && !stampRead_) stampRead_ = true;
+}
 
 void TXliffReader::Start(std::string_view name, int count, const xmlChar** attributes) {
     ++depth_;
@@ -374,26 +549,7 @@ void TXliffReader::Start(std::string_view name, int count, const xmlChar** attri
         if (name != "xliff") Fail(TXliffFault::NotXliff, std::string(name));
         return;
     }
-    if (in_ != TIn::Nothing) {
-        if (name == "g") {
-            const std::string_view id = Attribute(count, attributes, "id").value_or("");
-            Placeholder("<", id, ">");
-            inline_.push_back(std::string(id));
-        } else if (name == "x") {
-            const int b = ByteCode(Attribute(count, attributes, "ctype").value_or(""));
-            if (b >= 0)
-                Literal() += static_cast<char>(b);
-            else
-                Placeholder("<", Attribute(count, attributes, "id").value_or(""), "/>");
-            // An x has no content; its end pops this.
-            inline_.push_back(std::nullopt);
-        } else if (name == "mrk") {
-            inline_.push_back(std::nullopt);
-        } else {
-            Fail(TXliffFault::UnknownInline, read_.Id + ": " + std::string(name));
-        }
-        return;
-    }
+    if (in_ != TIn::Nothing) return StartInline(name, count, attributes);
     if (unit_ != 0) {
         if (depth_ == unit_ + 2 && location_ && name == "context") {
             const auto type = Attribute(count, attributes, "context-type");
@@ -416,6 +572,8 @@ void TXliffReader::Start(std::string_view name, int count, const xmlChar** attri
             in_ = TIn::Target;
         }
         pieces_.clear();
+        textBytes_ = 0;
+        tooLong_ = false;
         return;
     }
     if (name == "trans-unit") {
@@ -427,7 +585,8 @@ void TXliffReader::Start(std::string_view name, int count, const xmlChar** attri
         read_.Id = *id;
         sentence_ = Attribute(count, attributes, "extype") == kSentenceType;
         hasSource_ = hasTarget_ = translated_ = location_ = false;
-        resType_ = Attribute(count, attributes, "restype").value_or("");
+        read_.Kind = Attribute(count, attributes, "restype").value_or("");
+        headerUnit_ = read_.Kind == kHeaderType;
         locationFile_.clear();
         locationLine_.clear();
     } else if (name == "file") {
@@ -437,25 +596,102 @@ void TXliffReader::Start(std::string_view name, int count, const xmlChar** attri
     } else if (name == "note" && header_ != 0 && depth_ == header_ + 1 &&
                Attribute(count, attributes, "from") == kTool) {
         inStamp_ = true;
-        stamp_.clear();
+        note_.clear();
     }
+}
+
+void TXliffReader::StartInline(std::string_view name, int count, const xmlChar** attributes) {
+    if (skipping_ != 0) {
+        ++skipping_;
+        inline_.push_back({std::nullopt, true});
+        return;
+    }
+    // The first code of a target that is no text: the merge refuses it where its phrase has no
+    // placeholders, and one that stands for none anywhere.
+    const int byte =
+        name == "x" ? ByteCode(Attribute(count, attributes, "ctype").value_or("")) : -1;
+    if (in_ == TIn::Target && read_.Inline.empty() && name != "mrk" && byte < 0)
+        read_.Inline = "<" + std::string(name) + ">";
+    if (name == "g") {
+        const std::string_view id = Attribute(count, attributes, "id").value_or("");
+        AddText("<" + std::string(id) + ">", true);
+        inline_.push_back({std::string(id), false});
+    } else if (name == "x") {
+        if (byte >= 0)
+            AddText(std::string(1, static_cast<char>(byte)), false);
+        else
+            AddText("<" + std::string(Attribute(count, attributes, "id").value_or("")) + "/>",
+                    true);
+        // An x has no content; its end pops this.
+        inline_.push_back({});
+    } else if (name == "mrk") {
+        inline_.push_back({});
+    } else if (in_ == TIn::Target) {
+        // bx, ex, ph, bpt, it...: what they hold is the original's code, no text.
+        ++skipping_;
+        inline_.push_back({std::nullopt, true});
+    } else {
+        Fail(TXliffFault::UnknownInline, read_.Id + ": " + std::string(name));
+    }
+}
+
+void TXliffReader::Characters(std::string_view text) {
+    if (in_ != TIn::Nothing) {
+        if (skipping_ == 0) AddText(text, false);
+    } else if (inStamp_) {
+        AppendWithin(note_, text, kNoteLimit);
+    } else if (context_) {
+        AppendWithin(*context_, text, kLocationLimit);
+    }
+}
+
+std::size_t TXliffReader::TextLimit() const {
+    if (headerUnit_) return kHeaderLimit;
+    if (in_ == TIn::Source) return limits_.Source;
+    return std::min(limits_.Target, MaxTargetBytes(hasSource_ ? read_.Source.size() : 0));
+}
+
+void TXliffReader::AddText(std::string_view text, bool placeholder) {
+    if (tooLong_) return;
+    const std::size_t limit = TextLimit();
+    if (textBytes_ + text.size() > limit) {
+        // The rest is not kept; the unit says so.
+        tooLong_ = true;
+        return;
+    }
+    textBytes_ += text.size();
+    if (placeholder) {
+        pieces_.push_back({true, std::string(text)});
+        return;
+    }
+    if (pieces_.empty() || pieces_.back().placeholder) pieces_.push_back({false, {}});
+    pieces_.back().text += text;
 }
 
 void TXliffReader::End(std::string_view name) {
     const std::size_t depth = depth_--;
     if (in_ != TIn::Nothing) {
         if (!inline_.empty()) {
-            if (inline_.back() && name == "g") Placeholder("</", *inline_.back(), ">");
+            const TInline closed = std::move(inline_.back());
             inline_.pop_back();
+            if (closed.skipped) {
+                --skipping_;
+            } else if (closed.id && name == "g") {
+                AddText("</" + *closed.id + ">", true);
+            }
             return;
         }
         if (in_ == TIn::Source) {
             // A unit not marked as a sentence is one when its source has placeholders.
             for (const TPiece& piece : pieces_) sentence_ = sentence_ || piece.placeholder;
             read_.Source = Assemble(sentence_);
+            read_.SourceTooLong = tooLong_;
         } else if (translated_) {
             std::string target = Assemble(sentence_);
-            if (!target.empty()) read_.Target = std::move(target);
+            if (!target.empty() || tooLong_) {
+                read_.Target = std::move(target);
+                read_.TargetTooLong = tooLong_;
+            }
         }
         in_ = TIn::Nothing;
         return;
@@ -463,7 +699,7 @@ void TXliffReader::End(std::string_view name) {
     if (depth == unit_) {
         unit_ = 0;
         if (!hasSource_) return Fail(TXliffFault::UnitWithoutSource, read_.Id, read_.Line);
-        if (ours_ || KeepForeign()) file_.Units.push_back(std::move(read_));
+        EndUnit();
     } else if (unit_ != 0) {
         if (depth == unit_ + 2) context_ = nullptr;
         if (depth == unit_ + 1) location_ = false;
@@ -472,7 +708,7 @@ void TXliffReader::End(std::string_view name) {
     } else if (inStamp_) {
         inStamp_ = false;
         ours_ = true;
-        if (!file_.Stamp) file_.Stamp = ParseSourceStamp(stamp_);
+        if (!stampRead_ && !stamp_) stamp_ = ParseSourceStamp(note_);
     }
 }
 
@@ -480,32 +716,44 @@ bool IsNumber(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// po2xliff -t, given our file as its template, leaves our units as they were and adds a file of
-// its own with a unit for each PO entry: a new id, the entry's text (in the textual form, as the
-// PO holds it) and translation, and the entry's "#: page:number" as its location. Such a unit
-// gives its target to our unit of that number.
-bool TXliffReader::KeepForeign() {
-    if (resType_ == "x-gettext-domain-header") return false;
+// po2xliff turns a PO file into a file of its own, with a unit for each entry: a new id, the
+// entry's text (in the textual form, as the PO holds it) and translation, and the entry's
+// "#: page:number" as its location; its header becomes a unit of restype
+// x-gettext-domain-header, which holds our stamp. po2xliff -t, given our file as its template,
+// keeps our units and adds such a file behind them. A unit of such a file takes the number of its
+// location; it gives its target to our unit of that number.
+void TXliffReader::TakeLocation() {
+    read_.Added = true;
     if (IsNumber(locationLine_))
         read_.Id = locationLine_;
     else if (IsNumber(locationFile_))
         read_.Id = locationFile_;
-    if (!index_) {
-        index_.emplace();
-        for (std::size_t k = 0; k < file_.Units.size(); ++k)
-            index_->try_emplace(file_.Units[k].Id, k);
-    }
-    const auto [at, fresh] = index_->try_emplace(read_.Id, file_.Units.size());
-    if (fresh) return true;
-    TTranslationUnit& first = file_.Units[at->second];
-    if (!read_.Target) return false;
-    if (first.Target) return true;
-    first.Target = std::move(read_.Target);
-    return false;
 }
 
-std::string TXliffReader::Assemble(bool sentence) const {
-    if (pieces_.size() == 1 && !pieces_[0].placeholder && !sentence) return pieces_[0].text;
+void TXliffReader::EndUnit() {
+    if (headerUnit_) {
+        // The PO header's fields: only a stamp ahead of the units says which page they belong to.
+        std::string_view fields = read_.Source;
+        while (!fields.empty() && !stampRead_ && !stamp_) {
+            const std::size_t nl = fields.find('\n');
+            const std::string_view field = fields.substr(0, nl);
+            fields.remove_prefix(nl == std::string_view::npos ? fields.size() : nl + 1);
+            const std::size_t colon = field.find(':');
+            if (colon != std::string_view::npos &&
+                NameIs(field.substr(0, colon), "x-quillfen-source"))
+                stamp_ = ParseSourceStamp(field.substr(colon + 1));
+        }
+        headerUnit_ = false;
+        return;
+    }
+    if (!ours_) TakeLocation();
+    units_.push_back(std::move(read_));
+    stampRead_ = true;
+}
+
+std::string TXliffReader::Assemble(bool sentence) {
+    if (pieces_.size() == 1 && !pieces_[0].placeholder && !sentence)
+        return std::move(pieces_[0].text);
     std::string out;
     for (std::size_t k = 0; k < pieces_.size(); ++k) {
         const TPiece& piece = pieces_[k];
@@ -519,108 +767,32 @@ std::string TXliffReader::Assemble(bool sentence) const {
     return out;
 }
 
-struct TParserFree {
-    void operator()(xmlParserCtxtPtr p) const {
-        if (p->myDoc) xmlFreeDoc(p->myDoc);
-        p->myDoc = nullptr;
-        xmlFreeParserCtxt(p);
-    }
-};
-
-TTranslationFile TXliffReader::Read(std::string_view bytes) {
-    if (bytes.empty()) throw XliffError(path_, 0, TXliffFault::NotXml, "the file is empty");
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
-        throw XliffError(path_, 0, TXliffFault::NotXml, "larger than 2 GiB");
-    std::unique_ptr<xmlParserCtxt, TParserFree> parser(
-        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
-    if (!parser || !parser->sax) throw std::bad_alloc();
-    parser_ = parser.get();
-    // Only these callbacks: no tree is built, no DTD read, no entity declared or substituted.
-    xmlSAXHandler& sax = *parser->sax;
-    std::memset(&sax, 0, sizeof sax);
-    sax.initialized = XML_SAX2_MAGIC;
-    sax.startElementNs = OnStart;
-    sax.endElementNs = OnEnd;
-    sax.characters = OnCharacters;
-    sax.cdataBlock = OnCharacters;
-    sax.reference = OnReference;
-    sax.entityDecl = OnEntityDeclaration;
-    sax.serror = OnError;
-    parser->_private = this;
-    parser->userData = parser.get();
-    xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET);
-    xmlParseDocument(parser.get());
-    if (fault_) throw *fault_;
-    if (!parser->wellFormed || !message_.empty())
-        throw XliffError(path_, messageLine_, TXliffFault::NotXml,
-                         message_.empty() ? "?" : message_);
-    return std::move(file_);
+std::unique_ptr<TUnitReader> ReadUnits(std::unique_ptr<TByteInput> input, const std::string& path,
+                                       const TReadLimits& limits) {
+    return std::make_unique<TXliffReader>(std::move(input), path, limits);
 }
 
 TTranslationFile ReadTranslation(std::string_view bytes, const std::string& path) {
-    return TXliffReader(path).Read(bytes);
+    TXliffReader reader(std::make_unique<TMemoryInput>(bytes), path, {});
+    return ReadAllUnits(reader);
 }
 
 }  // namespace
 
 std::string XliffBytes(const TDocument& document, const std::string& documentPath,
                        const TExportOptions& options) {
-    const std::string source = SourceLanguage(document, options);
-    std::optional<std::string> target;
-    if (!options.TargetLanguage.empty()) {
-        target = LanguageTag(options.TargetLanguage);
-        if (!target) throw LanguageTagError(options.TargetLanguage);
-    }
-    const auto& resTypes = ResTypes();
-
+    TXliffWriter writer(document, documentPath, options);
     std::string out;
-    out.reserve(document.Page().size() / 2 + document.PhraseCount() * 96 + 512);
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\" xmlns=\"";
-    out += kNamespace;
-    out += "\">\n<file original=\"";
-    AppendPlain(out, ExportFileName(documentPath), true);
-    out += "\" datatype=\"html\" source-language=\"";
-    out += source;
-    if (target) {
-        out += "\" target-language=\"";
-        out += *target;
-    }
-    out += "\">\n<header><note from=\"";
-    out += kTool;
-    out += "\">";
-    out += FormatSourceStamp(StampOf(document));
-    out += "</note></header>\n<body>\n";
-    for (std::size_t i = 0; i < document.PhraseCount(); ++i) {
-        const bool sentence = document.Spans()[i].Source == TSource::Sentence;
-        out += "<trans-unit id=\"";
-        out += std::to_string(i + 1);
-        out += "\" restype=\"";
-        out += resTypes[static_cast<std::size_t>(document.Kind(i))];
-        if (sentence) {
-            out += "\" extype=\"";
-            out += kSentenceType;
-        }
-        out += "\" xml:space=\"preserve\">\n<source>";
-        if (sentence)
-            AppendSentence(out, document, i);
-        else
-            TSourceWriter(out).Text(document.Text(i));
-        out += "</source>\n";
-        if (const std::string_view note = document.Note(i); !note.empty()) {
-            out += "<note>";
-            AppendPlain(out, note, false);
-            out += "</note>\n";
-        }
-        out += "</trans-unit>\n";
-    }
-    out += "</body>\n</file>\n</xliff>\n";
+    writer.Restart();
+    for (std::string_view part; writer.Next(part);) out += part;
     return out;
 }
 
 const TExchangeFormat kXliffFormat = {
-    "xliff", "NAME.xlf, XLIFF 1.2 for translation tools, merged back into the page",
-    Files,   Export,
-    nullptr, ReadTranslation,
+    "xliff",   "NAME.xlf, XLIFF 1.2 for translation tools, merged back into the page",
+    Files,     Export,
+    nullptr,   ReadTranslation,
+    ReadUnits,
 };
 
 }  // namespace quillfen

@@ -355,19 +355,20 @@ void TForm1::mMergeClick() {
     const std::string native = NativePath(path);
     const TExchangeFormat* format = TranslationFormatOf ? TranslationFormatOf(native) : nullptr;
     if (!format || !format->ReadTranslation) throw NoTranslationFormatError(native);
-    const TTranslationFile file = format->ReadTranslation(ReadFileBytes(native), native);
     TMergeOptions options;
-    if (!IsExportOf(Doc, file)) {
+    if (!IsExportOf(Doc, ReadTranslationStamp(*format, native))) {
         if (!Ask(TStringId::AskForceMerge, QDir::toNativeSeparators(path), false)) return;
         options.Force = true;
     }
-    const TMergeReport report =
-        MergeTranslation(Session.MutableDocument(), file, options, [this] { Session.Write(); });
+    // Read unit by unit as it is merged: a translation file may be many times the page.
+    const TMergeReport report = MergeTranslationFile(Session.MutableDocument(), *format, native,
+                                                     options, [this] { Session.Write(); });
     TextBoxModel->AllRowsChanged();
     if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
     ShowChange();
     QString note = FormatCount(LoadStr(Language, TStringId::MergedCount), report.Translated);
     for (const TError& problem : report.Problems) note += "\n" + ErrorText(problem);
+    if (report.LeftOut > report.Problems.size()) note += QString::fromUtf8("\n\xE2\x80\xA6");
     Inform(this, AppTitle, note);
 }
 

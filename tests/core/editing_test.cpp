@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 #include "core/errors.h"
 #include "tests/support/files.h"
@@ -167,5 +168,76 @@ TEST_F(Editing, ARefusedOrUnchangedBatchWritesNothingAndRecordsNoStep) {
         EXPECT_EQ(writes, 0) << c.error;
         EXPECT_TRUE(StateOf(doc, page) == before) << c.error;
         EXPECT_FALSE(doc.CanUndo()) << c.error;
+    }
+}
+
+// The history keeps each step's other texts compactly (runs of phrases that go back to what was
+// read cost nothing) and swaps them on undo and redo: random batches, undos, redos and reverts on
+// a page of many phrases give the texts, the changed marks and the saved page that a plain list of
+// texts per step gives.
+TEST(EditingHistory, RandomCommandsMatchAPlainModel) {
+    std::string page;
+    for (int i = 0; i < 60; ++i) page += "<p>t" + std::to_string(i) + "</p>";
+    TDocument doc;
+    doc.LoadBytes(page, TTags::Default);
+    const std::vector<std::string> read = Texts(doc);
+    // The model: the texts, and for each step the texts before and after it.
+    std::vector<std::string> texts = read;
+    std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> steps;
+    std::size_t done = 0;
+    std::mt19937 rng(7);
+    const TWrite write = [] {};
+    for (int round = 0; round < 400; ++round) {
+        const unsigned what = rng() % 10;
+        if (what < 5) {
+            // A batch: one phrase, a run of them or all, each to a new text, its old one or what
+            // was read.
+            const std::size_t first = rng() % read.size();
+            const std::size_t count = what == 0 ? read.size() - first : 1 + rng() % 8;
+            std::vector<TPhraseChange> changes;
+            std::vector<std::string> after = texts;
+            for (std::size_t i = first; i < std::min(read.size(), first + count); ++i) {
+                const unsigned pick = rng() % 3;
+                const std::string text = pick == 0 ? read[i]
+                                         : pick == 1
+                                             ? "n" + std::to_string(round) + "." + std::to_string(i)
+                                             : texts[i];
+                changes.push_back({i, text});
+                after[i] = text;
+            }
+            if (!ReplacePhrases(doc, changes, write)) {
+                EXPECT_EQ(after, texts) << round;
+                continue;
+            }
+            steps.resize(done);
+            steps.emplace_back(texts, after);
+            texts = after;
+            ++done;
+        } else if (what < 7) {
+            if (done == 0) continue;
+            texts = steps[--done].first;
+            UndoReplacement(doc, write);
+        } else if (what < 9) {
+            if (done == steps.size()) continue;
+            texts = steps[done++].second;
+            RedoReplacement(doc, write);
+        } else {
+            RevertPage(doc, write);
+            texts = read;
+            steps.clear();
+            done = 0;
+        }
+        ASSERT_EQ(Texts(doc), texts) << "round " << round;
+        std::string rendered;
+        std::size_t changed = 0;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            rendered += "<p>" + texts[i] + "</p>";
+            EXPECT_EQ(doc.IsChanged(i), texts[i] != read[i]) << "round " << round << " " << i;
+            changed += texts[i] != read[i];
+        }
+        EXPECT_EQ(doc.Render(), rendered) << "round " << round;
+        EXPECT_EQ(doc.CanRevert(), changed > 0);
+        EXPECT_EQ(doc.CanUndo(), done > 0);
+        EXPECT_EQ(doc.CanRedo(), done < steps.size());
     }
 }

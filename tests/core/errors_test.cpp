@@ -73,6 +73,7 @@ TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
         MemoryBusyError("/p/a.htm"),
         TmxError("/p/a.htm", 7, TTmxFault::UnpairedCode, "bpt i=\"1\""),
         PagesPartError("/p/a.htm", 3, 120, "/p/b.htm", 3, 131),
+        XliffError("/p/a.htm", 2, TXliffFault::ExternalDtd, "x.dtd"),
     };
     for (const TError& e : errors) {
         const std::string english = e.English();

@@ -61,8 +61,19 @@ TEST(MergeTest, AnUntouchedFileWritesNothing) {
     EXPECT_FALSE(f.doc.CanUndo());
 }
 
-// Each faulty unit refuses the whole file, naming the unit; with SkipBad the others go in.
+// Each faulty unit refuses the whole file, naming the unit; with SkipBad the others go in. A
+// matching stamp says the page is the one exported, not that each unit still belongs to its
+// phrase: its number, its kind and its source must be its phrase's.
 TEST(MergeTest, FaultyUnitsAreNamedAndStopTheMergeUnlessSkipped) {
+    const std::string huge(16 * 10 + (1 << 20) + 1, 'x');
+    TTranslationUnit tooLong{"2", "Two pears.", "Zwei", 7};
+    tooLong.TargetTooLong = true;
+    TTranslationUnit sourceTooLong{"2", "Two pears.", "Zwei", 7};
+    sourceTooLong.SourceTooLong = true;
+    TTranslationUnit inRuns{"2", "Two pears.", "a <b1>fett</b1> b", 7};
+    inRuns.Inline = "<g>";
+    TTranslationUnit byteCode{"2", "Two pears.", "a <byte-1/> b", 7};
+    byteCode.Inline = "<x>";
     const struct {
         TTranslationUnit unit;
         std::string expected;  // part of the error's English text
@@ -70,14 +81,32 @@ TEST(MergeTest, FaultyUnitsAreNamedAndStopTheMergeUnlessSkipped) {
         {{"9", "x", "y", 7}, "Unit 9 (line 7): no phrase"},
         {{"b2", "x", "y", 7}, "Unit b2 (line 7): no phrase"},
         {{"0", "x", "y", 7}, "Unit 0 (line 7): no phrase"},
+        {{"", "x", "y", 7}, "Unit without a number (line 7): no phrase"},
         {{"2", "Two pears.", "Zwei\nBirnen.", 7},
          "Unit 2 (line 7): the text for phrase 2 holds a line"},
         {{"2", "Two pears.", "  \t ", 7}, "Unit 2 (line 7): the text for phrase 2 is empty"},
+        {{"2", "Two pearz.", "Zwei Birnen.", 7},
+         "Unit 2 (line 7): its source is not the text of phrase 2"},
+        {sourceTooLong, "Unit 2 (line 7): its source is not the text of phrase 2"},
+        {{"2", "Two pears.", "Zwei Birnen.", 7, "G"},
+         "Unit 2 (line 7): it names the kind G, but phrase 2 is of kind T"},
+        {{"2", "Two pears.", "Zwei Birnen.", 7, "x-image-alternatives"},
+         "it names the kind x-image-alternatives, but phrase 2 is of kind T"},
+        {{"2", "Two pears.", "Zwei Birnen.", 7, "Q"}, "it names the kind Q, but phrase 2"},
+        {{"2", "Two pears.", huge, 7},
+         "Unit 2 (line 7): the translation is longer than 16 times its source and 1 MiB"},
+        {tooLong, "Unit 2 (line 7): the translation is longer than 16 times its source"},
+        {inRuns,
+         "Unit 2 (line 7): the translation holds the inline element <g>, but phrase 2 has no "
+         "placeholders"},
+        {byteCode, "the inline element <x>, but phrase 2 has no placeholders"},
+        {{"3", "A tree", "Baum", 7}, "Unit 3 (line 7): phrase 3 has another unit in this file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
         TMergeFixture f;
-        auto file = f.File({{"1", "One apple.", "Ein Apfel.", 1}, c.unit});
+        auto file =
+            f.File({{"1", "One apple.", "Ein Apfel.", 1}, {"3", "A tree", "Ein Baum", 2}, c.unit});
         try {
             MergeTranslation(f.doc, file, {}, f.write);
             ADD_FAILURE() << "merged";
@@ -90,8 +119,67 @@ TEST(MergeTest, FaultyUnitsAreNamedAndStopTheMergeUnlessSkipped) {
         const TMergeReport report = MergeTranslation(f.doc, file, {.SkipBad = true}, f.write);
         EXPECT_EQ(f.writes, 1);
         ASSERT_EQ(report.Problems.size(), 1u);
+        EXPECT_EQ(report.LeftOut, 1u);
         EXPECT_NE(std::string(report.Problems[0].English()).find(c.expected), std::string::npos);
         EXPECT_EQ(f.doc.Text(0), "Ein Apfel.");
+        // Of two units for one phrase neither goes in.
+        const bool doubled = c.unit.Id == "3";
+        EXPECT_EQ(f.doc.Text(2), doubled ? "A tree" : "Ein Baum");
+        EXPECT_EQ(report.Translated, doubled ? 1u : 2u);
+    }
+}
+
+// The report counts phrases, not units: a unit a tool added beside ours (po2xliff -t) gives ours
+// its target; doubled units count for neither.
+TEST(MergeTest, TheReportCountsPhrases) {
+    auto added = [](TTranslationUnit unit) {
+        unit.Added = true;
+        return unit;
+    };
+    const struct {
+        const char* name;
+        std::vector<TTranslationUnit> units;
+        std::size_t translated, kept, leftOut;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {"ours and the tool's",
+         {{"1", "One apple.", std::nullopt, 1},
+          {"2", "Two pears.", std::nullopt, 2},
+          added({"1", "One apple.", "Ein Apfel.", 9}),
+          added({"2", "Two pears.", std::nullopt, 10})},
+         1,
+         1,
+         0,
+         {"Ein Apfel.", "Two pears.", "A tree", "Three plums."}},
+        {"both translated",
+         {{"1", "One apple.", "Ein Apfel.", 1}, added({"1", "One apple.", "Eins", 9})},
+         0,
+         0,
+         1,
+         {"One apple.", "Two pears.", "A tree", "Three plums."}},
+        {"the tool's twice",
+         {{"1", "One apple.", std::nullopt, 1},
+          added({"1", "One apple.", std::nullopt, 9}),
+          added({"1", "One apple.", "Eins", 10})},
+         0,
+         0,
+         1,
+         {"One apple.", "Two pears.", "A tree", "Three plums."}},
+        {"a target equal to the text",
+         {{"4", "Three plums.", "Three plums.", 4}, {"2", "Two pears.", "Zwei", 2}},
+         2,
+         0,
+         0,
+         {"One apple.", "Zwei", "A tree", "Three plums."}},
+    };
+    for (const auto& c : cases) {
+        TMergeFixture f;
+        const TMergeReport report =
+            MergeTranslation(f.doc, f.File(c.units), {.SkipBad = true}, f.write);
+        EXPECT_EQ(report.Translated, c.translated) << c.name;
+        EXPECT_EQ(report.Kept, c.kept) << c.name;
+        EXPECT_EQ(report.LeftOut, c.leftOut) << c.name;
+        EXPECT_EQ(f.Texts(), c.texts) << c.name;
     }
 }
 
@@ -133,9 +221,23 @@ TEST(MergeTest, SentenceTargetsMayMovePlaceholdersButNotLoseThem) {
     TMergeFixture f(TTags::Default, TUnits::Sentences,
                     "<p>The quick <b class=\"x\">brown</b> fox.</p>");
     ASSERT_EQ(f.doc.Text(0), "The quick <b1>brown</b1> fox.");
-    auto bad = f.File({{"1", "", "Le renard brun.", 1}});
+    const std::string source = "The quick <b1>brown</b1> fox.";
+    auto bad = f.File({{"1", source, "Le renard brun.", 1}});
     EXPECT_THROW(MergeTranslation(f.doc, bad, {}, f.write), TError);
-    MergeTranslation(f.doc, f.File({{"1", "", "Le renard <b1>brun</b1> rapide.", 1}}), {}, f.write);
+    // Inline codes stand for placeholders only as g and x.
+    TTranslationUnit ph{"1", source, "Le renard <b1>brun</b1>.", 1};
+    ph.Inline = "<ph>";
+    try {
+        MergeTranslation(f.doc, f.File({ph}), {}, f.write);
+        ADD_FAILURE() << "merged";
+    } catch (const TError& e) {
+        EXPECT_STREQ(e.English(),
+                     "Unit 1 (line 1): the translation holds the inline element <ph>, which "
+                     "stands for no placeholder");
+    }
+    TTranslationUnit g{"1", source, "Le renard <b1>brun</b1> rapide.", 1};
+    g.Inline = "<g>";
+    MergeTranslation(f.doc, f.File({g}), {}, f.write);
     EXPECT_EQ(f.doc.Render(), "<p>Le renard <b class=\"x\">brun</b> rapide.</p>");
 }
 

@@ -2,7 +2,10 @@
 """translation_tools.py CLI PAGES peers|merge
 
 peers: the real pages' PO (and XLIFF) files in gettext's and the Translate Toolkit's tools, and
-a file translated by a script merged back, directly and through po2xliff -t with our XLIFF.
+a file translated by a script merged back: directly, through po2xliff -t with our XLIFF, through
+po2xliff alone and on through xliff2po (the stamp kept in the PO header), and our XLIFF through
+xliff2po, which loses the stamp and the inline codes: merged with --force, every unit without
+one comes back, every sentence with placeholders is left out.
 merge: quillfen-cli merge on a small page, each fault refusing and writing nothing."""
 
 import os
@@ -164,6 +167,46 @@ def peers(work):
             for name, page in zip(names, pages):
                 merged_reads_as(page, folder("de-xlf/" + name + ".xlf"), options, listed[name],
                                 targets[name], "%s (%s) XLIFF" % (name, cut))
+        # Without a template po2xliff keeps our stamp in the unit it makes of the PO header, and
+        # xliff2po puts it back into the header; the entries' contexts are gone, their
+        # references name the phrases. Both merge whole. po2xliff names its files .xliff.
+        if convert(cut, "po2xliff", folder("de"), folder("de-via")):
+            for name in names:
+                os.rename(folder("de-via/" + name + ".xliff"), folder("de-via/" + name + ".xlf"))
+            for name, page in zip(names, pages):
+                merged_reads_as(page, folder("de-via/" + name + ".xlf"), options, listed[name],
+                                targets[name], "%s (%s) po2xliff" % (name, cut))
+            if convert(cut, "xliff2po", folder("de-via"), folder("de-back")):
+                for name, page in zip(names, pages):
+                    merged_reads_as(page, folder("de-back/" + name + ".po"), options,
+                                    listed[name], targets[name],
+                                    "%s (%s) po2xliff, xliff2po" % (name, cut))
+        # Our XLIFF translated, through xliff2po: no stamp, and g and x flattened to their text.
+        os.makedirs(folder("xlf-de"), exist_ok=True)
+        coded = {}
+        for name in names:
+            xliff = read(folder("xlf/" + name + ".xlf")).decode()
+            sources = re.findall(r"<source>(.*?)</source>", xliff, re.S)
+            coded[name] = sum(1 for source in sources if re.search(r"<[gx] ", source))
+            # Approved, or xliff2po marks the entries fuzzy.
+            xliff = xliff.replace("<trans-unit ", '<trans-unit approved="yes" ')
+            write(folder("xlf-de/" + name + ".xlf"),
+                  re.sub(r"<source>(.*?)</source>", r"<source>\1</source><target>\1 [de]</target>",
+                         xliff, flags=re.S).encode())
+        if convert(cut, "xliff2po", folder("xlf-de"), folder("xlf-de-po")):
+            for name, page in zip(names, pages):
+                copy = folder("xlf-de-po-merged/" + name + ".html")
+                os.makedirs(os.path.dirname(copy), exist_ok=True)
+                shutil.copyfile(page, copy)
+                path = folder("xlf-de-po/" + name + ".po")
+                refused = cli("merge", copy, path, *options)
+                result = cli("merge", copy, path, "--force", *options)
+                expected = b": %d translated, 0 kept" % (counts[name] - coded[name])
+                if (refused.returncode != 1 or result.returncode != 0 or
+                        expected not in result.stdout or
+                        (coded[name] and b", %d left out" % coded[name] not in result.stdout)):
+                    fail("%s (%s) xliff2po: %s %s %s" % (name, cut, refused.stderr,
+                                                          result.stdout, result.stderr[:300]))
 
 
 PAGE = (b'<html lang="en"><head><meta charset="utf-8"><title>Fruit</title></head><body>\n'

@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/document.h"
 #include "core/errors.h"
 #include "exchange/formats.h"
+#include "exchange/merge.h"
 #include "tests/exchange/testfiles.h"
 
 namespace quillfen {
@@ -211,6 +213,7 @@ TEST(XliffTest, ReadsTargets) {
         std::string unit;
         std::string source;
         std::optional<std::string> target;
+        std::string inlined = {};  // the first inline element of the target
     } const cases[] = {
         {Unit("1", "<source>Hi</source>"), "Hi", std::nullopt},
         {Unit("2", "<source>Hi</source><target/>"), "Hi", std::nullopt},
@@ -223,10 +226,10 @@ TEST(XliffTest, ReadsTargets) {
               "<source>A <g id=\"b1\" ctype=\"bold\">b</g><x id=\"br2\"/>.</source>"
               "<target state=\"final\"><x id=\"br2\"/><g id=\"b1\">B</g> &lt;a1&gt; "
               "<mrk mtype=\"term\">&amp;</mrk><![CDATA[<c2/>]]></target>"),
-         "A <b1>b</b1><br2/>.", "<br2/><b1>B</b1> \\<a1> &\\<c2/>"},
+         "A <b1>b</b1><br2/>.", "<br2/><b1>B</b1> \\<a1> &\\<c2/>", "<x>"},
         // A sentence without placeholders escapes what would read as one; a run does not.
         {Unit("7", "<source>x &lt;b1&gt; y\\</source><target>\\<x id=\"q\"/></target>"),
-         "x \\<b1> y\\", "\\\\<q/>"},
+         "x \\<b1> y\\", "\\\\<q/>", "<x>"},
         {Unit("8", "<source>x &lt;b1&gt; y</source><target>z &lt;i2/&gt;</target>", false),
          "x <b1> y", "z <i2/>"},
         // Our byte codes, and a g or x of another id kept as written for the merge to name.
@@ -238,9 +241,16 @@ TEST(XliffTest, ReadsTargets) {
               false),
          "a\x01"
          "b\xFF",
-         "\x0B<zz9>q</zz9><foo/>"},
+         "\x0B<zz9>q</zz9><foo/>", "<g>"},
         {"<group id=\"g\">" + Unit("10", "<source>in</source><target>drin</target>") + "</group>",
          "in", "drin"},
+        // Codes of the original that a target may hold are no text of it; the merge refuses
+        // them by the first.
+        {Unit("11",
+              "<source>a</source><target>b <bx id=\"1\"/>c<ph id=\"2\">&lt;br&gt;<sub>s</sub>"
+              "</ph> <g id=\"q\">d</g></target>",
+              false),
+         "a", "b c <q>d</q>", "<bx>"},
     };
     std::string xliff = kHead;
     for (const TCase& c : cases) xliff += c.unit;
@@ -254,43 +264,68 @@ TEST(XliffTest, ReadsTargets) {
         EXPECT_EQ(file.Units[k].Id, std::to_string(k + 1));
         EXPECT_EQ(file.Units[k].Source, cases[k].source) << "unit " << k + 1;
         EXPECT_EQ(file.Units[k].Target, cases[k].target) << "unit " << k + 1;
+        EXPECT_EQ(file.Units[k].Inline, cases[k].inlined) << "unit " << k + 1;
         EXPECT_EQ(file.Units[k].Line, k + 5);
     }
 }
 
-// po2xliff -t with our file as its template keeps our units and adds a file of its own (in the
-// XLIFF 1.1 namespace) with a unit per PO entry, located by the entry's "#: page:number": its
-// target goes to our unit of that number; its header entry is no unit.
-TEST(XliffTest, TakesTargetsThatPo2xliffAdds) {
+// po2xliff turns our PO into a file of its own (XLIFF 1.1), a unit per entry located by the
+// entry's "#: page:number", the PO header a unit of restype x-gettext-domain-header that holds
+// our stamp; with -t and our XLIFF as its template it keeps our file and adds its own behind it.
+// Either merges: an added unit takes the number of its location and gives our unit its target.
+TEST(XliffTest, UnitsThatPo2xliffMakesMergeByTheirLocation) {
     REQUIRE_XLIFF();
-    auto added = [](const std::string& id, const std::string& location, const std::string& rest) {
+    TDocument doc;
+    doc.LoadBytes("<p>One</p><p>Two</p><p>Three</p>", TTags::Default);
+    TTempDir dir;
+    const std::string ours = ReadBytes(Export(doc, dir, "p"));
+    auto added = [](const std::string& id, const std::string& source, const std::string& location,
+                    const std::string& rest) {
         return "<ns0:trans-unit xmlns:ns0=\"urn:oasis:names:tc:xliff:document:1.1\" id=\"" + id +
-               "\"><ns0:source>s</ns0:source>" + rest +
+               "\"><ns0:source>" + source + "</ns0:source>" + rest +
                "<context-group name=\"po-reference\" purpose=\"location\">" + location +
                "</context-group></ns0:trans-unit>\n";
     };
-    const std::string xliff =
-        std::string(kHead) + Unit("1", "<source>One</source>") +
-        Unit("2", "<source>Two <x id=\"br1\"/></source>") + Unit("3", "<source>3</source>") +
-        "</body></file>\n<file original=\"p.po\" datatype=\"po\" source-language=\"en\"><body>" +
-        "<trans-unit id=\"5\" restype=\"x-gettext-domain-header\"><source>h</source>"
-        "<target>Language: de</target></trans-unit>\n" +
-        added("6",
-              "<context context-type=\"sourcefile\">p.html</context>"
-              "<context context-type=\"linenumber\">2</context>",
-              "<target>Zwei &lt;br1/&gt;</target>") +
-        added("7", "<context context-type=\"sourcefile\">1</context>", "<target>Eins</target>") +
-        added("8",
-              "<context context-type=\"sourcefile\">p.html</context>"
-              "<context context-type=\"linenumber\">3</context>",
-              "") +
-        kTail;
-    const TTranslationFile file = Xliff()->ReadTranslation(xliff, "t.xlf");
-    ASSERT_EQ(file.Units.size(), 3u);
-    EXPECT_EQ(file.Units[0].Target, "Eins");
-    EXPECT_EQ(file.Units[1].Source, "Two <br1/>");
-    EXPECT_EQ(file.Units[1].Target, "Zwei <br1/>");
-    EXPECT_EQ(file.Units[2].Target, std::nullopt);
+    const std::string header =
+        "<trans-unit id=\"1\" restype=\"x-gettext-domain-header\"><source>Language: de\n"
+        "X-Quillfen-Source: " +
+        FormatSourceStamp(StampOf(doc)) + "\n</source><target>Language: de</target></trans-unit>\n";
+    const std::string units = added("6", "Two",
+                                    "<context context-type=\"sourcefile\">p.html</context>"
+                                    "<context context-type=\"linenumber\">2</context>",
+                                    "<target>Zwei</target>") +
+                              added("7", "One", "<context context-type=\"sourcefile\">1</context>",
+                                    "<target>Eins</target>") +
+                              added("8", "Three",
+                                    "<context context-type=\"sourcefile\">p.html</context>"
+                                    "<context context-type=\"linenumber\">3</context>",
+                                    "");
+    const std::string file =
+        "<file original=\"p.po\" datatype=\"po\" source-language=\"en\"><body>" + header + units +
+        "</body></file>\n";
+    const std::string withTemplate =
+        ours.substr(0, ours.size() - std::string_view("</xliff>\n").size()) + file + "</xliff>\n";
+    const std::string alone =
+        "<?xml version=\"1.0\"?>\n<xliff version=\"1.1\" "
+        "xmlns=\"urn:oasis:names:tc:xliff:document:1.1\">" +
+        file + "</xliff>\n";
+    for (const auto& [name, xliff, count] :
+         {std::tuple{"po2xliff -t", withTemplate, 6u}, std::tuple{"po2xliff", alone, 3u}}) {
+        const TTranslationFile read = Xliff()->ReadTranslation(xliff, "t.xlf");
+        EXPECT_EQ(read.Stamp, StampOf(doc)) << name;
+        ASSERT_EQ(read.Units.size(), count) << name;
+        const TTranslationUnit& two = read.Units[count - 3];
+        EXPECT_EQ(two.Id, "2") << name;
+        EXPECT_TRUE(two.Added) << name;
+        EXPECT_EQ(two.Target, "Zwei") << name;
+        EXPECT_EQ(read.Units[count - 2].Id, "1") << name;
+        TDocument merged;
+        merged.LoadBytes("<p>One</p><p>Two</p><p>Three</p>", TTags::Default);
+        const TMergeReport report = MergeTranslation(merged, read, {}, [] {});
+        EXPECT_EQ(merged.Render(), "<p>Eins</p><p>Zwei</p><p>Three</p>") << name;
+        EXPECT_EQ(report.Translated, 2u) << name;
+        EXPECT_EQ(report.Kept, 1u) << name;
+    }
 }
 
 // A file that is not XML, not XLIFF or not ours to read is refused naming the file, the line
@@ -321,19 +356,21 @@ TEST(XliffTest, RefusesWhatItCannotRead) {
          "\"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>\n" +
              body.substr(body.find('\n') + 1) + kTail,
          "t.xlf, line 2: declares entities"},
-        // An external DTD is not read, so what it would declare stays unknown.
+        // An external DTD is never read: a file that names one is refused.
         {"<?xml version=\"1.0\"?>\n<!DOCTYPE xliff SYSTEM \"file:///etc/passwd\">\n" +
              body.substr(body.find('\n') + 1) +
              "<trans-unit id=\"2\"><source>&x;</source></trans-unit>" + kTail,
-         "t.xlf, line 7: unknown entity &x;"},
+         "t.xlf, line 2: names an external DTD (file:///etc/passwd), which is not read"},
+        {"<?xml version=\"1.0\"?>\n<!DOCTYPE xliff PUBLIC \"-//X//DTD XLIFF//EN\" \"x.dtd\">\n" +
+             body.substr(body.find('\n') + 1) + kTail,
+         "t.xlf, line 2: names an external DTD (x.dtd)"},
         {"<?xml version=\"1.0\"?>\n<html><body/></html>", "t.xlf, line 2: not an XLIFF file"},
         {body + "<trans-unit><source>b</source></trans-unit>" + kTail,
          "t.xlf, line 6: a trans-unit without an id"},
         {body + "<trans-unit id=\"2\"><target>b</target></trans-unit>" + kTail,
          "t.xlf, line 6: trans-unit 2 has no source"},
         {body +
-             "<trans-unit id=\"2\"><source>b</source>\n<target><ph id=\"1\">&lt;br&gt;</ph>"
-             "</target></trans-unit>" +
+             "<trans-unit id=\"2\"><source>b\n<ph id=\"1\">&lt;br&gt;</ph></source></trans-unit>" +
              kTail,
          "t.xlf, line 7: trans-unit 2: the inline element <ph>"},
         {"", "t.xlf: not well-formed XML (the file is empty)"},
