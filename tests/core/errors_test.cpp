@@ -63,6 +63,9 @@ TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
         TInterruptedSaveError("/p/a.htm", "/c/copy", true),
         NothingToRecoverError("/p/a.htm"),
         XliffError("/p/a.htm", 3, TXliffFault::UnknownInline, "7: ph"),
+        TextFileError("/p/a.htm", 3, TTextFileFault::Number, "<7>"),
+        TextFileError("/p/a.htm", 3, PlaceholderMissingError("<b1>")),
+        TemplateError("/p/a.htm", 3, TTemplateFault::OutOfOrder, 2, "%_7_%"),
     };
     for (const TError& e : errors) {
         const std::string english = e.English();
