@@ -404,6 +404,11 @@ TError TemplateError(const std::string& path, std::size_t line, TTemplateFault f
     return TError(german, english);
 }
 
+TError StandardOutputError(int cause) {
+    return TError("Die Standardausgabe kann nicht geschrieben werden",
+                  "The standard output cannot be written", cause);
+}
+
 TError XliffError(const std::string& path, std::size_t line, TXliffFault fault,
                   std::string_view detail) {
     std::string german = FileNamed(path), english = EnglishFileNamed(path);

@@ -152,6 +152,10 @@ enum class TTemplateFault {
 TError TemplateError(const std::string& path, std::size_t line, TTemplateFault fault,
                      std::size_t marker, std::string_view detail = {});
 
+// "Die Standardausgabe kann nicht geschrieben werden" for quillfen-cli, whose output a full disk,
+// a file-size limit or a closed pipe cut short; cause: the system's.
+TError StandardOutputError(int cause);
+
 // What is wrong with an XLIFF file that cannot be read: not well-formed XML (detail: the
 // parser's message), no XLIFF (detail: the root element's name), entities declared (which are
 // never expanded), an entity that is not XML's own (detail: its name), a trans-unit without an
