@@ -169,6 +169,19 @@ const std::vector<TCase>& Cases() {
          "<p title=\"  \" aria-label=\"https://x.org/\"><img alt=\"  \" title=//cdn/x>",
          {"G:"},
          TTags::AllKinds},
+        {"attribute texts leave out URLs of every scheme, not labels followed by text",
+         "<a title=\"mailto:a@b.example\"><a title='tel:+49 30 1234'><a title=data:,x>"
+         "<a title=\"javascript:void(0)\"><a title=urn:isbn:3-12-345678-9>"
+         "<a title=\"  MailTo:a@b.example?subject=Hello there \"><a title=\"HTTPS://x.org/a b\">"
+         "<a title=\"Note: read this\"><a title=\"Tel: 0123 456\"><a title=Warning:>"
+         "<a title=\"Gr\xC3\xB6\xC3\x9F"
+         "e:klein\"><a title=10:30>"
+         "<meta name=description content=\"mailto:a@b.example\">",
+         {"A:Note: read this", "A:Tel: 0123 456", "A:Warning:",
+          "A:Gr\xC3\xB6\xC3\x9F"
+          "e:klein",
+          "A:10:30", "C:mailto:a@b.example"},
+         TTags::AllKinds},
         {"several values of one tag, in order, each in its quotes",
          "<img title='T' alt=\"A\" aria-label=L title=again>",
          {"A:T", "G:A", "A:L"},
