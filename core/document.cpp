@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <optional>
 
 #include "core/errors.h"
 #include "core/format.h"
 #include "core/pagecodec.h"
 #include "core/savefile.h"
 #include "core/spanwriter.h"
+#include "core/utf8.h"
 
 namespace quillfen {
 
@@ -124,12 +126,28 @@ const TPlaceholders& TDocument::Placeholders(std::size_t i) const {
 }
 
 void TDocument::CheckText(std::size_t i, std::string_view text) const {
-    if (spans_[i].Source == TSource::Sentence) CheckPlaceholders(text, Placeholders(i));
+    const TPhraseSpan& span = spans_[i];
+    if (span.Source == TSource::Sentence) CheckPlaceholders(text, Placeholders(i));
+    if (span.Source != TSource::Cdata) return;
+    CdataBytes(text, encoding_, TEncodeMode::Entities, i + 1);
+    if (MayReadAsMarkup(text) && CharsetDeclarationEnd(Page()) > span.RunBegin)
+        throw CdataTextError(i + 1, TCdataFault::Declaration);
+}
+
+void TDocument::CheckWritable() const {
+    // Rendered only where it may fail at all: hardly ever.
+    if (encoding_.kind != TPageEncoding::Windows1252) return;
+    for (const auto& [k, text] : changed_)
+        if (spans_[k].Source == TSource::Cdata && !IsAscii(text)) {
+            RenderReadingAlike(false);
+            return;
+        }
 }
 
 std::string TDocument::EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
                                     bool all, const TBeforeTag* before) const {
     const TPhraseSpan& span = spans_[k];
+    if (span.Source == TSource::Cdata) return CdataBytes(text, encoding_, mode, k + 1);
     if (span.Source != TSource::Sentence)
         return EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
     // A sentence's tags are written as they stand: the page's bytes with the new texts of the
@@ -513,6 +531,7 @@ void TDocument::Record(std::map<std::size_t, std::string> texts, const TWrite& w
     history_.push_back(std::move(step));
     try {
         Apply(history_.back(), true);
+        CheckWritable();
         write();
     } catch (...) {
         Apply(history_.back(), false);
@@ -565,10 +584,21 @@ std::string TDocument::OriginalText(std::size_t i) const {
 void TDocument::SetPhraseText(std::size_t i, std::string text) {
     if (i >= spans_.size()) throw ListIndexError(i);
     CheckText(i, text);
+    std::optional<std::string> before;
+    if (const auto it = changed_.find(i); it != changed_.end()) before = it->second;
     if (text == ScannedText(i))
         changed_.erase(i);
     else
         changed_.insert_or_assign(i, std::move(text));
+    try {
+        CheckWritable();
+    } catch (...) {
+        if (before)
+            changed_.insert_or_assign(i, std::move(*before));
+        else
+            changed_.erase(i);
+        throw;
+    }
 }
 
 }  // namespace quillfen

@@ -135,7 +135,8 @@ std::string CharsetOfMeta(std::string_view bytes, std::size_t at) {
 
 // The charset named in the first meta tag that names one, in lower case. A "<meta" that stands
 // in a comment, in another tag's attribute value or in the text of a title or script is none.
-std::optional<std::string> DeclaredCharset(std::string_view bytes) {
+// at gets where that tag starts.
+std::optional<std::string> DeclaredCharset(std::string_view bytes, std::size_t* where = nullptr) {
     // The markup is followed from the start, and only up to a "<meta" that names a charset: a
     // page that names one does so near its start.
     std::size_t walked = 0;
@@ -153,7 +154,10 @@ std::optional<std::string> DeclaredCharset(std::string_view bytes) {
             walked = MarkupEnd(bytes, static_cast<const char*>(hit) - bytes.data());
             if (walked > at) inside = true;
         }
-        if (!inside) return name;
+        if (!inside) {
+            if (where) *where = at;
+            return name;
+        }
     }
     return std::nullopt;
 }
@@ -262,6 +266,12 @@ bool IsValidUtf8(std::string_view s) {
         p += len;
     }
     return true;
+}
+
+std::size_t CharsetDeclarationEnd(std::string_view bytes) {
+    std::size_t at = 0;
+    if (!DeclaredCharset(bytes, &at)) return std::string_view::npos;
+    return FindTagEnd(bytes, at).at + 1;
 }
 
 TEncodingInfo DetectPageEncoding(std::string_view bytes, const std::string& path) {

@@ -404,6 +404,41 @@ TError TemplateError(const std::string& path, std::size_t line, TTemplateFault f
     return TError(german, english);
 }
 
+TError CdataTextError(std::size_t n, TCdataFault fault, std::string_view detail) {
+    std::string german = "Der Text", english = "The text";
+    if (n != 0) {
+        german += Compose(" f\xC3\xBCr Phrase ", std::to_string(n), "");
+        english += Compose(" for phrase ", std::to_string(n), "");
+    }
+    german += " steht in einem CDATA-Abschnitt, ";
+    english += " stands in a CDATA section, ";
+    switch (fault) {
+        case TCdataFault::End:
+            german += "der \"]]>\" nicht enthalten kann";
+            english += "which cannot hold \"]]>\"";
+            break;
+        case TCdataFault::Character:
+            german += Compose("wo kein Verweis gelesen wird, und der Kodierung der Seite fehlt ",
+                              detail, "");
+            english +=
+                Compose("where no reference is read, and the page's encoding lacks ", detail, "");
+            break;
+        case TCdataFault::ReadsAsUtf8:
+            german +=
+                "wo seine Zeichen als Bytes die Seite als UTF-8 lesen lie\xC3\x9F"
+                "en";
+            english += "where its characters, as bytes, would make the page read as UTF-8";
+            break;
+        case TCdataFault::Declaration:
+            german +=
+                "wo seine spitzen Klammern der Seite eine andere Kodierung geben w\xC3\xBCrden";
+            english += "where its angle brackets would declare another encoding for the page";
+            break;
+    }
+    english += "; nothing was written";
+    return TError(german + " (" + english + ")", english);
+}
+
 TError StandardOutputError(int cause) {
     return TError("Die Standardausgabe kann nicht geschrieben werden",
                   "The standard output cannot be written", cause);

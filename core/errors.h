@@ -152,6 +152,18 @@ enum class TTemplateFault {
 TError TemplateError(const std::string& path, std::size_t line, TTemplateFault fault,
                      std::size_t marker, std::string_view detail = {});
 
+// What a CDATA section of svg or math cannot hold of a new text: a browser reads no reference
+// there, and the section ends at the first "]]>".
+enum class TCdataFault {
+    End,          // the text holds "]]>"
+    Character,    // detail: a character the page's encoding lacks ("U+2603")
+    ReadsAsUtf8,  // its characters, as the bytes of a Windows-1252 page, would read as UTF-8
+    Declaration,  // written so, the page would declare another charset (its '<' read as markup)
+};
+// "Der Text für Phrase %d steht in einem CDATA-Abschnitt, ..." (phrase counted from 1; 0 names
+// none), the English following in parentheses.
+TError CdataTextError(std::size_t n, TCdataFault fault, std::string_view detail = {});
+
 // "Die Standardausgabe kann nicht geschrieben werden" for quillfen-cli, whose output a full disk,
 // a file-size limit or a closed pipe cut short; cause: the system's.
 TError StandardOutputError(int cause);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <system_error>
 
 #include "core/buffer.h"
@@ -35,12 +36,21 @@ TEncodingInfo PageEncoding(std::string_view templ, const TPhraseReader& phrases,
     return {phrases.IsUtf8() ? TPageEncoding::Utf8 : TPageEncoding::Windows1252, {}};
 }
 
-// How the phrase of a marker standing at templ[at] is written: the byte in front of it (blanks
-// and tabs passed over) tells an attribute value, and its quote style, from text. An attribute
-// value's span leaves out the blanks at its edges, so they may stand between the quote and the
-// marker. Line breaks are not passed over: in a pre block the byte before the line's break is the
-// end of the line above, which may well be a quote or '='.
-TSource SourceOfMarker(std::string_view templ, std::size_t at) {
+constexpr std::string_view kCdataOpen = "<![CDATA[";
+constexpr std::string_view kCdataClose = "]]>";
+
+// How the phrase of a marker standing at templ[at] (length bytes) is written: the byte in front
+// of it (blanks and tabs passed over) tells an attribute value, and its quote style, from text.
+// An attribute value's span leaves out the blanks at its edges, so they may stand between the
+// quote and the marker. Line breaks are not passed over: in a pre block the byte before the
+// line's break is the end of the line above, which may well be a quote or '='. A CDATA section's
+// marker stands for all the section holds, right between its ends, where no other phrase's can
+// stand: outside svg and math, "<![CDATA[" opens a comment up to the next '>'.
+TSource SourceOfMarker(std::string_view templ, std::size_t at, std::size_t length) {
+    if (at >= kCdataOpen.size() &&
+        templ.substr(at - kCdataOpen.size(), kCdataOpen.size()) == kCdataOpen &&
+        templ.substr(at + length, kCdataClose.size()) == kCdataClose)
+        return TSource::Cdata;
     while (at > 0 && (templ[at - 1] == ' ' || templ[at - 1] == '\t')) --at;
     if (at == 0) return TSource::Text;
     switch (templ[at - 1]) {
@@ -95,10 +105,13 @@ class TFiller {
             writer_.Pass(before);
             // Never inside the phrase just written: a translation may hold marker text.
             pos = at + length;
-            if (templ_.substr(pos, kTableOpen.size()) != kTableOpen)
-                out += writer_.Write(text_, SourceOfMarker(templ_, at));
-            else
+            if (templ_.substr(pos, kTableOpen.size()) == kTableOpen) {
                 pos = Sentence(out, at, pos);
+                continue;
+            }
+            const TSource source = SourceOfMarker(templ_, at, length);
+            out += source == TSource::Cdata ? writer_.WriteEncoded(Cdata(at))
+                                            : writer_.Write(text_, source);
         }
         out.append(templ_, pos);
         try {
@@ -124,6 +137,20 @@ class TFiller {
             marker_[i] = '0';
         }
         marker_.insert(kMarkerOpen.size(), 1, '1');
+    }
+
+    // Phrase k's text as the CDATA section whose marker stands at templ_[at] holds it, as a
+    // save writes it; a text the section cannot hold is the exchange file's fault in its line.
+    std::string Cdata(std::size_t at) {
+        try {
+            if (MayReadAsMarkup(text_)) {
+                if (!declarationEnd_) declarationEnd_ = CharsetDeclarationEnd(templ_);
+                if (*declarationEnd_ > at) throw CdataTextError(k_ + 1, TCdataFault::Declaration);
+            }
+            return CdataBytes(text_, encoding_, mode_, k_ + 1);
+        } catch (const TError& fault) {
+            throw phrases_.Fault(k_, fault);
+        }
     }
 
     TError Fault(std::size_t at, TTemplateFault fault, std::size_t marker,
@@ -184,8 +211,8 @@ class TFiller {
                 CountUp();
                 if (!phrases_.Next(innerText_)) throw Fault(inner, TTemplateFault::NoLine, k_);
                 tags_.append(templ_.substr(from, inner - from));
-                tags_ += EncodeForSpan(innerText_, SourceOfMarker(bytes, inner - begin), encoding_,
-                                       mode_);
+                tags_ += EncodeForSpan(innerText_, SourceOfMarker(bytes, inner - begin, length),
+                                       encoding_, mode_);
                 from = inner + length;
             }
             tags_.append(templ_.substr(from, end - from));
@@ -221,6 +248,8 @@ class TFiller {
     const TEncodingInfo& encoding_;
     TEncodeMode mode_;
     TSpanWriter writer_;
+    // Where the page's charset declaration ends, once a CDATA section's text asks.
+    std::optional<std::size_t> declarationEnd_;
     std::size_t k_ = 0;
     std::string marker_ = PhraseMarker(0);
     std::string text_, innerText_;

@@ -155,6 +155,11 @@ TEST(CombineTest, Cases) {
          "<meta charset=\"euc-kr\"><p>\xC7\xD1\xB1\xB9 &#9731; &amp; x</p>"},
         {"no byte-order mark at the start", "%_0_%<p>%_1_%</p>", "<1>\xFE\xFFx</>\n<2>\xE4</>",
          " \xFE\xFFx<p>&auml;</p>"},
+        {"a CDATA section's text as it is", "<svg><text><![CDATA[%_0_%]]></text></svg>",
+         "<1>a<b & &amp;amp; \xE4</>", "<svg><text><![CDATA[a<b & &amp; \xE4]]></text></svg>"},
+        {"a textarea's line behind one that reads \"<![CDATA[\" is text",
+         "<textarea>%_0_%\n%_1_%\n%_2_%</textarea>", "<1><![CDATA[</>\n<2>a&b<c</>\n<3>]]></>",
+         "<textarea>&lt;![CDATA[\na&amp;b&lt;c\n]]&gt;</textarea>"},
         {"legacy text as it stands", "<meta charset=\"euc-kr\"><p>%_0_%</p>",
          "<1>\xC7\xD1\xB1\xB9 \xA1</>", "<meta charset=\"euc-kr\"><p>\xC7\xD1\xB1\xB9 \xA1</p>"},
     };
@@ -248,6 +253,15 @@ TEST(CombineTest, TextFileAndTemplateAreCheckedWhole) {
          tpl + "1: the text file has no line <2> for the marker %_1_%"},
         {"a phrase in a sentence's table", image, "<1>a <img1/></>\r\n<2>b</>",
          "<p>a <img alt=\"b\"></p>", ""},
+        // A CDATA section's text is the file's fault where the section cannot hold it.
+        {"a CDATA section's text that would end it", "<svg><text><![CDATA[%_0_%]]></text></svg>",
+         "<1>a]]>b</>", "",
+         txt + "1: The text for phrase 1 stands in a CDATA section, which cannot hold \"]]>\"; "
+               "nothing was written"},
+        {"a CDATA section's text that would declare an encoding",
+         "<svg><text><![CDATA[%_0_%]]></text></svg>", "<1>a>b<meta charset=koi8-r></>", "",
+         txt + "1: The text for phrase 1 stands in a CDATA section, where its angle brackets "
+               "would declare another encoding for the page; nothing was written"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
