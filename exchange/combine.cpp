@@ -44,12 +44,14 @@ constexpr std::string_view kCdataClose = "]]>";
 // An attribute value's span leaves out the blanks at its edges, so they may stand between the
 // quote and the marker. Line breaks are not passed over: in a pre block the byte before the
 // line's break is the end of the line above, which may well be a quote or '='. A CDATA section's
-// marker stands for all the section holds, right between its ends, where no other phrase's can
-// stand: outside svg and math, "<![CDATA[" opens a comment up to the next '>'.
+// marker stands for all the section holds, right between its ends (or the page's end, where the
+// section does not close), where no other phrase's can stand: outside svg and math, "<![CDATA["
+// opens a comment up to the next '>'.
 TSource SourceOfMarker(std::string_view templ, std::size_t at, std::size_t length) {
     if (at >= kCdataOpen.size() &&
         templ.substr(at - kCdataOpen.size(), kCdataOpen.size()) == kCdataOpen &&
-        templ.substr(at + length, kCdataClose.size()) == kCdataClose)
+        (templ.substr(at + length, kCdataClose.size()) == kCdataClose ||
+         at + length == templ.size()))
         return TSource::Cdata;
     while (at > 0 && (templ[at - 1] == ' ' || templ[at - 1] == '\t')) --at;
     if (at == 0) return TSource::Text;

@@ -157,6 +157,8 @@ TEST(CombineTest, Cases) {
          " \xFE\xFFx<p>&auml;</p>"},
         {"a CDATA section's text as it is", "<svg><text><![CDATA[%_0_%]]></text></svg>",
          "<1>a<b & &amp;amp; \xE4</>", "<svg><text><![CDATA[a<b & &amp; \xE4]]></text></svg>"},
+        {"a CDATA section that never closes", "<meta charset=utf-8><svg><![CDATA[%_0_%",
+         "<1>a<b & c</>", "<meta charset=utf-8><svg><![CDATA[a<b & c"},
         {"a textarea's line behind one that reads \"<![CDATA[\" is text",
          "<textarea>%_0_%\n%_1_%\n%_2_%</textarea>", "<1><![CDATA[</>\n<2>a&b<c</>\n<3>]]></>",
          "<textarea>&lt;![CDATA[\na&amp;b&lt;c\n]]&gt;</textarea>"},
