@@ -1,6 +1,7 @@
 #include "core/format.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 
@@ -74,13 +75,15 @@ TTextLine ReadTextLine(std::string_view line, std::size_t k, std::string_view& p
         return TTextLine::Malformed;
     // The end tag stands behind the number tag's '>', not on it.
     const std::size_t end = line.size() - kEndTag.size();
-    std::size_t close = 1;
-    while (close < end && IsDigit(line[close])) ++close;
+    std::size_t close = 1, n = 0;
+    bool fits = true;
+    for (; close < end && IsDigit(line[close]); ++close) {
+        fits = fits && n <= (SIZE_MAX - 9) / 10;
+        n = n * 10 + static_cast<std::size_t>(line[close] - '0');
+    }
     if (close == 1 || close >= end || line[close] != kNumberTagClose) return TTextLine::Malformed;
-    const std::string_view digits = line.substr(1, close - 1);
-    char own[24];
-    const std::string_view expected(own, std::to_chars(own, own + sizeof own, k + 1).ptr - own);
-    if (digits != expected) {
+    // Written as the export writes it: no zero in front.
+    if (!fits || line[1] == '0' || n != k + 1) {
         phrase = line.substr(0, close + 1);
         return TTextLine::OtherNumber;
     }
