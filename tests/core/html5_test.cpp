@@ -16,8 +16,6 @@
 #include <sstream>
 
 #include "core/document.h"
-#include "core/encoding.h"
-#include "core/scan.h"
 #include "tests/support/pagegen.h"
 
 using namespace quillfen;
@@ -30,12 +28,12 @@ using TRange = std::pair<std::size_t, std::size_t>;
 struct TOracle {
     std::vector<TRange> texts;
     std::vector<std::string> decoded;  // parallel to texts, as the parser decoded them
-    // CDATA sections that stand alone, with their texts as written; the parser puts one that
-    // text stands right before into that text's node.
+    // CDATA sections, which the scan offers as phrases of their own (tests/core/scan_test.cpp
+    // reads them as Chromium does); the parser puts text that stands right before one into the
+    // same node.
     std::vector<TRange> cdata;
-    std::map<std::size_t, std::string> cdataText;  // by where the section starts
-    std::set<std::size_t> alts, contents;          // where the non-empty values start
-    std::map<std::size_t, std::string> values;     // the decoded alt and content values by place
+    std::set<std::size_t> alts, contents;       // where the non-empty values start
+    std::map<std::size_t, std::string> values;  // the decoded alt and content values by place
 };
 
 bool Invisible(const GumboElement& e) {
@@ -62,7 +60,6 @@ void Walk(const GumboNode* node, TOracle& oracle) {
         (node->type == GUMBO_NODE_TEXT ? oracle.texts : oracle.cdata)
             .emplace_back(t.start_pos.offset, t.start_pos.offset + t.original_text.length);
         if (node->type == GUMBO_NODE_TEXT) oracle.decoded.emplace_back(t.text);
-        if (node->type == GUMBO_NODE_CDATA) oracle.cdataText[t.start_pos.offset] = t.text;
         return;
     }
     // Whitespace and comments show nothing.
@@ -136,11 +133,9 @@ std::string Collapsed(std::string_view text) {
     return out;
 }
 
-// Where the parser joined text across markup it dropped ("</>x", a stray <head>, a CDATA
-// section's ends): a tag's bytes, and the "<![CDATA[" and "]]>" of a section. A section that the
-// page keeps as its own (one that may read as markup to the search for a charset declaration,
-// in front of the page's, declarationEnd) counts whole.
-std::vector<bool> TagBytes(std::string_view page, const TRange& node, std::size_t declarationEnd) {
+// Where the parser joined text across markup it dropped ("</>x", a stray <head>, an empty CDATA
+// section): a tag's or section's bytes.
+std::vector<bool> TagBytes(std::string_view page, const TRange& node) {
     auto letter = [&](std::size_t i) {
         return i < node.second && std::isalpha(static_cast<unsigned char>(page[i]));
     };
@@ -149,12 +144,9 @@ std::vector<bool> TagBytes(std::string_view page, const TRange& node, std::size_
         if (page[i] != '<') continue;
         if (page.substr(i, 9) == "<![CDATA[") {
             const std::size_t close = page.find("]]>", i);
-            const std::size_t end = std::min(close, node.second);
-            const std::size_t to = std::min(end + 3, node.second);
-            const bool kept = MayReadAsMarkup(page.substr(i + 9, end - std::min(end, i + 9))) &&
-                              declarationEnd > i;
-            for (std::size_t k = i; k < to; ++k)
-                tag[k - node.first] = kept || k < i + 9 || k >= end;
+            const std::size_t to =
+                std::min(close == std::string_view::npos ? node.second : close + 3, node.second);
+            std::fill(tag.begin() + (i - node.first), tag.begin() + (to - node.first), true);
             i = to - 1;
             continue;
         }
@@ -247,34 +239,16 @@ std::string Differences(std::string_view bytes) {
         }
     }
     // The phrases of a text node read as the parser reads the node.
-    const std::size_t declarationEnd = CharsetDeclarationEnd(page);
     for (std::size_t n = 0; utf8 && n < oracle.texts.size(); ++n) {
         // Left out where the parser joined text across markup it dropped.
-        const std::vector<bool> tag = TagBytes(page, oracle.texts[n], declarationEnd);
+        const std::vector<bool> tag = TagBytes(page, oracle.texts[n]);
         if (std::find(tag.begin(), tag.end(), true) != tag.end()) continue;
         const std::string parser = Collapsed(oracle.decoded[n]), scan = Collapsed(shown[n]);
         if (parser != scan) out << "text reads '" << scan << "', the parser's '" << parser << "'\n";
     }
-    // A CDATA section reads as the parser reads it, as written.
-    for (const TRange& node : oracle.cdata) {
-        const std::vector<bool> tag = TagBytes(page, node, declarationEnd);
-        // Text right before the section may share its node.
-        const std::size_t content = page.find("<![CDATA[", node.first) + 9 - node.first;
-        if (!utf8 || content >= tag.size() || tag[content]) continue;
-        std::string scan;
-        for (std::size_t k = 0; k < doc.PhraseCount(); ++k)
-            if (doc.Spans()[k].Begin >= node.first && doc.Spans()[k].End <= node.second)
-                scan.append(" ").append(doc.Text(k));
-        const std::string parser = Collapsed(oracle.cdataText.at(node.first));
-        if (parser != Collapsed(scan))
-            out << "CDATA reads '" << Collapsed(scan) << "', the parser's '" << parser << "'\n";
-    }
     // Every byte of shown text, but blanks and dropped markup, lies in a text phrase's run.
-    std::vector<TRange> shownNodes = oracle.texts;
-    shownNodes.insert(shownNodes.end(), oracle.cdata.begin(), oracle.cdata.end());
-    std::sort(shownNodes.begin(), shownNodes.end());
-    for (const TRange& node : shownNodes) {
-        const std::vector<bool> tag = TagBytes(page, node, declarationEnd);
+    for (const TRange& node : oracle.texts) {
+        const std::vector<bool> tag = TagBytes(page, node);
         auto run = std::upper_bound(runs.begin(), runs.end(), TRange(node.first, SIZE_MAX));
         if (run != runs.begin()) --run;
         for (std::size_t i = node.first; i < node.second;) {
@@ -435,20 +409,6 @@ TEST(Html5, PagesOfEveryTokenizerStateReadAsTheParserReadsThem) {
         EXPECT_EQ(differences, "") << page;
         if (!differences.empty()) break;
     }
-}
-
-// CDATA sections in svg and math, where the generated and soup pages hardly have one that is
-// offered (their sections mostly hold a '<' behind a '>').
-TEST(Html5, CdataSectionsReadAsTheParserReadsThem) {
-    for (const char* page : {
-             "<svg><text><![CDATA[ a<b & c ]]></text></svg>",
-             "<svg><text><![CDATA[&amp; &lt; &#65;]]></text><![CDATA[x]]]></svg>",
-             "<math><mi><![CDATA[a&b]]></mi><mo><![CDATA[\n  two\n  lines ]]></mo></math>",
-             "<svg><title><![CDATA[tip]]></title><desc><![CDATA[d]]></desc></svg>",
-             "<svg><text>a <![CDATA[b &amp;]]> c</text><![CDATA[unclosed &lt;",
-             "<svg><script><![CDATA[s &amp;]]></script><style><![CDATA[t]]></style></svg>",
-         })
-        EXPECT_EQ(Differences(page), "") << page;
 }
 
 namespace {
