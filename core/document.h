@@ -79,6 +79,9 @@ class TDocument {
     // for the page); a text that is not is refused and nothing changes.
     void SetPhraseText(std::size_t i, std::string text);
     bool IsChanged(std::size_t i) const { return changed_.count(i) != 0; }
+    // Raises the error of a text that phrase i cannot take: a sentence's that does not hold its
+    // placeholders, a CDATA section's that the section cannot hold.
+    void CheckText(std::size_t i, std::string_view text) const;
     // The text the scan found for phrase i.
     std::string OriginalText(std::size_t i) const;
 
@@ -153,7 +156,6 @@ class TDocument {
     // phrases inside them (all: every phrase written anew).
     std::string EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
                              bool all = false, const TBeforeTag* before = nullptr) const;
-    void CheckText(std::size_t i, std::string_view text) const;
     // Raises CdataTextError where the page with the new texts as they stand would not be written:
     // a Windows-1252 page that would read as UTF-8 unless its CDATA sections' characters were
     // references, which such a section cannot hold.
