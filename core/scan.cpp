@@ -283,9 +283,9 @@ class TScanner final : public TRunScanner {
     // A CDATA section of svg or math: one phrase of all it holds, its lines joined and no
     // reference read. Its span is all between "<![CDATA[" and "]]>", blanks at the edges
     // included: a new text is the section's whole content, and in the template its marker
-    // stands right between the two, where recombination knows it by them.
-    // A section that may read as markup to the search for the page's charset declaration, in
-    // front of that declaration, stays as it is: what it holds may be what declares.
+    // stands right between the two, where recombination knows it by them. A section in front of
+    // the page's charset declaration whose text a browser's prescan may read as markup stays as
+    // it is, as no new text with such markup may go there (MayReadAsMarkup).
     void FlushCdata(std::size_t a, std::size_t b) {
         if (!text_.translate || !HasAny(tags_, KindBit(TKind::Text))) return;
         const std::string_view run = page_.substr(a, b - a);

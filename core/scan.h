@@ -139,11 +139,11 @@ std::string EncodeForSpan(std::string_view text, TSource source, const TEncoding
 // beyond ASCII as a reference, any such character.
 std::string CdataBytes(std::string_view text, const TEncodingInfo& encoding, TEncodeMode mode,
                        std::size_t n = 0);
-// Whether the text of a CDATA section may read as markup to the search for the page's charset
-// declaration, which knows no CDATA section (nor does a browser's prescan): a '>' ends the
-// section's "<!" for it, and a '<' behind that starts a tag, a comment or a declaration of its
-// own. Such a text may stand only in a section behind the page's declaration
-// (CharsetDeclarationEnd), where nothing changes what the page declares.
+// Whether the text of a CDATA section may read as markup to a browser's prescan for the page's
+// charset declaration, which knows no CDATA section: a '>' ends the section's "<!" for it, and a
+// '<' behind that starts a tag, a comment or a declaration of its own. A new text may hold such
+// markup only behind the page's declaration (CharsetDeclarationEnd), where nothing changes what
+// a browser takes the page's encoding for.
 bool MayReadAsMarkup(std::string_view text);
 
 std::uint64_t CountWords(std::string_view s);

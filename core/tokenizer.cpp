@@ -204,7 +204,7 @@ class TTokenizer {
 
     void Run() {
         std::size_t pos = 0, nextReport = kReportStep;
-        while (pos < n_) {
+        while (pos < n_ && !sink_.stop) {
             if (progress_ && pos >= nextReport) {
                 progress_(pos, n_);
                 nextReport = pos + kReportStep;
@@ -237,6 +237,7 @@ class TTokenizer {
                 pos = lt + 1;
             }
         }
+        if (sink_.stop) return;
         Flush(n_);
         if (progress_) progress_(n_, n_);
     }

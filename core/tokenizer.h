@@ -110,6 +110,8 @@ class TTokenSink {
     // Set by the sink; 0, the default, never calls Closed. A plain value, as it is looked at
     // after every tag.
     std::size_t closeWatch = 0;
+    // Set by the sink once it has what it reads the page for: nothing more is read or told.
+    bool stop = false;
 };
 
 // Reads page from its start to its end, telling sink what it finds, in page order. progress

@@ -126,7 +126,7 @@ const std::vector<TCase>& Cases() {
          "<svg><title>a<!--c-->b</title><style>s</style>"
          "<script>u</script><![CDATA[v>]]><text>w</text></svg>x",
          {"T:a", "T:b", "T:v>", "T:w", "T:x"}},
-        {"CDATA that may read as markup to the charset search stays the page's before its "
+        {"CDATA that a browser's prescan may read as markup stays the page's before its "
          "declaration",
          "<svg><text><![CDATA[a>b<c]]></text></svg><meta charset=utf-8>"
          "<svg><text><![CDATA[d>e<f]]></text></svg>",
