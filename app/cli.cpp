@@ -117,12 +117,34 @@ std::string Usage() {
            "between tags (default) or sentences, their inline tags as placeholders such as "
            "<b1>...</b1>.\n"
            "Exchange formats:\n" +
-           formats + "Exit status: 0 success, 1 a page or file failed, 2 usage error.\n";
+           formats +
+           "Exit status: 0 success, 1 a page, a file or the output failed, 2 usage error.\n";
 }
 
 struct TUsageError {
     std::string message;
 };
+
+// Standard output failed: the error names no page.
+struct TOutputError : TError {
+    explicit TOutputError(const TError& error) : TError(error) {}
+};
+
+// Writes to standard output. A list cut short by a full disk, a file-size limit or a closed pipe
+// is a failure of the command, not a shorter list.
+void WriteOut(std::string_view bytes) {
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
+        throw TOutputError(StandardOutputError(errno));
+}
+
+// What is still buffered fails only when it is flushed, and a file system may report a failed
+// write only when the file closes.
+void CloseOut() {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw TOutputError(StandardOutputError(errno));
+    if (std::fclose(stdout) != 0) throw TOutputError(StandardOutputError(errno));
+}
 
 struct TArgs {
     std::string command;
@@ -295,7 +317,7 @@ int Phrases(const TArgs& a) {
         }
         out += '\n';
         if (out.size() >= (std::size_t{1} << 16) || i + 1 == count) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
+            WriteOut(out);
             out.clear();
         }
     }
@@ -339,10 +361,13 @@ int Merge(const TArgs& a) {
         std::cerr << page << ": " << problem.English() << '\n';
     if (report.LeftOut > report.Problems.size())
         std::cerr << page << ": and " << report.LeftOut - report.Problems.size()
-                  << " more units left out\n";
-    std::cout << page << ": " << report.Translated << " translated, " << report.Kept << " kept";
-    if (report.LeftOut != 0) std::cout << ", " << report.LeftOut << " left out";
-    std::cout << '\n';
+                  << " more units left out
+";
+    std::string said = page + ": " + std::to_string(report.Translated) + " translated, " +
+                       std::to_string(report.Kept) + " kept";
+    if (report.LeftOut != 0) said += ", " + std::to_string(report.LeftOut) + " left out";
+    WriteOut(said + '
+');
     return 0;
 }
 
@@ -489,7 +514,7 @@ int Check(const TArgs& a) {
     });
     std::string out;
     for (const std::string& line : lines) out.append(line).append("\n");
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    WriteOut(out);
     const bool anyFailed = std::find(failed.begin(), failed.end(), 1) != failed.end();
     return status != 0 || anyFailed ? 1 : 0;
 }
@@ -519,26 +544,36 @@ int main(int argc, char** argv) {
     // the save cleans up after itself.
     ::signal(SIGXFSZ, SIG_IGN);
 #endif
-    for (int i = 1; i < argc; ++i)
-        if (std::string_view(argv[i]) == "--help") {
-            std::fputs(Usage().c_str(), stdout);
-            return 0;
-        }
+    int status = 0;
     TArgs args;
     try {
-        args = Parse(argc, argv);
+        if (std::find_if(argv + 1, argv + argc, [](const char* arg) {
+                return std::string_view(arg) == "--help";
+            }) != argv + argc) {
+            WriteOut(Usage());
+        } else {
+            args = Parse(argc, argv);
+            try {
+                status = Run(args);
+            } catch (const TOutputError&) {
+                throw;
+            } catch (const std::exception& e) {
+                // The file layer's errors name their file; combine's may be about any of its
+                // three.
+                if (args.command == "combine")
+                    std::cerr << Describe(e) << '\n';
+                else
+                    std::cerr << args.files[0] << ": " << Describe(e) << '\n';
+                status = 1;
+            }
+        }
+        CloseOut();
     } catch (const TUsageError& e) {
         std::cerr << "quillfen-cli: " << e.message << "\n" << Usage();
         return 2;
-    }
-    try {
-        return Run(args);
-    } catch (const std::exception& e) {
-        // The file layer's errors name their file; combine's may be about any of its three.
-        if (args.command == "combine")
-            std::cerr << Describe(e) << '\n';
-        else
-            std::cerr << args.files[0] << ": " << Describe(e) << '\n';
+    } catch (const TOutputError& e) {
+        std::cerr << "quillfen-cli: " << Describe(e) << '\n';
         return 1;
     }
+    return status;
 }

@@ -100,6 +100,12 @@ std::vector<std::uint32_t> AnchorPlaces(std::string_view page,
         if (span.Source == TSource::Text || span.Source == TSource::Line ||
             span.Source == TSource::Sentence) {
             place = span.Begin;
+        } else if (span.Source == TSource::Cdata) {
+            // In front of the section: inside it, the comment would be text.
+            constexpr std::string_view kOpen = "<![CDATA[";
+            if (span.RunBegin >= kOpen.size() &&
+                page.substr(span.RunBegin - kOpen.size(), kOpen.size()) == kOpen)
+                place = span.RunBegin - static_cast<std::uint32_t>(kOpen.size());
         } else if (const TRange* tag = map.TagAround(span.RunBegin)) {
             place = tag->first;
         }

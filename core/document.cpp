@@ -10,6 +10,7 @@
 #include "core/pagecodec.h"
 #include "core/savefile.h"
 #include "core/spanwriter.h"
+#include "core/utf8.h"
 
 namespace quillfen {
 
@@ -123,12 +124,28 @@ const TPlaceholders& TDocument::Placeholders(std::size_t i) const {
 }
 
 void TDocument::CheckText(std::size_t i, std::string_view text) const {
-    if (spans_[i].Source == TSource::Sentence) CheckPlaceholders(text, Placeholders(i));
+    const TPhraseSpan& span = spans_[i];
+    if (span.Source == TSource::Sentence) CheckPlaceholders(text, Placeholders(i));
+    if (span.Source != TSource::Cdata) return;
+    CdataBytes(text, encoding_, TEncodeMode::Entities, i + 1);
+    if (MayReadAsMarkup(text) && CharsetDeclarationEnd(Page()) > span.RunBegin)
+        throw CdataTextError(i + 1, TCdataFault::Declaration);
+}
+
+void TDocument::CheckWritable() const {
+    // Rendered only where it may fail at all: hardly ever.
+    if (encoding_.kind != TPageEncoding::Windows1252) return;
+    for (std::size_t k = 0; k < changed_.Size(); ++k)
+        if (spans_[changed_.Phrase(k)].Source == TSource::Cdata && !IsAscii(changed_.Text(k))) {
+            RenderReadingAlike(false);
+            return;
+        }
 }
 
 std::string TDocument::EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
                                     bool all, const TBeforeTag* before) const {
     const TPhraseSpan& span = spans_[k];
+    if (span.Source == TSource::Cdata) return CdataBytes(text, encoding_, mode, k + 1);
     if (span.Source != TSource::Sentence)
         return EncodeForSpan(text, span.Source, encoding_, mode, NewValueQuote());
     // A sentence's tags are written as they stand: the page's bytes with the new texts of the
@@ -613,6 +630,7 @@ void TDocument::Record(TPhraseTexts texts, const TWrite& write) {
     history_.push_back(std::move(step));
     try {
         Apply(history_.back());
+        CheckWritable();
         write();
     } catch (...) {
         Apply(history_.back());
@@ -665,10 +683,22 @@ std::string TDocument::OriginalText(std::size_t i) const {
 void TDocument::SetPhraseText(std::size_t i, std::string text) {
     if (i >= spans_.size()) throw ListIndexError(i);
     CheckText(i, text);
+    std::optional<std::string> before;
+    if (const std::size_t k = changed_.Find(i); k != TPhraseTexts::npos)
+        before = std::string(changed_.Text(k));
     if (text == ScannedText(i))
         changed_.Erase(i);
     else
         changed_.Set(i, text);
+    try {
+        CheckWritable();
+    } catch (...) {
+        if (before)
+            changed_.Set(i, *before);
+        else
+            changed_.Erase(i);
+        throw;
+    }
 }
 
 }  // namespace quillfen

@@ -75,12 +75,16 @@ class TDocument {
     std::string TemplateBytes(std::vector<std::size_t>* markers) const;
 
     // Replaces phrase i's text. A text equal to the one the scan found leaves the phrase's bytes
-    // as they were. A sentence's text must hold its placeholders (CheckPlaceholders); one that
-    // does not is refused and nothing changes.
+    // as they were. A sentence's text must hold its placeholders (CheckPlaceholders), and a CDATA
+    // section's text must be one the section can hold (CdataBytes, and no other charset declared
+    // for the page); a text that is not is refused and nothing changes.
     void SetPhraseText(std::size_t i, std::string text);
     bool IsChanged(std::size_t i) const { return changed_.Find(i) != TPhraseTexts::npos; }
     // How many phrases read otherwise than the scan found them.
     std::size_t ChangedCount() const { return changed_.Size(); }
+    // Raises the error of a text that phrase i cannot take: a sentence's that does not hold its
+    // placeholders, a CDATA section's that the section cannot hold.
+    void CheckText(std::size_t i, std::string_view text) const;
     // The text the scan found for phrase i.
     std::string OriginalText(std::size_t i) const;
 
@@ -167,7 +171,10 @@ class TDocument {
     // phrases inside them (all: every phrase written anew).
     std::string EncodePhrase(std::size_t k, std::string_view text, TEncodeMode mode,
                              bool all = false, const TBeforeTag* before = nullptr) const;
-    void CheckText(std::size_t i, std::string_view text) const;
+    // Raises CdataTextError where the page with the new texts as they stand would not be written:
+    // a Windows-1252 page that would read as UTF-8 unless its CDATA sections' characters were
+    // references, which such a section cannot hold.
+    void CheckWritable() const;
     // Appends the table of sentence k's placeholders to a template; gives the first phrase
     // behind the sentence.
     std::size_t AppendSentenceTable(std::string& out, std::size_t k,

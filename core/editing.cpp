@@ -30,7 +30,7 @@ std::string CheckedText(const TDocument& doc, std::size_t i, std::string_view ty
         if (c == '\r' || c == '\n' || c == '\0') throw PhraseTextBreaksLineError(i + 1);
     std::string cleaned = CleanedText(doc, i, typed);
     if (!IsPhraseText(cleaned)) throw EmptyPhraseTextError(i + 1);
-    if (doc.Spans()[i].Source == TSource::Sentence) CheckPlaceholders(cleaned, doc.Placeholders(i));
+    doc.CheckText(i, cleaned);
     return cleaned;
 }
 

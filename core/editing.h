@@ -29,7 +29,8 @@ std::string CleanedText(const TDocument& doc, std::size_t i, std::string_view ty
 bool IsPhraseText(std::string_view cleaned);
 
 // The text typed for phrase i as it would become the phrase's, cleaned, once checked as
-// ReplacePhrases checks it (the errors below, and a sentence's placeholders).
+// ReplacePhrases checks it (the errors below, a sentence's placeholders, what a CDATA section
+// cannot hold).
 std::string CheckedText(const TDocument& doc, std::size_t i, std::string_view typed);
 
 // write saves the document (TDocument::Save to the page's path, with whatever the caller adds

@@ -48,51 +48,6 @@ bool StartsWith(const std::string& s, std::string_view prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// Where the markup that starts at the '<' at lt ends, as the page's tokenizer reads it: a comment
-// up to "-->", a tag over its attributes (a '>' or "<meta" in a quoted value is the value's) and
-// the text of a title, textarea, script or style up to its end tag, "<!", "<?" and "</" not
-// followed by a letter up to the next '>'.
-std::size_t MarkupEnd(std::string_view bytes, std::size_t lt) {
-    const std::size_t n = bytes.size();
-    const char c = lt + 1 < n ? bytes[lt + 1] : '\0';
-    const char d = lt + 2 < n ? bytes[lt + 2] : '\0';
-    if (bytes.compare(lt, 4, "<!--") == 0) {
-        const std::size_t end = bytes.find("-->", lt + 2);
-        return end == std::string_view::npos ? n : end + 3;
-    }
-    if (IsAsciiLetter(c) || (c == '/' && IsAsciiLetter(d))) {
-        TAttributeList attributes;
-        std::size_t nameLength = 0;
-        const TTagEnd end = ReadTag(bytes, lt, attributes, nameLength);
-        if (end.kind != TEnd::Closed) return n;
-        if (c == '/') return end.at + 1;
-        // The text of these elements is no markup: a "<meta" there is text (a title's, a
-        // script's), and writing that text anew must not change how the page reads. The name
-        // is the tokenizer's, up to a blank, '/' or '>': "<title\xFF>" opens no title.
-        std::string name(bytes.substr(lt + 1, nameLength));
-        for (char& ch : name) ch = Lower(ch);
-        if (name == "script") {
-            const std::size_t close = FindScriptEnd(bytes, end.at + 1);
-            return close == std::string_view::npos ? n : close;
-        }
-        if (name == "plaintext") return n;
-        for (std::string_view raw :
-             {"title", "textarea", "style", "xmp", "iframe", "noembed", "noframes"})
-            if (name == raw) {
-                const std::size_t close = FindEndTag(bytes, end.at + 1, raw);
-                return close == std::string_view::npos ? n : close;
-            }
-        return end.at + 1;
-    }
-    if (c == '!' || c == '?' || c == '/') {
-        const std::size_t end = bytes.find('>', lt + 1);
-        return end == std::string_view::npos ? n : end + 1;
-    }
-    return lt + 1;
-}
-
 // An encoding's name as a declaration gives it, in lower case: up to the first character that
 // no name holds.
 std::string NameOfValue(std::string_view value) {
@@ -133,29 +88,42 @@ std::string CharsetOfMeta(std::string_view bytes, std::size_t at) {
     return charset.empty() ? fromContent : charset;
 }
 
-// The charset named in the first meta tag that names one, in lower case. A "<meta" that stands
-// in a comment, in another tag's attribute value or in the text of a title or script is none.
-std::optional<std::string> DeclaredCharset(std::string_view bytes) {
-    // The markup is followed from the start, and only up to a "<meta" that names a charset: a
-    // page that names one does so near its start.
-    std::size_t walked = 0;
-    for (std::size_t at = FindNoCase(bytes, "<meta", 0); at != std::string_view::npos;
-         at = FindNoCase(bytes, "<meta", std::max(at + 5, walked))) {
-        std::string name = CharsetOfMeta(bytes, at);
-        if (name.empty()) continue;
-        bool inside = false;
-        while (walked < at) {
-            const void* hit = std::memchr(bytes.data() + walked, '<', at - walked);
-            if (!hit) {
-                walked = at;
-                break;
-            }
-            walked = MarkupEnd(bytes, static_cast<const char*>(hit) - bytes.data());
-            if (walked > at) inside = true;
-        }
-        if (!inside) return name;
+// Reads the page as the tokenizer does, up to the first meta tag that names a charset.
+class TCharsetFinder final : public TTokenSink {
+  public:
+    explicit TCharsetFinder(std::string_view page) : page_(page) {}
+    void Text(std::size_t, std::size_t, TTextMode) override {}
+    void Tag(const TTagToken& tag) override {
+        if (tag.end || !tag.html || !NameIs(tag.name, "meta")) return;
+        std::string name = CharsetOfMeta(page_, tag.lt);
+        if (name.empty()) return;
+        charset = std::move(name);
+        at = tag.lt;
+        stop = true;
     }
-    return std::nullopt;
+
+    std::optional<std::string> charset;
+    std::size_t at = 0;
+
+  private:
+    std::string_view page_;
+};
+
+// The charset named in the first meta tag that names one, in lower case, as the tokenizer reads
+// the page: a "<meta" that stands in a comment, in another tag's attribute value, in the text of
+// a title or script, or in a CDATA section of svg or math is none, so that no phrase written anew
+// changes what the page declares. where gets where that tag starts.
+std::optional<std::string> DeclaredCharset(std::string_view bytes, std::size_t* where = nullptr) {
+    // Most pages name a charset in no "<meta" at all, and the others near their start: the
+    // markup is read only where one may, and only up to that tag.
+    std::size_t at = FindNoCase(bytes, "<meta", 0);
+    while (at != std::string_view::npos && CharsetOfMeta(bytes, at).empty())
+        at = FindNoCase(bytes, "<meta", at + 5);
+    if (at == std::string_view::npos) return std::nullopt;
+    TCharsetFinder finder(bytes);
+    Tokenize(bytes, finder);
+    if (where && finder.charset) *where = finder.at;
+    return std::move(finder.charset);
 }
 
 bool IsOneOf(const std::string& name, std::initializer_list<std::string_view> names) {
@@ -262,6 +230,12 @@ bool IsValidUtf8(std::string_view s) {
         p += len;
     }
     return true;
+}
+
+std::size_t CharsetDeclarationEnd(std::string_view bytes) {
+    std::size_t at = 0;
+    if (!DeclaredCharset(bytes, &at)) return std::string_view::npos;
+    return FindTagEnd(bytes, at).at + 1;
 }
 
 TEncodingInfo DetectPageEncoding(std::string_view bytes, const std::string& path) {

@@ -29,6 +29,11 @@ inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // only names the file in the message.
 TEncodingInfo DetectPageEncoding(std::string_view bytes, const std::string& path = {});
 
+// Where the meta tag that declares the page's charset, as DetectPageEncoding finds it, ends
+// (behind its '>'); npos where no tag declares one. Nothing behind it changes what the page
+// declares.
+std::size_t CharsetDeclarationEnd(std::string_view bytes);
+
 // DetectPageEncoding's kind; never throws (a refused encoding gives Windows1252).
 TPageEncoding DetectEncoding(std::string_view bytes);
 

@@ -228,7 +228,7 @@ TReference ReadNumber(std::string_view s, TReferences where) {
 }  // namespace
 
 TReference ReadReference(std::string_view s, TReferences where) {
-    if (s.size() < 2 || s[0] != '&') return {};
+    if (s.size() < 2 || s[0] != '&' || where == TReferences::None) return {};
     if (s[1] == '#') return ReadNumber(s, where);
     if (!IsAlphanumeric(s[1])) return {};
     std::size_t run = 1;

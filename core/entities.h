@@ -32,6 +32,7 @@ enum class TReferences {
     Attribute,  // an attribute value: a legacy name without ';' before '=' or a letter or digit
                 // is text
     TextFile,   // the exchanged text file: only names and numbers ended by ';'
+    None,       // a CDATA section in svg or math: every '&' is text
 };
 
 struct TReference {

@@ -1,6 +1,7 @@
 #include "core/errors.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace quillfen {
 
@@ -355,12 +356,6 @@ TError SentenceTemplateError() {
         "outside its inline tags, where the template cannot carry it; export it as text runs)");
 }
 
-TError TextFileLineError(std::size_t n, const TError& fault) {
-    const std::string line = std::to_string(n);
-    return TError(Compose("Zeile ", line, " der Textdatei: ") + fault.what(),
-                  Compose("line ", line, " of the text file: ") + fault.English());
-}
-
 TError PoFileError(const std::string& path, std::size_t line, TPoFault fault,
                    std::string_view detail) {
     std::string german, english;
@@ -402,13 +397,124 @@ TError PoFileError(const std::string& path, std::size_t line, TPoFault fault,
                   Compose("The file ", path, ", line ") + where + ": " + english);
 }
 
-TError SentenceTableError(std::size_t n) {
-    const std::string phrase = std::to_string(n);
-    return TError(
-        Compose("Die Tabelle der Platzhalter von Satz ", phrase,
-                " in der Vorlage ist besch\xC3\xA4"
-                "digt"),
-        Compose("The template's table of the placeholders of sentence ", phrase, " is damaged"));
+namespace {
+
+// "Datei %s, Zeile %d: " in either language, an empty path named as what the file is.
+std::pair<std::string, std::string> FileLine(const std::string& path, std::size_t line,
+                                             const char* german, const char* english) {
+    const std::string at = std::to_string(line);
+    if (path.empty())
+        return {Compose(german, ", Zeile ", at) + ": ", Compose(english, ", line ", at) + ": "};
+    return {Compose("Datei ", path, ", Zeile ") + at + ": ",
+            Compose("The file ", path, ", line ") + at + ": "};
+}
+
+}  // namespace
+
+TError TextFileError(const std::string& path, std::size_t line, TTextFileFault fault,
+                     std::string_view detail) {
+    auto [german, english] = FileLine(path, line, "Die Textdatei", "The text file");
+    const std::string own = Compose("<", std::to_string(line), ">");
+    switch (fault) {
+        case TTextFileFault::Form:
+            german += Compose("die Zeile hat nicht die Form ", own, "Text</>");
+            english += Compose("the line does not read ", own, "text</>");
+            break;
+        case TTextFileFault::Number:
+            german += Compose("die Zeile ist mit ", detail, " statt ") + own + " nummeriert";
+            english += Compose("the line is numbered ", detail, " instead of ") + own;
+            break;
+        case TTextFileFault::ZeroByte:
+            german += "die Zeile enth\xC3\xA4lt ein Nullzeichen";
+            english += "the line holds a zero character";
+            break;
+        case TTextFileFault::NoMarker:
+            german += Compose("die Vorlage hat keine Marke ", detail, " f\xC3\xBCr diese Zeile");
+            english += Compose("the template has no marker ", detail, " for this line");
+            break;
+    }
+    return TError(german, english);
+}
+
+TError TextFileError(const std::string& path, std::size_t line, const TError& fault) {
+    auto [german, english] = FileLine(path, line, "Die Textdatei", "The text file");
+    return TError(german + fault.what(), english + fault.English());
+}
+
+TError TemplateError(const std::string& path, std::size_t line, TTemplateFault fault,
+                     std::size_t marker, std::string_view detail) {
+    auto [german, english] = FileLine(path, line, "Die Vorlage", "The template");
+    const std::string own = Compose("%_", std::to_string(marker), "_%");
+    switch (fault) {
+        case TTemplateFault::NoLine: {
+            const std::string tag = Compose("<", std::to_string(marker + 1), ">");
+            german +=
+                Compose("die Textdatei hat keine Zeile ", tag, " f\xC3\xBCr die Marke ") + own;
+            english += Compose("the text file has no line ", tag, " for the marker ") + own;
+            break;
+        }
+        case TTemplateFault::OutOfOrder:
+            german += Compose("die Marke ", detail, " steht, wo ") + own + " hingeh\xC3\xB6rt";
+            english += Compose("the marker ", detail, " stands where ") + own + " belongs";
+            break;
+        case TTemplateFault::Repeated:
+            german += Compose("die Marke ", own, " steht ein zweites Mal");
+            english += Compose("the marker ", own, " stands a second time");
+            break;
+        case TTemplateFault::Damaged:
+            german += Compose("die Marke ", own,
+                              " ist besch\xC3\xA4"
+                              "digt");
+            english += Compose("the marker ", own, " is damaged");
+            break;
+        case TTemplateFault::TableDamaged:
+            german += Compose("die Tabelle der Platzhalter hinter der Marke ", own,
+                              " ist besch\xC3\xA4"
+                              "digt");
+            english += Compose("the table of placeholders behind the marker ", own, " is damaged");
+            break;
+    }
+    return TError(german, english);
+}
+
+TError CdataTextError(std::size_t n, TCdataFault fault, std::string_view detail) {
+    std::string german = "Der Text", english = "The text";
+    if (n != 0) {
+        german += Compose(" f\xC3\xBCr Phrase ", std::to_string(n), "");
+        english += Compose(" for phrase ", std::to_string(n), "");
+    }
+    german += " steht in einem CDATA-Abschnitt, ";
+    english += " stands in a CDATA section, ";
+    switch (fault) {
+        case TCdataFault::End:
+            german += "der \"]]>\" nicht enthalten kann";
+            english += "which cannot hold \"]]>\"";
+            break;
+        case TCdataFault::Character:
+            german += Compose("wo kein Verweis gelesen wird, und der Kodierung der Seite fehlt ",
+                              detail, "");
+            english +=
+                Compose("where no reference is read, and the page's encoding lacks ", detail, "");
+            break;
+        case TCdataFault::ReadsAsUtf8:
+            german +=
+                "wo seine Zeichen als Bytes die Seite als UTF-8 lesen lie\xC3\x9F"
+                "en";
+            english += "where its characters, as bytes, would make the page read as UTF-8";
+            break;
+        case TCdataFault::Declaration:
+            german +=
+                "wo seine spitzen Klammern der Seite eine andere Kodierung geben w\xC3\xBCrden";
+            english += "where its angle brackets would declare another encoding for the page";
+            break;
+    }
+    english += "; nothing was written";
+    return TError(german + " (" + english + ")", english);
+}
+
+TError StandardOutputError(int cause) {
+    return TError("Die Standardausgabe kann nicht geschrieben werden",
+                  "The standard output cannot be written", cause);
 }
 
 TError XliffError(const std::string& path, std::size_t line, TXliffFault fault,

@@ -146,12 +146,48 @@ TError SentencesUnavailableError();
 // "Die Seite wird in Sätzen nicht exportiert ..." for the template of a page cut into sentences
 // where a phrase inside a sentence lies outside its tags, which the template cannot carry.
 TError SentenceTemplateError();
-// A fault of a sentence's text in line n of a text file (counted from 1): "Zeile %d der
-// Textdatei: " and the fault's text, in either language.
-TError TextFileLineError(std::size_t n, const TError& fault);
-// "Die Tabelle der Platzhalter von Satz %d in der Vorlage ist beschädigt" (phrase counted from
-// 1) for a template whose table behind a sentence's marker cannot be read.
-TError SentenceTableError(std::size_t n);
+// What is wrong in line n of a text file, which must hold phrase n as "<n>text</>".
+enum class TTextFileFault {
+    Form,      // the line does not read so
+    Number,    // detail: the number tag as written, which is not n's
+    ZeroByte,  // a zero character, which no phrase holds
+    NoMarker,  // detail: the marker the template lacks for the phrase
+};
+// "Datei %s, Zeile %d: " ("Die Textdatei, Zeile %d: " for an empty path, line counted from 1) and
+// the fault, in either language.
+TError TextFileError(const std::string& path, std::size_t line, TTextFileFault fault,
+                     std::string_view detail = {});
+// The same with the fault of the line's text as the phrase's text (a sentence's placeholder), in
+// either language.
+TError TextFileError(const std::string& path, std::size_t line, const TError& fault);
+// What is wrong with marker %_k_% of a template.
+enum class TTemplateFault {
+    NoLine,        // the text file has no line for it
+    OutOfOrder,    // detail: the marker text that stands where it belongs
+    Repeated,      // it stands a second time
+    Damaged,       // it is cut short ("%_3", "%_3_")
+    TableDamaged,  // the table of placeholders behind it (a sentence's) cannot be read
+};
+// "Datei %s, Zeile %d: " ("Die Vorlage, Zeile %d: " for an empty path) and the fault, in either
+// language.
+TError TemplateError(const std::string& path, std::size_t line, TTemplateFault fault,
+                     std::size_t marker, std::string_view detail = {});
+
+// What a CDATA section of svg or math cannot hold of a new text: a browser reads no reference
+// there, and the section ends at the first "]]>".
+enum class TCdataFault {
+    End,          // the text holds "]]>"
+    Character,    // detail: a character the page's encoding lacks ("U+2603")
+    ReadsAsUtf8,  // its characters, as the bytes of a Windows-1252 page, would read as UTF-8
+    Declaration,  // written so, the page would declare another charset (its '<' read as markup)
+};
+// "Der Text für Phrase %d steht in einem CDATA-Abschnitt, ..." (phrase counted from 1; 0 names
+// none), the English following in parentheses.
+TError CdataTextError(std::size_t n, TCdataFault fault, std::string_view detail = {});
+
+// "Die Standardausgabe kann nicht geschrieben werden" for quillfen-cli, whose output a full disk,
+// a file-size limit or a closed pipe cut short; cause: the system's.
+TError StandardOutputError(int cause);
 
 // What is wrong with an XLIFF file that cannot be read: not well-formed XML (detail: the
 // parser's message), no XLIFF (detail: the root element's name), entities declared (which are

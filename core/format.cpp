@@ -1,6 +1,7 @@
 #include "core/format.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 
@@ -69,10 +70,25 @@ void AppendTextLine(std::string& out, std::size_t k, std::string_view text) {
     out += "\r\n";
 }
 
-std::string_view PhraseOfLine(std::string_view line, std::size_t k) {
-    const std::size_t tag = 1 + DigitCount(k + 1) + 1;
-    if (line.size() <= tag + kEndTag.size()) return {};
-    return line.substr(tag, line.size() - tag - kEndTag.size());
+TTextLine ReadTextLine(std::string_view line, std::size_t k, std::string_view& phrase) {
+    if (line.size() < 2 + kEndTag.size() || line[0] != kNumberTagOpen || !line.ends_with(kEndTag))
+        return TTextLine::Malformed;
+    // The end tag stands behind the number tag's '>', not on it.
+    const std::size_t end = line.size() - kEndTag.size();
+    std::size_t close = 1, n = 0;
+    bool fits = true;
+    for (; close < end && IsDigit(line[close]); ++close) {
+        fits = fits && n <= (SIZE_MAX - 9) / 10;
+        n = n * 10 + static_cast<std::size_t>(line[close] - '0');
+    }
+    if (close == 1 || close >= end || line[close] != kNumberTagClose) return TTextLine::Malformed;
+    // Written as the export writes it: no zero in front.
+    if (!fits || line[1] == '0' || n != k + 1) {
+        phrase = line.substr(0, close + 1);
+        return TTextLine::OtherNumber;
+    }
+    phrase = line.substr(close + 1, end - close - 1);
+    return TTextLine::Phrase;
 }
 
 void AppendTableEntry(std::string& out, std::string_view name, std::string_view open, bool paired,

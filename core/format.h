@@ -1,9 +1,10 @@
 #pragma once
 
 // The syntax of the two exchange files, spelled here and nowhere else. The template is the page
-// with each phrase's span replaced by its marker "%_" k "_%", k counting from 0. The text file
-// holds one line per phrase: the number tag "<" k+1 ">", the phrase, the end tag "</>". The
-// document writes templates, the export writes text files, and recombination reads both.
+// with each phrase's span replaced by its marker "%_" k "_%", k counting from 0, in order, each
+// once. The text file holds one line per phrase: the number tag "<" k+1 ">", the phrase, the end
+// tag "</>". The document writes templates, the export writes text files, and recombination
+// reads both.
 
 #include <cstddef>
 #include <string>
@@ -52,9 +53,15 @@ std::size_t FindMarkerText(std::string_view text, std::size_t from, std::size_t&
 // as a blank.
 void AppendTextLine(std::string& out, std::size_t k, std::string_view text);
 
-// The phrase that text line k holds: the line without as many bytes as the number tag k+1 and
-// the end tag take. What the tags say is never read, so a translator's slip in a tag costs
-// nothing; a line no longer than both gives an empty phrase.
-std::string_view PhraseOfLine(std::string_view line, std::size_t k);
+// How text line k reads.
+enum class TTextLine {
+    Phrase,      // "<" k+1 ">" phrase "</>"
+    Malformed,   // no number tag and end tag
+    OtherNumber  // a number tag, but not k+1's
+};
+// Reads text line k into phrase, or where it holds another number, that number tag as written
+// into phrase. A translator's slip in a tag must not move a phrase into another's place, so the
+// tags are read, not cut off by their lengths.
+TTextLine ReadTextLine(std::string_view line, std::size_t k, std::string_view& phrase);
 
 }  // namespace quillfen

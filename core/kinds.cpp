@@ -1,5 +1,6 @@
 #include "core/kinds.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/tags.h"
@@ -49,15 +50,49 @@ bool IsMachineReadMetaName(std::string_view name) {
     return false;
 }
 
-bool IsUrl(std::string_view value) {
+bool IsSchemeCharacter(char c) {
+    return IsAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+bool IsAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+
+// The scheme a value starts with by the URL Standard's rule (an ASCII letter, then letters,
+// digits, '+', '-' and '.', ended by ':'), without its ':'; empty if none.
+std::string_view SchemeOf(std::string_view value) {
+    if (value.empty() || !IsAlpha(value[0])) return {};
+    std::size_t i = 1;
+    while (i < value.size() && IsSchemeCharacter(value[i])) ++i;
+    return i < value.size() && value[i] == ':' ? value.substr(0, i) : std::string_view{};
+}
+
+// An address with an authority: "scheme://..." or "//...".
+bool IsNetworkUrl(std::string_view value) {
     value = Trim(value);
     if (StartsWith(value, "//")) return true;
-    std::size_t i = 0;
-    if (value.empty() || !IsAlpha(value[0])) return false;
-    while (i < value.size() && (IsAlpha(value[i]) || (value[i] >= '0' && value[i] <= '9') ||
-                                value[i] == '+' || value[i] == '.' || value[i] == '-'))
-        ++i;
-    return value.substr(i, 3) == "://";
+    const std::string_view scheme = SchemeOf(value);
+    return !scheme.empty() && value.substr(scheme.size(), 3) == "://";
+}
+
+// Schemes whose addresses often hold blanks (a subject, a number in groups, a script, data).
+bool IsFollowedScheme(std::string_view scheme) {
+    for (std::string_view known : {"mailto", "tel", "sms", "callto", "javascript", "data"})
+        if (NameIs(scheme, known)) return true;
+    return false;
+}
+
+// Any value a browser would follow as a URL, by the URL Standard's scheme rule: "mailto:",
+// "tel:", "data:", "javascript:" as well as "https://". Since "Note" is as good a scheme as
+// "mailto", a label followed by text ("Note: read this", "Tel: 0123 456", "Warning:") stays text:
+// a value with a scheme is a URL where it holds no blank at all (a translator's text holds
+// words), or where a scheme of the list above is followed at once by its address
+// ("tel:+49 30 1234", "mailto:a@b.example?subject=Hello there").
+bool IsUrl(std::string_view value) {
+    value = Trim(value);
+    if (IsNetworkUrl(value)) return true;
+    const std::string_view scheme = SchemeOf(value);
+    if (scheme.empty() || scheme.size() + 1 == value.size()) return false;
+    if (std::none_of(value.begin(), value.end(), IsAsciiSpace)) return true;
+    return IsFollowedScheme(scheme) && !IsAsciiSpace(value[scheme.size() + 1]);
 }
 
 // --- the rules of the kinds read from attributes ------------------------------------------------
@@ -68,7 +103,9 @@ constexpr std::string_view kContent[] = {"content"};
 
 // A content value is a text for readers, unless an alt of the same tag is taken instead (an alt
 // decides even when it is empty), a program reads it (a meta's http-equiv or charset, a
-// machine-read name such as viewport or robots), or it is a URL.
+// machine-read name such as viewport or robots), or it is a URL with "//". Values of other
+// schemes stay phrases, as they always were: text files exported with header content keep the
+// numbers of their phrases.
 bool TakesContent(const TTagView& tag, const TAttribute& a, TTags chosen) {
     if (HasAny(chosen, TTags::ImageAlt) && tag.Has("alt")) return false;
     if (NameIs(tag.name, "meta"))
@@ -78,7 +115,7 @@ bool TakesContent(const TTagView& tag, const TAttribute& a, TTags chosen) {
                 IsMachineReadMetaName(other.value))
                 return false;
         }
-    return !IsUrl(a.value);
+    return !IsNetworkUrl(a.value);
 }
 
 constexpr std::string_view kAttributeTexts[] = {

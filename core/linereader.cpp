@@ -5,11 +5,7 @@
 
 namespace quillfen {
 
-TLineReader::TLineReader(std::string_view data) : pos_(data.data()), end_(pos_ + data.size()) {
-    if (data.empty()) return;
-    if (const void* zero = std::memchr(pos_, '\0', data.size()))
-        end_ = static_cast<const char*>(zero);
-}
+TLineReader::TLineReader(std::string_view data) : pos_(data.data()), end_(pos_ + data.size()) {}
 
 const char* TLineReader::Find(char c, const char*& cached) const {
     if (cached == nullptr || (cached < pos_ && cached != end_)) {

@@ -6,9 +6,10 @@
 namespace quillfen {
 
 // The one reading of a text's lines: one after the other as views into its bytes. CR LF, a lone
-// CR and a lone LF each end a line (so LF CR ends two), a final line break starts no empty line,
-// and the text ends at the first zero byte. Recombination walks whole text files this way, so
-// that no line is copied or even stored before it is needed.
+// CR and a lone LF each end a line (so LF CR ends two), and a final line break starts no empty
+// line. A zero byte is a byte of its line like any other: what reads the lines decides what it
+// means. Recombination walks whole text files this way, so that no line is copied or even stored
+// before it is needed.
 class TLineReader {
   public:
     explicit TLineReader(std::string_view data);

@@ -94,12 +94,12 @@ std::string TextOfPageBytes(std::string_view bytes, const TEncodingInfo& encodin
 
 std::string DecodeText(std::string_view bytes, const TEncodingInfo& encoding, TReferences where) {
     std::string text = TextOfPageBytes(bytes, encoding);
-    if (text.find('&') == std::string::npos) return text;
+    if (where == TReferences::None || text.find('&') == std::string::npos) return text;
     return DecodeReferences(text, where);
 }
 
 void DecodeTextInPlace(std::string& text, const TEncodingInfo& encoding, TReferences where) {
-    const bool references = text.find('&') != std::string::npos;
+    const bool references = where != TReferences::None && text.find('&') != std::string::npos;
     if (encoding.kind != TPageEncoding::Utf8 && !IsAscii(text))
         text = TextOfPageBytes(text, encoding);
     if (references) text = DecodeReferences(text, where);
@@ -139,6 +139,30 @@ std::string PageBytesOfText(std::string_view text, const TEncodingInfo& encoding
                     out += static_cast<char>(b);
                 else
                     AppendReference(out, c);
+            }
+        },
+        [&](unsigned char b) { out += static_cast<char>(b); });
+    return out;
+}
+
+std::string CdataBytesOfText(std::string_view text, const TEncodingInfo& encoding,
+                             char32_t& missing) {
+    missing = 0;
+    if (encoding.kind == TPageEncoding::Utf8 || IsAscii(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    SplitUtf8(
+        text,
+        [&](std::string_view run) {
+            // One character at a time: the encoder writes what it lacks as a reference, which
+            // here would be text.
+            for (std::size_t i = 0; i < run.size();) {
+                char32_t c = 0;
+                const std::size_t len = std::max<std::size_t>(1, Utf8CharAt(run, i, c));
+                const std::string bytes = PageBytesOfText(run.substr(i, len), encoding);
+                if (c >= 0x80 && bytes.starts_with("&#") && missing == 0) missing = c;
+                out += bytes;
+                i += len;
             }
         },
         [&](unsigned char b) { out += static_cast<char>(b); });

@@ -26,6 +26,12 @@ void DecodeTextInPlace(std::string& text, const TEncodingInfo& encoding, TRefere
 // reference ("&#1071;"); the bytes a text holds as such go in as they are.
 std::string PageBytesOfText(std::string_view text, const TEncodingInfo& encoding);
 
+// A text as a CDATA section of svg or math holds it, where a browser reads no reference: its
+// characters as bytes of the page's encoding, the bytes it holds as such as they are. missing
+// gets the first character the encoding lacks, which the section cannot hold; 0 if none.
+std::string CdataBytesOfText(std::string_view text, const TEncodingInfo& encoding,
+                             char32_t& missing);
+
 // How a new text writes the characters beyond ASCII. A Windows-1252 page that would read as
 // UTF-8 once its umlauts are entities keeps them as bytes (KeepCharacters); one whose new texts
 // would read as UTF-8 even then writes them all as references (References).

@@ -1,11 +1,13 @@
 #include "core/scan.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <tuple>
 #include <utility>
 
+#include "core/errors.h"
 #include "core/utf8.h"
 
 namespace quillfen {
@@ -165,6 +167,8 @@ class TScanner final : public TRunScanner {
         }
         if (mode == TTextMode::Lines)
             FlushLines(a, b);
+        else if (mode == TTextMode::Cdata)
+            FlushCdata(a, b);
         else
             Flush(a, b);
     }
@@ -276,6 +280,26 @@ class TScanner final : public TRunScanner {
         }
     }
 
+    // A CDATA section of svg or math: one phrase of all it holds, its lines joined and no
+    // reference read. Its span is all between "<![CDATA[" and "]]>", blanks at the edges
+    // included: a new text is the section's whole content, and in the template its marker
+    // stands right between the two, where recombination knows it by them. A section in front of
+    // the page's charset declaration whose text a browser's prescan may read as markup stays as
+    // it is, as no new text with such markup may go there (MayReadAsMarkup).
+    void FlushCdata(std::size_t a, std::size_t b) {
+        if (!text_.translate || !HasAny(tags_, KindBit(TKind::Text))) return;
+        const std::string_view run = page_.substr(a, b - a);
+        if (OnlyBlanks(run)) return;
+        if (MayReadAsMarkup(run)) {
+            if (!declarationEnd_) declarationEnd_ = CharsetDeclarationEnd(page_);
+            if (*declarationEnd_ > a) return;
+        }
+        TTextItem item(count_, HasLineBreak(run) ? Gather(run, false, false) : std::string(run));
+        if (!item.Clean(encoding_, TReferences::None)) return;
+        AddNote(item);
+        Add(std::move(item), {Offset(a), Offset(b), Offset(a), Offset(b), TSource::Cdata});
+    }
+
     void AttributePhrase(const TAttributeHit& hit, std::size_t base) {
         TTextItem item(count_, Gather(hit.value, false, true));
         CleanValue(item, encoding_);
@@ -307,6 +331,8 @@ class TScanner final : public TRunScanner {
     std::vector<TMark> marks_;             // innermost last
     TLocalisation text_;                   // for the text that comes now
     std::optional<TLocalisation> rcdata_;  // of a title or textarea whose text comes next
+    // Where the page's charset declaration ends, once a CDATA section asks.
+    std::optional<std::size_t> declarationEnd_;
 };
 
 }  // namespace
@@ -421,6 +447,7 @@ TScanResult ExtractPhrases(std::string_view page, TTags tags, const TEncodingInf
 
 std::string EncodeForSpan(std::string_view text, TSource source, const TEncodingInfo& encoding,
                           TEncodeMode mode, char quote) {
+    if (source == TSource::Cdata) return CdataBytes(text, encoding, mode);
     std::string s = EncodeText(text, mode);
     if (source == TSource::SingleQuoted && s.find('\'') != std::string::npos) {
         std::string out;
@@ -452,6 +479,28 @@ std::string EncodeForSpan(std::string_view text, TSource source, const TEncoding
     }
     if (encoding.kind == TPageEncoding::Utf8 || IsAscii(s)) return s;
     return PageBytesOfText(s, encoding);
+}
+
+std::string CdataBytes(std::string_view text, const TEncodingInfo& encoding, TEncodeMode mode,
+                       std::size_t n) {
+    char32_t missing = 0;
+    std::string bytes = CdataBytesOfText(text, encoding, missing);
+    if (missing != 0) {
+        char name[16];
+        std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(missing));
+        throw CdataTextError(n, TCdataFault::Character, name);
+    }
+    // Looked for in the bytes, as the section's end is found: a character of a legacy encoding
+    // may end in the byte of ']'.
+    if (bytes.find("]]>") != std::string::npos) throw CdataTextError(n, TCdataFault::End);
+    if (mode == TEncodeMode::References && !IsAscii(text))
+        throw CdataTextError(n, TCdataFault::ReadsAsUtf8);
+    return bytes;
+}
+
+bool MayReadAsMarkup(std::string_view text) {
+    const std::size_t gt = text.find('>');
+    return gt != std::string_view::npos && text.find('<', gt) != std::string_view::npos;
 }
 
 std::uint64_t CountWords(std::string_view s) {

@@ -30,6 +30,7 @@ enum class TSource : std::uint8_t {
     SingleQuoted,  // an attribute value in '...'
     Unquoted,      // an attribute value without quotes
     Sentence,      // a sentence with its inline tags as placeholders (core/sentences.h)
+    Cdata,         // all a CDATA section of svg or math holds: no reference read, lines joined
 };
 
 // A phrase's place in the page's bytes. [Begin, End) is what a new text replaces: the phrase
@@ -130,6 +131,20 @@ std::string NoteText(std::string_view raw, const TEncodingInfo& encoding);
 // encoding.
 std::string EncodeForSpan(std::string_view text, TSource source, const TEncodingInfo& encoding,
                           TEncodeMode mode = TEncodeMode::Entities, char quote = '"');
+
+// What a new text of a CDATA section becomes in the page: its characters as they are, in the
+// page's encoding (CdataBytesOfText), since a browser reads no reference there. Raises
+// CdataTextError, naming phrase n (from 1; 0 names none), for a text the section cannot hold:
+// one holding "]]>", a character the encoding lacks, or, where mode writes every character
+// beyond ASCII as a reference, any such character.
+std::string CdataBytes(std::string_view text, const TEncodingInfo& encoding, TEncodeMode mode,
+                       std::size_t n = 0);
+// Whether the text of a CDATA section may read as markup to a browser's prescan for the page's
+// charset declaration, which knows no CDATA section: a '>' ends the section's "<!" for it, and a
+// '<' behind that starts a tag, a comment or a declaration of its own. A new text may hold such
+// markup only behind the page's declaration (CharsetDeclarationEnd), where nothing changes what
+// a browser takes the page's encoding for.
+bool MayReadAsMarkup(std::string_view text);
 
 std::uint64_t CountWords(std::string_view s);
 std::uint64_t TotalWords(const std::vector<TTextItem>& phrases);

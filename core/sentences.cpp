@@ -371,7 +371,10 @@ class TSentenceScanner final : public TTokenSink {
             Owned(carried_, [&] { runs_->Text(a, b, mode); });
             return;
         }
-        if (mode == TTextMode::Lines) {
+        // Lines keep their run phrases; so does a CDATA section outside a carried svg or math
+        // (one left as runs, where an HTML tag broke out of it): its text is no flow's, as no
+        // reference is read in it.
+        if (mode != TTextMode::Flow) {
             EndFlow();
             Pass([&] { runs_->Text(a, b, mode); });
             return;

@@ -204,7 +204,7 @@ class TTokenizer {
 
     void Run() {
         std::size_t pos = 0, nextReport = kReportStep;
-        while (pos < n_) {
+        while (pos < n_ && !sink_.stop) {
             if (progress_ && pos >= nextReport) {
                 progress_(pos, n_);
                 nextReport = pos + kReportStep;
@@ -217,6 +217,8 @@ class TTokenizer {
             if (lt + 1 >= n_) break;
             const char c = page_[lt + 1];
             if (c == '!') {
+                // The text in front ends here, before a CDATA section's own text.
+                Flush(lt);
                 pos = Skip(lt, Declaration(lt));
             } else if (c == '?') {
                 pos = Skip(lt, AfterGt(lt + 2));
@@ -235,6 +237,7 @@ class TTokenizer {
                 pos = lt + 1;
             }
         }
+        if (sink_.stop) return;
         Flush(n_);
         if (progress_) progress_(n_, n_);
     }
@@ -266,8 +269,12 @@ class TTokenizer {
     std::size_t Declaration(std::size_t lt) {
         if (page_.compare(lt + 2, 2, "--") == 0) return CommentEnd(lt);
         if (InForeign() && page_.compare(lt + 2, 7, "[CDATA[") == 0) {
+            // Text, as written: a browser reads no reference and no markup in it. What svg's
+            // scripts and styles hold shows nothing.
             const std::size_t close = page_.find("]]>", lt + 9);
-            sink_.Raw(lt + 9, close == npos ? n_ : close);
+            const std::size_t end = close == npos ? n_ : close;
+            if (lt + 9 < end && hidden_ == 0) sink_.Text(lt + 9, end, TTextMode::Cdata);
+            sink_.Raw(lt + 9, end);
             return close == npos ? n_ : close + 3;
         }
         return AfterGt(lt + 2);

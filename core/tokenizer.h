@@ -72,6 +72,8 @@ std::size_t FindScriptEnd(std::string_view page, std::size_t from);
 enum class TTextMode : std::uint8_t {
     Flow,   // lines join into one text
     Lines,  // inside pre, listing or textarea: each line keeps its layout
+    Cdata,  // the content of a CDATA section in svg or math: as written, no reference read, up
+            // to "]]>"; its lines join into one text wherever it stands
 };
 
 struct TTagToken {
@@ -97,7 +99,8 @@ class TTokenSink {
     virtual void Text(std::size_t begin, std::size_t end, TTextMode mode) = 0;
     virtual void Tag(const TTagToken& tag) = 0;
     // Content read up to its end tag whatever it holds: a comment or tag written into it would
-    // be none (it follows the Tag of its element; title and textarea also give their Text).
+    // be none (it follows the Tag of its element; title, textarea and a CDATA section in svg or
+    // math also give their Text).
     virtual void Raw(std::size_t /*begin*/, std::size_t /*end*/) {}
     // Called after a tag (and the content its element takes) when fewer elements than
     // closeWatch are open, with their number: a sink that follows some elements learns that
@@ -107,6 +110,8 @@ class TTokenSink {
     // Set by the sink; 0, the default, never calls Closed. A plain value, as it is looked at
     // after every tag.
     std::size_t closeWatch = 0;
+    // Set by the sink once it has what it reads the page for: nothing more is read or told.
+    bool stop = false;
 };
 
 // Reads page from its start to its end, telling sink what it finds, in page order. progress

@@ -8,30 +8,30 @@
 namespace quillfen {
 
 // Fills the markers of a template file's bytes from the phrases of an exchange file and returns
-// the new page. The template's bytes are copied as they stand; only the markers are replaced.
-// Marker k takes phrase k, and the search for marker k+1 goes on behind it, so that every marker
-// of a phrase is filled and a repeated marker stays as it is. Each phrase is written as a save
-// writes a changed one: encoded for the page, in its attribute's own quotes.
+// the new page. The template's bytes are copied as they stand, a zero byte like any other; only
+// the markers are replaced, each by its phrase written as a save writes a changed one: encoded
+// for the page, in its attribute's own quotes. The markers must stand in order (%_0_%, %_1_%,
+// ...), each once, and the file must hold a phrase for each and none more: a marker out of order,
+// doubled, damaged or without its phrase raises TemplateError naming templatePath and the
+// template's line, and the reader's errors name the exchange file's lines (a phrase left over
+// included), so that no phrase ever lands in another's place. Nothing is given back then.
 // A marker followed by a table of placeholders (core/format.h) is a sentence's: the phrases
 // inside it are read from the next lines into the table's tags, and its text must hold its
-// placeholders as a confirmed one must; a fault raises TextFileLineError, naming the line, and a
-// damaged table SentenceTableError.
+// placeholders as a confirmed one must; a fault is the reader's Fault, naming its line, and a
+// damaged table TemplateError.
 //
 // The page's encoding is the template's, read as a page is read; a template of ASCII bytes that
-// declares nothing takes UTF-8 when the exchange file's texts are UTF-8, else Windows-1252. The
-// template ends at a zero byte. phrasesSize: about how many bytes the phrases take.
-//
-// Raises "Der Index der Liste überschreitet das Maximum (%d)" when marker k is found and the file
-// has no phrase k, and the encoding errors of a page for a template in an encoding that cannot be
-// handled (templatePath names it).
+// declares nothing takes UTF-8 when the exchange file's texts are UTF-8, else Windows-1252.
+// phrasesSize: about how many bytes the phrases take. Raises the encoding errors of a page for a
+// template in an encoding that cannot be handled (templatePath names it).
 std::string CombineBytes(std::string_view templateBytes, TPhraseReader& phrases,
                          const std::string& templatePath = {}, std::size_t phrasesSize = 0);
 
-// The same with the phrases of a text file's bytes (exchange/textfile.h). A text line is read as
-// a text: "&name;", "&#N;" and "&#xH;" (with their ';') as the characters they name, every other
-// '&' as text.
+// The same with the phrases of a text file's bytes (exchange/textfile.h), textPath naming it in
+// errors. A text line is read as a text: "&name;", "&#N;" and "&#xH;" (with their ';') as the
+// characters they name, every other '&' as text.
 std::string CombineBytes(std::string_view templateBytes, std::string_view textBytes,
-                         const std::string& templatePath = {});
+                         const std::string& templatePath = {}, const std::string& textPath = {});
 
 // Reads the template file, then the text file, and writes the recombined page to
 // destinationPath. Raises "Datei %s kann nicht geöffnet werden" for the first input that cannot

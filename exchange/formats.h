@@ -13,6 +13,7 @@
 #include "core/document.h"
 #include "core/encoding.h"
 #include "core/filereader.h"
+#include "core/errors.h"
 #include "exchange/translation.h"
 
 namespace quillfen {
@@ -26,8 +27,14 @@ class TPhraseReader {
     virtual bool IsUtf8() const = 0;
     // Starts over at the first phrase; texts not in UTF-8 are read as in page.
     virtual void Start(const TEncodingInfo& page) = 0;
-    // The next phrase's text, in UTF-8 as the page shows it; false once there is none.
+    // The next phrase's text, in UTF-8 as the page shows it; false once there is none. Raises
+    // TError naming the file and the place where the next phrase is not written as it must be.
     virtual bool Next(std::string& text) = 0;
+    // Raises TError naming the file and the place of what the file holds behind the phrases read
+    // so far, if anything: a phrase that no marker of the template takes.
+    virtual void End() = 0;
+    // The fault of phrase k's text (counted from 0), naming the file and where the phrase stands.
+    virtual TError Fault(std::size_t k, const TError& fault) const = 0;
 };
 
 struct TExchangeFormat {
@@ -41,8 +48,9 @@ struct TExchangeFormat {
     void (*Export)(const TDocument& document, const std::string& documentPath,
                    const std::string& folderText, const TExportOptions& options);
     // The phrases that a file of the format holds, read from its bytes, which it keeps a view of,
-    // for recombination with a template; nullptr for a format that is merged into the page.
-    std::unique_ptr<TPhraseReader> (*Read)(std::string_view bytes);
+    // for recombination with a template (path names the file in errors); nullptr for a format
+    // that is merged into the page.
+    std::unique_ptr<TPhraseReader> (*Read)(std::string_view bytes, const std::string& path);
     // The units of a translated file, for a merge into the page; nullptr for a format that is
     // recombined. Raises TError naming path and the line for a file it cannot read.
     TTranslationFile (*ReadTranslation)(std::string_view bytes, const std::string& path);

@@ -1,6 +1,8 @@
 #include "exchange/textfile.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "core/format.h"
 #include "core/phrasetext.h"
@@ -16,8 +18,8 @@ std::vector<std::string> Files(std::string_view documentPath, std::string_view f
     return {std::move(paths.Template), std::move(paths.Text)};
 }
 
-std::unique_ptr<TPhraseReader> Read(std::string_view bytes) {
-    return std::make_unique<TTextFileReader>(bytes);
+std::unique_ptr<TPhraseReader> Read(std::string_view bytes, const std::string& path) {
+    return std::make_unique<TTextFileReader>(bytes, path);
 }
 
 void Export(const TDocument& document, const std::string& documentPath,
@@ -32,8 +34,8 @@ const TExchangeFormat kTextFileFormat = {
     nullptr,
 };
 
-TTextFileReader::TTextFileReader(std::string_view bytes)
-    : text_(bytes.substr(0, bytes.find('\0'))) {
+TTextFileReader::TTextFileReader(std::string_view bytes, std::string path)
+    : text_(bytes), path_(std::move(path)) {
     // Editors put a byte-order mark in front of UTF-8 files; it belongs to no phrase.
     marked_ = text_.substr(0, kUtf8Bom.size()) == kUtf8Bom;
     if (marked_) text_.remove_prefix(kUtf8Bom.size());
@@ -55,8 +57,36 @@ void TTextFileReader::Start(const TEncodingInfo& page) {
 bool TTextFileReader::Next(std::string& text) {
     std::string_view line;
     if (!lines_.Next(line)) return false;
-    text = TextOfTextFile(PhraseOfLine(line, k_++), encoding_);
+    const std::size_t n = ++k_;
+    // The export writes a zero character as a blank, and a page holding one cannot be read.
+    if (std::memchr(line.data(), '\0', line.size()))
+        throw TextFileError(path_, n, TTextFileFault::ZeroByte);
+    std::string_view phrase;
+    switch (ReadTextLine(line, n - 1, phrase)) {
+        case TTextLine::Malformed:
+            throw TextFileError(path_, n, TTextFileFault::Form);
+        case TTextLine::OtherNumber:
+            throw TextFileError(path_, n, TTextFileFault::Number, phrase);
+        case TTextLine::Phrase:
+            break;
+    }
+    text = TextOfTextFile(phrase, encoding_);
     return true;
+}
+
+void TTextFileReader::End() {
+    // Editors may leave empty lines at the end, or blanks on them.
+    std::size_t n = k_;
+    for (std::string_view line; lines_.Next(line);) {
+        ++n;
+        if (line.find_first_not_of(" \t") != std::string_view::npos)
+            throw TextFileError(path_, n, TTextFileFault::NoMarker, PhraseMarker(k_));
+    }
+}
+
+TError TTextFileReader::Fault(std::size_t k, const TError& fault) const {
+    // Line k+1 holds phrase k: every line before it was read as a phrase.
+    return TextFileError(path_, k + 1, fault);
 }
 
 }  // namespace quillfen

@@ -403,6 +403,40 @@ TEST_F(CliSaves, FileErrorsSayTheSystemsCauseAndLeaveNothing) {
     }
 }
 
+// Output that cannot be written is a failure with its cause: the report or list of every command
+// that prints, on a full disk (what is buffered fails when flushed) or beyond a file-size limit
+// (a long list's first piece fails).
+TEST_F(CliSaves, OutputThatCannotBeWrittenFails) {
+    const std::string page = Out("page.html"), err = Out("err.txt");
+    quillfen::testing::WriteBytes(page, ManyParagraphs(2000));  // a list of some 100 KiB
+    ASSERT_EQ(RunCli({"export", page, "-d", Out(""), "--format", "po"}).status, 0);
+    const struct {
+        const char* limit;
+        std::vector<std::string> args;
+        std::string to;
+        const char* cause;
+    } cases[] = {
+        {"", {"phrases", page}, "/dev/full", "No space left on device"},
+        {"", {"--help"}, "/dev/full", "No space left on device"},
+        {"", {"check", page}, "/dev/full", "No space left on device"},
+        {"",
+         {"merge", page, Out("page.po"), "-o", Out("merged.html")},
+         "/dev/full",
+         "No space left on device"},
+        {"ulimit -f 8; ", {"phrases", page}, Out("list.txt"), "File too large"},
+    };
+    for (const auto& c : cases) {
+        const TRun run = RunShell(c.limit + CliCommand(c.args, err) + " >" + c.to);
+        EXPECT_EQ(run.status, 1) << c.args[0];
+        EXPECT_EQ(Read(err), "quillfen-cli: The standard output cannot be written: " +
+                                 std::string(c.cause) + "\n")
+            << c.args[0];
+    }
+    // Written, the same lists succeed.
+    EXPECT_EQ(RunShell(CliCommand({"phrases", page}, err) + " >" + Out("list.txt")).status, 0);
+    EXPECT_EQ(Read(Out("list.txt")).substr(0, 24), "1\tT\tParagraph 0 with\n2\tT");
+}
+
 TEST_F(CliSaves, ALinkGivenAsOutputIsWrittenThrough) {
     const std::string page = Out("page.html");
     quillfen::testing::WriteBytes(page, "<p>a</p>");

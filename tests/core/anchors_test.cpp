@@ -61,6 +61,10 @@ TEST(Anchors, StandBeforeEachPhraseWhereTheBrowserKeepsThemAsComments) {
          "<!-- <img alt=\"x\"> --><script>s = \"<img alt='y'>\"</script><img alt=z>",
          "<!-- <img alt=\"x\"> --><script>s = \"<img alt='y'>\"</script><!--qf:0--><img "
          "alt=z>"},
+        {"CDATA in svg: before the section, inside which it would be text",
+         "<svg><text>a<![CDATA[ b<c ]]></text><![CDATA[d]]></svg><p><![CDATA[x>y]]></p>",
+         "<svg><text><!--qf:0-->a<!--qf:1--><![CDATA[ b<c ]]></text><!--qf:2--><![CDATA[d]]>"
+         "</svg><p><![CDATA[x><!--qf:3-->y]]></p>"},
         {"tag cut short", "<a <b>t", "<a <b><!--qf:0-->t"},
         {"no phrases", "<p> </p>", "<p> </p>"},
     };

@@ -239,5 +239,62 @@ TEST(EditingHistory, RandomCommandsMatchAPlainModel) {
         EXPECT_EQ(doc.CanRevert(), changed > 0);
         EXPECT_EQ(doc.CanUndo(), done > 0);
         EXPECT_EQ(doc.CanRedo(), done < steps.size());
+// A CDATA section's new text is written as it is, where a browser reads no reference nor
+// markup; a text the section cannot hold is refused before anything changes.
+TEST(EditingCdata, TextsAreWrittenAsTheSectionHoldsThemOrRefused) {
+    const std::string utf8 = "<meta charset=utf-8>";
+    const std::string svg = "<svg><text><![CDATA[ a<b ]]></text></svg>";
+    const std::string refused = "The text for phrase 1 stands in a CDATA section, ";
+    const struct {
+        const char* name;
+        std::string head, tail;  // around the svg
+        std::string typed;
+        std::string section;  // what the section then holds
+        std::string error;    // or the error, in English
+    } cases[] = {
+        {"markup and references as typed", utf8, "", "d<e & &amp; \"f\" \xC3\xA4 \xE2\x98\x83",
+         "d<e & &amp; \"f\" \xC3\xA4 \xE2\x98\x83", ""},
+        {"a Windows-1252 page's umlaut as its byte", "", "", "\xC3\xA4", "\xE4", ""},
+        {"a legacy page's character as its bytes", "<meta charset=euc-kr>", "", "\xED\x95\x9C",
+         "\xC7\xD1", ""},
+        {"a ']' right before the section's end", utf8, "", "x]", "x]", ""},
+        {"angle brackets behind the page's declaration", utf8, "", "a>b<meta charset=koi8-r>",
+         "a>b<meta charset=koi8-r>", ""},
+        {"\"]]>\" would end the section", utf8, "", "x]]>y", "",
+         refused + "which cannot hold \"]]>\"; nothing was written"},
+        {"a character the encoding lacks", "", "", "\xE2\x98\x83", "",
+         refused + "where no reference is read, and the page's encoding lacks U+2603; nothing was "
+                   "written"},
+        {"characters whose bytes would make a Windows-1252 page read as UTF-8", "", "",
+         "\xC3\x83\xC2\xA9", "",
+         refused + "where its characters, as bytes, would make the page read as UTF-8; nothing was "
+                   "written"},
+        {"a declaration where the page has none", "", "", "a>b<meta charset=koi8-r>", "",
+         refused + "where its angle brackets would declare another encoding for the page; nothing "
+                   "was written"},
+        {"a comment that hides the page's declaration behind it", "", utf8, "a><!--", "",
+         refused + "where its angle brackets would declare another encoding for the page; nothing "
+                   "was written"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string page = c.head + svg + c.tail;
+        TDocument doc;
+        doc.LoadBytes(page, TTags::PlainText);
+        ASSERT_EQ(doc.PhraseCount(), 1u);
+        try {
+            ReplacePhrases(doc, {{0, c.typed}}, [] {});
+            const std::string saved = doc.Render();
+            EXPECT_EQ(saved,
+                      c.head + "<svg><text><![CDATA[" + c.section + "]]></text></svg>" + c.tail);
+            TDocument again;
+            again.LoadBytes(saved, TTags::PlainText);
+            EXPECT_EQ(again.Text(0), c.typed);
+            EXPECT_EQ(c.error, "");
+        } catch (const TError& e) {
+            EXPECT_EQ(e.English(), c.error);
+            EXPECT_FALSE(doc.CanUndo());
+            EXPECT_EQ(doc.Render(), page);
+        }
     }
 }

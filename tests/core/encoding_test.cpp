@@ -36,6 +36,10 @@ TEST(Encoding, Detection) {
         {"<title><meta charset=utf-8></title><script>'<meta charset=utf-8>'</script>\xFC", w1252},
         // ... where the tokenizer sees the element: "title\xFF" is no title.
         {"<title\xFF><meta charset=gbk>", legacy("gbk")},
+        // ... and in svg: a CDATA section is text, a script or style an element whose content
+        // is markup, which a meta leaves.
+        {"<svg><text><![CDATA[x><meta charset=gbk>]]></text></svg>\xFC", w1252},
+        {"<svg><style>a{}<meta charset=gbk>", legacy("gbk")},
         // The meta's own attributes, read as the tokenizer reads them.
         {"<meta name=d content=\"a > b charset=\"utf-7\"><p>\xFC</p>", w1252},
         {"<meta content=\"text/html; charset=gbk\" http-equiv=content-type>", legacy("gbk")},
@@ -52,6 +56,27 @@ TEST(Encoding, Detection) {
     EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));
     EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80 \xE6\x97\xA5"));
+}
+
+// A phrase written anew never changes what the page declares: its bytes are read as the page's
+// text before and after. Here an svg script ends where a browser's HTML content begins, not at a
+// "</script>" in a title's text, which a new text writes as "&lt;/script&gt;".
+TEST(Encoding, PhrasesWrittenAnewKeepTheDeclaration) {
+    const struct {
+        const char* page;
+        std::size_t phrase;
+        const char* text;
+    } cases[] = {
+        {"<svg><script>x<p><title>a</script>b</title><meta charset=gbk>", 0, "a</script>c"},
+        {"<svg><style>s</svg><p><textarea></style></textarea><meta charset=gbk>", 0, "</style>"},
+    };
+    for (const auto& c : cases) {
+        TDocument doc;
+        doc.LoadBytes(c.page, TTags::PlainText);
+        ASSERT_EQ(doc.EncodingInfo(), (TEncodingInfo{TPageEncoding::Legacy, "gbk"})) << c.page;
+        doc.SetPhraseText(c.phrase, c.text);
+        EXPECT_EQ(DetectPageEncoding(doc.Render()), doc.EncodingInfo()) << c.page;
+    }
 }
 
 TEST(Encoding, StatefulAndWideEncodingsAreRefusedByName) {

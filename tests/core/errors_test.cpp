@@ -74,6 +74,9 @@ TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
         TmxError("/p/a.htm", 7, TTmxFault::UnpairedCode, "bpt i=\"1\""),
         PagesPartError("/p/a.htm", 3, 120, "/p/b.htm", 3, 131),
         XliffError("/p/a.htm", 2, TXliffFault::ExternalDtd, "x.dtd"),
+        TextFileError("/p/a.htm", 3, TTextFileFault::Number, "<7>"),
+        TextFileError("/p/a.htm", 3, PlaceholderMissingError("<b1>")),
+        TemplateError("/p/a.htm", 3, TTemplateFault::OutOfOrder, 2, "%_7_%"),
     };
     for (const TError& e : errors) {
         const std::string english = e.English();

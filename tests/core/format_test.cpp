@@ -63,16 +63,35 @@ TEST(Format, TextLinesGiveTheirPhraseBack) {
         AppendTextLine(out, c.k, c.text);
         EXPECT_EQ(out, "before" + std::string(c.line)) << c.k;
         const std::string_view line = c.line.substr(0, c.line.size() - 2);
-        EXPECT_EQ(PhraseOfLine(line, c.k), c.phrase) << c.k;
+        std::string_view phrase;
+        EXPECT_EQ(ReadTextLine(line, c.k, phrase), TTextLine::Phrase) << c.k;
+        EXPECT_EQ(phrase, c.phrase) << c.k;
     }
 }
 
-TEST(Format, PhraseOfLineCutsByLengthNotByWhatTheTagsSay) {
-    EXPECT_EQ(PhraseOfLine("<99>x</>", 9), "x");
-    EXPECT_EQ(PhraseOfLine("[10]x)))", 9), "x");
-    EXPECT_EQ(PhraseOfLine("<10>x", 9), "");
-    EXPECT_EQ(PhraseOfLine("<10></>", 9), "");
-    EXPECT_EQ(PhraseOfLine("", 0), "");
+// A line gives its phrase only with its own number tag and the end tag: cut by their lengths, a
+// slip in a tag would take bytes of the phrase or of a tag for the text.
+TEST(Format, TextLinesAreReadByTheirTags) {
+    const struct {
+        std::string_view line;
+        std::size_t k;
+        TTextLine reads;
+        std::string_view phrase;  // or the number tag as written
+    } cases[] = {
+        {"<10>a</>b</>", 9, TTextLine::Phrase, "a</>b"},
+        {"<99>x</>", 9, TTextLine::OtherNumber, "<99>"},
+        {"<010>x</>", 9, TTextLine::OtherNumber, "<010>"},
+        {"<18446744073709551627>x</>", 10, TTextLine::OtherNumber, "<18446744073709551627>"},
+        {"[10]x)))", 9, TTextLine::Malformed, ""},
+        {"<10>x", 9, TTextLine::Malformed, ""},
+        {"<1</>", 0, TTextLine::Malformed, ""},
+        {"<1>/>", 0, TTextLine::Malformed, ""},
+    };
+    for (const auto& c : cases) {
+        std::string_view phrase;
+        EXPECT_EQ(ReadTextLine(c.line, c.k, phrase), c.reads) << c.line;
+        EXPECT_EQ(phrase, c.phrase) << c.line;
+    }
 }
 
 }  // namespace

@@ -28,8 +28,9 @@ using TRange = std::pair<std::size_t, std::size_t>;
 struct TOracle {
     std::vector<TRange> texts;
     std::vector<std::string> decoded;  // parallel to texts, as the parser decoded them
-    // CDATA sections, which the scan offers nothing of; the parser puts text that stands right
-    // before one into the same node.
+    // CDATA sections, which the scan offers as phrases of their own (tests/core/scan_test.cpp
+    // reads them as Chromium does); the parser puts text that stands right before one into the
+    // same node.
     std::vector<TRange> cdata;
     std::set<std::size_t> alts, contents;       // where the non-empty values start
     std::map<std::size_t, std::string> values;  // the decoded alt and content values by place

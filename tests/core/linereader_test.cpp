@@ -32,11 +32,11 @@ TEST(LineReader, LineBreakRules) {
         {"\r\r\n\n\r"sv, {"", "", "", ""}},
         {"a\n\n\nb\r\r"sv, {"a", "", "", "b", ""}},
         {"abc\r\ndef\nghi\rjkl"sv, {"abc", "def", "ghi", "jkl"}},
-        // The text ends at the first zero byte.
-        {"a\nb\0c\nd"sv, {"a", "b"}},
-        {"ab\0cd\r\n"sv, {"ab"}},
-        {"\0"sv, {}},
-        {"a\r\nb\0c\r\n"sv, {"a", "b"}},
+        // A zero byte ends nothing: it is part of its line.
+        {"a\nb\0c\nd"sv, {"a", "b\0c"sv, "d"}},
+        {"ab\0cd\r\n"sv, {"ab\0cd"sv}},
+        {"\0"sv, {"\0"sv}},
+        {"a\r\nb\0c\r\n"sv, {"a", "b\0c"sv}},
     };
     for (const auto& c : cases) EXPECT_EQ(testing::SplitLines(c.text), c.lines) << c.text;
 }

@@ -125,7 +125,12 @@ const std::vector<TCase>& Cases() {
         {"svg: ordinary elements, CDATA",
          "<svg><title>a<!--c-->b</title><style>s</style>"
          "<script>u</script><![CDATA[v>]]><text>w</text></svg>x",
-         {"T:a", "T:b", "T:w", "T:x"}},
+         {"T:a", "T:b", "T:v>", "T:w", "T:x"}},
+        {"CDATA that a browser's prescan may read as markup stays the page's before its "
+         "declaration",
+         "<svg><text><![CDATA[a>b<c]]></text></svg><meta charset=utf-8>"
+         "<svg><text><![CDATA[d>e<f]]></text></svg>",
+         {"T:d>e<f"}},
         {"svg's style is markup", "<svg><style><b>x</b></style></svg>", {"T:x"}},
         {"HTML start tags end svg", "<svg><g><p>p<style><b>x</b></style>", {"T:p"}},
         {"font with color ends svg", "<svg><font color=1><style><b>y</b></style>", {}},
@@ -169,6 +174,19 @@ const std::vector<TCase>& Cases() {
          "<p title=\"  \" aria-label=\"https://x.org/\"><img alt=\"  \" title=//cdn/x>",
          {"G:"},
          TTags::AllKinds},
+        {"attribute texts leave out URLs of every scheme, not labels followed by text",
+         "<a title=\"mailto:a@b.example\"><a title='tel:+49 30 1234'><a title=data:,x>"
+         "<a title=\"javascript:void(0)\"><a title=urn:isbn:3-12-345678-9>"
+         "<a title=\"  MailTo:a@b.example?subject=Hello there \"><a title=\"HTTPS://x.org/a b\">"
+         "<a title=\"Note: read this\"><a title=\"Tel: 0123 456\"><a title=Warning:>"
+         "<a title=\"Gr\xC3\xB6\xC3\x9F"
+         "e:klein\"><a title=10:30>"
+         "<meta name=description content=\"mailto:a@b.example\">",
+         {"A:Note: read this", "A:Tel: 0123 456", "A:Warning:",
+          "A:Gr\xC3\xB6\xC3\x9F"
+          "e:klein",
+          "A:10:30", "C:mailto:a@b.example"},
+         TTags::AllKinds},
         {"several values of one tag, in order, each in its quotes",
          "<img title='T' alt=\"A\" aria-label=L title=again>",
          {"A:T", "G:A", "A:L"},
@@ -208,6 +226,48 @@ TEST(Scan, FindsThePhrasesAReaderSees) {
         EXPECT_EQ(Described(doc.Phrases()), c.phrases) << c.name;
         for (std::size_t k = 0; k < doc.PhraseCount(); ++k)
             EXPECT_EQ(doc.OriginalText(k), doc.Text(k)) << c.name << " phrase " << k;
+    }
+}
+
+// A CDATA section in svg or math is text as written: no reference, no markup, up to the first
+// "]]>". Each page's text as Chromium 156 shows it (the text nodes of its DOM outside script and
+// style, --dump-dom), blanks collapsed; the phrases, with the blanks at their edges, read the
+// same.
+TEST(Scan, CdataSectionsReadAsChromiumShowsThem) {
+    const struct {
+        const char* page;
+        const char* chromium;
+    } cases[] = {
+        {"<svg><text><![CDATA[ a<b & c ]]></text></svg>", "a<b & c"},
+        {"<svg><text><![CDATA[&amp; &lt;]]></text></svg>", "&amp; &lt;"},
+        {"<svg><text><![CDATA[x]]]></text></svg>", "x]"},
+        {"<svg><text><![CDATA[x]]]]></text></svg>", "x]]"},
+        {"<svg><text><![CDATA[a]]>b]]></text></svg>", "ab]]>"},
+        {"<svg><text><![CDATA[a<!--b-->c]]></text></svg>", "a<!--b-->c"},
+        {"<svg><text><![CDATA[a</text>b]]></text></svg>", "a</text>b"},
+        {"<svg><text><![cdata[x]]></text></svg>", ""},
+        {"<p><![CDATA[x>y]]></p>", "y]]>"},
+        {"<math><mi><![CDATA[a&b]]></mi></math>", "a&b"},
+        {"<svg><foreignObject><p><![CDATA[x>y]]></p></foreignObject></svg>", "y]]>"},
+        {"<svg><title><![CDATA[tip]]></title></svg>", "tip"},
+        {"<svg><script><![CDATA[s]]></script></svg>", ""},
+        {"<svg><style><![CDATA[.x{}]]></style><text>t</text></svg>", "t"},
+        {"<svg><text>a <![CDATA[b]]> c</text></svg>", "a b c"},
+        {"<svg><desc><![CDATA[d]]></desc></svg>", "d"},
+        {"<svg><text><![CDATA[\n  two\n  lines\n]]></text></svg>", "two lines"},
+        {"<svg><text><![CDATA[]]>x</text></svg>", "x"},
+        {"<svg><text><![CDATA[a]]></text><![CDATA[b]]></svg>", "ab"},
+        {"<meta charset=utf-8><svg><text><![CDATA[caf\xC3\xA9 &eacute;]]></text></svg>",
+         "caf\xC3\xA9 &eacute;"},
+        {"<svg><text><![CDATA[unclosed", "unclosed"},
+    };
+    for (const auto& c : cases) {
+        TDocument doc;
+        doc.LoadBytes(c.page, TTags::PlainText);
+        std::string shown;
+        for (const TTextItem& p : doc.Phrases())
+            shown += (p.LeadingSpace ? " " : "") + p.Text + (p.TrailingSpace ? " " : "");
+        EXPECT_EQ(NormaliseEntry(shown), c.chromium) << c.page;
     }
 }
 

@@ -164,6 +164,16 @@ TEST(Sentences, BlocksAreCutIntoSentencesWithTheirInlineTagsAsPlaceholders) {
          "cken.",
          "<p>Jetzt <svg><text>X</text></svg><kbd translate=\"no\">Ctrl+<b>S</b></kbd> "
          "dr&uuml;cken.</p><pre>a  b\nc</pre>"},
+        // A CDATA section in a carried svg is the svg's; one in an svg alone is a phrase, and so
+        // is one that an HTML end tag leaves outside its carried svg.
+        {"<p>See <svg><text><![CDATA[a<b]]></text></svg> here.</p>"
+         "<svg><text><![CDATA[c<d & e]]></text></svg><p>f <svg><g></div><![CDATA[g]]></g></svg> "
+         "h</p>",
+         {"T:See <svg1/> here.", "T:c<d & e", "T:f", "T:g", "T:h"},
+         "Hier <svg1/> sehen.",
+         "<p>Hier <svg><text><![CDATA[a<b]]></text></svg> sehen.</p>"
+         "<svg><text><![CDATA[c<d & e]]></text></svg><p>f <svg><g></div><![CDATA[g]]></g></svg> "
+         "h</p>"},
         // Lines of a pre inside a carried svg are the svg's.
         {"<p>One <svg><foreignObject><pre>a\nb</pre></foreignObject></svg> two.</p><p>Three.</p>",
          {"T:One <svg1/> two.", "T:Three."},
@@ -396,7 +406,7 @@ TEST(Sentences, ATextWhosePlaceholdersDoNotFitIsRefusedByName) {
             ADD_FAILURE() << "recombined";
         } catch (const TError& e) {
             EXPECT_NE(std::string(e.English())
-                          .find(std::string("line 2 of the text file: Platzhalter ") + f.named),
+                          .find(std::string("The text file, line 2: Platzhalter ") + f.named),
                       std::string::npos)
                 << e.English();
         }

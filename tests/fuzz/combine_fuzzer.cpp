@@ -58,8 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t k = 0; k < doc.PhraseCount(); ++k) {
         const TPhraseSpan& span = doc.Spans()[k];
         const std::string_view bytes = doc.Page().substr(span.Begin, span.End - span.Begin);
-        const TReferences where =
-            doc.Kind(k) == TKind::Text ? TReferences::Text : TReferences::Attribute;
+        // A CDATA section, which earlier versions offered nothing of, holds no reference.
+        const TReferences where = span.Source == TSource::Cdata ? TReferences::None
+                                  : doc.Kind(k) == TKind::Text  ? TReferences::Text
+                                                                : TReferences::Attribute;
         if (bytes.find_first_of("\r\n") != std::string_view::npos ||
             DecodeReferences(bytes, where) != DecodeReferences(bytes, TReferences::TextFile))
             return 0;

@@ -48,6 +48,10 @@ def pages():
         ("control-bytes", bytes(range(1, 32)) + b"<p>\x0bx\x01</p>"),
         ("long-tag", b"<" + b"a" * 1_000_000 + b">"),
         ("empty-lines", b"<p>a</p>" + b"\n" * 100_000 + b"b"),
+        ("cdata-svg-math", b"<p>a<svg><text>b <![CDATA[ c<d & &amp; ]]> e</text><![CDATA[f]]]>"
+                           b"<script><![CDATA[g]]></script></svg><math><mi><![CDATA[\nh\n]]></mi>"
+                           b"</math><![CDATA[i>j]]><svg><![CDATA[k>l<meta charset=koi8-r>]]>"
+                           b"</svg><meta charset=utf-8><svg><![CDATA[m>n<o]]><![CDATA[p"),
     ]
     return out
 
