@@ -239,6 +239,9 @@ TEST(EditingHistory, RandomCommandsMatchAPlainModel) {
         EXPECT_EQ(doc.CanRevert(), changed > 0);
         EXPECT_EQ(doc.CanUndo(), done > 0);
         EXPECT_EQ(doc.CanRedo(), done < steps.size());
+    }
+}
+
 // A CDATA section's new text is written as it is, where a browser reads no reference nor
 // markup; a text the section cannot hold is refused before anything changes.
 TEST(EditingCdata, TextsAreWrittenAsTheSectionHoldsThemOrRefused) {
