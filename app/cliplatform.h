@@ -8,10 +8,6 @@
 
 namespace quillfen {
 
-// A new, empty folder among the system's temporary files, for check's round trip; its path, in
-// UTF-8 as every path of the program.
-std::string MakeScratchFolder();
-
 // Makes argc and argv the program's arguments in UTF-8 (kept in arguments and pointers) and
 // readies the standard output for page bytes.
 void PrepareCommandLine(int& argc, char**& argv, std::vector<std::string>& arguments,

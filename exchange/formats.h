@@ -12,8 +12,8 @@
 
 #include "core/document.h"
 #include "core/encoding.h"
-#include "core/filereader.h"
 #include "core/errors.h"
+#include "core/filereader.h"
 #include "exchange/translation.h"
 
 namespace quillfen {

@@ -121,6 +121,10 @@ bool TPageSession::Confirm(std::size_t i, std::string_view cleaned) {
     return true;
 }
 
+bool TPageSession::Replace(const std::vector<TPhraseChange>& changes) {
+    return ReplacePhrases(doc_, changes, [this] { Write(); });
+}
+
 void TPageSession::SetDraft(std::size_t i, std::string text) {
     if (text.empty())
         drafts_.erase(i);
@@ -184,11 +188,31 @@ void TPageSession::Revert() {
     RevertPage(doc_, [this] { Write(); });
 }
 
+TPageSession::TMergePlan TPageSession::PlanMerge(const std::string& path,
+                                                 const TExchangeFormat* format) const {
+    TMergePlan plan;
+    plan.Format = format ? format : FindTranslationFormat(path);
+    if (!plan.Format || !plan.Format->ReadTranslation) throw NoTranslationFormatError(path);
+    plan.Path = path;
+    const std::optional<TSourceStamp> stamp = ReadTranslationStamp(*plan.Format, path);
+    plan.Cut = CutForMerge(stamp, {doc_.Tags(), doc_.Units()});
+    plan.Recut = plan.Cut.Tags != doc_.Tags() || plan.Cut.Units != doc_.Units();
+    // The cut aside, the stamp names the page's bytes.
+    plan.OtherPage = !stamp || stamp->Hash != StampOf(doc_).Hash;
+    return plan;
+}
+
+TMergeReport TPageSession::Merge(const TMergePlan& plan, const TMergeOptions& options) {
+    if (plan.Recut) Open(path_, plan.Cut.Tags, plan.Cut.Units);
+    return MergeTranslationFile(doc_, *plan.Format, plan.Path, options, [this] { Write(); });
+}
+
 void TPageSession::Write() {
     // Stays set when the save raises.
     saveFailed_ = true;
-    doc_.Save(path_);
+    doc_.Save(output_.value_or(path_));
     saveFailed_ = false;
+    ++writes_;
 }
 
 }  // namespace quillfen

@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "core/document.h"
+#include "core/editing.h"
+#include "exchange/formats.h"
+#include "exchange/merge.h"
 
 namespace quillfen {
 
@@ -76,6 +79,9 @@ class TPageSession {
     // when it is no change. The phrase's draft goes either way, unless the write fails: then the
     // text stays as its draft, SaveFailed() is set, and the error goes on.
     bool Confirm(std::size_t i, std::string_view cleaned);
+    // A batch of replacements as the editing service takes them (core/editing.h), written once
+    // as one step; false when none changed anything, and then nothing was written.
+    bool Replace(const std::vector<TPhraseChange>& changes);
 
     // --- drafts: typed texts not confirmed ---------------------------------------------------
     // Keeps text as phrase i's draft; an empty text drops it.
@@ -113,16 +119,55 @@ class TPageSession {
     // Every phrase back to what was read, written once; the history starts anew.
     void Revert();
 
+    // --- the whole page ------------------------------------------------------------------------
+    // Writes the page's phrases as they stand into folderText (as typed) in format.
+    void Export(const TExchangeFormat& format, const std::string& folderText,
+                const TExportOptions& options) const {
+        format.Export(doc_, path_, folderText, options);
+    }
+
+    // Merging a translation tool's file. Its numbers name phrases only as the page was cut when
+    // it was exported, so the page is read the way the file's stamp says (its kinds and units)
+    // before its units are matched, whether the page changed since or not; a file without a
+    // stamp is matched in the page's own cut. Both front ends merge by this one rule: the
+    // window asks before it reads its page again and before a merge needs Force, quillfen-cli
+    // takes --force.
+    struct TMergePlan {
+        const TExchangeFormat* Format = nullptr;
+        std::string Path;
+        TPageCut Cut;
+        // The open page is cut otherwise: the merge reads it again as Cut says, and its drafts
+        // and history go.
+        bool Recut = false;
+        // The file was not exported from the page as it stands now (another page, this one
+        // changed since, or no stamp): a merge needs Force.
+        bool OtherPage = false;
+    };
+    // The plan for the file at path, in format, or in the format its extension names
+    // (NoTranslationFormatError where none does). Reads the file's stamp only.
+    TMergePlan PlanMerge(const std::string& path, const TExchangeFormat* format = nullptr) const;
+    // Merges as planned: the page read again if the plan says so, then every translated unit
+    // written as one step of the history, the page written once (exchange/merge.h).
+    TMergeReport Merge(const TMergePlan& plan, const TMergeOptions& options);
+
     // The document for a whole-page operation that writes it through Write().
     TDocument& MutableDocument() { return doc_; }
-    // The save every change goes through: to the page's path, SaveFailed() set while it fails.
+    // The save every change goes through: to the page's path (or the output set), SaveFailed()
+    // set while it fails.
     void Write();
+    // Writes go to path instead of the page itself (the command line's -o); the page is read
+    // from where it was opened.
+    void SetOutput(const std::string& path) { output_ = path; }
+    // How many writes went well since the session began.
+    std::size_t Writes() const { return writes_; }
 
   private:
     TDocument doc_;
     std::string path_;
+    std::optional<std::string> output_;
     bool open_ = false;
     bool saveFailed_ = false;
+    std::size_t writes_ = 0;
     bool skipNoLetters_ = false;
     TPhraseFilter filter_ = TPhraseFilter::All;
     std::map<std::size_t, std::string> drafts_;

@@ -97,6 +97,7 @@ enum class TStringId : int {
     AskForceMerge = 94,
     MergedCount = 95,
     ExportFormatCaption = 96,
+    AskRecutForMerge = 97,
     Version = 999,
 };
 

@@ -16,8 +16,8 @@ namespace {
 // of matches. 79: the question before typed texts not confirmed are dropped. 80 to 86: the status
 // bar ("%d" the phrase, then the count), the filter beside the find field, and the Options box for
 // Enter's skipping. 92 to 95: merging a translation file into the page ("%s" its path, "%d" the
-// phrases translated); 96: the wizard's choice of the export format. A new text takes the next
-// free id in every table.
+// phrases translated); 96: the wizard's choice of the export format; 97: reading the page as a file
+// to merge was cut. A new text takes the next free id in every table.
 constexpr TStringEntry English[] = {
     {TStringId::AppTitle, u8"Quillfen"},
     {TStringId::VersionCaption, u8"Version"},
@@ -118,6 +118,9 @@ constexpr TStringEntry English[] = {
      u8"left as they are."},
     {TStringId::MergedCount, u8"%d phrases took a translation."},
     {TStringId::ExportFormatCaption, u8"E&xport format:"},
+    {TStringId::AskRecutForMerge,
+     u8"%s was exported from this page read with other kinds of phrases or as other units. Read "
+     u8"the page that way again to merge it? The undo history of the page starts anew."},
 };
 
 // The same ids in German.
@@ -226,6 +229,10 @@ constexpr TStringEntry German[] = {
      u8"den exportierten Text trägt, bleiben, wie sie sind."},
     {TStringId::MergedCount, u8"%d Textblöcke wurden übersetzt."},
     {TStringId::ExportFormatCaption, u8"E&xportformat:"},
+    {TStringId::AskRecutForMerge,
+     u8"%s wurde aus dieser Seite exportiert, als sie mit anderen Arten von Textblöcken oder in "
+     u8"anderen Einheiten gelesen war. Die Seite so neu lesen, um die Datei einzufügen? Der "
+     u8"Verlauf der Seite beginnt neu."},
 };
 
 // Texts every language shares.

@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
@@ -355,16 +356,33 @@ void TForm1::mMergeClick() {
     const std::string native = NativePath(path);
     const TExchangeFormat* format = TranslationFormatOf ? TranslationFormatOf(native) : nullptr;
     if (!format || !format->ReadTranslation) throw NoTranslationFormatError(native);
+    const TPageSession::TMergePlan plan = Session.PlanMerge(native, format);
+    const QString shown = QDir::toNativeSeparators(path);
+    // The file's numbers name phrases as the page was cut when it was exported: the page is read
+    // that way again, which drops drafts and the history.
+    if (plan.Recut && (!Ask(TStringId::AskRecutForMerge, shown, true) || !MayDropUnsaved())) return;
     TMergeOptions options;
-    if (!IsExportOf(Doc, ReadTranslationStamp(*format, native))) {
-        if (!Ask(TStringId::AskForceMerge, QDir::toNativeSeparators(path), false)) return;
+    if (plan.OtherPage) {
+        if (!Ask(TStringId::AskForceMerge, shown, false)) return;
         options.Force = true;
     }
-    // Read unit by unit as it is merged: a translation file may be many times the page.
-    const TMergeReport report = MergeTranslationFile(Session.MutableDocument(), *format, native,
-                                                     options, [this] { Session.Write(); });
-    TextBoxModel->AllRowsChanged();
-    if (const int row = SelectedRow(); row >= 0) ShowRowInEntry(row);
+    int row = SelectedRow();
+    TMergeReport report;
+    if (plan.Recut) {
+        TextBoxModel->BeginReset();
+        const auto done = qScopeGuard([this] { TextBoxModel->EndReset(); });
+        entryRow_ = -1;
+        report = Session.Merge(plan, options);
+    } else {
+        report = Session.Merge(plan, options);
+        TextBoxModel->AllRowsChanged();
+    }
+    row = std::min(row, TextBoxModel->rowCount() - 1);
+    if (row >= 0) {
+        SelectRowQuietly(row);
+        ShowRowInEntry(row);
+    }
+    UpdateLegend();
     ShowChange();
     QString note = FormatCount(LoadStr(Language, TStringId::MergedCount), report.Translated);
     for (const TError& problem : report.Problems) note += "\n" + ErrorText(problem);

@@ -1,0 +1,54 @@
+// quillfen-cli phrases: the phrases of a page as a browser shows them, one line each.
+
+#include "cli/command.h"
+#include "core/kinds.h"
+#include "core/phrasetext.h"
+#include "session/pagesession.h"
+
+namespace quillfen::cli {
+namespace {
+
+const TOption kNotes{"--notes", "",
+                     "adds a fourth column: the page author's note for the translator\n"
+                     "(its-loc-note), same escapes, empty if none"};
+const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kNotes};
+
+int Run(const TArguments& a) {
+    TPageSession session;
+    session.Open(a.Operands[0], a.Tags(), a.Units());
+    const TDocument& doc = session.Document();
+    const bool notes = a.Has(kNotes.Name);
+    // Written in pieces: the list of a large page is as large as the page.
+    std::string out;
+    const std::size_t count = doc.PhraseCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        out += std::to_string(i + 1);
+        out += '\t';
+        out += KindInfo(doc.Kind(i)).Letter;
+        out += '\t';
+        out += EscapedText(doc.Text(i));
+        if (notes) {
+            out += '\t';
+            out += EscapedText(doc.Note(i));
+        }
+        out += '\n';
+        if (out.size() >= (std::size_t{1} << 16)) {
+            Print(out);
+            out.clear();
+        }
+    }
+    Print(out);
+    return 0;
+}
+
+const TRegistration kPhrases{{
+    .Name = "phrases",
+    .Synopsis = "PAGE",
+    .Options = kOptions,
+    .Help = "Lists the phrases of PAGE: number (from 1), kind letter and text as a browser\n"
+            "shows it, tab-separated.",
+    .Run = Run,
+}};
+
+}  // namespace
+}  // namespace quillfen::cli

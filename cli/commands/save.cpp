@@ -1,0 +1,54 @@
+// quillfen-cli save: replaces phrases of a page and writes it.
+
+#include <charconv>
+
+#include "cli/command.h"
+#include "core/phrasetext.h"
+#include "session/pagesession.h"
+
+namespace quillfen::cli {
+namespace {
+
+const TOption kOut{"-o", "OUT", "writes the page to OUT instead of PAGE"};
+const TOption kSet{"--set", "N=TEXT",
+                   "replaces phrase N by TEXT (the escapes of phrases; '&' and '<' are text)",
+                   true};
+const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kOut, &kSet};
+
+// The changes in the order given: of several for one phrase the last counts.
+std::vector<TPhraseChange> Changes(const TArguments& a) {
+    std::vector<TPhraseChange> changes;
+    for (const std::string& set : a.Values(kSet.Name)) {
+        const std::size_t eq = set.find('=');
+        std::size_t n = 0;
+        const auto [end, ec] = eq == std::string::npos
+                                   ? std::from_chars_result{nullptr, std::errc::invalid_argument}
+                                   : std::from_chars(set.data(), set.data() + eq, n);
+        if (eq == 0 || ec != std::errc() || end != set.data() + eq)
+            throw TUsageError{"--set takes N=TEXT, not " + set};
+        changes.push_back({n - 1, TextOfEscaped(set.substr(eq + 1))});
+    }
+    return changes;
+}
+
+int Run(const TArguments& a) {
+    const std::vector<TPhraseChange> changes = Changes(a);
+    TPageSession session;
+    session.Open(a.Operands[0], a.Tags(), a.Units());
+    if (const auto out = a.Value(kOut.Name)) session.SetOutput(*out);
+    // All texts in one write; the save itself refuses to overwrite another program's change to
+    // the page, under any name. A save without changes still writes the page.
+    if (!session.Replace(changes)) session.Write();
+    return 0;
+}
+
+const TRegistration kSave{{
+    .Name = "save",
+    .Synopsis = "PAGE",
+    .Options = kOptions,
+    .Help = "Replaces the phrases given by --set and writes the page.",
+    .Run = Run,
+}};
+
+}  // namespace
+}  // namespace quillfen::cli
