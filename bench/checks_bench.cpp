@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "checks/checks.h"
-#include "core/document.h"
+#include "core/document/document.h"
 #include "tests/support/files.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <map>
 
-#include "core/buffer.h"
-#include "core/document.h"
-#include "core/savefile.h"
+#include "core/document/document.h"
+#include "core/files/buffer.h"
+#include "core/files/savefile.h"
 #include "tests/support/pagegen.h"
 
 using namespace quillfen;

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
 #include "exchange/formats.h"

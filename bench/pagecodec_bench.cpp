@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/pagecodec.h"
+#include "core/text/pagecodec.h"
 
 using namespace quillfen;
 

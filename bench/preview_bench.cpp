@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "core/anchors.h"
-#include "core/document.h"
+#include "core/document/document.h"
+#include "core/markup/anchors.h"
 #include "tests/support/offscreen.h"
 #include "tests/support/pagegen.h"
 #include "ui/preview.h"

@@ -7,7 +7,7 @@
 #include "checks/languages.h"
 #include "checks/pair.h"
 #include "core/errors.h"
-#include "core/filestamp.h"
+#include "core/files/filestamp.h"
 
 namespace quillfen {
 

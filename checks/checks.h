@@ -4,7 +4,7 @@
 // with its source (placeholders, numbers, addresses, punctuation, blanks, length, ...), and two
 // look over a whole page or project for the same source translated differently and different
 // sources translated the same. Texts are in their textual form, UTF-8: in sentences a
-// placeholder is "<b1>...</b1>" or "<br2/>" with the escapes of core/sentences.h; in runs a
+// placeholder is "<b1>...</b1>" or "<br2/>" with the escapes of core/markup/sentences.h; in runs a
 // phrase is plain text, where a tag or a character reference can only be text that a text file
 // or a merge brought in and that the page will show as typed.
 
@@ -19,7 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
 
 namespace quillfen {
 

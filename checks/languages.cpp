@@ -5,7 +5,8 @@
 #include <set>
 #include <string>
 
-#include "core/utf8.h"
+#include "core/text/ascii.h"
+#include "core/text/utf8.h"
 
 #ifdef QUILLFEN_SENTENCES
 #include <unicode/dcfmtsym.h>
@@ -186,18 +187,11 @@ bool TableNumbers(const std::string& language, std::string_view region, TLanguag
 }
 #endif
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& ch : out)
-        if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
-    return out;
-}
-
 }  // namespace
 
 TLanguageConventions LanguageConventions(std::string_view tag) {
     TLanguageConventions c;
-    std::string normal = Lower(tag);
+    std::string normal = LowerAscii(tag);
     std::replace(normal.begin(), normal.end(), '_', '-');
     const std::string language = normal.substr(0, normal.find('-'));
     // The region: the first later subtag of two letters or three digits.

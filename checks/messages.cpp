@@ -1,6 +1,6 @@
 #include "checks/messages.h"
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace quillfen::checks {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "checks/checks.h"
-#include "core/document.h"
+#include "core/document/document.h"
 
 namespace quillfen {
 

@@ -4,7 +4,8 @@
 #include <array>
 #include <cstddef>
 
-#include "core/utf8.h"
+#include "core/text/ascii.h"
+#include "core/text/utf8.h"
 
 #ifdef QUILLFEN_SENTENCES
 #include <unicode/uchar.h>
@@ -14,9 +15,7 @@ namespace quillfen::checks {
 
 namespace {
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 void Decode(std::string_view text, std::u32string& out) {
     for (std::size_t i = 0; i < text.size();) {
@@ -46,7 +45,7 @@ std::size_t TagAt(std::string_view text, std::size_t at, TMark& mark) {
     const bool selfClosing = !close && text[i - 1] == '/';
     mark.Kind = TMark::Tag;
     mark.Name = close ? "</" : "<";
-    for (std::size_t k = name; k < nameEnd; ++k) mark.Name += LowerAscii(text[k]);
+    for (std::size_t k = name; k < nameEnd; ++k) mark.Name += LowerAZ(text[k]);
     if (selfClosing) mark.Name += '/';
     mark.Written = std::string(text.substr(at, i + 1 - at));
     return i + 1 - at;
@@ -293,7 +292,7 @@ bool EndsAddress(char32_t c) {
 bool StartsWithNoCase(std::u32string_view text, std::size_t at, std::string_view prefix) {
     if (text.size() - at < prefix.size()) return false;
     for (std::size_t k = 0; k < prefix.size(); ++k)
-        if (text[at + k] >= 0x80 || LowerAscii(char(text[at + k])) != prefix[k]) return false;
+        if (text[at + k] >= 0x80 || LowerAZ(char(text[at + k])) != prefix[k]) return false;
     return true;
 }
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
 
 namespace quillfen::checks {
 

@@ -11,7 +11,7 @@
 #include <iostream>
 
 #include "core/errors.h"
-#include "core/kinds.h"
+#include "core/markup/kinds.h"
 #include "exchange/formats.h"
 
 namespace quillfen::cli {

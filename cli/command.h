@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
 #include "core/tags.h"
 #include "exchange/formats.h"
 

@@ -2,12 +2,12 @@
 
 #include <cstdint>
 
-#include "core/kinds.h"
+#include "core/markup/kinds.h"
 
 namespace quillfen {
 
-// Which kinds of phrases the scan extracts, one bit a kind (its entry in core/kinds.h), as the
-// settings store and the command line give them. The other bits mean nothing to the scan; they
+// Which kinds of phrases the scan extracts, one bit a kind (its entry in core/markup/kinds.h), as
+// the settings store and the command line give them. The other bits mean nothing to the scan; they
 // come from the store and go back to it as they were.
 enum class TTags : std::uint8_t {
     None = 0,

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/phrasetext.h"
+#include "core/text/phrasetext.h"
 
 namespace quillfen {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/encoding.h"
-#include "core/entities.h"
-#include "core/kinds.h"
+#include "core/markup/entities.h"
+#include "core/markup/kinds.h"
+#include "core/text/encoding.h"
 
 namespace quillfen {
 

@@ -5,17 +5,17 @@
 #include <optional>
 #include <system_error>
 
-#include "core/buffer.h"
-#include "core/encoding.h"
+#include "core/document/format.h"
+#include "core/document/spanwriter.h"
 #include "core/errors.h"
-#include "core/format.h"
-#include "core/pagecodec.h"
-#include "core/phrasetext.h"
-#include "core/savefile.h"
-#include "core/scan.h"
-#include "core/sentences.h"
-#include "core/spanwriter.h"
-#include "core/utf8.h"
+#include "core/files/buffer.h"
+#include "core/files/savefile.h"
+#include "core/markup/scan.h"
+#include "core/markup/sentences.h"
+#include "core/text/encoding.h"
+#include "core/text/pagecodec.h"
+#include "core/text/phrasetext.h"
+#include "core/text/utf8.h"
 #include "exchange/textfile.h"
 
 namespace quillfen {

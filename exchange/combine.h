@@ -15,8 +15,8 @@ namespace quillfen {
 // doubled, damaged or without its phrase raises TemplateError naming templatePath and the
 // template's line, and the reader's errors name the exchange file's lines (a phrase left over
 // included), so that no phrase ever lands in another's place. Nothing is given back then.
-// A marker followed by a table of placeholders (core/format.h) is a sentence's: the phrases
-// inside it are read from the next lines into the table's tags, and its text must hold its
+// A marker followed by a table of placeholders (core/document/format.h) is a sentence's: the
+// phrases inside it are read from the next lines into the table's tags, and its text must hold its
 // placeholders as a confirmed one must; a fault is the reader's Fault, naming its line, and a
 // damaged table TemplateError.
 //

@@ -1,9 +1,9 @@
 #include "exchange/export.h"
 
+#include "core/document/format.h"
 #include "core/errors.h"
-#include "core/format.h"
-#include "core/phrasetext.h"
-#include "core/savefile.h"
+#include "core/files/savefile.h"
+#include "core/text/phrasetext.h"
 
 namespace quillfen {
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/buffer.h"
-#include "core/document.h"
+#include "core/document/document.h"
+#include "core/files/buffer.h"
 #include "core/textitem.h"
 
 namespace quillfen {
@@ -37,8 +37,9 @@ struct TExportPaths {
 // folder puts both files at the root.
 TExportPaths ExportPaths(std::string_view documentPath, std::string_view folderText);
 
-// The text file: one line for each phrase, in the format of core/format.h, each text in the
-// page's encoding as TextFileText writes it (decoded; "&#N;" for a character the encoding lacks).
+// The text file: one line for each phrase, in the format of core/document/format.h, each text in
+// the page's encoding as TextFileText writes it (decoded; "&#N;" for a character the encoding
+// lacks).
 std::string TextFileBytes(const std::vector<TTextItem>& phrases,
                           const TEncodingInfo& encoding = {});
 

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/document.h"
-#include "core/encoding.h"
+#include "core/document/document.h"
 #include "core/errors.h"
-#include "core/filereader.h"
+#include "core/files/filereader.h"
+#include "core/text/encoding.h"
 #include "exchange/translation.h"
 
 namespace quillfen {

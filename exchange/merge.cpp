@@ -4,9 +4,9 @@
 #include <charconv>
 
 #include "core/errors.h"
-#include "core/filereader.h"
-#include "core/kinds.h"
-#include "core/utf8.h"
+#include "core/files/filereader.h"
+#include "core/markup/kinds.h"
+#include "core/text/utf8.h"
 
 namespace quillfen {
 

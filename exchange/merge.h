@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/editing.h"
+#include "core/document/editing.h"
 #include "core/errors.h"
 #include "exchange/formats.h"
 #include "exchange/translation.h"

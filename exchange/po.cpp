@@ -6,11 +6,12 @@
 #include <deque>
 #include <memory>
 
-#include "core/encoding.h"
 #include "core/errors.h"
-#include "core/kinds.h"
-#include "core/savefile.h"
-#include "core/utf8.h"
+#include "core/files/savefile.h"
+#include "core/markup/kinds.h"
+#include "core/text/ascii.h"
+#include "core/text/encoding.h"
+#include "core/text/utf8.h"
 #include "exchange/export.h"
 
 #ifndef QUILLFEN_VERSION
@@ -467,14 +468,8 @@ class TPoReader final : public TUnitReader {
                 value = value * 8 + static_cast<unsigned>(s[i++] - '0');
         } else if (c == 'x') {
             ++i;
-            auto hex = [](char h) -> int {
-                if (h >= '0' && h <= '9') return h - '0';
-                if (h >= 'a' && h <= 'f') return h - 'a' + 10;
-                if (h >= 'A' && h <= 'F') return h - 'A' + 10;
-                return -1;
-            };
-            while (i < s.size() && i < at + 4 && hex(s[i]) >= 0)
-                value = value * 16 + static_cast<unsigned>(hex(s[i++]));
+            while (i < s.size() && i < at + 4 && HexValue(s[i]) >= 0)
+                value = value * 16 + static_cast<unsigned>(HexValue(s[i++]));
             if (i == at + 2) Fail(TPoFault::BadEscape, s.substr(at, 2));
         } else {
             Fail(TPoFault::BadEscape, s.substr(at, 2));
@@ -543,18 +538,18 @@ class TPoReader final : public TUnitReader {
             if (colon == std::string_view::npos) continue;
             const std::string_view name = Trimmed(field.substr(0, colon));
             const std::string_view value = Trimmed(field.substr(colon + 1));
-            if (NameIs(name, "x-quillfen-source")) {
+            if (EqualsNoCase(name, "x-quillfen-source")) {
                 // Only a stamp ahead of the units says which page they belong to.
                 if (!stampRead_) stamp_ = ParseSourceStamp(value);
-            } else if (NameIs(name, "content-type")) {
+            } else if (EqualsNoCase(name, "content-type")) {
                 const std::size_t at = value.find("charset=");
                 if (at == std::string_view::npos) continue;
                 std::string_view charset = value.substr(at + 8);
                 charset = Trimmed(charset.substr(0, charset.find(';')));
                 // CHARSET is what a template holds before anyone chose; ASCII is UTF-8.
-                if (!NameIs(charset, "utf-8") && !NameIs(charset, "utf8") &&
-                    !NameIs(charset, "charset") && !NameIs(charset, "ascii") &&
-                    !NameIs(charset, "us-ascii")) {
+                if (!EqualsNoCase(charset, "utf-8") && !EqualsNoCase(charset, "utf8") &&
+                    !EqualsNoCase(charset, "charset") && !EqualsNoCase(charset, "ascii") &&
+                    !EqualsNoCase(charset, "us-ascii")) {
                     lineNumber_ = entry_.line;
                     Fail(TPoFault::UnsupportedCharset, charset);
                 }

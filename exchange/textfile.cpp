@@ -4,9 +4,9 @@
 #include <cstring>
 #include <utility>
 
-#include "core/format.h"
-#include "core/phrasetext.h"
-#include "core/utf8.h"
+#include "core/document/format.h"
+#include "core/text/phrasetext.h"
+#include "core/text/utf8.h"
 #include "exchange/export.h"
 
 namespace quillfen {

@@ -1,14 +1,14 @@
 #pragma once
 
 // The text file and its template as an exchange format: the text file holds one line for each
-// phrase (core/format.h), the template the page with a marker in each phrase's place. The
+// phrase (core/document/format.h), the template the page with a marker in each phrase's place. The
 // writing is exchange/export.h's, the filling of the template exchange/combine.h's.
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "core/linereader.h"
+#include "core/files/linereader.h"
 #include "exchange/formats.h"
 
 namespace quillfen {

@@ -3,9 +3,10 @@
 #include <charconv>
 #include <cstdio>
 
-#include "core/encoding.h"
-#include "core/filestamp.h"
-#include "core/tokenizer.h"
+#include "core/files/filestamp.h"
+#include "core/markup/tokenizer.h"
+#include "core/text/ascii.h"
+#include "core/text/encoding.h"
 
 namespace quillfen {
 
@@ -17,10 +18,10 @@ class TRootLanguage final : public TTokenSink {
     struct TFound {};
     void Text(std::size_t, std::size_t, TTextMode) override {}
     void Tag(const TTagToken& tag) override {
-        if (tag.end || !tag.html || !NameIs(tag.name, "html")) return;
+        if (tag.end || !tag.html || !EqualsNoCase(tag.name, "html")) return;
         ForEachAttribute(tag, [&](const TAttribute& a) {
-            const bool plain = NameIs(a.name, "lang");
-            if (plain || NameIs(a.name, "xml:lang")) {
+            const bool plain = EqualsNoCase(a.name, "lang");
+            if (plain || EqualsNoCase(a.name, "xml:lang")) {
                 Language = a.value;
                 if (plain) return false;
             }
@@ -143,9 +144,8 @@ std::optional<std::string> LanguageTag(std::string_view text) {
         std::string part(text.substr(0, n));
         if (part.empty() || part.size() > 8) return std::nullopt;
         for (char& c : part) {
-            const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            if (!letter && !(subtag > 0 && c >= '0' && c <= '9')) return std::nullopt;
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (!IsAsciiLetter(c) && !(subtag > 0 && c >= '0' && c <= '9')) return std::nullopt;
+            c = LowerAZ(c);
         }
         if (subtag > 0 && !singleton) {
             if (part.size() == 2) {

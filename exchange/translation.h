@@ -3,7 +3,7 @@
 // What a translation tool's file (XLIFF, PO) brings back to a page: its units, each with the
 // source text exported and the target the translator gave, and the stamp of the page it was
 // exported from. Texts are in their textual form, UTF-8: a sentence's placeholders as
-// "<b1>...</b1>" and "<br2/>", with the escapes of core/sentences.h.
+// "<b1>...</b1>" and "<br2/>", with the escapes of core/markup/sentences.h.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/document.h"
-#include "core/kinds.h"
+#include "core/document/document.h"
+#include "core/markup/kinds.h"
 
 namespace quillfen {
 

@@ -12,12 +12,13 @@
 #include <memory>
 #include <span>
 
-#include "core/encoding.h"
 #include "core/errors.h"
-#include "core/kinds.h"
-#include "core/savefile.h"
-#include "core/sentences.h"
-#include "core/utf8.h"
+#include "core/files/savefile.h"
+#include "core/markup/kinds.h"
+#include "core/markup/sentences.h"
+#include "core/text/ascii.h"
+#include "core/text/encoding.h"
+#include "core/text/utf8.h"
 #include "exchange/export.h"
 
 namespace quillfen {
@@ -137,8 +138,7 @@ std::string ElementName(std::string_view page, std::size_t at) {
     std::string name;
     if (at + 1 < page.size() && page[at + 1] == '/') ++at;
     for (std::size_t i = at + 1; i < page.size(); ++i) {
-        char c = page[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const char c = LowerAZ(page[i]);
         if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' ||
             c == ':') {
             name += c;
@@ -310,18 +310,11 @@ void Export(const TDocument& document, const std::string& documentPath,
 // The file is read by libxml2's SAX2 parser, without a tree: a tree of a large page's file
 // costs many times the parse in allocations.
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // The byte an inline code of ours stands for, or -1.
 int ByteCode(std::string_view ctype) {
     if (ctype.size() != kByteType.size() + 2 || !ctype.starts_with(kByteType)) return -1;
-    const int high = HexDigit(ctype[kByteType.size()]);
-    const int low = HexDigit(ctype[kByteType.size() + 1]);
+    const int high = HexValue(ctype[kByteType.size()]);
+    const int low = HexValue(ctype[kByteType.size() + 1]);
     return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 
@@ -740,7 +733,7 @@ void TXliffReader::EndUnit() {
             fields.remove_prefix(nl == std::string_view::npos ? fields.size() : nl + 1);
             const std::size_t colon = field.find(':');
             if (colon != std::string_view::npos &&
-                NameIs(field.substr(0, colon), "x-quillfen-source"))
+                EqualsNoCase(field.substr(0, colon), "x-quillfen-source"))
                 stamp_ = ParseSourceStamp(field.substr(colon + 1));
         }
         headerUnit_ = false;

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "core/errors.h"
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
 #include "memory/pages.h"
 
 namespace quillfen {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "memory/memory.h"
 
 namespace quillfen {

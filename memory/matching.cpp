@@ -12,9 +12,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "core/filestamp.h"
-#include "core/sentences.h"
-#include "core/utf8.h"
+#include "core/files/filestamp.h"
+#include "core/markup/sentences.h"
+#include "core/text/utf8.h"
 
 namespace quillfen {
 

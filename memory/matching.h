@@ -1,10 +1,10 @@
 #pragma once
 
-// How the memory compares texts. Texts are in the textual form of phrases (core/sentences.h): a
-// sentence's placeholders as "<b1>...</b1>" and "<br2/>", a '<' of the text that reads like one
-// escaped. A text is cut into tokens by ICU's word break iterator: each word, number and mark
-// (blanks are no tokens), case-folded, and each placeholder by its element and shape, not its
-// number ("<b", "</b", "<br/"). Tokens are kept as 32-bit hashes.
+// How the memory compares texts. Texts are in the textual form of phrases
+// (core/markup/sentences.h): a sentence's placeholders as "<b1>...</b1>" and "<br2/>", a '<' of the
+// text that reads like one escaped. A text is cut into tokens by ICU's word break iterator: each
+// word, number and mark (blanks are no tokens), case-folded, and each placeholder by its element
+// and shape, not its number ("<b", "</b", "<br/"). Tokens are kept as 32-bit hashes.
 //
 // Scores: 101 the same source in context (the same neighbours, or the same page), 100 the same
 // source, 99 less a point per placeholder that differs for the same words (case, blanks and

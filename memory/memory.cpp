@@ -19,7 +19,7 @@
 #include <unordered_set>
 
 #include "core/errors.h"
-#include "core/filestamp.h"
+#include "core/files/filestamp.h"
 #include "exchange/translation.h"
 #include "memory/sqlite.h"
 

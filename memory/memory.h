@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/kinds.h"
+#include "core/markup/kinds.h"
 #include "memory/matching.h"
 
 namespace quillfen {
@@ -61,7 +61,8 @@ struct TUnit {
     // a '<' that reads like one escaped): what Quillfen shows of the phrase, and its translation.
     std::string Source, Target;
     // The tags the placeholders stand for, UTF-8, as the table a template carries behind a
-    // sentence's marker (core/format.h): "%{b1=3:<b>/4:</b>;br2=4:<br>;%}"; empty when none.
+    // sentence's marker (core/document/format.h): "%{b1=3:<b>/4:</b>;br2=4:<br>;%}"; empty when
+    // none.
     std::string Codes;
     TLanguagePair Languages;
     TKind Kind = TKind::Text;

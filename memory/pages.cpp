@@ -1,9 +1,9 @@
 #include "memory/pages.h"
 
+#include "core/document/format.h"
 #include "core/errors.h"
-#include "core/format.h"
-#include "core/phrasetext.h"
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
+#include "core/text/phrasetext.h"
 #include "exchange/export.h"
 #include "exchange/translation.h"
 

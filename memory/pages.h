@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "memory/memory.h"
 
 namespace quillfen {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/scan.h"
-#include "core/sentences.h"
+#include "core/markup/scan.h"
+#include "core/markup/sentences.h"
 #include "memory/pages.h"
 
 namespace quillfen {

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/document.h"
-#include "core/editing.h"
+#include "core/document/document.h"
+#include "core/document/editing.h"
 #include "core/errors.h"
 #include "memory/memory.h"
 

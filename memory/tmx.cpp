@@ -20,10 +20,11 @@
 #include <optional>
 #include <set>
 
-#include "core/format.h"
-#include "core/kinds.h"
-#include "core/sentences.h"
-#include "core/utf8.h"
+#include "core/document/format.h"
+#include "core/markup/kinds.h"
+#include "core/markup/sentences.h"
+#include "core/text/ascii.h"
+#include "core/text/utf8.h"
 #include "exchange/translation.h"
 
 namespace quillfen {
@@ -44,17 +45,6 @@ constexpr std::string_view kOriginProp = "x-quillfen-origin";
 
 std::string_view Text(const xmlChar* text) {
     return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // The letters of the element a code's content names: "<b>", "</B>" and "<b class=x>" name b,
@@ -562,7 +552,7 @@ void TTmxReader::FinishUnit() {
         std::string source = sourceOption_;
         if (source.empty()) {
             const std::string& named = unitSource_.empty() ? headerSource_ : unitSource_;
-            if (!named.empty() && !EqualsNoCase(named, "*all*")) {
+            if (!named.empty() && !SameNoCase(named, "*all*")) {
                 const std::optional<std::string> tag = LanguageTag(named);
                 if (!tag) throw TBadUnit{TTmxFault::BadLanguage, named};
                 source = *tag;

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes core/entitytable.cpp, the named character references of HTML, from
+"""Writes core/markup/entitytable.cpp, the named character references of HTML, from
 third_party/whatwg-html/entities.json. Run it again when that file changes:
 
     python3 scripts/gen-entities.py
@@ -21,7 +21,7 @@ out = [
     "",
     "#include <iterator>",
     "",
-    "#include \"core/entities.h\"",
+    "#include \"core/markup/entities.h\"",
     "",
     "namespace quillfen {",
     "",
@@ -38,5 +38,5 @@ out += [
     "}  // namespace quillfen",
     "",
 ]
-(top / "core/entitytable.cpp").write_text("\n".join(out), encoding="utf-8")
+(top / "core/markup/entitytable.cpp").write_text("\n".join(out), encoding="utf-8")
 print(len(rows), "names")

@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "core/editing.h"
+#include "core/document/editing.h"
 #include "core/errors.h"
-#include "core/savefile.h"
-#include "core/utf8.h"
+#include "core/files/savefile.h"
+#include "core/text/utf8.h"
 
 #ifdef QUILLFEN_SENTENCES
 #include <unicode/uchar.h>

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/document.h"
-#include "core/editing.h"
+#include "core/document/document.h"
+#include "core/document/editing.h"
 #include "exchange/formats.h"
 #include "exchange/merge.h"
 
@@ -79,8 +79,8 @@ class TPageSession {
     // when it is no change. The phrase's draft goes either way, unless the write fails: then the
     // text stays as its draft, SaveFailed() is set, and the error goes on.
     bool Confirm(std::size_t i, std::string_view cleaned);
-    // A batch of replacements as the editing service takes them (core/editing.h), written once
-    // as one step; false when none changed anything, and then nothing was written.
+    // A batch of replacements as the editing service takes them (core/document/editing.h), written
+    // once as one step; false when none changed anything, and then nothing was written.
     bool Replace(const std::vector<TPhraseChange>& changes);
 
     // --- drafts: typed texts not confirmed ---------------------------------------------------

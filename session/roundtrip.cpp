@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/buffer.h"
-#include "core/document.h"
-#include "core/encoding.h"
-#include "core/sentences.h"
+#include "core/document/document.h"
+#include "core/files/buffer.h"
+#include "core/markup/sentences.h"
+#include "core/text/encoding.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
 #include "exchange/merge.h"

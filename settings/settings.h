@@ -5,7 +5,7 @@
 #include <QString>
 #include <array>
 
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
 #include "core/tags.h"
 #include "settings/language.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "core/savefile.h"
+#include "core/files/savefile.h"
 #include "shell/linkpath.h"
 #include "shell/wininfo.h"
 

@@ -26,12 +26,12 @@
 #include <QWebEngineView>
 #include <algorithm>
 
-#include "core/anchors.h"
-#include "core/buffer.h"
-#include "core/editing.h"
+#include "core/document/editing.h"
 #include "core/errors.h"
-#include "core/phrasetext.h"
-#include "core/savefile.h"
+#include "core/files/buffer.h"
+#include "core/files/savefile.h"
+#include "core/markup/anchors.h"
+#include "core/text/phrasetext.h"
 #include "exchange/formats.h"
 #include "exchange/merge.h"
 #include "settings/stringtable.h"

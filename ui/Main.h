@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "exchange/formats.h"
 #include "session/pagesession.h"
 #include "settings/recentfiles.h"

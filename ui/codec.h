@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "core/encoding.h"
+#include "core/text/encoding.h"
 
 namespace quillfen {
 
-// A phrase's text (UTF-8, core/phrasetext.h) as the window shows it. A byte of the page that is
-// no character of its encoding shows as U+FFFD.
+// A phrase's text (UTF-8, core/text/phrasetext.h) as the window shows it. A byte of the page that
+// is no character of its encoding shows as U+FFFD.
 QString FromText(std::string_view text);
 // The inverse, for a text the user typed: a surrogate without its partner becomes U+FFFD.
 std::string ToText(const QString& text);

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <array>
 
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
 #include "ui/application.h"
 #include "ui/codec.h"
 

@@ -20,8 +20,8 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "core/anchors.h"
 #include "core/errors.h"
+#include "core/markup/anchors.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
 #include "ui/Main.h"

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <array>
 
-#include "core/kinds.h"
-#include "core/sentences.h"
+#include "core/markup/kinds.h"
+#include "core/markup/sentences.h"
 #include "core/tags.h"
 #include "settings/language.h"
 

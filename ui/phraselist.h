@@ -11,7 +11,7 @@
 #include <functional>
 #include <map>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "session/pagesession.h"
 #include "ui/entryedit.h"
 #include "ui/pictures.h"

@@ -9,7 +9,7 @@
 #include <QString>
 #include <array>
 
-#include "core/kinds.h"
+#include "core/markup/kinds.h"
 
 namespace quillfen {
 

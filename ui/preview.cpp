@@ -19,9 +19,9 @@
 #include <exception>
 #include <string_view>
 
-#include "core/anchors.h"
-#include "core/document.h"
-#include "core/kinds.h"
+#include "core/document/document.h"
+#include "core/markup/anchors.h"
+#include "core/markup/kinds.h"
 
 namespace quillfen {
 

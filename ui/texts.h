@@ -1,7 +1,8 @@
 #pragma once
 
 // Small text helpers of the windows: file filters, counts and paths. Qt Core only, so that they
-// are tested without widgets. A typed entry is cleaned by the editing service (core/editing.h).
+// are tested without widgets. A typed entry is cleaned by the editing service
+// (core/document/editing.h).
 
 #include <QString>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // quillfen-cli phrases: the phrases of a page as a browser shows them, one line each.
 
 #include "cli/command.h"
-#include "core/kinds.h"
-#include "core/phrasetext.h"
+#include "core/markup/kinds.h"
+#include "core/text/phrasetext.h"
 #include "session/pagesession.h"
 
 namespace quillfen::cli {

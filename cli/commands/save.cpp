@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "cli/command.h"
-#include "core/phrasetext.h"
+#include "core/text/phrasetext.h"
 #include "session/pagesession.h"
 
 namespace quillfen::cli {

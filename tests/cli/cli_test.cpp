@@ -17,11 +17,11 @@
 #include <set>
 #include <sstream>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
-#include "core/pagecodec.h"
-#include "core/savefile.h"
-#include "core/sentences.h"
+#include "core/files/savefile.h"
+#include "core/markup/sentences.h"
+#include "core/text/pagecodec.h"
 #include "exchange/formats.h"
 #include "tests/support/files.h"
 #ifdef _WIN32

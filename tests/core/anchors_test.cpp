@@ -1,10 +1,10 @@
-#include "core/anchors.h"
+#include "core/markup/anchors.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "tests/support/pagegen.h"
 
 using namespace quillfen;

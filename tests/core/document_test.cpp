@@ -1,4 +1,4 @@
-#include "core/document.h"
+#include "core/document/document.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "core/errors.h"
-#include "core/savefile.h"
+#include "core/files/savefile.h"
 #include "tests/support/files.h"
 #include "tests/support/pagegen.h"
 

@@ -1,4 +1,4 @@
-#include "core/editing.h"
+#include "core/document/editing.h"
 
 #include <gtest/gtest.h>
 

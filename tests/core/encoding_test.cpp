@@ -1,10 +1,10 @@
-#include "core/encoding.h"
+#include "core/text/encoding.h"
 
 #include <gtest/gtest.h>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
-#include "core/phrasetext.h"
+#include "core/text/phrasetext.h"
 
 using namespace quillfen;
 
@@ -33,6 +33,8 @@ TEST(Encoding, Detection) {
         {"<!-- <meta charset=gbk> --><p>\xFC</p>", w1252},
         {"<img alt='<meta charset=\"utf-8\">'><p>\xFC</p><meta charset=gbk>", legacy("gbk")},
         {"<!-- a > b --><a title=\"x>y\"><meta charset=utf-8><p>\xFC</p>", utf8},
+        // A comment ends at "--!>" as well: the meta after it declares.
+        {"<!-- x --!><meta charset=gbk>", legacy("gbk")},
         {"<title><meta charset=utf-8></title><script>'<meta charset=utf-8>'</script>\xFC", w1252},
         // ... where the tokenizer sees the element: "title\xFF" is no title.
         {"<title\xFF><meta charset=gbk>", legacy("gbk")},

@@ -1,10 +1,10 @@
-#include "core/entities.h"
+#include "core/markup/entities.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "core/phrasetext.h"
+#include "core/text/phrasetext.h"
 #include "core/textitem.h"
 
 using namespace quillfen;

@@ -1,4 +1,4 @@
-#include "core/format.h"
+#include "core/document/format.h"
 
 #include <gtest/gtest.h>
 

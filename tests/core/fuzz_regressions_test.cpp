@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
 #include "core/textitem.h"
 

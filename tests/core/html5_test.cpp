@@ -15,7 +15,7 @@
 #include <set>
 #include <sstream>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "tests/support/pagegen.h"
 
 using namespace quillfen;

@@ -1,4 +1,4 @@
-#include "core/linereader.h"
+#include "core/files/linereader.h"
 
 #include <gtest/gtest.h>
 

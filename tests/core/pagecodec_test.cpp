@@ -1,4 +1,4 @@
-#include "core/pagecodec.h"
+#include "core/text/pagecodec.h"
 
 #include <gtest/gtest.h>
 
@@ -312,7 +312,7 @@ std::string Shown(const std::string& page, const TEncodingInfo& encoding) {
 
 // An index file of the Encoding Standard, read here on its own: pointer to code point.
 std::map<std::uint32_t, char32_t> ReadIndex(const std::string& name) {
-    std::ifstream in(QUILLFEN_SOURCE_DIR "/core/whatwg-encoding/index-" + name + ".txt");
+    std::ifstream in(QUILLFEN_SOURCE_DIR "/core/text/whatwg-encoding/index-" + name + ".txt");
     std::map<std::uint32_t, char32_t> index;
     std::string line;
     while (std::getline(in, line)) {

@@ -1,4 +1,4 @@
-#include "core/savefile.h"
+#include "core/files/savefile.h"
 
 #include <acl/libacl.h>
 #include <fcntl.h>
@@ -25,7 +25,7 @@
 #include <set>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
 
 namespace quillfen {

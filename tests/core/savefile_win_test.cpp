@@ -16,7 +16,7 @@
 #include <string>
 
 #include "core/errors.h"
-#include "core/savefile.h"
+#include "core/files/savefile.h"
 
 namespace quillfen {
 namespace {

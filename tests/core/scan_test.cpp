@@ -1,8 +1,8 @@
-#include "core/scan.h"
+#include "core/markup/scan.h"
 
 #include <gtest/gtest.h>
 
-#include "core/document.h"
+#include "core/document/document.h"
 
 using namespace quillfen;
 using Strings = std::vector<std::string>;

@@ -1,7 +1,7 @@
 // Sentences as phrases: what the scan cuts, how placeholders are checked and written, and on the
 // real pages that nothing but a changed sentence changes.
 
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
 
 #include <gtest/gtest.h>
 #ifdef QUILLFEN_SENTENCES
@@ -16,7 +16,7 @@
 #include <set>
 #include <sstream>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
-#include "core/buffer.h"
 #include "core/errors.h"
+#include "core/files/buffer.h"
 #include "tests/exchange/testfiles.h"
 
 namespace quillfen {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
 
 namespace quillfen {

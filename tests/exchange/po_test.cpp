@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
-#include "core/filereader.h"
+#include "core/files/filereader.h"
 #include "exchange/formats.h"
 
 namespace quillfen {

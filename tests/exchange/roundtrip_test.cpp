@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "core/document.h"
-#include "core/encoding.h"
-#include "core/utf8.h"
+#include "core/document/document.h"
+#include "core/text/encoding.h"
+#include "core/text/utf8.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
 #include "tests/exchange/testfiles.h"

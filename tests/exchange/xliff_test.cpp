@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
 #include "exchange/formats.h"
 #include "exchange/merge.h"

@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
-#include "core/pagecodec.h"
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
+#include "core/markup/tokenizer.h"
+#include "core/text/pagecodec.h"
 #include "core/textitem.h"
-#include "core/tokenizer.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/encoding.h"
-#include "core/entities.h"
+#include "core/document/format.h"
 #include "core/errors.h"
-#include "core/format.h"
+#include "core/markup/entities.h"
+#include "core/text/encoding.h"
 #include "exchange/combine.h"
 #include "exchange/export.h"
 #include "tests/fuzz/check.h"

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "core/entities.h"
-#include "core/phrasetext.h"
+#include "core/markup/entities.h"
+#include "core/text/phrasetext.h"
 #include "tests/fuzz/check.h"
 
 using namespace quillfen;

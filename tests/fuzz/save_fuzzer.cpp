@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/encoding.h"
 #include "core/errors.h"
+#include "core/text/encoding.h"
 #include "tests/fuzz/check.h"
 
 using namespace quillfen;

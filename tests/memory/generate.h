@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "core/document.h"
-#include "core/scan.h"
-#include "core/sentences.h"
+#include "core/document/document.h"
+#include "core/markup/scan.h"
+#include "core/markup/sentences.h"
 #include "memory/memory.h"
 #include "memory/pages.h"
 #include "tests/support/files.h"

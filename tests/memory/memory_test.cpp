@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "core/filestamp.h"
+#include "core/files/filestamp.h"
 #include "tests/support/files.h"
 
 namespace quillfen {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/document.h"
+#include "core/document/document.h"
 #include "core/errors.h"
 #include "memory/align.h"
 #include "memory/pretranslate.h"

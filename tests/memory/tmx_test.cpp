@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/document.h"
-#include "core/utf8.h"
+#include "core/document/document.h"
+#include "core/text/utf8.h"
 #include "memory/pages.h"
 #include "tests/support/files.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/linereader.h"
+#include "core/files/linereader.h"
 
 namespace quillfen::testing {
 

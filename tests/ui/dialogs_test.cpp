@@ -22,8 +22,8 @@
 #include <memory>
 #include <sstream>
 
-#include "core/kinds.h"
-#include "core/sentences.h"
+#include "core/markup/kinds.h"
+#include "core/markup/sentences.h"
 #include "exchange/formats.h"
 #include "settings/language.h"
 #include "settings/settings.h"

@@ -11,8 +11,8 @@
 #include <QWebEngineView>
 #include <memory>
 
-#include "core/document.h"
-#include "core/editing.h"
+#include "core/document/document.h"
+#include "core/document/editing.h"
 #include "tests/support/files.h"
 
 using namespace quillfen;

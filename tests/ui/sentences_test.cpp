@@ -1,7 +1,7 @@
 // Sentences in the window: the entry holds a sentence's placeholders as tokens that go whole,
 // Ok refuses a sentence that lost one, and a reordered sentence reaches the page, the preview,
 // find and undo.
-#include "core/sentences.h"
+#include "core/markup/sentences.h"
 
 #include <gtest/gtest.h>
 

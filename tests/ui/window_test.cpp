@@ -35,7 +35,7 @@
 #include <optional>
 #include <sstream>
 
-#include "core/savefile.h"
+#include "core/files/savefile.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
 #include "tests/ui/files.h"
