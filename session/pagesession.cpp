@@ -1,5 +1,6 @@
 #include "session/pagesession.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/document/editing.h"
@@ -109,6 +110,7 @@ bool TPageSession::Confirm(std::size_t i, std::string_view cleaned) {
         SetDraft(i, {});
         return false;
     }
+    std::string before(doc_.Text(i));
     try {
         // The editing service makes the change an undo step only once it is written: a save
         // that fails leaves the phrase and the history as they were.
@@ -118,11 +120,47 @@ bool TPageSession::Confirm(std::size_t i, std::string_view cleaned) {
         throw;
     }
     SetDraft(i, {});
+    Tell(TReplacementSource::Confirmed, {{i, std::move(before), std::string(doc_.Text(i))}});
     return true;
 }
 
-bool TPageSession::Replace(const std::vector<TPhraseChange>& changes) {
-    return ReplacePhrases(doc_, changes, [this] { Write(); });
+bool TPageSession::Replace(const std::vector<TPhraseChange>& changes, TReplacementSource source) {
+    std::vector<TReplacedPhrase> told;
+    if (!observers_.empty())
+        for (const TPhraseChange& change : changes)
+            if (change.Phrase < doc_.PhraseCount())
+                told.push_back({change.Phrase, std::string(doc_.Text(change.Phrase)), {}});
+    if (!ReplacePhrases(doc_, changes, [this] { Write(); })) return false;
+    // Texts the service found equal to the current ones were not replaced.
+    std::erase_if(told, [&](TReplacedPhrase& p) {
+        p.After = doc_.Text(p.Phrase);
+        return p.After == p.Before;
+    });
+    Tell(source, told);
+    return true;
+}
+
+void TPageSession::Tell(TReplacementSource source, const std::vector<TReplacedPhrase>& phrases) {
+    if (phrases.empty()) return;
+    for (TReplacementObserver* observer : observers_) {
+        try {
+            observer->Replaced(*this, source, phrases);
+        } catch (...) {
+            observerFailure_ = std::current_exception();
+        }
+    }
+}
+
+std::vector<TSuggestion> TPageSession::SuggestionsFor(std::size_t i) const {
+    std::vector<TSuggestion> all;
+    for (TSuggestionSource* source : suggestionSources_) {
+        std::vector<TSuggestion> some = source->SuggestionsFor(*this, i);
+        all.insert(all.end(), std::make_move_iterator(some.begin()),
+                   std::make_move_iterator(some.end()));
+    }
+    std::stable_sort(all.begin(), all.end(),
+                     [](const TSuggestion& a, const TSuggestion& b) { return a.Score > b.Score; });
+    return all;
 }
 
 void TPageSession::SetDraft(std::size_t i, std::string text) {
@@ -204,7 +242,18 @@ TPageSession::TMergePlan TPageSession::PlanMerge(const std::string& path,
 
 TMergeReport TPageSession::Merge(const TMergePlan& plan, const TMergeOptions& options) {
     if (plan.Recut) Open(path_, plan.Cut.Tags, plan.Cut.Units);
-    return MergeTranslationFile(doc_, *plan.Format, plan.Path, options, [this] { Write(); });
+    // Only observers need the texts as they were; a merge may change every phrase of the page.
+    std::vector<std::string> before;
+    if (!observers_.empty())
+        for (std::size_t i = 0; i < doc_.PhraseCount(); ++i) before.emplace_back(doc_.Text(i));
+    TMergeReport report =
+        MergeTranslationFile(doc_, *plan.Format, plan.Path, options, [this] { Write(); });
+    std::vector<TReplacedPhrase> told;
+    for (std::size_t i = 0; i < before.size(); ++i)
+        if (std::string after(doc_.Text(i)); after != before[i])
+            told.push_back({i, std::move(before[i]), std::move(after)});
+    Tell(TReplacementSource::Merge, told);
+    return report;
 }
 
 void TPageSession::Write() {

@@ -11,12 +11,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/document/document.h"
 #include "core/document/editing.h"
 #include "exchange/formats.h"
 #include "exchange/merge.h"
+#include "session/hooks.h"
 
 namespace quillfen {
 
@@ -81,7 +83,8 @@ class TPageSession {
     bool Confirm(std::size_t i, std::string_view cleaned);
     // A batch of replacements as the editing service takes them (core/document/editing.h), written
     // once as one step; false when none changed anything, and then nothing was written.
-    bool Replace(const std::vector<TPhraseChange>& changes);
+    bool Replace(const std::vector<TPhraseChange>& changes,
+                 TReplacementSource source = TReplacementSource::Set);
 
     // --- drafts: typed texts not confirmed ---------------------------------------------------
     // Keeps text as phrase i's draft; an empty text drops it.
@@ -161,6 +164,17 @@ class TPageSession {
     // How many writes went well since the session began.
     std::size_t Writes() const { return writes_; }
 
+    // --- what outlives the session (session/hooks.h) ----------------------------------------
+    // Each is told of every step written from now on; the session does not own them.
+    void AddObserver(TReplacementObserver* observer) { observers_.push_back(observer); }
+    void RemoveObserver(TReplacementObserver* observer) { std::erase(observers_, observer); }
+    // The suggestions for phrase i from every source plugged in, best first.
+    void AddSuggestionSource(TSuggestionSource* source) { suggestionSources_.push_back(source); }
+    std::vector<TSuggestion> SuggestionsFor(std::size_t i) const;
+    // An observer's failure (a memory that could not be written) does not undo the page's step:
+    // the front end takes it here after the step and reports it.
+    std::exception_ptr TakeObserverFailure() { return std::exchange(observerFailure_, nullptr); }
+
   private:
     TDocument doc_;
     std::string path_;
@@ -171,6 +185,11 @@ class TPageSession {
     bool skipNoLetters_ = false;
     TPhraseFilter filter_ = TPhraseFilter::All;
     std::map<std::size_t, std::string> drafts_;
+    std::vector<TReplacementObserver*> observers_;
+    std::vector<TSuggestionSource*> suggestionSources_;
+    std::exception_ptr observerFailure_;
+    // Tells the observers of a step just written: before holds the texts the step replaced.
+    void Tell(TReplacementSource source, const std::vector<TReplacedPhrase>& phrases);
 };
 
 }  // namespace quillfen
