@@ -195,6 +195,29 @@ TEST_F(Cli, NotesAreAFourthColumnOnlyWhenAskedFor) {
     EXPECT_EQ(RunCli({"phrases", page}).out, "1\tT\ta\n2\tG\ti\n3\tT\tb\n");
 }
 
+// merge reads the page in the cut the file was exported in, whatever --units says, as the
+// window does: a file of sentences numbers sentences.
+TEST_F(Cli, MergeReadsThePageAsTheFileWasExported) {
+#ifndef QUILLFEN_SENTENCES
+    GTEST_SKIP() << "no sentences in this build";
+#endif
+    const std::string page = Out("m.html"), dir = Out("");
+    const std::string bytes = "<p>One <b>bold</b> word. Two.</p>";
+    std::ofstream(page, std::ios::binary) << bytes;
+    ASSERT_EQ(RunCli({"export", page, "--units", "sentences", "--format", "po", "-d", dir}).status,
+              0);
+    std::string po = Read(Out("m.po"));
+    const std::string entry = "msgid \"Two.\"\nmsgstr \"\"";
+    ASSERT_NE(po.find(entry), std::string::npos) << po;
+    po.replace(po.find(entry), entry.size(), "msgid \"Two.\"\nmsgstr \"Zwei.\"");
+    std::ofstream(Out("m.po"), std::ios::binary | std::ios::trunc) << po;
+    for (const char* units : {"runs", "sentences"}) {
+        std::ofstream(page, std::ios::binary | std::ios::trunc) << bytes;
+        EXPECT_EQ(RunCli({"merge", page, Out("m.po"), "--units", units}).status, 0) << units;
+        EXPECT_EQ(Read(page), "<p>One <b>bold</b> word. Zwei.</p>") << units;
+    }
+}
+
 // --units sentences: a sentence is one phrase with its tags as placeholders, which a new text
 // may move but must keep; the Windows build, without ICU, refuses sentences.
 TEST_F(Cli, SentencesAreListedAndSavedWithTheirPlaceholders) {

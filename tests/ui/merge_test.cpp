@@ -8,6 +8,7 @@
 
 #include "exchange/formats.h"
 #include "exchange/translation.h"
+#include "session/pagesession.h"
 #include "settings/stringtable.h"
 #include "tests/ui/window_fixture.h"
 
@@ -142,4 +143,32 @@ TEST_F(Merge, AFileOfAnotherStateOfThePageIsMergedOnlyWhenTheUserSaysSoAndFaults
     MergeFile(Page("notes.txt", "x"));
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains("no translation file")) << errors[0].toStdString();
+}
+
+// A file exported with other kinds or units numbers its phrases that way: the window asks before
+// it reads the page so again (which starts the history anew), then merges as quillfen-cli does.
+TEST_F(Merge, AFileOfAnotherCutIsMergedAfterThePageIsReadInItsCut) {
+    const QString page = Page("page.html");
+    Open(page);
+    const int runsRows = form->Document().PhraseCount();
+    const TDocument text = TPageSession::Read(page.toStdString(), TTags::PlainText, TUnits::Runs);
+    ASSERT_LT(text.PhraseCount(), runsRows);
+    TSourceStamp stamp = StampOf(text);
+    const QString file = Page("text.tr", FormatSourceStamp(stamp) + "\n2\t" +
+                                             std::string(text.Text(1)) + "\tZweiter Satz\n");
+    Answer(QMessageBox::No);
+    MergeFile(file);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("read with other kinds")) << asked[0].toStdString();
+    EXPECT_EQ(ReadBytes(page), kPage);
+    EXPECT_EQ(form->Document().PhraseCount(), runsRows) << "No leaves the page as it was read";
+
+    Answer(QMessageBox::Yes);
+    Answer(QMessageBox::Ok);
+    MergeFile(file);
+    EXPECT_EQ(ReadBytes(page), Replaced(kPage, "Second phrase", "Zweiter Satz"));
+    EXPECT_EQ(form->Document().Tags(), TTags::PlainText);
+    EXPECT_EQ(form->Document().PhraseCount(), text.PhraseCount());
+    Command([this] { mUndo->trigger(); });
+    EXPECT_EQ(ReadBytes(page), kPage);
 }
