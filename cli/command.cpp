@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -61,9 +62,18 @@ void CloseOutput() {
 
 }  // namespace
 
+bool SpeaksGerman() {
+    // The first of these that is set names the language of messages, as for every program.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const char* value = std::getenv(name); value && *value)
+            return std::string_view(value).starts_with("de");
+    return false;
+}
+
 std::string Describe(const std::exception& error) {
     const auto* e = dynamic_cast<const TError*>(&error);
-    std::string text = e ? e->English() : error.what();
+    static const bool german = SpeaksGerman();
+    std::string text = !e ? error.what() : german ? e->what() : e->English();
     if (e && e->Cause != 0) text.append(": ").append(std::strerror(e->Cause));
     return text;
 }

@@ -99,7 +99,8 @@ const TExchangeFormat& ChosenFormat(const TArguments& a, const TOption& option,
                                     bool merging = false);
 // The language tag the option gives, empty when not given; TUsageError for a text that is none.
 std::string LanguageOption(const TArguments& a, const TOption& option);
-// An error as the command line tells it: in English, the system's cause behind it, one line.
+// An error as the command line tells it: in German where the locale's messages are German, else
+// in English, the system's cause behind it, one line.
 std::string Describe(const std::exception& error);
 // Tells on standard error each page's failure, "PAGE: error", in page order; 1 when any failed.
 int TellFailures(const std::vector<std::string>& pages,

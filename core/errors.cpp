@@ -187,52 +187,71 @@ TError ShellLinkUnavailableError(std::string_view interfaceName, unsigned long r
 }
 
 TError InvalidUtf8Error(std::size_t byte) {
-    return TError(Compose("the text is not valid UTF-8 (byte ", std::to_string(byte), ")"));
+    return TError(
+        Compose("Der Text ist kein g\xC3\xBCltiges UTF-8 (Byte ", std::to_string(byte), ")"),
+        Compose("the text is not valid UTF-8 (byte ", std::to_string(byte), ")"));
 }
 
-TError LoneBackslashError() { return TError("the text ends in a lone backslash"); }
+TError LoneBackslashError() {
+    return TError("Der Text endet mit einem einzelnen Backslash",
+                  "the text ends in a lone backslash");
+}
 
-TError BadHexEscapeError() { return TError("bad escape \\x: two hex digits must follow"); }
+TError BadHexEscapeError() {
+    return TError("Falsche Escape-Folge \\x: zwei Hexadezimalziffern m\xC3\xBCssen folgen",
+                  "bad escape \\x: two hex digits must follow");
+}
 
 TError NoSuchPhraseError(std::size_t n, std::size_t count) {
-    return TError(Compose("phrase ", std::to_string(n), " does not exist (the page has ") +
-                  std::to_string(count) + ")");
+    return TError(Compose("Phrase ", std::to_string(n), " gibt es nicht (die Seite hat ") +
+                      std::to_string(count) + ")",
+                  Compose("phrase ", std::to_string(n), " does not exist (the page has ") +
+                      std::to_string(count) + ")");
 }
 
 TError PhraseTextBreaksLineError(std::size_t n) {
-    return TError(Compose("the text for phrase ", std::to_string(n),
+    return TError(Compose("Der Text f\xC3\xBCr Phrase ", std::to_string(n),
+                          " enth\xC3\xA4lt einen Zeilenumbruch oder ein Nullzeichen"),
+                  Compose("the text for phrase ", std::to_string(n),
                           " holds a line break or a zero character"));
 }
 
 TError EmptyPhraseTextError(std::size_t n) {
-    return TError(Compose("the text for phrase ", std::to_string(n), " is empty"));
+    return TError(Compose("Der Text f\xC3\xBCr Phrase ", std::to_string(n), " ist leer"),
+                  Compose("the text for phrase ", std::to_string(n), " is empty"));
 }
 
 TError ChangedWhileReadError() {
-    return TError("another program changed the page while it was read; nothing was written");
+    return TError(
+        "Ein anderes Programm hat die Seite ge\xC3\xA4ndert, w\xC3\xA4hrend sie gelesen "
+        "wurde; nichts wurde geschrieben",
+        "another program changed the page while it was read; nothing was written");
 }
 
 TError PlaceholderMissingError(const std::string& placeholder) {
-    return TError(Compose("Platzhalter ", placeholder, " fehlt (the placeholder ") + placeholder +
-                  " is missing; nothing was written)");
+    return TError(Compose("Platzhalter ", placeholder, " fehlt; nichts wurde geschrieben"),
+                  Compose("The placeholder ", placeholder, " is missing; nothing was written"));
 }
 
 TError PlaceholderDoubledError(const std::string& placeholder) {
     return TError(
-        Compose("Platzhalter ", placeholder, " steht mehr als einmal im Text (the placeholder ") +
-        placeholder + " stands more than once; nothing was written)");
+        Compose("Platzhalter ", placeholder,
+                " steht mehr als einmal im Text; nichts wurde geschrieben"),
+        Compose("The placeholder ", placeholder, " stands more than once; nothing was written"));
 }
 
 TError PlaceholderUnknownError(const std::string& placeholder) {
     return TError(Compose("Platzhalter ", placeholder,
-                          " geh\xC3\xB6rt nicht zu diesem Satz (the placeholder ") +
-                  placeholder + " is not one of this sentence's; nothing was written)");
+                          " geh\xC3\xB6rt nicht zu diesem Satz; nichts wurde geschrieben"),
+                  Compose("The placeholder ", placeholder,
+                          " is not one of this sentence's; nothing was written"));
 }
 
 TError PlaceholderBrokenError(const std::string& placeholder) {
-    return TError(
-        Compose("Platzhalter ", placeholder, " ist nicht richtig verschachtelt (the placeholder ") +
-        placeholder + " does not close the pair opened last; nothing was written)");
+    return TError(Compose("Platzhalter ", placeholder,
+                          " ist nicht richtig verschachtelt; nichts wurde geschrieben"),
+                  Compose("The placeholder ", placeholder,
+                          " does not close the pair opened last; nothing was written"));
 }
 
 namespace {
@@ -346,14 +365,19 @@ TError NoTranslationFormatError(const std::string& path) {
 
 TError SentencesUnavailableError() {
     return TError(
-        "Diese Ausgabe teilt Seiten nicht in S\xC3\xA4tze (this build cuts pages into text "
-        "runs only: it was built without ICU)");
+        "Diese Ausgabe teilt Seiten nur in Textabschnitte, nicht in S\xC3\xA4tze (ohne ICU "
+        "gebaut)",
+        "This build cuts pages into text runs only, not sentences (it was built without ICU)");
 }
 
 TError SentenceTemplateError() {
     return TError(
-        "Die Seite wird in S\xC3\xA4tzen nicht exportiert (a phrase inside a sentence lies "
-        "outside its inline tags, where the template cannot carry it; export it as text runs)");
+        "Die Seite wird in S\xC3\xA4tzen nicht exportiert: eine Phrase in einem Satz liegt "
+        "au\xC3\x9F"
+        "erhalb seiner Inline-Tags, wo die Vorlage sie nicht tragen kann; exportieren Sie sie "
+        "als Textabschnitte",
+        "The page is not exported in sentences: a phrase inside a sentence lies outside its "
+        "inline tags, where the template cannot carry it; export it as text runs");
 }
 
 TError PoFileError(const std::string& path, std::size_t line, TPoFault fault,
@@ -840,7 +864,8 @@ TError PhraseCountsDifferError(std::size_t source, std::size_t translated) {
 }
 
 TError BadEscapeError(std::string_view escape) {
-    return TError(Compose("bad escape \\", escape, ""));
+    return TError(Compose("Falsche Escape-Folge \\", escape, ""),
+                  Compose("bad escape \\", escape, ""));
 }
 
 }  // namespace quillfen

@@ -42,8 +42,6 @@ struct TTextItem {
 
     TKind Kind() const { return kind_; }
     void SetKind(TKind kind) { kind_ = kind; }
-    bool IsImage() const { return kind_ == TKind::Image; }
-    bool IsContent() const { return kind_ == TKind::Content; }
 
   private:
     TKind kind_ = TKind::Text;

@@ -115,6 +115,9 @@ class TPageSession {
     bool CanUndo() const { return doc_.CanUndo(); }
     bool CanRedo() const { return doc_.CanRedo(); }
     bool CanRevert() const { return doc_.CanRevert(); }
+    // What the next Undo or Redo would change, for the front end to name it or ask first.
+    std::vector<std::size_t> UndoPhrases() const { return doc_.UndoPhrases(); }
+    std::vector<std::size_t> RedoPhrases() const { return doc_.RedoPhrases(); }
     // Take back or do again the last step and write the page; the step's phrases, the first of
     // them the one to show; none when there was nothing to do.
     std::vector<std::size_t> Undo();

@@ -98,6 +98,10 @@ enum class TStringId : int {
     MergedCount = 95,
     ExportFormatCaption = 96,
     AskRecutForMerge = 97,
+    UndoWhichPhrase = 98,
+    UndoWhichPhrases = 99,
+    AskManyPhrasesStep = 100,
+    RecentFileGone = 101,
     Version = 999,
 };
 

@@ -17,7 +17,9 @@ namespace {
 // bar ("%d" the phrase, then the count), the filter beside the find field, and the Options box for
 // Enter's skipping. 92 to 95: merging a translation file into the page ("%s" its path, "%d" the
 // phrases translated); 96: the wizard's choice of the export format; 97: reading the page as a file
-// to merge was cut. A new text takes the next free id in every table.
+// to merge was cut. 98 and 99: which phrases Undo and Redo go to, after the command's name ("%d"
+// the phrase or the count); 100: the question before a step of many phrases; 101: a recent file
+// that is gone ("%s" its path). A new text takes the next free id in every table.
 constexpr TStringEntry English[] = {
     {TStringId::AppTitle, u8"Quillfen"},
     {TStringId::VersionCaption, u8"Version"},
@@ -121,6 +123,10 @@ constexpr TStringEntry English[] = {
     {TStringId::AskRecutForMerge,
      u8"%s was exported from this page read with other kinds of phrases or as other units. Read "
      u8"the page that way again to merge it? The undo history of the page starts anew."},
+    {TStringId::UndoWhichPhrase, u8"(phrase %d)"},
+    {TStringId::UndoWhichPhrases, u8"(%d phrases)"},
+    {TStringId::AskManyPhrasesStep, u8"This step changes %d phrases at once. Go on?"},
+    {TStringId::RecentFileGone, u8"%s is no longer there or is no file; it leaves the list."},
 };
 
 // The same ids in German.
@@ -233,6 +239,11 @@ constexpr TStringEntry German[] = {
      u8"%s wurde aus dieser Seite exportiert, als sie mit anderen Arten von Textblöcken oder in "
      u8"anderen Einheiten gelesen war. Die Seite so neu lesen, um die Datei einzufügen? Der "
      u8"Verlauf der Seite beginnt neu."},
+    {TStringId::UndoWhichPhrase, u8"(Phrase %d)"},
+    {TStringId::UndoWhichPhrases, u8"(%d Phrasen)"},
+    {TStringId::AskManyPhrasesStep, u8"Dieser Schritt ändert %d Phrasen auf einmal. Fortfahren?"},
+    {TStringId::RecentFileGone,
+     u8"%s ist nicht mehr da oder keine Datei; der Eintrag verlässt die Liste."},
 };
 
 // Texts every language shares.

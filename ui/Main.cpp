@@ -204,8 +204,7 @@ void TForm1::ApplyLanguage() {
     mClose->setText(text(TStringId::MenuClose));
     mExit->setText(text(TStringId::MenuExit));
     mEdit->setTitle(text(TStringId::MenuEdit));
-    mUndo->setText(text(TStringId::MenuUndo));
-    mRedo->setText(text(TStringId::MenuRedo));
+    UpdateEditMenu();
     mRevert->setText(text(TStringId::MenuRevert));
     mFind->setText(text(TStringId::MenuFind));
     mGoTo->setText(text(TStringId::MenuGoTo));
@@ -667,6 +666,21 @@ void TForm1::UpdateEditMenu() {
     const bool open = DocumentOpen();
     mUndo->setEnabled(open && Session.CanUndo());
     mRedo->setEnabled(open && Session.CanRedo());
+    // Each names the phrase it goes to, or how many it changes.
+    auto named = [this](TStringId command, const std::vector<std::size_t>& phrases) {
+        QString text = LoadStr(Language, command);
+        if (phrases.size() == 1)
+            text += " " +
+                    FormatCount(LoadStr(Language, TStringId::UndoWhichPhrase), phrases.front() + 1);
+        else if (!phrases.empty())
+            text +=
+                " " + FormatCount(LoadStr(Language, TStringId::UndoWhichPhrases), phrases.size());
+        return text;
+    };
+    mUndo->setText(
+        named(TStringId::MenuUndo, open ? Session.UndoPhrases() : std::vector<std::size_t>{}));
+    mRedo->setText(
+        named(TStringId::MenuRedo, open ? Session.RedoPhrases() : std::vector<std::size_t>{}));
     mRevert->setEnabled(open && Session.CanRevert());
     mFind->setEnabled(open);
     mGoTo->setEnabled(open);
@@ -725,13 +739,26 @@ void TForm1::ShowHistoryStep(const std::vector<std::size_t>& phrases) {
 }
 
 void TForm1::mUndoClick() {
-    if (!DocumentOpen() || !Session.CanUndo() || ChangedElsewhere(SelectedRow(), {})) return;
+    if (!DocumentOpen() || !Session.CanUndo() || !MayChangeAtOnce(Session.UndoPhrases()) ||
+        ChangedElsewhere(SelectedRow(), {}))
+        return;
     ShowHistoryStep(Session.Undo());
 }
 
 void TForm1::mRedoClick() {
-    if (!DocumentOpen() || !Session.CanRedo() || ChangedElsewhere(SelectedRow(), {})) return;
+    if (!DocumentOpen() || !Session.CanRedo() || !MayChangeAtOnce(Session.RedoPhrases()) ||
+        ChangedElsewhere(SelectedRow(), {}))
+        return;
     ShowHistoryStep(Session.Redo());
+}
+
+bool TForm1::MayChangeAtOnce(const std::vector<std::size_t>& phrases) {
+    // A merge taken back by a slip of the keys would cost the most work of all.
+    if (phrases.size() <= 1) return true;
+    const QString text =
+        FormatCount(LoadStr(Language, TStringId::AskManyPhrasesStep), phrases.size());
+    return AskYesNo(this, AppTitle, text, LoadStr(Language, TStringId::Yes),
+                    LoadStr(Language, TStringId::No), false);
 }
 
 void TForm1::mRevertClick() {
@@ -745,20 +772,12 @@ void TForm1::mRevertClick() {
 }
 
 void TForm1::EntryUndoRedo(bool redo) {
-    // Unconfirmed typing is the field's own to undo; once the field holds the row's text again,
-    // the page's last replacement is next.
-    const int row = SelectedRow();
-    const bool typed = row >= 0 ? Edit1->text() != RowString(row) : Edit1->isUndoAvailable();
-    if (!redo) {
-        if (typed)
-            Edit1->undo();
-        else
-            mUndoClick();
-    } else if (Edit1->isRedoAvailable()) {
+    // The entry's keys take back typing only: a confirmed replacement is the Edit menu's to take
+    // back, so that no key pressed once too often undoes another phrase's work.
+    if (redo)
         Edit1->redo();
-    } else if (!typed) {
-        mRedoClick();
-    }
+    else
+        Edit1->undo();
 }
 
 }  // namespace quillfen

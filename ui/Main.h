@@ -260,6 +260,8 @@ class TForm1 : public QMainWindow {
     void ShowChange();
     // Ctrl+Z, Ctrl+Shift+Z or Ctrl+Y in the entry field.
     void EntryUndoRedo(bool redo);
+    // Whether a history step of these phrases may go ahead: one of many asks first.
+    bool MayChangeAtOnce(const std::vector<std::size_t>& phrases);
 
     bool activated_ = false;
     bool closed_ = false;

@@ -363,11 +363,13 @@ void TForm1::BuildMenus() {
     // Between File and Language; Alt+E belongs to Extra.
     mEdit = bar->addMenu("E&dit");
     mEdit->setObjectName("mEdit");
+    // Ctrl+Z and Ctrl+Y stay the entry's, for typing; taking back a confirmed phrase has keys of
+    // its own, shown beside the command.
     mUndo = AddCommand(mEdit, "mUndo", "&Undo", &TForm1::mUndoClick,
-                       QKeySequence(Qt::CTRL | Qt::Key_Z));
+                       QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Z));
     mRedo = AddCommand(mEdit, "mRedo", "&Redo", &TForm1::mRedoClick);
-    mRedo->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    mRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_Z),
+                         QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Y)});
     N5 = mEdit->addSeparator();
     N5->setObjectName("N5");
     mRevert = AddCommand(mEdit, "mRevert", "Re&vert page", &TForm1::mRevertClick);

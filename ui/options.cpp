@@ -88,6 +88,7 @@ void TOptionsDlg::ApplyLanguage(TLanguage language) {
     UnitsLabel->setText(text(TStringId::UnitsCaption));
     UnitsBox->setItemText(0, text(TStringId::UnitsRuns));
     UnitsBox->setItemText(1, text(TStringId::UnitsSentences));
+    CancelBtn->setText(text(TStringId::Cancel));
 }
 
 void TOptionsDlg::showEvent(QShowEvent* event) {

@@ -37,7 +37,7 @@ int Run(const TArguments& a) {
     // As save does: OUT is the page, merged, even when nothing in it changed.
     if (session.Writes() == 0 && out) session.Write();
     for (const TError& problem : report.Problems)
-        std::cerr << page << ": " << problem.English() << '\n';
+        std::cerr << page << ": " << Describe(problem) << '\n';
     if (report.LeftOut > report.Problems.size())
         std::cerr << page << ": and " << report.LeftOut - report.Problems.size()
                   << " more units left out\n";

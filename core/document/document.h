@@ -119,6 +119,13 @@ class TDocument {
     bool CanUndo() const { return done_ > 0; }
     bool CanRedo() const { return done_ < history_.size(); }
     bool CanRevert() const { return !changed_.Empty(); }
+    // The phrases the next Undo or Redo would change, in page order; empty when there is none.
+    std::vector<std::size_t> UndoPhrases() const {
+        return CanUndo() ? history_[done_ - 1].Phrases() : std::vector<std::size_t>{};
+    }
+    std::vector<std::size_t> RedoPhrases() const {
+        return CanRedo() ? history_[done_].Phrases() : std::vector<std::size_t>{};
+    }
     // Puts back the texts of the last step, or sets those of the step undone last; gives the
     // step, valid until the history changes.
     const TStep& Undo(const TWrite& write);

@@ -165,6 +165,14 @@ TEST_F(Cli, FailuresWriteNothingAndSayWhy) {
         EXPECT_FALSE(fs::exists(out)) << c.args.back();
         EXPECT_FALSE(Read(err).empty()) << c.args.back();
     }
+#ifndef _WIN32
+    // Errors speak the locale's language where it is German, else English.
+    for (const auto& [locale, said] : {std::pair{"de_DE.UTF-8", "ist leer"}, {"C", "is empty"}}) {
+        RunShell("LC_ALL=" + std::string(locale) + " " +
+                 CliCommand({"save", page.string(), "-o", out, "--set", "1= "}, err));
+        EXPECT_NE(Read(err).find(said), std::string::npos) << Read(err);
+    }
+#endif
     const TRun help = RunCli({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* command : {"phrases", "save", "export", "combine", "check"})

@@ -7,11 +7,13 @@
 namespace quillfen {
 namespace {
 
-// Texts users and their scripts know, whichever layer raises them: each must read exactly so.
+// Texts users and their scripts know, whichever layer raises them: each must read exactly so
+// (quillfen-cli's texts in English, as the command line prints them by default).
 TEST(Errors, TextsReadAsTheyAlwaysDid) {
     const struct {
         TError error;
         const char* text;
+        bool english = false;
     } cases[] = {
         {CannotCreateError("/a/Q.lnk"), "Datei /a/Q.lnk kann nicht erstellt werden"},
         {CannotCreateError("/a/b.htm", 13), "Datei /a/b.htm kann nicht erstellt werden"},
@@ -27,18 +29,19 @@ TEST(Errors, TextsReadAsTheyAlwaysDid) {
         {ShellLinkUnavailableError("IShellLinkA", 0x5ul),
          "Das Verkn\xC3\xBCpfungsobjekt der Shell ist nicht verf\xC3\xBCgbar (IShellLinkA, "
          "0x00000005)"},
-        {InvalidUtf8Error(3), "the text is not valid UTF-8 (byte 3)"},
-        {LoneBackslashError(), "the text ends in a lone backslash"},
-        {BadHexEscapeError(), "bad escape \\x: two hex digits must follow"},
-        {BadEscapeError("\xC3\xA4"), "bad escape \\\xC3\xA4"},
-        {NoSuchPhraseError(12, 11), "phrase 12 does not exist (the page has 11)"},
+        {InvalidUtf8Error(3), "the text is not valid UTF-8 (byte 3)", true},
+        {LoneBackslashError(), "the text ends in a lone backslash", true},
+        {BadHexEscapeError(), "bad escape \\x: two hex digits must follow", true},
+        {BadEscapeError("\xC3\xA4"), "bad escape \\\xC3\xA4", true},
+        {NoSuchPhraseError(12, 11), "phrase 12 does not exist (the page has 11)", true},
         {PhraseTextBreaksLineError(3),
-         "the text for phrase 3 holds a line break or a zero character"},
-        {EmptyPhraseTextError(1), "the text for phrase 1 is empty"},
+         "the text for phrase 3 holds a line break or a zero character", true},
+        {EmptyPhraseTextError(1), "the text for phrase 1 is empty", true},
         {ChangedWhileReadError(),
-         "another program changed the page while it was read; nothing was written"},
+         "another program changed the page while it was read; nothing was written", true},
     };
-    for (const auto& c : cases) EXPECT_STREQ(c.error.what(), c.text);
+    for (const auto& c : cases)
+        EXPECT_STREQ(c.english ? c.error.English() : c.error.what(), c.text);
     EXPECT_EQ(CannotCreateError("/a/b.htm", 13).Cause, 13);
 }
 
@@ -91,8 +94,60 @@ TEST(Errors, EveryTextHasAnEnglishFormNamingTheSameFile) {
     EXPECT_EQ(CannotOpenError("/p/a.htm", 2).Cause, 2);
     EXPECT_EQ(std::string(NotRegularFileError("/p", TFileKind::Folder).English()),
               "The file /p cannot be opened (not a regular file: folder)");
-    // A text that is English only is its own English form.
-    EXPECT_STREQ(LoneBackslashError().English(), LoneBackslashError().what());
+}
+
+// The interface speaks English or German, and so does every error it may show: each factory
+// gives a German text and an English one, the English one without German words.
+TEST(Errors, EveryErrorSpeaksBothLanguages) {
+    const TError placeholder = PlaceholderMissingError("<b1>");
+    const TError errors[] = {
+        CannotOpenError("/p/a.htm"),
+        CannotCreateError("/p/a.htm"),
+        ListIndexError(7),
+        FolderNotFoundError("Desktop"),
+        ShellLinkUnavailableError("IShellLinkW", 0x80004002),
+        InvalidUtf8Error(3),
+        LoneBackslashError(),
+        BadHexEscapeError(),
+        BadEscapeError("q"),
+        NoSuchPhraseError(9, 4),
+        PhraseTextBreaksLineError(2),
+        EmptyPhraseTextError(2),
+        ChangedWhileReadError(),
+        placeholder,
+        PlaceholderDoubledError("<b1>"),
+        PlaceholderUnknownError("<i3>"),
+        PlaceholderBrokenError("</b1>"),
+        MergeUnitError("7", 3, placeholder),
+        UnknownUnitError("7", 3),
+        UnknownUnitError("", 0),
+        SourceChangedUnitError("7", 3),
+        DoubledUnitError("7", 3, 7),
+        KindMismatchUnitError("7", 3, "G", 7, 'T'),
+        SourceMismatchUnitError("7", 3, 7),
+        TargetTooLongUnitError("7", 3, true),
+        InlineMarkupUnitError("7", 3, "x", 7, false),
+        TranslationOfOtherPageError(),
+        NoTranslationFormatError("a.doc"),
+        SentencesUnavailableError(),
+        SentenceTemplateError(),
+        CdataTextError(3, TCdataFault::End),
+        StandardOutputError(28),
+        LanguageTagError("12"),
+        PoFileError("a.po", 3, TPoFault::BadEscape, "\\q"),
+        UnknownCheckError("spelling"),
+        PagesPartError(3, 9),
+        PhraseCountsDifferError(3, 4),
+        UnknownLanguageError(true),
+    };
+    for (const TError& e : errors) {
+        const std::string german = e.what(), english = e.English();
+        SCOPED_TRACE(german);
+        EXPECT_NE(english, german);
+        EXPECT_FALSE(german.empty());
+        for (const char* word : {"Datei", "Platzhalter", "Phrase ", " nicht", " ist "})
+            EXPECT_EQ(english.find(word), std::string::npos) << english;
+    }
 }
 
 }  // namespace

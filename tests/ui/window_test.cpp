@@ -36,6 +36,7 @@
 #include <sstream>
 
 #include "core/files/savefile.h"
+#include "exchange/po.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
 #include "tests/ui/files.h"
@@ -803,8 +804,8 @@ TEST_F(Window, UndoRedoAndRevertWriteThePageAndEndByteIdentical) {
     EXPECT_EQ(bar[2]->menu(), mLanguage);
     EXPECT_EQ(mEdit->title(), "E&dit");
     EXPECT_EQ(mRedo->shortcuts(),
-              QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-                                   QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+              QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_Z),
+                                   QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Y)}));
     auto enabled = [this] {
         return std::array{mUndo->isEnabled(), mRedo->isEnabled(), mRevert->isEnabled()};
     };
@@ -859,39 +860,56 @@ TEST_F(Window, UndoRedoAndRevertWriteThePageAndEndByteIdentical) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
-TEST_F(Window, CtrlZInTheEntryUndoesTypingFirstThenTheLastReplacement) {
+// Ctrl+Z in the entry takes back typing and nothing else; the Edit menu's Undo names the phrase
+// it goes to, and a step of many phrases (a merge) asks first.
+TEST_F(Window, CtrlZInTheEntryTakesBackTypingOnlyAndUndoNamesItsPhrases) {
     const QString path = Page("page.html");
     Open(path);
     Select(0);
     QTest::keyClicks(Edit1, "New");
     QTest::keyClick(Edit1, Qt::Key_Return);
     ASSERT_EQ(RowString(0), "New");
-    // The next phrase stands selected; End keeps it and types after it.
+    EXPECT_EQ(mUndo->text(), "&Undo (phrase 1)");
     QTest::keyClick(Edit1, Qt::Key_End);
     QTest::keyClicks(Edit1, "X");
+    for (int press = 0; press < 3; ++press) QTest::keyClick(Edit1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
+    EXPECT_EQ(form->SelectedRow(), 1) << "the entry stays on its phrase";
+    EXPECT_NE(ReadBytes(path).find("New"), std::string::npos) << "confirmed work stays";
+    QTest::keyClick(Edit1, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(Edit1->text(), QString::fromUtf8("K\u00E4se pictureX"));
 
-    QTest::keyClick(Edit1, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
-    EXPECT_EQ(form->SelectedRow(), 1);
-    EXPECT_NE(ReadBytes(path).find("New"), std::string::npos);
-    QTest::keyClick(Edit1, Qt::Key_Z, Qt::ControlModifier);
+    // The menu's keys take back the replacement and go to its phrase.
+    QTest::keyClick(Edit1, Qt::Key_Z, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(form->SelectedRow(), 0);
-    EXPECT_EQ(Edit1->text(), "First phrase");
     EXPECT_EQ(ReadBytes(path), kPage);
-    // Nothing left to undo: the key changes nothing.
-    QTest::keyClick(Edit1, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(ReadBytes(path), kPage);
+    EXPECT_EQ(mRedo->text(), "&Redo (phrase 1)");
+    QTest::keyClick(Edit1, Qt::Key_Y, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_NE(ReadBytes(path).find("New"), std::string::npos);
 
-    for (const auto& redo : {QKeyCombination(Qt::ControlModifier, Qt::Key_Y),
-                             QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z)}) {
-        QTest::keyClick(Edit1, redo.key(), redo.keyboardModifiers());
-        EXPECT_EQ(Edit1->text(), "New");
-        EXPECT_NE(ReadBytes(path).find("New"), std::string::npos);
-        QTest::keyClick(Edit1, Qt::Key_Z, Qt::ControlModifier);
-        EXPECT_EQ(ReadBytes(path), kPage);
+    // A merge is a step of several phrases: taking it back asks, and No leaves it.
+    std::string po = PoBytes(form->Document(), "page.html", {}, "2026-12-10 10:00+0000");
+    for (const char* source : {"Second phrase", "Third"}) {
+        const std::string entry = "msgid \"" + std::string(source) + "\"\nmsgstr \"\"";
+        ASSERT_NE(po.find(entry), std::string::npos) << po;
+        po.replace(po.find(entry), entry.size(),
+                   entry.substr(0, entry.size() - 1) + (source[0] == 'S' ? "Zwei\"" : "Drei\""));
     }
-    EXPECT_TRUE(Edit1->hasFocus());
+    const QString file = Page("page.po", po);
+    form->ChooseTranslation = [file](const QString&, const QString&) { return file; };
+    Answer(QMessageBox::Ok);
+    Command([this] { Control<QAction>("mMerge")->trigger(); });
+    asked.clear();
+    EXPECT_EQ(mUndo->text(), "&Undo (2 phrases)");
+    const std::string both = ReadBytes(path);
+    Answer(QMessageBox::No);
+    Command([this] { mUndo->trigger(); });
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("2 phrases")) << asked[0].toStdString();
+    EXPECT_EQ(ReadBytes(path), both);
+    Answer(QMessageBox::Yes);
+    Command([this] { mUndo->trigger(); });
+    EXPECT_EQ(ReadBytes(path).find("Zwei"), std::string::npos);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
