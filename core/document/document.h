@@ -125,6 +125,9 @@ class TDocument {
     const TStep& Redo(const TWrite& write);
     // Every phrase back to what was read; the history starts anew.
     void Revert(const TWrite& write);
+    // The step Undo or Redo would take; null when there is none.
+    const TStep* StepToUndo() const { return done_ > 0 ? &history_[done_ - 1] : nullptr; }
+    const TStep* StepToRedo() const { return done_ < history_.size() ? &history_[done_] : nullptr; }
 
     // How Render writes the changed phrases: Entities, or, for a Windows-1252 page that would
     // read as UTF-8 so, KeepCharacters or References.
