@@ -14,6 +14,10 @@
 #include "core/errors.h"
 #include "core/markup/kinds.h"
 #include "exchange/formats.h"
+#include "session/pagesession.h"
+#ifdef QUILLFEN_SOURCES
+#include "sources/record.h"
+#endif
 
 namespace quillfen::cli {
 
@@ -76,6 +80,35 @@ std::string Describe(const std::exception& error) {
     std::string text = !e ? error.what() : german ? e->what() : e->English();
     if (e && e->Cause != 0) text.append(": ").append(std::strerror(e->Cause));
     return text;
+}
+
+TPluggedSources::TPluggedSources(TPageSession& session, bool required) : session_(session) {
+#ifdef QUILLFEN_SOURCES
+    try {
+        record_ = TSourceStore::OpenDefault();
+    } catch (const std::exception& e) {
+        if (required) throw;
+        std::cerr << "quillfen-cli: warning: " << Describe(e) << '\n';
+        return;
+    }
+    session_.SetSourceRecord(record_.get());
+#else
+    (void)required;
+#endif
+}
+
+TPluggedSources::~TPluggedSources() {
+    if (record_) session_.SetSourceRecord(nullptr);
+}
+
+void TPluggedSources::TellFailure() {
+    if (const std::exception_ptr failure = session_.TakeObserverFailure()) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            std::cerr << "quillfen-cli: warning: " << Describe(e) << '\n';
+        }
+    }
 }
 
 int TellFailures(const std::vector<std::string>& pages,

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <exception>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,6 +18,11 @@
 #include "core/markup/sentences.h"
 #include "core/tags.h"
 #include "exchange/formats.h"
+
+namespace quillfen {
+class TPageSession;
+class TSourceRecord;
+}  // namespace quillfen
 
 namespace quillfen::cli {
 
@@ -105,6 +111,24 @@ std::string Describe(const std::exception& error);
 // Tells on standard error each page's failure, "PAGE: error", in page order; 1 when any failed.
 int TellFailures(const std::vector<std::string>& pages,
                  const std::vector<std::exception_ptr>& failures);
+
+// The record of sources (sources/record.h) plugged into a session, before it opens its page, for
+// as long as this lives; nothing where the build has none. required: a record that cannot be
+// opened raises; else that is told on standard error and the session goes on without one.
+class TPluggedSources {
+  public:
+    TPluggedSources(TPageSession& session, bool required);
+    ~TPluggedSources();
+    TPluggedSources(const TPluggedSources&) = delete;
+    TPluggedSources& operator=(const TPluggedSources&) = delete;
+    // Tells on standard error that the steps written could not all be recorded: the page was
+    // written all the same.
+    void TellFailure();
+
+  private:
+    TPageSession& session_;
+    std::unique_ptr<TSourceRecord> record_;
+};
 
 // Writes to standard output; a write that fails raises with its cause, so that a command does
 // not end well when what it printed was lost.

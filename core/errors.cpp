@@ -635,6 +635,43 @@ TError MemoryFailedError(const std::string& path, std::string_view detail, int c
                   Compose("Translation memory ", path, ": ") + std::string(detail), cause);
 }
 
+TError SourceRecordError(TRecordFault fault, const std::string& path, std::string_view detail,
+                         int cause) {
+    const std::string d(detail);
+    switch (fault) {
+        case TRecordFault::NotRecord:
+            return TError(Compose("Datei ", path,
+                                  " ist kein Quelltextverzeichnis von Quillfen und bleibt, wie sie "
+                                  "ist"),
+                          Compose("The file ", path,
+                                  " is not a Quillfen record of sources; it is left as it is"));
+        case TRecordFault::Damaged:
+            return TError(
+                Compose("Das Quelltextverzeichnis ", path,
+                        " ist besch\xC3\xA4\x64igt und bleibt, wie es ist (") +
+                    d + ")",
+                Compose("The record of sources ", path, " is damaged; it is left as it is (") + d +
+                    ")");
+        case TRecordFault::Newer:
+            return TError(Compose("Das Quelltextverzeichnis ", path,
+                                  " stammt von einer neueren Version von Quillfen (Schema ") +
+                              d + ") und bleibt, wie es ist",
+                          Compose("The record of sources ", path,
+                                  " was written by a newer version of Quillfen (schema ") +
+                              d + "); it is left as it is");
+        case TRecordFault::Busy:
+            return TError(Compose("Das Quelltextverzeichnis ", path,
+                                  " wird gerade von einem anderen Programm geschrieben; es wurde "
+                                  "nichts gespeichert"),
+                          Compose("Another program is writing the record of sources ", path,
+                                  "; nothing was stored"));
+        case TRecordFault::Failed:
+            break;
+    }
+    return TError(Compose("Quelltextverzeichnis ", path, ": ") + d,
+                  Compose("Record of sources ", path, ": ") + d, cause);
+}
+
 TError MemoryBusyError(const std::string& path) {
     return TError(Compose("Der \xC3\x9C"
                           "bersetzungsspeicher ",

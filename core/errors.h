@@ -247,6 +247,14 @@ TError MemoryFailedError(const std::string& path, std::string_view detail, int c
 // "Der Übersetzungsspeicher %s wird gerade von einem anderen Programm geschrieben ..." when
 // another program holds it for longer than a change waits.
 TError MemoryBusyError(const std::string& path);
+// The record of the sources of the phrases Quillfen replaced (sources/), refused as the memory
+// is: "Datei %s ist kein Quelltextverzeichnis von Quillfen" (another program's file, or no
+// SQLite database), "... ist beschädigt (%s)", "... stammt von einer neueren Version (Schema %s)"
+// (detail: the schema number), "Quelltextverzeichnis %s: %s" for any other failure with the
+// database's message, and "... wird gerade von einem anderen Programm geschrieben".
+enum class TRecordFault { NotRecord, Damaged, Newer, Failed, Busy };
+TError SourceRecordError(TRecordFault fault, const std::string& path, std::string_view detail = {},
+                         int cause = 0);
 // "Die Ausgangssprache ist nicht bekannt ..." (or the target language) where a translation would
 // be stored or looked up under a language pair that neither the page nor the options name.
 TError UnknownLanguageError(bool target);

@@ -9,7 +9,18 @@
 
 namespace quillfen::memory {
 
-TDatabase::TDatabase(const std::string& path, int flags) : path_(path) {
+const TDatabaseErrors kMemoryErrors{
+    [](const std::string& path, std::string_view detail) {
+        return DamagedMemoryError(path, detail);
+    },
+    [](const std::string& path) { return MemoryBusyError(path); },
+    [](const std::string& path, std::string_view detail, int cause) {
+        return MemoryFailedError(path, detail, cause);
+    },
+};
+
+TDatabase::TDatabase(const std::string& path, int flags, const TDatabaseErrors& errors)
+    : path_(path), errors_(errors) {
     const int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_EXRESCODE, nullptr);
     if (rc != SQLITE_OK) {
         if (!db_) throw std::bad_alloc();
@@ -40,14 +51,14 @@ void TDatabase::Fail(int code) const {
     switch (code & 0xFF) {
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
-            throw DamagedMemoryError(path_, message);
+            throw errors_.Damaged(path_, message);
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            throw MemoryBusyError(path_);
+            throw errors_.Busy(path_);
         case SQLITE_NOMEM:
             throw std::bad_alloc();
         default:
-            throw MemoryFailedError(path_, message, db_ ? sqlite3_system_errno(db_) : 0);
+            throw errors_.Failed(path_, message, db_ ? sqlite3_system_errno(db_) : 0);
     }
 }
 

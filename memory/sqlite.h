@@ -1,9 +1,9 @@
 #pragma once
 
-// The few parts of SQLite's C API the memory uses, each failure turned into the memory's TError:
-// a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB) as DamagedMemoryError, a memory another program
-// holds past the wait as MemoryBusyError, anything else as MemoryFailedError with the system's
-// cause.
+// The few parts of SQLite's C API the memory and the record of sources use, each failure turned
+// into its store's TError: a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB) as its Damaged error, a
+// store another program holds past the wait as its Busy error, anything else as its Failed error
+// with the system's cause. The memory's errors unless the database is opened with others.
 
 #include <cstdint>
 #include <string>
@@ -12,12 +12,25 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace quillfen {
+class TError;
+}
+
 namespace quillfen::memory {
+
+// How a store names its failures, each given the file's path.
+struct TDatabaseErrors {
+    TError (*Damaged)(const std::string& path, std::string_view detail);
+    TError (*Busy)(const std::string& path);
+    TError (*Failed)(const std::string& path, std::string_view detail, int cause);
+};
+// DamagedMemoryError, MemoryBusyError, MemoryFailedError.
+extern const TDatabaseErrors kMemoryErrors;
 
 class TDatabase {
   public:
-    // Opens path with sqlite3_open_v2's flags; the path names the memory in errors.
-    TDatabase(const std::string& path, int flags);
+    // Opens path with sqlite3_open_v2's flags; the path names the store in errors.
+    TDatabase(const std::string& path, int flags, const TDatabaseErrors& errors = kMemoryErrors);
     ~TDatabase();
     TDatabase(const TDatabase&) = delete;
     TDatabase& operator=(const TDatabase&) = delete;
@@ -33,6 +46,7 @@ class TDatabase {
 
   private:
     std::string path_;
+    const TDatabaseErrors& errors_;
     sqlite3* db_ = nullptr;
 };
 

@@ -6,6 +6,7 @@
 // interfaces, so the window and quillfen-cli get the same behaviour from whatever is plugged in.
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@ namespace quillfen {
 class TPageSession;
 
 // How a replacement came about: the one who later reads a memory or a project wants to know.
-enum class TReplacementSource { Confirmed, Set, Merge, Pretranslation };
+// History: a step undone or redone, or the page reverted; no new translation, but the page's
+// texts changed all the same.
+enum class TReplacementSource { Confirmed, Set, Merge, Pretranslation, History };
 
 // One phrase's text before and after a step that was written to the page.
 struct TReplacedPhrase {
@@ -30,6 +33,16 @@ class TReplacementObserver {
     virtual ~TReplacementObserver() = default;
     virtual void Replaced(const TPageSession& session, TReplacementSource source,
                           const std::vector<TReplacedPhrase>& phrases) = 0;
+};
+
+// What the page's phrases read before Quillfen replaced them, kept beyond the session. The
+// session asks it when a page is opened and tells it of every step written since (as an
+// observer, with the session's Source of each phrase already up to date).
+class TSourceRecord : public TReplacementObserver {
+  public:
+    // The sources recorded for the session's page as it was just opened (its path and cut), by
+    // phrase: only those whose phrase still reads as it did when the source was recorded.
+    virtual std::map<std::size_t, std::string> RecordedSources(const TPageSession& session) = 0;
 };
 
 // A text offered for a phrase, best first; Score as translators quote it (101 in context,

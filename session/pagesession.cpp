@@ -71,6 +71,51 @@ void TPageSession::Adopt(TDocument&& page, const std::string& path) {
     open_ = true;
     // Whatever was typed or failed to save went with the page it belonged to.
     DropDrafts();
+    ReadRecordedSources();
+}
+
+void TPageSession::SetSourceRecord(TSourceRecord* record) {
+    record_ = record;
+    ReadRecordedSources();
+}
+
+void TPageSession::ReadRecordedSources() {
+    recorded_.clear();
+    if (!record_ || !open_) return;
+    try {
+        recorded_ = record_->RecordedSources(*this);
+    } catch (...) {
+        observerFailure_ = std::current_exception();
+    }
+    // A record names phrases of the page only as the record's page was cut.
+    std::erase_if(recorded_, [&](const auto& r) { return r.first >= doc_.PhraseCount(); });
+}
+
+std::optional<std::string> TPageSession::Source(std::size_t i) const {
+    if (i >= doc_.PhraseCount()) return std::nullopt;
+    if (const auto r = recorded_.find(i); r != recorded_.end()) {
+        if (doc_.Text(i) == r->second) return std::nullopt;
+        return r->second;
+    }
+    if (doc_.IsChanged(i)) return doc_.OriginalText(i);
+    return std::nullopt;
+}
+
+bool TPageSession::IsReplaced(std::size_t i) const {
+    if (i >= doc_.PhraseCount()) return false;
+    if (const auto r = recorded_.find(i); r != recorded_.end()) return doc_.Text(i) != r->second;
+    return doc_.IsChanged(i);
+}
+
+std::size_t TPageSession::ChangedCount() const {
+    // The document counts the phrases changed since it was read; a recorded phrase counts by
+    // its record instead.
+    std::size_t count = doc_.ChangedCount();
+    for (const auto& [i, source] : recorded_) {
+        if (doc_.IsChanged(i)) --count;
+        if (doc_.Text(i) != source) ++count;
+    }
+    return count;
 }
 
 void TPageSession::Close() {
@@ -126,7 +171,7 @@ bool TPageSession::Confirm(std::size_t i, std::string_view cleaned) {
 
 bool TPageSession::Replace(const std::vector<TPhraseChange>& changes, TReplacementSource source) {
     std::vector<TReplacedPhrase> told;
-    if (!observers_.empty())
+    if (record_ || !observers_.empty())
         for (const TPhraseChange& change : changes)
             if (change.Phrase < doc_.PhraseCount())
                 told.push_back({change.Phrase, std::string(doc_.Text(change.Phrase)), {}});
@@ -142,13 +187,23 @@ bool TPageSession::Replace(const std::vector<TPhraseChange>& changes, TReplaceme
 
 void TPageSession::Tell(TReplacementSource source, const std::vector<TReplacedPhrase>& phrases) {
     if (phrases.empty()) return;
-    for (TReplacementObserver* observer : observers_) {
+    auto tell = [&](TReplacementObserver* observer) {
         try {
             observer->Replaced(*this, source, phrases);
         } catch (...) {
             observerFailure_ = std::current_exception();
         }
-    }
+    };
+    if (record_) tell(record_);
+    for (TReplacementObserver* observer : observers_) tell(observer);
+}
+
+void TPageSession::TellHistory(std::vector<std::pair<std::size_t, std::string>> before) {
+    std::vector<TReplacedPhrase> told;
+    for (auto& [i, text] : before)
+        if (std::string after(doc_.Text(i)); after != text)
+            told.push_back({i, std::move(text), std::move(after)});
+    Tell(TReplacementSource::History, told);
 }
 
 std::vector<TSuggestion> TPageSession::SuggestionsFor(std::size_t i) const {
@@ -184,9 +239,9 @@ bool TPageSession::InFilter(std::size_t i) const {
     if (i >= doc_.PhraseCount()) return false;
     switch (filter_) {
         case TPhraseFilter::Unchanged:
-            return !doc_.IsChanged(i);
+            return !IsReplaced(i);
         case TPhraseFilter::Changed:
-            return doc_.IsChanged(i);
+            return IsReplaced(i);
         case TPhraseFilter::All:
             break;
     }
@@ -214,16 +269,47 @@ long TPageSession::SteerToFilter(long target, long from) const {
     return from;
 }
 
+namespace {
+
+// The texts phrases have now, for telling what a step of the history changed.
+std::vector<std::pair<std::size_t, std::string>> TextsOf(const TDocument& doc,
+                                                         const std::vector<std::size_t>& phrases) {
+    std::vector<std::pair<std::size_t, std::string>> texts;
+    texts.reserve(phrases.size());
+    for (const std::size_t i : phrases) texts.emplace_back(i, std::string(doc.Text(i)));
+    return texts;
+}
+
+}  // namespace
+
 std::vector<std::size_t> TPageSession::Undo() {
-    return UndoReplacement(doc_, [this] { Write(); });
+    const bool telling = record_ || !observers_.empty();
+    const TDocument::TStep* step = doc_.StepToUndo();
+    auto before = telling && step ? TextsOf(doc_, step->Phrases())
+                                  : std::vector<std::pair<std::size_t, std::string>>{};
+    std::vector<std::size_t> phrases = UndoReplacement(doc_, [this] { Write(); });
+    TellHistory(std::move(before));
+    return phrases;
 }
 
 std::vector<std::size_t> TPageSession::Redo() {
-    return RedoReplacement(doc_, [this] { Write(); });
+    const bool telling = record_ || !observers_.empty();
+    const TDocument::TStep* step = doc_.StepToRedo();
+    auto before = telling && step ? TextsOf(doc_, step->Phrases())
+                                  : std::vector<std::pair<std::size_t, std::string>>{};
+    std::vector<std::size_t> phrases = RedoReplacement(doc_, [this] { Write(); });
+    TellHistory(std::move(before));
+    return phrases;
 }
 
 void TPageSession::Revert() {
+    std::vector<std::size_t> changed;
+    if (record_ || !observers_.empty())
+        for (std::size_t i = 0; i < doc_.PhraseCount(); ++i)
+            if (doc_.IsChanged(i)) changed.push_back(i);
+    auto before = TextsOf(doc_, changed);
     RevertPage(doc_, [this] { Write(); });
+    TellHistory(std::move(before));
 }
 
 TPageSession::TMergePlan TPageSession::PlanMerge(const std::string& path,
@@ -244,7 +330,7 @@ TMergeReport TPageSession::Merge(const TMergePlan& plan, const TMergeOptions& op
     if (plan.Recut) Open(path_, plan.Cut.Tags, plan.Cut.Units);
     // Only observers need the texts as they were; a merge may change every phrase of the page.
     std::vector<std::string> before;
-    if (!observers_.empty())
+    if (record_ || !observers_.empty())
         for (std::size_t i = 0; i < doc_.PhraseCount(); ++i) before.emplace_back(doc_.Text(i));
     TMergeReport report =
         MergeTranslationFile(doc_, *plan.Format, plan.Path, options, [this] { Write(); });

@@ -96,8 +96,23 @@ class TPageSession {
     // The last write of the page failed: a phrase's draft holds text the file does not.
     bool SaveFailed() const { return saveFailed_; }
 
+    // --- what was replaced ------------------------------------------------------------------
+    // Phrase i's source: the text it read before Quillfen first replaced it, recorded in an
+    // earlier session or read when the page was opened; none when the phrase reads as its source
+    // (never replaced, or taken back to it).
+    std::optional<std::string> Source(std::size_t i) const;
+    // Whether Quillfen replaced phrase i, in this session or one before: it has a source.
+    bool IsReplaced(std::size_t i) const;
+    // Plugs in the record of sources (session/hooks.h), asked at every open; null unplugs it.
+    // The session does not own it. A failure to read it leaves the page open without its
+    // recorded sources, and is taken by TakeObserverFailure.
+    void SetSourceRecord(TSourceRecord* record);
+    // Where steps are written: the page, or the output set.
+    const std::string& WritePath() const { return output_ ? *output_ : path_; }
+
     // --- progress and moving on --------------------------------------------------------------
-    std::size_t ChangedCount() const { return doc_.ChangedCount(); }
+    // How many phrases are replaced (IsReplaced).
+    std::size_t ChangedCount() const;
     TPhraseFilter Filter() const { return filter_; }
     void SetFilter(TPhraseFilter filter) { filter_ = filter; }
     bool InFilter(std::size_t i) const;
@@ -116,8 +131,14 @@ class TPageSession {
     bool CanRedo() const { return doc_.CanRedo(); }
     bool CanRevert() const { return doc_.CanRevert(); }
     // What the next Undo or Redo would change, for the front end to name it or ask first.
-    std::vector<std::size_t> UndoPhrases() const { return doc_.UndoPhrases(); }
-    std::vector<std::size_t> RedoPhrases() const { return doc_.RedoPhrases(); }
+    std::vector<std::size_t> UndoPhrases() const {
+        const TDocument::TStep* step = doc_.StepToUndo();
+        return step ? step->Phrases() : std::vector<std::size_t>{};
+    }
+    std::vector<std::size_t> RedoPhrases() const {
+        const TDocument::TStep* step = doc_.StepToRedo();
+        return step ? step->Phrases() : std::vector<std::size_t>{};
+    }
     // Take back or do again the last step and write the page; the step's phrases, the first of
     // them the one to show; none when there was nothing to do.
     std::vector<std::size_t> Undo();
@@ -190,6 +211,13 @@ class TPageSession {
     std::map<std::size_t, std::string> drafts_;
     std::vector<TReplacementObserver*> observers_;
     std::vector<TSuggestionSource*> suggestionSources_;
+    TSourceRecord* record_ = nullptr;
+    // The sources the record held for the page as it was opened; kept through the session, so
+    // that a phrase taken back to its source and replaced again keeps it.
+    std::map<std::size_t, std::string> recorded_;
+    void ReadRecordedSources();
+    // Tells of a step of the history: the texts of phrases before it.
+    void TellHistory(std::vector<std::pair<std::size_t, std::string>> before);
     std::exception_ptr observerFailure_;
     // Tells the observers of a step just written: before holds the texts the step replaced.
     void Tell(TReplacementSource source, const std::vector<TReplacedPhrase>& phrases);

@@ -27,13 +27,16 @@ int Run(const TArguments& a) {
         throw TUsageError{"merge takes a translation file (" + extensions + "), not " + path};
     }
     TPageSession session;
+    TPluggedSources sources(session, false);
     session.Open(page, a.Tags(), a.Units());
+    sources.TellFailure();
     const std::optional<std::string> out = a.Value(kOut.Name);
     if (out) session.SetOutput(*out);
     TMergeOptions options;
     options.Force = a.Has(kForce.Name);
     options.SkipBad = a.Has(kSkipBad.Name);
     const TMergeReport report = session.Merge(session.PlanMerge(path, format), options);
+    sources.TellFailure();
     // As save does: OUT is the page, merged, even when nothing in it changed.
     if (session.Writes() == 0 && out) session.Write();
     for (const TError& problem : report.Problems)

@@ -11,11 +11,22 @@ namespace {
 const TOption kNotes{"--notes", "",
                      "adds a fourth column: the page author's note for the translator\n"
                      "(its-loc-note), same escapes, empty if none"};
-const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kNotes};
+const TOption kStatus{
+    "--status", "",
+    "adds a column before the note: \"replaced\" for a phrase Quillfen replaced,\n"
+    "in this run or an earlier one (the record of sources), else empty"};
+const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kStatus, &kNotes};
 
 int Run(const TArguments& a) {
     TPageSession session;
+    const bool status = a.Has(kStatus.Name);
+    // Only --status reads the record, and then it must be there to be read.
+    std::optional<TPluggedSources> sources;
+    if (status) sources.emplace(session, true);
     session.Open(a.Operands[0], a.Tags(), a.Units());
+    if (status)
+        if (const std::exception_ptr failure = session.TakeObserverFailure())
+            std::rethrow_exception(failure);
     const TDocument& doc = session.Document();
     const bool notes = a.Has(kNotes.Name);
     // Written in pieces: the list of a large page is as large as the page.
@@ -27,6 +38,10 @@ int Run(const TArguments& a) {
         out += KindInfo(doc.Kind(i)).Letter;
         out += '\t';
         out += EscapedText(doc.Text(i));
+        if (status) {
+            out += '\t';
+            if (session.IsReplaced(i)) out += "replaced";
+        }
         if (notes) {
             out += '\t';
             out += EscapedText(doc.Note(i));

@@ -34,11 +34,14 @@ std::vector<TPhraseChange> Changes(const TArguments& a) {
 int Run(const TArguments& a) {
     const std::vector<TPhraseChange> changes = Changes(a);
     TPageSession session;
+    TPluggedSources sources(session, false);
     session.Open(a.Operands[0], a.Tags(), a.Units());
+    sources.TellFailure();
     if (const auto out = a.Value(kOut.Name)) session.SetOutput(*out);
     // All texts in one write; the save itself refuses to overwrite another program's change to
     // the page, under any name. A save without changes still writes the page.
     if (!session.Replace(changes)) session.Write();
+    sources.TellFailure();
     return 0;
 }
 

@@ -119,19 +119,15 @@ class TDocument {
     bool CanUndo() const { return done_ > 0; }
     bool CanRedo() const { return done_ < history_.size(); }
     bool CanRevert() const { return !changed_.Empty(); }
-    // The phrases the next Undo or Redo would change, in page order; empty when there is none.
-    std::vector<std::size_t> UndoPhrases() const {
-        return CanUndo() ? history_[done_ - 1].Phrases() : std::vector<std::size_t>{};
-    }
-    std::vector<std::size_t> RedoPhrases() const {
-        return CanRedo() ? history_[done_].Phrases() : std::vector<std::size_t>{};
-    }
     // Puts back the texts of the last step, or sets those of the step undone last; gives the
     // step, valid until the history changes.
     const TStep& Undo(const TWrite& write);
     const TStep& Redo(const TWrite& write);
     // Every phrase back to what was read; the history starts anew.
     void Revert(const TWrite& write);
+    // The step Undo or Redo would take; null when there is none.
+    const TStep* StepToUndo() const { return done_ > 0 ? &history_[done_ - 1] : nullptr; }
+    const TStep* StepToRedo() const { return done_ < history_.size() ? &history_[done_] : nullptr; }
 
     // How Render writes the changed phrases: Entities, or, for a Windows-1252 page that would
     // read as UTF-8 so, KeepCharacters or References.

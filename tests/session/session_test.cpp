@@ -3,6 +3,7 @@
 // outlives the session (a memory, a project) and what never is.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -165,4 +166,110 @@ TEST(SessionObservers, AreToldOfEveryWrittenStepAndOfNothingElse) {
     EXPECT_TRUE(session.TakeObserverFailure());
     EXPECT_FALSE(session.TakeObserverFailure());
     EXPECT_NE(ReadBytes(page).find("alt=\"Foto\""), std::string::npos);
+}
+
+namespace {
+
+// One step of a table case: confirm a text, or take back, do again or revert.
+struct TAction {
+    enum { Confirm, Undo, Redo, Revert } What;
+    std::size_t Phrase = 0;
+    const char* Text = "";
+};
+
+}  // namespace
+
+// Within a session a phrase's source is the text it was read with, whatever it was made since; a
+// phrase that reads as its source again, by undo, revert or typing, is no longer replaced, and the
+// count, the filter and Enter's next phrase go by that.
+TEST(SessionSources, ARunOfStepsLeavesEachPhraseItsFirstSource) {
+    using A = TAction;
+    struct TCase {
+        const char* name;
+        std::vector<TAction> steps;
+        std::vector<const char*> sources;  // per phrase; null: none
+    };
+    const TCase cases[] = {
+        {"confirmed", {{A::Confirm, 0, "Eins"}}, {"One", nullptr, nullptr}},
+        {"replaced twice",
+         {{A::Confirm, 0, "Eins"}, {A::Confirm, 0, "Uno"}},
+         {"One", nullptr, nullptr}},
+        {"undone to the source", {{A::Confirm, 0, "Eins"}, {A::Undo}}, {nullptr, nullptr, nullptr}},
+        {"one of two steps undone",
+         {{A::Confirm, 0, "Eins"}, {A::Confirm, 0, "Uno"}, {A::Undo}},
+         {"One", nullptr, nullptr}},
+        {"typed back to the source",
+         {{A::Confirm, 0, "Eins"}, {A::Confirm, 0, "One"}},
+         {nullptr, nullptr, nullptr}},
+        {"undone and redone",
+         {{A::Confirm, 1, "Zwei"}, {A::Undo}, {A::Redo}},
+         {nullptr, "Two", nullptr}},
+        {"reverted",
+         {{A::Confirm, 0, "Eins"}, {A::Confirm, 2, "Drei"}, {A::Revert}},
+         {nullptr, nullptr, nullptr}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        const std::string page = dir / "page.html";
+        WriteBytes(page, "<p>One</p><p>Two</p><p>Three</p>");
+        TPageSession session;
+        session.Open(page, TTags::Default, TUnits::Runs);
+        for (const TAction& step : c.steps) {
+            switch (step.What) {
+                case A::Confirm:
+                    session.Confirm(step.Phrase, step.Text);
+                    break;
+                case A::Undo:
+                    session.Undo();
+                    break;
+                case A::Redo:
+                    session.Redo();
+                    break;
+                case A::Revert:
+                    session.Revert();
+                    break;
+            }
+        }
+        std::size_t replaced = 0;
+        for (std::size_t i = 0; i < c.sources.size(); ++i) {
+            const std::optional<std::string> source = session.Source(i);
+            EXPECT_EQ(source.has_value(), c.sources[i] != nullptr) << "phrase " << i;
+            if (source && c.sources[i]) {
+                EXPECT_EQ(*source, c.sources[i]) << "phrase " << i;
+            }
+            EXPECT_EQ(session.IsReplaced(i), c.sources[i] != nullptr) << "phrase " << i;
+            replaced += c.sources[i] != nullptr;
+            session.SetFilter(TPhraseFilter::Unchanged);
+            EXPECT_EQ(session.InFilter(i), c.sources[i] == nullptr) << "phrase " << i;
+            session.SetFilter(TPhraseFilter::All);
+        }
+        EXPECT_EQ(session.ChangedCount(), replaced);
+    }
+}
+
+// Undo, redo and revert rewrite phrases too: what keeps a page's sources hears of them as steps of
+// the history, with the texts before and after.
+TEST(SessionObservers, HearOfTheHistorysSteps) {
+    TTempDir dir;
+    const std::string page = dir / "page.html";
+    WriteBytes(page, "<p>One</p><p>Two</p>");
+    TPageSession session;
+    session.Open(page, TTags::Default, TUnits::Runs);
+    TRecorder recorder;
+    session.AddObserver(&recorder);
+    ASSERT_TRUE(session.Replace({{0, "Eins"}, {1, "Zwei"}}));
+    session.Undo();
+    session.Redo();
+    session.Revert();
+    ASSERT_EQ(recorder.told.size(), 4u);
+    for (std::size_t k = 1; k < 4; ++k) {
+        EXPECT_EQ(recorder.told[k].Source, TReplacementSource::History);
+        ASSERT_EQ(recorder.told[k].Phrases.size(), 2u);
+    }
+    EXPECT_EQ(recorder.told[1].Phrases[1].Before, "Zwei");
+    EXPECT_EQ(recorder.told[1].Phrases[1].After, "Two");
+    EXPECT_EQ(recorder.told[2].Phrases[0].After, "Eins");
+    EXPECT_EQ(recorder.told[3].Phrases[0].Before, "Eins");
+    EXPECT_EQ(recorder.told[3].Phrases[0].After, "One");
 }
