@@ -98,6 +98,19 @@ enum class TStringId : int {
     MergedCount = 95,
     ExportFormatCaption = 96,
     AskRecutForMerge = 97,
+    // The translation memory's matches pane.
+    MatchesCaption = 120,
+    MatchesNone = 121,
+    MatchesLanguages = 122,
+    MatchesNoLanguage = 123,
+    MatchesDraftExact = 124,
+    MatchesFailed = 125,
+    OriginWindow = 126,
+    OriginSave = 127,
+    OriginMerge = 128,
+    OriginPretranslation = 129,
+    OriginAlignment = 130,
+    OriginImport = 131,
     Version = 999,
 };
 

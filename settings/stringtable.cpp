@@ -17,7 +17,8 @@ namespace {
 // bar ("%d" the phrase, then the count), the filter beside the find field, and the Options box for
 // Enter's skipping. 92 to 95: merging a translation file into the page ("%s" its path, "%d" the
 // phrases translated); 96: the wizard's choice of the export format; 97: reading the page as a file
-// to merge was cut. A new text takes the next free id in every table.
+// to merge was cut. 120 to 131: the translation memory's matches pane ("%s" the memory's error)
+// and where a match came from. A new text takes the next free id in every table.
 constexpr TStringEntry English[] = {
     {TStringId::AppTitle, u8"Quillfen"},
     {TStringId::VersionCaption, u8"Version"},
@@ -121,6 +122,20 @@ constexpr TStringEntry English[] = {
     {TStringId::AskRecutForMerge,
      u8"%s was exported from this page read with other kinds of phrases or as other units. Read "
      u8"the page that way again to merge it? The undo history of the page starts anew."},
+    {TStringId::MatchesCaption,
+     u8"Matches from the memory (Ctrl+1 to Ctrl+5 put one into the entry):"},
+    {TStringId::MatchesNone, u8"No match in the memory."},
+    {TStringId::MatchesLanguages, u8"Translated from (where the page names no language) and into:"},
+    {TStringId::MatchesNoLanguage,
+     u8"Nothing is kept in the memory or looked up until both languages are known."},
+    {TStringId::MatchesDraftExact, u8"E&xact matches into the entry"},
+    {TStringId::MatchesFailed, u8"The translation memory cannot be used: %s"},
+    {TStringId::OriginWindow, u8"confirmed"},
+    {TStringId::OriginSave, u8"saved"},
+    {TStringId::OriginMerge, u8"merged"},
+    {TStringId::OriginPretranslation, u8"pretranslated"},
+    {TStringId::OriginAlignment, u8"aligned"},
+    {TStringId::OriginImport, u8"imported"},
 };
 
 // The same ids in German.
@@ -233,6 +248,21 @@ constexpr TStringEntry German[] = {
      u8"%s wurde aus dieser Seite exportiert, als sie mit anderen Arten von Textblöcken oder in "
      u8"anderen Einheiten gelesen war. Die Seite so neu lesen, um die Datei einzufügen? Der "
      u8"Verlauf der Seite beginnt neu."},
+    {TStringId::MatchesCaption,
+     u8"Treffer aus dem Übersetzungsspeicher (Strg+1 bis Strg+5 übernehmen einen):"},
+    {TStringId::MatchesNone, u8"Kein Treffer im Übersetzungsspeicher."},
+    {TStringId::MatchesLanguages, u8"Übersetzt aus (wo die Seite keine Sprache nennt) und in:"},
+    {TStringId::MatchesNoLanguage,
+     u8"Nichts wird im Übersetzungsspeicher behalten oder gesucht, bis beide Sprachen bekannt "
+     u8"sind."},
+    {TStringId::MatchesDraftExact, u8"E&xakte Treffer ins Eingabefeld"},
+    {TStringId::MatchesFailed, u8"Der Übersetzungsspeicher kann nicht benutzt werden: %s"},
+    {TStringId::OriginWindow, u8"bestätigt"},
+    {TStringId::OriginSave, u8"gespeichert"},
+    {TStringId::OriginMerge, u8"eingefügt"},
+    {TStringId::OriginPretranslation, u8"vorübersetzt"},
+    {TStringId::OriginAlignment, u8"abgeglichen"},
+    {TStringId::OriginImport, u8"importiert"},
 };
 
 // Texts every language shares.
