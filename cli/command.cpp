@@ -193,6 +193,26 @@ const TCommand* FindCommand(std::string_view name) {
     return nullptr;
 }
 
+std::pair<const TCommand*, std::size_t> FindCommand(std::span<const std::string> words) {
+    if (words.empty()) throw TUsageError{"no command given"};
+    if (const TCommand* command = FindCommand(words[0])) return {command, 1};
+    // A group's name alone is no command: its subcommands are named in the error.
+    std::string subcommands;
+    for (const TCommand* command : Commands()) {
+        const std::string_view name = command->Name;
+        if (name.size() <= words[0].size() + 1 || !name.starts_with(words[0]) ||
+            name[words[0].size()] != ' ')
+            continue;
+        if (words.size() > 1 && name.substr(words[0].size() + 1) == words[1]) return {command, 2};
+        subcommands.append(subcommands.empty() ? "" : ", ")
+            .append(name.substr(words[0].size() + 1));
+    }
+    if (subcommands.empty()) throw TUsageError{"unknown command " + words[0]};
+    if (words.size() < 2) throw TUsageError{words[0] + " takes a subcommand: " + subcommands};
+    throw TUsageError{"unknown command " + words[0] + " " + words[1] + " (" + words[0] + " takes " +
+                      subcommands + ")"};
+}
+
 std::string Usage() {
     std::string out = "Usage:\n";
     for (const TCommand* command : Commands()) {
@@ -277,10 +297,8 @@ int Main(std::span<const std::string> words) {
         if (std::find(words.begin(), words.end(), "--help") != words.end()) {
             Print(Usage());
         } else {
-            if (words.empty()) throw TUsageError{"no command given"};
-            const TCommand* command = FindCommand(words[0]);
-            if (!command) throw TUsageError{"unknown command " + words[0]};
-            const TArguments arguments = Parse(*command, words.subspan(1));
+            const auto [command, named] = FindCommand(words);
+            const TArguments arguments = Parse(*command, words.subspan(named));
             try {
                 status = command->Run(arguments);
             } catch (const TUsageError&) {
@@ -288,7 +306,8 @@ int Main(std::span<const std::string> words) {
             } catch (const TOutputError&) {
                 throw;
             } catch (const std::exception& e) {
-                if (command->ErrorsNameFirstOperand) std::cerr << arguments.Operands[0] << ": ";
+                if (command->ErrorsNameFirstOperand && !arguments.Operands.empty())
+                    std::cerr << arguments.Operands[0] << ": ";
                 std::cerr << Describe(e) << '\n';
                 status = 1;
             }

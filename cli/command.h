@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/markup/sentences.h"
@@ -66,6 +67,7 @@ class TArguments {
 };
 
 struct TCommand {
+    // One word, or two for a subcommand ("tm import"): the first names a group of commands.
     std::string_view Name;
     // The operands as the help shows them ("PAGE", "PAGE... -d DIR").
     std::string_view Synopsis = {};
@@ -89,6 +91,9 @@ struct TRegistration {
 // Every known command, by name.
 std::vector<const TCommand*> Commands();
 const TCommand* FindCommand(std::string_view name);
+// The command the command line begins with, and how many of its words name it (1, or 2 for a
+// subcommand); TUsageError for a line that names none.
+std::pair<const TCommand*, std::size_t> FindCommand(std::span<const std::string> words);
 
 // The help of every command and of what they share.
 std::string Usage();

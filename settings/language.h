@@ -102,6 +102,19 @@ enum class TStringId : int {
     UndoWhichPhrases = 99,
     AskManyPhrasesStep = 100,
     RecentFileGone = 101,
+    // The translation memory's matches pane.
+    MatchesCaption = 120,
+    MatchesNone = 121,
+    MatchesLanguages = 122,
+    MatchesNoLanguage = 123,
+    MatchesDraftExact = 124,
+    MatchesFailed = 125,
+    OriginWindow = 126,
+    OriginSave = 127,
+    OriginMerge = 128,
+    OriginPretranslation = 129,
+    OriginAlignment = 130,
+    OriginImport = 131,
     Version = 999,
 };
 

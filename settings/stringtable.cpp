@@ -19,7 +19,8 @@ namespace {
 // phrases translated); 96: the wizard's choice of the export format; 97: reading the page as a file
 // to merge was cut. 98 and 99: which phrases Undo and Redo go to, after the command's name ("%d"
 // the phrase or the count); 100: the question before a step of many phrases; 101: a recent file
-// that is gone ("%s" its path). A new text takes the next free id in every table.
+// that is gone ("%s" its path). 120 to 131: the translation memory's matches pane ("%s" the
+// memory's error) and where a match came from. A new text takes the next free id in every table.
 constexpr TStringEntry English[] = {
     {TStringId::AppTitle, u8"Quillfen"},
     {TStringId::VersionCaption, u8"Version"},
@@ -127,6 +128,20 @@ constexpr TStringEntry English[] = {
     {TStringId::UndoWhichPhrases, u8"(%d phrases)"},
     {TStringId::AskManyPhrasesStep, u8"This step changes %d phrases at once. Go on?"},
     {TStringId::RecentFileGone, u8"%s is no longer there or is no file; it leaves the list."},
+    {TStringId::MatchesCaption,
+     u8"Matches from the memory (Ctrl+1 to Ctrl+5 put one into the entry):"},
+    {TStringId::MatchesNone, u8"No match in the memory."},
+    {TStringId::MatchesLanguages, u8"Translated from (where the page names no language) and into:"},
+    {TStringId::MatchesNoLanguage,
+     u8"Nothing is kept in the memory or looked up until both languages are known."},
+    {TStringId::MatchesDraftExact, u8"E&xact matches into the entry"},
+    {TStringId::MatchesFailed, u8"The translation memory cannot be used: %s"},
+    {TStringId::OriginWindow, u8"confirmed"},
+    {TStringId::OriginSave, u8"saved"},
+    {TStringId::OriginMerge, u8"merged"},
+    {TStringId::OriginPretranslation, u8"pretranslated"},
+    {TStringId::OriginAlignment, u8"aligned"},
+    {TStringId::OriginImport, u8"imported"},
 };
 
 // The same ids in German.
@@ -244,6 +259,21 @@ constexpr TStringEntry German[] = {
     {TStringId::AskManyPhrasesStep, u8"Dieser Schritt ändert %d Phrasen auf einmal. Fortfahren?"},
     {TStringId::RecentFileGone,
      u8"%s ist nicht mehr da oder keine Datei; der Eintrag verlässt die Liste."},
+    {TStringId::MatchesCaption,
+     u8"Treffer aus dem Übersetzungsspeicher (Strg+1 bis Strg+5 übernehmen einen):"},
+    {TStringId::MatchesNone, u8"Kein Treffer im Übersetzungsspeicher."},
+    {TStringId::MatchesLanguages, u8"Übersetzt aus (wo die Seite keine Sprache nennt) und in:"},
+    {TStringId::MatchesNoLanguage,
+     u8"Nichts wird im Übersetzungsspeicher behalten oder gesucht, bis beide Sprachen bekannt "
+     u8"sind."},
+    {TStringId::MatchesDraftExact, u8"E&xakte Treffer ins Eingabefeld"},
+    {TStringId::MatchesFailed, u8"Der Übersetzungsspeicher kann nicht benutzt werden: %s"},
+    {TStringId::OriginWindow, u8"bestätigt"},
+    {TStringId::OriginSave, u8"gespeichert"},
+    {TStringId::OriginMerge, u8"eingefügt"},
+    {TStringId::OriginPretranslation, u8"vorübersetzt"},
+    {TStringId::OriginAlignment, u8"abgeglichen"},
+    {TStringId::OriginImport, u8"importiert"},
 };
 
 // Texts every language shares.

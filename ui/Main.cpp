@@ -42,6 +42,7 @@
 #include "ui/entryedit.h"
 #include "ui/filedialogs.h"
 #include "ui/findbar.h"
+#include "ui/matchespane.h"
 #include "ui/navigation.h"
 #include "ui/options.h"
 #include "ui/pictures.h"
@@ -195,6 +196,7 @@ void TForm1::ApplyLanguage() {
     }
     AppTitle = text(TStringId::AppTitle);
     UpdateCaption();
+    MatchesPane->ApplyLanguage();
     VersionLabel->setText(text(TStringId::VersionCaption) + " " + LoadStr(TStringId::Version));
     mFile->setTitle(text(TStringId::MenuFile));
     mLoad->setText(text(TStringId::MenuOpen));
@@ -585,6 +587,7 @@ void TForm1::ShowRowInEntry(int row) {
     ShowNote(row);
     entryRow_ = row;
     OkBtn->setEnabled(true);
+    MatchesPane->Reach(row);
 }
 
 void TForm1::SetEntryPlaceholders(int row) {

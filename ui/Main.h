@@ -35,6 +35,7 @@ class QWebEngineView;
 namespace quillfen {
 
 class TFindBar;
+class TMatchesPane;
 class TOptionsDlg;
 class TPreview;
 class TWizardDlg;
@@ -144,6 +145,8 @@ class TForm1 : public QMainWindow {
     QLabel* NoteLabel = nullptr;  // the page author's note for the translator of the current phrase
     QLabel* TextLabel = nullptr;
     TEntryEdit* Edit1 = nullptr;
+    // The translation memory's matches of the current phrase, below the entry.
+    TMatchesPane* MatchesPane = nullptr;
     // Which rows Enter, the page keys and find go to ("All phrases", "Unchanged", "Changed").
     QLabel* FilterLabel = nullptr;
     QComboBox* PhraseFilter = nullptr;

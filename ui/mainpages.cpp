@@ -30,6 +30,7 @@
 #include "ui/desktop.h"
 #include "ui/entryedit.h"
 #include "ui/findbar.h"
+#include "ui/matchespane.h"
 #include "ui/pictures.h"
 #include "ui/preview.h"
 #include "ui/progress.h"
@@ -221,6 +222,8 @@ void TForm1::BuildTranslatePage() {
     };
     Edit1->UndoRedo = [this](bool redo) { Guarded([this, redo] { EntryUndoRedo(redo); }); };
     panel->addWidget(Edit1);
+    MatchesPane = new TMatchesPane(Session, *Edit1, SettingsStore, Language, Panel1);
+    panel->addWidget(MatchesPane);
     col->addWidget(Panel1);
 
     Splitter = new QSplitter(Qt::Vertical, page);

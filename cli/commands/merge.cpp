@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/recording.h"
 #include "session/pagesession.h"
 
 namespace quillfen::cli {
@@ -13,7 +14,8 @@ const TOption kForce{"--force", "",
                      "merges a file of another page, or of this one changed since: the units\n"
                      "whose phrases still read as their sources"};
 const TOption kSkipBad{"--skip-bad", "", "leaves faulty units out and names them"};
-const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kOut, &kForce, &kSkipBad};
+const std::vector<const TOption*> kOptions =
+    WithRecordingOptions({&kTagsOption, &kUnitsOption, &kOut, &kForce, &kSkipBad});
 
 int Run(const TArguments& a) {
     const std::string& page = a.Operands[0];
@@ -32,6 +34,7 @@ int Run(const TArguments& a) {
     sources.TellFailure();
     const std::optional<std::string> out = a.Value(kOut.Name);
     if (out) session.SetOutput(*out);
+    TRecording recording(a, session);
     TMergeOptions options;
     options.Force = a.Has(kForce.Name);
     options.SkipBad = a.Has(kSkipBad.Name);
@@ -48,7 +51,7 @@ int Run(const TArguments& a) {
                        std::to_string(report.Kept) + " kept";
     if (report.LeftOut != 0) said += ", " + std::to_string(report.LeftOut) + " left out";
     Print(said + '\n');
-    return 0;
+    return recording.Finish(page);
 }
 
 const TRegistration kMerge{{
@@ -60,7 +63,9 @@ const TRegistration kMerge{{
     .Help = "Writes the translated units of FILE (a translation tool's format, known by its\n"
             "extension) into PAGE; untranslated and fuzzy units keep their bytes. The page is\n"
             "read with the kinds and units the file was exported with. Every unit is checked\n"
-            "against its phrase; a faulty unit stops the merge and nothing is written.",
+            "against its phrase; a faulty unit stops the merge and nothing is written. Given\n"
+            "--target-lang, the translations written are kept in the translation memory, as\n"
+            "save keeps them; without it nothing is kept.",
     .Run = Run,
 }};
 

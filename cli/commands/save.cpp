@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "cli/command.h"
+#include "cli/recording.h"
 #include "core/text/phrasetext.h"
 #include "session/pagesession.h"
 
@@ -13,7 +14,8 @@ const TOption kOut{"-o", "OUT", "writes the page to OUT instead of PAGE"};
 const TOption kSet{"--set", "N=TEXT",
                    "replaces phrase N by TEXT (the escapes of phrases; '&' and '<' are text)",
                    true};
-const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kOut, &kSet};
+const std::vector<const TOption*> kOptions =
+    WithRecordingOptions({&kTagsOption, &kUnitsOption, &kOut, &kSet});
 
 // The changes in the order given: of several for one phrase the last counts.
 std::vector<TPhraseChange> Changes(const TArguments& a) {
@@ -38,18 +40,22 @@ int Run(const TArguments& a) {
     session.Open(a.Operands[0], a.Tags(), a.Units());
     sources.TellFailure();
     if (const auto out = a.Value(kOut.Name)) session.SetOutput(*out);
+    TRecording recording(a, session);
     // All texts in one write; the save itself refuses to overwrite another program's change to
     // the page, under any name. A save without changes still writes the page.
     if (!session.Replace(changes)) session.Write();
     sources.TellFailure();
-    return 0;
+    return recording.Finish(a.Operands[0]);
 }
 
 const TRegistration kSave{{
     .Name = "save",
     .Synopsis = "PAGE",
     .Options = kOptions,
-    .Help = "Replaces the phrases given by --set and writes the page.",
+    .Help = "Replaces the phrases given by --set and writes the page. Given --target-lang\n"
+            "(where there is a translation memory), each replacement is kept in the memory\n"
+            "under the page's lang (else --source-lang) and the target language; without it\n"
+            "nothing is kept.",
     .Run = Run,
 }};
 

@@ -1,0 +1,39 @@
+// quillfen-cli tm export: the translation memory as a TMX file.
+
+#include "cli/command.h"
+#include "cli/memory.h"
+#include "memory/tmx.h"
+
+namespace quillfen::cli {
+namespace {
+
+const TOption kOut{"-o", "FILE.tmx", "the TMX file written (needed)"};
+const TOption kSource{"--source-lang", "L", "only units translated from L"};
+const TOption kTarget{"--target-lang", "L", "only units translated into L"};
+const TOption* const kOptions[] = {&kMemoryOption, &kOut, &kSource, &kTarget};
+
+int Run(const TArguments& a) {
+    const std::optional<std::string> out = a.Value(kOut.Name);
+    if (!out) throw TUsageError{"tm export needs -o FILE.tmx"};
+    TTmxExportOptions options;
+    options.SourceLanguage = LanguageOption(a, kSource);
+    options.TargetLanguage = LanguageOption(a, kTarget);
+    const std::unique_ptr<TMemory> memory = OpenMemory(a);
+    const std::size_t written = ExportTmx(*memory, *out, options);
+    Print(*out + ": " + std::to_string(written) + " units\n");
+    return 0;
+}
+
+const TRegistration kExport{{
+    .Name = "tm export",
+    .MinOperands = 0,
+    .MaxOperands = 0,
+    .Options = kOptions,
+    .Help = "Writes the units of the translation memory to a TMX 1.4b file, placeholders as\n"
+            "bpt/ept and ph holding the page's own tags.",
+    .Run = Run,
+    .ErrorsNameFirstOperand = false,
+}};
+
+}  // namespace
+}  // namespace quillfen::cli

@@ -1,0 +1,42 @@
+// quillfen-cli tm import: a TMX file into the translation memory.
+
+#include <iostream>
+
+#include "cli/command.h"
+#include "cli/memory.h"
+#include "memory/tmx.h"
+
+namespace quillfen::cli {
+namespace {
+
+const TOption kSkipBad{"--skip-bad", "", "leaves faulty units out and names them"};
+const TOption* const kOptions[] = {&kMemoryOption, &kSkipBad};
+
+int Run(const TArguments& a) {
+    const std::string& file = a.Operands[0];
+    const std::unique_ptr<TMemory> memory = OpenMemory(a);
+    TTmxImportOptions options;
+    options.SkipBad = a.Has(kSkipBad.Name);
+    const TTmxImportResult result = ImportTmx(*memory, file, options);
+    for (const TError& skipped : result.Skipped) std::cerr << skipped.English() << '\n';
+    std::string said = file + ": " + std::to_string(result.Added) + " added, " +
+                       std::to_string(result.Updated) + " updated";
+    if (!result.Skipped.empty()) said += ", " + std::to_string(result.Skipped.size()) + " left out";
+    Print(said + '\n');
+    return 0;
+}
+
+const TRegistration kImport{{
+    .Name = "tm import",
+    .Synopsis = "FILE.tmx",
+    .Options = kOptions,
+    .Help = "Adds the units of a TMX file (1.4b, levels 1 and 2) to the translation memory,\n"
+            "all or none: a fault of the file stops the import with its line and the memory\n"
+            "stays as it was.",
+    .Run = Run,
+    // TMX errors name the file and line themselves.
+    .ErrorsNameFirstOperand = false,
+}};
+
+}  // namespace
+}  // namespace quillfen::cli
