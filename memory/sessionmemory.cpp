@@ -26,6 +26,7 @@ TOrigin OriginOf(TReplacementSource source) {
         case TReplacementSource::Merge:
             return TOrigin::Merge;
         case TReplacementSource::Pretranslation:
+        case TReplacementSource::History:
             break;
     }
     return TOrigin::Pretranslation;
@@ -48,6 +49,9 @@ void TMemoryObserver::SetLanguages(TLanguageOptions languages) {
 
 void TMemoryObserver::Replaced(const TPageSession& session, TReplacementSource source,
                                const std::vector<TReplacedPhrase>& phrases) {
+    // An undo or redo brings back texts the memory already heard of, or the page's own source:
+    // neither is a new translation.
+    if (source == TReplacementSource::History) return;
     const std::optional<TLanguagePair> languages = SessionLanguages(session, languages_);
     if (!languages) {
         unknown_ = true;
@@ -55,7 +59,12 @@ void TMemoryObserver::Replaced(const TPageSession& session, TReplacementSource s
     }
     std::vector<TReplacement> replacements;
     replacements.reserve(phrases.size());
-    for (const TReplacedPhrase& p : phrases) replacements.push_back({p.Phrase, p.Before, p.After});
+    // A translation's source is the phrase's text before it was first replaced, not the
+    // translation a second one replaces; a phrase typed back to its source translates nothing.
+    for (const TReplacedPhrase& p : phrases)
+        if (std::optional<std::string> source = session.Source(p.Phrase))
+            replacements.push_back({p.Phrase, std::move(*source), p.After});
+    if (replacements.empty()) return;
     RecordReplacements(memory_, session.Document(), replacements, *languages, OriginOf(source),
                        PageName(session.Path()));
 }

@@ -406,7 +406,7 @@ TEST(Sentences, ATextWhosePlaceholdersDoNotFitIsRefusedByName) {
             ADD_FAILURE() << "recombined";
         } catch (const TError& e) {
             EXPECT_NE(std::string(e.English())
-                          .find(std::string("The text file, line 2: Platzhalter ") + f.named),
+                          .find(std::string("The text file, line 2: The placeholder ") + f.named),
                       std::string::npos)
                 << e.English();
         }

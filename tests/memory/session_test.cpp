@@ -89,10 +89,14 @@ TEST(SessionMemory, EveryWrittenStepIsKeptWithItsTextBefore) {
         EXPECT_EQ(units[0].Origin, c.origin);
         EXPECT_EQ(units[0].Languages, (TLanguagePair{"en-GB", "de"}));
         EXPECT_EQ(units[0].Context.Page, "page.html");
-        // The phrase translated again: its text before is now the first translation.
+        // The phrase translated again is another translation of the same source, never a
+        // translation of the first one; typed back to its source, it translates nothing.
         session.Confirm(0, "Servus Welt.");
         ASSERT_EQ(Units(memory).size(), 2u);
-        EXPECT_EQ(Units(memory)[1].Source, "Hallo Welt.");
+        for (const TUnit& unit : Units(memory)) EXPECT_EQ(unit.Source, "Hello world.");
+        session.Confirm(0, "Hello world.");
+        session.Undo();
+        EXPECT_EQ(Units(memory).size(), 2u);
     }
 }
 

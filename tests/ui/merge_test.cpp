@@ -98,7 +98,10 @@ TEST_F(Merge, ATranslationGoesIntoTheOpenPageAsOneUndoableStep) {
     EXPECT_EQ(Item3->text(), "7 words");
     EXPECT_TRUE(PreviewShows("Zweiter Satz"));
 
+    // Taking back a step of two phrases asks first.
+    Answer(QMessageBox::Yes);
     Command([this] { mUndo->trigger(); });
+    EXPECT_TRUE(asked.last().contains("2 phrases")) << asked.last().toStdString();
     EXPECT_EQ(ReadBytes(page), kPage);
     EXPECT_EQ(RowText(0), "First phrase");
     EXPECT_FALSE(mUndo->isEnabled());
