@@ -883,10 +883,10 @@ TError ProjectFolderInsideError(const std::string& inner, const std::string& out
 }
 
 TError GlobTakesNothingError(const std::string& glob) {
-    return TError(Compose("Das Muster ", glob,
-                          " erfasst keine Datei im Quellordner; es wurde nichts geschrieben"),
-                  Compose("The pattern ", glob,
-                          " takes no file of the source folder; nothing was written"));
+    return TError(
+        Compose("Das Muster ", glob,
+                " erfasst keine Datei im Quellordner; es wurde nichts geschrieben"),
+        Compose("The pattern ", glob, " takes no file of the source folder; nothing was written"));
 }
 
 TError ProjectExistsError(const std::string& path) {

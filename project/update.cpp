@@ -483,9 +483,10 @@ std::string WithRootLanguage(std::string_view page, std::string_view language) {
     Tokenize(page, root);
     if (!root.Found) return std::string(page);
     std::string out(page);
-    const std::string quoted = "\"" + std::string(language) + "\"";
+    std::string quoted(1, '"');
+    quoted.append(language).push_back('"');
     if (root.Values.empty()) {
-        out.insert(root.NameEnd, " lang=" + quoted);
+        out.insert(root.NameEnd, std::string(" lang=").append(quoted));
         return out;
     }
     // From the back, so that the earlier places stay where they are.
@@ -493,7 +494,7 @@ std::string WithRootLanguage(std::string_view page, std::string_view language) {
               [](const auto& a, const auto& b) { return a.At > b.At; });
     for (const TRootTag::TValue& v : root.Values) {
         if (!v.HasValue) {
-            out.insert(v.At, "=" + quoted);
+            out.insert(v.At, std::string("=").append(quoted));
             continue;
         }
         out.replace(v.At, v.Size, std::string(language));
