@@ -144,8 +144,9 @@ TEST(ProjectReleases, UnchangedPhrasesCarriedChangedOnesDraftsOrSource) {
                 ++left;
             }
         }
-        if (p.Outcome == TPageOutcome::Rebuilt)
+        if (p.Outcome == TPageOutcome::Rebuilt) {
             EXPECT_EQ(p.Counts.InContext + p.Counts.Exact, carried - carriedBefore) << p.Path;
+        }
         const std::optional<TPageRecord> record = TState(site.project.StatePath).Page(p.Path);
         ASSERT_TRUE(record);
         for (const TDraft& d : record->Drafts) {
