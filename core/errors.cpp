@@ -905,4 +905,55 @@ TError BadEscapeError(std::string_view escape) {
                   Compose("bad escape \\", escape, ""));
 }
 
+TError ProjectFileError(const std::string& path, std::size_t line, std::string_view german,
+                        std::string_view english) {
+    const std::string at = line ? ", Zeile " + std::to_string(line) : std::string();
+    const std::string atEnglish = line ? ", line " + std::to_string(line) : std::string();
+    return TError(Compose("Projektdatei ", path, at + ": ") + std::string(german),
+                  Compose("Project file ", path, atEnglish + ": ") + std::string(english));
+}
+
+TError NewerProjectError(const std::string& path, int version) {
+    const std::string v = std::to_string(version);
+    return TError(Compose("Die Projektdatei ", path,
+                          " stammt von einer neueren Version von Quillfen (Version ") +
+                      v + "); es wurde nichts geschrieben",
+                  Compose("The project file ", path,
+                          " was written by a newer version of Quillfen (version ") +
+                      v + "); nothing was written");
+}
+
+TError ProjectFolderMissingError(const std::string& folder, bool target) {
+    return TError(Compose(target ? "Der Zielordner " : "Der Quellordner ", folder,
+                          " existiert nicht; es wurde nichts geschrieben"),
+                  Compose(target ? "The target folder " : "The source folder ", folder,
+                          " does not exist; nothing was written"));
+}
+
+TError ProjectFoldersSameError(const std::string& folder) {
+    return TError(Compose("Quell- und Zielordner sind derselbe Ordner (", folder,
+                          "); es wurde nichts geschrieben"),
+                  Compose("The source and target folder are the same folder (", folder,
+                          "); nothing was written"));
+}
+
+TError ProjectFolderInsideError(const std::string& inner, const std::string& outer) {
+    return TError(Compose("Ordner ", inner, " liegt in Ordner ") + outer +
+                      "; Quell- und Zielordner d\xC3\xBCrfen nicht ineinander liegen",
+                  Compose("The folder ", inner, " lies inside the folder ") + outer +
+                      "; the source and target folder must not lie one inside the other");
+}
+
+TError GlobTakesNothingError(const std::string& glob) {
+    return TError(
+        Compose("Das Muster ", glob,
+                " erfasst keine Datei im Quellordner; es wurde nichts geschrieben"),
+        Compose("The pattern ", glob, " takes no file of the source folder; nothing was written"));
+}
+
+TError ProjectExistsError(const std::string& path) {
+    return TError(Compose("Die Projektdatei ", path, " existiert schon; sie bleibt, wie sie ist"),
+                  Compose("The project file ", path, " exists already; it is left as it is"));
+}
+
 }  // namespace quillfen

@@ -311,4 +311,22 @@ class TInterruptedSaveError : public TError {
 // nothing to recover.
 TError NothingToRecoverError(const std::string& path);
 
+// A site project (project/). "Projektdatei %s, Zeile %d: %s" for a project file that cannot be
+// read (line 0 leaves the line out), with what is wrong in each language.
+TError ProjectFileError(const std::string& path, std::size_t line, std::string_view german,
+                        std::string_view english);
+// "Die Projektdatei %s stammt von einer neueren Version von Quillfen (Version %d)"; the same for
+// the project's state file.
+TError NewerProjectError(const std::string& path, int version);
+// "Der Quellordner %s existiert nicht" (or the target folder).
+TError ProjectFolderMissingError(const std::string& folder, bool target);
+// "Quell- und Zielordner sind derselbe Ordner (%s)"
+TError ProjectFoldersSameError(const std::string& folder);
+// "Ordner %s liegt in Ordner %s": the source and target folder, one inside the other.
+TError ProjectFolderInsideError(const std::string& inner, const std::string& outer);
+// "Das Muster %s erfasst keine Datei im Quellordner"
+TError GlobTakesNothingError(const std::string& glob);
+// "Die Projektdatei %s existiert schon" for project new over an existing file.
+TError ProjectExistsError(const std::string& path);
+
 }  // namespace quillfen

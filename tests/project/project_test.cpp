@@ -1,0 +1,468 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "core/document/editing.h"
+#include "core/errors.h"
+#include "exchange/po.h"
+#include "project/exchange.h"
+#include "project/projectfile.h"
+#include "project/update.h"
+#include "tests/support/files.h"
+
+namespace quillfen::project {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::TTempDir;
+using testing::WriteBytes;
+
+const fs::path kReleases = fs::path(QUILLFEN_SOURCE_DIR) / "tests/data/releases/apache-manual";
+
+std::string Pseudo(std::string_view source) { return "[de] " + std::string(source); }
+
+struct TSite {
+    TTempDir dir;
+    fs::path Source() const { return dir.Path() / "src"; }
+    fs::path Target() const { return dir.Path() / "tgt"; }
+    std::string File() const { return (dir.Path() / "site.qfp").string(); }
+    TProject project;
+    TSite() {
+        fs::create_directories(Source());
+        fs::create_directories(Target());
+    }
+    void Create() {
+        TProjectSettings s;
+        s.Source = Source().string();
+        s.Target = Target().string();
+        s.SourceLanguage = "en";
+        s.TargetLanguage = "de";
+        CreateProject(File(), s);
+        project = OpenProject(File());
+    }
+    TUpdateReport Update(TUpdateOptions options = {}) {
+        options.UserMemory = "-";
+        return UpdateProject(project, options);
+    }
+    TDocument Target(const std::string& rel) const {
+        TDocument doc;
+        doc.LoadFile((Target() / rel).string(), project.Settings.Tags, project.Settings.Units);
+        return doc;
+    }
+    // The translator's work by hand: each phrase as texts gives it, the page written once.
+    void Translate(const std::string& rel,
+                   const std::function<std::string(std::string_view)>& text) {
+        TDocument doc = Target(rel);
+        std::vector<TPhraseChange> changes;
+        for (std::size_t i = 0; i < doc.PhraseCount(); ++i) {
+            std::string t = text(doc.Text(i));
+            if (!t.empty()) changes.push_back({i, t});
+        }
+        const std::string path = (Target() / rel).string();
+        ReplacePhrases(doc, changes, [&] { doc.Save(path); });
+    }
+};
+
+std::string Page(std::string_view body) {
+    return "<!DOCTYPE html>\n<html lang=\"en\"><head><title>T</title></head><body>\n" +
+           std::string(body) + "\n</body></html>\n";
+}
+
+std::vector<std::string> Texts(const TDocument& doc) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < doc.PhraseCount(); ++i) out.emplace_back(doc.Text(i));
+    return out;
+}
+
+struct TStamp {
+    ino_t inode;
+    timespec mtime;
+    bool operator==(const TStamp& o) const {
+        return inode == o.inode && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec;
+    }
+};
+TStamp StampOf(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+    return {st.st_ino, st.st_mtim};
+}
+std::map<std::string, TStamp> Stamps(const fs::path& dir) {
+    std::map<std::string, TStamp> out;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) out[e.path().lexically_relative(dir).string()] = StampOf(e.path());
+    return out;
+}
+
+// Two releases of a real manual: the older one translated, the site updated to the newer.
+TEST(ProjectReleases, UnchangedPhrasesCarriedChangedOnesDraftsOrSource) {
+    TSite site;
+    fs::copy(kReleases / "old", site.Source(), fs::copy_options::recursive);
+    site.Create();
+    ASSERT_FALSE(site.Update().Failed());
+    std::set<std::string> oldSources;
+    for (const auto& e : fs::recursive_directory_iterator(site.Target())) {
+        if (!e.is_regular_file()) continue;
+        const std::string rel = e.path().lexically_relative(site.Target()).string();
+        for (const std::string& s : Texts(site.Target(rel))) oldSources.insert(s);
+        site.Translate(rel, Pseudo);
+    }
+    // The new release over the old, one page left as it was.
+    fs::copy(kReleases / "new", site.Source(),
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::copy_file(kReleases / "old/rewrite/tech.html", site.Source() / "rewrite/tech.html",
+                  fs::copy_options::overwrite_existing);
+    const TStamp untouched = StampOf(site.Target() / "rewrite/tech.html");
+
+    const TUpdateReport report = site.Update();
+    ASSERT_FALSE(report.Failed());
+    EXPECT_EQ(StampOf(site.Target() / "rewrite/tech.html"), untouched);
+    std::size_t carried = 0, unchanged = 0, left = 0, total = 0;
+    for (const TPageUpdate& p : report.Pages) {
+        const TDocument doc = site.Target(p.Path);
+        TDocument source;
+        source.LoadFile((site.Source() / p.Path).string(), doc.Tags(), doc.Units());
+        ASSERT_EQ(doc.PhraseCount(), source.PhraseCount()) << p.Path;
+        const std::size_t carriedBefore = carried;
+        for (std::size_t i = 0; i < doc.PhraseCount(); ++i) {
+            const std::string s(source.Text(i));
+            const std::string t(doc.Text(i));
+            ++total;
+            if (oldSources.count(s)) {
+                ++unchanged;
+                EXPECT_EQ(t, Pseudo(s)) << p.Path << " phrase " << i + 1;
+                carried += t == Pseudo(s);
+            } else {
+                // A changed phrase is never written: it stays as source, its match a draft.
+                EXPECT_EQ(t, s) << p.Path << " phrase " << i + 1;
+                ++left;
+            }
+        }
+        if (p.Outcome == TPageOutcome::Rebuilt) {
+            EXPECT_EQ(p.Counts.InContext + p.Counts.Exact, carried - carriedBefore) << p.Path;
+        }
+        const std::optional<TPageRecord> record = TState(site.project.StatePath).Page(p.Path);
+        ASSERT_TRUE(record);
+        for (const TDraft& d : record->Drafts) {
+            EXPECT_EQ(doc.Text(d.Phrase), source.Text(d.Phrase));
+            EXPECT_EQ(d.Target, Pseudo(d.OldSource));
+        }
+    }
+    EXPECT_EQ(carried, unchanged);
+    EXPECT_GT(report.Total.Fuzzy, 0u);
+    std::printf(
+        "releases: %zu phrases, %zu with an unchanged source, %zu carried, %zu left "
+        "(%llu fuzzy drafts)\n",
+        total, unchanged, carried, left, (unsigned long long)report.Total.Fuzzy);
+
+    const auto before = Stamps(site.Target());
+    const TUpdateReport again = site.Update();
+    EXPECT_EQ(Stamps(site.Target()), before);
+    for (const TPageUpdate& p : again.Pages)
+        EXPECT_EQ(p.Outcome, TPageOutcome::Unchanged) << p.Path;
+}
+
+// msgmerge takes the old release's export over to the new one's: with no number in the
+// context, every unchanged phrase comes back translated and not fuzzy.
+TEST(ProjectReleases, MsgmergeCarriesUnchangedPhrasesOfPoExport) {
+    if (std::system("msgmerge --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no msgmerge";
+    TSite old, next;
+    fs::copy(kReleases / "old", old.Source(), fs::copy_options::recursive);
+    fs::copy(kReleases / "new", next.Source(), fs::copy_options::recursive);
+    old.Create();
+    next.Create();
+    old.Update();
+    next.Update();
+    for (const auto& e : fs::recursive_directory_iterator(old.Target()))
+        if (e.is_regular_file())
+            old.Translate(e.path().lexically_relative(old.Target()).string(), Pseudo);
+    const fs::path oldPo = old.dir.Path() / "po", newPo = next.dir.Path() / "po";
+    ExportProject(old.project, oldPo.string(), false);
+    ExportProject(next.project, newPo.string(), false);
+    std::size_t unchanged = 0, carried = 0;
+    for (const auto& e : fs::recursive_directory_iterator(newPo)) {
+        if (!e.is_regular_file()) continue;
+        const fs::path rel = e.path().lexically_relative(newPo);
+        if (!fs::exists(oldPo / rel)) continue;
+        const fs::path merged = next.dir.Path() / "merged.po";
+        const std::string command = "msgmerge -q --no-wrap -o '" + merged.string() + "' '" +
+                                    (oldPo / rel).string() + "' '" + e.path().string() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::set<std::string> oldSources;
+        for (const TTranslationUnit& u : ReadPoFile(ReadBytes(oldPo / rel), "old").Units)
+            oldSources.insert(u.Source);
+        for (const TTranslationUnit& u : ReadPoFile(ReadBytes(merged), "merged").Units) {
+            if (!oldSources.count(u.Source)) continue;
+            ++unchanged;
+            if (u.Target) {
+                EXPECT_EQ(*u.Target, Pseudo(u.Source));
+                ++carried;
+            }
+        }
+    }
+    EXPECT_GT(unchanged, 1000u);
+    EXPECT_EQ(carried, unchanged);
+}
+
+// The update's rules on one small page: the source changed as the row says, after the target
+// was translated with texts prefixed; the target phrases and drafts expected.
+struct TRuleCase {
+    const char* name;
+    const char* oldBody;
+    const char* newBody;
+    std::vector<std::string> expected;  // the target's texts after the update (title first)
+    std::size_t drafts;
+};
+
+TEST(ProjectUpdate, RulesOfTheCarryOver) {
+    const std::vector<TRuleCase> cases = {
+        {"moved",
+         "<p>Alpha one.</p><p>Beta two.</p>",
+         "<p>Beta two.</p><p>Alpha one.</p>",
+         {"[de] T", "[de] Beta two.", "[de] Alpha one."},
+         0},
+        {"split",
+         "<p>First part here. Second part there.</p>",
+         "<p>First part here.</p><p>Second part there.</p>",
+         {"[de] T", "First part here.", "Second part there."},
+         0},
+        {"joined",
+         "<p>Alpha beta gamma delta.</p><p>Epsilon.</p>",
+         "<p>Alpha beta gamma delta epsilon.</p>",
+         {"[de] T", "Alpha beta gamma delta epsilon."},
+         1},
+        {"removed",
+         "<p>Keep me.</p><p>Drop me.</p>",
+         "<p>Keep me.</p>",
+         {"[de] T", "[de] Keep me."},
+         0},
+        {"new",
+         "<p>Old one.</p>",
+         "<p>Old one.</p><p>Brand new words.</p>",
+         {"[de] T", "[de] Old one.", "Brand new words."},
+         0},
+        {"image text",
+         "<p><img alt=\"A red door\"> Door.</p>",
+         "<p>Door.</p><p><img alt=\"A red door\"></p>",
+         {"[de] T", "[de] Door.", "[de] A red door"},
+         0},
+    };
+    for (const TRuleCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TSite site;
+        WriteBytes(site.Source() / "a.html", Page(c.oldBody));
+        site.Create();
+        ASSERT_FALSE(site.Update().Failed());
+        site.Translate("a.html", Pseudo);
+        WriteBytes(site.Source() / "a.html", Page(c.newBody));
+        const TUpdateReport report = site.Update();
+        ASSERT_FALSE(report.Failed());
+        ASSERT_EQ(report.Pages.size(), 1u);
+        EXPECT_EQ(report.Pages[0].Outcome, TPageOutcome::Rebuilt);
+        EXPECT_EQ(Texts(site.Target("a.html")), c.expected);
+        EXPECT_EQ(report.Pages[0].Counts.Fuzzy, c.drafts);
+        EXPECT_NE(ReadBytes(site.Target() / "a.html").find("<html lang=\"de\">"),
+                  std::string::npos);
+    }
+}
+
+TEST(ProjectUpdate, TargetChangedOutsidePhrasesIsRefusedOthersGoOn) {
+    TSite site;
+    WriteBytes(site.Source() / "a.html", Page("<p>One.</p>"));
+    WriteBytes(site.Source() / "b.html", Page("<p>Two.</p>"));
+    WriteBytes(site.Source() / "style.css", "p {}");
+    site.Create();
+    ASSERT_FALSE(site.Update().Failed());
+    EXPECT_EQ(ReadBytes(site.Target() / "style.css"), "p {}");
+    site.Translate("a.html", Pseudo);
+    site.Translate("b.html", Pseudo);
+    // Another program edits a's markup; both sources change.
+    std::string edited = ReadBytes(site.Target() / "a.html");
+    edited.replace(edited.find("<p>"), 3, "<p class=x>");
+    WriteBytes(site.Target() / "a.html", edited);
+    WriteBytes(site.Source() / "a.html", Page("<p>One.</p><p>More.</p>"));
+    WriteBytes(site.Source() / "b.html", Page("<p>Two.</p><p>More.</p>"));
+    WriteBytes(site.Source() / "style.css", "p { color: red }");
+    const TUpdateReport report = site.Update();
+    EXPECT_TRUE(report.Failed());
+    ASSERT_EQ(report.Pages.size(), 2u);
+    EXPECT_EQ(report.Pages[0].Outcome, TPageOutcome::Refused);
+    EXPECT_EQ(ReadBytes(site.Target() / "a.html"), edited);
+    EXPECT_EQ(report.Pages[1].Outcome, TPageOutcome::Rebuilt);
+    EXPECT_EQ(Texts(site.Target("b.html")),
+              (std::vector<std::string>{"[de] T", "[de] Two.", "More."}));
+    EXPECT_EQ(ReadBytes(site.Target() / "style.css"), "p { color: red }");
+    // Removing the source orphans the page; nothing is deleted.
+    fs::remove(site.Source() / "b.html");
+    const TUpdateReport orphaned = site.Update();
+    EXPECT_TRUE(fs::exists(site.Target() / "b.html"));
+    EXPECT_EQ(orphaned.Pages.back().Outcome, TPageOutcome::Orphaned);
+}
+
+// An update that dies between writing a page and completing its record: the next one finishes
+// the record rather than taking the page for another program's change.
+TEST(ProjectUpdate, UpdateKilledAfterAWriteIsFinishedByTheNext) {
+    for (const bool fork : {false, true}) {
+        SCOPED_TRACE(fork ? "killed" : "failed");
+        TSite site;
+        WriteBytes(site.Source() / "a.html", Page("<p>One.</p>"));
+        WriteBytes(site.Source() / "b.html", Page("<p>Two.</p>"));
+        site.Create();
+        site.Update();
+        site.Translate("a.html", Pseudo);
+        site.Translate("b.html", Pseudo);
+        WriteBytes(site.Source() / "a.html", Page("<p>One.</p><p>Three.</p>"));
+        WriteBytes(site.Source() / "b.html", Page("<p>Two.</p><p>Three.</p>"));
+        TUpdateOptions options;
+        options.OneThread = true;
+        if (fork) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                options.AfterWrite = [](const std::string&) { ::_exit(9); };
+                options.UserMemory = "-";
+                UpdateProject(site.project, options);
+                ::_exit(0);
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+        } else {
+            options.AfterWrite = [](const std::string& page) {
+                if (page == "a.html") throw TError("injected");
+            };
+            EXPECT_TRUE(site.Update(options).Failed());
+        }
+        const TUpdateReport report = site.Update();
+        EXPECT_FALSE(report.Failed());
+        EXPECT_EQ(Texts(site.Target("a.html")),
+                  (std::vector<std::string>{"[de] T", "[de] One.", "Three."}));
+        EXPECT_EQ(Texts(site.Target("b.html")),
+                  (std::vector<std::string>{"[de] T", "[de] Two.", "Three."}));
+        const auto before = Stamps(site.Target());
+        site.Update();
+        EXPECT_EQ(Stamps(site.Target()), before);
+    }
+}
+
+TEST(ProjectFile, BadInputIsRefusedWritingNothing) {
+    struct TCase {
+        const char* name;
+        std::function<void(TSite&, TProjectSettings&)> make;
+    };
+    const std::vector<TCase> cases = {
+        {"source missing",
+         [](TSite& s, TProjectSettings& p) { p.Source = (s.dir.Path() / "none").string(); }},
+        {"target missing",
+         [](TSite& s, TProjectSettings& p) { p.Target = (s.dir.Path() / "none").string(); }},
+        {"same folder",
+         [](TSite& s, TProjectSettings& p) { p.Target = s.Source().string() + "/."; }},
+        {"target inside source",
+         [](TSite& s, TProjectSettings& p) {
+             fs::create_directories(s.Source() / "de");
+             p.Target = (s.Source() / "de").string();
+         }},
+        {"source inside target",
+         [](TSite& s, TProjectSettings& p) {
+             fs::create_directories(s.Target() / "en");
+             WriteBytes(s.Target() / "en/a.html", Page("<p>x</p>"));
+             p.Source = (s.Target() / "en").string();
+         }},
+        {"glob takes nothing", [](TSite&, TProjectSettings& p) { p.Include = {"*.shtml"}; }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TSite site;
+        WriteBytes(site.Source() / "a.html", Page("<p>x</p>"));
+        TProjectSettings s;
+        s.Source = site.Source().string();
+        s.Target = site.Target().string();
+        s.SourceLanguage = "en";
+        s.TargetLanguage = "de";
+        c.make(site, s);
+        EXPECT_THROW(CreateProject(site.File(), s), TError);
+        EXPECT_FALSE(fs::exists(site.File()));
+    }
+    // A project of a newer version, and a project file that is none.
+    TSite site;
+    WriteBytes(site.File(), "quillfen-project 2\nsource = a\n");
+    try {
+        OpenProject(site.File());
+        ADD_FAILURE() << "a newer project was opened";
+    } catch (const TError& e) {
+        EXPECT_NE(std::string(e.English()).find("newer version"), std::string::npos);
+        EXPECT_NE(std::string(e.what()), std::string(e.English()));
+    }
+    WriteBytes(site.File(), "quillfen-project 1\nsource = a\ncolour = blue\n");
+    EXPECT_THROW(OpenProject(site.File()), TError);
+}
+
+TEST(ProjectFile, WrittenAndReadBack) {
+    TProjectSettings s;
+    s.Source = "en site";
+    s.Target = "../de";
+    s.SourceLanguage = "en";
+    s.TargetLanguage = "de-CH";
+    s.Tags = TTags(7);
+    s.Units = TUnits::Sentences;
+    s.Include = {"*.html", "docs/*.xhtml"};
+    s.Exclude = {"drafts/*"};
+    s.FuzzyThreshold = 80;
+    s.KeepLang = true;
+    const TProjectSettings back = ParseProjectFile(FormatProjectFile(s), "p");
+    EXPECT_EQ(back.Source, s.Source);
+    EXPECT_EQ(back.Target, s.Target);
+    EXPECT_EQ(back.TargetLanguage, s.TargetLanguage);
+    EXPECT_EQ(back.Tags, s.Tags);
+    EXPECT_EQ(back.Units, s.Units);
+    EXPECT_EQ(back.Include, s.Include);
+    EXPECT_EQ(back.Exclude, s.Exclude);
+    EXPECT_EQ(back.FuzzyThreshold, 80);
+    EXPECT_TRUE(back.KeepLang);
+}
+
+TEST(ProjectUpdate, RootLanguage) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"<html lang=\"en\"><p>x", "<html lang=\"de\"><p>x"},
+        {"<html lang=en xml:lang='en-GB'>", "<html lang=de xml:lang='de'>"},
+        {"<!-- <html lang=en> --><html>", "<!-- <html lang=en> --><html lang=\"de\">"},
+        {"<HTML LANG>", "<HTML LANG=\"de\">"},
+        {"<p>no root", "<p>no root"},
+    };
+    for (const auto& [page, expected] : cases) EXPECT_EQ(WithRootLanguage(page, "de"), expected);
+}
+
+TEST(ProjectExchange, PoExportMergesBackIntoTheTarget) {
+    TSite site;
+    WriteBytes(site.Source() / "a.html", Page("<p>Same.</p><p>Other.</p><p>Same.</p>"));
+    site.Create();
+    site.Update();
+    const fs::path po = site.dir.Path() / "po";
+    ExportProject(site.project, po.string(), false);
+    std::string file = ReadBytes(po / "a.html.po");
+    // One entry for both "Same." phrases, no number in its context.
+    EXPECT_NE(file.find("#: a.html:2 a.html:4\nmsgctxt \"T\"\nmsgid \"Same.\""), std::string::npos);
+    const std::size_t at = file.find("msgid \"Same.\"\nmsgstr \"\"");
+    ASSERT_NE(at, std::string::npos);
+    file.replace(at, std::string("msgid \"Same.\"\nmsgstr \"\"").size(),
+                 "msgid \"Same.\"\nmsgstr \"Gleich.\"");
+    WriteBytes(po / "a.html.po", file);
+    const TProjectMerge merge = MergeIntoProject(site.project, (po / "a.html.po").string());
+    EXPECT_EQ(merge.Page, "a.html");
+    EXPECT_EQ(Texts(site.Target("a.html")),
+              (std::vector<std::string>{"T", "Gleich.", "Other.", "Gleich."}));
+    const TProjectStatus status = ProjectStatus(site.project);
+    EXPECT_EQ(status.Total.Translated, 2u);
+    // The merge made the page the project's: an update writes nothing.
+    const auto before = Stamps(site.Target());
+    EXPECT_EQ(site.Update().Pages[0].Outcome, TPageOutcome::Unchanged);
+    EXPECT_EQ(Stamps(site.Target()), before);
+}
+
+}  // namespace
+}  // namespace quillfen::project
