@@ -1,9 +1,10 @@
 #pragma once
 
-// The few parts of SQLite's C API the memory uses, each failure turned into the memory's TError:
-// a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB) as DamagedMemoryError, a memory another program
-// holds past the wait as MemoryBusyError, anything else as MemoryFailedError with the system's
-// cause.
+// The few parts of SQLite's C API that Quillfen's files use (the translation memory, the
+// dismissals of checks), each failure turned into a TError: a damaged file (SQLITE_CORRUPT,
+// SQLITE_NOTADB) as DamagedMemoryError, a file another program holds past the wait as
+// MemoryBusyError, anything else as MemoryFailedError with the system's cause. The errors were
+// the memory's first and keep its texts, which name the file.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +13,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace quillfen::memory {
+namespace quillfen::store {
 
 class TDatabase {
   public:
@@ -91,4 +92,4 @@ class TTransaction {
     bool open_ = true;
 };
 
-}  // namespace quillfen::memory
+}  // namespace quillfen::store

@@ -1,4 +1,4 @@
-#include "memory/sqlite.h"
+#include "store/sqlite.h"
 
 #include <sqlite3.h>
 
@@ -7,7 +7,7 @@
 
 #include "core/errors.h"
 
-namespace quillfen::memory {
+namespace quillfen::store {
 
 TDatabase::TDatabase(const std::string& path, int flags) : path_(path) {
     const int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_EXRESCODE, nullptr);
@@ -134,4 +134,4 @@ void TTransaction::Commit() {
     open_ = false;
 }
 
-}  // namespace quillfen::memory
+}  // namespace quillfen::store
