@@ -72,6 +72,7 @@ void TPageSession::Adopt(TDocument&& page, const std::string& path) {
     // Whatever was typed or failed to save went with the page it belonged to.
     DropDrafts();
     findings_.Clear();
+    asked_.reset();
     Recheck();
 }
 
@@ -264,6 +265,13 @@ void TPageSession::Recheck() {
 
 std::vector<TFinding> TPageSession::ErrorsToAsk(std::size_t i, std::string_view cleaned) {
     if (asked_ && asked_->first == i && asked_->second == cleaned) {
+        asked_.reset();
+        return {};
+    }
+    // A text the editing service refuses is not asked about: confirming it tells its error.
+    try {
+        CheckedText(doc_, i, cleaned);
+    } catch (const TError&) {
         asked_.reset();
         return {};
     }

@@ -131,7 +131,8 @@ class TPageSession {
     void Recheck();
     // Confirming a text with an error asks once: the errors a cleaned text would have as phrase
     // i's, unless the user was shown them for this very text just before, so that confirming it
-    // again keeps it. Empty: confirm.
+    // again keeps it. Empty: confirm (a text the editing service refuses, too: confirming it
+    // tells why).
     std::vector<TFinding> ErrorsToAsk(std::size_t i, std::string_view cleaned);
 
     // --- the history -------------------------------------------------------------------------
