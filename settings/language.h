@@ -98,6 +98,14 @@ enum class TStringId : int {
     MergedCount = 95,
     ExportFormatCaption = 96,
     AskRecutForMerge = 97,
+    // The checks in the window (ui/findings.h).
+    FilterWithFindings = 140,
+    MenuNextFinding = 141,
+    MenuPreviousFinding = 142,
+    MenuDismissFindings = 143,
+    FindingError = 144,
+    FindingWarning = 145,
+    AskKeepError = 146,
     Version = 999,
 };
 

@@ -121,6 +121,13 @@ constexpr TStringEntry English[] = {
     {TStringId::AskRecutForMerge,
      u8"%s was exported from this page read with other kinds of phrases or as other units. Read "
      u8"the page that way again to merge it? The undo history of the page starts anew."},
+    {TStringId::FilterWithFindings, u8"With findings"},
+    {TStringId::MenuNextFinding, u8"Next &finding"},
+    {TStringId::MenuPreviousFinding, u8"Previous f&inding"},
+    {TStringId::MenuDismissFindings, u8"&Dismiss this phrase's findings"},
+    {TStringId::FindingError, u8"Error: %s"},
+    {TStringId::FindingWarning, u8"Warning: %s"},
+    {TStringId::AskKeepError, u8"Press Enter again to keep the text as it is."},
 };
 
 // The same ids in German.
@@ -233,6 +240,13 @@ constexpr TStringEntry German[] = {
      u8"%s wurde aus dieser Seite exportiert, als sie mit anderen Arten von Textblöcken oder in "
      u8"anderen Einheiten gelesen war. Die Seite so neu lesen, um die Datei einzufügen? Der "
      u8"Verlauf der Seite beginnt neu."},
+    {TStringId::FilterWithFindings, u8"Mit Befunden"},
+    {TStringId::MenuNextFinding, u8"Nächster &Befund"},
+    {TStringId::MenuPreviousFinding, u8"Vorheriger B&efund"},
+    {TStringId::MenuDismissFindings, u8"Befunde dieses Textblocks &verwerfen"},
+    {TStringId::FindingError, u8"Fehler: %s"},
+    {TStringId::FindingWarning, u8"Warnung: %s"},
+    {TStringId::AskKeepError, u8"Enter noch einmal behält den Text, wie er ist."},
 };
 
 // Texts every language shares.

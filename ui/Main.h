@@ -35,6 +35,7 @@ class QWebEngineView;
 namespace quillfen {
 
 class TFindBar;
+class TFindingsView;
 class TOptionsDlg;
 class TPreview;
 class TWizardDlg;
@@ -165,6 +166,8 @@ class TForm1 : public QMainWindow {
     // Shows the page as saved in Browser, with the selected phrase marked.
     TPreview* PreviewPane = nullptr;
     TFindBar* FindBar = nullptr;
+    // The checks' findings: the rows' marks, the text under the entry, their menu items.
+    TFindingsView* Findings = nullptr;
     // Help page: one text per language of the list, in its order ("Help_US", "Help_DE"); the
     // language's own shows.
     std::vector<QPlainTextEdit*> HelpMemos;

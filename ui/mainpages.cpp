@@ -30,6 +30,7 @@
 #include "ui/desktop.h"
 #include "ui/entryedit.h"
 #include "ui/findbar.h"
+#include "ui/findings.h"
 #include "ui/pictures.h"
 #include "ui/preview.h"
 #include "ui/progress.h"
@@ -248,6 +249,10 @@ void TForm1::BuildTranslatePage() {
     list->setMinimumHeight(4 * 13 + 4);
     TextBox = list;
     TextBoxModel = list->Model;
+    Findings = new TFindingsView(Session, TextBoxModel, Panel1);
+    panel->insertWidget(panel->indexOf(Edit1) + 1, Findings->Label);
+    Findings->CurrentRow = [this] { return SelectedRow(); };
+    Findings->GoTo = [this](int row) { GoToRow(row, true); };
     // The preview follows every selection; only the user's own in the list is a click.
     connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
                 PreviewPane->Mark(SelectedRow());
@@ -298,7 +303,7 @@ void TForm1::BuildTranslatePage() {
     FilterLabel->setObjectName("FilterLabel");
     PhraseFilter = new QComboBox(listPanel);
     PhraseFilter->setObjectName("PhraseFilter");
-    PhraseFilter->addItems({"All phrases", "Unchanged", "Changed"});
+    PhraseFilter->addItems({"All phrases", "Unchanged", "Changed", "With findings"});
     FilterLabel->setBuddy(PhraseFilter);
     connect(PhraseFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
         Guarded([this, index] {
@@ -377,6 +382,7 @@ void TForm1::BuildMenus() {
                        QKeySequence(Qt::CTRL | Qt::Key_F));
     mGoTo = AddCommand(mEdit, "mGoTo", "&Go to phrase...", &TForm1::mGoToClick,
                        QKeySequence(Qt::CTRL | Qt::Key_G));
+    Findings->AddTo(mEdit);
 
     mLanguage = bar->addMenu("&Language");
     mLanguage->setObjectName("mLanguage");
