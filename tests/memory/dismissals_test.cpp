@@ -85,19 +85,5 @@ TEST(Dismissals, ManyAreKeptTogetherOrNotAtAll) {
     EXPECT_FALSE(dismissals.IsDismissed("numbers:3"));
 }
 
-// A memory of this schema whose dismissal table is gone is damaged, not quietly made anew.
-TEST(Dismissals, AMemoryWithoutTheTableIsDamaged) {
-    TTempDir dir;
-    const std::string path = dir / "m.sqlite";
-    { TMemory memory(path); }
-    Sql(path, "DROP TABLE dismissal");
-    try {
-        TMemory memory(path);
-        ADD_FAILURE() << "opened";
-    } catch (const TError& e) {
-        EXPECT_NE(std::string(e.English()).find("dismissal"), std::string::npos) << e.English();
-    }
-}
-
 }  // namespace
 }  // namespace quillfen

@@ -84,6 +84,12 @@ TEST(Memory, RefusesWhatIsNoMemoryAndLeavesItAsItIs) {
              Sql(p, "PRAGMA user_version = 4", false);
          },
          "was written by a newer version of Quillfen (schema 4)"},
+        {"a memory whose table of dismissals is gone",
+         [](const std::string& p) {
+             MakeMemory(p);
+             Sql(p, "DROP TABLE dismissal");
+         },
+         "the table dismissal is missing"},
         {"a memory cut short",
          [](const std::string& p) {
              MakeMemory(p);
