@@ -21,13 +21,14 @@
 #include "core/errors.h"
 #include "core/files/filestamp.h"
 #include "exchange/translation.h"
-#include "memory/sqlite.h"
+#include "store/dismissals.h"
+#include "store/sqlite.h"
 
 namespace quillfen {
 
-using memory::TDatabase;
-using memory::TStatement;
-using memory::TTransaction;
+using store::TDatabase;
+using store::TStatement;
+using store::TTransaction;
 
 namespace {
 
@@ -35,7 +36,7 @@ namespace {
 constexpr std::uint32_t kApplicationId = 0x5166544D;
 // The schema this version writes. A later version that changes it raises the number and
 // migrates older files (kMigrations); a file of a higher number is refused.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 // How long a change waits for another program's transaction before it gives up.
 constexpr int kBusyMilliseconds = 10000;
 
@@ -75,7 +76,8 @@ CREATE TABLE term(
 )sql";
 
 // Each step takes a file of version k + 1 to k + 2, inside the transaction that opens it.
-constexpr std::array<const char*, kSchemaVersion - 1> kMigrations = {};
+// 2: the dismissals of checks on single pages (store/dismissals.h).
+constexpr std::array<const char*, kSchemaVersion - 1> kMigrations = {kDismissalTableSchema};
 
 std::uint32_t BigEndian(const unsigned char* p, int bytes) {
     std::uint32_t v = 0;
@@ -325,7 +327,7 @@ TMemory::TImpl::TImpl(const std::string& path)
         db.Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
         transaction.Commit();
     }
-    for (const char* table : {"pair", "unit", "unit_index", "term"}) {
+    for (const char* table : {"pair", "unit", "unit_index", "term", "dismissal"}) {
         TStatement s(db, "SELECT 1 FROM sqlite_schema WHERE name = ?");
         s.Bind(1, std::string_view(table));
         if (!s.Step())
@@ -537,6 +539,7 @@ TMemory::TMemory(const std::string& path) : impl_(std::make_unique<TImpl>(path))
 TMemory::~TMemory() = default;
 
 const std::string& TMemory::Path() const { return impl_->db.Path(); }
+store::TDatabase& TMemory::Database() { return impl_->db; }
 
 std::vector<TMatch> TMemory::Lookup(const TQuery& query) {
     std::vector<TMatch> out;

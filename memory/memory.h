@@ -24,6 +24,10 @@
 
 namespace quillfen {
 
+namespace store {
+class TDatabase;
+}
+
 // Where a unit came from.
 enum class TOrigin : std::uint8_t {
     Window = 1,  // confirmed in the window
@@ -107,6 +111,9 @@ class TMemory {
     TMemory& operator=(const TMemory&) = delete;
 
     const std::string& Path() const;
+    // The file, for what else the memory keeps: the dismissals of checks on single pages
+    // (TStoredDismissals).
+    store::TDatabase& Database();
 
     // The best matches of the query's text, at most Limit, best first (ties: the newest first),
     // each at least MinScore. In-context and exact matches are looked up first; a fuzzy match is

@@ -7,13 +7,13 @@
 #include <cstring>
 
 #include "core/errors.h"
-#include "memory/sqlite.h"
+#include "store/sqlite.h"
 
 namespace quillfen::project {
 
-using memory::TDatabase;
-using memory::TStatement;
-using memory::TTransaction;
+using store::TDatabase;
+using store::TStatement;
+using store::TTransaction;
 
 namespace {
 

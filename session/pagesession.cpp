@@ -72,6 +72,9 @@ void TPageSession::Adopt(TDocument&& page, const std::string& path) {
     // Whatever was typed or failed to save went with the page it belonged to.
     DropDrafts();
     ReadRecordedSources();
+    findings_.Clear();
+    asked_.reset();
+    Recheck();
 }
 
 void TPageSession::SetSourceRecord(TSourceRecord* record) {
@@ -126,6 +129,7 @@ void TPageSession::Close() {
 void TPageSession::Forget() {
     Close();
     doc_.Clear();
+    findings_.Clear();
 }
 
 std::optional<std::string> TPageSession::RecoverableBackup(const std::exception_ptr& failure) {
@@ -165,6 +169,7 @@ bool TPageSession::Confirm(std::size_t i, std::string_view cleaned) {
         throw;
     }
     SetDraft(i, {});
+    Recheck();
     Tell(TReplacementSource::Confirmed, {{i, std::move(before), std::string(doc_.Text(i))}});
     return true;
 }
@@ -181,6 +186,7 @@ bool TPageSession::Replace(const std::vector<TPhraseChange>& changes, TReplaceme
         p.After = doc_.Text(p.Phrase);
         return p.After == p.Before;
     });
+    Recheck();
     Tell(source, told);
     return true;
 }
@@ -242,6 +248,8 @@ bool TPageSession::InFilter(std::size_t i) const {
             return !IsReplaced(i);
         case TPhraseFilter::Changed:
             return IsReplaced(i);
+        case TPhraseFilter::WithFindings:
+            return !findings_.Of(i).empty();
         case TPhraseFilter::All:
             break;
     }
@@ -289,6 +297,7 @@ std::vector<std::size_t> TPageSession::Undo() {
                                   : std::vector<std::pair<std::size_t, std::string>>{};
     std::vector<std::size_t> phrases = UndoReplacement(doc_, [this] { Write(); });
     TellHistory(std::move(before));
+    Recheck();
     return phrases;
 }
 
@@ -299,6 +308,7 @@ std::vector<std::size_t> TPageSession::Redo() {
                                   : std::vector<std::pair<std::size_t, std::string>>{};
     std::vector<std::size_t> phrases = RedoReplacement(doc_, [this] { Write(); });
     TellHistory(std::move(before));
+    Recheck();
     return phrases;
 }
 
@@ -310,6 +320,51 @@ void TPageSession::Revert() {
     auto before = TextsOf(doc_, changed);
     RevertPage(doc_, [this] { Write(); });
     TellHistory(std::move(before));
+    Recheck();
+}
+
+std::optional<std::size_t> TPageSession::NextFinding(std::size_t from, bool forward) const {
+    const std::vector<std::size_t> phrases = findings_.Phrases();
+    if (phrases.empty()) return std::nullopt;
+    if (forward) {
+        const auto next = std::upper_bound(phrases.begin(), phrases.end(), from);
+        return next != phrases.end() ? *next : phrases.front();
+    }
+    const auto next = std::lower_bound(phrases.begin(), phrases.end(), from);
+    return next != phrases.begin() ? *std::prev(next) : phrases.back();
+}
+
+void TPageSession::EnableChecks(const TDismissals* dismissals) {
+    checking_ = true;
+    dismissals_ = dismissals;
+    Recheck();
+}
+
+void TPageSession::Recheck() {
+    if (!checking_) return;
+    // A store of dismissals that cannot be read fails like an observer: the step stands.
+    if (std::exception_ptr failure = findings_.Update(doc_, dismissals_))
+        observerFailure_ = failure;
+}
+
+std::vector<TFinding> TPageSession::ErrorsToAsk(std::size_t i, std::string_view cleaned) {
+    if (asked_ && asked_->first == i && asked_->second == cleaned) {
+        asked_.reset();
+        return {};
+    }
+    // A text the editing service refuses is not asked about: confirming it tells its error.
+    try {
+        CheckedText(doc_, i, cleaned);
+    } catch (const TError&) {
+        asked_.reset();
+        return {};
+    }
+    std::vector<TFinding> errors = findings_.Errors(doc_, i, cleaned, dismissals_);
+    if (errors.empty())
+        asked_.reset();
+    else
+        asked_.emplace(i, std::string(cleaned));
+    return errors;
 }
 
 TPageSession::TMergePlan TPageSession::PlanMerge(const std::string& path,
@@ -338,6 +393,7 @@ TMergeReport TPageSession::Merge(const TMergePlan& plan, const TMergeOptions& op
     for (std::size_t i = 0; i < before.size(); ++i)
         if (std::string after(doc_.Text(i)); after != before[i])
             told.push_back({i, std::move(before[i]), std::move(after)});
+    Recheck();
     Tell(TReplacementSource::Merge, told);
     return report;
 }

@@ -18,12 +18,13 @@
 #include "core/document/editing.h"
 #include "exchange/formats.h"
 #include "exchange/merge.h"
+#include "session/findings.h"
 #include "session/hooks.h"
 
 namespace quillfen {
 
 // Which phrases Enter, the page keys and find go to.
-enum class TPhraseFilter { All, Unchanged, Changed };
+enum class TPhraseFilter { All, Unchanged, Changed, WithFindings };
 
 // Whether text holds a letter or a digit of any script: "|", "." and "»" hold none.
 bool HasLetterOrDigit(std::string_view utf8);
@@ -126,6 +127,29 @@ class TPageSession {
     // direction of the move and else back towards from; from when there is none.
     long SteerToFilter(long target, long from) const;
 
+    // --- checks (session/findings.h) ---------------------------------------------------------
+    // Phrase i's findings, errors first: its translation checked against its original text
+    // once it was changed, and against the page's other translations. Every step the session
+    // writes checks anew.
+    const std::vector<TFinding>& Findings(std::size_t i) const { return findings_.Of(i); }
+    std::optional<TSeverity> WorstFinding(std::size_t i) const { return findings_.Worst(i); }
+    // The phrases that have findings, in order.
+    std::vector<std::size_t> PhrasesWithFindings() const { return findings_.Phrases(); }
+    // The phrase with a finding next after from (forward) or before it, round the page; none
+    // when no phrase has one.
+    std::optional<std::size_t> NextFinding(std::size_t from, bool forward) const;
+    // The page is checked from now on (the window's choice: quillfen-cli's commands need no
+    // findings), leaving out what dismissals holds (the user's memory; none: nothing is
+    // dismissed), which the session does not own.
+    void EnableChecks(const TDismissals* dismissals);
+    // Checks anew, after a dismissal; nothing unless checks are enabled.
+    void Recheck();
+    // Confirming a text with an error asks once: the errors a cleaned text would have as phrase
+    // i's, unless the user was shown them for this very text just before, so that confirming it
+    // again keeps it. Empty: confirm (a text the editing service refuses, too: confirming it
+    // tells why).
+    std::vector<TFinding> ErrorsToAsk(std::size_t i, std::string_view cleaned);
+
     // --- the history -------------------------------------------------------------------------
     bool CanUndo() const { return doc_.CanUndo(); }
     bool CanRedo() const { return doc_.CanRedo(); }
@@ -219,6 +243,11 @@ class TPageSession {
     // Tells of a step of the history: the texts of phrases before it.
     void TellHistory(std::vector<std::pair<std::size_t, std::string>> before);
     std::exception_ptr observerFailure_;
+    TPageFindings findings_;
+    const TDismissals* dismissals_ = nullptr;
+    bool checking_ = false;
+    // The text the user was last asked about, and its phrase.
+    std::optional<std::pair<std::size_t, std::string>> asked_;
     // Tells the observers of a step just written: before holds the texts the step replaced.
     void Tell(TReplacementSource source, const std::vector<TReplacedPhrase>& phrases);
 };

@@ -115,6 +115,14 @@ enum class TStringId : int {
     OriginPretranslation = 129,
     OriginAlignment = 130,
     OriginImport = 131,
+    // The checks in the window (ui/findings.h).
+    FilterWithFindings = 140,
+    MenuNextFinding = 141,
+    MenuPreviousFinding = 142,
+    MenuDismissFindings = 143,
+    FindingError = 144,
+    FindingWarning = 145,
+    AskKeepError = 146,
     Version = 999,
 };
 

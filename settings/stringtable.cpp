@@ -142,6 +142,13 @@ constexpr TStringEntry English[] = {
     {TStringId::OriginPretranslation, u8"pretranslated"},
     {TStringId::OriginAlignment, u8"aligned"},
     {TStringId::OriginImport, u8"imported"},
+    {TStringId::FilterWithFindings, u8"With findings"},
+    {TStringId::MenuNextFinding, u8"Next &finding"},
+    {TStringId::MenuPreviousFinding, u8"Previous f&inding"},
+    {TStringId::MenuDismissFindings, u8"&Dismiss this phrase's findings"},
+    {TStringId::FindingError, u8"Error: %s"},
+    {TStringId::FindingWarning, u8"Warning: %s"},
+    {TStringId::AskKeepError, u8"Press Enter again to keep the text as it is."},
 };
 
 // The same ids in German.
@@ -274,6 +281,13 @@ constexpr TStringEntry German[] = {
     {TStringId::OriginPretranslation, u8"vorübersetzt"},
     {TStringId::OriginAlignment, u8"abgeglichen"},
     {TStringId::OriginImport, u8"importiert"},
+    {TStringId::FilterWithFindings, u8"Mit Befunden"},
+    {TStringId::MenuNextFinding, u8"Nächster &Befund"},
+    {TStringId::MenuPreviousFinding, u8"Vorheriger B&efund"},
+    {TStringId::MenuDismissFindings, u8"Befunde dieses Textblocks &verwerfen"},
+    {TStringId::FindingError, u8"Fehler: %s"},
+    {TStringId::FindingWarning, u8"Warnung: %s"},
+    {TStringId::AskKeepError, u8"Enter noch einmal behält den Text, wie er ist."},
 };
 
 // Texts every language shares.

@@ -12,14 +12,14 @@
 
 #include "core/errors.h"
 #include "memory/memory.h"
-#include "memory/sqlite.h"
+#include "store/sqlite.h"
 #include "session/pagesession.h"
 
 namespace quillfen {
 
-using memory::TDatabase;
-using memory::TStatement;
-using memory::TTransaction;
+using store::TDatabase;
+using store::TStatement;
+using store::TTransaction;
 
 namespace {
 
@@ -57,7 +57,7 @@ TError Refused(TRecordFault fault, const std::string& path, std::string_view det
     return SourceRecordError(fault, path, detail);
 }
 
-const memory::TDatabaseErrors kRecordErrors{
+const store::TDatabaseErrors kRecordErrors{
     [](const std::string& path, std::string_view detail) {
         return Refused(TRecordFault::Damaged, path, detail);
     },

@@ -43,6 +43,7 @@
 #include "ui/filedialogs.h"
 #include "ui/findbar.h"
 #include "ui/matchespane.h"
+#include "ui/findings.h"
 #include "ui/navigation.h"
 #include "ui/options.h"
 #include "ui/pictures.h"
@@ -211,6 +212,7 @@ void TForm1::ApplyLanguage() {
     mFind->setText(text(TStringId::MenuFind));
     mGoTo->setText(text(TStringId::MenuGoTo));
     FindBar->ApplyLanguage(Language);
+    Findings->ApplyLanguage(Language);
     mHelp->setText(text(TStringId::MenuHelp));
     mLanguage->setTitle(text(TStringId::MenuLanguage));
     mOptions->setText(text(TStringId::MenuOptions));
@@ -224,8 +226,9 @@ void TForm1::ApplyLanguage() {
     UpdateStatus();
     FilterLabel->setText(text(TStringId::FilterCaption));
     const TStringId filters[] = {TStringId::FilterAll, TStringId::FilterUnchanged,
-                                 TStringId::FilterChanged};
-    for (int i = 0; i < 3; ++i) PhraseFilter->setItemText(i, text(filters[i]));
+                                 TStringId::FilterChanged, TStringId::FilterWithFindings};
+    for (int i = 0; i < int(std::size(filters)); ++i)
+        PhraseFilter->setItemText(i, text(filters[i]));
     if (OptionsDlg) OptionsDlg->ApplyLanguage(Language);
     if (WizardDlg) WizardDlg->ApplyLanguage(Language);
 }
@@ -503,6 +506,7 @@ void TForm1::OkBtnClick() {
     if (t != Edit1->text()) Edit1->setText(t);
     // What the editing service would refuse as no phrase ends Ok quietly, as an empty entry.
     if (!IsPhraseText(ToText(t)) || i < 0 || ChangedElsewhere(i, t)) return;
+    if (Findings->AskBeforeKeeping(i, ToText(t))) return;
 
     bool changed = false;
     try {
@@ -612,6 +616,7 @@ void TForm1::ShowNote(int row) {
     NoteLabel->setText(note.empty() ? QString()
                                     : Message(TStringId::TranslatorNote, FromText(note)));
     NoteLabel->setVisible(!note.empty());
+    Findings->Show(row);
 }
 
 bool TForm1::EntryTyped() const {

@@ -36,6 +36,7 @@ namespace quillfen {
 
 class TFindBar;
 class TMatchesPane;
+class TFindingsView;
 class TOptionsDlg;
 class TPreview;
 class TWizardDlg;
@@ -168,6 +169,8 @@ class TForm1 : public QMainWindow {
     // Shows the page as saved in Browser, with the selected phrase marked.
     TPreview* PreviewPane = nullptr;
     TFindBar* FindBar = nullptr;
+    // The checks' findings: the rows' marks, the text under the entry, their menu items.
+    TFindingsView* Findings = nullptr;
     // Help page: one text per language of the list, in its order ("Help_US", "Help_DE"); the
     // language's own shows.
     std::vector<QPlainTextEdit*> HelpMemos;

@@ -31,6 +31,7 @@
 #include "ui/entryedit.h"
 #include "ui/findbar.h"
 #include "ui/matchespane.h"
+#include "ui/findings.h"
 #include "ui/pictures.h"
 #include "ui/preview.h"
 #include "ui/progress.h"
@@ -251,6 +252,10 @@ void TForm1::BuildTranslatePage() {
     list->setMinimumHeight(4 * 13 + 4);
     TextBox = list;
     TextBoxModel = list->Model;
+    Findings = new TFindingsView(Session, TextBoxModel, Panel1);
+    panel->insertWidget(panel->indexOf(Edit1) + 1, Findings->Label);
+    Findings->CurrentRow = [this] { return SelectedRow(); };
+    Findings->GoTo = [this](int row) { GoToRow(row, true); };
     // The preview follows every selection; only the user's own in the list is a click.
     connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
                 PreviewPane->Mark(SelectedRow());
@@ -301,7 +306,7 @@ void TForm1::BuildTranslatePage() {
     FilterLabel->setObjectName("FilterLabel");
     PhraseFilter = new QComboBox(listPanel);
     PhraseFilter->setObjectName("PhraseFilter");
-    PhraseFilter->addItems({"All phrases", "Unchanged", "Changed"});
+    PhraseFilter->addItems({"All phrases", "Unchanged", "Changed", "With findings"});
     FilterLabel->setBuddy(PhraseFilter);
     connect(PhraseFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
         Guarded([this, index] {
@@ -382,6 +387,7 @@ void TForm1::BuildMenus() {
                        QKeySequence(Qt::CTRL | Qt::Key_F));
     mGoTo = AddCommand(mEdit, "mGoTo", "&Go to phrase...", &TForm1::mGoToClick,
                        QKeySequence(Qt::CTRL | Qt::Key_G));
+    Findings->AddTo(mEdit);
 
     mLanguage = bar->addMenu("&Language");
     mLanguage->setObjectName("mLanguage");

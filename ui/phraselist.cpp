@@ -38,6 +38,10 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
             return Doc.IsChanged(row);
         case InFilterRole:
             return InFilter(index.row());
+        case FindingRole: {
+            const std::optional<TSeverity> worst = Session.WorstFinding(row);
+            return !worst ? 0 : *worst == TSeverity::Error ? 2 : 1;
+        }
         default:
             return {};
     }
@@ -78,6 +82,23 @@ void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setPen(selected ? text : option.palette.color(QPalette::Disabled, QPalette::Text));
     painter->drawText(QRect(r.right() - numberWidth, r.top(), numberWidth - 2, r.height()),
                       Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, number);
+    // A finding before the number: an error a red disc, a warning an amber ring, told apart by
+    // their shape as well as their colour.
+    const int finding = index.data(TPhraseModel::FindingRole).toInt();
+    const int markWidth = finding != 0 ? 10 : 0;
+    if (finding != 0) {
+        const QRect mark(r.right() - numberWidth - 9, r.top() + 3, 7, 7);
+        painter->setRenderHint(QPainter::Antialiasing);
+        if (finding == 2) {
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(QColor(200, 0, 0));
+        } else {
+            painter->setPen(QPen(QColor(215, 140, 0), 2));
+            painter->setBrush(Qt::NoBrush);
+        }
+        painter->drawEllipse(mark);
+        painter->setRenderHint(QPainter::Antialiasing, false);
+    }
     // A draft shows instead of the text, slanted; a row the filter leaves out is greyed.
     QString shown = index.data(TPhraseModel::DraftTextRole).toString();
     if (!shown.isEmpty()) {
@@ -90,9 +111,9 @@ void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setPen(selected || index.data(TPhraseModel::InFilterRole).toBool()
                         ? text
                         : option.palette.color(QPalette::Disabled, QPalette::Text));
-    painter->drawText(
-        QRect(r.left() + 18, r.top(), std::max(0, r.width() - 18 - numberWidth), r.height()),
-        Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
+    painter->drawText(QRect(r.left() + 18, r.top(),
+                            std::max(0, r.width() - 18 - numberWidth - markWidth), r.height()),
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
     painter->restore();
     if (option.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;

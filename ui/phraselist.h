@@ -34,6 +34,8 @@ class TPhraseModel : public QAbstractListModel {
     // The text as a reader reads it, which find searches: a sentence's without its
     // placeholders, so that words on both sides of a tag are found together.
     static constexpr int ReadTextRole = Qt::UserRole + 6;
+    // The worst of the checks' findings of the phrase (int): 0 none, 1 a warning, 2 an error.
+    static constexpr int FindingRole = Qt::UserRole + 7;
 
     explicit TPhraseModel(const TPageSession& session, QObject* parent = nullptr)
         : QAbstractListModel(parent), Session(session), Doc(session.Document()) {}

@@ -17,6 +17,7 @@
 #include <set>
 #include <sstream>
 
+#include "checks/checks.h"
 #include "core/document/document.h"
 #include "core/errors.h"
 #include "core/files/savefile.h"
@@ -24,6 +25,10 @@
 #include "core/text/pagecodec.h"
 #include "exchange/formats.h"
 #include "tests/support/files.h"
+#ifndef _WIN32
+#include "memory/memory.h"
+#include "store/dismissals.h"
+#endif
 #ifdef _WIN32
 #include "tests/support/winprocess.h"
 #endif
@@ -545,4 +550,135 @@ TEST_F(CliSaves, AllTextsOfOneCallAreOneWrite) {
     EXPECT_EQ(Read(page), "<p>eins</p><p>zwei</p><p>drei</p>");
 }
 #endif
+#endif
+
+#ifndef _WIN32
+namespace {
+
+// qa reads dismissals from the user's memory: the test's own.
+class CliQa : public Cli {
+  protected:
+    void SetUp() override { ::setenv("XDG_DATA_HOME", Out("data").c_str(), 1); }
+    void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
+
+    // The source page, and its copy with the given texts for its four phrases.
+    static std::string Page(const std::vector<std::string>& texts) {
+        return "<html lang=\"en\"><body>\n<p>" + texts[0] + "</p><p>" + texts[1] + "</p>\n<p>" +
+               texts[2] + "</p><p>" + texts[3] + "</p>\n</body></html>\n";
+    }
+    static std::vector<std::string> Source() {
+        return {"Save", "Save", "Version 2.0 is out.", "Hello world."};
+    }
+    // Writes the pages; the arguments of qa for them.
+    std::vector<std::string> Qa(const std::vector<std::string>& translated) {
+        quillfen::testing::WriteBytes(Out("en.html"), Page(Source()));
+        quillfen::testing::WriteBytes(Out("de.html"), Page(translated));
+        return {"qa", Out("en.html"), Out("de.html"), "--target-lang", "de"};
+    }
+};
+
+std::vector<std::string> With(std::vector<std::string> args, std::vector<std::string> more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+}  // namespace
+
+// One line per finding (page, phrase from 1, check, severity, text); the exit status is 1 only
+// for an error, and --checks chooses.
+TEST_F(CliQa, FindingsAreLinesAndOnlyAnErrorFails) {
+    const struct {
+        const char* name;
+        std::vector<std::string> translated, more;
+        int status;
+        std::vector<std::string> lines;  // each line's start
+    } cases[] = {
+        {"a clean translation",
+         {"Speichern", "Speichern", "Version 2.0 ist da.", "Hallo Welt."},
+         {},
+         0,
+         {}},
+        {"a warning only",
+         {"Speichern", "Speichern", "Version 2.0 ist da.", "Hallo Welt"},
+         {},
+         0,
+         {"\t4\tend-punctuation\twarning\t"}},
+        {"an error and a warning",
+         {"Speichern", "Sichern", "Version 2.1 ist da.", "Hallo Welt."},
+         {},
+         1,
+         // 2.0 missing and 2.1 not in the source
+         {"\t2\tinconsistent-source\twarning\t", "\t3\tnumbers\terror\t", "\t3\tnumbers\terror\t"}},
+        {"the error's check left out",
+         {"Speichern", "Speichern", "Version 2.1 ist da.", "Hallo Welt"},
+         {"--checks", "end-punctuation, length"},
+         0,
+         {"\t4\tend-punctuation\twarning\t"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TRun run = RunCli(With(Qa(c.translated), c.more));
+        EXPECT_EQ(run.status, c.status);
+        std::istringstream lines(run.out);
+        std::string line;
+        std::size_t k = 0;
+        for (; std::getline(lines, line); ++k) {
+            ASSERT_LT(k, c.lines.size()) << line;
+            EXPECT_EQ(line.rfind(Out("de.html") + c.lines[k], 0), 0u) << line;
+            EXPECT_GT(line.size(), Out("de.html").size() + c.lines[k].size()) << line;
+        }
+        EXPECT_EQ(k, c.lines.size());
+    }
+    EXPECT_EQ(RunCli(With(Qa(Source()), {"--checks", "numbers,nonsense"})).status, 1);
+    EXPECT_EQ(RunCli(With(Qa(Source()), {"--format", "xml"})).status, 2);
+    // Pages that part outside their phrases are no translation of one another.
+    quillfen::testing::WriteBytes(Out("other.html"), "<html><p>Save</p></html>");
+    EXPECT_EQ(RunCli({"qa", Out("en.html"), Out("other.html")}).status, 1);
+}
+
+// The JSON, read by Python's json module, says what the lines say, texts with quotes and
+// backslashes included.
+TEST_F(CliQa, JsonSaysWhatTheLinesSay) {
+    const std::vector<std::string> args =
+        Qa({"Sp\"ei\\chern", "Sichern", "Version 2.1 ist da.", "Hallo Welt"});
+    const TRun lines = RunCli(args);
+    ASSERT_EQ(lines.status, 1);
+    const char* python =
+        "import json, sys\n"
+        "def esc(t): return t.replace('\\\\', '\\\\\\\\').replace('\\t', '\\\\t')"
+        ".replace('\\n', '\\\\n').replace('\\r', '\\\\r')\n"
+        "for f in json.load(sys.stdin):\n"
+        "    assert f['dismissed'] is False and f['key'].startswith(f['check'] + ':')\n"
+        "    print('\\t'.join([esc(f['page']), str(f['phrase']), f['check'], f['severity'],"
+        " esc(f['text'])]))\n";
+    quillfen::testing::WriteBytes(Out("read.py"), python);
+    const TRun json = RunShell(CliCommand(With(args, {"--format", "json"}), "/dev/null") +
+                               " | python3 " + Quoted(Out("read.py")));
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out, lines.out);
+    EXPECT_NE(lines.out.find("Sp\"ei\\\\chern"), std::string::npos) << lines.out;
+    EXPECT_EQ(RunCli(With(Qa(Source()), {"--format", "json", "--checks", "numbers"})).out, "[]\n");
+}
+
+// A finding dismissed in the window (kept in the user's memory) is left out, and its error no
+// longer fails; --all shows it again. A changed translation brings it back.
+TEST_F(CliQa, DismissedFindingsAreLeftOut) {
+    const std::vector<std::string> faulty = {"Speichern", "Speichern", "Version 2.1 ist da.",
+                                             "Hallo Welt."};
+    const std::vector<std::string> args = Qa(faulty);
+    {
+        const std::unique_ptr<TMemory> memory = TMemory::OpenDefault();
+        TStoredDismissals(memory->Database())
+            .Dismiss(std::vector<std::string>{
+                DismissalKey(TCheck::Numbers, "Version 2.0 is out.", faulty[2])});
+    }
+    const TRun run = RunCli(args);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    const TRun all = RunCli(With(args, {"--all"}));
+    EXPECT_EQ(all.status, 0);
+    EXPECT_NE(all.out.find("\t3\tnumbers\terror\t"), std::string::npos) << all.out;
+    EXPECT_EQ(RunCli(Qa({"Speichern", "Speichern", "Version 2.1 ist da!", "Hallo Welt."})).status,
+              1);
+}
 #endif

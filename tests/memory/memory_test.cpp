@@ -75,15 +75,21 @@ TEST(Memory, RefusesWhatIsNoMemoryAndLeavesItAsItIs) {
         {"a memory of a newer schema",
          [](const std::string& p) {
              MakeMemory(p);
-             Sql(p, "PRAGMA user_version = 2");
+             Sql(p, "PRAGMA user_version = 3");
          },
-         "was written by a newer version of Quillfen (schema 2)"},
+         "was written by a newer version of Quillfen (schema 3)"},
         {"a memory whose newer schema is still in its WAL file",
          [](const std::string& p) {
              MakeMemory(p);
-             Sql(p, "PRAGMA user_version = 3", false);
+             Sql(p, "PRAGMA user_version = 4", false);
          },
-         "was written by a newer version of Quillfen (schema 3)"},
+         "was written by a newer version of Quillfen (schema 4)"},
+        {"a memory whose table of dismissals is gone",
+         [](const std::string& p) {
+             MakeMemory(p);
+             Sql(p, "DROP TABLE dismissal");
+         },
+         "the table dismissal is missing"},
         {"a memory cut short",
          [](const std::string& p) {
              MakeMemory(p);

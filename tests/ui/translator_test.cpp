@@ -326,6 +326,11 @@ TEST_F(Translator, ThePreviewChangesConfirmedPhrasesInPlaceAsAReloadShowsThem) {
         Edit1->setText(QString::fromUtf8(row < int(std::size(texts)) ? texts[row] : "Zwei"));
         marks.clear();
         Key(Qt::Key_Return);
+        // A tag typed as text is an error of the checks: the first Enter asks, the second keeps.
+        if (Edit1->text().contains(u'<')) {
+            EXPECT_EQ(form->SelectedRow(), row);
+            Key(Qt::Key_Return);
+        }
         ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return !marks.isEmpty() && marks.last().at(0).toInt() == row + 1; }, 20000));

@@ -1,9 +1,10 @@
 #pragma once
 
-// The few parts of SQLite's C API the memory and the record of sources use, each failure turned
-// into its store's TError: a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB) as its Damaged error, a
-// store another program holds past the wait as its Busy error, anything else as its Failed error
-// with the system's cause. The memory's errors unless the database is opened with others.
+// The few parts of SQLite's C API that Quillfen's files use (the translation memory, the
+// dismissals of checks, the record of sources, a project's state), each failure turned into its
+// store's TError: a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB) as its Damaged error, a file
+// another program holds past the wait as its Busy error, anything else as its Failed error with
+// the system's cause. The memory's errors unless the database is opened with others.
 
 #include <cstdint>
 #include <string>
@@ -16,7 +17,7 @@ namespace quillfen {
 class TError;
 }
 
-namespace quillfen::memory {
+namespace quillfen::store {
 
 // How a store names its failures, each given the file's path.
 struct TDatabaseErrors {
@@ -105,4 +106,4 @@ class TTransaction {
     bool open_ = true;
 };
 
-}  // namespace quillfen::memory
+}  // namespace quillfen::store

@@ -1,4 +1,4 @@
-#include "memory/sqlite.h"
+#include "store/sqlite.h"
 
 #include <sqlite3.h>
 
@@ -7,7 +7,7 @@
 
 #include "core/errors.h"
 
-namespace quillfen::memory {
+namespace quillfen::store {
 
 const TDatabaseErrors kMemoryErrors{
     [](const std::string& path, std::string_view detail) {
@@ -145,4 +145,4 @@ void TTransaction::Commit() {
     open_ = false;
 }
 
-}  // namespace quillfen::memory
+}  // namespace quillfen::store

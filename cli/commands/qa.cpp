@@ -1,0 +1,146 @@
+// quillfen-cli qa: the checks of a translated page against its source, one line per finding.
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "checks/pages.h"
+#include "cli/command.h"
+#include "core/text/utf8.h"
+#include "session/pagesession.h"
+#ifdef QUILLFEN_DISMISSALS
+#include "memory/memory.h"
+#include "store/dismissals.h"
+#endif
+
+namespace quillfen::cli {
+namespace {
+
+const TOption kTargetLanguage{"--target-lang", "L",
+                              "the translation's language, whose numbers and punctuation are\n"
+                              "expected (default: those of any language)"};
+const TOption kChecks{"--checks", "LIST",
+                      "the checks to run, their ids separated by commas (default: all)"};
+const TOption kFormat{"--format", "json",
+                      "one JSON array of the findings, each with page, phrase, check,\n"
+                      "severity, text, key and whether it is dismissed"};
+const TOption kAll{"--all", "", "lists dismissed findings too"};
+const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kTargetLanguage,
+                                   &kChecks,     &kFormat,      &kAll};
+
+// A JSON string of text; a byte that is no UTF-8 becomes U+FFFD, since JSON holds only
+// characters.
+void AppendJson(std::string& out, std::string_view text) {
+    out += '"';
+    SplitUtf8(
+        text,
+        [&](std::string_view run) {
+            for (const char ch : run) {
+                const auto c = static_cast<unsigned char>(ch);
+                if (c == '"' || c == '\\') {
+                    out += '\\';
+                    out += ch;
+                } else if (c < 0x20) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                    out += escape;
+                } else {
+                    out += ch;
+                }
+            }
+        },
+        [&](unsigned char) { out += "\xEF\xBF\xBD"; });
+    out += '"';
+}
+
+// The dismissals made in the window for single pages, kept in the user's memory. A memory not
+// yet made holds none, and is not made by a command that only reads.
+class TUserDismissals {
+  public:
+    TUserDismissals() {
+#ifdef QUILLFEN_DISMISSALS
+        const std::string path = TMemory::DefaultPath();
+        if (!std::filesystem::exists(path)) return;
+        memory_ = std::make_unique<TMemory>(path);
+        dismissals_ = std::make_unique<TStoredDismissals>(memory_->Database());
+#endif
+    }
+    bool IsDismissed(const TFinding& finding) const {
+#ifdef QUILLFEN_DISMISSALS
+        return dismissals_ && dismissals_->IsDismissed(finding.Key);
+#else
+        (void)finding;
+        return false;
+#endif
+    }
+
+  private:
+#ifdef QUILLFEN_DISMISSALS
+    std::unique_ptr<TMemory> memory_;
+    std::unique_ptr<TStoredDismissals> dismissals_;
+#endif
+};
+
+int Run(const TArguments& a) {
+    const std::optional<std::string> format = a.Value(kFormat.Name);
+    if (format && *format != "json") throw TUsageError{"--format takes json"};
+    TCheckOptions options;
+    options.TargetLanguage = LanguageOption(a, kTargetLanguage);
+    if (const std::optional<std::string> list = a.Value(kChecks.Name))
+        options.Checks = ParseCheckList(*list);
+    const TDocument source = TPageSession::Read(a.Operands[0], a.Tags(), a.Units());
+    const TDocument translated = TPageSession::Read(a.Operands[1], a.Tags(), a.Units());
+    const std::vector<TFinding> findings = CheckPages(source, translated, options);
+    const TUserDismissals dismissals;
+    const bool all = a.Has(kAll.Name);
+    const std::string& page = a.Operands[1];
+    std::string out = format ? "[" : "";
+    bool errors = false, first = true;
+    for (const TFinding& f : findings) {
+        const bool dismissed = dismissals.IsDismissed(f);
+        if (dismissed && !all) continue;
+        errors = errors || (!dismissed && f.Severity == TSeverity::Error);
+        const std::string_view check = CheckInfo(f.Check).Id;
+        const char* severity = f.Severity == TSeverity::Error ? "error" : "warning";
+        if (format) {
+            out += first ? "\n" : ",\n";
+            out += "  {\"page\": ";
+            AppendJson(out, page);
+            out += ", \"phrase\": " + std::to_string(f.Phrase + 1) + ", \"check\": ";
+            AppendJson(out, check);
+            out += ", \"severity\": ";
+            AppendJson(out, severity);
+            out += ", \"text\": ";
+            AppendJson(out, f.English);
+            out += ", \"key\": ";
+            AppendJson(out, f.Key);
+            out += dismissed ? ", \"dismissed\": true}" : ", \"dismissed\": false}";
+        } else {
+            AppendEscaped(out, page);
+            out.append("\t").append(std::to_string(f.Phrase + 1)).append("\t");
+            out.append(check).append("\t").append(severity).append("\t");
+            AppendEscaped(out, f.English);
+            out += '\n';
+        }
+        first = false;
+    }
+    if (format) out += first ? "]\n" : "\n]\n";
+    Print(out);
+    return errors ? 1 : 0;
+}
+
+const TRegistration kQa{{
+    .Name = "qa",
+    .Synopsis = "SOURCE TRANSLATED",
+    .MinOperands = 2,
+    .MaxOperands = 2,
+    .Options = kOptions,
+    .Help = "Checks TRANSLATED, a copy of the page SOURCE whose phrases were translated, against\n"
+            "it: one line per finding, tab-separated: page, phrase number (from 1), check,\n"
+            "error or warning, and what was found. Findings dismissed in the window are left\n"
+            "out. Exit status 1 when an error was found, else 0 (warnings only).",
+    .Run = Run,
+}};
+
+}  // namespace
+}  // namespace quillfen::cli

@@ -1,0 +1,56 @@
+#pragma once
+
+// The checks' findings over the open page, kept up to date step by step. A page without a project
+// knows no source but itself: a phrase's translation is checked against its original text (what
+// was read), and only once it was changed, since a text as it was read is no translation yet.
+
+#include <cstddef>
+#include <exception>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "checks/checks.h"
+#include "core/document/document.h"
+
+namespace quillfen {
+
+class TPageFindings {
+  public:
+    TPageFindings();
+    ~TPageFindings();
+
+    // Checks doc anew: each changed phrase whose text is not the one checked before, then the
+    // checks over the page (the same source translated otherwise, ...). Findings dismissals holds
+    // are left out; when asking them fails, the finding stays and the failure is given back.
+    std::exception_ptr Update(const TDocument& doc, const TDismissals* dismissals);
+    void Clear();
+
+    // Phrase i's findings, errors first.
+    const std::vector<TFinding>& Of(std::size_t i) const;
+    std::optional<TSeverity> Worst(std::size_t i) const;
+    // The phrases that have findings, in order.
+    std::vector<std::size_t> Phrases() const;
+
+    // The errors the pair checks find in text as phrase i's translation, dismissed ones left
+    // out.
+    std::vector<TFinding> Errors(const TDocument& doc, std::size_t i, std::string_view text,
+                                 const TDismissals* dismissals);
+
+  private:
+    struct TChecked {
+        std::string Source, Target;
+        std::vector<TFinding> Found;
+    };
+    const TPairChecker& Checker(const TDocument& doc);
+
+    std::map<std::size_t, TChecked> checked_;
+    std::map<std::size_t, std::vector<TFinding>> shown_;
+    std::unique_ptr<TPairChecker> checker_;
+    std::string language_;
+    TUnits units_ = TUnits::Runs;
+};
+
+}  // namespace quillfen
