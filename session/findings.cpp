@@ -24,18 +24,20 @@ const TPairChecker& TPageFindings::Checker(const TDocument& doc) {
     return *checker_;
 }
 
-std::exception_ptr TPageFindings::Update(const TDocument& doc, const TDismissals* dismissals) {
+std::exception_ptr TPageFindings::Update(const TDocument& doc, const TSourceOf& sourceOf,
+                                         const TDismissals* dismissals) {
     const TPairChecker& checker = Checker(doc);
     std::vector<TFinding> found;
     std::vector<TCheckedPhrase> phrases;
     for (std::size_t i = 0; i < doc.PhraseCount(); ++i) {
-        if (!doc.IsChanged(i)) {
+        std::optional<std::string> source = sourceOf(i);
+        if (!source) {
             checked_.erase(i);
             continue;
         }
         TChecked& c = checked_[i];
-        if (c.Target != doc.Text(i)) {
-            c.Source = doc.OriginalText(i);
+        if (c.Target != doc.Text(i) || c.Source != *source) {
+            c.Source = std::move(*source);
             c.Target = doc.Text(i);
             c.Found.clear();
             checker.Check(c.Source, c.Target, c.Found);
@@ -87,11 +89,12 @@ std::vector<std::size_t> TPageFindings::Phrases() const {
     return phrases;
 }
 
-std::vector<TFinding> TPageFindings::Errors(const TDocument& doc, std::size_t i,
-                                            std::string_view text, const TDismissals* dismissals) {
+std::vector<TFinding> TPageFindings::Errors(const TDocument& doc, const TSourceOf& sourceOf,
+                                            std::size_t i, std::string_view text,
+                                            const TDismissals* dismissals) {
     std::vector<TFinding> errors;
     if (i >= doc.PhraseCount()) return errors;
-    const std::string source = doc.OriginalText(i);
+    const std::string source = sourceOf(i).value_or(std::string(doc.Text(i)));
     if (source == text) return errors;
     Checker(doc).Check(source, text, errors);
     std::erase_if(errors, [](const TFinding& f) { return f.Severity != TSeverity::Error; });

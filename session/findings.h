@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,10 +23,15 @@ class TPageFindings {
     TPageFindings();
     ~TPageFindings();
 
-    // Checks doc anew: each changed phrase whose text is not the one checked before, then the
+    // A phrase's source, none where it reads as its source (the page session's Source: what it
+    // read before it was first replaced, in this session or one before).
+    using TSourceOf = std::function<std::optional<std::string>(std::size_t)>;
+
+    // Checks doc anew: each replaced phrase whose text is not the one checked before, then the
     // checks over the page (the same source translated otherwise, ...). Findings dismissals holds
     // are left out; when asking them fails, the finding stays and the failure is given back.
-    std::exception_ptr Update(const TDocument& doc, const TDismissals* dismissals);
+    std::exception_ptr Update(const TDocument& doc, const TSourceOf& sourceOf,
+                              const TDismissals* dismissals);
     void Clear();
 
     // Phrase i's findings, errors first.
@@ -36,8 +42,8 @@ class TPageFindings {
 
     // The errors the pair checks find in text as phrase i's translation, dismissed ones left
     // out.
-    std::vector<TFinding> Errors(const TDocument& doc, std::size_t i, std::string_view text,
-                                 const TDismissals* dismissals);
+    std::vector<TFinding> Errors(const TDocument& doc, const TSourceOf& sourceOf, std::size_t i,
+                                 std::string_view text, const TDismissals* dismissals);
 
   private:
     struct TChecked {

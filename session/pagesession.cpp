@@ -343,7 +343,8 @@ void TPageSession::EnableChecks(const TDismissals* dismissals) {
 void TPageSession::Recheck() {
     if (!checking_) return;
     // A store of dismissals that cannot be read fails like an observer: the step stands.
-    if (std::exception_ptr failure = findings_.Update(doc_, dismissals_))
+    if (std::exception_ptr failure = findings_.Update(
+            doc_, [this](std::size_t i) { return Source(i); }, dismissals_))
         observerFailure_ = failure;
 }
 
@@ -359,7 +360,8 @@ std::vector<TFinding> TPageSession::ErrorsToAsk(std::size_t i, std::string_view 
         asked_.reset();
         return {};
     }
-    std::vector<TFinding> errors = findings_.Errors(doc_, i, cleaned, dismissals_);
+    std::vector<TFinding> errors = findings_.Errors(
+        doc_, [this](std::size_t k) { return Source(k); }, i, cleaned, dismissals_);
     if (errors.empty())
         asked_.reset();
     else

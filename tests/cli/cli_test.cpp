@@ -373,11 +373,13 @@ TEST_F(CliSaves, TwoSavesAtOnceNeverLoseAChangeSilentlyNorMix) {
                 EXPECT_TRUE(now == both) << label;
             } else if (run.out == "0 1\n") {
                 EXPECT_TRUE(now == onlyFirst) << label;
-                EXPECT_NE(Read(Out("e2")).find(ChangedWhileReadError().what()), std::string::npos)
+                EXPECT_NE(Read(Out("e2")).find(ChangedWhileReadError().English()),
+                          std::string::npos)
                     << label;
             } else if (run.out == "1 0\n") {
                 EXPECT_TRUE(now == onlySecond) << label;
-                EXPECT_NE(Read(Out("e1")).find(ChangedWhileReadError().what()), std::string::npos)
+                EXPECT_NE(Read(Out("e1")).find(ChangedWhileReadError().English()),
+                          std::string::npos)
                     << label;
             } else {
                 ADD_FAILURE() << label << ": exit statuses " << run.out;

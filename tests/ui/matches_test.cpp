@@ -147,7 +147,8 @@ TEST_F(Matches, NothingIsKeptUntilTheTargetLanguageIsGiven) {
     Key(Qt::Key_Return);
     const std::vector<TUnit> units = Units();
     ASSERT_EQ(units.size(), 1u);
-    EXPECT_EQ(units[0].Source, "Hallo Welt.");
+    // Kept under the phrase's source, not the translation it replaced.
+    EXPECT_EQ(units[0].Source, "Hello world.");
     EXPECT_EQ(units[0].Target, "Servus Welt.");
 }
 
