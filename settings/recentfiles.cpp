@@ -11,6 +11,14 @@ bool TRecentFiles::Add(const QString& path) {
     return true;
 }
 
+bool TRecentFiles::Remove(const QString& path) {
+    const auto at = std::find(entries_.begin(), entries_.end(), path);
+    if (path.isEmpty() || at == entries_.end()) return false;
+    std::move(at + 1, entries_.end(), at);
+    entries_.back().clear();
+    return true;
+}
+
 QString TRecentFiles::MenuText(std::size_t n, const QString& path) {
     return "&" + QString::number(n + 1) + " " + path;
 }

@@ -20,6 +20,8 @@ class TRecentFiles {
     // are, case and all); another goes first and the oldest entry drops out. True when the list
     // changed.
     bool Add(const QString& path);
+    // A page that is gone: the entries after it move up. True when it was listed.
+    bool Remove(const QString& path);
 
     const TEntries& Entries() const { return entries_; }
     const QString& operator[](std::size_t n) const { return entries_[n]; }

@@ -101,6 +101,9 @@ class TForm1 : public QMainWindow {
     void mRevertClick();
     void mFindClick();
     void mGoToClick();
+    // F3 (Shift+F3: back) from anywhere: the next match of what the find field holds, or the
+    // field itself when it holds nothing.
+    void FindOn(bool back);
     void TextBoxClick();
     void OkBtnClick();
     // Enter, Up and Down, any modifier ignored, and the field still receives them; PageUp,

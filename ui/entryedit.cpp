@@ -325,7 +325,11 @@ bool TEntryEdit::viewportEvent(QEvent* event) {
         const int index = TokenAt(help->pos(), &part);
         if (index >= 0 && std::size_t(index) < placeholders_.size() &&
             !placeholders_[std::size_t(index)].Content.isEmpty())
-            QToolTip::showText(help->globalPos(), placeholders_[std::size_t(index)].Content,
+            // The tag as written: a tool tip would take "<b class=x>" for markup of its own.
+            QToolTip::showText(help->globalPos(),
+                               "<p style='white-space:pre'>" +
+                                   placeholders_[std::size_t(index)].Content.toHtmlEscaped() +
+                                   "</p>",
                                viewport());
         else
             QToolTip::hideText();

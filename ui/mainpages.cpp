@@ -387,6 +387,14 @@ void TForm1::BuildMenus() {
                        QKeySequence(Qt::CTRL | Qt::Key_F));
     mGoTo = AddCommand(mEdit, "mGoTo", "&Go to phrase...", &TForm1::mGoToClick,
                        QKeySequence(Qt::CTRL | Qt::Key_G));
+    // F3 and Shift+F3 find on from anywhere in the window, not only from the find field.
+    for (const bool back : {false, true}) {
+        auto* step = new QAction(this);
+        step->setObjectName(back ? "FindPrevious" : "FindNext");
+        step->setShortcut(back ? QKeySequence(Qt::SHIFT | Qt::Key_F3) : QKeySequence(Qt::Key_F3));
+        connect(step, &QAction::triggered, this, Guard([this, back] { FindOn(back); }));
+        addAction(step);
+    }
     Findings->AddTo(mEdit);
 
     mLanguage = bar->addMenu("&Language");

@@ -574,7 +574,7 @@ TEST_F(Window, RecentFilesKeepKnownPathsInPlaceAndDropTheOldest) {
     EXPECT_EQ(form->RecentFiles()[4], paths[1]);
 }
 
-TEST_F(Window, RecentEntriesLoadWithoutReorderingAndSkipVanishedFiles) {
+TEST_F(Window, RecentEntriesLoadWithoutReorderingAndAVanishedOneIsSaidAndDropped) {
     const QString one = Page("one.html"), two = Page("two.html");
     Open(one);
     Open(two);
@@ -584,9 +584,18 @@ TEST_F(Window, RecentEntriesLoadWithoutReorderingAndSkipVanishedFiles) {
     EXPECT_EQ(form->RecentFiles()[0], two);
     EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(one));
 
+    // Entry 1 gone, made a folder: said once, and offered no more.
     ASSERT_TRUE(QFile::remove(two));
-    Command([&] { file[7]->trigger(); });  // entry 1: gone
+    ASSERT_TRUE(QDir().mkdir(two));
+    Answer(QMessageBox::Ok);
+    Command([&] { file[7]->trigger(); });
     EXPECT_TRUE(errors.isEmpty());
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("no longer there")) << asked[0].toStdString();
+    EXPECT_EQ(form->RecentFiles()[0], one);
+    EXPECT_TRUE(form->RecentFiles()[1].isEmpty());
+    EXPECT_EQ(file[7]->text(), "&1 " + one);
+    EXPECT_FALSE(file[8]->isVisible());
     EXPECT_EQ(form->DocumentPath(), one);
     EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(one));
     // A later replacement still goes into the page that is open.

@@ -189,6 +189,15 @@ TEST_F(Workflow, FindWrapsCountsAndFollowsTheChangedTexts) {
         // The focus stays in the find field, and the entry still shows what typing replaces.
         EXPECT_TRUE(FindBar->FindEdit->hasFocus());
     }
+    // F3 goes on from anywhere in the window, the entry included.
+    Edit1->setFocus(Qt::OtherFocusReason);
+    Key(Qt::Key_F3);
+    ExpectEntryShowsRow(5);
+    EXPECT_EQ(FindCount(), "3 of 3");
+    Edit1->setFocus(Qt::OtherFocusReason);
+    Key(Qt::Key_F3, Qt::ShiftModifier);
+    ExpectEntryShowsRow(2);
+    FindBar->FindEdit->setFocus(Qt::OtherFocusReason);
     const QPalette entry = Edit1->palette();
     EXPECT_EQ(entry.color(QPalette::Inactive, QPalette::Highlight),
               entry.color(QPalette::Active, QPalette::Highlight));
