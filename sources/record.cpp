@@ -12,8 +12,8 @@
 
 #include "core/errors.h"
 #include "memory/memory.h"
-#include "store/sqlite.h"
 #include "session/pagesession.h"
+#include "store/sqlite.h"
 
 namespace quillfen {
 
