@@ -248,7 +248,12 @@ std::size_t LengthBand(std::size_t tokens) {
     return band;
 }
 
-TToken BandToken(std::size_t band) { return HashToken("\x02" + std::to_string(band)); }
+TToken BandToken(std::size_t band) {
+    // Appended rather than added to a literal: GCC 12 warns of an overlap it imagines there.
+    std::string name(1, '\x02');
+    name += std::to_string(band);
+    return HashToken(name);
+}
 
 }  // namespace
 

@@ -79,34 +79,24 @@ CREATE TABLE term(
 // 2: the dismissals of checks on single pages (store/dismissals.h).
 constexpr std::array<const char*, kSchemaVersion - 1> kMigrations = {kDismissalTableSchema};
 
-std::uint32_t BigEndian(const unsigned char* p, int bytes) {
-    std::uint32_t v = 0;
-    for (int k = 0; k < bytes; ++k) v = (v << 8) | p[k];
-    return v;
-}
-
 // What the file at path is, read from its bytes before SQLite opens it: SQLite would take any
 // file for a database until it reads it, and WAL mode writes to it at once.
 enum class TFileState { Missing, Empty, Memory };
 
 TFileState CheckFile(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT) return TFileState::Missing;
-        throw CannotOpenError(path, errno);
+    const store::TStoreFile file = store::InspectFile(path);
+    switch (file.State) {
+        case store::TStoreFile::Missing:
+            return TFileState::Missing;
+        case store::TStoreFile::Empty:
+            return TFileState::Empty;
+        case store::TStoreFile::Other:
+            throw NotMemoryError(path);
+        case store::TStoreFile::Database:
+            break;
     }
-    if (!S_ISREG(info.st_mode)) throw NotMemoryError(path);
-    if (info.st_size == 0) return TFileState::Empty;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw CannotOpenError(path, errno);
-    unsigned char header[100] = {};
-    in.read(reinterpret_cast<char*>(header), sizeof header);
-    if (in.gcount() != static_cast<std::streamsize>(sizeof header) ||
-        std::memcmp(header, "SQLite format 3", 16) != 0)
-        throw NotMemoryError(path);
-    if (BigEndian(header + 68, 4) != kApplicationId) throw NotMemoryError(path);
-    const auto version = static_cast<int>(BigEndian(header + 60, 4));
-    if (version > kSchemaVersion) throw NewerMemoryError(path, version);
+    if (file.ApplicationId != kApplicationId) throw NotMemoryError(path);
+    if (file.Version > kSchemaVersion) throw NewerMemoryError(path, file.Version);
     // A file cut short is SQLite's to notice (its header counts more pages than the file has),
     // at the first read below, before anything writes.
     return TFileState::Memory;

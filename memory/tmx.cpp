@@ -710,19 +710,11 @@ void AppendXml(std::string& out, std::string_view text) {
             continue;
         }
         ++i;
+        if (const std::string_view entity = MarkupEntity(static_cast<char>(b)); !entity.empty()) {
+            out += entity;
+            continue;
+        }
         switch (b) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
             case '\r':
                 out += "&#13;";
                 break;

@@ -67,30 +67,16 @@ const store::TDatabaseErrors kRecordErrors{
     },
 };
 
-std::uint32_t BigEndian(const unsigned char* p) {
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
-           std::uint32_t(p[3]);
-}
-
 // Whether there is a file to open, and that its header is a record's, before SQLite opens it:
 // SQLite writes nothing to a file until it reads it, so a file refused here stays as it is.
 bool Exists(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT) return false;
-        throw CannotOpenError(path, errno);
-    }
-    if (!S_ISREG(info.st_mode)) throw Refused(TRecordFault::NotRecord, path);
-    if (info.st_size == 0) return true;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw CannotOpenError(path, errno);
-    unsigned char header[100] = {};
-    in.read(reinterpret_cast<char*>(header), sizeof header);
-    if (in.gcount() != static_cast<std::streamsize>(sizeof header) ||
-        std::memcmp(header, "SQLite format 3", 16) != 0 || BigEndian(header + 68) != kApplicationId)
+    const store::TStoreFile file = store::InspectFile(path);
+    if (file.State == store::TStoreFile::Missing) return false;
+    if (file.State == store::TStoreFile::Other ||
+        (file.State == store::TStoreFile::Database && file.ApplicationId != kApplicationId))
         throw Refused(TRecordFault::NotRecord, path);
-    const auto version = static_cast<int>(BigEndian(header + 60));
-    if (version > kSchemaVersion) throw Refused(TRecordFault::Newer, path, std::to_string(version));
+    if (file.Version > kSchemaVersion)
+        throw Refused(TRecordFault::Newer, path, std::to_string(file.Version));
     return true;
 }
 

@@ -1,8 +1,12 @@
 #include "store/sqlite.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
+#include <fstream>
 #include <new>
 
 #include "core/errors.h"
@@ -143,6 +147,36 @@ TTransaction::~TTransaction() {
 void TTransaction::Commit() {
     db_.Exec("COMMIT");
     open_ = false;
+}
+
+TStoreFile InspectFile(const std::string& path) {
+    TStoreFile file;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) return file;
+        throw CannotOpenError(path, errno);
+    }
+    file.State = !S_ISREG(info.st_mode) ? TStoreFile::Other
+                 : info.st_size == 0    ? TStoreFile::Empty
+                                        : TStoreFile::Database;
+    if (file.State != TStoreFile::Database) return file;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw CannotOpenError(path, errno);
+    unsigned char header[100] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    if (in.gcount() != static_cast<std::streamsize>(sizeof header) ||
+        std::memcmp(header, "SQLite format 3", 16) != 0) {
+        file.State = TStoreFile::Other;
+        return file;
+    }
+    // Big-endian, at the offsets SQLite's file format gives them.
+    auto number = [&](int at) {
+        return std::uint32_t(header[at]) << 24 | std::uint32_t(header[at + 1]) << 16 |
+               std::uint32_t(header[at + 2]) << 8 | std::uint32_t(header[at + 3]);
+    };
+    file.Version = static_cast<int>(number(60));
+    file.ApplicationId = number(68);
+    return file;
 }
 
 }  // namespace quillfen::store

@@ -19,6 +19,17 @@ class TError;
 
 namespace quillfen::store {
 
+// What a file is before SQLite opens it: SQLite would take any file for a database until it reads
+// it, and WAL mode writes to it at once, so a store asks first. Other is no regular file or no
+// SQLite database; a database gives its header's application id and user version.
+struct TStoreFile {
+    enum { Missing, Empty, Other, Database } State = Missing;
+    std::uint32_t ApplicationId = 0;
+    int Version = 0;
+};
+// Throws CannotOpenError where the file cannot be looked at or read.
+TStoreFile InspectFile(const std::string& path);
+
 // How a store names its failures, each given the file's path.
 struct TDatabaseErrors {
     TError (*Damaged)(const std::string& path, std::string_view detail);

@@ -36,6 +36,23 @@ constexpr bool SameNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The entity HTML and XML both read for &, <, > and ", which text and attribute values escape
+// alike; empty for any other character.
+constexpr std::string_view MarkupEntity(char c) {
+    switch (c) {
+        case '&':
+            return "&amp;";
+        case '<':
+            return "&lt;";
+        case '>':
+            return "&gt;";
+        case '"':
+            return "&quot;";
+        default:
+            return {};
+    }
+}
+
 // The value of a hex digit, or -1.
 constexpr int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/errors.h"
+#include "core/text/ascii.h"
 #include "core/text/pagecodec.h"
 #include "core/text/utf8.h"
 
@@ -190,27 +191,14 @@ std::string EncodeText(std::string_view text, TEncodeMode mode) {
             continue;
         }
         if (u < 0x80) {
-            switch (b) {
-                case '&':
-                    out += "&amp;";
-                    break;
-                case '<':
-                    out += "&lt;";
-                    break;
-                case '>':
-                    out += "&gt;";
-                    break;
-                case '"':
-                    out += "&quot;";
-                    break;
-                default:
-                    // A control character is dropped at the start of a line when the page is
-                    // read again; as a reference it is kept.
-                    if (u < 0x20 && b != '\t' && b != '\n' && b != '\r')
-                        AppendReference(out, u);
-                    else
-                        out += b;
-            }
+            // A control character is dropped at the start of a line when the page is read again;
+            // as a reference it is kept.
+            if (const std::string_view entity = MarkupEntity(b); !entity.empty())
+                out += entity;
+            else if (u < 0x20 && b != '\t' && b != '\n' && b != '\r')
+                AppendReference(out, u);
+            else
+                out += b;
             ++i;
             continue;
         }
