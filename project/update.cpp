@@ -503,7 +503,8 @@ std::string WithRootLanguage(std::string_view page, std::string_view language) {
 }
 
 std::uint64_t PhraseWords(const TDocument& doc, std::size_t i) {
-    const std::string_view text = doc.OriginalText(i);
+    // OriginalText gives a copy: held here, not viewed.
+    const std::string text = doc.OriginalText(i);
     return doc.Spans()[i].Source == TSource::Sentence ? CountWords(TextWithoutPlaceholders(text))
                                                       : CountWords(text);
 }
