@@ -318,6 +318,14 @@ void TForm1::OkBtnClick() {
 }
 
 bool TForm1::Edit1KeyDown(int key, Qt::KeyboardModifiers shift) {
+    if (key == Qt::Key_Escape) {
+        // Esc takes back what was typed: the entry shows what it was given again.
+        if (entryRow_ >= 0 && Edit1->text() != entryGiven_) {
+            Edit1->setText(entryGiven_);
+            Edit1->selectAll();
+        }
+        return true;
+    }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         OkBtnClick();
         return false;

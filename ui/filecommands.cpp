@@ -123,9 +123,13 @@ void TForm1::mExitClick() { close(); }
 void TForm1::mHelpClick() {
     PageBeforeHelp = std::uint8_t(Notebook->currentIndex());
     Notebook->setCurrentIndex(2);
+    CloseHelpBtn->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm1::CloseHelpBtnClick() { Notebook->setCurrentIndex(PageBeforeHelp); }
+void TForm1::CloseHelpBtnClick() {
+    Notebook->setCurrentIndex(PageBeforeHelp);
+    if (Notebook->currentIndex() == 1) Edit1->setFocus(Qt::OtherFocusReason);
+}
 
 void TForm1::mOptionsClick() {
     OptionsDlg->Tags = Tags;

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -141,6 +142,8 @@ void TForm1::BuildHelpPage() {
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         memo->setPlainText(lines.join('\n'));
+        // Tab leaves it for the Ok button rather than typing a tab.
+        memo->setTabChangesFocus(true);
         return memo;
     };
     for (const TLanguageEntry& entry : Languages()) {
@@ -161,6 +164,12 @@ void TForm1::BuildHelpPage() {
     bandRow->addStretch(1);
     col->addWidget(band);
     connect(CloseHelpBtn, &QPushButton::clicked, this, Guard([this] { CloseHelpBtnClick(); }));
+    // Esc, Enter and Return close the help from anywhere on it, as Ok does.
+    for (const int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+        auto* close = new QShortcut(QKeySequence(key), page);
+        close->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(close, &QShortcut::activated, this, Guard([this] { CloseHelpBtnClick(); }));
+    }
     Notebook->addWidget(page);
 }
 
@@ -366,7 +375,8 @@ void TForm1::BuildMenus() {
     mMerge = AddCommand(mFile, "mMerge", "&Merge translation...", &TForm1::mMergeClick);
     N3 = mFile->addSeparator();
     N3->setObjectName("N3");
-    mExit = AddCommand(mFile, "mExit", "E&xit", &TForm1::mExitClick);
+    mExit = AddCommand(mFile, "mExit", "E&xit", &TForm1::mExitClick,
+                       QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     // Between File and Language; Alt+E belongs to Extra.
     mEdit = bar->addMenu("E&dit");

@@ -656,6 +656,21 @@ TEST_F(Window, HelpRemembersThePageItCameFrom) {
     QTest::mouseClick(CloseHelpBtn, Qt::LeftButton);
     EXPECT_EQ(Notebook->currentIndex(), 1);
 
+    // The keyboard leaves it too: Esc from the text, Tab to Ok and Enter; the entry has the
+    // focus again.
+    auto* memo = Control<QPlainTextEdit>("Help_US");
+    Command([this] { mHelp->trigger(); });
+    memo->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(memo, Qt::Key_Escape);
+    EXPECT_EQ(Notebook->currentIndex(), 1);
+    EXPECT_TRUE(Edit1->hasFocus());
+    Command([this] { mHelp->trigger(); });
+    memo->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(memo, Qt::Key_Tab);
+    EXPECT_TRUE(CloseHelpBtn->hasFocus());
+    QTest::keyClick(CloseHelpBtn, Qt::Key_Return);
+    EXPECT_EQ(Notebook->currentIndex(), 1);
+
     // Help on the Help page: Ok leaves it showing.
     Command([this] { mHelp->trigger(); });
     Command([this] { mHelp->trigger(); });
@@ -887,6 +902,12 @@ TEST_F(Window, CtrlZInTheEntryTakesBackTypingOnlyAndUndoNamesItsPhrases) {
     EXPECT_NE(ReadBytes(path).find("New"), std::string::npos) << "confirmed work stays";
     QTest::keyClick(Edit1, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(Edit1->text(), QString::fromUtf8("K\u00E4se pictureX"));
+
+    // Esc takes back all the typing at once.
+    QTest::keyClicks(Edit1, "YZ");
+    QTest::keyClick(Edit1, Qt::Key_Escape);
+    EXPECT_EQ(Edit1->text(), QString::fromUtf8("K\u00E4se picture"));
+    EXPECT_EQ(form->SelectedRow(), 1);
 
     // The menu's keys take back the replacement and go to its phrase.
     QTest::keyClick(Edit1, Qt::Key_Z, Qt::ControlModifier | Qt::AltModifier);
