@@ -102,6 +102,7 @@ enum class TStringId : int {
     UndoWhichPhrases = 99,
     AskManyPhrasesStep = 100,
     RecentFileGone = 101,
+    SourceOfPhrase = 102,
     // The translation memory's matches pane.
     MatchesCaption = 120,
     MatchesNone = 121,

@@ -19,8 +19,9 @@ namespace {
 // phrases translated); 96: the wizard's choice of the export format; 97: reading the page as a file
 // to merge was cut. 98 and 99: which phrases Undo and Redo go to, after the command's name ("%d"
 // the phrase or the count); 100: the question before a step of many phrases; 101: a recent file
-// that is gone ("%s" its path). 120 to 131: the translation memory's matches pane ("%s" the
-// memory's error) and where a match came from. A new text takes the next free id in every table.
+// that is gone ("%s" its path); 102: a replaced phrase's source ("%s" its text). 120 to 131: the
+// translation memory's matches pane ("%s" the memory's error) and where a match came from. A new
+// text takes the next free id in every table.
 constexpr TStringEntry English[] = {
     {TStringId::AppTitle, u8"Quillfen"},
     {TStringId::VersionCaption, u8"Version"},
@@ -128,6 +129,7 @@ constexpr TStringEntry English[] = {
     {TStringId::UndoWhichPhrases, u8"(%d phrases)"},
     {TStringId::AskManyPhrasesStep, u8"This step changes %d phrases at once. Go on?"},
     {TStringId::RecentFileGone, u8"%s is no longer there or is no file; it leaves the list."},
+    {TStringId::SourceOfPhrase, u8"Source: %s"},
     {TStringId::MatchesCaption,
      u8"Matches from the memory (Ctrl+1 to Ctrl+5 put one into the entry):"},
     {TStringId::MatchesNone, u8"No match in the memory."},
@@ -266,6 +268,7 @@ constexpr TStringEntry German[] = {
     {TStringId::AskManyPhrasesStep, u8"Dieser Schritt ändert %d Phrasen auf einmal. Fortfahren?"},
     {TStringId::RecentFileGone,
      u8"%s ist nicht mehr da oder keine Datei; der Eintrag verlässt die Liste."},
+    {TStringId::SourceOfPhrase, u8"Ausgangstext: %s"},
     {TStringId::MatchesCaption,
      u8"Treffer aus dem Übersetzungsspeicher (Strg+1 bis Strg+5 übernehmen einen):"},
     {TStringId::MatchesNone, u8"Kein Treffer im Übersetzungsspeicher."},

@@ -35,6 +35,9 @@
 #include "exchange/formats.h"
 #include "exchange/merge.h"
 #include "settings/stringtable.h"
+#ifdef QUILLFEN_SOURCES
+#include "sources/record.h"
+#endif
 #include "ui/about.h"
 #include "ui/application.h"
 #include "ui/codec.h"
@@ -118,6 +121,14 @@ void TForm1::FormActivate() {
     Units = s.Units;
     History = TRecentFiles(s.History);
     if (WizardDlg) WizardDlg->SetExportFormat(s.ExportFormat);
+#ifdef QUILLFEN_SOURCES
+    // Pages remember what their phrases read before they were replaced. A record that cannot be
+    // opened is said once; the window works on without it.
+    Guarded([this] {
+        SourceRecord = TSourceStore::OpenDefault();
+        Session.SetSourceRecord(SourceRecord.get());
+    });
+#endif
     // A size from another screen is brought back onto this one by the toolkit; none of the
     // designed size goes below its minimum.
     if (!s.WindowGeometry.isEmpty()) restoreGeometry(s.WindowGeometry);
@@ -219,6 +230,7 @@ void TForm1::ApplyLanguage() {
     if (entryRow_ < 0) TextLabel->setText(text(TStringId::SelectPhrase));
     ShowNote(entryRow_);
     OpenFilter = text(TStringId::OpenFilter);
+    TextBoxModel->SourceFormat = text(TStringId::SourceOfPhrase);
     BlocksFormat = text(TStringId::PhraseCount);
     FilteredFormat = text(TStringId::FilteredCount);
     WordsFormat = text(TStringId::WordCount);
@@ -386,7 +398,9 @@ void TForm1::ShowRowInEntry(int row) {
     entryGiven_ = draft ? FromText(*draft) : s;
     SetEntryPlaceholders(row);
     Edit1->setText(entryGiven_);
-    TextLabel->setText(s);
+    // A replaced phrase shows its source above the entry, as the translator checks it.
+    const std::optional<std::string> source = Session.Source(std::size_t(row));
+    TextLabel->setText(source ? Message(TStringId::SourceOfPhrase, FromText(*source)) : s);
     ShowNote(row);
     entryRow_ = row;
     OkBtn->setEnabled(true);

@@ -131,6 +131,9 @@ class TForm1 : public QMainWindow {
     // The current document path (the file name of the open dialog).
     QString FileName;
     // The open page and the rules of working on it; the window shows what it reports.
+    // The record of the sources of replaced phrases across sessions, where the build has one;
+    // declared before the session, which is told of it and must not outlive it.
+    std::unique_ptr<TSourceRecord> SourceRecord;
     TPageSession Session;
     const TDocument& Doc = Session.Document();
     // Children of the window, attached by CreateMainWindow.

@@ -8,6 +8,7 @@
 
 #include "ui/application.h"
 #include "ui/codec.h"
+#include "ui/texts.h"
 
 namespace quillfen {
 
@@ -35,7 +36,11 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
             return draft ? FromText(*draft) : QString();
         }
         case ChangedRole:
-            return Doc.IsChanged(row);
+            return Session.IsReplaced(row);
+        case Qt::ToolTipRole: {
+            const std::optional<std::string> source = Session.Source(row);
+            return source ? FillIn(SourceFormat, FromText(*source)) : QVariant();
+        }
         case InFilterRole:
             return InFilter(index.row());
         case FindingRole: {

@@ -49,6 +49,8 @@ class TPhraseModel : public QAbstractListModel {
     void RowChanged(int row);
     void AllRowsChanged();
     bool InFilter(int row) const { return row >= 0 && Session.InFilter(std::size_t(row)); }
+    // The row's tool tip for a replaced phrase: its source in place of "%s".
+    QString SourceFormat = QStringLiteral("%s");
 
   private:
     const TPageSession& Session;

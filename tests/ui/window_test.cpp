@@ -338,7 +338,7 @@ TEST_F(Window, OkOnTheLastRowStaysThere) {
     QTest::keyClick(Edit1, Qt::Key_Enter);
     EXPECT_EQ(form->SelectedRow(), 3);
     EXPECT_EQ(Edit1->text(), "Last one");
-    EXPECT_EQ(TextLabel->text(), "Last one");
+    EXPECT_EQ(TextLabel->text(), "Source: Third") << "a replaced phrase shows its source";
     const std::string first = ReadBytes(path);
     EXPECT_NE(first.find("Last one"), std::string::npos);
     QTest::keyClick(Edit1, Qt::Key_Enter);
@@ -1047,3 +1047,34 @@ TEST_F(Window, ALanguageWithoutStringTableShowsTheEnglishMenus) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+// A phrase replaced before keeps its source in view, after the window and the page were closed:
+// above the entry and on its row, and it counts as changed.
+TEST_F(Window, TheSourceOfAReplacedPhraseShowsAfterARestart) {
+    const QString path = Page("source.html");
+    Open(path);
+    Select(0);
+    Edit1->setText("Erster Satz");
+    QTest::keyClick(Edit1, Qt::Key_Return);
+    Select(0);
+    EXPECT_EQ(TextLabel->text(), "Source: First phrase");
+    Stop();
+    Start();
+    Open(path);
+    Select(0);
+    EXPECT_EQ(Edit1->text(), "Erster Satz");
+    EXPECT_EQ(TextLabel->text(), "Source: First phrase");
+    EXPECT_EQ(TextBoxModel->index(0).data(Qt::ToolTipRole).toString(), "Source: First phrase");
+    EXPECT_TRUE(TextBoxModel->index(0).data(TPhraseModel::ChangedRole).toBool());
+    EXPECT_FALSE(TextBoxModel->index(1).data(Qt::ToolTipRole).isValid());
+    const QString status = Control<QLabel>("StatusLabel")->text();
+    EXPECT_TRUE(status.contains("1 changed")) << status.toStdString();
+    // A phrase that reads as its source again has none.
+    Edit1->setText("First phrase");
+    QTest::keyClick(Edit1, Qt::Key_Return);
+    Select(0);
+    EXPECT_EQ(TextLabel->text(), "First phrase");
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+#endif

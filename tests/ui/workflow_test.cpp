@@ -55,7 +55,9 @@ class Workflow : public uitest::Window {
         EXPECT_EQ(form->SelectedRow(), row);
         EXPECT_EQ(Edit1->text(), RowString(row));
         EXPECT_EQ(Edit1->selectedText(), RowString(row));
-        EXPECT_EQ(TextLabel->text(), RowString(row));
+        // Above it the row's text, or for a replaced phrase its source.
+        const QVariant source = TextBoxModel->index(row).data(Qt::ToolTipRole);
+        EXPECT_EQ(TextLabel->text(), source.isValid() ? source.toString() : RowString(row));
     }
 
     // Waits until the browser shows phrase marked and no load is under way.
