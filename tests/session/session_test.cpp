@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/markup/sentences.h"
 #include "exchange/po.h"
 #include "session/pagesession.h"
 #include "tests/support/files.h"
@@ -46,6 +47,7 @@ std::string Replaced(std::string s, const std::string& from, const std::string& 
 // page is open in, it is read in the file's cut before units are matched. A page changed since
 // the export needs Force, in either cut.
 TEST(SessionMerge, AFileIsMergedInTheCutItWasExportedIn) {
+    if (!SentencesAvailable()) GTEST_SKIP() << "this build cuts no sentences";
     struct TCase {
         const char* name;
         TUnits exportedIn, openIn;
@@ -121,6 +123,7 @@ class TRecorder final : public TReplacementObserver {
 // Only what was written reaches the observers, with the text it replaced: never a draft, a text
 // equal to the one there, or a step whose save failed. An observer's failure leaves the step.
 TEST(SessionObservers, AreToldOfEveryWrittenStepAndOfNothingElse) {
+    if (!SentencesAvailable()) GTEST_SKIP() << "this build cuts no sentences";
     TTempDir dir;
     const std::string page = dir / "page.html", po = dir / "page.po";
     WriteBytes(page, kPage);
