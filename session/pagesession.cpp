@@ -69,6 +69,7 @@ void TPageSession::Adopt(TDocument&& page, const std::string& path) {
     doc_ = std::move(page);
     path_ = path;
     open_ = true;
+    readWords_ = doc_.TotalWords();
     // Whatever was typed or failed to save went with the page it belonged to.
     DropDrafts();
     ReadRecordedSources();
@@ -92,6 +93,29 @@ void TPageSession::ReadRecordedSources() {
     }
     // A record names phrases of the page only as the record's page was cut.
     std::erase_if(recorded_, [&](const auto& r) { return r.first >= doc_.PhraseCount(); });
+    // The page's words are its sources' words: a recorded phrase counts by its source.
+    sourceWords_ = readWords_;
+    for (const auto& [i, source] : recorded_)
+        sourceWords_ += doc_.WordsOf(i, source) - doc_.WordsOf(i, doc_.OriginalText(i));
+}
+
+TPageSession::TDone TPageSession::Done() const {
+    TDone done;
+    if (!open_) return done;
+    done.AllPhrases = doc_.PhraseCount();
+    done.AllWords = sourceWords_;
+    for (const auto& [i, source] : recorded_)
+        if (doc_.Text(i) != source) {
+            ++done.Phrases;
+            done.Words += doc_.WordsOf(i, source);
+        }
+    for (std::size_t k = 0; k < doc_.ChangedCount(); ++k) {
+        const std::size_t i = doc_.ChangedPhrase(k);
+        if (recorded_.contains(i)) continue;
+        ++done.Phrases;
+        done.Words += doc_.WordsOf(i, doc_.OriginalText(i));
+    }
+    return done;
 }
 
 std::optional<std::string> TPageSession::Source(std::size_t i) const {

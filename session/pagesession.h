@@ -114,6 +114,13 @@ class TPageSession {
     // --- progress and moving on --------------------------------------------------------------
     // How many phrases are replaced (IsReplaced).
     std::size_t ChangedCount() const;
+    // How much of the page is done: the replaced phrases, and the words of their sources, out
+    // of every phrase and the words the page read with.
+    struct TDone {
+        std::size_t Phrases = 0, AllPhrases = 0;
+        std::uint64_t Words = 0, AllWords = 0;
+    };
+    TDone Done() const;
     TPhraseFilter Filter() const { return filter_; }
     void SetFilter(TPhraseFilter filter) { filter_ = filter; }
     bool InFilter(std::size_t i) const;
@@ -239,6 +246,8 @@ class TPageSession {
     // The sources the record held for the page as it was opened; kept through the session, so
     // that a phrase taken back to its source and replaced again keeps it.
     std::map<std::size_t, std::string> recorded_;
+    // The words of the page as read, and of its sources (recorded ones counted instead).
+    std::uint64_t readWords_ = 0, sourceWords_ = 0;
     void ReadRecordedSources();
     // Tells of a step of the history: the texts of phrases before it.
     void TellHistory(std::vector<std::pair<std::size_t, std::string>> before);

@@ -103,6 +103,18 @@ enum class TStringId : int {
     AskManyPhrasesStep = 100,
     RecentFileGone = 101,
     SourceOfPhrase = 102,
+    StatusDone = 103,
+    // The Help page's list of keys and kinds.
+    HelpKeys = 104,
+    HelpKinds = 105,
+    HelpKeyConfirm = 106,
+    HelpKeyRows = 107,
+    HelpKeyEscape = 108,
+    HelpKeyTypingUndo = 109,
+    HelpKeyPlaceholder = 111,
+    HelpKeyMatches = 112,
+    MenuFindNext = 113,
+    MenuFindPrevious = 114,
     // The translation memory's matches pane.
     MatchesCaption = 120,
     MatchesNone = 121,

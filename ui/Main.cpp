@@ -222,6 +222,8 @@ void TForm1::ApplyLanguage() {
     mRevert->setText(text(TStringId::MenuRevert));
     mFind->setText(text(TStringId::MenuFind));
     mGoTo->setText(text(TStringId::MenuGoTo));
+    FindOnActions[0]->setText(text(TStringId::MenuFindNext));
+    FindOnActions[1]->setText(text(TStringId::MenuFindPrevious));
     FindBar->ApplyLanguage(Language);
     Findings->ApplyLanguage(Language);
     mHelp->setText(text(TStringId::MenuHelp));
@@ -243,6 +245,7 @@ void TForm1::ApplyLanguage() {
         PhraseFilter->setItemText(i, text(filters[i]));
     if (OptionsDlg) OptionsDlg->ApplyLanguage(Language);
     if (WizardDlg) WizardDlg->ApplyLanguage(Language);
+    RefreshHelp();
 }
 
 void TForm1::UpdateLegend() {
@@ -463,9 +466,17 @@ void TForm1::UpdateStatus() {
     }
     QString where = LoadStr(Language, TStringId::StatusPhraseOf);
     where = FormatCount(FormatCount(where, std::uint64_t(SelectedRow() + 1)), std::uint64_t(count));
-    StatusLabel->setText(
-        where + "   " +
-        FormatCount(LoadStr(Language, TStringId::StatusChanged), Session.ChangedCount()));
+    const TPageSession::TDone done = Session.Done();
+    // Rounded down, so that 100 % means all of it.
+    auto percent = [](std::uint64_t part, std::uint64_t all) {
+        return all == 0 ? std::uint64_t(0) : part * 100 / all;
+    };
+    const QString doneText = FormatCount(FormatCount(LoadStr(Language, TStringId::StatusDone),
+                                                     percent(done.Phrases, done.AllPhrases)),
+                                         percent(done.Words, done.AllWords));
+    StatusLabel->setText(where + "   " +
+                         FormatCount(LoadStr(Language, TStringId::StatusChanged), done.Phrases) +
+                         "   " + doneText);
 }
 
 void TForm1::UpdateCaption() {
@@ -502,6 +513,9 @@ void TForm1::UpdateEditMenu() {
         named(TStringId::MenuUndo, open ? Session.UndoPhrases() : std::vector<std::size_t>{}));
     mRedo->setText(
         named(TStringId::MenuRedo, open ? Session.RedoPhrases() : std::vector<std::size_t>{}));
+    // The Help page names the commands, not the phrase they go to now.
+    mUndo->setIconText(LoadStr(Language, TStringId::MenuUndo).remove(u'&'));
+    mRedo->setIconText(LoadStr(Language, TStringId::MenuRedo).remove(u'&'));
     mRevert->setEnabled(open && Session.CanRevert());
     mFind->setEnabled(open);
     mGoTo->setEnabled(open);

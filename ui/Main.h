@@ -201,6 +201,8 @@ class TForm1 : public QMainWindow {
     QAction* N6 = nullptr;
     QAction* mFind = nullptr;
     QAction* mGoTo = nullptr;
+    // F3 and Shift+F3, which are in no menu.
+    std::array<QAction*, 2> FindOnActions{};
     QMenu* mLanguage = nullptr;
     // One item per language of the list, in its order ("mEnglish", "mDeutsch").
     std::vector<QAction*> LanguageItems;
@@ -230,6 +232,9 @@ class TForm1 : public QMainWindow {
     void BuildStartPage();
     void BuildTranslatePage();
     void BuildHelpPage();
+    // The Help page of the interface language: its text, then every key and kind as the menus
+    // and the kinds' table have them now.
+    void RefreshHelp();
     void BuildLegend(QWidget* parent);
     void BuildMenus();
     // A menu item named name that runs command, guarded, when it is chosen or its key is pressed.

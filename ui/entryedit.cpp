@@ -66,7 +66,7 @@ class TTokenPainter : public QObject, public QTextObjectInterface {
     Q_INTERFACES(QTextObjectInterface)
 
   public:
-    explicit TTokenPainter(QWidget* field) : QObject(field), field_(field) {}
+    explicit TTokenPainter(QPlainTextEdit* field) : QObject(field), field_(field) {}
 
     QSizeF intrinsicSize(QTextDocument*, int, const QTextFormat& format) override {
         const QFontMetricsF label(LabelFont());
@@ -74,10 +74,17 @@ class TTokenPainter : public QObject, public QTextObjectInterface {
                 QFontMetricsF(field_->font()).ascent()};
     }
 
-    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int,
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int position,
                     const QTextFormat& format) override {
         const bool carried = format.intProperty(kTokenPart) == Void;
-        const QColor ink = carried ? QColor(150, 80, 0) : QColor(0, 70, 160);
+        // On the selection's fill the token takes the selected text's colour, so that it stays
+        // readable on any theme's highlight.
+        const QTextCursor selection = field_->textCursor();
+        const bool selected = selection.hasSelection() && position >= selection.selectionStart() &&
+                              position < selection.selectionEnd();
+        const QColor ink = selected  ? field_->palette().color(QPalette::HighlightedText)
+                           : carried ? QColor(150, 80, 0)
+                                     : QColor(0, 70, 160);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         QColor fill = ink;
@@ -100,7 +107,7 @@ class TTokenPainter : public QObject, public QTextObjectInterface {
         return font;
     }
 
-    QWidget* field_;
+    QPlainTextEdit* field_;
 };
 
 }  // namespace
@@ -443,9 +450,42 @@ bool TEntryEdit::TypedText(const QKeyEvent& key) {
     if (isReadOnly()) return false;
     QTextCursor cursor = textCursor();
     cursor.insertText(typed, QTextCharFormat());
+    // A placeholder typed out in full ("<b1>", "</b1>", "<x2/>") becomes its token, as a pasted
+    // one does, so that the line Enter takes is the one the translator sees.
+    if (tokens_ && typed.endsWith(u'>')) TokenizeTypedTag(cursor);
     setTextCursor(cursor);
     ensureCursorVisible();
     return true;
+}
+
+void TEntryEdit::TokenizeTypedTag(QTextCursor& cursor) {
+    const QTextBlock block = cursor.block();
+    const QString line = block.text();
+    const int end = cursor.position() - block.position();
+    // The longest written form of a placeholder is short; no token may lie inside it.
+    const int open = line.lastIndexOf(u'<', end - 1);
+    if (open < 0 || end - open > 24) return;
+    const QString written = line.mid(open, end - open);
+    if (written.contains(QChar::ObjectReplacementCharacter)) return;
+    const std::vector<TSentencePiece> pieces = SentencePieces(ToText(written));
+    if (pieces.size() != 1 || pieces.front().kind == TSentencePiece::Literal) return;
+    const QString name = FromText(pieces.front().text);
+    const bool paired = pieces.front().kind != TSentencePiece::Void;
+    for (std::size_t i = 0; i < placeholders_.size(); ++i) {
+        if (placeholders_[i].Name != name || placeholders_[i].Paired != paired) continue;
+        QTextCursor tag(document());
+        tag.setPosition(block.position() + open);
+        tag.setPosition(cursor.position(), QTextCursor::KeepAnchor);
+        tag.beginEditBlock();
+        tag.removeSelectedText();
+        InsertToken(tag, int(i),
+                    pieces.front().kind == TSentencePiece::Open    ? Open
+                    : pieces.front().kind == TSentencePiece::Close ? Close
+                                                                   : Void);
+        tag.endEditBlock();
+        cursor = tag;
+        return;
+    }
 }
 
 }  // namespace quillfen

@@ -82,6 +82,9 @@ class TEntryEdit : public QPlainTextEdit {
     void InsertToken(QTextCursor& cursor, int placeholder, int part);
     // In a sentence: the key that inserts a placeholder, and typed characters; true when taken.
     bool TypedText(const QKeyEvent& key);
+    // Turns the placeholder just typed before cursor into its token, when it is one of this
+    // sentence's.
+    void TokenizeTypedTag(QTextCursor& cursor);
     // The token at a point of the viewport: its placeholder and part, or -1.
     int TokenAt(const QPoint& point, int* part) const;
 

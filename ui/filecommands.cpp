@@ -122,6 +122,7 @@ void TForm1::mExitClick() { close(); }
 
 void TForm1::mHelpClick() {
     PageBeforeHelp = std::uint8_t(Notebook->currentIndex());
+    RefreshHelp();
     Notebook->setCurrentIndex(2);
     CloseHelpBtn->setFocus(Qt::OtherFocusReason);
 }

@@ -19,10 +19,12 @@
 #include <QVBoxLayout>
 #include <QWebEngineView>
 #include <algorithm>
+#include <functional>
 #include <initializer_list>
 
 #include "core/errors.h"
 #include "core/markup/anchors.h"
+#include "core/markup/kinds.h"
 #include "settings/help.h"
 #include "settings/stringtable.h"
 #include "ui/Main.h"
@@ -171,6 +173,58 @@ void TForm1::BuildHelpPage() {
         connect(close, &QShortcut::activated, this, Guard([this] { CloseHelpBtnClick(); }));
     }
     Notebook->addWidget(page);
+}
+
+void TForm1::RefreshHelp() {
+    const TLanguageEntry* entry = FindLanguage(Language);
+    if (!entry) return;
+    auto text = [this](TStringId id) { return LoadStr(Language, id); };
+    auto keysOf = [](const QList<QKeySequence>& keys, const char* joiner = " / ") {
+        QStringList written;
+        for (const QKeySequence& key : keys) written << key.toString(QKeySequence::NativeText);
+        return written.join(QString::fromUtf8(joiner));
+    };
+    QStringList lines = HelpLines(Language);
+    lines << "" << text(TStringId::HelpKeys);
+    // Every command with a key, named as its menu names it: the list cannot go stale.
+    std::function<void(const QMenu*, const QString&)> walk = [&](const QMenu* menu,
+                                                                 const QString& path) {
+        for (const QAction* action : menu->actions()) {
+            const QString name = path + " > " + action->iconText();
+            if (action->menu())
+                walk(action->menu(), name);
+            else if (!action->shortcuts().isEmpty())
+                lines << "  " + keysOf(action->shortcuts()) + "\t" + name;
+        }
+    };
+    for (const QAction* top : menuBar()->actions())
+        if (top->menu()) walk(top->menu(), top->menu()->title().remove(u'&'));
+    for (const QAction* action : actions())
+        if (!action->shortcuts().isEmpty() && !action->text().isEmpty())
+            lines << "  " + keysOf(action->shortcuts()) + "\t" + action->iconText();
+    const struct {
+        QList<QKeySequence> keys;
+        TStringId what;
+        const char* joiner = " / ";
+    } entryKeys[] = {
+        {{QKeySequence(Qt::Key_Enter)}, TStringId::HelpKeyConfirm},
+        {{QKeySequence(Qt::Key_Up), QKeySequence(Qt::Key_Down)}, TStringId::HelpKeyRows},
+        {{QKeySequence(Qt::Key_Escape)}, TStringId::HelpKeyEscape},
+        {{QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+         TStringId::HelpKeyTypingUndo},
+        {{QKeySequence(TEntryEdit::InsertPlaceholderKey)}, TStringId::HelpKeyPlaceholder},
+        {{QKeySequence(Qt::CTRL | Qt::Key_1), QKeySequence(Qt::CTRL | Qt::Key_5)},
+         TStringId::HelpKeyMatches,
+         " … "},
+    };
+    for (const auto& key : entryKeys)
+        lines << "  " + keysOf(key.keys, key.joiner) + "\t" + text(key.what);
+    lines << "" << text(TStringId::HelpKinds);
+    for (const TKindInfo& kind : Kinds())
+        lines << "  " + QString(QChar(kind.Letter)) + "\t" +
+                     LoadStr(Language, TStringId(kind.Caption)).remove(u'&');
+    for (std::size_t i = 0; i < Languages().size() && i < HelpMemos.size(); ++i)
+        if (Languages()[i].Language == Language) HelpMemos[i]->setPlainText(lines.join('\n'));
 }
 
 void TForm1::BuildTranslatePage() {
@@ -402,6 +456,7 @@ void TForm1::BuildMenus() {
         auto* step = new QAction(this);
         step->setObjectName(back ? "FindPrevious" : "FindNext");
         step->setShortcut(back ? QKeySequence(Qt::SHIFT | Qt::Key_F3) : QKeySequence(Qt::Key_F3));
+        FindOnActions[back ? 1 : 0] = step;
         connect(step, &QAction::triggered, this, Guard([this, back] { FindOn(back); }));
         addAction(step);
     }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <algorithm>
 
 #include "settings/stringtable.h"
 #include "shell/wininfo.h"
@@ -52,7 +53,7 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     SkipBox = new QCheckBox("&Enter skips phrases without letters or digits", this);
     SkipBox->setObjectName("SkipNoLetters");
     SkipBox->setGeometry(8, boxesHeight + 15, 311, 17);
-    UnitsLabel = new QLabel("&Phrases:", this);
+    UnitsLabel = new QLabel("P&hrases:", this);
     UnitsLabel->setObjectName("UnitsLabel");
     UnitsLabel->setGeometry(8, boxesHeight + 43, 60, 17);
     UnitsBox = new QComboBox(this);
@@ -69,6 +70,7 @@ TOptionsDlg::TOptionsDlg(QWidget* parent) : QDialog(parent) {
     CancelBtn->setObjectName("CancelBtn");
     CancelBtn->setGeometry(244, boxesHeight + 73, 75, 25);
     CancelBtn->setAutoDefault(false);
+    FitTexts();
     FormActivate();
 
     connect(OKBtn, &QPushButton::clicked, this, Guard([this] { OKBtnClick(); }));
@@ -89,6 +91,31 @@ void TOptionsDlg::ApplyLanguage(TLanguage language) {
     UnitsBox->setItemText(0, text(TStringId::UnitsRuns));
     UnitsBox->setItemText(1, text(TStringId::UnitsSentences));
     CancelBtn->setText(text(TStringId::Cancel));
+    FitTexts();
+}
+
+void TOptionsDlg::FitTexts() {
+    // The layout is the designed one, widened where a language's captions need more room than
+    // it gives them, so that no caption is cut.
+    const int boxesHeight = GroupBox1->height();
+    int boxes = 137;
+    for (const QCheckBox* box : KindBoxes) boxes = std::max(boxes, box->sizeHint().width());
+    for (QCheckBox* box : KindBoxes) box->resize(boxes, box->height());
+    GroupBox1->resize(std::max(153, boxes + 16), boxesHeight);
+    const int link = std::max(135, CreateLinkBtn->sizeHint().width());
+    CreateLinkBtn->resize(link, CreateLinkBtn->height());
+    GroupBox2->setGeometry(GroupBox1->geometry().right() + 8, 8, std::max(151, link + 16),
+                           boxesHeight);
+    const int label = std::max(60, UnitsLabel->sizeHint().width());
+    const int width =
+        std::max({327, GroupBox2->geometry().right() + 9, SkipBox->sizeHint().width() + 16,
+                  label + 12 + UnitsBox->sizeHint().width()});
+    SkipBox->resize(width - 16, SkipBox->height());
+    UnitsLabel->resize(label, UnitsLabel->height());
+    UnitsBox->setGeometry(8 + label + 2, UnitsBox->y(), width - label - 18, UnitsBox->height());
+    OKBtn->move(width - 167, OKBtn->y());
+    CancelBtn->move(width - 83, CancelBtn->y());
+    setFixedSize(width, height());
 }
 
 void TOptionsDlg::showEvent(QShowEvent* event) {

@@ -50,6 +50,9 @@ class TOptionsDlg : public QDialog {
 
   protected:
     void showEvent(QShowEvent* event) override;
+
+  private:
+    void FitTexts();
 };
 
 }  // namespace quillfen

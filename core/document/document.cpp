@@ -251,11 +251,13 @@ std::vector<TTextItem> TDocument::Phrases() const {
 
 std::uint64_t TDocument::TotalWords() const {
     std::uint64_t total = 0;
-    for (std::size_t i = 0; i < spans_.size(); ++i)
-        total += spans_[i].Source == TSource::Sentence
-                     ? CountWords(TextWithoutPlaceholders(Text(i)))
-                     : CountWords(Text(i));
+    for (std::size_t i = 0; i < spans_.size(); ++i) total += WordsOf(i, Text(i));
     return total;
+}
+
+std::uint64_t TDocument::WordsOf(std::size_t i, std::string_view text) const {
+    return spans_[i].Source == TSource::Sentence ? CountWords(TextWithoutPlaceholders(text))
+                                                 : CountWords(text);
 }
 
 std::pair<TEncodeMode, std::string> TDocument::RenderReadingAlike(bool all) const {

@@ -83,6 +83,8 @@ class TDocument {
     bool IsChanged(std::size_t i) const { return changed_.Find(i) != TPhraseTexts::npos; }
     // How many phrases read otherwise than the scan found them.
     std::size_t ChangedCount() const { return changed_.Size(); }
+    // The k-th of them, in phrase order.
+    std::size_t ChangedPhrase(std::size_t k) const { return changed_.Phrase(k); }
     // Raises the error of a text that phrase i cannot take: a sentence's that does not hold its
     // placeholders, a CDATA section's that the section cannot hold.
     void CheckText(std::size_t i, std::string_view text) const;
@@ -155,6 +157,8 @@ class TDocument {
     // Every phrase, copied: for tests and small pages; the program reads them one by one.
     std::vector<TTextItem> Phrases() const;
     std::uint64_t TotalWords() const;
+    // The words of text read as phrase i's (a sentence's placeholders are no words).
+    std::uint64_t WordsOf(std::size_t i, std::string_view text) const;
     // The quote a value without quotes gets when its new text needs them.
     char NewValueQuote() const { return '"'; }
 

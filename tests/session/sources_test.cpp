@@ -3,6 +3,8 @@
 // file that is no record of ours is refused and left as it is.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -43,6 +45,13 @@ struct TRun {
 
 using TSources = std::vector<std::optional<std::string>>;
 
+// Phrases done, of all; words done, of all.
+using TDone = std::array<std::uint64_t, 4>;
+TDone Done(const TPageSession& session) {
+    const TPageSession::TDone d = session.Done();
+    return {d.Phrases, d.AllPhrases, d.Words, d.AllWords};
+}
+
 }  // namespace
 
 TEST(SourceRecord, ReplacedPhrasesAreKnownAfterARestart) {
@@ -51,14 +60,17 @@ TEST(SourceRecord, ReplacedPhrasesAreKnownAfterARestart) {
     WriteBytes(page, kPage);
     {
         TRun run(record, page);
-        ASSERT_TRUE(run.session.Confirm(0, "Eins"));
+        ASSERT_TRUE(run.session.Confirm(0, "Eins und mehr"));
         ASSERT_TRUE(run.session.Replace({{2, "Drei"}}));
+        EXPECT_EQ(Done(run.session), (TDone{2, 3, 2, 3}));
     }
     {
         // Under another name of the same file.
         TRun run(record, (dir.Path() / "." / "page.html").string());
         EXPECT_EQ(run.Sources(), (TSources{"One", std::nullopt, "Three"}));
         EXPECT_EQ(run.session.ChangedCount(), 2u);
+        // Done counts the sources' words, not the translations'.
+        EXPECT_EQ(Done(run.session), (TDone{2, 3, 2, 3}));
         EXPECT_TRUE(run.session.IsReplaced(2));
         run.session.SetFilter(TPhraseFilter::Unchanged);
         EXPECT_FALSE(run.session.InFilter(0));
@@ -75,6 +87,7 @@ TEST(SourceRecord, ReplacedPhrasesAreKnownAfterARestart) {
         TRun run(record, page);
         EXPECT_EQ(run.Sources(), (TSources{"One", std::nullopt, std::nullopt}));
         EXPECT_EQ(run.session.ChangedCount(), 1u);
+        EXPECT_EQ(Done(run.session), (TDone{1, 3, 1, 3}));
         // Undo reaches only this session's steps: back to the text the last one left.
         ASSERT_TRUE(run.session.Confirm(0, "Un"));
         run.session.Undo();

@@ -14,7 +14,7 @@ TEST(StringTable, EnglishTexts) {
     EXPECT_EQ(LoadStr(TLanguage::English, 10), u"&File");
     EXPECT_EQ(LoadStr(TLanguage::English, 13), u"E&xit");
     EXPECT_EQ(LoadStr(TLanguage::English, 17), u"&Export plain text");
-    EXPECT_EQ(LoadStr(TLanguage::English, 18), u"Re&combine");
+    EXPECT_EQ(LoadStr(TLanguage::English, 18), u"&Recombine");
     EXPECT_EQ(LoadStr(TLanguage::English, 20), u"Select a phrase to translate.");
     EXPECT_EQ(LoadStr(TLanguage::English, 24), u"%d Items filtered");
     EXPECT_EQ(LoadStr(TLanguage::English, 49), u"Combination finished sucessfully !");
@@ -75,7 +75,7 @@ TEST(Languages, EveryLanguageIsComplete) {
     int english = 0;
     for (int id = 1; id < VersionId; ++id)
         if (!LoadStr(TLanguage::English, id).isEmpty()) ++english;
-    EXPECT_EQ(english, 104);
+    EXPECT_EQ(english, 115);
     for (std::size_t i = 0; i < languages.size(); ++i) {
         const TLanguageEntry& entry = languages[i];
         SCOPED_TRACE(entry.MenuItem);

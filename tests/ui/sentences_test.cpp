@@ -86,8 +86,12 @@ TEST_F(Sentences, PlaceholdersAreTokensThatGoWholeAndTheKeyBringsTheMissingOnes)
          [&] { Key(insert); }, "The quick <b1>brown</b1> fox<br2/>jumps."},
         {"with nothing missing the key changes nothing", kSentence, 3, 3, [&] { Key(insert); },
          kSentence},
-        {"a placeholder typed as characters is text", "The fox.", 8, 8, [&] { Type(" <b1>"); },
-         "The fox. \\<b1>"},
+        {"a placeholder of this sentence typed out becomes its token", "The fox.", 4, 4,
+         [&] { Type("<b1>red</b1> "); }, "The <b1>red</b1> fox."},
+        {"an empty element typed out becomes its token", "The fox.", 7, 7, [&] { Type("<br2/>"); },
+         "The fox<br2/>."},
+        {"a tag no placeholder of this sentence has stays text", "The fox.", 8, 8,
+         [&] { Type(" <b9><br2>"); }, "The fox. \\<b9>\\<br2>"},
         {"the field's undo brings a deleted token back", kSentence, 17, 17,
          [&] {
              Key(Qt::Key_Backspace);

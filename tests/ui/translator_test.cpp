@@ -199,10 +199,12 @@ TEST_F(Translator, TheFilterAndTheSkipOptionSteerEnterThePageKeysAndFind) {
     stored.SkipNoLetters = true;
     SaveSettings(IniSettingsStore(dir.filePath("settings.ini")), stored);
     Start();
-    Open(Page("page.html", Rows({"One", "|", "Two", ".", "Three", "&raquo;", "Four"})));
+    // Nine words: the signs count as words too, as the legend counts them.
+    Open(Page("page.html", Rows({"One", "|", "Two", ".", "Three", "&raquo;", "Four five six"})));
     auto* status = Control<QLabel>("StatusLabel");
     auto* filter = Control<QComboBox>("PhraseFilter");
-    EXPECT_EQ(status->text(), "Phrase 1 of 7   0 changed");
+    EXPECT_EQ(status->text(),
+              "Phrase 1 of 7   0 changed   done: 0 % of the phrases, 0 % of the words");
     const struct {
         const char* typed;  // nullptr: a key instead
         int key;
@@ -234,7 +236,8 @@ TEST_F(Translator, TheFilterAndTheSkipOptionSteerEnterThePageKeysAndFind) {
         EXPECT_EQ(form->SelectedRow(), step.row);
     }
     EXPECT_EQ(RowString(4), "Drei");
-    EXPECT_EQ(status->text(), "Phrase 3 of 7   3 changed");
+    EXPECT_EQ(status->text(),
+              "Phrase 3 of 7   3 changed   done: 42 % of the phrases, 33 % of the words");
     EXPECT_TRUE(TextBoxModel->index(2).data(TPhraseModel::ChangedRole).toBool());
     EXPECT_FALSE(TextBoxModel->index(3).data(TPhraseModel::ChangedRole).toBool());
     EXPECT_FALSE(TextBoxModel->index(6).data(TPhraseModel::InFilterRole).toBool());
@@ -254,9 +257,11 @@ TEST_F(Translator, TheFilterAndTheSkipOptionSteerEnterThePageKeysAndFind) {
 
     // Undo counts back; the option and the texts follow the language.
     Command([this] { mUndo->trigger(); });
-    EXPECT_EQ(status->text(), "Phrase 5 of 7   2 changed");
+    EXPECT_EQ(status->text(),
+              "Phrase 5 of 7   2 changed   done: 28 % of the phrases, 22 % of the words");
     Command([this] { Control<QAction>("mDeutsch")->trigger(); });
-    EXPECT_EQ(status->text(), QString::fromUtf8("Textblock 5 von 7   2 geändert"));
+    EXPECT_EQ(status->text(), QString::fromUtf8("Textblock 5 von 7   2 geändert   fertig: 28 % der "
+                                                "Textblöcke, 22 % der Wörter"));
     EXPECT_EQ(filter->itemText(2), QString::fromUtf8("Geändert"));
     EXPECT_TRUE(OptionsDlg->findChild<QCheckBox*>("SkipNoLetters")->text().startsWith("&Enter"));
     Stop();
