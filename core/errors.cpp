@@ -32,6 +32,11 @@ TError CannotCreateError(const std::string& path, int cause) {
                   Compose("The file ", path, " cannot be created"), cause);
 }
 
+TError CannotWriteError(const std::string& path, int cause) {
+    return TError(Compose("Datei ", path, " kann nicht geschrieben werden"),
+                  Compose("The file ", path, " cannot be written"), cause);
+}
+
 namespace {
 
 // The kind's name in German and in English.

@@ -37,6 +37,8 @@ TError CannotCreateError(const std::string& path);
 // The same texts, carrying the system's cause.
 TError CannotOpenError(const std::string& path, int cause);
 TError CannotCreateError(const std::string& path, int cause);
+// A file that exists and may not be written (read-only, or the system's refusal).
+TError CannotWriteError(const std::string& path, int cause);
 
 // What a path names when it is not a regular file.
 enum class TFileKind { Folder, Fifo, CharacterDevice, BlockDevice, Socket, Other };

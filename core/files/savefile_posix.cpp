@@ -930,9 +930,9 @@ void Write(const std::string& path, const TPieces& bytes, TFileStamp* written,
         }
         // The system knows who may write the page (owner, group, ACL, a read-only mount); it lets
         // root write anything, so a page without any write bit is refused here for root as well.
-        if ((old.st_mode & 0222) == 0) throw CannotCreateError(path, EACCES);
+        if ((old.st_mode & 0222) == 0) throw CannotWriteError(path, EACCES);
         if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-            throw CannotCreateError(path, errno);
+            throw CannotWriteError(path, errno);
         SettleRecord(lock.Fd, path, old);
         const bool guarded =
             options.Read && ((old.st_dev == static_cast<dev_t>(options.Read->Device) &&

@@ -122,7 +122,7 @@ void Write(const std::string& path, std::string_view bytes, TFileStamp* stamp,
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
             throw NotRegularTargetError(path, TFileKind::Folder);
         // The read-only attribute is the system's refusal, which the administrator may override.
-        if (attributes & FILE_ATTRIBUTE_READONLY) throw CannotCreateError(path, EACCES);
+        if (attributes & FILE_ATTRIBUTE_READONLY) throw CannotWriteError(path, EACCES);
         // Replacing needs the right to delete the file, which a program holding it open may
         // deny; asked here, before a temporary file exists.
         const THandle probe(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | DELETE,

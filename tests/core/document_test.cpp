@@ -262,7 +262,9 @@ TEST(SaveFile, FailuresLeaveThePageAsItWas) {
         WriteFileAtomically(page, "new");
         FAIL() << "a read-only page was overwritten";
     } catch (const TError& e) {
-        EXPECT_EQ(std::string(e.what()), "Datei " + page + " kann nicht erstellt werden");
+        // It exists: it could not be written, not created.
+        EXPECT_EQ(std::string(e.what()), "Datei " + page + " kann nicht geschrieben werden");
+        EXPECT_EQ(std::string(e.English()), "The file " + page + " cannot be written");
     }
     EXPECT_EQ(ReadBytes(page), "old");
     struct stat st {};

@@ -17,6 +17,7 @@ TEST(Errors, TextsReadAsTheyAlwaysDid) {
     } cases[] = {
         {CannotCreateError("/a/Q.lnk"), "Datei /a/Q.lnk kann nicht erstellt werden"},
         {CannotCreateError("/a/b.htm", 13), "Datei /a/b.htm kann nicht erstellt werden"},
+        {CannotWriteError("/a/b.htm", 13), "Datei /a/b.htm kann nicht geschrieben werden"},
         {SettingsNotSavedError("/c/Quillfen.ini"),
          "Die Einstellungen k\xC3\xB6nnen nicht in /c/Quillfen.ini gespeichert werden"},
         {FolderNotFoundError("Start Menu"), "Der Ordner \"Start Menu\" wurde nicht gefunden"},
@@ -108,6 +109,7 @@ TEST(Errors, EveryErrorSpeaksBothLanguages) {
     const TError errors[] = {
         CannotOpenError("/p/a.htm"),
         CannotCreateError("/p/a.htm"),
+        CannotWriteError("/p/a.htm", 13),
         ListIndexError(7),
         FolderNotFoundError("Desktop"),
         ShellLinkUnavailableError("IShellLinkW", 0x80004002),

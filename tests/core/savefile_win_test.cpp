@@ -306,7 +306,10 @@ TEST_F(SaveFile, FailuresLeaveThePageAndNoTemporaryFile) {
         try {
             WriteFileAtomically(c.Path, "new");
         } catch (const TError& e) {
-            EXPECT_EQ(e.what(), "Datei " + c.Path + " kann nicht erstellt werden" + c.Reason);
+            // A page that is there could not be written; the others could not be created.
+            const char* verb = c.Path == readOnly ? " kann nicht geschrieben werden"
+                                                  : " kann nicht erstellt werden";
+            EXPECT_EQ(e.what(), "Datei " + c.Path + verb + c.Reason);
         }
     }
     CloseHandle(holder);
