@@ -543,6 +543,12 @@ bool TForm1::MayDropUnsaved(int keptRow) {
     Session.DropDrafts();
     TextBoxModel->AllRowsChanged();
     entryRow_ = -1;
+    // What was given up leaves the entry too, even where the command then fails and the page
+    // stays open.
+    if (const int row = SelectedRow(); row >= 0) {
+        ShowRowInEntry(row);
+        Edit1->selectAll();
+    }
     return true;
 }
 
