@@ -375,6 +375,14 @@ void TForm1::BuildTranslatePage() {
         Guarded([this, index] {
             Session.SetFilter(TPhraseFilter(index));
             TextBoxModel->AllRowsChanged();
+            // The rows are laid out anew at once, so that the current row, or the nearest one
+            // the filter shows, is scrolled into view, not wherever the old offset falls.
+            TextBox->doItemsLayout();
+            if (const int row = SelectedRow(); row >= 0) {
+                const long shown =
+                    Session.InFilter(std::size_t(row)) ? row : Session.SteerToFilter(row, row);
+                TextBox->scrollTo(TextBoxModel->index(int(shown)));
+            }
         });
     });
     filterRow->addStretch(1);

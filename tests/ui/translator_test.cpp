@@ -299,6 +299,44 @@ QStringList ShownPhrases(TPreview& preview) {
     return shown;
 }
 
+TEST_F(Translator, TheFilterKeepsTheCurrentRowOrItsNearestNeighbourInView) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 150; ++i) texts.push_back("Phrase " + std::to_string(i));
+    Open(Page("long.html", Rows(texts)));
+    auto* filter = Control<QComboBox>("PhraseFilter");
+    // The last thirty are changed.
+    Select(120);
+    for (int i = 120; i < 150; ++i) {
+        // With its number, which the checks would ask about otherwise.
+        Edit1->setText(QString("Satz %1").arg(i));
+        QTest::keyClick(Edit1, Qt::Key_Return);
+    }
+    ASSERT_TRUE(TextBoxModel->index(149).data(TPhraseModel::ChangedRole).toBool());
+    auto inView = [&](int row) {
+        const QRect shown = TextBox->visualRect(TextBoxModel->index(row));
+        return !TextBox->isRowHidden(row) && shown.isValid() && shown.top() >= 0 &&
+               shown.bottom() < TextBox->viewport()->height();
+    };
+    const struct {
+        int selected, filter;
+        int shown;  // the row that must be in view
+    } cases[] = {
+        {135, 2, 135},  // changed: the current row
+        {135, 1, 119},  // unchanged: the current row is out, its nearest one is in view
+        {10, 2, 120},  {10, 0, 10}, {140, 0, 140},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.selected << " filter " << c.filter);
+        filter->setCurrentIndex(0);
+        Select(c.selected);
+        filter->setCurrentIndex(c.filter);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(inView(c.shown));
+        // The selection stays where it was.
+        EXPECT_EQ(form->SelectedRow(), c.selected);
+    }
+}
+
 TEST_F(Translator, ThePreviewChangesConfirmedPhrasesInPlaceAsAReloadShowsThem) {
     Stop();
     TSettings stored;
