@@ -65,8 +65,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), SettingsStore(DefaultSett
     ChooseFileToOpen = [this](const QString& filter, const QString& current) {
         return ChoosePageToOpen(this, filter, current);
     };
-    ChooseTranslation = [this](const QString& filter, const QString& current) {
-        return ChoosePageToOpen(this, filter, current);
+    ChooseTranslation = [this](const QString& filter, const QString& folder) {
+        QString title = LoadStr(Language, TStringId::MenuMerge).remove(u'&');
+        if (title.endsWith("...")) title.chop(3);
+        return ChooseTranslationFile(this, title, filter, folder);
     };
     TranslationFormatOf = [](std::string_view path) { return FindTranslationFormat(path); };
 

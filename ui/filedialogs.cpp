@@ -25,6 +25,22 @@ QString ChoosePageToOpen(QWidget* parent, const QString& filter, const QString& 
     return Ask(dlg, filter, current);
 }
 
+std::unique_ptr<QFileDialog> TranslationDialog(QWidget* parent, const QString& title,
+                                               const QString& filter, const QString& folder) {
+    auto dlg = std::make_unique<QFileDialog>(parent, title, folder);
+    dlg->setAcceptMode(QFileDialog::AcceptOpen);
+    dlg->setFileMode(QFileDialog::ExistingFile);
+    dlg->setNameFilter(filter);
+    return dlg;
+}
+
+QString ChooseTranslationFile(QWidget* parent, const QString& title, const QString& filter,
+                              const QString& folder) {
+    const std::unique_ptr<QFileDialog> dlg = TranslationDialog(parent, title, filter, folder);
+    if (dlg->exec() != QDialog::Accepted || dlg->selectedFiles().isEmpty()) return QString();
+    return dlg->selectedFiles().first();
+}
+
 QString ChoosePath(QWidget* parent, TPathKind kind, const QString& filter, const QString& current) {
     if (kind == TPathKind::Folder)
         return QFileDialog::getExistingDirectory(parent, QString(), current);

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QImage>
@@ -37,6 +38,7 @@
 #include "tests/ui/files.h"
 #include "ui/Main.h"
 #include "ui/application.h"
+#include "ui/filedialogs.h"
 #include "ui/options.h"
 #include "ui/pictures.h"
 #include "ui/wizard.h"
@@ -598,7 +600,7 @@ TEST_F(Dialogs, AFailedRecombinationStaysOnItsPage) {
             Click(wiz->FinishBtn);
             EXPECT_EQ(Shown(), 3);
             ASSERT_EQ(errors.size(), 2);
-            EXPECT_TRUE(errors[1].contains("cannot be created"));
+            EXPECT_TRUE(errors[1].contains("cannot be written"));
 
             // A text file without the marker's line.
             QFile(dest).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
@@ -808,6 +810,14 @@ TEST_F(Dialogs, EveryKindHasATileAndAnOptionsBoxInEveryLanguage) {
     }
     EXPECT_LT(opt->GroupBox1->geometry().bottom(), opt->OKBtn->geometry().top());
     EXPECT_TRUE(opt->rect().contains(opt->OKBtn->geometry()));
+}
+
+TEST_F(Dialogs, TheMergeDialogIsTitledAsItsCommandAndStartsInThePagesFolder) {
+    const std::unique_ptr<QFileDialog> dlg =
+        TranslationDialog(form.get(), "Merge translation", "XLIFF (*.xlf)", dir.path());
+    EXPECT_EQ(dlg->windowTitle(), "Merge translation");
+    EXPECT_EQ(dlg->directory().absolutePath(), QDir(dir.path()).absolutePath());
+    EXPECT_EQ(dlg->fileMode(), QFileDialog::ExistingFile);
 }
 
 // --- accelerators -------------------------------------------------------------------------------

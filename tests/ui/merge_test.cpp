@@ -57,8 +57,9 @@ class Merge : public uitest::Window {
   protected:
     void SetUp() override {
         Window::SetUp();
-        form->ChooseTranslation = [this](const QString& filter, const QString&) {
+        form->ChooseTranslation = [this](const QString& filter, const QString& folder) {
             lastFilter = filter;
+            lastFolder = folder;
             return nextChoice;
         };
         form->TranslationFormatOf = [](std::string_view path) {
@@ -89,6 +90,8 @@ TEST_F(Merge, ATranslationGoesIntoTheOpenPageAsOneUndoableStep) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(asked, QStringList{"2 phrases took a translation."});
     EXPECT_TRUE(lastFilter.startsWith("Translation files (")) << lastFilter.toStdString();
+    // The chooser starts in the page's folder.
+    EXPECT_EQ(lastFolder, QFileInfo(form->DocumentPath()).absolutePath());
     const std::string merged =
         Replaced(Replaced(kPage, "First phrase", "Erster Satz"), "Second phrase", "Zweiter Satz");
     EXPECT_EQ(ReadBytes(page), merged);

@@ -176,7 +176,7 @@ class Window : public ::testing::Test, protected TMainControls {
     std::deque<QMessageBox::StandardButton> answers;
     QTimer answerer;
     QString nextChoice;
-    QString lastFilter;
+    QString lastFilter, lastFolder;
 };
 
 }  // namespace quillfen::uitest
