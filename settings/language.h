@@ -115,6 +115,8 @@ enum class TStringId : int {
     HelpKeyMatches = 112,
     MenuFindNext = 113,
     MenuFindPrevious = 114,
+    WizardTranslationNotice = 116,
+    ExportedFiles = 117,
     // The translation memory's matches pane.
     MatchesCaption = 120,
     MatchesNone = 121,

@@ -141,6 +141,10 @@ constexpr TStringEntry English[] = {
     {TStringId::HelpKeyMatches, u8"Put match 1 to 5 into the entry"},
     {TStringId::MenuFindNext, u8"Find next"},
     {TStringId::MenuFindPrevious, u8"Find previous"},
+    {TStringId::WizardTranslationNotice,
+     u8"The phrases go into the translation file %s. Translate it with any translation tool, then "
+     u8"bring it back with File, Merge translation. The page stays as it is until then."},
+    {TStringId::ExportedFiles, u8"Written:\n%s"},
     {TStringId::MatchesCaption,
      u8"Matches from the memory (Ctrl+1 to Ctrl+5 put one into the entry):"},
     {TStringId::MatchesNone, u8"No match in the memory."},
@@ -291,6 +295,11 @@ constexpr TStringEntry German[] = {
     {TStringId::HelpKeyMatches, u8"Treffer 1 bis 5 ins Eingabefeld übernehmen"},
     {TStringId::MenuFindNext, u8"Weitersuchen"},
     {TStringId::MenuFindPrevious, u8"Rückwärts suchen"},
+    {TStringId::WizardTranslationNotice,
+     u8"Die Textblöcke kommen in die Übersetzungsdatei %s. Übersetzen Sie sie mit einem beliebigen "
+     u8"Übersetzungsprogramm und holen Sie sie dann mit Datei, Übersetzung einfügen zurück. Bis "
+     u8"dahin bleibt die Seite, wie sie ist."},
+    {TStringId::ExportedFiles, u8"Geschrieben:\n%s"},
     {TStringId::MatchesCaption,
      u8"Treffer aus dem Übersetzungsspeicher (Strg+1 bis Strg+5 übernehmen einen):"},
     {TStringId::MatchesNone, u8"Kein Treffer im Übersetzungsspeicher."},

@@ -150,9 +150,12 @@ void TForm1::mExportClick() {
     // Export needs an open page; the command is offered only then.
     if (!DocumentOpen()) return;
     WizardDlg->ExportMode = true;
+    WizardDlg->PagePath = FileName;
     if (WizardDlg->exec() != QDialog::Accepted) return;
     WizardDlg->ExportFormat().Export(Doc, NativePath(FileName),
                                      NativePath(WizardDlg->wizOutput->text()), {});
+    // Said, so that the translator knows where the files went.
+    Inform(this, AppTitle, Message(TStringId::ExportedFiles, WizardDlg->ExportFiles().join('\n')));
 }
 
 void TForm1::mImportClick() {

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -187,7 +188,9 @@ void TWizardDlg::ApplyLanguage(TLanguage language) {
     wizFormatLabel->setText(text(TStringId::ExportFormatCaption));
     wizHTMLLabel->setText(text(TStringId::WizardHtmlFile));
     wizLabel0->setText(text(TStringId::WizardExportIntro));
-    wizLabel1->setText(text(TStringId::WizardExportNotice));
+    ExportNotice = text(TStringId::WizardExportNotice);
+    TranslationNotice = text(TStringId::WizardTranslationNotice);
+    wizLabel1->setText(ExportNotice);
     wizLabel2->setText(text(TStringId::WizardImportIntro));
     wizLabel3->setText(text(TStringId::WizardDestinationPrompt));
     wizLabel4->setText(text(TStringId::WizardCombined));
@@ -235,6 +238,15 @@ void TWizardDlg::FormActivate() {
 void TWizardDlg::FinishBtnClick() {
     switch (Notebook->currentIndex()) {
         case Export1:
+            // A translation file comes back by a merge; the notice about keeping the template
+            // and the markers is only for the text file.
+            if (ExportFormat().ReadTranslation) {
+                const QStringList files = ExportFiles();
+                wizLabel1->setText(
+                    FillIn(TranslationNotice, files.isEmpty() ? QString() : files.back()));
+            } else {
+                wizLabel1->setText(ExportNotice);
+            }
             BackBtn->setEnabled(true);
             Notebook->setCurrentIndex(Export2);
             FinishBtn->setText(FinishCaption);
@@ -290,6 +302,16 @@ void TWizardDlg::wizTemplateChange() { wizTextChange(); }
 
 void TWizardDlg::wizDestinationChange() {
     if (!wizDestination->text().isEmpty()) FinishBtn->setEnabled(true);
+}
+
+QStringList TWizardDlg::ExportFiles() const {
+    QStringList files;
+    const TExchangeFormat& format = ExportFormat();
+    if (!format.Files) return files;
+    for (const std::string& file :
+         format.Files(NativePath(PagePath), NativePath(wizOutput->text())))
+        files << QDir::toNativeSeparators(QFile::decodeName(file.c_str()));
+    return files;
 }
 
 const TExchangeFormat& TWizardDlg::ExportFormat() const {

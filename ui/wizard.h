@@ -64,6 +64,14 @@ class TWizardDlg : public QDialog {
     // The mode words: the heading of the left strip, and the start of the title.
     QString ExportHeading = "Export";
     QString ImportHeading = "Import";
+    // The page an export is of, as the window names it; the last page of the export names the
+    // files it writes.
+    QString PagePath;
+    // The last page's notice for a text file and template, and for a translation file (%s: its
+    // name).
+    QString ExportNotice, TranslationNotice;
+    // The files an export as chosen writes, in the order it writes them.
+    QStringList ExportFiles() const;
 
     // --- controls ---------------------------------------------------------------------------
     QLabel* Image1 = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -69,6 +71,14 @@ class Dialogs : public ::testing::Test, protected uitest::TMainControls {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         SetErrorBox([this](const QString& text) { errors << text; });
+        // A message box that only informs is read and closed.
+        QObject::connect(&closer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || !box->button(QMessageBox::Ok)) return;
+            informed << box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        closer.start(20);
         Create();
     }
 
@@ -212,6 +222,8 @@ class Dialogs : public ::testing::Test, protected uitest::TMainControls {
     QStringList asked;
     QString nextOpen;
     QString nextChoice;
+    QStringList informed;
+    QTimer closer;
 };
 
 // --- wizard: layout and flows -------------------------------------------------------------------
@@ -333,6 +345,46 @@ TEST_F(Dialogs, ExportThenRecombineTheSamePageAndLoadTheResult) {
     EXPECT_EQ(form->Document().Phrases()[0].Text, "Erster Satz");
     EXPECT_EQ(Notebook->currentIndex(), 1);
     EXPECT_EQ(form->RecentFiles(), history) << "a recombined page is no recent file";
+}
+
+TEST_F(Dialogs, EachExportFormatIsExplainedAndItsFilesNamedWhenWritten) {
+    Open(Page("page.htm"));
+    for (const TExchangeFormat* format : ExchangeFormats()) {
+        const QString name = QString::fromUtf8(format->Name.data(), qsizetype(format->Name.size()));
+        SCOPED_TRACE(name.toStdString());
+        const QString out = dir.filePath(name);
+        ASSERT_TRUE(QDir().mkpath(out));
+        informed.clear();
+        QString notice;
+        Modal(
+            wiz, [this] { form->mExportClick(); },
+            [&] {
+                wiz->SetExportFormat(name);
+                wiz->wizOutput->clear();
+                Type(wiz->wizOutput, out);
+                Click(wiz->FinishBtn);
+                notice = wiz->wizLabel1->text();
+                Click(wiz->FinishBtn);
+            });
+        const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
+        ASSERT_FALSE(files.isEmpty());
+        // A file to merge is named in the notice, which says nothing of markers to keep.
+        const bool merged = format->ReadTranslation != nullptr;
+        EXPECT_EQ(notice.contains("<nr>"), !merged) << notice.toStdString();
+        if (merged) {
+            EXPECT_TRUE(notice.contains(QDir::toNativeSeparators(out + "/" + files.back())))
+                << notice.toStdString();
+        }
+        // The end says which files were written: all of them, and only those.
+        ASSERT_EQ(informed.size(), 1);
+        QStringList said = informed[0].split('\n');
+        EXPECT_EQ(said.takeFirst(), "Written:");
+        for (const QString& file : files)
+            EXPECT_TRUE(said.contains(QDir::toNativeSeparators(out + "/" + file)))
+                << file.toStdString();
+        EXPECT_EQ(said.size(), files.size());
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 TEST_F(Dialogs, ImportWithoutTheLoadTickOrCancelledOnTheLastPageLoadsNothing) {
