@@ -24,12 +24,18 @@ const TPairChecker& TPageFindings::Checker(const TDocument& doc) {
     return *checker_;
 }
 
-std::exception_ptr TPageFindings::Update(const TDocument& doc, const TSourceOf& sourceOf,
-                                         const TDismissals* dismissals) {
+std::exception_ptr TPageFindings::Update(const TDocument& doc,
+                                         const std::vector<std::size_t>& replaced,
+                                         const TSourceOf& sourceOf, const TDismissals* dismissals) {
     const TPairChecker& checker = Checker(doc);
     std::vector<TFinding> found;
     std::vector<TCheckedPhrase> phrases;
-    for (std::size_t i = 0; i < doc.PhraseCount(); ++i) {
+    // Phrases checked before that are no longer replaced go.
+    for (auto it = checked_.begin(); it != checked_.end();)
+        it = std::binary_search(replaced.begin(), replaced.end(), it->first) ? std::next(it)
+                                                                             : checked_.erase(it);
+    for (const std::size_t i : replaced) {
+        if (i >= doc.PhraseCount()) continue;
         std::optional<std::string> source = sourceOf(i);
         if (!source) {
             checked_.erase(i);

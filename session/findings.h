@@ -30,8 +30,10 @@ class TPageFindings {
     // Checks doc anew: each replaced phrase whose text is not the one checked before, then the
     // checks over the page (the same source translated otherwise, ...). Findings dismissals holds
     // are left out; when asking them fails, the finding stays and the failure is given back.
-    std::exception_ptr Update(const TDocument& doc, const TSourceOf& sourceOf,
-                              const TDismissals* dismissals);
+    // replaced: the phrases that may have a source, in order; no other phrase is asked, so that
+    // a step costs what was translated, not what the page holds.
+    std::exception_ptr Update(const TDocument& doc, const std::vector<std::size_t>& replaced,
+                              const TSourceOf& sourceOf, const TDismissals* dismissals);
     void Clear();
 
     // Phrase i's findings, errors first.

@@ -99,6 +99,27 @@ void TPageSession::ReadRecordedSources() {
         sourceWords_ += doc_.WordsOf(i, source) - doc_.WordsOf(i, doc_.OriginalText(i));
 }
 
+std::vector<std::size_t> TPageSession::ReplacedCandidates() const {
+    std::vector<std::size_t> phrases;
+    phrases.reserve(recorded_.size() + doc_.ChangedCount());
+    for (const auto& r : recorded_) phrases.push_back(r.first);
+    const std::size_t recorded = phrases.size();
+    for (std::size_t k = 0; k < doc_.ChangedCount(); ++k)
+        if (!recorded_.contains(doc_.ChangedPhrase(k))) phrases.push_back(doc_.ChangedPhrase(k));
+    // Both parts are in order; together they are too once merged.
+    std::inplace_merge(phrases.begin(), phrases.begin() + std::ptrdiff_t(recorded), phrases.end());
+    return phrases;
+}
+
+std::uint64_t TPageSession::Words() const {
+    std::uint64_t words = readWords_;
+    for (std::size_t k = 0; k < doc_.ChangedCount(); ++k) {
+        const std::size_t i = doc_.ChangedPhrase(k);
+        words += doc_.WordsOf(i, doc_.Text(i)) - doc_.WordsOf(i, doc_.OriginalText(i));
+    }
+    return words;
+}
+
 TPageSession::TDone TPageSession::Done() const {
     TDone done;
     if (!open_) return done;
@@ -368,7 +389,7 @@ void TPageSession::Recheck() {
     if (!checking_) return;
     // A store of dismissals that cannot be read fails like an observer: the step stands.
     if (std::exception_ptr failure = findings_.Update(
-            doc_, [this](std::size_t i) { return Source(i); }, dismissals_))
+            doc_, ReplacedCandidates(), [this](std::size_t i) { return Source(i); }, dismissals_))
         observerFailure_ = failure;
 }
 

@@ -121,6 +121,9 @@ class TPageSession {
         std::uint64_t Words = 0, AllWords = 0;
     };
     TDone Done() const;
+    // The words of the page's texts as they stand (TDocument::TotalWords), counted from the
+    // changed phrases only.
+    std::uint64_t Words() const;
     TPhraseFilter Filter() const { return filter_; }
     void SetFilter(TPhraseFilter filter) { filter_ = filter; }
     bool InFilter(std::size_t i) const;
@@ -245,6 +248,8 @@ class TPageSession {
     TSourceRecord* record_ = nullptr;
     // The sources the record held for the page as it was opened; kept through the session, so
     // that a phrase taken back to its source and replaced again keeps it.
+    // The phrases that may have a source, in order: the recorded and the changed ones.
+    std::vector<std::size_t> ReplacedCandidates() const;
     std::map<std::size_t, std::string> recorded_;
     // The words of the page as read, and of its sources (recorded ones counted instead).
     std::uint64_t readWords_ = 0, sourceWords_ = 0;

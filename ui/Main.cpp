@@ -1,6 +1,7 @@
 #include "ui/Main.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -107,6 +108,25 @@ std::unique_ptr<TForm1> CreateMainWindow() {
 }
 
 // --- start and close ----------------------------------------------------------------------------
+
+bool TForm1::focusNextPrevChild(bool next) {
+    // The chain is walked here: the preview's content takes the focus late, so that the
+    // standard walk cannot be asked where it went.
+    QWidget* const start = QApplication::focusWidget();
+    if (!start || start->window() != this) return QMainWindow::focusNextPrevChild(next);
+    QWidget* w = start;
+    for (qsizetype left = findChildren<QWidget*>().size() + 1; left > 0; --left) {
+        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (!w || w == start) return true;
+        if (Browser && (w == Browser || Browser->isAncestorOf(w))) continue;
+        if (w->window() == this && w->isVisible() && w->isEnabled() && !w->focusProxy() &&
+            (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return true;
+}
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
@@ -255,7 +275,7 @@ void TForm1::UpdateLegend() {
     const std::uint64_t rows = std::uint64_t(TextBoxModel->rowCount());
     Item1->setText(FormatCount(BlocksFormat, count));
     Item2->setText(FormatCount(FilteredFormat, count >= rows ? count - rows : 0));
-    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+    Item3->setText(FormatCount(WordsFormat, Session.Words()));
     const QString name = EncodingName(Doc.EncodingInfo());
     EncodingLabel->setText(Message(TStringId::EncodingLine, name));
     EncodingLabel->setToolTip(Message(TStringId::EncodingTip, name));
@@ -272,7 +292,7 @@ void TForm1::ShowChange() {
     UpdateStatus();
     UpdateEditMenu();
     Preview();
-    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+    Item3->setText(FormatCount(WordsFormat, Session.Words()));
 }
 
 void TForm1::Preview() { PreviewPane->Show(FileName, Doc); }
@@ -321,7 +341,7 @@ void TForm1::OkBtnClick() {
     if (changed) {
         UpdateStatus();
         UpdateEditMenu();
-        Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+        Item3->setText(FormatCount(WordsFormat, Session.Words()));
     }
 
     const int confirmed = i;
@@ -578,7 +598,7 @@ void TForm1::ShowHistoryStep(const std::vector<std::size_t>& phrases) {
     UpdateEditMenu();
     // The preview changes the phrases in the page it shows.
     for (const std::size_t i : phrases) PreviewPane->Update(FileName, Doc, int(i), row);
-    Item3->setText(FormatCount(WordsFormat, Doc.TotalWords()));
+    Item3->setText(FormatCount(WordsFormat, Session.Words()));
 }
 
 void TForm1::mUndoClick() {

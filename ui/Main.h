@@ -112,6 +112,9 @@ class TForm1 : public QMainWindow {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // Tab and Shift+Tab pass over the preview: inside it, Tab walks the page's links and never
+    // comes back. A click still reaches it.
+    bool focusNextPrevChild(bool next) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -88,6 +88,11 @@ TEST(SourceRecord, ReplacedPhrasesAreKnownAfterARestart) {
         EXPECT_EQ(run.Sources(), (TSources{"One", std::nullopt, std::nullopt}));
         EXPECT_EQ(run.session.ChangedCount(), 1u);
         EXPECT_EQ(Done(run.session), (TDone{1, 3, 1, 3}));
+        // Counted from the changed phrases, as a count of the whole page would.
+        ASSERT_TRUE(run.session.Confirm(1, "Zwei und drei"));
+        EXPECT_EQ(run.session.Words(), run.session.Document().TotalWords());
+        run.session.Undo();
+        EXPECT_EQ(run.session.Words(), run.session.Document().TotalWords());
         // Undo reaches only this session's steps: back to the text the last one left.
         ASSERT_TRUE(run.session.Confirm(0, "Un"));
         run.session.Undo();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -122,6 +123,21 @@ TEST_F(Workflow, TheKeyboardAloneWorksThroughAPage) {
     Type("!");
     EXPECT_EQ(Edit1->text(), "Second phrase!");
     EXPECT_EQ(form->SelectedRow(), 2);
+
+    // Tab goes round the window's controls and comes back to the entry, never into the
+    // preview's links, which would hold the keyboard.
+    ASSERT_TRUE(PreviewShows("Erste"));
+    QStringList visited;
+    for (int k = 0; k < 12; ++k) {
+        Key(Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        visited << focus->objectName();
+        EXPECT_FALSE(Browser == focus || Browser->isAncestorOf(focus))
+            << visited.join(" > ").toStdString();
+        if (focus == Edit1) break;
+    }
+    EXPECT_EQ(QApplication::focusWidget(), Edit1) << visited.join(" > ").toStdString();
 }
 
 TEST_F(Workflow, PageKeysAndCtrlHomeEndMoveLikeAClickAndStopAtTheEnds) {
