@@ -330,6 +330,8 @@ void TForm1::OkBtnClick() {
     if (Findings->AskBeforeKeeping(i, ToText(t))) return;
 
     bool changed = false;
+    // The preview changes a sentence in place by its text before.
+    std::string before(Doc.Text(std::size_t(i)));
     try {
         changed = Session.Confirm(std::size_t(i), ToText(t));
     } catch (...) {
@@ -347,7 +349,7 @@ void TForm1::OkBtnClick() {
     const int confirmed = i;
     i = int(Session.NextToTranslate(std::size_t(i)));
     // The preview changes the phrase in the page it shows and marks the next one.
-    if (changed) PreviewPane->Update(FileName, Doc, confirmed, i);
+    if (changed) PreviewPane->Update(FileName, Doc, confirmed, i, std::move(before));
     SelectRowQuietly(i);
     ShowRowInEntry(i);
     // Typing replaces the next phrase, as after a click on its row.

@@ -22,6 +22,7 @@
 #include "core/document/document.h"
 #include "core/markup/anchors.h"
 #include "core/markup/kinds.h"
+#include "core/markup/sentences.h"
 
 namespace quillfen {
 
@@ -216,7 +217,34 @@ void TPreview::Show(const QString& path, const TDocument& doc) {
         page_->load(url);
 }
 
-void TPreview::Update(const QString& path, const TDocument& doc, int n, int next) {
+namespace {
+
+// A sentence's stretches of text between its placeholders, and the placeholders in order.
+struct TStretches {
+    QJsonArray texts;
+    std::vector<std::string> placeholders;
+};
+
+TStretches StretchesOf(std::string_view sentence) {
+    TStretches s;
+    QString text;
+    for (const TSentencePiece& piece : SentencePieces(sentence)) {
+        if (piece.kind == TSentencePiece::Literal) {
+            text += QString::fromUtf8(piece.text.data(), qsizetype(piece.text.size()));
+            continue;
+        }
+        s.texts.append(text);
+        text.clear();
+        s.placeholders.push_back(piece.written);
+    }
+    s.texts.append(text);
+    return s;
+}
+
+}  // namespace
+
+void TPreview::Update(const QString& path, const TDocument& doc, int n, int next,
+                      const std::optional<std::string>& before) {
     emit Updating(n);
     phrase_ = next < 0 ? -1 : next;
     const auto i = std::size_t(n);
@@ -224,9 +252,20 @@ void TPreview::Update(const QString& path, const TDocument& doc, int n, int next
         Show(path, doc);
         return;
     }
-    // A sentence's new text holds tags: the page is shown anew.
     if (doc.Spans()[i].Source == TSource::Sentence) {
-        Show(path, doc);
+        // Its placeholders moved, or its text before is not known: the page is shown anew.
+        const TStretches old = before ? StretchesOf(*before) : TStretches{};
+        const TStretches now = StretchesOf(doc.Text(i));
+        if (!before || old.placeholders != now.placeholders) {
+            Show(path, doc);
+            return;
+        }
+        const QString literal = QString::fromUtf8(
+            QJsonDocument(QJsonArray{old.texts, now.texts}).toJson(QJsonDocument::Compact));
+        RunUpdate(QStringLiteral("p.updateSentence(%1, %2, a[0], a[1])")
+                      .arg(n)
+                      .arg(SentenceCharacters(*before)),
+                  literal, path, doc);
         return;
     }
     // A value is set in place where its kind has one attribute; other values (a title or a
@@ -240,11 +279,16 @@ void TPreview::Update(const QString& path, const TDocument& doc, int n, int next
     const QString literal = QString::fromUtf8(
         QJsonDocument(QJsonArray{QString::fromUtf8(text.data(), qsizetype(text.size())), attribute})
             .toJson(QJsonDocument::Compact));
+    RunUpdate(QStringLiteral("p.update(%1, a[0], a[1])").arg(n), literal, path, doc);
+}
+
+void TPreview::RunUpdate(const QString& call, const QString& literal, const QString& path,
+                         const TDocument& doc) {
     ++updating_;
     RunScript(QStringLiteral("(function (a) { const p = window.quillfenPreview;"
-                             " if (!p || !p.update(%1, a[0], a[1])) return -2;"
+                             " if (!p || !%1) return -2;"
                              " return p.mark(%2, %3); })(%4)")
-                  .arg(n)
+                  .arg(call)
                   .arg(phrase_)
                   .arg(ExtentOf(phrase_))
                   .arg(literal),

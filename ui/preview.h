@@ -9,6 +9,8 @@
 #include <QVariant>
 #include <QWebEngineView>
 #include <functional>
+#include <optional>
+#include <string>
 
 class QWebChannel;
 class QWebEnginePage;
@@ -57,7 +59,10 @@ class TPreview : public QObject {
     // the shown page has it, without reloading (the page keeps its scroll position and state),
     // then marks phrase next. Where it cannot (the page is still loading, the phrase has no
     // place of its own in it), it shows the saved page anew as Show does.
-    void Update(const QString& path, const TDocument& doc, int n, int next);
+    // A sentence is changed in place when its text before (before) is known and its
+    // placeholders stand as they stood: each stretch of text between them takes its new text.
+    void Update(const QString& path, const TDocument& doc, int n, int next,
+                const std::optional<std::string>& before = std::nullopt);
     // Marks phrase n (counted from 0) and scrolls it into view; after a Show, once the page has
     // loaded. -1, or a phrase the page does not show, marks nothing.
     void Mark(int phrase);
@@ -86,6 +91,10 @@ class TPreview : public QObject {
   private:
     void ApplyMark();
     int ExtentOf(int phrase) const;
+    // Runs call (a script expression over p, the preview's side, and a, the array literal) and
+    // marks the next phrase; shows the page anew where call answers false.
+    void RunUpdate(const QString& call, const QString& literal, const QString& path,
+                   const TDocument& doc);
 
     QPointer<QWebEngineView> view_;
     QWebEngineProfile* profile_ = nullptr;

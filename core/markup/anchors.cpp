@@ -124,9 +124,13 @@ std::string InsertAnchors(std::string_view page, const std::vector<std::uint32_t
 
 std::size_t SentenceCharacters(const TDocument& doc, std::size_t i) {
     if (i >= doc.PhraseCount() || doc.Spans()[i].Source != TSource::Sentence) return 0;
+    return SentenceCharacters(doc.Text(i));
+}
+
+std::size_t SentenceCharacters(std::string_view text) {
     std::size_t count = 0;
     // A character is a byte that does not continue a UTF-8 sequence.
-    for (const char c : TextWithoutPlaceholders(doc.Text(i)))
+    for (const char c : TextWithoutPlaceholders(text))
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && !IsHtmlSpace(c)) ++count;
     return count;
 }

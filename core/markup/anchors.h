@@ -33,6 +33,8 @@ std::vector<std::uint32_t> AnchorPlaces(std::string_view page,
 // over inline elements: by their count the preview finds where the sentence ends. 0 for other
 // phrases, each of which is one text or element.
 std::size_t SentenceCharacters(const TDocument& doc, std::size_t i);
+// The same for a sentence's text given in its textual form.
+std::size_t SentenceCharacters(std::string_view text);
 
 // page with AnchorComment(k) in front of places[k]. Places that do not ascend are left out.
 std::string InsertAnchors(std::string_view page, const std::vector<std::uint32_t>& places);

@@ -230,6 +230,80 @@
         return true;
     }
 
+    // A confirmed sentence whose placeholders stand as they stood: each stretch of text between
+    // them takes its new text in the text nodes that hold it, so that a long page is not loaded
+    // anew. The stretches are found by walking the sentence's nodes, each element's start and end
+    // (or a whole empty or carried element) a boundary, as its placeholders are. False, and
+    // nothing changed, where the page does not hold the old stretches so: the window then reloads.
+    const kBlanks = /[ \t\n\r\f]+/g;
+    function squeezed(text) {
+        return text.replace(kBlanks, ' ').trim();
+    }
+    function updateSentence(n, count, before, after) {
+        const found = sentenceOf(n, count);
+        if (!found) return false;
+        const range = found.range;
+        const stretches = before.map(() => []);
+        let k = 0, ok = true, done = false;
+        function walk(node) {
+            for (let c = node; c && !done && ok; c = c.nextSibling) {
+                if (c.nodeType === Node.TEXT_NODE) {
+                    if (range.comparePoint(c, 0) > 0) {
+                        done = true;
+                        return;
+                    }
+                    if (k >= stretches.length) {
+                        if (c.data.trim()) ok = false;
+                        continue;
+                    }
+                    stretches[k].push(c);
+                    if (c === range.endContainer) done = true;
+                } else if (c.nodeType === Node.ELEMENT_NODE) {
+                    if (range.comparePoint(c, 0) > 0) {
+                        done = true;
+                        return;
+                    }
+                    const whole = !c.firstChild || c.localName === 'svg' || c.localName === 'math' ||
+                        (c.getAttribute('translate') || '').trim().toLowerCase() === 'no';
+                    ++k;
+                    if (!whole) {
+                        walk(c.firstChild);
+                        if (!done) ++k;
+                    }
+                }
+            }
+        }
+        // From the anchor on, climbing out of its parents while the sentence goes on.
+        const anchor = anchorOf(n);
+        let from = anchor.nextSibling, parent = anchor.parentNode;
+        for (;;) {
+            walk(from);
+            if (done || !ok || !parent || parent === document) break;
+            ++k;
+            from = parent.nextSibling;
+            parent = parent.parentNode;
+        }
+        if (!ok || !done) return false;
+        for (let i = 0; i < before.length; ++i) {
+            const shown = stretches[i].map((t) => t.data).join('');
+            if (squeezed(shown) !== squeezed(before[i])) return false;
+            if (!stretches[i].length && squeezed(after[i])) return false;
+        }
+        for (let i = 0; i < after.length; ++i) {
+            const nodes = stretches[i];
+            if (!nodes.length) continue;
+            // The blanks around a stretch stay, as a reload of the saved page would show them.
+            const all = nodes.map((t) => t.data).join('');
+            const text = squeezed(after[i]);
+            if (!text)  // only blanks, or none: a blank stays one where the new text has one
+                nodes[0].data = after[i] ? (all.trim() ? ' ' : all) : '';
+            else
+                nodes[0].data = all.match(kLeading)[0] + text + all.match(kTrailing)[0];
+            for (let j = 1; j < nodes.length; ++j) nodes[j].data = '';
+        }
+        return true;
+    }
+
     function state() {
         if (!marked || !marked.node.isConnected) return {phrase: -1, text: '', tag: ''};
         const node = marked.node;
@@ -309,5 +383,6 @@
     window.addEventListener('scroll', placeLater, true);
     window.addEventListener('resize', placeLater);
 
-    window.quillfenPreview = {mark: mark, state: state, update: update};
+    window.quillfenPreview = {
+        mark: mark, state: state, update: update, updateSentence: updateSentence};
 })();

@@ -8,6 +8,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTextDocumentFragment>
 #include <QToolTip>
 #include <functional>
@@ -185,6 +187,55 @@ TEST_F(Sentences, AReorderedSentenceReachesThePageThePreviewAndFindAndOneUndoTak
     EXPECT_EQ(RowString(0), "the quick <b1>brown</b1> fox");
     EXPECT_EQ(Item3->text(), "6 words");
     EXPECT_FALSE(mUndo->isEnabled());
+}
+
+// A sentence whose placeholders keep their order changes in place, as a reload of the saved
+// page shows it; the page is not loaded anew.
+TEST_F(Sentences, AConfirmedSentenceChangesInThePreviewAsAReloadShowsIt) {
+    const std::string page =
+        "<html><body>\n<p>The quick <b>brown</b> fox.  It   jumps\n over <i>the <u>lazy</u></i> "
+        "dog.</p>\n<p><b>Bold</b> start &amp; end.</p>\n<p>Line<br>break here.</p>\n"
+        "<p>Caf&eacute; time <a href=\"x\">link text</a> now!</p>\n<p>Last one.</p>\n"
+        "</body></html>\n";
+    const QString path = Page("s.html", page);
+    Open(path);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !PreviewPane->IsLoading(); }, 20000));
+    const int rows = TextBoxModel->rowCount();
+    ASSERT_GE(rows, 6);
+    PreviewPane->RunScript("window.quillfenKept = 1;");
+    QSignalSpy marks(PreviewPane, &TPreview::Marked);
+    // Every word of letters in capitals; the placeholders stay as they stand.
+    const QRegularExpression word("\\b[A-Za-z\u00E9]{2,}\\b");
+    for (int row = 0; row + 1 < rows; ++row) {
+        SCOPED_TRACE(RowString(row).toStdString());
+        Select(row);
+        QString text = RowString(row);
+        for (auto m = word.globalMatch(RowString(row)); m.hasNext();) {
+            const QRegularExpressionMatch found = m.next();
+            text.replace(found.capturedStart(), found.capturedLength(), found.captured().toUpper());
+        }
+        Edit1->setText(text);
+        marks.clear();
+        QTest::keyClick(Edit1, Qt::Key_Return);
+        ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+        ASSERT_EQ(RowString(row), text);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !marks.isEmpty() && marks.last().at(0).toInt() == row + 1; }, 20000));
+    }
+    const QString inPlace = BodyText();
+    EXPECT_TRUE(inPlace.contains("THE QUICK BROWN FOX")) << inPlace.toStdString();
+    bool kept = false, answered = false;
+    PreviewPane->RunScript("window.quillfenKept === 1", [&](const QVariant& v) {
+        kept = v.toBool();
+        answered = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
+    EXPECT_TRUE(kept) << "the page was loaded anew";
+
+    QSignalSpy loaded(PreviewPane, &TPreview::LoadFinished);
+    PreviewPane->Show(path, form->Document());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000));
+    EXPECT_EQ(inPlace, BodyText());
 }
 
 TEST_F(Sentences, ACarriedElementShowsWhatItHoldsOverItsToken) {
