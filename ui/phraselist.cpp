@@ -41,6 +41,10 @@ QVariant TPhraseModel::data(const QModelIndex& index, int role) const {
             const std::optional<std::string> source = Session.Source(row);
             return source ? FillIn(SourceFormat, FromText(*source)) : QVariant();
         }
+        case SourceRole: {
+            const std::optional<std::string> source = Session.Source(row);
+            return source ? FromText(*source) : QVariant();
+        }
         case InFilterRole:
             return InFilter(index.row());
         case FindingRole: {
@@ -113,11 +117,24 @@ void TPhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         shown = index.data(Qt::DisplayRole).toString();
     }
     painter->setFont(font);
-    painter->setPen(selected || index.data(TPhraseModel::InFilterRole).toBool()
-                        ? text
-                        : option.palette.color(QPalette::Disabled, QPalette::Text));
-    painter->drawText(QRect(r.left() + 18, r.top(),
-                            std::max(0, r.width() - 18 - numberWidth - markWidth), r.height()),
+    const QColor quiet = option.palette.color(QPalette::Disabled, QPalette::Text);
+    painter->setPen(selected || index.data(TPhraseModel::InFilterRole).toBool() ? text : quiet);
+    int width = std::max(0, r.width() - 18 - numberWidth - markWidth);
+    // A replaced phrase: its source beside it, in the right half, as the translator checks it.
+    const QVariant source = index.data(TPhraseModel::SourceRole);
+    if (source.isValid()) {
+        const int half = width / 2;
+        painter->save();
+        font.setItalic(false);
+        painter->setFont(font);
+        painter->setPen(selected ? text : quiet);
+        painter->drawLine(r.left() + 18 + half, r.top() + 1, r.left() + 18 + half, r.bottom() - 1);
+        painter->drawText(QRect(r.left() + 18 + half + 4, r.top(), width - half - 4, r.height()),
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, source.toString());
+        painter->restore();
+        width = half - 4;
+    }
+    painter->drawText(QRect(r.left() + 18, r.top(), width, r.height()),
                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
     painter->restore();
     if (option.state & QStyle::State_HasFocus) {

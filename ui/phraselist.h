@@ -36,6 +36,8 @@ class TPhraseModel : public QAbstractListModel {
     static constexpr int ReadTextRole = Qt::UserRole + 6;
     // The worst of the checks' findings of the phrase (int): 0 none, 1 a warning, 2 an error.
     static constexpr int FindingRole = Qt::UserRole + 7;
+    // A replaced phrase's source text, shown beside its translation; none for others.
+    static constexpr int SourceRole = Qt::UserRole + 8;
 
     explicit TPhraseModel(const TPageSession& session, QObject* parent = nullptr)
         : QAbstractListModel(parent), Session(session), Doc(session.Document()) {}

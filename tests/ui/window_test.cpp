@@ -1090,6 +1090,9 @@ TEST_F(Window, TheSourceOfAReplacedPhraseShowsAfterARestart) {
     EXPECT_EQ(Edit1->text(), "Erster Satz");
     EXPECT_EQ(TextLabel->text(), "Source: First phrase");
     EXPECT_EQ(TextBoxModel->index(0).data(Qt::ToolTipRole).toString(), "Source: First phrase");
+    // And beside the translation on its row.
+    EXPECT_EQ(TextBoxModel->index(0).data(TPhraseModel::SourceRole).toString(), "First phrase");
+    EXPECT_FALSE(TextBoxModel->index(1).data(TPhraseModel::SourceRole).isValid());
     EXPECT_TRUE(TextBoxModel->index(0).data(TPhraseModel::ChangedRole).toBool());
     EXPECT_FALSE(TextBoxModel->index(1).data(Qt::ToolTipRole).isValid());
     const QString status = Control<QLabel>("StatusLabel")->text();
