@@ -110,6 +110,9 @@ const TExchangeFormat& ChosenFormat(const TArguments& a, const TOption& option,
                                     bool merging = false);
 // The language tag the option gives, empty when not given; TUsageError for a text that is none.
 std::string LanguageOption(const TArguments& a, const TOption& option);
+// Whether the locale's messages are German (LC_ALL, else LC_MESSAGES, else LANG, as for every
+// program): the command line's texts follow it, names, ids and JSON keys aside.
+bool SpeaksGerman();
 // An error as the command line tells it: in German where the locale's messages are German, else
 // in English, the system's cause behind it, one line.
 std::string Describe(const std::exception& error);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 
 #include "checks/pages.h"
@@ -11,6 +12,9 @@
 #ifdef QUILLFEN_DISMISSALS
 #include "memory/memory.h"
 #include "store/dismissals.h"
+#endif
+#ifdef QUILLFEN_PROJECTS
+#include "project/qa.h"
 #endif
 
 namespace quillfen::cli {
@@ -25,8 +29,16 @@ const TOption kFormat{"--format", "json",
                       "one JSON array of the findings, each with page, phrase, check,\n"
                       "severity, text, key and whether it is dismissed"};
 const TOption kAll{"--all", "", "lists dismissed findings too"};
+#ifdef QUILLFEN_PROJECTS
+const TOption kProject{"--project", "PROJECT",
+                       "checks every page of the project instead, each against the page it was\n"
+                       "made from, and the translations' consistency over all pages"};
+const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kTargetLanguage, &kChecks,
+                                   &kFormat,     &kAll,         &kProject};
+#else
 const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kTargetLanguage,
                                    &kChecks,     &kFormat,      &kAll};
+#endif
 
 // A JSON string of text; a byte that is no UTF-8 becomes U+FFFD, since JSON holds only
 // characters.
@@ -81,6 +93,81 @@ class TUserDismissals {
 #endif
 };
 
+// A finding as the command tells it: on the page named, dismissed or not.
+struct TRow {
+    const std::string& Page;
+    const TFinding& Finding;
+    bool Dismissed;
+};
+
+// The rows as lines or JSON; 1 when an error is among those not dismissed.
+int Tell(const std::vector<TRow>& rows, bool json, bool german) {
+    std::string out = json ? "[" : "";
+    bool errors = false, first = true;
+    for (const TRow& row : rows) {
+        const TFinding& f = row.Finding;
+        errors = errors || (!row.Dismissed && f.Severity == TSeverity::Error);
+        const std::string_view check = CheckInfo(f.Check).Id;
+        const char* severity = f.Severity == TSeverity::Error ? "error" : "warning";
+        if (json) {
+            out += first ? "\n" : ",\n";
+            out += "  {\"page\": ";
+            AppendJson(out, row.Page);
+            out += ", \"phrase\": " + std::to_string(f.Phrase + 1) + ", \"check\": ";
+            AppendJson(out, check);
+            out += ", \"severity\": ";
+            AppendJson(out, severity);
+            out += ", \"text\": ";
+            AppendJson(out, f.Text(german));
+            out += ", \"key\": ";
+            AppendJson(out, f.Key);
+            out += row.Dismissed ? ", \"dismissed\": true}" : ", \"dismissed\": false}";
+        } else {
+            AppendEscaped(out, row.Page);
+            out.append("\t").append(std::to_string(f.Phrase + 1)).append("\t");
+            out.append(check).append("\t").append(severity).append("\t");
+            AppendEscaped(out, f.Text(german));
+            out += '\n';
+        }
+        first = false;
+    }
+    if (json) out += first ? "]\n" : "\n]\n";
+    Print(out);
+    return errors ? 1 : 0;
+}
+
+#ifdef QUILLFEN_PROJECTS
+// The project's pages; a page that could not be checked is told on standard error and fails
+// the command, after the findings of the others.
+int RunProject(const TArguments& a, const std::string& file, TCheckOptions options, bool json) {
+    if (!a.Operands.empty()) throw TUsageError{"qa --project takes no pages"};
+    for (const TOption* o : {&kTagsOption, &kUnitsOption})
+        if (a.Has(o->Name))
+            throw TUsageError{"qa --project takes no " + std::string(o->Name) +
+                              ": the project knows how its pages are read"};
+    project::TProjectCheckOptions projectOptions;
+    projectOptions.Checks = options.Checks;
+    projectOptions.TargetLanguage = options.TargetLanguage;
+    projectOptions.WithDismissed = a.Has(kAll.Name);
+    const project::TProjectFindings found =
+        project::CheckProject(project::OpenProject(file), projectOptions);
+    std::vector<TRow> rows;
+    for (std::size_t i = 0; i < found.Findings.size(); ++i)
+        rows.push_back(
+            {found.Pages[found.Findings[i].Page], found.Findings[i], found.Dismissed[i]});
+    int status = Tell(rows, json, SpeaksGerman());
+    for (const auto& [page, failure] : found.Failures) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            std::cerr << page << ": " << Describe(e) << '\n';
+        }
+        status = 1;
+    }
+    return status;
+}
+#endif
+
 int Run(const TArguments& a) {
     const std::optional<std::string> format = a.Value(kFormat.Name);
     if (format && *format != "json") throw TUsageError{"--format takes json"};
@@ -88,57 +175,37 @@ int Run(const TArguments& a) {
     options.TargetLanguage = LanguageOption(a, kTargetLanguage);
     if (const std::optional<std::string> list = a.Value(kChecks.Name))
         options.Checks = ParseCheckList(*list);
+#ifdef QUILLFEN_PROJECTS
+    if (const std::optional<std::string> project = a.Value(kProject.Name))
+        return RunProject(a, *project, options, format.has_value());
+#endif
+    if (a.Operands.size() != 2) throw TUsageError{"qa takes SOURCE TRANSLATED"};
     const TDocument source = TPageSession::Read(a.Operands[0], a.Tags(), a.Units());
     const TDocument translated = TPageSession::Read(a.Operands[1], a.Tags(), a.Units());
     const std::vector<TFinding> findings = CheckPages(source, translated, options);
     const TUserDismissals dismissals;
     const bool all = a.Has(kAll.Name);
-    const std::string& page = a.Operands[1];
-    std::string out = format ? "[" : "";
-    bool errors = false, first = true;
+    std::vector<TRow> rows;
     for (const TFinding& f : findings) {
         const bool dismissed = dismissals.IsDismissed(f);
-        if (dismissed && !all) continue;
-        errors = errors || (!dismissed && f.Severity == TSeverity::Error);
-        const std::string_view check = CheckInfo(f.Check).Id;
-        const char* severity = f.Severity == TSeverity::Error ? "error" : "warning";
-        if (format) {
-            out += first ? "\n" : ",\n";
-            out += "  {\"page\": ";
-            AppendJson(out, page);
-            out += ", \"phrase\": " + std::to_string(f.Phrase + 1) + ", \"check\": ";
-            AppendJson(out, check);
-            out += ", \"severity\": ";
-            AppendJson(out, severity);
-            out += ", \"text\": ";
-            AppendJson(out, f.English);
-            out += ", \"key\": ";
-            AppendJson(out, f.Key);
-            out += dismissed ? ", \"dismissed\": true}" : ", \"dismissed\": false}";
-        } else {
-            AppendEscaped(out, page);
-            out.append("\t").append(std::to_string(f.Phrase + 1)).append("\t");
-            out.append(check).append("\t").append(severity).append("\t");
-            AppendEscaped(out, f.English);
-            out += '\n';
-        }
-        first = false;
+        if (!dismissed || all) rows.push_back({a.Operands[1], f, dismissed});
     }
-    if (format) out += first ? "]\n" : "\n]\n";
-    Print(out);
-    return errors ? 1 : 0;
+    return Tell(rows, format.has_value(), SpeaksGerman());
 }
 
 const TRegistration kQa{{
     .Name = "qa",
     .Synopsis = "SOURCE TRANSLATED",
-    .MinOperands = 2,
+    // Or none with --project.
+    .MinOperands = 0,
     .MaxOperands = 2,
     .Options = kOptions,
     .Help = "Checks TRANSLATED, a copy of the page SOURCE whose phrases were translated, against\n"
             "it: one line per finding, tab-separated: page, phrase number (from 1), check,\n"
             "error or warning, and what was found. Findings dismissed in the window are left\n"
-            "out. Exit status 1 when an error was found, else 0 (warnings only).",
+            "out. Exit status 1 when an error was found, else 0 (warnings only). With\n"
+            "--project, every page of the project, named relative to its target folder;\n"
+            "findings dismissed in the project are left out.",
     .Run = Run,
 }};
 
