@@ -22,17 +22,29 @@ namespace {
 
 const TOption kTargetLanguage{"--target-lang", "L",
                               "the translation's language, whose numbers and punctuation are\n"
-                              "expected (default: those of any language)"};
+                              "expected (default: those of any language)",
+                              "die Sprache der \xC3\x9C"
+                              "bersetzung, deren Zahlen und Satzzeichen erwartet\n"
+                              "werden (Vorgabe: die jeder Sprache)"};
 const TOption kChecks{"--checks", "LIST",
-                      "the checks to run, their ids separated by commas (default: all)"};
+                      "the checks to run, their ids separated by commas (default: all)",
+                      "die Pr\xC3\xBC"
+                      "fungen, die laufen, ihre Kennungen durch Kommas getrennt (Vorgabe: alle)"};
 const TOption kFormat{"--format", "json",
                       "one JSON array of the findings, each with page, phrase, check,\n"
-                      "severity, text, key and whether it is dismissed"};
-const TOption kAll{"--all", "", "lists dismissed findings too"};
+                      "severity, text, key and whether it is dismissed",
+                      "ein JSON-Array der Befunde, jeder mit page, phrase, check, severity,\n"
+                      "text, key und ob er verworfen ist (dismissed)"};
+const TOption kAll{"--all", "", "lists dismissed findings too", "nennt auch verworfene Befunde"};
 #ifdef QUILLFEN_PROJECTS
 const TOption kProject{"--project", "PROJECT",
                        "checks every page of the project instead, each against the page it was\n"
-                       "made from, and the translations' consistency over all pages"};
+                       "made from, and the translations' consistency over all pages",
+                       "pr\xC3\xBC"
+                       "ft stattdessen jede Seite des Projekts, jede gegen die Seite, aus der\n"
+                       "sie gemacht wurde, und die Einheitlichkeit der \xC3\x9C"
+                       "bersetzungen \xC3\xBC"
+                       "ber alle Seiten"};
 const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kTargetLanguage, &kChecks,
                                    &kFormat,     &kAll,         &kProject};
 #else
@@ -206,6 +218,16 @@ const TRegistration kQa{{
             "out. Exit status 1 when an error was found, else 0 (warnings only). With\n"
             "--project, every page of the project, named relative to its target folder;\n"
             "findings dismissed in the project are left out.",
+    .HelpGerman =
+        "Pr\xC3\xBC"
+        "ft TRANSLATED, eine Kopie der Seite SOURCE mit \xC3\xBC"
+        "bersetzten Phrasen, gegen\n"
+        "sie: eine Zeile je Befund, durch Tabulatoren getrennt: Seite, Nummer der Phrase\n"
+        "(ab 1), Pr\xC3\xBC"
+        "fung, error oder warning und was gefunden wurde. Im Fenster verworfene\n"
+        "Befunde bleiben weg. Exit-Status 1, wenn ein Fehler gefunden wurde, sonst 0 (nur\n"
+        "Warnungen). Mit --project jede Seite des Projekts, relativ zu seinem Zielordner\n"
+        "genannt; im Projekt verworfene Befunde bleiben weg.",
     .Run = Run,
 }};
 

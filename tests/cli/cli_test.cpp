@@ -708,6 +708,12 @@ TEST_F(CliQa, ProjectPagesAreCheckedAsOneSet) {
                   .status,
               0);
     ASSERT_EQ(RunCli({"project", "update", project}).status, 0);
+    // The project's reports follow the locale's language as the findings do.
+    const TRun status =
+        RunShell("LC_ALL=de_DE.UTF-8 " + CliCommand({"project", "status", project}, "/dev/null"));
+    EXPECT_NE(status.out.find("\ngesamt "), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find(" 3 Phrasen "), std::string::npos) << status.out;
+    EXPECT_EQ(status.out.find("words"), std::string::npos) << status.out;
     // The translator's work, written into the pages the project made.
     const auto translate = [&](const std::string& page,
                                const std::vector<std::pair<std::string, std::string>>& texts) {
