@@ -1,7 +1,7 @@
 #include "project/qa.h"
 
 #include <algorithm>
-#include <numeric>
+#include <filesystem>
 
 #include "checks/pages.h"
 #include "core/document/document.h"
@@ -21,8 +21,11 @@ struct TCheckedPage {
 }  // namespace
 
 TProjectFindings CheckProject(const TProject& project, const TProjectCheckOptions& options) {
-    TState state(project.StatePath);
     TProjectFindings result;
+    // A project never updated has made no page; a check only reads, so it makes no state.
+    std::error_code ec;
+    if (!std::filesystem::exists(project.StatePath, ec)) return result;
+    TState state(project.StatePath);
     std::vector<TPageRecord> records;
     for (auto& [path, record] : state.Pages(true)) {
         if (record.Orphaned) continue;

@@ -707,6 +707,9 @@ TEST_F(CliQa, ProjectPagesAreCheckedAsOneSet) {
                       "--source-lang", "en", "--target-lang", "de"})
                   .status,
               0);
+    // Before the first update the project has made no page: nothing to find, and no state made.
+    EXPECT_EQ(RunCli({"qa", "--project", project}).out, "");
+    EXPECT_FALSE(fs::exists(Out("site.qfp.state")));
     ASSERT_EQ(RunCli({"project", "update", project}).status, 0);
     // The project's reports follow the locale's language as the findings do.
     const TRun status =
