@@ -1,5 +1,6 @@
 // quillfen-cli qa: the checks of a translated page against its source, one line per finding.
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -15,6 +16,7 @@
 #endif
 #ifdef QUILLFEN_PROJECTS
 #include "project/qa.h"
+#include "project/state.h"
 #endif
 
 namespace quillfen::cli {
@@ -36,6 +38,18 @@ const TOption kFormat{"--format", "json",
                       "ein JSON-Array der Befunde, jeder mit page, phrase, check, severity,\n"
                       "text, key und ob er verworfen ist (dismissed)"};
 const TOption kAll{"--all", "", "lists dismissed findings too", "nennt auch verworfene Befunde"};
+#ifdef QUILLFEN_DISMISSALS
+const TOption kDismiss{
+    "--dismiss", "KEY",
+    "keeps the finding whose key (as --format json gives it) is KEY\n"
+    "dismissed, in the project's state with --project, else in the user's\n"
+    "memory, and then checks",
+    "h\xC3\xA4lt den Befund mit dem Schl\xC3\xBCssel KEY (wie --format json ihn "
+    "gibt)\nf\xC3\xBCr verworfen, mit --project im Zustand des Projekts, sonst im\n"
+    "Speicher des Benutzers, und pr\xC3\xBC"
+    "ft dann",
+    true};
+#endif
 #ifdef QUILLFEN_PROJECTS
 const TOption kProject{"--project", "PROJECT",
                        "checks every page of the project instead, each against the page it was\n"
@@ -45,12 +59,18 @@ const TOption kProject{"--project", "PROJECT",
                        "sie gemacht wurde, und die Einheitlichkeit der \xC3\x9C"
                        "bersetzungen \xC3\xBC"
                        "ber alle Seiten"};
-const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kTargetLanguage, &kChecks,
-                                   &kFormat,     &kAll,         &kProject};
-#else
-const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kTargetLanguage,
-                                   &kChecks,     &kFormat,      &kAll};
 #endif
+const std::vector<const TOption*> kOptions = [] {
+    std::vector<const TOption*> options = {&kTagsOption, &kUnitsOption, &kTargetLanguage,
+                                           &kChecks,     &kFormat,      &kAll};
+#ifdef QUILLFEN_DISMISSALS
+    options.push_back(&kDismiss);
+#endif
+#ifdef QUILLFEN_PROJECTS
+    options.push_back(&kProject);
+#endif
+    return options;
+}();
 
 // A JSON string of text; a byte that is no UTF-8 becomes U+FFFD, since JSON holds only
 // characters.
@@ -105,6 +125,27 @@ class TUserDismissals {
 #endif
 };
 
+#ifdef QUILLFEN_DISMISSALS
+// The keys --dismiss gives, each a check's id, ':' and 16 hex digits; a usage error for another
+// text, so that a key mistyped is not kept in silence.
+std::vector<std::string> KeysToDismiss(const TArguments& a) {
+    std::vector<std::string> keys = a.Values(kDismiss.Name);
+    for (const std::string& key : keys) {
+        const std::size_t colon = key.find(':');
+        const bool hex =
+            colon != std::string::npos && key.size() == colon + 17 &&
+            std::all_of(key.begin() + std::ptrdiff_t(colon) + 1, key.end(),
+                        [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+        if (!hex || !FindCheck(std::string_view(key).substr(0, colon)))
+            throw TUsageError{
+                "--dismiss takes a finding's key as --format json gives it "
+                "(numbers:0123456789abcdef), not " +
+                key};
+    }
+    return keys;
+}
+#endif
+
 // A finding as the command tells it: on the page named, dismissed or not.
 struct TRow {
     const std::string& Page;
@@ -157,6 +198,10 @@ int RunProject(const TArguments& a, const std::string& file, TCheckOptions optio
         if (a.Has(o->Name))
             throw TUsageError{"qa --project takes no " + std::string(o->Name) +
                               ": the project knows how its pages are read"};
+#ifdef QUILLFEN_DISMISSALS
+    if (const std::vector<std::string> keys = KeysToDismiss(a); !keys.empty())
+        project::TState(project::OpenProject(file).StatePath).Dismiss(keys);
+#endif
     project::TProjectCheckOptions projectOptions;
     projectOptions.Checks = options.Checks;
     projectOptions.TargetLanguage = options.TargetLanguage;
@@ -192,6 +237,10 @@ int Run(const TArguments& a) {
         return RunProject(a, *project, options, format.has_value());
 #endif
     if (a.Operands.size() != 2) throw TUsageError{"qa takes SOURCE TRANSLATED"};
+#ifdef QUILLFEN_DISMISSALS
+    if (const std::vector<std::string> keys = KeysToDismiss(a); !keys.empty())
+        TStoredDismissals(TMemory::OpenDefault()->Database()).Dismiss(keys);
+#endif
     const TDocument source = TPageSession::Read(a.Operands[0], a.Tags(), a.Units());
     const TDocument translated = TPageSession::Read(a.Operands[1], a.Tags(), a.Units());
     const std::vector<TFinding> findings = CheckPages(source, translated, options);

@@ -681,8 +681,16 @@ TEST_F(CliQa, DismissedFindingsAreLeftOut) {
     const TRun all = RunCli(With(args, {"--all"}));
     EXPECT_EQ(all.status, 0);
     EXPECT_NE(all.out.find("\t3\tnumbers\terror\t"), std::string::npos) << all.out;
-    EXPECT_EQ(RunCli(Qa({"Speichern", "Speichern", "Version 2.1 ist da!", "Hallo Welt."})).status,
-              1);
+    const std::vector<std::string> changed = {"Speichern", "Speichern", "Version 2.1 ist da!",
+                                              "Hallo Welt."};
+    EXPECT_EQ(RunCli(Qa(changed)).status, 1);
+    // --dismiss keeps a dismissal in the user's memory as the window does.
+    const TRun dismissed = RunCli(
+        With(Qa(changed),
+             {"--dismiss", DismissalKey(TCheck::Numbers, "Version 2.0 is out.", changed[2])}));
+    EXPECT_EQ(dismissed.status, 0);
+    EXPECT_EQ(dismissed.out.find("numbers"), std::string::npos) << dismissed.out;
+    EXPECT_EQ(RunCli(Qa(changed)).status, 0);
 }
 
 // A project of two pages, translated with planted faults: a number changed and a tag written as
@@ -773,10 +781,17 @@ TEST_F(CliQa, ProjectPagesAreCheckedAsOneSet) {
     const TRun german = RunShell("LC_ALL=de_DE.UTF-8 " + CliCommand(qa, "/dev/null"));
     EXPECT_NE(german.out.find("index.html\t1\tnumbers\terror\tZahl 2.0 fehlt\n"), std::string::npos)
         << german.out;
-    // A dismissal kept in the project's state silences its finding, and only that one.
-    project::TState(Out("site.qfp.state"))
-        .Dismiss(std::vector<std::string>{DismissalKey(TCheck::InconsistentSource, "Save the file.",
-                                                       "Speichern Sie die Datei.")});
+    // A dismissal kept in the project's state silences its finding, and only that one; a key
+    // mistyped is refused, keeping nothing.
+    const std::string key =
+        DismissalKey(TCheck::InconsistentSource, "Save the file.", "Speichern Sie die Datei.");
+    EXPECT_EQ(RunCli(With(qa, {"--dismiss", key.substr(0, key.size() - 1)})).status, 2);
+    EXPECT_EQ(RunCli(With(qa, {"--dismiss", "nonsense:" + key.substr(key.size() - 16)})).status, 2);
+    EXPECT_FALSE(project::TState(Out("site.qfp.state")).IsDismissed(key));
+    run = RunCli(With(qa, {"--dismiss", key}));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, numbers + placeholder);
+    EXPECT_TRUE(project::TState(Out("site.qfp.state")).IsDismissed(key));
     run = RunCli(qa);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, numbers + placeholder);
