@@ -11,6 +11,7 @@
 #include <exception>
 #include <iostream>
 
+#include "cli/texts.h"
 #include "core/errors.h"
 #include "core/markup/kinds.h"
 #include "exchange/formats.h"
@@ -88,7 +89,7 @@ TPluggedSources::TPluggedSources(TPageSession& session, bool required) : session
         record_ = TSourceStore::OpenDefault();
     } catch (const std::exception& e) {
         if (required) throw;
-        std::cerr << "quillfen-cli: warning: " << Describe(e) << '\n';
+        std::cerr << "quillfen-cli: " << Say(TSaid::Warning) << ": " << Describe(e) << '\n';
         return;
     }
     session_.SetSourceRecord(record_.get());
@@ -106,7 +107,7 @@ void TPluggedSources::TellFailure() {
         try {
             std::rethrow_exception(failure);
         } catch (const std::exception& e) {
-            std::cerr << "quillfen-cli: warning: " << Describe(e) << '\n';
+            std::cerr << "quillfen-cli: " << Say(TSaid::Warning) << ": " << Describe(e) << '\n';
         }
     }
 }
@@ -146,8 +147,10 @@ std::string LanguageOption(const TArguments& a, const TOption& option) {
     return *tag;
 }
 
-const TOption kTagsOption{"--tags", "N", "the kinds of phrases (see below)"};
-const TOption kUnitsOption{"--units", "runs|sentences", "what a phrase is (see below)"};
+const TOption kTagsOption{"--tags", "N", "the kinds of phrases (see below)",
+                          "die Arten von Phrasen (siehe unten)"};
+const TOption kUnitsOption{"--units", "runs|sentences", "what a phrase is (see below)",
+                           "was eine Phrase ist (siehe unten)"};
 
 std::optional<std::string> TArguments::Value(std::string_view name) const {
     const auto it = values_.find(std::string(name));
@@ -213,8 +216,8 @@ std::pair<const TCommand*, std::size_t> FindCommand(std::span<const std::string>
                       subcommands + ")"};
 }
 
-std::string Usage() {
-    std::string out = "Usage:\n";
+std::string Usage(bool german) {
+    std::string out = Say(german, TSaid::Usage);
     for (const TCommand* command : Commands()) {
         std::string line = "  quillfen-cli " + std::string(command->Name);
         if (!command->Synopsis.empty()) line.append(" ").append(command->Synopsis);
@@ -223,12 +226,12 @@ std::string Usage() {
             if (!option->Value.empty()) line.append(" ").append(option->Value);
             line.append(option->Repeats ? "]..." : "]");
         }
-        out += line + "\n" + Indented(command->Help, "      ");
+        out += line + "\n" + Indented(german ? command->HelpGerman : command->Help, "      ");
         for (const TOption* option : command->Options) {
             if (option == &kTagsOption || option == &kUnitsOption) continue;
             std::string name = "    " + std::string(option->Name);
             if (!option->Value.empty()) name.append(" ").append(option->Value);
-            out += name + ":\n" + Indented(option->Help, "        ");
+            out += name + ":\n" + Indented(german ? option->German : option->Help, "        ");
         }
     }
     std::string letters, sum, formats;
@@ -236,21 +239,21 @@ std::string Usage() {
         letters += letters.empty() ? "" : ", ";
         letters += kind.Letter;
         sum += sum.empty() ? "" : " + ";
-        sum += std::to_string(kind.Bit) + ' ' + kind.Name;
+        sum += std::to_string(kind.Bit) + ' ';
+        sum += KindName(kind, german);
     }
     for (const TExchangeFormat* format : ExchangeFormats())
-        formats.append("  ").append(format->Name).append(": ").append(format->Summary).append("\n");
-    return out + "--tags N: kinds of phrases (letters " + letters + "), " + sum + "\n(0 to " +
-           std::to_string(Bits(TTags::AllKinds)) + ", default " +
-           std::to_string(Bits(TTags::Default)) +
-           ").\n"
-           "--units runs|sentences: phrases are the text runs between tags (default) or\n"
-           "sentences, their inline tags as placeholders such as <b1>...</b1>.\n"
-           "Texts are UTF-8; tab, CR, LF and backslash are written \\t \\r \\n \\\\, a byte "
-           "invalid in\nthe page's encoding \\xHH.\n"
-           "Exchange formats:\n" +
-           formats +
-           "Exit status: 0 success, 1 a page, a file or the output failed, 2 usage error.\n";
+        formats.append("  ")
+            .append(format->Name)
+            .append(": ")
+            .append(FormatSummary(*format, german))
+            .append("\n");
+    return out +
+           Say(german, TSaid::UsageTags,
+               {letters, sum, std::to_string(Bits(TTags::AllKinds)),
+                std::to_string(Bits(TTags::Default))}) +
+           Say(german, TSaid::UsageUnits) + Say(german, TSaid::UsageEscapes) +
+           Say(german, TSaid::UsageFormats) + formats + Say(german, TSaid::UsageExit);
 }
 
 TArguments Parse(const TCommand& command, std::span<const std::string> words) {
@@ -295,7 +298,7 @@ int Main(std::span<const std::string> words) {
     int status = 0;
     try {
         if (std::find(words.begin(), words.end(), "--help") != words.end()) {
-            Print(Usage());
+            Print(Usage(SpeaksGerman()));
         } else {
             const auto [command, named] = FindCommand(words);
             const TArguments arguments = Parse(*command, words.subspan(named));
@@ -314,7 +317,7 @@ int Main(std::span<const std::string> words) {
         }
         CloseOutput();
     } catch (const TUsageError& e) {
-        std::cerr << "quillfen-cli: " << e.Message << "\n" << Usage();
+        std::cerr << "quillfen-cli: " << e.Message << "\n" << Usage(SpeaksGerman());
         return 2;
     } catch (const TOutputError& e) {
         std::cerr << "quillfen-cli: " << Describe(e) << '\n';

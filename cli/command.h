@@ -33,10 +33,11 @@ struct TUsageError {
 };
 
 struct TOption {
-    std::string_view Name;   // "--tags", "-o"
-    std::string_view Value;  // the value's name in the help ("N"); empty for a switch
-    std::string_view Help;   // what it does, one or more lines without the name
-    bool Repeats = false;    // may be given more than once, each value kept in order
+    std::string_view Name;    // "--tags", "-o"
+    std::string_view Value;   // the value's name in the help ("N"); empty for a switch
+    std::string_view Help;    // what it does, one or more lines without the name
+    std::string_view German;  // the same in German, as many lines
+    bool Repeats = false;     // may be given more than once, each value kept in order
 };
 
 // The options every command that reads pages takes, in the order the help lists them.
@@ -75,6 +76,7 @@ struct TCommand {
     std::size_t MaxOperands = 1;  // SIZE_MAX: any number
     std::span<const TOption* const> Options = {};
     std::string_view Help = {};  // the command's lines of help, each line indented by the help
+    std::string_view HelpGerman = {};  // the same in German
     // Runs the command; its exit status. Errors are raised (TError and the like: status 1,
     // TUsageError: status 2) and told by the caller, naming what the command names.
     int (*Run)(const TArguments& arguments) = nullptr;
@@ -95,8 +97,8 @@ const TCommand* FindCommand(std::string_view name);
 // subcommand); TUsageError for a line that names none.
 std::pair<const TCommand*, std::size_t> FindCommand(std::span<const std::string> words);
 
-// The help of every command and of what they share.
-std::string Usage();
+// The help of every command and of what they share, in German or English.
+std::string Usage(bool german);
 // The command line (without the program's name) read by command's declaration.
 TArguments Parse(const TCommand& command, std::span<const std::string> words);
 
@@ -110,6 +112,9 @@ const TExchangeFormat& ChosenFormat(const TArguments& a, const TOption& option,
                                     bool merging = false);
 // The language tag the option gives, empty when not given; TUsageError for a text that is none.
 std::string LanguageOption(const TArguments& a, const TOption& option);
+// Whether the locale's messages are German (LC_ALL, else LC_MESSAGES, else LANG, as for every
+// program): the command line's texts follow it, names, ids and JSON keys aside.
+bool SpeaksGerman();
 // An error as the command line tells it: in German where the locale's messages are German, else
 // in English, the system's cause behind it, one line.
 std::string Describe(const std::exception& error);

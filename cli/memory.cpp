@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/recording.h"
+#include "cli/texts.h"
 #include "core/errors.h"
 #include "memory/sessionmemory.h"
 
@@ -14,10 +15,17 @@ namespace quillfen::cli {
 
 const TOption kMemoryOption{"--tm", "FILE",
                             "the translation memory (default: the user's own,\n"
+                            "$XDG_DATA_HOME/Quillfen/memory.sqlite)",
+                            "der \xC3\x9C"
+                            "bersetzungsspeicher (Vorgabe: der eigene des Benutzers,\n"
                             "$XDG_DATA_HOME/Quillfen/memory.sqlite)"};
 const TOption kSourceLanguageOption{"--source-lang", "L",
-                                    "the language translated from, where a page's lang names none"};
-const TOption kTargetLanguageOption{"--target-lang", "L", "the language translated into"};
+                                    "the language translated from, where a page's lang names none",
+                                    "die Sprache, aus der \xC3\xBC"
+                                    "bersetzt wird, wo das lang einer Seite keine nennt"};
+const TOption kTargetLanguageOption{"--target-lang", "L", "the language translated into",
+                                    "die Sprache, in die \xC3\xBC"
+                                    "bersetzt wird"};
 
 std::unique_ptr<TMemory> OpenMemory(const TArguments& a) {
     if (const std::optional<std::string> path = a.Value(kMemoryOption.Name))
@@ -81,8 +89,7 @@ int TRecording::Finish(const std::string& page) {
         try {
             std::rethrow_exception(failure);
         } catch (const std::exception& e) {
-            std::cerr << page << ": the page was written, but not into the memory: " << Describe(e)
-                      << '\n';
+            std::cerr << Say(TSaid::WrittenNotKept, {page, Describe(e)}) << '\n';
         }
         return 1;
     }

@@ -3,10 +3,12 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <charconv>
 #include <cstring>
 
 #include "core/errors.h"
+#include "store/dismissals.h"
 #include "store/sqlite.h"
 
 namespace quillfen::project {
@@ -31,6 +33,10 @@ CREATE TABLE IF NOT EXISTS pending(
   base BLOB, counts TEXT, drafts BLOB, orphaned INT);
 CREATE TABLE IF NOT EXISTS files(path TEXT PRIMARY KEY, size INT, mtime INT, inode INT, hash INT);
 )";
+
+// Each step takes a state of version k + 1 to k + 2, inside the transaction that opens it.
+// 2: the dismissals of checks on the project's pages (store/dismissals.h).
+constexpr std::array<const char*, kStateVersion - 1> kMigrations = {kDismissalTableSchema};
 
 constexpr const char* kColumns =
     "path, source_size, source_mtime, source_inode, source_hash, target_exists, target_size, "
@@ -136,6 +142,7 @@ std::vector<TDraft> ParseDrafts(std::string_view bytes) {
 
 struct TState::TImpl {
     TDatabase db;
+    std::unique_ptr<TStoredDismissals> dismissals;
     explicit TImpl(const std::string& path)
         : db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX) {}
 
@@ -189,19 +196,31 @@ struct TState::TImpl {
 TState::TState(const std::string& path) : impl_(std::make_unique<TImpl>(path)) {
     TDatabase& db = impl_->db;
     sqlite3_busy_timeout(db.Handle(), 10000);
-    const auto id = db.Number("PRAGMA application_id");
-    const auto version = static_cast<int>(db.Number("PRAGMA user_version"));
-    const auto tables = db.Number("SELECT count(*) FROM sqlite_master");
-    if (tables != 0 && id != kApplicationId) throw NotMemoryError(path);
-    if (version > kStateVersion) throw NewerProjectError(path, version);
-    if (tables == 0 || version < kStateVersion) {
+    auto check = [&] {
+        const auto id = db.Number("PRAGMA application_id");
+        const auto version = static_cast<int>(db.Number("PRAGMA user_version"));
+        const auto tables = db.Number("SELECT count(*) FROM sqlite_master");
+        if (tables == 0) return 0;  // a new file
+        if (id != kApplicationId) throw NotMemoryError(path);
+        if (version > kStateVersion) throw NewerProjectError(path, version);
+        return version;
+    };
+    int version = check();
+    if (version < kStateVersion) {
+        // Made or migrated in one transaction; another process may have done it meanwhile.
         TTransaction t(db);
-        db.Exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
-        db.Exec(kSchema);
+        version = check();
+        if (version == 0) {
+            db.Exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+            db.Exec(kSchema);
+            version = 1;
+        }
+        for (; version < kStateVersion; ++version) db.Exec(kMigrations[version - 1]);
         db.Exec(("PRAGMA user_version = " + std::to_string(kStateVersion)).c_str());
         t.Commit();
     }
     db.Exec("PRAGMA journal_mode = WAL");
+    impl_->dismissals = std::make_unique<TStoredDismissals>(db);
 }
 
 TState::~TState() = default;
@@ -289,6 +308,16 @@ void TState::PutFile(const std::string& path, const TFileState& source) {
     s.Bind(4, source.Inode);
     s.Bind(5, Signed(source.Hash));
     s.Step();
+}
+
+bool TState::IsDismissed(std::string_view key) const {
+    std::lock_guard lock(mutex_);
+    return impl_->dismissals->IsDismissed(key);
+}
+
+void TState::Dismiss(std::span<const std::string> keys) {
+    std::lock_guard lock(mutex_);
+    impl_->dismissals->Dismiss(keys);
 }
 
 }  // namespace quillfen::project

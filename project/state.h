@@ -14,12 +14,16 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "checks/checks.h"
+
 namespace quillfen::project {
 
-inline constexpr int kStateVersion = 1;
+// 2 added the dismissals of checks; a state of version 1 is migrated when opened.
+inline constexpr int kStateVersion = 2;
 
 // How a file stood: what a stat tells, and the hash of its bytes.
 struct TFileState {
@@ -67,12 +71,12 @@ struct TPageRecord {
     bool Orphaned = false;
 };
 
-class TState {
+class TState final : public TDismissals {
   public:
     // Opens the state at path, made when no file is there. Refuses a file that is no state of
     // ours (NotMemoryError) and one of a newer version (NewerProjectError), writing nothing.
     explicit TState(const std::string& path);
-    ~TState();
+    ~TState() override;
     TState(const TState&) = delete;
     TState& operator=(const TState&) = delete;
 
@@ -92,10 +96,15 @@ class TState {
     std::map<std::string, TFileState> Files();
     void PutFile(const std::string& path, const TFileState& source);
 
+    // Findings of the checks dismissed on the project's pages (store/dismissals.h): kept by
+    // their keys, all of them in one transaction or none.
+    bool IsDismissed(std::string_view key) const override;
+    void Dismiss(std::span<const std::string> keys);
+
   private:
     struct TImpl;
     std::unique_ptr<TImpl> impl_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
 };
 
 // Drafts as the state keeps them, and back.

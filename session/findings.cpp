@@ -13,8 +13,9 @@ const TPairChecker& TPageFindings::Checker(const TDocument& doc) {
     const std::string language = PageLanguage(doc);
     if (!checker_ || language != language_ || doc.Units() != units_) {
         TCheckOptions options;
-        // The translation's language is not known: every language's conventions are taken.
+        // Where the translation's language is not known, every language's conventions are taken.
         options.SourceLanguage = language;
+        options.TargetLanguage = target_;
         options.Units = doc.Units();
         checker_ = std::make_unique<TPairChecker>(options);
         checked_.clear();
@@ -70,6 +71,13 @@ std::exception_ptr TPageFindings::Update(const TDocument& doc,
             return a.Severity == TSeverity::Error && b.Severity != TSeverity::Error;
         });
     return failure;
+}
+
+bool TPageFindings::SetTargetLanguage(std::string tag) {
+    if (tag == target_) return false;
+    target_ = std::move(tag);
+    checker_.reset();
+    return true;
 }
 
 void TPageFindings::Clear() {

@@ -35,6 +35,10 @@ class TPageFindings {
     std::exception_ptr Update(const TDocument& doc, const std::vector<std::size_t>& replaced,
                               const TSourceOf& sourceOf, const TDismissals* dismissals);
     void Clear();
+    // The translation's language (a tag; empty: not known, which accepts every language's
+    // conventions of numbers and punctuation). A change checks every phrase anew.
+    // Whether it changed.
+    bool SetTargetLanguage(std::string tag);
 
     // Phrase i's findings, errors first.
     const std::vector<TFinding>& Of(std::size_t i) const;
@@ -57,7 +61,7 @@ class TPageFindings {
     std::map<std::size_t, TChecked> checked_;
     std::map<std::size_t, std::vector<TFinding>> shown_;
     std::unique_ptr<TPairChecker> checker_;
-    std::string language_;
+    std::string language_, target_;
     TUnits units_ = TUnits::Runs;
 };
 

@@ -385,6 +385,10 @@ void TPageSession::EnableChecks(const TDismissals* dismissals) {
     Recheck();
 }
 
+void TPageSession::SetTargetLanguage(const std::string& tag) {
+    if (findings_.SetTargetLanguage(tag)) Recheck();
+}
+
 void TPageSession::Recheck() {
     if (!checking_) return;
     // A store of dismissals that cannot be read fails like an observer: the step stands.

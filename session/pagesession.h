@@ -154,6 +154,9 @@ class TPageSession {
     void EnableChecks(const TDismissals* dismissals);
     // Checks anew, after a dismissal; nothing unless checks are enabled.
     void Recheck();
+    // The translation's language, whose conventions the checks expect (the one the window asks
+    // for the memory); empty: not known, every language's accepted. Checks anew when it changed.
+    void SetTargetLanguage(const std::string& tag);
     // Confirming a text with an error asks once: the errors a cleaned text would have as phrase
     // i's, unless the user was shown them for this very text just before, so that confirming it
     // again keeps it. Empty: confirm (a text the editing service refuses, too: confirming it

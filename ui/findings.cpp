@@ -84,6 +84,11 @@ void TFindingsView::ApplyLanguage(TLanguage language) {
     DismissAction->setText(LoadStr(language, TStringId::MenuDismissFindings));
 }
 
+void TFindingsView::SetTargetLanguage(const QString& tag) {
+    Session.SetTargetLanguage(tag.toStdString());
+    Show(CurrentRow ? CurrentRow() : -1);
+}
+
 void TFindingsView::Show(int row) {
     std::map<std::size_t, TSeverity> marked;
     for (const std::size_t i : Session.PhrasesWithFindings())

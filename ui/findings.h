@@ -45,6 +45,9 @@ class TFindingsView : public QObject {
     // Adds the items to menu, behind a separator.
     void AddTo(QMenu* menu);
     void ApplyLanguage(TLanguage language);
+    // The translation's language (a tag, empty: not known), whose conventions the checks then
+    // expect; the marks are drawn anew.
+    void SetTargetLanguage(const QString& tag);
     // After anything that may have changed the findings, with row current: the rows whose marks
     // changed are drawn anew and row's findings are shown.
     void Show(int row);

@@ -319,6 +319,9 @@ void TForm1::BuildTranslatePage() {
     panel->insertWidget(panel->indexOf(Edit1) + 1, Findings->Label);
     Findings->CurrentRow = [this] { return SelectedRow(); };
     Findings->GoTo = [this](int row) { GoToRow(row, true); };
+    MatchesPane->TargetLanguageKnown = [this](const QString& tag) {
+        Findings->SetTargetLanguage(tag);
+    };
     // The preview follows every selection; only the user's own in the list is a click.
     connect(TextBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, Guard([this] {
                 PreviewPane->Mark(SelectedRow());

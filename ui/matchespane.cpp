@@ -251,6 +251,7 @@ void TMatchesPane::ReadSettings() {
     draftExactBox_->setChecked(settings_.DraftExactMatches);
     sourceEdit_->setText(settings_.SourceLanguage);
     targetEdit_->setText(settings_.TargetLanguage);
+    if (TargetLanguageKnown) TargetLanguageKnown(settings_.TargetLanguage);
 }
 
 bool TMatchesPane::Ready() {
@@ -348,6 +349,7 @@ void TMatchesPane::LanguagesEdited() {
     settings_.SourceLanguage = source;
     settings_.TargetLanguage = target;
     SaveMemorySettings(store_, settings_);
+    if (TargetLanguageKnown) TargetLanguageKnown(target);
     failure_.clear();
     unstored_ = false;
     if (memory_) {

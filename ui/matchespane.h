@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,9 @@ class TMatchesPane : public QWidget {
     const std::vector<TSuggestion>& Matches() const { return matches_; }
     // Whether a lookup is under way for the current phrase.
     bool Looking() const { return looking_; }
+    // Told the target language (empty: not known) once the settings are read and whenever it is
+    // edited, so that the window's checks expect its conventions.
+    std::function<void(const QString&)> TargetLanguageKnown;
 
   private:
     struct TMemoryState;

@@ -7,7 +7,8 @@
 namespace quillfen::cli {
 namespace {
 
-const TOption kFormat{"--format", "NAME", "the exchange format to go through (default text)"};
+const TOption kFormat{"--format", "NAME", "the exchange format to go through (default text)",
+                      "das Austauschformat, durch das es geht (Vorgabe text)"};
 const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kFormat};
 
 int Run(const TArguments& a) {
@@ -41,6 +42,14 @@ const TRegistration kCheck{{
             "and recombination give the page back; with a translation tool's format, whether\n"
             "its untouched file, and the file with each source copied as its target, merge\n"
             "into the page byte for byte.",
+    .HelpGerman = "Sagt f\xC3\xBCr jede Seite, ob ein unver\xC3\xA4ndertes Speichern sie Byte "
+                  "f\xC3\xBCr Byte gleich\n"
+                  "l\xC3\xA4sst und ob Export und Zusammenf\xC3\xBCgen die Seite zur\xC3\xBC"
+                  "ckgeben; mit dem Format eines\n"
+                  "\xC3\x9C"
+                  "bersetzungswerkzeugs, ob seine unber\xC3\xBChrte Datei und die Datei mit jedem\n"
+                  "Ausgangstext als \xC3\x9C"
+                  "bersetzung Byte f\xC3\xBCr Byte in die Seite eingef\xC3\xBCgt werden.",
     .Run = Run,
 }};
 

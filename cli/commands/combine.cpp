@@ -18,6 +18,7 @@ const TRegistration kCombine{{
     .MinOperands = 3,
     .MaxOperands = 3,
     .Help = "Recombines a text file and a template into the page OUT.",
+    .HelpGerman = "F\xC3\xBCgt eine Textdatei und eine Vorlage zur Seite OUT zusammen.",
     .Run = Run,
     // The file layer's errors name their file; combine's may be about any of its three.
     .ErrorsNameFirstOperand = false,

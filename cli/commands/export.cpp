@@ -6,6 +6,7 @@
 #include <map>
 
 #include "cli/command.h"
+#include "cli/texts.h"
 #include "exchange/formats.h"
 #include "session/pagesession.h"
 #include "session/pageset.h"
@@ -13,12 +14,19 @@
 namespace quillfen::cli {
 namespace {
 
-const TOption kFolder{"-d", "DIR", "the folder the files are written into"};
-const TOption kFormat{"--format", "NAME", "the exchange format (see below; default text)"};
+const TOption kFolder{"-d", "DIR", "the folder the files are written into",
+                      "der Ordner, in den die Dateien geschrieben werden"};
+const TOption kFormat{"--format", "NAME", "the exchange format (see below; default text)",
+                      "das Austauschformat (siehe unten; Vorgabe text)"};
 const TOption kSourceLanguage{"--source-lang", "L",
                               "the page's language where it names none (a translation tool's\n"
-                              "format)"};
-const TOption kTargetLanguage{"--target-lang", "L", "the language to translate into"};
+                              "format)",
+                              "die Sprache der Seite, wo sie keine nennt (Format eines\n"
+                              "\xC3\x9C"
+                              "bersetzungswerkzeugs)"};
+const TOption kTargetLanguage{"--target-lang", "L", "the language to translate into",
+                              "die Sprache, in die \xC3\xBC"
+                              "bersetzt werden soll"};
 const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption,    &kFolder,
                                    &kFormat,     &kSourceLanguage, &kTargetLanguage};
 
@@ -36,8 +44,7 @@ int Run(const TArguments& a) {
     for (std::size_t i = 0; i < pages.size(); ++i) {
         auto [it, fresh] = seen.emplace(ExportBaseName(pages[i]), i);
         if (!fresh) {
-            std::cerr << pages[i] << ": has the same base name as " << pages[it->second]
-                      << "; nothing was exported\n";
+            std::cerr << Say(TSaid::SameBaseName, {pages[i], pages[it->second]}) << '\n';
             status = 1;
         }
     }
@@ -57,6 +64,11 @@ const TRegistration kExport{{
     .Help = "Writes each page's phrases into DIR in an exchange format. A translation tool's\n"
             "format names the page's language (its lang, else --source-lang) and the language\n"
             "to translate into (--target-lang).",
+    .HelpGerman = "Schreibt die Phrasen jeder Seite in einem Austauschformat nach DIR. Das Format\n"
+                  "eines \xC3\x9C"
+                  "bersetzungswerkzeugs nennt die Sprache der Seite (ihr lang, sonst\n"
+                  "--source-lang) und die Sprache, in die \xC3\xBC"
+                  "bersetzt wird (--target-lang).",
     .Run = Run,
 }};
 

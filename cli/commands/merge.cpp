@@ -4,16 +4,23 @@
 
 #include "cli/command.h"
 #include "cli/recording.h"
+#include "cli/texts.h"
 #include "session/pagesession.h"
 
 namespace quillfen::cli {
 namespace {
 
-const TOption kOut{"-o", "OUT", "writes the merged page to OUT instead of PAGE"};
-const TOption kForce{"--force", "",
-                     "merges a file of another page, or of this one changed since: the units\n"
-                     "whose phrases still read as their sources"};
-const TOption kSkipBad{"--skip-bad", "", "leaves faulty units out and names them"};
+const TOption kOut{"-o", "OUT", "writes the merged page to OUT instead of PAGE",
+                   "schreibt die Seite mit den \xC3\x9C"
+                   "bersetzungen nach OUT statt nach PAGE"};
+const TOption kForce{
+    "--force", "",
+    "merges a file of another page, or of this one changed since: the units\n"
+    "whose phrases still read as their sources",
+    "f\xC3\xBCgt die Datei einer anderen Seite ein, oder dieser, seither ge\xC3\xA4ndert: die\n"
+    "Einheiten, deren Phrasen noch wie ihr Ausgangstext lauten"};
+const TOption kSkipBad{"--skip-bad", "", "leaves faulty units out and names them",
+                       "l\xC3\xA4sst fehlerhafte Einheiten aus und nennt sie"};
 const std::vector<const TOption*> kOptions =
     WithRecordingOptions({&kTagsOption, &kUnitsOption, &kOut, &kForce, &kSkipBad});
 
@@ -45,11 +52,12 @@ int Run(const TArguments& a) {
     for (const TError& problem : report.Problems)
         std::cerr << page << ": " << Describe(problem) << '\n';
     if (report.LeftOut > report.Problems.size())
-        std::cerr << page << ": and " << report.LeftOut - report.Problems.size()
-                  << " more units left out\n";
-    std::string said = page + ": " + std::to_string(report.Translated) + " translated, " +
-                       std::to_string(report.Kept) + " kept";
-    if (report.LeftOut != 0) said += ", " + std::to_string(report.LeftOut) + " left out";
+        std::cerr << Say(TSaid::MergeMoreLeftOut,
+                         {page, std::to_string(report.LeftOut - report.Problems.size())})
+                  << '\n';
+    std::string said = Say(TSaid::MergeReport,
+                           {page, std::to_string(report.Translated), std::to_string(report.Kept)});
+    if (report.LeftOut != 0) said += Say(TSaid::LeftOut, {std::to_string(report.LeftOut)});
     Print(said + '\n');
     return recording.Finish(page);
 }
@@ -66,6 +74,20 @@ const TRegistration kMerge{{
             "against its phrase; a faulty unit stops the merge and nothing is written. Given\n"
             "--target-lang, the translations written are kept in the translation memory, as\n"
             "save keeps them; without it nothing is kept.",
+    .HelpGerman =
+        "Schreibt die \xC3\xBC"
+        "bersetzten Einheiten von FILE (Format eines \xC3\x9C"
+        "bersetzungswerkzeugs,\n"
+        "an der Endung erkannt) in PAGE; un\xC3\xBC"
+        "bersetzte und unscharfe Einheiten behalten\n"
+        "ihre Bytes. Die Seite wird mit den Arten und Einheiten gelesen, mit denen die\n"
+        "Datei exportiert wurde. Jede Einheit wird gegen ihre Phrase gepr\xC3\xBC"
+        "ft; eine\n"
+        "fehlerhafte Einheit h\xC3\xA4lt das Einf\xC3\xBCgen an, und nichts wird geschrieben. Mit\n"
+        "--target-lang kommen die geschriebenen \xC3\x9C"
+        "bersetzungen in den \xC3\x9C"
+        "bersetzungsspeicher,\n"
+        "wie bei save; ohne es wird nichts behalten.",
     .Run = Run,
 }};
 

@@ -8,13 +8,20 @@
 namespace quillfen::cli {
 namespace {
 
-const TOption kNotes{"--notes", "",
-                     "adds a fourth column: the page author's note for the translator\n"
-                     "(its-loc-note), same escapes, empty if none"};
+const TOption kNotes{
+    "--notes", "",
+    "adds a fourth column: the page author's note for the translator\n"
+    "(its-loc-note), same escapes, empty if none",
+    "f\xC3\xBCgt eine vierte Spalte an: die Notiz des Autors der Seite f\xC3\xBCr den\n"
+    "\xC3\x9C"
+    "bersetzer (its-loc-note), gleich geschrieben, leer wenn keine"};
 const TOption kStatus{
     "--status", "",
     "adds a column before the note: \"replaced\" for a phrase Quillfen replaced,\n"
-    "in this run or an earlier one (the record of sources), else empty"};
+    "in this run or an earlier one (the record of sources), else empty",
+    "f\xC3\xBCgt vor der Notiz eine Spalte ein: \"replaced\" f\xC3\xBCr eine Phrase, die Quillfen\n"
+    "ersetzt hat, in diesem oder einem fr\xC3\xBCheren Lauf (die Aufzeichnung der\n"
+    "Ausgangstexte), sonst leer"};
 const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption, &kStatus, &kNotes};
 
 int Run(const TArguments& a) {
@@ -62,6 +69,9 @@ const TRegistration kPhrases{{
     .Options = kOptions,
     .Help = "Lists the phrases of PAGE: number (from 1), kind letter and text as a browser\n"
             "shows it, tab-separated.",
+    .HelpGerman =
+        "Listet die Phrasen von PAGE: Nummer (ab 1), Buchstabe der Art und Text, wie ein\n"
+        "Browser ihn zeigt, durch Tabulatoren getrennt.",
     .Run = Run,
 }};
 

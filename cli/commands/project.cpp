@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/texts.h"
 #include "project/exchange.h"
 #include "project/projectfile.h"
 #include "project/update.h"
@@ -14,57 +15,73 @@ namespace {
 
 using namespace quillfen::project;
 
-const TOption kSource{"--source", "DIR", "new: the folder of the source pages"};
-const TOption kTarget{"--target", "DIR", "new: the folder their translations go into"};
-const TOption kSourceLanguage{"--source-lang", "L", "new: the language of the source pages"};
-const TOption kTargetLanguage{"--target-lang", "L", "new: the language translated into"};
+const TOption kSource{"--source", "DIR", "new: the folder of the source pages",
+                      "new: der Ordner der Ausgangsseiten"};
+const TOption kTarget{"--target", "DIR", "new: the folder their translations go into",
+                      "new: der Ordner, in den ihre \xC3\x9C"
+                      "bersetzungen kommen"};
+const TOption kSourceLanguage{"--source-lang", "L", "new: the language of the source pages",
+                              "new: die Sprache der Ausgangsseiten"};
+const TOption kTargetLanguage{"--target-lang", "L", "new: the language translated into",
+                              "new: die Sprache, in die \xC3\xBC"
+                              "bersetzt wird"};
 const TOption kInclude{"--include", "GLOB",
                        "new: the pages (default *.html, *.htm, *.xhtml); a GLOB without '/'\n"
                        "takes file names in every folder",
+                       "new: die Seiten (Vorgabe *.html, *.htm, *.xhtml); ein GLOB ohne '/'\n"
+                       "nimmt Dateinamen in jedem Ordner",
                        true};
-const TOption kExclude{"--exclude", "GLOB", "new: files neither translated nor copied", true};
-const TOption kKeepLang{"--keep-lang", "", "new: leave the root's lang as the source has it"};
-const TOption kJson{"--json", "", "status: as JSON"};
-const TOption kFormat{"--format", "NAME", "export: po (one file per page)"};
-const TOption kFolder{"-d", "DIR", "export: the folder the files are written into"};
-const TOption kUntranslated{"--untranslated-only", "", "export: only phrases not translated"};
+const TOption kExclude{"--exclude", "GLOB", "new: files neither translated nor copied",
+                       "new: Dateien, die weder \xC3\xBC"
+                       "bersetzt noch kopiert werden",
+                       true};
+const TOption kKeepLang{"--keep-lang", "", "new: leave the root's lang as the source has it",
+                        "new: das lang der Wurzel so lassen, wie die Ausgangsseite es hat"};
+const TOption kJson{"--json", "", "status: as JSON", "status: als JSON"};
+const TOption kFormat{"--format", "NAME", "export: po (one file per page)",
+                      "export: po (eine Datei je Seite)"};
+const TOption kFolder{"-d", "DIR", "export: the folder the files are written into",
+                      "export: der Ordner, in den die Dateien geschrieben werden"};
+const TOption kUntranslated{"--untranslated-only", "", "export: only phrases not translated",
+                            "export: nur Phrasen, die nicht \xC3\xBC"
+                            "bersetzt sind"};
 const TOption* const kOptions[] = {
     &kTagsOption, &kUnitsOption, &kSource, &kTarget, &kSourceLanguage, &kTargetLanguage, &kInclude,
     &kExclude,    &kKeepLang,    &kJson,   &kFormat, &kFolder,         &kUntranslated};
 
-std::string Line(std::string_view name, const TPageCounts& c) {
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "%-40s %6llu phrases %7llu words: translated %llu (%llu words), in context "
-                  "%llu, exact %llu, fuzzy drafts %llu (%llu words), untranslated %llu (%llu "
-                  "words)\n",
-                  std::string(name).c_str(), (unsigned long long)c.Phrases,
-                  (unsigned long long)c.Words, (unsigned long long)c.Translated,
-                  (unsigned long long)c.TranslatedWords, (unsigned long long)c.InContext,
-                  (unsigned long long)c.Exact, (unsigned long long)c.Fuzzy,
-                  (unsigned long long)c.FuzzyWords, (unsigned long long)c.Untranslated(),
-                  (unsigned long long)c.UntranslatedWords());
-    return text;
+// A page's counts (or the total's), its name padded to 40 bytes.
+std::string Line(std::string name, const TPageCounts& c) {
+    if (name.size() < 40) name.resize(40, ' ');
+    auto n = [](std::uint64_t v, std::size_t width) {
+        std::string text = std::to_string(v);
+        return std::string(text.size() < width ? width - text.size() : 0, ' ') + text;
+    };
+    return name + " " +
+           Say(TSaid::ProjectCounts,
+               {n(c.Phrases, 6), n(c.Words, 7), n(c.Translated, 0), n(c.TranslatedWords, 0),
+                n(c.InContext, 0), n(c.Exact, 0), n(c.Fuzzy, 0), n(c.FuzzyWords, 0),
+                n(c.Untranslated(), 0), n(c.UntranslatedWords(), 0)}) +
+           "\n";
 }
 
-std::string_view OutcomeName(TPageOutcome o) {
+std::string OutcomeName(TPageOutcome o) {
     switch (o) {
         case TPageOutcome::Unchanged:
-            return "unchanged";
+            return Say(TSaid::OutcomeUnchanged);
         case TPageOutcome::New:
-            return "new";
+            return Say(TSaid::OutcomeNew);
         case TPageOutcome::Rebuilt:
-            return "updated";
+            return Say(TSaid::OutcomeUpdated);
         case TPageOutcome::Harvested:
-            return "recorded";
+            return Say(TSaid::OutcomeRecorded);
         case TPageOutcome::Finished:
-            return "finished";
+            return Say(TSaid::OutcomeFinished);
         case TPageOutcome::Refused:
-            return "refused";
+            return Say(TSaid::OutcomeRefused);
         case TPageOutcome::Failed:
-            return "failed";
+            return Say(TSaid::OutcomeFailed);
         case TPageOutcome::Orphaned:
-            return "orphaned";
+            return Say(TSaid::OutcomeOrphaned);
     }
     return "";
 }
@@ -115,8 +132,7 @@ int Update(const TArguments& a) {
             }
             continue;
         }
-        out +=
-            Line(std::string(p.Path) + " (" + std::string(OutcomeName(p.Outcome)) + ")", p.Counts);
+        out += Line(p.Path + " (" + OutcomeName(p.Outcome) + ")", p.Counts);
     }
     for (const auto& [file, error] : report.FileFailures) {
         try {
@@ -125,8 +141,8 @@ int Update(const TArguments& a) {
             std::cerr << file << ": " << Describe(e) << '\n';
         }
     }
-    out += Line("total", report.Total);
-    out += std::to_string(report.FilesCopied) + " other files copied\n";
+    out += Line(Say(TSaid::ProjectTotal), report.Total);
+    out += Say(TSaid::ProjectFilesCopied, {std::to_string(report.FilesCopied)});
     Print(out);
     return report.Failed() ? 1 : 0;
 }
@@ -140,15 +156,16 @@ int Status(const TArguments& a) {
     }
     std::string out;
     for (const TPageStatus& p : status.Pages)
-        out += Line(p.Path + (p.Orphaned        ? " (orphaned)"
-                              : p.SourceChanged ? " (source changed)"
-                                                : ""),
+        out += Line(p.Path + (p.Orphaned        ? Say(TSaid::ProjectOrphaned)
+                              : p.SourceChanged ? Say(TSaid::ProjectSourceChanged)
+                                                : std::string()),
                     p.Counts);
-    out += Line("total", status.Total);
-    const char* names[] = {"101", "100", "95-99", "85-94", "75-84", "none"};
-    out += "untranslated words by match:";
+    out += Line(Say(TSaid::ProjectTotal), status.Total);
+    const std::string names[] = {"101",   "100",   "95-99",
+                                 "85-94", "75-84", Say(TSaid::ProjectNoMatch)};
+    out += Say(TSaid::ProjectBands);
     for (std::size_t b = 0; b < 6; ++b)
-        out += std::string(" ") + names[b] + " " + std::to_string(status.Total.Bands[b]);
+        out += " " + names[b] + " " + std::to_string(status.Total.Bands[b]);
     out += "\n";
     Print(out);
     return 0;
@@ -174,8 +191,9 @@ int Merge(const TArguments& a) {
     for (std::size_t i = 2; i < a.Operands.size(); ++i) {
         try {
             const TProjectMerge m = MergeIntoProject(project, a.Operands[i]);
-            Print(a.Operands[i] + ": " + m.Page + ": " + std::to_string(m.Report.Translated) +
-                  " translated, " + std::to_string(m.Report.LeftOut) + " left out\n");
+            Print(Say(TSaid::ProjectMerged,
+                      {a.Operands[i], m.Page, std::to_string(m.Report.Translated),
+                       std::to_string(m.Report.LeftOut)}));
             for (const TError& problem : m.Report.Problems)
                 std::cerr << a.Operands[i] << ": " << Describe(problem) << '\n';
         } catch (const TError& e) {
@@ -209,6 +227,16 @@ const TRegistration kProject{{
             "source (unchanged phrases carried, fuzzy matches kept as drafts; exit 1 when a\n"
             "page was refused); status shows the progress; export writes a PO file per page;\n"
             "merge takes such files back.",
+    .HelpGerman =
+        "Die Seiten einer Website, als ein Projekt \xC3\xBC"
+        "bersetzt (die Form der Datei steht im\n"
+        "README). new legt die Projektdatei an; update bringt den Zielordner auf den Stand\n"
+        "der Ausgangsseiten (unver\xC3\xA4nderte Phrasen \xC3\xBC"
+        "bernommen, unscharfe Treffer als\n"
+        "Entw\xC3\xBCrfe behalten; Exit-Status 1, wenn eine Seite abgelehnt wurde); status zeigt\n"
+        "den Fortschritt; export schreibt eine PO-Datei je Seite; merge nimmt solche\n"
+        "Dateien zur\xC3\xBC"
+        "ck.",
     .Run = Run,
     .ErrorsNameFirstOperand = false,
 }};

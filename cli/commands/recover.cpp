@@ -16,6 +16,10 @@ const TRegistration kRecover{{
     .Synopsis = "PAGE",
     .Help = "Puts back the old bytes of PAGE when a save that overwrote it in place was\n"
             "interrupted; the other commands refuse such a page and name the copy.",
+    .HelpGerman = "Stellt die alten Bytes von PAGE wieder her, wenn ein Speichern, das sie an Ort\n"
+                  "und Stelle \xC3\xBC"
+                  "berschrieb, unterbrochen wurde; die anderen Befehle lehnen eine\n"
+                  "solche Seite ab und nennen die Kopie.",
     .Run = Run,
 }};
 

@@ -10,10 +10,11 @@
 namespace quillfen::cli {
 namespace {
 
-const TOption kOut{"-o", "OUT", "writes the page to OUT instead of PAGE"};
-const TOption kSet{"--set", "N=TEXT",
-                   "replaces phrase N by TEXT (the escapes of phrases; '&' and '<' are text)",
-                   true};
+const TOption kOut{"-o", "OUT", "writes the page to OUT instead of PAGE",
+                   "schreibt die Seite nach OUT statt nach PAGE"};
+const TOption kSet{
+    "--set", "N=TEXT", "replaces phrase N by TEXT (the escapes of phrases; '&' and '<' are text)",
+    "ersetzt Phrase N durch TEXT (geschrieben wie bei phrases; '&' und '<' sind Text)", true};
 const std::vector<const TOption*> kOptions =
     WithRecordingOptions({&kTagsOption, &kUnitsOption, &kOut, &kSet});
 
@@ -56,6 +57,12 @@ const TRegistration kSave{{
             "(where there is a translation memory), each replacement is kept in the memory\n"
             "under the page's lang (else --source-lang) and the target language; without it\n"
             "nothing is kept.",
+    .HelpGerman =
+        "Ersetzt die mit --set gegebenen Phrasen und schreibt die Seite. Mit --target-lang\n"
+        "(wo es einen \xC3\x9C"
+        "bersetzungsspeicher gibt) kommt jede Ersetzung in den Speicher,\n"
+        "unter dem lang der Seite (sonst --source-lang) und der Zielsprache; ohne es wird\n"
+        "nichts behalten.",
     .Run = Run,
 }};
 

@@ -27,6 +27,7 @@
 #include "tests/support/files.h"
 #ifndef _WIN32
 #include "memory/memory.h"
+#include "project/state.h"
 #include "store/dismissals.h"
 #endif
 #ifdef _WIN32
@@ -680,7 +681,126 @@ TEST_F(CliQa, DismissedFindingsAreLeftOut) {
     const TRun all = RunCli(With(args, {"--all"}));
     EXPECT_EQ(all.status, 0);
     EXPECT_NE(all.out.find("\t3\tnumbers\terror\t"), std::string::npos) << all.out;
-    EXPECT_EQ(RunCli(Qa({"Speichern", "Speichern", "Version 2.1 ist da!", "Hallo Welt."})).status,
-              1);
+    const std::vector<std::string> changed = {"Speichern", "Speichern", "Version 2.1 ist da!",
+                                              "Hallo Welt."};
+    EXPECT_EQ(RunCli(Qa(changed)).status, 1);
+    // --dismiss keeps a dismissal in the user's memory as the window does.
+    const TRun dismissed = RunCli(
+        With(Qa(changed),
+             {"--dismiss", DismissalKey(TCheck::Numbers, "Version 2.0 is out.", changed[2])}));
+    EXPECT_EQ(dismissed.status, 0);
+    EXPECT_EQ(dismissed.out.find("numbers"), std::string::npos) << dismissed.out;
+    EXPECT_EQ(RunCli(Qa(changed)).status, 0);
+}
+
+// A project of two pages, translated with planted faults: a number changed and a tag written as
+// text left out on one page, a source translated otherwise on the other. qa --project names each
+// page relative to the target folder, finds the inconsistency across pages, fails for the
+// errors, says the same in JSON and in German, and leaves out what the project's state holds
+// dismissed.
+TEST_F(CliQa, ProjectPagesAreCheckedAsOneSet) {
+    fs::create_directories(Out("en/guide"));
+    fs::create_directories(Out("de"));
+    const std::string head = "<html lang=\"en\"><body>\n";
+    quillfen::testing::WriteBytes(Out("en/index.html"),
+                                  head +
+                                      "<p>Version 2.0 is out.</p>\n<p>Save the file.</p>\n"
+                                      "<p>Type &lt;br&gt; to break a line.</p>\n</body></html>\n");
+    quillfen::testing::WriteBytes(Out("en/guide/start.html"),
+                                  head +
+                                      "<p>Save the file.</p>\n<p>Open the manual.</p>\n"
+                                      "<p>Read 3 pages.</p>\n</body></html>\n");
+    const std::string project = Out("site.qfp");
+    ASSERT_EQ(RunCli({"project", "new", project, "--source", Out("en"), "--target", Out("de"),
+                      "--source-lang", "en", "--target-lang", "de"})
+                  .status,
+              0);
+    // Before the first update the project has made no page: nothing to find, and no state made.
+    EXPECT_EQ(RunCli({"qa", "--project", project}).out, "");
+    EXPECT_FALSE(fs::exists(Out("site.qfp.state")));
+    ASSERT_EQ(RunCli({"project", "update", project}).status, 0);
+    // The project's reports follow the locale's language as the findings do.
+    const TRun status =
+        RunShell("LC_ALL=de_DE.UTF-8 " + CliCommand({"project", "status", project}, "/dev/null"));
+    EXPECT_NE(status.out.find("\ngesamt "), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find(" 3 Phrasen "), std::string::npos) << status.out;
+    EXPECT_EQ(status.out.find("words"), std::string::npos) << status.out;
+    // The translator's work, written into the pages the project made.
+    const auto translate = [&](const std::string& page,
+                               const std::vector<std::pair<std::string, std::string>>& texts) {
+        std::string bytes = Read(Out("de/" + page));
+        for (const auto& [from, to] : texts) {
+            const std::size_t at = bytes.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            bytes.replace(at, from.size(), to);
+        }
+        quillfen::testing::WriteBytes(Out("de/" + page), bytes);
+    };
+    translate("index.html", {{"Version 2.0 is out.", "Version 2.1 ist da."},
+                             {"Save the file.", "Speichern Sie die Datei."},
+                             {"Type &lt;br&gt; to break a line.",
+                              "Geben Sie es ein, um eine Zeile umzubrechen."}});
+    translate("guide/start.html", {{"Save the file.", "Sichern Sie die Datei."},
+                                   {"Open the manual.",
+                                    "\xC3\x96"
+                                    "ffnen Sie das Handbuch."},
+                                   {"Read 3 pages.", "Lesen Sie 3 Seiten."}});
+    const std::vector<std::string> qa = {"qa", "--project", project};
+    // Pages go in path order, so guide/start.html's translation is the prevailing one.
+    const std::string numbers =
+        "index.html\t1\tnumbers\terror\tNumber 2.0 is missing\n"
+        "index.html\t1\tnumbers\terror\tNumber 2.1 is not in the source\n";
+    const std::string inconsistent =
+        "index.html\t2\tinconsistent-source\twarning\tThe same source is translated as "
+        "\xE2\x80\x9CSichern Sie die Datei.\xE2\x80\x9D in guide/start.html, phrase 1\n";
+    const std::string placeholder =
+        "index.html\t3\tplaceholders\terror\t<br> of the source is missing\n";
+    const std::string expected = numbers + inconsistent + placeholder;
+    TRun run = RunCli(qa);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, expected);
+    // Only warnings chosen: exit status 0.
+    run = RunCli({"qa", "--project", project, "--checks", "inconsistent-source,length"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, inconsistent);
+    // The JSON, read by Python, names the same pages, phrases and checks.
+    quillfen::testing::WriteBytes(
+        Out("read.py"),
+        "import json, sys\n"
+        "for f in json.load(sys.stdin):\n"
+        "    assert f['key'].startswith(f['check'] + ':') and f['dismissed'] is False\n"
+        "    print(f['page'], f['phrase'], f['check'], f['severity'])\n");
+    const TRun json =
+        RunShell(CliCommand({"qa", "--project", project, "--format", "json"}, "/dev/null") +
+                 " | python3 " + Quoted(Out("read.py")));
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out,
+              "index.html 1 numbers error\nindex.html 1 numbers error\n"
+              "index.html 2 inconsistent-source warning\nindex.html 3 placeholders error\n");
+    // In German where the locale is: the texts only; ids and severities stay.
+    const TRun german = RunShell("LC_ALL=de_DE.UTF-8 " + CliCommand(qa, "/dev/null"));
+    EXPECT_NE(german.out.find("index.html\t1\tnumbers\terror\tZahl 2.0 fehlt\n"), std::string::npos)
+        << german.out;
+    // A dismissal kept in the project's state silences its finding, and only that one; a key
+    // mistyped is refused, keeping nothing.
+    const std::string key =
+        DismissalKey(TCheck::InconsistentSource, "Save the file.", "Speichern Sie die Datei.");
+    EXPECT_EQ(RunCli(With(qa, {"--dismiss", key.substr(0, key.size() - 1)})).status, 2);
+    EXPECT_EQ(RunCli(With(qa, {"--dismiss", "nonsense:" + key.substr(key.size() - 16)})).status, 2);
+    EXPECT_FALSE(project::TState(Out("site.qfp.state")).IsDismissed(key));
+    run = RunCli(With(qa, {"--dismiss", key}));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, numbers + placeholder);
+    EXPECT_TRUE(project::TState(Out("site.qfp.state")).IsDismissed(key));
+    run = RunCli(qa);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, numbers + placeholder);
+    EXPECT_EQ(RunCli({"qa", "--project", project, "--all"}).out, expected);
+    // A page the project cannot check fails the command; the others are still told.
+    fs::remove(Out("de/guide/start.html"));
+    run = RunCli(qa);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out.rfind("index.html\t1\tnumbers\t", 0), 0u) << run.out;
+    EXPECT_EQ(RunCli({"qa", "--project", project, Out("en/index.html")}).status, 2);
 }
 #endif

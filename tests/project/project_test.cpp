@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -12,7 +13,9 @@
 #include "exchange/po.h"
 #include "project/exchange.h"
 #include "project/projectfile.h"
+#include "project/state.h"
 #include "project/update.h"
+#include "store/sqlite.h"
 #include "tests/support/files.h"
 
 namespace quillfen::project {
@@ -462,6 +465,36 @@ TEST(ProjectExchange, PoExportMergesBackIntoTheTarget) {
     const auto before = Stamps(site.Target());
     EXPECT_EQ(site.Update().Pages[0].Outcome, TPageOutcome::Unchanged);
     EXPECT_EQ(Stamps(site.Target()), before);
+}
+
+// A state written before dismissals were kept (version 1) takes their table when opened, keeps
+// its pages, and keeps dismissals from then on; a dismissal lapses when either text changes.
+TEST(ProjectState, AStateOfVersionOneIsMigratedAndKeepsDismissals) {
+    TTempDir dir;
+    const std::string path = (dir.Path() / "site.qfp.state").string();
+    TPageRecord record;
+    record.Path = "index.html";
+    record.Base = "<p>Save</p>";
+    record.Counts.Phrases = 1;
+    TState(path).Put(record);
+    {
+        store::TDatabase db(path, SQLITE_OPEN_READWRITE);
+        db.Exec("DROP TABLE dismissal; PRAGMA user_version = 1;");
+    }
+    const std::string key = DismissalKey(TCheck::Unchanged, "Save", "Save");
+    {
+        TState state(path);
+        ASSERT_TRUE(state.Page("index.html"));
+        EXPECT_EQ(state.Page("index.html")->Base, "<p>Save</p>");
+        EXPECT_FALSE(state.IsDismissed(key));
+        state.Dismiss(std::vector<std::string>{key});
+    }
+    TState state(path);
+    EXPECT_TRUE(state.IsDismissed(key));
+    EXPECT_FALSE(state.IsDismissed(DismissalKey(TCheck::Unchanged, "Save", "Save ")));
+    EXPECT_FALSE(state.IsDismissed(DismissalKey(TCheck::Length, "Save", "Save")));
+    store::TDatabase db(path, SQLITE_OPEN_READONLY);
+    EXPECT_EQ(db.Number("PRAGMA user_version"), kStateVersion);
 }
 
 }  // namespace

@@ -71,6 +71,39 @@ TEST(SessionFindings, MarksFilterAndNextFollowEveryStep) {
     EXPECT_EQ(s.WorstFinding(0), TSeverity::Error);
 }
 
+// The window passes the target language it knows: a French blank before "?" is a finding for an
+// English translation and none for a French one, a missing one the reverse; an unknown language
+// accepts both. A change of language checks the phrases already translated anew.
+TEST(SessionFindings, ConventionsFollowTheTargetLanguage) {
+    TTempDir dir;
+    WriteBytes(dir / "p.html", "<html lang=\"en\"><p>Continue?</p><p>Really?</p></html>");
+    TPageSession s;
+    s.Open(dir / "p.html", TTags::Default, TUnits::Runs);
+    s.EnableChecks(nullptr);
+    s.Replace({{0, "Continuer\xC2\xA0?"}, {1, "Vraiment?"}});
+    const struct {
+        const char* language;
+        bool blankFound, noBlankFound;
+    } cases[] = {
+        {"", false, false},  {"en", true, false},    {"fr", false, true},
+        {"de", true, false}, {"fr-FR", false, true}, {"", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        s.SetTargetLanguage(c.language);
+        for (const auto& [phrase, found] : {std::pair{0u, c.blankFound}, {1u, c.noBlankFound}}) {
+            EXPECT_EQ(s.WorstFinding(phrase),
+                      found ? std::optional(TSeverity::Warning) : std::nullopt)
+                << phrase;
+            if (found) {
+                EXPECT_EQ(s.Findings(phrase).front().Check, TCheck::EndPunctuation);
+            }
+        }
+        // Confirming asks about errors only; a convention is a warning.
+        EXPECT_TRUE(s.ErrorsToAsk(1, "Vraiment?").empty());
+    }
+}
+
 // Two phrases of one source translated two ways are each other's finding over the page.
 TEST(SessionFindings, TheSameSourceTranslatedOtherwiseIsFound) {
     TTempDir dir;

@@ -6,9 +6,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <string>
 
+#include "settings/memorysettings.h"
 #include "tests/ui/window_fixture.h"
 
 using namespace quillfen;
@@ -113,3 +115,24 @@ TEST_F(Findings, ErrorsAskOnceAndRowsAreMarkedFilteredAndDismissed) {
 }
 
 }  // namespace
+
+// The target language the window asks for the memory is the checks' too: a blank before "?" is a
+// finding where the translation is English, none where it is French, and the mark follows a
+// language edited in the pane at once.
+TEST_F(Findings, ConventionsFollowTheTargetLanguageOfTheMemory) {
+    TMemorySettings settings;
+    settings.File = dir.filePath("m.sqlite");
+    settings.TargetLanguage = "en";
+    SaveMemorySettings(form->SettingsStore, settings);
+    Open(Page("page.html", "<html lang=\"en\"><body><p>Continue?</p><p>Stop.</p></body></html>"));
+    ASSERT_TRUE(errors.isEmpty());
+    Confirm(0, "Continuer ?");
+    EXPECT_EQ(RowText(0), "Continuer ?");
+    EXPECT_EQ(Mark(0), 1);
+    auto* target = Control<QLineEdit>("MatchesTargetLanguage");
+    for (const auto& [language, mark] : {std::pair{"fr", 0}, {"de", 1}, {"", 0}}) {
+        target->setText(language);
+        emit target->editingFinished();
+        EXPECT_EQ(Mark(0), mark) << language;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "cli/command.h"
 #include "cli/memory.h"
+#include "cli/texts.h"
 #include "memory/align.h"
 #include "memory/pages.h"
 #include "session/pagesession.h"
@@ -29,9 +30,8 @@ int Run(const TArguments& a) {
         for (const TUnit& unit : alignment.Units) added += writer.Add(unit) ? 1 : 0;
         writer.Commit();
     }
-    Print(source + ": " + std::to_string(alignment.Units.size()) + " units (" +
-          std::to_string(added) + " new), " + std::to_string(alignment.Untranslated) +
-          " phrases untranslated\n");
+    Print(Say(TSaid::AlignReport, {source, std::to_string(alignment.Units.size()),
+                                   std::to_string(added), std::to_string(alignment.Untranslated)}));
     return 0;
 }
 
@@ -46,6 +46,15 @@ const TRegistration kAlign{{
             "outside their phrases are refused, naming the first place; phrases that read as\n"
             "their source are left out. The source language is SOURCE's lang, else\n"
             "--source-lang.",
+    .HelpGerman =
+        "Nimmt Phrase i von SOURCE mit Phrase i von TRANSLATED in den \xC3\x9C"
+        "bersetzungsspeicher\n"
+        "auf, f\xC3\xBCr eine Seite, die durch Ersetzen ihrer Phrasen \xC3\xBC"
+        "bersetzt wurde (dasselbe\n"
+        "Markup). Seiten, die au\xC3\x9F"
+        "erhalb ihrer Phrasen auseinandergehen, werden abgelehnt,\n"
+        "die erste Stelle genannt; Phrasen, die wie ihr Ausgangstext lauten, bleiben weg.\n"
+        "Die Ausgangssprache ist das lang von SOURCE, sonst --source-lang.",
     .Run = Run,
     .ErrorsNameFirstOperand = false,
 }};

@@ -10,9 +10,11 @@
 namespace quillfen::cli {
 namespace {
 
-const TOption kMin{"--min", "P", "the lowest score shown (1 to 101, default 75)"};
+const TOption kMin{"--min", "P", "the lowest score shown (1 to 101, default 75)",
+                   "der niedrigste gezeigte Wert (1 bis 101, Vorgabe 75)"};
 const TOption kQueries{"--queries", "FILE",
-                       "looks up each line of FILE (the escapes of phrases) instead of TEXT"};
+                       "looks up each line of FILE (the escapes of phrases) instead of TEXT",
+                       "sucht jede Zeile von FILE (geschrieben wie bei phrases) statt TEXT"};
 const TOption* const kOptions[] = {&kMemoryOption, &kSourceLanguageOption, &kTargetLanguageOption,
                                    &kMin, &kQueries};
 
@@ -56,6 +58,14 @@ const TRegistration kLookup{{
             "sentence's placeholders as <b1>...</b1>), best first, at most five: score, source\n"
             "and target fitted to TEXT's placeholders, tab-separated, the texts escaped; a\n"
             "blank line ends each query's matches.",
+    .HelpGerman = "Nennt die Treffer des \xC3\x9C"
+                  "bersetzungsspeichers f\xC3\xBCr TEXT (geschrieben wie bei\n"
+                  "phrases; die Platzhalter eines Satzes als <b1>...</b1>), die besten zuerst,\n"
+                  "h\xC3\xB6"
+                  "chstens f\xC3\xBCnf: Wert, Ausgangstext und \xC3\x9C"
+                  "bersetzung, an die Platzhalter von TEXT\n"
+                  "angepasst, durch Tabulatoren getrennt, die Texte geschrieben wie bei phrases;\n"
+                  "eine leere Zeile beendet die Treffer jeder Suche.",
     .Run = Run,
     .ErrorsNameFirstOperand = false,
 }};
