@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "exchange/formats.h"
 #include "project/exchange.h"
 #include "project/projectfile.h"
 #include "project/update.h"
@@ -25,7 +26,8 @@ const TOption kInclude{"--include", "GLOB",
 const TOption kExclude{"--exclude", "GLOB", "new: files neither translated nor copied", true};
 const TOption kKeepLang{"--keep-lang", "", "new: leave the root's lang as the source has it"};
 const TOption kJson{"--json", "", "status: as JSON"};
-const TOption kFormat{"--format", "NAME", "export: po (one file per page)"};
+const TOption kFormat{"--format", "NAME",
+                      "export: po or xliff (one file per page; po if not given)"};
 const TOption kFolder{"-d", "DIR", "export: the folder the files are written into"};
 const TOption kUntranslated{"--untranslated-only", "", "export: only phrases not translated"};
 const TOption* const kOptions[] = {
@@ -158,10 +160,15 @@ int Export(const TArguments& a) {
     Only(a, "export", {&kFormat, &kFolder, &kUntranslated});
     const auto folder = a.Value(kFolder.Name);
     if (!folder) throw TUsageError{"project export takes -d DIR"};
-    const auto format = a.Value(kFormat.Name);
-    if (format && *format != "po") throw TUsageError{"project export writes --format po"};
+    const auto name = a.Value(kFormat.Name);
+    TProjectFormat format = TProjectFormat::Po;
+    if (name && *name == "xliff" && FindExchangeFormat("xliff"))
+        format = TProjectFormat::Xliff;
+    else if (name && *name != "po")
+        throw TUsageError{FindExchangeFormat("xliff") ? "project export writes --format po or xliff"
+                                                      : "project export writes --format po"};
     for (const std::string& f :
-         ExportProject(OpenProject(a.Operands[1]), *folder, a.Has(kUntranslated.Name)))
+         ExportProject(OpenProject(a.Operands[1]), *folder, a.Has(kUntranslated.Name), format))
         Print(f + "\n");
     return 0;
 }
@@ -207,8 +214,9 @@ const TRegistration kProject{{
     .Help = "A site's pages translated as one project (the README gives the file's form).\n"
             "new makes the project file; update brings the target folder up to date with the\n"
             "source (unchanged phrases carried, fuzzy matches kept as drafts; exit 1 when a\n"
-            "page was refused); status shows the progress; export writes a PO file per page;\n"
-            "merge takes such files back.",
+            "page was refused); status shows the progress; export writes a PO or XLIFF file\n"
+            "per page; merge takes such files back (drafts still fuzzy or to be reviewed are\n"
+            "left out).",
     .Run = Run,
     .ErrorsNameFirstOperand = false,
 }};
