@@ -928,6 +928,42 @@ TError NewerProjectError(const std::string& path, int version) {
                       v + "); nothing was written");
 }
 
+TError ProjectStateError(TRecordFault fault, const std::string& path, std::string_view detail,
+                         int cause) {
+    const std::string d(detail);
+    switch (fault) {
+        case TRecordFault::NotRecord:
+            return TError(Compose("Datei ", path,
+                                  " ist kein Projektzustand von Quillfen und bleibt, wie sie ist"),
+                          Compose("The file ", path,
+                                  " is not the state of a Quillfen project; it is left as it is"));
+        case TRecordFault::Damaged:
+            return TError(
+                Compose("Der Projektzustand ", path,
+                        " ist besch\xC3\xA4\x64igt und bleibt, wie er ist (") +
+                    d + ")",
+                Compose("The project state ", path, " is damaged; it is left as it is (") + d +
+                    ")");
+        case TRecordFault::Newer:
+            return TError(Compose("Der Projektzustand ", path,
+                                  " stammt von einer neueren Version von Quillfen (Schema ") +
+                              d + ") und bleibt, wie er ist",
+                          Compose("The project state ", path,
+                                  " was written by a newer version of Quillfen (schema ") +
+                              d + "); it is left as it is");
+        case TRecordFault::Busy:
+            return TError(Compose("Der Projektzustand ", path,
+                                  " wird gerade von einem anderen Programm geschrieben; es wurde "
+                                  "nichts gespeichert"),
+                          Compose("Another program is writing the project state ", path,
+                                  "; nothing was stored"));
+        case TRecordFault::Failed:
+            break;
+    }
+    return TError(Compose("Projektzustand ", path, ": ") + d,
+                  Compose("Project state ", path, ": ") + d, cause);
+}
+
 TError ProjectFolderMissingError(const std::string& folder, bool target) {
     return TError(Compose(target ? "Der Zielordner " : "Der Quellordner ", folder,
                           " existiert nicht; es wurde nichts geschrieben"),

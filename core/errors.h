@@ -317,9 +317,15 @@ TError NothingToRecoverError(const std::string& path);
 // read (line 0 leaves the line out), with what is wrong in each language.
 TError ProjectFileError(const std::string& path, std::size_t line, std::string_view german,
                         std::string_view english);
-// "Die Projektdatei %s stammt von einer neueren Version von Quillfen (Version %d)"; the same for
-// the project's state file.
+// "Die Projektdatei %s stammt von einer neueren Version von Quillfen (Version %d)".
 TError NewerProjectError(const std::string& path, int version);
+// The project's state beside its file (the SQLite file of project/state.h), refused and failing
+// as the record of sources does, in words of the project's state: "Datei %s ist kein
+// Projektzustand von Quillfen", "Der Projektzustand %s ist beschädigt (%s)", "... stammt von
+// einer neueren Version (Schema %s)", "Projektzustand %s: %s", "... wird gerade von einem
+// anderen Programm geschrieben".
+TError ProjectStateError(TRecordFault fault, const std::string& path, std::string_view detail = {},
+                         int cause = 0);
 // "Der Quellordner %s existiert nicht" (or the target folder).
 TError ProjectFolderMissingError(const std::string& folder, bool target);
 // "Quell- und Zielordner sind derselbe Ordner (%s)"

@@ -98,6 +98,7 @@ std::size_t MaxTargetBytes(std::size_t sourceBytes) {
 TTranslationFile ReadAllUnits(TUnitReader& reader) {
     TTranslationFile file;
     file.Stamp = reader.Stamp();
+    file.Original = reader.Original();
     for (TTranslationUnit unit; reader.Next(unit);) file.Units.push_back(std::move(unit));
     return file;
 }

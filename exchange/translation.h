@@ -53,11 +53,17 @@ struct TTranslationUnit {
     // The source or the target was longer than the reader keeps (TReadLimits): what it holds
     // is only their start.
     bool SourceTooLong = false, TargetTooLong = false;
+    // The file marks the target as a draft still to be reviewed (XLIFF's needs-review states);
+    // a single page's merge takes it all the same, a project's leaves it a draft.
+    bool NeedsReview = false;
 };
 
 struct TTranslationFile {
     std::optional<TSourceStamp> Stamp;  // nullopt when the file carries none
     std::vector<TTranslationUnit> Units;
+    // The page the file names as its original (XLIFF's file original), empty where it names
+    // none.
+    std::string Original = {};
 };
 
 // A translation may be longer than its source (a short word becomes a phrase, a language writes
@@ -79,6 +85,8 @@ class TUnitReader {
     virtual ~TUnitReader() = default;
     // The stamp the file carries ahead of its first unit; nullopt where it carries none.
     virtual std::optional<TSourceStamp> Stamp() = 0;
+    // The original its first file element names, known once Stamp was asked; empty if none.
+    virtual std::string Original() { return {}; }
     // The next unit into unit; false at the file's end.
     virtual bool Next(TTranslationUnit& unit) = 0;
 };
@@ -88,6 +96,7 @@ class TUnitsOfFile final : public TUnitReader {
   public:
     explicit TUnitsOfFile(const TTranslationFile& file) : file_(file) {}
     std::optional<TSourceStamp> Stamp() override { return file_.Stamp; }
+    std::string Original() override { return file_.Original; }
     bool Next(TTranslationUnit& unit) override {
         if (next_ == file_.Units.size()) return false;
         unit = file_.Units[next_++];

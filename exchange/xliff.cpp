@@ -163,11 +163,13 @@ std::string CType(std::string_view name, bool paired) {
     return name.empty() ? std::string("x-html") : "x-html-" + std::string(name);
 }
 
-void AppendSentence(std::string& out, const TDocument& document, std::size_t i) {
+// text in the textual form of phrase i (its own, or a translation with its placeholders).
+void AppendSentence(std::string& out, const TDocument& document, std::size_t i,
+                    std::string_view text) {
     const TPlaceholders& placeholders = document.Placeholders(i);
     const std::string_view page = document.Page();
     TSourceWriter writer(out);
-    for (const TSentencePiece& piece : SentencePieces(document.Text(i))) {
+    for (const TSentencePiece& piece : SentencePieces(text)) {
         if (piece.kind == TSentencePiece::Literal) {
             writer.Text(piece.text);
             continue;
@@ -208,10 +210,11 @@ std::string SourceLanguage(const TDocument& document, const TExportOptions& opti
 class TXliffWriter final : public TPieces::TProducer {
   public:
     TXliffWriter(const TDocument& document, const std::string& documentPath,
-                 const TExportOptions& options)
+                 const TExportOptions& options, const TXliffContent& content = {})
         : document_(document),
           documentPath_(documentPath),
-          source_(SourceLanguage(document, options)) {
+          source_(SourceLanguage(document, options)),
+          content_(content) {
         if (!options.TargetLanguage.empty()) {
             target_ = LanguageTag(options.TargetLanguage);
             if (!target_) throw LanguageTagError(options.TargetLanguage);
@@ -245,10 +248,12 @@ class TXliffWriter final : public TPieces::TProducer {
     enum class TStage : std::uint8_t { Head, Units, End };
     void AppendHead();
     void AppendUnit(std::size_t i);
+    void AppendText(std::string_view text, bool sentence, std::size_t i);
 
     const TDocument& document_;
     const std::string& documentPath_;
     const std::string source_;
+    const TXliffContent content_;
     std::optional<std::string> target_;
     std::array<std::string, kKindCount> resTypes_;
     std::size_t next_ = 0;
@@ -260,7 +265,8 @@ void TXliffWriter::AppendHead() {
     out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\" xmlns=\"";
     out_ += kNamespace;
     out_ += "\">\n<file original=\"";
-    AppendPlain(out_, ExportFileName(documentPath_), true);
+    AppendPlain(out_, content_.Original.empty() ? ExportFileName(documentPath_) : content_.Original,
+                true);
     out_ += "\" datatype=\"html\" source-language=\"";
     out_ += source_;
     if (target_) {
@@ -276,6 +282,7 @@ void TXliffWriter::AppendHead() {
 }
 
 void TXliffWriter::AppendUnit(std::size_t i) {
+    if (content_.Include && !content_.Include(i)) return;
     const bool sentence = document_.Spans()[i].Source == TSource::Sentence;
     out_ += "<trans-unit id=\"";
     out_ += std::to_string(i + 1);
@@ -286,17 +293,40 @@ void TXliffWriter::AppendUnit(std::size_t i) {
         out_ += kSentenceType;
     }
     out_ += "\" xml:space=\"preserve\">\n<source>";
-    if (sentence)
-        AppendSentence(out_, document_, i);
-    else
-        TSourceWriter(out_).Text(document_.Text(i));
+    AppendText(document_.Text(i), sentence, i);
     out_ += "</source>\n";
+    std::optional<TXliffTarget> target;
+    if (content_.Target) target = content_.Target(i);
+    if (target) {
+        out_ += "<target state=\"";
+        out_ += target->State;
+        out_ += "\">";
+        AppendText(target->Text, sentence, i);
+        out_ += "</target>\n";
+        if (target->OldSource) {
+            // What the draft translated is another page's text: its placeholders are shown as
+            // written, not as this phrase's codes.
+            out_ += "<alt-trans match-quality=\"" + std::to_string(target->Score) + "\" origin=\"" +
+                    std::string(kTool) + "\">\n<source>";
+            TSourceWriter(out_).Text(*target->OldSource);
+            out_ += "</source>\n<target>";
+            AppendText(target->Text, sentence, i);
+            out_ += "</target>\n</alt-trans>\n";
+        }
+    }
     if (const std::string_view note = document_.Note(i); !note.empty()) {
         out_ += "<note>";
         AppendPlain(out_, note, false);
         out_ += "</note>\n";
     }
     out_ += "</trans-unit>\n";
+}
+
+void TXliffWriter::AppendText(std::string_view text, bool sentence, std::size_t i) {
+    if (sentence)
+        AppendSentence(out_, document_, i, text);
+    else
+        TSourceWriter(out_).Text(text);
 }
 
 void Export(const TDocument& document, const std::string& documentPath,
@@ -370,6 +400,11 @@ class TXliffReader final : public TUnitReader {
     std::optional<TSourceStamp> Stamp() override {
         while (units_.empty() && !ended_) Feed();
         return stamp_;
+    }
+
+    std::string Original() override {
+        while (units_.empty() && !ended_) Feed();
+        return original_.value_or("");
     }
 
     bool Next(TTranslationUnit& unit) override {
@@ -474,6 +509,7 @@ class TXliffReader final : public TUnitReader {
     std::size_t messageLine_ = 0;
 
     std::optional<TSourceStamp> stamp_;
+    std::optional<std::string> original_;  // the first file element's
     bool stampRead_ = false;  // a unit has been queued: a stamp from now on says nothing
     std::deque<TTranslationUnit> units_;
 
@@ -562,6 +598,7 @@ void TXliffReader::Start(std::string_view name, int count, const xmlChar** attri
             hasTarget_ = true;
             const std::optional<std::string_view> state = Attribute(count, attributes, "state");
             translated_ = state != "new" && state != "needs-translation";
+            read_.NeedsReview = state && state->starts_with("needs-review");
             in_ = TIn::Target;
         }
         pieces_.clear();
@@ -584,6 +621,8 @@ void TXliffReader::Start(std::string_view name, int count, const xmlChar** attri
         locationLine_.clear();
     } else if (name == "file") {
         ours_ = false;
+        if (!original_)
+            original_ = std::string(Attribute(count, attributes, "original").value_or(""));
     } else if (name == "header") {
         header_ = depth_;
     } else if (name == "note" && header_ != 0 && depth_ == header_ + 1 &&
@@ -774,7 +813,12 @@ TTranslationFile ReadTranslation(std::string_view bytes, const std::string& path
 
 std::string XliffBytes(const TDocument& document, const std::string& documentPath,
                        const TExportOptions& options) {
-    TXliffWriter writer(document, documentPath, options);
+    return XliffBytes(document, documentPath, options, {});
+}
+
+std::string XliffBytes(const TDocument& document, const std::string& documentPath,
+                       const TExportOptions& options, const TXliffContent& content) {
+    TXliffWriter writer(document, documentPath, options, content);
     std::string out;
     writer.Restart();
     for (std::string_view part; writer.Next(part);) out += part;

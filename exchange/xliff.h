@@ -12,6 +12,7 @@
 // Built only where libxml2 is (not in the Windows build), which reads the files back: without
 // the network, without loading a DTD, refusing a file that declares entities.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,5 +27,26 @@ extern const TExchangeFormat kXliffFormat;
 // option that is no language tag.
 std::string XliffBytes(const TDocument& document, const std::string& documentPath,
                        const TExportOptions& options);
+
+// A unit's target where a file goes out with translations (a site project's pages).
+struct TXliffTarget {
+    std::string Text;        // as the phrase would take it, in the textual form
+    std::string_view State;  // XLIFF's state: "translated", "needs-review-translation"
+    // A fuzzy match's: the source it translated and its score, written as an alt-trans so that
+    // a translation tool shows the draft as the match it is.
+    std::optional<std::string> OldSource = std::nullopt;
+    int Score = 0;
+};
+struct TXliffContent {
+    // The file's original, the page's path as its reader knows it (empty: the page's file name).
+    std::string Original;
+    // Whether phrase i has a unit (all when empty) and its target (none when empty or nullopt).
+    std::function<bool(std::size_t)> Include;
+    std::function<std::optional<TXliffTarget>(std::size_t)> Target;
+};
+// The file of the document's phrases with targets: only the units content includes, numbered as
+// their phrases, read back by kXliffFormat's reader as any of its files.
+std::string XliffBytes(const TDocument& document, const std::string& documentPath,
+                       const TExportOptions& options, const TXliffContent& content);
 
 }  // namespace quillfen

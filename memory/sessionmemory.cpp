@@ -38,6 +38,10 @@ std::optional<TLanguagePair> SessionLanguages(const TPageSession& session,
                                               const TLanguageOptions& options) {
     const TDocument& doc = session.Document();
     if (Unknown(options.Target)) return std::nullopt;
+    if (options.Fixed)
+        return Unknown(options.Source)
+                   ? std::nullopt
+                   : std::optional(MakeLanguagePair(options.Source, options.Target));
     if (Unknown(PageLanguage(doc)) && Unknown(options.Source)) return std::nullopt;
     return PageLanguages(doc, options.Source, options.Target);
 }

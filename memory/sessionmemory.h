@@ -20,10 +20,14 @@ namespace quillfen {
 // The language tags a front end has for the pages it opens; empty: not known.
 struct TLanguageOptions {
     std::string Source, Target;
+    // The pages' languages whatever their lang says: a site project's target page names the
+    // target language there.
+    bool Fixed = false;
 };
 
-// The pair phrase texts of the session's page go under; nullopt when the source or the target
-// is not known. An option that is no language tag raises LanguageTagError.
+// The pair phrase texts of the session's page go under (the options' alone when Fixed); nullopt
+// when the source or the target is not known. An option that is no language tag raises
+// LanguageTagError.
 std::optional<TLanguagePair> SessionLanguages(const TPageSession& session,
                                               const TLanguageOptions& options);
 

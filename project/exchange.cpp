@@ -11,6 +11,9 @@
 #include "core/files/savefile.h"
 #include "core/markup/kinds.h"
 #include "exchange/po.h"
+#ifdef QUILLFEN_XLIFF
+#include "exchange/xliff.h"
+#endif
 #include "exchange/translation.h"
 #include "memory/memory.h"
 #include "memory/pages.h"
@@ -147,9 +150,99 @@ std::string StatusJson(const TProjectStatus& status) {
     return out;
 }
 
+namespace {
+
+// One page's PO file: equal texts of one kind are one entry, as PO wants them, its phrases in
+// the references, in page order.
+std::string PoOfPage(const TProject& project, const std::string& rel, const TDocument& base,
+                     const TDocument& target, const std::map<std::size_t, const TDraft*>& drafts,
+                     bool untranslatedOnly, std::size_t& count) {
+    std::vector<std::size_t> order;
+    std::map<std::pair<TKind, std::string_view>, std::vector<std::size_t>> entries;
+    for (std::size_t i = 0; i < base.PhraseCount(); ++i) {
+        auto& phrases = entries[{base.Kind(i), base.Text(i)}];
+        if (phrases.empty()) order.push_back(i);
+        phrases.push_back(i);
+    }
+    std::string out = "# Phrases of " + rel + " for translation\nmsgid \"\"\nmsgstr \"\"\n";
+    auto field = [&](std::string_view name, std::string_view value) {
+        out.append("\"").append(name).append(": ");
+        AppendPoEscaped(out, value);
+        out.append("\\n\"\n");
+    };
+    field("Project-Id-Version", rel);
+    field("Language", PoLanguage(project.Settings.TargetLanguage));
+    field("MIME-Version", "1.0");
+    field("Content-Type", "text/plain; charset=UTF-8");
+    field("Content-Transfer-Encoding", "8bit");
+    field("X-Source-Language", PoLanguage(project.Settings.SourceLanguage));
+    field("X-Quillfen-Source", FormatSourceStamp(StampOf(base)));
+    field(kPageField, rel);
+    for (const std::size_t first : order) {
+        const std::vector<std::size_t>& phrases = entries[{base.Kind(first), base.Text(first)}];
+        const bool translated = target.Text(first) != base.Text(first);
+        if (untranslatedOnly && translated) continue;
+        std::string entry = "\n";
+        std::string_view note = base.Note(first);
+        if (!note.empty() && note.find_first_of("\r\n") == std::string_view::npos)
+            entry.append("#. ").append(note).append("\n");
+        entry += "#:";
+        for (const std::size_t i : phrases) entry += " " + rel + ":" + std::to_string(i + 1);
+        entry += "\n";
+        auto draft = drafts.find(first);
+        const bool fuzzy = !translated && draft != drafts.end();
+        if (fuzzy) {
+            entry += "#, fuzzy\n";
+            Append(entry, "#| msgid", draft->second->OldSource);
+        }
+        entry.append("msgctxt \"").append(1, KindInfo(base.Kind(first)).Letter).append("\"\n");
+        Append(entry, "msgid", base.Text(first));
+        Append(entry, "msgstr",
+               translated ? target.Text(first)
+                          : (fuzzy ? std::string_view(draft->second->Target) : ""));
+        out += entry;
+        ++count;
+    }
+    return out;
+}
+
+#ifdef QUILLFEN_XLIFF
+// One page's XLIFF file, by the single page's writer: a unit per phrase numbered as the phrase,
+// the page's path as the file's original, by which a merge finds the page again.
+std::string XliffOfPage(const TProject& project, const std::string& rel, const TDocument& base,
+                        const TDocument& target, const std::map<std::size_t, const TDraft*>& drafts,
+                        bool untranslatedOnly, std::size_t& count) {
+    auto translated = [&](std::size_t i) { return target.Text(i) != base.Text(i); };
+    TXliffContent content;
+    content.Original = rel;
+    content.Include = [&](std::size_t i) {
+        const bool take = !untranslatedOnly || !translated(i);
+        count += take;
+        return take;
+    };
+    content.Target = [&](std::size_t i) -> std::optional<TXliffTarget> {
+        if (translated(i)) return TXliffTarget{std::string(target.Text(i)), "translated"};
+        auto draft = drafts.find(i);
+        if (draft == drafts.end()) return std::nullopt;
+        return TXliffTarget{draft->second->Target, "needs-review-translation",
+                            draft->second->OldSource, draft->second->Score};
+    };
+    TExportOptions options;
+    options.SourceLanguage = project.Settings.SourceLanguage;
+    options.TargetLanguage = project.Settings.TargetLanguage;
+    return XliffBytes(base, project.SourceDir + "/" + rel, options, content);
+}
+#endif
+
+}  // namespace
+
 std::vector<std::string> ExportProject(const TProject& project, const std::string& folder,
-                                       bool untranslatedOnly) {
+                                       bool untranslatedOnly, TProjectFormat format) {
     CheckFolders(project);
+#ifndef QUILLFEN_XLIFF
+    // Without libxml2 there is no XLIFF to write (quillfen-cli does not offer it then).
+    if (format == TProjectFormat::Xliff) return {};
+#endif
     TState state(project.StatePath);
     std::vector<std::string> written;
     for (const auto& [rel, record] : state.Pages(true)) {
@@ -161,57 +254,19 @@ std::vector<std::string> ExportProject(const TProject& project, const std::strin
             throw PhraseCountsDifferError(base.PhraseCount(), target.PhraseCount());
         std::map<std::size_t, const TDraft*> drafts;
         for (const TDraft& d : record.Drafts) drafts[d.Phrase] = &d;
-        // Equal texts of one kind are one entry, as PO wants them: its phrases in the
-        // references, in page order.
-        std::vector<std::size_t> order;
-        std::map<std::pair<TKind, std::string_view>, std::vector<std::size_t>> entries;
-        for (std::size_t i = 0; i < base.PhraseCount(); ++i) {
-            auto& phrases = entries[{base.Kind(i), base.Text(i)}];
-            if (phrases.empty()) order.push_back(i);
-            phrases.push_back(i);
-        }
-        std::string out = "# Phrases of " + rel + " for translation\nmsgid \"\"\nmsgstr \"\"\n";
-        auto field = [&](std::string_view name, std::string_view value) {
-            out.append("\"").append(name).append(": ");
-            AppendPoEscaped(out, value);
-            out.append("\\n\"\n");
-        };
-        field("Project-Id-Version", rel);
-        field("Language", PoLanguage(project.Settings.TargetLanguage));
-        field("MIME-Version", "1.0");
-        field("Content-Type", "text/plain; charset=UTF-8");
-        field("Content-Transfer-Encoding", "8bit");
-        field("X-Source-Language", PoLanguage(project.Settings.SourceLanguage));
-        field("X-Quillfen-Source", FormatSourceStamp(StampOf(base)));
-        field(kPageField, rel);
         std::size_t count = 0;
-        for (const std::size_t first : order) {
-            const std::vector<std::size_t>& phrases = entries[{base.Kind(first), base.Text(first)}];
-            const bool translated = target.Text(first) != base.Text(first);
-            if (untranslatedOnly && translated) continue;
-            std::string entry = "\n";
-            std::string_view note = base.Note(first);
-            if (!note.empty() && note.find_first_of("\r\n") == std::string_view::npos)
-                entry.append("#. ").append(note).append("\n");
-            entry += "#:";
-            for (const std::size_t i : phrases) entry += " " + rel + ":" + std::to_string(i + 1);
-            entry += "\n";
-            auto draft = drafts.find(first);
-            const bool fuzzy = !translated && draft != drafts.end();
-            if (fuzzy) {
-                entry += "#, fuzzy\n";
-                Append(entry, "#| msgid", draft->second->OldSource);
-            }
-            entry.append("msgctxt \"").append(1, KindInfo(base.Kind(first)).Letter).append("\"\n");
-            Append(entry, "msgid", base.Text(first));
-            Append(entry, "msgstr",
-                   translated ? target.Text(first)
-                              : (fuzzy ? std::string_view(draft->second->Target) : ""));
-            out += entry;
-            ++count;
+        std::string out;
+        std::string extension = ".po";
+        if (format == TProjectFormat::Po) {
+            out = PoOfPage(project, rel, base, target, drafts, untranslatedOnly, count);
+        } else {
+#ifdef QUILLFEN_XLIFF
+            out = XliffOfPage(project, rel, base, target, drafts, untranslatedOnly, count);
+            extension = ".xlf";
+#endif
         }
         if (untranslatedOnly && count == 0) continue;
-        fs::path file = fs::path(folder) / (rel + ".po");
+        fs::path file = fs::path(folder) / (rel + extension);
         fs::create_directories(file.parent_path());
         WriteFileAtomically(file.string(), out);
         written.push_back(file.string());
@@ -222,20 +277,33 @@ std::vector<std::string> ExportProject(const TProject& project, const std::strin
 TProjectMerge MergeIntoProject(const TProject& project, const std::string& file) {
     CheckFolders(project);
     const std::string bytes = ReadAll(file);
-    // The page the file is of, from its header.
-    const std::size_t at = bytes.find(std::string("\"") + std::string(kPageField) + ": ");
-    if (at == std::string::npos)
-        throw ProjectFileError(file, 0, "nennt keine Seite des Projekts (X-Quillfen-Page)",
-                               "names no page of the project (X-Quillfen-Page)");
-    const std::size_t from = at + kPageField.size() + 3;
-    const std::size_t end = bytes.find("\\n\"", from);
     TProjectMerge result;
-    result.Page = bytes.substr(from, end == std::string::npos ? 0 : end - from);
+    TTranslationFile translation;
+    const TExchangeFormat* format = FindTranslationFormat(file);
+    if (format && format->Name == "xliff") {
+        translation = format->ReadTranslation(bytes, file);
+        result.Page = translation.Original;
+        // A draft the file still marks for review stays a draft, as a fuzzy PO entry does:
+        // nothing the translator has not confirmed goes into the page.
+        for (TTranslationUnit& unit : translation.Units)
+            if (unit.NeedsReview) unit.Target.reset();
+    } else {
+        // The page the file is of, from its header.
+        const std::size_t at = bytes.find(std::string("\"") + std::string(kPageField) + ": ");
+        if (at == std::string::npos)
+            throw ProjectFileError(file, 0, "nennt keine Seite des Projekts (X-Quillfen-Page)",
+                                   "names no page of the project (X-Quillfen-Page)");
+        const std::size_t from = at + kPageField.size() + 3;
+        const std::size_t end = bytes.find("\\n\"", from);
+        result.Page = bytes.substr(from, end == std::string::npos ? 0 : end - from);
+        translation = ReadPoFile(bytes, file);
+    }
     TState state(project.StatePath);
     std::optional<TPageRecord> record = state.Page(result.Page);
     if (!record || result.Page.empty() || result.Page.find("..") != std::string::npos)
-        throw ProjectFileError(file, 0, "nennt keine Seite des Projekts (X-Quillfen-Page)",
-                               "names no page of the project (X-Quillfen-Page)");
+        throw ProjectFileError(file, 0,
+                               "nennt keine Seite des Projekts (X-Quillfen-Page, XLIFF original)",
+                               "names no page of the project (X-Quillfen-Page, XLIFF original)");
     const std::string sourcePath = project.SourceDir + "/" + result.Page;
     const std::string targetPath = project.TargetDir + "/" + result.Page;
     TDocument base = Load(project, record->Base, sourcePath);
@@ -244,7 +312,7 @@ TProjectMerge MergeIntoProject(const TProject& project, const std::string& file)
     // The units are matched against the sources; what they bring goes into the target page.
     TMergeOptions options;
     options.Force = true;
-    result.Report = MergeTranslation(base, ReadPoFile(bytes, file), options, [] {});
+    result.Report = MergeTranslation(base, translation, options, [] {});
     std::vector<TPhraseChange> changes;
     for (std::size_t i = 0; i < base.PhraseCount() && i < target.PhraseCount(); ++i)
         if (base.IsChanged(i) && base.Text(i) != target.Text(i))

@@ -140,11 +140,40 @@ std::vector<TDraft> ParseDrafts(std::string_view bytes) {
     return drafts;
 }
 
+namespace {
+
+// The state's failures are named as the project's state, not as the memory whose store it uses.
+const store::TDatabaseErrors kStateErrors{
+    [](const std::string& path, std::string_view detail) {
+        return ProjectStateError(TRecordFault::Damaged, path, detail);
+    },
+    [](const std::string& path) { return ProjectStateError(TRecordFault::Busy, path); },
+    [](const std::string& path, std::string_view detail, int cause) {
+        return ProjectStateError(TRecordFault::Failed, path, detail, cause);
+    },
+};
+
+// Looks at the file's header before SQLite opens it, which writes to a file it takes for a
+// database: another program's file or one of a newer state is refused as it is.
+const std::string& Inspected(const std::string& path) {
+    const store::TStoreFile file = store::InspectFile(path);
+    if (file.State == store::TStoreFile::Other ||
+        (file.State == store::TStoreFile::Database && file.ApplicationId != kApplicationId &&
+         (file.ApplicationId != 0 || file.Version != 0)))
+        throw ProjectStateError(TRecordFault::NotRecord, path);
+    if (file.Version > kStateVersion)
+        throw ProjectStateError(TRecordFault::Newer, path, std::to_string(file.Version));
+    return path;
+}
+
+}  // namespace
+
 struct TState::TImpl {
     TDatabase db;
     std::unique_ptr<TStoredDismissals> dismissals;
     explicit TImpl(const std::string& path)
-        : db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX) {}
+        : db(Inspected(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+             kStateErrors) {}
 
     TPageRecord Read(TStatement& s, bool withBase, int baseColumn) {
         TPageRecord r;
@@ -201,8 +230,9 @@ TState::TState(const std::string& path) : impl_(std::make_unique<TImpl>(path)) {
         const auto version = static_cast<int>(db.Number("PRAGMA user_version"));
         const auto tables = db.Number("SELECT count(*) FROM sqlite_master");
         if (tables == 0) return 0;  // a new file
-        if (id != kApplicationId) throw NotMemoryError(path);
-        if (version > kStateVersion) throw NewerProjectError(path, version);
+        if (id != kApplicationId) throw ProjectStateError(TRecordFault::NotRecord, path);
+        if (version > kStateVersion)
+            throw ProjectStateError(TRecordFault::Newer, path, std::to_string(version));
         return version;
     };
     int version = check();

@@ -74,7 +74,8 @@ struct TPageRecord {
 class TState final : public TDismissals {
   public:
     // Opens the state at path, made when no file is there. Refuses a file that is no state of
-    // ours (NotMemoryError) and one of a newer version (NewerProjectError), writing nothing.
+    // ours and one of a newer version (ProjectStateError), writing nothing; its other failures
+    // are ProjectStateErrors too.
     explicit TState(const std::string& path);
     ~TState() override;
     TState(const TState&) = delete;

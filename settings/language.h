@@ -138,6 +138,21 @@ enum class TStringId : int {
     FindingError = 144,
     FindingWarning = 145,
     AskKeepError = 146,
+    // A site project in the window.
+    MenuOpenProject = 170,
+    MenuOpenWithSource = 171,
+    MenuProject = 172,
+    MenuProjectUpdate = 173,
+    ProjectUnfinishedOnly = 174,
+    ProjectPageColumn = 175,
+    ProjectProgressColumn = 176,
+    ProjectFuzzyCount = 177,
+    ProjectFilter = 178,
+    ProjectFuzzyDraft = 179,
+    ProjectUpdating = 180,
+    ProjectUpdated = 181,
+    ProjectUpdateFailed = 182,
+    ProjectPagesCaption = 183,
     Version = 999,
 };
 

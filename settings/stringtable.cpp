@@ -166,6 +166,20 @@ constexpr TStringEntry English[] = {
     {TStringId::FindingError, u8"Error: %s"},
     {TStringId::FindingWarning, u8"Warning: %s"},
     {TStringId::AskKeepError, u8"Press Enter again to keep the text as it is."},
+    {TStringId::MenuOpenProject, u8"Open &project..."},
+    {TStringId::MenuOpenWithSource, u8"Open with &source page..."},
+    {TStringId::MenuProject, u8"&Project"},
+    {TStringId::MenuProjectUpdate, u8"&Update"},
+    {TStringId::ProjectUnfinishedOnly, u8"Unfinished pages only"},
+    {TStringId::ProjectPageColumn, u8"Page"},
+    {TStringId::ProjectProgressColumn, u8"Translated"},
+    {TStringId::ProjectFuzzyCount, u8", %s fuzzy"},
+    {TStringId::ProjectFilter, u8"Quillfen projects|*.QFP"},
+    {TStringId::ProjectFuzzyDraft, u8"Fuzzy draft (%s %), not yet confirmed. It translated:"},
+    {TStringId::ProjectUpdating, u8"Updating the project..."},
+    {TStringId::ProjectUpdated, u8"Updated: %s pages written."},
+    {TStringId::ProjectUpdateFailed, u8"These pages were refused or failed:\n%s"},
+    {TStringId::ProjectPagesCaption, u8"Project pages"},
 };
 
 // The same ids in German.
@@ -322,6 +336,21 @@ constexpr TStringEntry German[] = {
     {TStringId::FindingError, u8"Fehler: %s"},
     {TStringId::FindingWarning, u8"Warnung: %s"},
     {TStringId::AskKeepError, u8"Enter noch einmal behält den Text, wie er ist."},
+    {TStringId::MenuOpenProject, u8"&Projekt öffnen..."},
+    {TStringId::MenuOpenWithSource, u8"Mit &Ausgangsseite öffnen..."},
+    {TStringId::MenuProject, u8"&Projekt"},
+    {TStringId::MenuProjectUpdate, u8"&Aktualisieren"},
+    {TStringId::ProjectUnfinishedOnly, u8"Nur unfertige Seiten"},
+    {TStringId::ProjectPageColumn, u8"Seite"},
+    {TStringId::ProjectProgressColumn, u8"Übersetzt"},
+    {TStringId::ProjectFuzzyCount, u8", %s unscharf"},
+    {TStringId::ProjectFilter, u8"Quillfen-Projekte|*.QFP"},
+    {TStringId::ProjectFuzzyDraft,
+     u8"Unscharfer Entwurf (%s %), noch nicht bestätigt. Er übersetzte:"},
+    {TStringId::ProjectUpdating, u8"Das Projekt wird aktualisiert..."},
+    {TStringId::ProjectUpdated, u8"Aktualisiert: %s Seiten geschrieben."},
+    {TStringId::ProjectUpdateFailed, u8"Diese Seiten wurden abgelehnt oder scheiterten:\n%s"},
+    {TStringId::ProjectPagesCaption, u8"Seiten des Projekts"},
 };
 
 // Texts every language shares.

@@ -231,6 +231,7 @@ void TForm1::ApplyLanguage() {
     AppTitle = text(TStringId::AppTitle);
     UpdateCaption();
     MatchesPane->ApplyLanguage();
+    ApplyProjectLanguage();
     VersionLabel->setText(text(TStringId::VersionCaption) + " " + LoadStr(TStringId::Version));
     mFile->setTitle(text(TStringId::MenuFile));
     mLoad->setText(text(TStringId::MenuOpen));
@@ -429,6 +430,7 @@ void TForm1::ShowRowInEntry(int row) {
     const std::optional<std::string> source = Session.Source(std::size_t(row));
     TextLabel->setText(source ? Message(TStringId::SourceOfPhrase, FromText(*source)) : s);
     ShowNote(row);
+    ShowProjectDraft(row);
     entryRow_ = row;
     OkBtn->setEnabled(true);
     MatchesPane->Reach(row);

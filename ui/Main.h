@@ -13,6 +13,7 @@
 
 #include "core/document/document.h"
 #include "exchange/formats.h"
+#include "project/session.h"
 #include "session/pagesession.h"
 #include "settings/recentfiles.h"
 #include "settings/settings.h"
@@ -20,7 +21,9 @@
 #include "ui/progress.h"
 
 class QAction;
+class QBoxLayout;
 class QComboBox;
+class QDockWidget;
 class QGroupBox;
 class QLabel;
 class QListView;
@@ -39,6 +42,7 @@ class TMatchesPane;
 class TFindingsView;
 class TOptionsDlg;
 class TPreview;
+class TProjectPane;
 class TWizardDlg;
 
 class TForm1 : public QMainWindow {
@@ -96,6 +100,15 @@ class TForm1 : public QMainWindow {
     void mImportClick();
     // Merges a translation tool's file into the open page as one step of its history.
     void mMergeClick();
+    // A site project (ui/projectcommands.cpp): File, Open project; File, Open with source page;
+    // Project, Update.
+    void mOpenProjectClick();
+    void mOpenWithSourceClick();
+    void mProjectUpdateClick();
+    // Opens the project file at path and shows its pages; false when it cannot be read.
+    bool OpenProjectFile(const QString& path);
+    // Whether an update of the project runs.
+    bool ProjectUpdating() const;
     void mUndoClick();
     void mRedoClick();
     void mRevertClick();
@@ -137,6 +150,14 @@ class TForm1 : public QMainWindow {
     // The record of the sources of replaced phrases across sessions, where the build has one;
     // declared before the session, which is told of it and must not outlive it.
     std::unique_ptr<TSourceRecord> SourceRecord;
+    // The project open, if any; the project page open, or the translated page opened with its
+    // source page: each the session's record of sources while its page is open.
+    std::unique_ptr<project::TProject> Project;
+    std::unique_ptr<project::TProjectPage> ProjectPage;
+    std::unique_ptr<project::TPairedSources> PairedPage;
+    std::unique_ptr<TReplacementObserver> ProjectProgress;
+    struct TProjectRun;
+    std::shared_ptr<TProjectRun> ProjectRun;
     TPageSession Session;
     const TDocument& Doc = Session.Document();
     // Children of the window, attached by CreateMainWindow.
@@ -184,8 +205,16 @@ class TForm1 : public QMainWindow {
     // language's own shows.
     std::vector<QPlainTextEdit*> HelpMemos;
     QPushButton* CloseHelpBtn = nullptr;
+    // A site project's pages beside the list, and under the entry a fuzzy draft's note.
+    QDockWidget* ProjectDock = nullptr;
+    TProjectPane* ProjectPane = nullptr;
+    QLabel* DraftLabel = nullptr;
     // Menus
     QMenu* mFile = nullptr;
+    QAction* mOpenProject = nullptr;
+    QAction* mOpenWithSource = nullptr;
+    QMenu* mProject = nullptr;
+    QAction* mProjectUpdate = nullptr;
     QAction* mLoad = nullptr;
     QAction* mClose = nullptr;
     QAction* N1 = nullptr;
@@ -240,6 +269,20 @@ class TForm1 : public QMainWindow {
     void RefreshHelp();
     void BuildLegend(QWidget* parent);
     void BuildMenus();
+    // A site project's parts of the window (ui/projectcommands.cpp): the draft's note below the
+    // entry's labels in panel, the pages' dock, the menu items.
+    void BuildProjectParts(QBoxLayout* panel);
+    void BuildProjectMenus();
+    void ApplyProjectLanguage();
+    // Before the page at path (native) is adopted: the record of sources its session takes (the
+    // project's page, the pairing with a source page, else the user's record), and the
+    // project's memory for the matches.
+    void PlugPageSources(const std::string& path);
+    // After: a project page's fuzzy drafts become the session's drafts.
+    void OfferProjectDrafts();
+    // Under the entry: row's fuzzy draft, with its old source's differences to the new one.
+    void ShowProjectDraft(int row);
+    void ShowProjectStatus();
     // A menu item named name that runs command, guarded, when it is chosen or its key is pressed.
     QAction* AddCommand(QMenu* menu, const char* name, const QString& text,
                         void (TForm1::*command)(), const QKeySequence& key = {});

@@ -252,8 +252,10 @@ bool TForm1::LoadFile(const QString& path) {
         return false;
     }
 
+    PlugPageSources(NativePath(path));
     TextBoxModel->BeginReset();
     Session.Adopt(std::move(loaded), NativePath(path));
+    OfferProjectDrafts();
     TextBoxModel->EndReset();
     entryRow_ = -1;
     FileName = path;

@@ -276,6 +276,7 @@ void TForm1::BuildTranslatePage() {
     NoteLabel->setFont(noteFont);
     NoteLabel->hide();
     panel->addWidget(NoteLabel);
+    BuildProjectParts(panel);
 
     Edit1 = new TEntryEdit(Panel1);
     Edit1->setObjectName("Edit1");
@@ -493,6 +494,7 @@ void TForm1::BuildMenus() {
     N4 = mExtra->addSeparator();
     N4->setObjectName("N4");
     Info1 = AddCommand(mExtra, "Info1", "Inf&o...", &TForm1::Info1Click);
+    BuildProjectMenus();
 }
 
 QAction* TForm1::AddCommand(QMenu* menu, const char* name, const QString& text,

@@ -92,6 +92,10 @@ struct TMatchesPane::TMemoryState {
     std::unique_ptr<TMemory> Writer, Reader;
     std::unique_ptr<TMemoryObserver> Observer;
     std::unique_ptr<TMemorySuggestions> Suggestions;
+    // A project page's: the project's memory, looked up first (its own steps the project page
+    // stores itself).
+    std::unique_ptr<TMemory> ProjectReader;
+    std::unique_ptr<TMemorySuggestions> ProjectSuggestions;
     std::mutex Lock;
     std::condition_variable Wake;
     std::optional<std::pair<std::uint64_t, TSuggestionQuery>> Pending;
@@ -110,7 +114,15 @@ struct TMatchesPane::TMemoryState {
                 std::vector<TSuggestion> found;
                 std::exception_ptr error;
                 try {
-                    found = Suggestions->Lookup(query);
+                    if (ProjectSuggestions) found = ProjectSuggestions->Lookup(query);
+                    for (TSuggestion& m : Suggestions->Lookup(query)) {
+                        // The project's own match of the same text is the one shown.
+                        const bool known =
+                            std::any_of(found.begin(), found.end(), [&](const TSuggestion& p) {
+                                return p.Source == m.Source && p.Target == m.Target;
+                            });
+                        if (!known) found.push_back(std::move(m));
+                    }
                 } catch (...) {
                     error = std::current_exception();
                 }
@@ -257,7 +269,8 @@ void TMatchesPane::ReadSettings() {
 bool TMatchesPane::Ready() {
     ReadSettings();
     if (memory_) return true;
-    if (settings_.TargetLanguage.isEmpty() || !failure_.isEmpty()) return false;
+    const TLanguageOptions languages = Languages();
+    if (languages.Target.empty() || !failure_.isEmpty()) return false;
     try {
         auto state = std::make_unique<TMemoryState>();
         state->Writer =
@@ -265,10 +278,13 @@ bool TMatchesPane::Ready() {
                 ? TMemory::OpenDefault()
                 : std::make_unique<TMemory>(QFile::encodeName(settings_.File).toStdString());
         state->Reader = std::make_unique<TMemory>(state->Writer->Path());
-        const TLanguageOptions languages{ToText(settings_.SourceLanguage),
-                                         ToText(settings_.TargetLanguage)};
         state->Observer = std::make_unique<TMemoryObserver>(*state->Writer, languages);
         state->Suggestions = std::make_unique<TMemorySuggestions>(*state->Reader, languages);
+        if (!projectMemory_.empty()) {
+            state->ProjectReader = std::make_unique<TMemory>(projectMemory_);
+            state->ProjectSuggestions =
+                std::make_unique<TMemorySuggestions>(*state->ProjectReader, languages);
+        }
         state->Start(this);
         memory_ = std::move(state);
     } catch (const std::exception& e) {
@@ -340,6 +356,25 @@ bool TMatchesPane::Take(std::size_t k) {
     return true;
 }
 
+TLanguageOptions TMatchesPane::Languages() const {
+    if (!projectMemory_.empty()) return {projectSource_, projectTarget_, true};
+    return {ToText(settings_.SourceLanguage), ToText(settings_.TargetLanguage)};
+}
+
+void TMatchesPane::SetProject(const std::string& memoryPath, const std::string& sourceLanguage,
+                              const std::string& targetLanguage) {
+    if (memoryPath == projectMemory_ && sourceLanguage == projectSource_ &&
+        targetLanguage == projectTarget_)
+        return;
+    projectMemory_ = memoryPath;
+    projectSource_ = memoryPath.empty() ? std::string() : sourceLanguage;
+    projectTarget_ = memoryPath.empty() ? std::string() : targetLanguage;
+    // Opened anew with the next phrase reached, under the languages that hold now.
+    memory_.reset();
+    failure_.clear();
+    unstored_ = false;
+}
+
 void TMatchesPane::LanguagesEdited() {
     ReadSettings();
     const QString source = sourceEdit_->text().trimmed(), target = targetEdit_->text().trimmed();
@@ -352,8 +387,8 @@ void TMatchesPane::LanguagesEdited() {
     if (TargetLanguageKnown) TargetLanguageKnown(target);
     failure_.clear();
     unstored_ = false;
-    if (memory_) {
-        const TLanguageOptions languages{ToText(source), ToText(target)};
+    if (memory_ && projectMemory_.empty()) {
+        const TLanguageOptions languages = Languages();
         memory_->Observer->SetLanguages(languages);
         memory_->Suggestions->SetLanguages(languages);
     }
@@ -367,11 +402,9 @@ void TMatchesPane::Fail(const std::exception& error) {
 
 void TMatchesPane::ShowStatus() {
     bool known = false;
-    if (!settings_.TargetLanguage.isEmpty() && session_.IsOpen()) {
+    if (!Languages().Target.empty() && session_.IsOpen()) {
         try {
-            known = SessionLanguages(session_, {ToText(settings_.SourceLanguage),
-                                                ToText(settings_.TargetLanguage)})
-                        .has_value();
+            known = SessionLanguages(session_, Languages()).has_value();
         } catch (const std::exception&) {
         }
     }

@@ -17,8 +17,10 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "memory/sessionmemory.h"
 #include "session/hooks.h"
 #include "settings/language.h"
 #include "settings/memorysettings.h"
@@ -46,6 +48,11 @@ class TMatchesPane : public QWidget {
 
     // The entry now shows row (-1: none) with what the window gave it.
     void Reach(int row);
+    // A site project's page is open: the project's languages hold whatever the page's lang
+    // says, and the project's memory (at memoryPath) is looked up before the user's; an empty
+    // path: no project page.
+    void SetProject(const std::string& memoryPath, const std::string& sourceLanguage,
+                    const std::string& targetLanguage);
     // Puts match k (from 0) into the entry, a draft until confirmed; false when there is none.
     bool Take(std::size_t k);
     void ApplyLanguage();
@@ -67,6 +74,8 @@ class TMatchesPane : public QWidget {
     const TLanguage& language_;
     TMemorySettings settings_;
     bool settingsRead_ = false;
+    // The open project page's memory and languages, if any.
+    std::string projectMemory_, projectSource_, projectTarget_;
     std::unique_ptr<TMemoryState> memory_;
     std::unique_ptr<TRelay> relay_;
     QString failure_;
@@ -92,6 +101,8 @@ class TMatchesPane : public QWidget {
     QLabel* status_ = nullptr;
 
     void ReadSettings();
+    // The languages pages go under: the project's, else the settings'.
+    TLanguageOptions Languages() const;
     // Opens the memory once the languages are known; false while they are not, or it failed.
     bool Ready();
     void LanguagesEdited();

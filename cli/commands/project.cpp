@@ -6,6 +6,7 @@
 
 #include "cli/command.h"
 #include "cli/texts.h"
+#include "exchange/formats.h"
 #include "project/exchange.h"
 #include "project/projectfile.h"
 #include "project/update.h"
@@ -38,8 +39,9 @@ const TOption kExclude{"--exclude", "GLOB", "new: files neither translated nor c
 const TOption kKeepLang{"--keep-lang", "", "new: leave the root's lang as the source has it",
                         "new: das lang der Wurzel so lassen, wie die Ausgangsseite es hat"};
 const TOption kJson{"--json", "", "status: as JSON", "status: als JSON"};
-const TOption kFormat{"--format", "NAME", "export: po (one file per page)",
-                      "export: po (eine Datei je Seite)"};
+const TOption kFormat{"--format", "NAME",
+                      "export: po or xliff (one file per page; po if not given)",
+                      "export: po oder xliff (eine Datei je Seite; po, wenn nicht angegeben)"};
 const TOption kFolder{"-d", "DIR", "export: the folder the files are written into",
                       "export: der Ordner, in den die Dateien geschrieben werden"};
 const TOption kUntranslated{"--untranslated-only", "", "export: only phrases not translated",
@@ -175,10 +177,15 @@ int Export(const TArguments& a) {
     Only(a, "export", {&kFormat, &kFolder, &kUntranslated});
     const auto folder = a.Value(kFolder.Name);
     if (!folder) throw TUsageError{"project export takes -d DIR"};
-    const auto format = a.Value(kFormat.Name);
-    if (format && *format != "po") throw TUsageError{"project export writes --format po"};
+    const auto name = a.Value(kFormat.Name);
+    TProjectFormat format = TProjectFormat::Po;
+    if (name && *name == "xliff" && FindExchangeFormat("xliff"))
+        format = TProjectFormat::Xliff;
+    else if (name && *name != "po")
+        throw TUsageError{FindExchangeFormat("xliff") ? "project export writes --format po or xliff"
+                                                      : "project export writes --format po"};
     for (const std::string& f :
-         ExportProject(OpenProject(a.Operands[1]), *folder, a.Has(kUntranslated.Name)))
+         ExportProject(OpenProject(a.Operands[1]), *folder, a.Has(kUntranslated.Name), format))
         Print(f + "\n");
     return 0;
 }
@@ -225,8 +232,9 @@ const TRegistration kProject{{
     .Help = "A site's pages translated as one project (the README gives the file's form).\n"
             "new makes the project file; update brings the target folder up to date with the\n"
             "source (unchanged phrases carried, fuzzy matches kept as drafts; exit 1 when a\n"
-            "page was refused); status shows the progress; export writes a PO file per page;\n"
-            "merge takes such files back.",
+            "page was refused); status shows the progress; export writes a PO or XLIFF file\n"
+            "per page; merge takes such files back (drafts still fuzzy or to be reviewed are\n"
+            "left out).",
     .HelpGerman =
         "Die Seiten einer Website, als ein Projekt \xC3\xBC"
         "bersetzt (die Form der Datei steht im\n"
@@ -234,9 +242,11 @@ const TRegistration kProject{{
         "der Ausgangsseiten (unver\xC3\xA4nderte Phrasen \xC3\xBC"
         "bernommen, unscharfe Treffer als\n"
         "Entw\xC3\xBCrfe behalten; Exit-Status 1, wenn eine Seite abgelehnt wurde); status zeigt\n"
-        "den Fortschritt; export schreibt eine PO-Datei je Seite; merge nimmt solche\n"
-        "Dateien zur\xC3\xBC"
-        "ck.",
+        "den Fortschritt; export schreibt eine PO- oder XLIFF-Datei je Seite; merge nimmt\n"
+        "solche Dateien zur\xC3\xBC"
+        "ck (Entw\xC3\xBCrfe, die noch unscharf sind oder gepr\xC3\xBC"
+        "ft werden m\xC3\xBCssen, bleiben drau\xC3\x9F"
+        "en).",
     .Run = Run,
     .ErrorsNameFirstOperand = false,
 }};

@@ -7,14 +7,19 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "core/document/editing.h"
 #include "core/errors.h"
+#include "exchange/formats.h"
 #include "exchange/po.h"
+#include "memory/memory.h"
 #include "project/exchange.h"
 #include "project/projectfile.h"
+#include "project/session.h"
 #include "project/state.h"
 #include "project/update.h"
+#include "session/pagesession.h"
 #include "store/sqlite.h"
 #include "tests/support/files.h"
 
@@ -495,6 +500,410 @@ TEST(ProjectState, AStateOfVersionOneIsMigratedAndKeepsDismissals) {
     EXPECT_FALSE(state.IsDismissed(DismissalKey(TCheck::Length, "Save", "Save")));
     store::TDatabase db(path, SQLITE_OPEN_READONLY);
     EXPECT_EQ(db.Number("PRAGMA user_version"), kStateVersion);
+}
+
+// The two releases again, the older one translated and updated to the newer, so that the pages
+// hold translated phrases, fuzzy drafts and untranslated ones.
+struct TUpdatedReleases {
+    TSite site;
+    std::vector<std::string> pages;
+    TUpdatedReleases() {
+        fs::copy(kReleases / "old", site.Source(), fs::copy_options::recursive);
+        site.Create();
+        site.Update();
+        for (const auto& [rel, record] : TState(site.project.StatePath).Pages())
+            site.Translate(rel, Pseudo);
+        fs::copy(kReleases / "new", site.Source(),
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        site.Update();
+        for (const auto& [rel, record] : TState(site.project.StatePath).Pages())
+            if (!record.Orphaned) pages.push_back(rel);
+    }
+};
+
+TEST(ProjectExchange, XliffExportKeepsThePoRulesAndValidates) {
+    const TExchangeFormat* xliff = FindExchangeFormat("xliff");
+    if (!xliff) GTEST_SKIP() << "this build has no XLIFF";
+    TUpdatedReleases r;
+    TState state(r.site.project.StatePath);
+    const fs::path all = r.site.dir.Path() / "all", open = r.site.dir.Path() / "open";
+    const std::vector<std::string> written =
+        ExportProject(r.site.project, all.string(), false, TProjectFormat::Xliff);
+    ASSERT_EQ(written.size(), r.pages.size());
+    ExportProject(r.site.project, open.string(), true, TProjectFormat::Xliff);
+    std::size_t translated = 0, drafts = 0, open_ = 0;
+    for (const std::string& rel : r.pages) {
+        SCOPED_TRACE(rel);
+        const TDocument target = r.site.Target(rel);
+        const TPageRecord record = *state.Page(rel);
+        std::map<std::size_t, const TDraft*> draftOf;
+        for (const TDraft& d : record.Drafts) draftOf[d.Phrase] = &d;
+        TDocument source;
+        source.LoadFile((r.site.Source() / rel).string(), target.Tags(), target.Units());
+        for (const bool untranslatedOnly : {false, true}) {
+            const fs::path file = (untranslatedOnly ? open : all) / (rel + ".xlf");
+            std::vector<std::size_t> expected;
+            for (std::size_t i = 0; i < source.PhraseCount(); ++i)
+                if (!untranslatedOnly || target.Text(i) == source.Text(i)) expected.push_back(i);
+            if (expected.empty()) {
+                EXPECT_FALSE(fs::exists(file));
+                continue;
+            }
+            const std::string bytes = ReadBytes(file);
+            const TTranslationFile units = xliff->ReadTranslation(bytes, file.string());
+            EXPECT_EQ(units.Original, rel);
+            ASSERT_EQ(units.Units.size(), expected.size());
+            for (std::size_t k = 0; k < expected.size(); ++k) {
+                const std::size_t i = expected[k];
+                const TTranslationUnit& u = units.Units[k];
+                EXPECT_EQ(u.Id, std::to_string(i + 1));
+                EXPECT_EQ(u.Source, source.Text(i));
+                auto draft = draftOf.find(i);
+                if (target.Text(i) != source.Text(i)) {
+                    EXPECT_EQ(u.Target, std::string(target.Text(i)));
+                    EXPECT_FALSE(u.NeedsReview);
+                    translated += !untranslatedOnly;
+                } else if (draft != draftOf.end()) {
+                    EXPECT_EQ(u.Target, draft->second->Target);
+                    EXPECT_TRUE(u.NeedsReview);
+                    drafts += !untranslatedOnly;
+                } else {
+                    EXPECT_FALSE(u.Target);
+                    open_ += !untranslatedOnly;
+                }
+            }
+            if (!untranslatedOnly) {
+                std::size_t alternatives = 0;
+                for (std::size_t at = 0; (at = bytes.find("<alt-trans ", at)) != std::string::npos;
+                     ++at)
+                    ++alternatives;
+                EXPECT_EQ(alternatives, record.Drafts.size());
+            }
+        }
+    }
+    EXPECT_GT(translated, 0u);
+    EXPECT_GT(drafts, 0u);
+    EXPECT_GT(open_, 0u);
+    if (std::system("xmllint --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xmllint";
+    std::string command = "xmllint --nonet --noout --schema '" QUILLFEN_SOURCE_DIR
+                          "/tests/data/xliff/xliff-core-1.2-strict.xsd'";
+    for (const std::string& f : written) command += " '" + f + "'";
+    const fs::path log = r.site.dir.Path() / "xmllint.log";
+    command += " >'" + log.string() + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << ReadBytes(log);
+}
+
+// The translator changes two targets in two pages' files: the merge writes those two phrases,
+// and nothing else of any page, drafts still to be reviewed included.
+TEST(ProjectExchange, XliffMergeWritesOnlyTheChangedTargets) {
+    const TExchangeFormat* xliff = FindExchangeFormat("xliff");
+    if (!xliff) GTEST_SKIP() << "this build has no XLIFF";
+    TUpdatedReleases r;
+    const fs::path folder = r.site.dir.Path() / "xliff";
+    ExportProject(r.site.project, folder.string(), false, TProjectFormat::Xliff);
+    std::map<std::string, std::vector<std::string>> before;
+    for (const std::string& rel : r.pages) before[rel] = Texts(r.site.Target(rel));
+    const auto stamps = Stamps(r.site.Target());
+
+    // One page's first translated unit and another's first untranslated one get a new target.
+    struct TChange {
+        std::string page;
+        bool translated;
+        std::size_t phrase = 0;
+    };
+    std::vector<TChange> changes = {{r.pages.front(), true}, {r.pages.back(), false}};
+    std::vector<std::string> files;
+    for (TChange& c : changes) {
+        const fs::path file = folder / (c.page + ".xlf");
+        std::string bytes = ReadBytes(file);
+        const TTranslationFile units = xliff->ReadTranslation(bytes, file.string());
+        const TTranslationUnit* unit = nullptr;
+        for (const TTranslationUnit& u : units.Units)
+            if (c.translated ? u.Target && !u.NeedsReview : !u.Target) {
+                unit = &u;
+                break;
+            }
+        ASSERT_NE(unit, nullptr) << c.page;
+        c.phrase = std::stoul(unit->Id) - 1;
+        const std::size_t at = bytes.find("<trans-unit id=\"" + unit->Id + "\"");
+        const std::size_t end = bytes.find("</source>", at) + 9;
+        const std::size_t stop = c.translated ? bytes.find("</target>", end) + 9 : end;
+        bytes.replace(end, stop - end, "\n<target state=\"translated\">Ge&#xE4;ndert</target>");
+        WriteBytes(file, bytes);
+        files.push_back(file.string());
+    }
+    for (const std::string& f : files) MergeIntoProject(r.site.project, f);
+    for (const std::string& rel : r.pages) {
+        std::vector<std::string> expected = before[rel];
+        for (const TChange& c : changes)
+            if (c.page == rel) expected[c.phrase] = "Ge\xC3\xA4ndert";
+        EXPECT_EQ(Texts(r.site.Target(rel)), expected) << rel;
+        if (rel != changes[0].page && rel != changes[1].page) {
+            EXPECT_EQ(StampOf(r.site.Target() / rel), stamps.at(rel)) << rel;
+        }
+    }
+    // The drafts stayed drafts, and the pages written are the project's: an update writes
+    // nothing.
+    const auto after = Stamps(r.site.Target());
+    for (const TPageUpdate& p : r.site.Update().Pages)
+        EXPECT_EQ(p.Outcome, TPageOutcome::Unchanged) << p.Path;
+    EXPECT_EQ(Stamps(r.site.Target()), after);
+    EXPECT_GT(ProjectStatus(r.site.project).Total.Fuzzy, 0u);
+}
+
+// The state beside the project speaks of the project's state when it cannot be used, and a file
+// that is none is left as it is.
+TEST(ProjectState, FaultsNameTheProjectState) {
+    struct TCase {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+        const char* english;
+    };
+    auto header = [](const fs::path& path, std::size_t offset, std::uint32_t value) {
+        std::string bytes = ReadBytes(path);
+        for (int k = 0; k < 4; ++k) bytes[offset + k] = char(value >> (24 - 8 * k));
+        WriteBytes(path, bytes);
+    };
+    const std::vector<TCase> cases = {
+        {"text", [](const fs::path& p) { WriteBytes(p, "quillfen-project 1\n"); },
+         "is not the state of a Quillfen project"},
+        {"another program's database",
+         [&](const fs::path& p) {
+             { TState made(p.string()); }
+             header(p, 68, 0x12345678);
+         },
+         "is not the state of a Quillfen project"},
+        {"newer",
+         [&](const fs::path& p) {
+             { TState made(p.string()); }
+             header(p, 60, kStateVersion + 1);
+         },
+         "project state"},
+        {"damaged",
+         [](const fs::path& p) {
+             {
+                 TState made(p.string());
+                 TPageRecord r;
+                 r.Path = "a.html";
+                 made.Put(r);
+             }
+             std::string bytes = ReadBytes(p);
+             for (std::size_t i = 100; i < bytes.size(); ++i) bytes[i] = '\x5A';
+             WriteBytes(p, bytes);
+         },
+         "project state"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        const fs::path path = dir / "site.qfp.state";
+        c.make(path);
+        const std::string bytes = ReadBytes(path);
+        try {
+            TState state(path.string());
+            state.Pages();
+            ADD_FAILURE() << "the state was read";
+        } catch (const TError& e) {
+            const std::string english = e.English();
+            EXPECT_NE(english.find(c.english), std::string::npos) << english;
+            EXPECT_NE(english.find(path.string()), std::string::npos) << english;
+            EXPECT_EQ(english.find("memory"), std::string::npos) << english;
+            EXPECT_NE(std::string(e.what()).find("Projektzustand"), std::string::npos);
+        }
+        EXPECT_EQ(ReadBytes(path), bytes);
+    }
+}
+
+// A page opened in the window inside its project, step by step: what reaches the project's
+// memory and state, what the session shows as sources and drafts, and what is written.
+TEST(ProjectPage, RulesOfThePageSession) {
+    TSite site;
+    WriteBytes(site.Source() / "a.html",
+               Page("<p>Alpha one.</p><p>Beta two three four.</p><p>Gamma.</p>"));
+    site.Create();
+    site.Update();
+    site.Translate("a.html", [](std::string_view s) { return s == "Gamma." ? "" : Pseudo(s); });
+    WriteBytes(site.Source() / "a.html",
+               Page("<p>Alpha one.</p><p>Beta two three four five.</p><p>Gamma.</p>"));
+    ASSERT_EQ(site.Update().Total.Fuzzy, 1u);
+    const std::string path = (site.Target() / "a.html").string();
+    const std::string made = ReadBytes(path);
+
+    TPageSession session;
+    TProjectPage page(site.project, path);
+    session.SetSourceRecord(&page);
+    session.AddSuggestionSource(&page);
+    session.Open(path, site.project.Settings.Tags, site.project.Settings.Units);
+    ASSERT_EQ(Texts(session.Document()),
+              (std::vector<std::string>{"[de] T", "[de] Alpha one.", "Beta two three four five.",
+                                        "Gamma."}));
+    using TUnits = std::set<std::tuple<std::string, std::string, TOrigin>>;
+    auto memory = [&] {
+        TUnits units;
+        TMemory(site.project.MemoryPath).ForEachUnit("", "", [&](const TUnit& u) {
+            units.insert({u.Source, u.Target, u.Origin});
+        });
+        return units;
+    };
+    const std::string draft = "[de] Beta two three four.";
+
+    // Opened: the sources of the translated phrases show, the draft is offered to the entry and
+    // as a suggestion, and neither the page nor the memory has it.
+    EXPECT_EQ(session.Source(1), "Alpha one.");
+    EXPECT_EQ(session.Source(2), std::nullopt);
+    EXPECT_EQ(page.OfferDrafts(session), std::vector<std::size_t>{2});
+    ASSERT_NE(session.Draft(2), nullptr);
+    EXPECT_EQ(*session.Draft(2), draft);
+    ASSERT_EQ(session.SuggestionsFor(2).size(), 1u);
+    EXPECT_EQ(session.SuggestionsFor(2)[0].Source, "Beta two three four.");
+    ASSERT_NE(page.DraftOf(2), nullptr);
+    EXPECT_EQ(page.DraftOf(2)->OldSource, "Beta two three four.");
+    EXPECT_EQ(ReadBytes(path), made);
+    TUnits before = memory();
+    for (const auto& u : before) EXPECT_NE(std::get<0>(u), "Beta two three four five.");
+
+    struct TStep {
+        const char* name;
+        std::function<void()> act;
+        TUnits learned;  // what the memory holds that it did not before the step
+        std::uint64_t translated, fuzzy;
+        std::vector<std::string> texts;
+    };
+    const std::vector<TStep> steps = {
+        {"the draft confirmed",
+         [&] { session.Confirm(2, *session.Draft(2)); },
+         {{"Beta two three four five.", draft, TOrigin::Window}},
+         3,
+         0,
+         {"[de] T", "[de] Alpha one.", draft, "Gamma."}},
+        {"undone: the draft is one again, the memory hears nothing",
+         [&] { session.Undo(); },
+         {},
+         2,
+         1,
+         {"[de] T", "[de] Alpha one.", "Beta two three four five.", "Gamma."}},
+        {"redone",
+         [&] { session.Redo(); },
+         {},
+         3,
+         0,
+         {"[de] T", "[de] Alpha one.", draft, "Gamma."}},
+        {"a typed text confirmed",
+         [&] { session.Confirm(3, "Gamma neu."); },
+         {{"Gamma.", "Gamma neu.", TOrigin::Window}},
+         4,
+         0,
+         {"[de] T", "[de] Alpha one.", draft, "Gamma neu."}},
+        {"set back to its source by undo",
+         [&] { session.Undo(); },
+         {},
+         3,
+         0,
+         {"[de] T", "[de] Alpha one.", draft, "Gamma."}},
+    };
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_FALSE(session.TakeObserverFailure());
+        const TUnits now = memory();
+        TUnits learned;
+        std::set_difference(now.begin(), now.end(), before.begin(), before.end(),
+                            std::inserter(learned, learned.end()));
+        EXPECT_EQ(learned, step.learned);
+        before = now;
+        const std::optional<TPageRecord> record = TState(site.project.StatePath).Page("a.html");
+        EXPECT_EQ(record->Counts.Translated, step.translated);
+        EXPECT_EQ(record->Counts.Fuzzy, step.fuzzy);
+        EXPECT_EQ(Texts(site.Target("a.html")), step.texts);
+        // What the session wrote is the project's: the page counts as the translator's, and
+        // status reads it as the state does.
+        EXPECT_EQ(ProjectStatus(site.project).Total.Translated, step.translated);
+    }
+    // The confirmed phrase shows its source from now on, in a new session too.
+    TPageSession again;
+    TProjectPage reopened(site.project, path);
+    again.SetSourceRecord(&reopened);
+    again.Open(path, site.project.Settings.Tags, site.project.Settings.Units);
+    EXPECT_EQ(again.Source(2), "Beta two three four five.");
+    EXPECT_TRUE(reopened.OfferDrafts(again).empty());
+    EXPECT_THROW(TProjectPage(site.project, (site.Source() / "a.html").string()), TError);
+}
+
+// A translated page opened with its source page, without a project: the pairs of phrases give
+// the sources, the translation's root language taken for the source's.
+TEST(PairedSources, PairsAsAnAlignmentDoes) {
+    struct TCase {
+        const char* name;
+        std::string source, translated;
+        std::map<std::size_t, std::string> expected;
+        bool parts;
+    };
+    auto page = [](const char* lang, const char* body) {
+        return std::string("<!DOCTYPE html>\n<html") + lang + "><body>\n" + body +
+               "\n</body></html>\n";
+    };
+    const std::vector<TCase> cases = {
+        {"one phrase translated, the root's language the target's",
+         page(" lang=\"en\"", "<p>Hello.</p><p>World.</p><img alt=\"A door\">"),
+         page(" lang=\"de\"", "<p>Hallo.</p><p>World.</p><img alt=\"Eine T\xC3\xBCr\">"),
+         {{0, "Hello."}, {2, "A door"}},
+         false},
+        {"nothing translated", page("", "<p>Hello.</p>"), page("", "<p>Hello.</p>"), {}, false},
+        {"markup changed between the phrases",
+         page(" lang=\"en\"", "<p>Hello.</p><p>World.</p>"),
+         page(" lang=\"de\"", "<p>Hallo.</p><div>Welt.</div>"),
+         {},
+         true},
+        {"a phrase more",
+         page("", "<p>Hello.</p>"),
+         page("", "<p>Hallo.</p><p>Welt.</p>"),
+         {},
+         true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        const std::string translatedPath = dir / "de.html";
+        WriteBytes(translatedPath, c.translated);
+        TDocument translated;
+        translated.LoadFile(translatedPath, TTags::Default, TUnits::Runs);
+        if (c.parts) {
+            try {
+                PairedSources(c.source, "/src/en.html", translated, translatedPath);
+                ADD_FAILURE() << "paired";
+            } catch (const TError& e) {
+                const std::string english = e.English();
+                EXPECT_NE(english.find("/src/en.html"), std::string::npos) << english;
+                EXPECT_NE(english.find(translatedPath), std::string::npos) << english;
+            }
+            continue;
+        }
+        const auto sources = PairedSources(c.source, "/src/en.html", translated, translatedPath);
+        EXPECT_EQ(sources, c.expected);
+
+        // As the session's record: the sources show, a step goes on to the user's record.
+        struct TNext : TSourceRecord {
+            std::size_t steps = 0;
+            std::map<std::size_t, std::string> RecordedSources(const TPageSession&) override {
+                return {};
+            }
+            void Replaced(const TPageSession&, TReplacementSource,
+                          const std::vector<TReplacedPhrase>&) override {
+                ++steps;
+            }
+        } next;
+        TPairedSources record(translatedPath, sources, &next);
+        TPageSession session;
+        session.SetSourceRecord(&record);
+        session.Open(translatedPath, TTags::Default, TUnits::Runs);
+        for (std::size_t i = 0; i < session.PhraseCount(); ++i) {
+            auto it = c.expected.find(i);
+            EXPECT_EQ(session.Source(i),
+                      it == c.expected.end() ? std::nullopt : std::optional(it->second));
+        }
+        session.Confirm(session.PhraseCount() - 1, "Neu.");
+        EXPECT_EQ(next.steps, 1u);
+    }
 }
 
 }  // namespace

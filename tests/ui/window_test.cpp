@@ -87,18 +87,20 @@ TEST_F(Window, FirstStartShowsTheEnglishStartPageWithTheDesignedMenus) {
     EXPECT_EQ(WizardDlg->windowTitle(), "Wizard");
 
     const QList<QAction*> file = mFile->actions();
-    ASSERT_EQ(file.size(), 14);
+    ASSERT_EQ(file.size(), 16);
     EXPECT_EQ(file[0], mLoad);
-    EXPECT_EQ(file[1], mClose);
-    EXPECT_TRUE(file[2]->isSeparator());
-    EXPECT_EQ(file[3], mExport);
-    EXPECT_EQ(file[4], mImport);
-    EXPECT_EQ(file[5]->objectName(), "mMerge");
-    EXPECT_FALSE(file[5]->isEnabled());
-    EXPECT_TRUE(file[6]->isSeparator());
-    for (int i = 6; i <= 11; ++i) EXPECT_FALSE(file[i]->isVisible()) << i;
-    EXPECT_TRUE(file[12]->isSeparator());
-    EXPECT_EQ(file[13], mExit);
+    EXPECT_EQ(file[1]->objectName(), "mOpenProject");
+    EXPECT_EQ(file[2]->objectName(), "mOpenWithSource");
+    EXPECT_EQ(file[3], mClose);
+    EXPECT_TRUE(file[4]->isSeparator());
+    EXPECT_EQ(file[5], mExport);
+    EXPECT_EQ(file[6], mImport);
+    EXPECT_EQ(file[7]->objectName(), "mMerge");
+    EXPECT_FALSE(file[7]->isEnabled());
+    EXPECT_TRUE(file[8]->isSeparator());
+    for (int i = 8; i <= 13; ++i) EXPECT_FALSE(file[i]->isVisible()) << i;
+    EXPECT_TRUE(file[14]->isSeparator());
+    EXPECT_EQ(file[15], mExit);
 }
 
 // --- opening and the list -----------------------------------------------------------------------
@@ -554,10 +556,10 @@ TEST_F(Window, RecentFilesKeepKnownPathsInPlaceAndDropTheOldest) {
     for (const char* n : {"a.htm", "A.htm", "b.htm", "c.htm", "d.htm", "e.htm"}) paths << Page(n);
     Open(paths[0]);
     const QList<QAction*> file = mFile->actions();
-    EXPECT_TRUE(file[6]->isVisible());
-    EXPECT_TRUE(file[7]->isVisible());
-    EXPECT_EQ(file[7]->text(), "&1 " + paths[0]);
-    EXPECT_FALSE(file[8]->isVisible());
+    EXPECT_TRUE(file[8]->isVisible());
+    EXPECT_TRUE(file[9]->isVisible());
+    EXPECT_EQ(file[9]->text(), "&1 " + paths[0]);
+    EXPECT_FALSE(file[10]->isVisible());
 
     Open(paths[1]);  // differs only in case: a second entry
     EXPECT_EQ(form->RecentFiles()[0], paths[1]);
@@ -571,7 +573,7 @@ TEST_F(Window, RecentFilesKeepKnownPathsInPlaceAndDropTheOldest) {
     EXPECT_EQ(form->RecentFiles()[4], paths[1]);
     EXPECT_EQ(std::count(form->RecentFiles().begin(), form->RecentFiles().end(), paths[0]), 0);
     for (int n = 0; n < 5; ++n)
-        EXPECT_EQ(file[7 + n]->text(), "&" + QString::number(n + 1) + " " + form->RecentFiles()[n]);
+        EXPECT_EQ(file[9 + n]->text(), "&" + QString::number(n + 1) + " " + form->RecentFiles()[n]);
     Open(paths[1]);  // entry 5, same bytes: no change
     EXPECT_EQ(form->RecentFiles()[4], paths[1]);
 }
@@ -581,7 +583,7 @@ TEST_F(Window, RecentEntriesLoadWithoutReorderingAndAVanishedOneIsSaidAndDropped
     Open(one);
     Open(two);
     const QList<QAction*> file = mFile->actions();
-    Command([&] { file[8]->trigger(); });  // entry 2: one.html
+    Command([&] { file[10]->trigger(); });  // entry 2: one.html
     EXPECT_EQ(form->DocumentPath(), one);
     EXPECT_EQ(form->RecentFiles()[0], two);
     EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(one));
@@ -590,14 +592,14 @@ TEST_F(Window, RecentEntriesLoadWithoutReorderingAndAVanishedOneIsSaidAndDropped
     ASSERT_TRUE(QFile::remove(two));
     ASSERT_TRUE(QDir().mkdir(two));
     Answer(QMessageBox::Ok);
-    Command([&] { file[7]->trigger(); });
+    Command([&] { file[9]->trigger(); });
     EXPECT_TRUE(errors.isEmpty());
     ASSERT_EQ(asked.size(), 1);
     EXPECT_TRUE(asked[0].contains("no longer there")) << asked[0].toStdString();
     EXPECT_EQ(form->RecentFiles()[0], one);
     EXPECT_TRUE(form->RecentFiles()[1].isEmpty());
-    EXPECT_EQ(file[7]->text(), "&1 " + one);
-    EXPECT_FALSE(file[8]->isVisible());
+    EXPECT_EQ(file[9]->text(), "&1 " + one);
+    EXPECT_FALSE(file[10]->isVisible());
     EXPECT_EQ(form->DocumentPath(), one);
     EXPECT_EQ(form->windowTitle(), "Quillfen - " + QDir::toNativeSeparators(one));
     // A later replacement still goes into the page that is open.
@@ -619,8 +621,8 @@ TEST_F(Window, RecentFilesAndLanguageSurviveARestart) {
     Start();
     EXPECT_TRUE(Control<QAction>("mDeutsch")->isChecked());
     EXPECT_EQ(mFile->title(), QString::fromUtf8("&Datei"));
-    EXPECT_EQ(mFile->actions()[7]->text(), "&1 " + one);
-    EXPECT_TRUE(mFile->actions()[6]->isVisible());
+    EXPECT_EQ(mFile->actions()[9]->text(), "&1 " + one);
+    EXPECT_TRUE(mFile->actions()[8]->isVisible());
 }
 
 TEST_F(Window, ASettingsStoreThatCannotBeWrittenIsReportedAndTheWindowStillCloses) {
@@ -847,9 +849,10 @@ TEST_F(Window, UndoRedoAndRevertWriteThePageAndEndByteIdentical) {
     const QString path = Page("page.html");
     Open(path);
     const QList<QAction*> bar = form->menuBar()->actions();
-    ASSERT_EQ(bar.size(), 4);
+    ASSERT_EQ(bar.size(), 5);
     EXPECT_EQ(bar[1]->menu(), mEdit);
-    EXPECT_EQ(bar[2]->menu(), mLanguage);
+    EXPECT_EQ(bar[2]->menu()->objectName(), "mProject");
+    EXPECT_EQ(bar[3]->menu(), mLanguage);
     EXPECT_EQ(mEdit->title(), "E&dit");
     EXPECT_EQ(mRedo->shortcuts(),
               QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_Z),
