@@ -132,7 +132,7 @@ void TForm1::FormActivate() {
     // A size from another screen is brought back onto this one by the toolkit; none of the
     // designed size goes below its minimum.
     if (!s.WindowGeometry.isEmpty()) restoreGeometry(s.WindowGeometry);
-    splitterPlaced_ = !s.SplitterState.isEmpty() && Splitter->restoreState(s.SplitterState);
+    splitterPlaced_ = RestoreSplitter(*Splitter, s.SplitterState);
     ApplyLanguage();
     Notebook->setCurrentIndex(0);
     OkBtn->setEnabled(false);

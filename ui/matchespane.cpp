@@ -1,6 +1,7 @@
 #include "ui/matchespane.h"
 
 #include <QCheckBox>
+#include <QDataStream>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -84,6 +86,25 @@ QString MarkDifferences(const QString& source, const QString& current) {
                           QStringLiteral("</span>");
     }
     return html;
+}
+
+int MatchesPaneHeight(const QWidget& pane) {
+    return 7 * QFontMetrics(pane.font()).lineSpacing() + 16;
+}
+
+bool RestoreSplitter(QSplitter& splitter, const QByteArray& state) {
+    if (state.isEmpty() || !splitter.restoreState(state)) return false;
+    // What QSplitter::saveState writes first: a marker, a version, the sizes.
+    QDataStream stream(state);
+    stream.setVersion(QDataStream::Qt_5_0);
+    qint32 marker = 0, version = 0;
+    QList<int> sizes;
+    stream >> marker >> version >> sizes;
+    if (stream.status() == QDataStream::Ok && sizes.size() == splitter.count() - 1) {
+        sizes.prepend(MatchesPaneHeight(*splitter.widget(0)));
+        splitter.setSizes(sizes);
+    }
+    return true;
 }
 
 // The memory as the pane uses it: one connection for what the session writes (this thread), one
@@ -195,7 +216,6 @@ TMatchesPane::TMatchesPane(TPageSession& session, TEntryEdit& entry, const TSett
     view_ = new QTextBrowser(this);
     view_->setObjectName("MatchesView");
     view_->setFocusPolicy(Qt::ClickFocus);
-    view_->setMaximumHeight(6 * QFontMetrics(font()).lineSpacing() + 8);
     column->addWidget(view_);
 
     languageRow_ = new QWidget(this);
