@@ -151,6 +151,7 @@ constexpr TStringEntry English[] = {
     {TStringId::FindingError, u8"Error: %s"},
     {TStringId::FindingWarning, u8"Warning: %s"},
     {TStringId::AskKeepError, u8"Press Enter again to keep the text as it is."},
+    {TStringId::StepNotKept, u8"The page is saved, but this could not be kept: %s"},
 };
 
 // The same ids in German.
@@ -291,6 +292,8 @@ constexpr TStringEntry German[] = {
     {TStringId::FindingError, u8"Fehler: %s"},
     {TStringId::FindingWarning, u8"Warnung: %s"},
     {TStringId::AskKeepError, u8"Enter noch einmal behält den Text, wie er ist."},
+    {TStringId::StepNotKept,
+     u8"Die Seite ist gespeichert, aber dies konnte nicht behalten werden: %s"},
 };
 
 // Texts every language shares.

@@ -164,8 +164,8 @@ struct TMatchesPane::TMemoryState {
     }
 };
 
-// Hands the session's steps to the memory's observer and tells the pane what went wrong: a
-// memory that failed is the pane's to report, not the page's.
+// Hands the session's steps to the memory's observer. What it could not keep is said in the pane
+// and handed on to the session, whose front end tells it after the step; the step stands.
 class TMatchesPane::TRelay : public TReplacementObserver {
   public:
     explicit TRelay(TMatchesPane& pane) : pane_(pane) {}
@@ -178,8 +178,11 @@ class TMatchesPane::TRelay : public TReplacementObserver {
                 pane_.memory_->Observer->Replaced(session, source, phrases);
             } catch (const std::exception& e) {
                 pane_.Fail(e);
+                throw;
             }
             unstored = pane_.memory_->Observer->TakeUnknownLanguage();
+        } else if (pane_.openFailure_) {
+            std::rethrow_exception(pane_.openFailure_);
         }
         if (unstored && !pane_.unstored_) {
             pane_.unstored_ = true;
@@ -291,6 +294,7 @@ bool TMatchesPane::Ready() {
         state->Start(this);
         memory_ = std::move(state);
     } catch (const std::exception& e) {
+        openFailure_ = std::current_exception();
         Fail(e);
         return false;
     }
@@ -369,6 +373,7 @@ void TMatchesPane::LanguagesEdited() {
     settings_.TargetLanguage = target;
     SaveMemorySettings(store_, settings_);
     failure_.clear();
+    openFailure_ = nullptr;
     unstored_ = false;
     if (memory_) {
         const TLanguageOptions languages{ToText(source), ToText(target)};

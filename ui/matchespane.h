@@ -75,6 +75,8 @@ class TMatchesPane : public QWidget {
     std::unique_ptr<TMemoryState> memory_;
     std::unique_ptr<TRelay> relay_;
     QString failure_;
+    // Why the memory could not be opened: each step it then cannot keep fails with it.
+    std::exception_ptr openFailure_;
     // A step went unstored because the languages were not known: said once, in the pane.
     bool unstored_ = false;
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTextBrowser>
 #include <string>
@@ -150,6 +152,57 @@ TEST_F(Matches, NothingIsKeptUntilTheTargetLanguageIsGiven) {
     // Kept under the phrase's source, not the translation it replaced.
     EXPECT_EQ(units[0].Source, "Hello world.");
     EXPECT_EQ(units[0].Target, "Servus Welt.");
+}
+
+// A memory that cannot be written (even by root: a folder in the file's place, or a file in its
+// folder's): Enter still writes the page, the window tells what was not kept and where, and the
+// same failure at the next steps is not told again.
+TEST_F(Matches, AStepTheMemoryCannotKeepIsWrittenAndToldOnce) {
+    struct TCase {
+        const char* Name;
+        const char* File;
+        const char* Blocker;
+        bool BlockerIsFolder;
+    };
+    const TCase cases[] = {
+        {"a folder in the file's place", "m.sqlite", "m.sqlite", true},
+        {"a file in the folder's place", "plain/m.sqlite", "plain", false},
+    };
+    const QString told = LoadStr(TLanguage::English, TStringId::StepNotKept).section("%s", 0, 0);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Stop();
+        Start();
+        errors.clear();
+        const QString blocker = dir.filePath(c.Blocker);
+        if (c.BlockerIsFolder)
+            ASSERT_TRUE(QDir().mkpath(blocker));
+        else
+            uitest::WriteBytes(blocker, "not a folder");
+        TMemorySettings settings;
+        settings.File = dir.filePath(c.File);
+        settings.TargetLanguage = "de";
+        SaveMemorySettings(form->SettingsStore, settings);
+        const QString page = Page("page.html", kEnglishPage);
+        Open(page);
+        Type("Hallo Welt.");
+        Key(Qt::Key_Return);
+        EXPECT_NE(ReadBytes(page).find("Hallo Welt."), std::string::npos);
+        QTRY_COMPARE(errors.size(), 1);
+        EXPECT_TRUE(errors[0].startsWith(told)) << errors[0].toStdString();
+        EXPECT_TRUE(errors[0].contains("m.sqlite")) << errors[0].toStdString();
+
+        Type("Leb wohl.");
+        Key(Qt::Key_Return);
+        EXPECT_NE(ReadBytes(page).find("Leb wohl."), std::string::npos);
+        form->mUndoClick();
+        EXPECT_EQ(ReadBytes(page).find("Leb wohl."), std::string::npos);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(errors.size(), 1) << errors.join('\n').toStdString();
+        EXPECT_TRUE(Control<QLabel>("MatchesStatus")->isVisible());
+        QFile::remove(blocker);
+        QDir(blocker).removeRecursively();
+    }
 }
 
 }  // namespace
