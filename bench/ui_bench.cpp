@@ -4,6 +4,7 @@
 // that must stay well under 50 ms, or Enter and the arrow keys would wait for the preview. Enter
 // on pages up to 5 MB: from the end of the save to the next phrase marked in the preview. It
 // defines its own main, since the window needs an application object before the benchmarks run.
+// On a translation memory of 200,000 units: from reaching a phrase to its matches shown.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -18,15 +19,21 @@
 #include <QTimer>
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/markup/sentences.h"
+#include "memory/memory.h"
+#include "settings/memorysettings.h"
 #include "settings/settings.h"
+#include "tests/memory/generate.h"
 #include "tests/support/offscreen.h"
 #include "tests/ui/controls.h"
 #include "ui/Main.h"
 #include "ui/application.h"
+#include "ui/entryedit.h"
+#include "ui/matchespane.h"
 #include "ui/phraselist.h"
 #include "ui/preview.h"
 
@@ -286,6 +293,88 @@ BENCHMARK(BM_EnterInPlace)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(40);
+
+// Reaching a phrase, on a memory of 200,000 units made of real sentences and their mutations: from
+// the key that moves the entry to the next phrase until the matches pane shows that phrase's
+// matches. The page's phrases are mutated corpus sentences as well, so most lookups are fuzzy.
+void BM_MatchesShown(benchmark::State& state) {
+    QTemporaryDir dir;
+    const std::vector<std::string> sentences = testing::CorpusSentences();
+    const std::vector<std::string> words = testing::WordsOf(sentences);
+    {
+        TMemory memory(QFile::encodeName(dir.filePath("memory.sqlite")).toStdString());
+        memory.Add(testing::GenerateUnits(std::size_t(state.range(0)), 1, sentences, words));
+    }
+    const QString path = dir.filePath("bench.html");
+    {
+        std::mt19937 random(7);
+        std::string page = "<html lang=\"en\">\r\n<body>\r\n";
+        for (int i = 0; i < 400; ++i) {
+            std::string text =
+                testing::Mutate(sentences[random() % sentences.size()], words, random);
+            // The page is markup: its text must read back as the sentence.
+            std::string escaped;
+            for (const char c : text)
+                escaped += c == '<' ? "&lt;" : c == '&' ? "&amp;" : std::string(1, c);
+            page += "<p>" + escaped + "</p>\r\n";
+        }
+        std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary);
+        out << page << "</body>\r\n</html>\r\n";
+    }
+    const auto form = CreateMainWindow();
+    form->SettingsStore = IniSettingsStore(dir.filePath("settings.ini"));
+    TMemorySettings settings;
+    settings.File = dir.filePath("memory.sqlite");
+    settings.TargetLanguage = QStringLiteral("de");
+    // Exact matches stay in the pane: drafts would make closing the window ask about them.
+    settings.DraftExactMatches = false;
+    SaveMemorySettings(form->SettingsStore, settings);
+    form->resize(1000, 700);
+    form->show();
+    QCoreApplication::processEvents();
+    auto* pane = uitest::FindControl<TMatchesPane>(*form, "MatchesPane");
+    auto* entry = uitest::FindControl<TEntryEdit>(*form, "Edit1");
+    auto settle = [&] {
+        QElapsedTimer waited;
+        waited.start();
+        while (pane->Looking() && waited.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        return !pane->Looking();
+    };
+    if (!form->OpenPage(path) || !settle()) {
+        state.SkipWithError("the page did not load or its first lookup did not end");
+        return;
+    }
+    const int rows = uitest::FindControl<QListView>(*form, "TextBox")->model()->rowCount();
+    std::vector<double> times;
+    std::size_t matched = 0;
+    for (auto _ : state) {
+        const bool atEnd = form->SelectedRow() >= rows - 1;
+        QElapsedTimer timer;
+        timer.start();
+        PressKey(entry, atEnd ? Qt::Key_Home : Qt::Key_Down,
+                 atEnd ? Qt::ControlModifier : Qt::NoModifier);
+        if (!settle()) {
+            state.SkipWithError("a lookup did not end");
+            break;
+        }
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!pane->Matches().empty()) ++matched;
+    }
+    std::sort(times.begin(), times.end());
+    if (!times.empty()) {
+        state.counters["median, ms"] = times[times.size() / 2];
+        state.counters["90%, ms"] = times[times.size() * 9 / 10];
+        state.counters["worst, ms"] = times.back();
+        state.counters["with matches"] = double(matched) / double(times.size());
+    }
+    form->close();
+}
+BENCHMARK(BM_MatchesShown)
+    ->Arg(200000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(300);
 
 }  // namespace
 

@@ -138,6 +138,8 @@ enum class TStringId : int {
     FindingError = 144,
     FindingWarning = 145,
     AskKeepError = 146,
+    // A step written to the page that the memory or the record of sources could not keep.
+    StepNotKept = 150,
     // A site project in the window.
     MenuOpenProject = 170,
     MenuOpenWithSource = 171,

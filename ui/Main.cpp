@@ -154,7 +154,7 @@ void TForm1::FormActivate() {
     // A size from another screen is brought back onto this one by the toolkit; none of the
     // designed size goes below its minimum.
     if (!s.WindowGeometry.isEmpty()) restoreGeometry(s.WindowGeometry);
-    splitterPlaced_ = !s.SplitterState.isEmpty() && Splitter->restoreState(s.SplitterState);
+    splitterPlaced_ = RestoreSplitter(*Splitter, s.SplitterState);
     ApplyLanguage();
     Notebook->setCurrentIndex(0);
     OkBtn->setEnabled(false);
@@ -545,6 +545,35 @@ void TForm1::UpdateEditMenu() {
     mRevert->setEnabled(open && Session.CanRevert());
     mFind->setEnabled(open);
     mGoTo->setEnabled(open);
+    // Every written step (Ok, undo and redo, revert, merge) ends here, so this is where what its
+    // observers failed to keep is taken.
+    TellObserverFailure();
+}
+
+void TForm1::TellObserverFailure() {
+    const std::exception_ptr failure = Session.TakeObserverFailure();
+    if (!failure) {
+        observerFailureTold_.clear();
+        return;
+    }
+    QString text;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        text = ErrorText(e);
+    } catch (...) {
+        // No text of its own to compare: the box says "Unknown error".
+        QMetaObject::invokeMethod(
+            this, [failure]() noexcept { ShowError(failure); }, Qt::QueuedConnection);
+        return;
+    }
+    // A memory that cannot be written fails at every Enter; one box says it.
+    if (text == observerFailureTold_) return;
+    observerFailureTold_ = text;
+    // After the step has been shown in full: the box waits for the user.
+    QMetaObject::invokeMethod(
+        this, [this, text]() noexcept { ShowError(Message(TStringId::StepNotKept, text)); },
+        Qt::QueuedConnection);
 }
 
 QString TForm1::Message(TStringId id, const QString& value) const {

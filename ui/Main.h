@@ -325,6 +325,8 @@ class TForm1 : public QMainWindow {
     void EntryUndoRedo(bool redo);
     // Whether a history step of these phrases may go ahead: one of many asks first.
     bool MayChangeAtOnce(const std::vector<std::size_t>& phrases);
+    // Tells, once, what the memory or the record of sources failed to keep of the last step.
+    void TellObserverFailure();
 
     bool activated_ = false;
     bool closed_ = false;
@@ -334,6 +336,8 @@ class TForm1 : public QMainWindow {
     int entryRow_ = -1;
     // What the entry was given for that row: its draft or its text.
     QString entryGiven_;
+    // The observer failure told last; the same one again is not told again.
+    QString observerFailureTold_;
 };
 
 // The main window with the Options dialog and the wizard attached, as the program, the tests and

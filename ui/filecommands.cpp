@@ -263,11 +263,13 @@ bool TForm1::LoadFile(const QString& path) {
     UpdateLegend();
     Notebook->setCurrentIndex(1);
     if (!splitterPlaced_) {
-        // Until the user moves it, the list takes a little more than half, and more of what
-        // a larger window adds.
+        // Until the user moves it, the matches take a few lines, the list a little more than
+        // half of the rest, and more of what a larger window adds.
         splitterPlaced_ = true;
         const int height = Splitter->height();
-        Splitter->setSizes({height * 11 / 20, height - height * 11 / 20});
+        const int matches = std::min(height / 4, MatchesPaneHeight(*MatchesPane));
+        const int rest = height - matches;
+        Splitter->setSizes({matches, rest * 11 / 20, rest - rest * 11 / 20});
     }
     SetDocumentOpen(true);
     // Nothing of the old page stays marked; the first phrase is marked once the page is shown.

@@ -234,8 +234,7 @@ void TForm1::BuildTranslatePage() {
     col->setContentsMargins(0, 0, 0, 0);
     col->setSpacing(0);
 
-    // The entry and the list above, the preview below; the splitter shares the height between
-    // them, and every part takes the window's width.
+    // The entry above the splitter; every part takes the window's width.
     Panel1 = new QWidget(page);
     Panel1->setObjectName("Panel1");
     Panel1->setFont(PixelFont("MS Sans Serif", 11));
@@ -287,14 +286,18 @@ void TForm1::BuildTranslatePage() {
     };
     Edit1->UndoRedo = [this](bool redo) { Guarded([this, redo] { EntryUndoRedo(redo); }); };
     panel->addWidget(Edit1);
-    MatchesPane = new TMatchesPane(Session, *Edit1, SettingsStore, Language, Panel1);
-    panel->addWidget(MatchesPane);
     col->addWidget(Panel1);
 
+    // The matches below the entry, the list, the preview: the splitter shares the height between
+    // them, and keeps how at the next start.
     Splitter = new QSplitter(Qt::Vertical, page);
     Splitter->setObjectName("Splitter");
     Splitter->setChildrenCollapsible(false);
     col->addWidget(Splitter, 1);
+
+    MatchesPane = new TMatchesPane(Session, *Edit1, SettingsStore, Language, Splitter);
+    MatchesPane->setFont(Panel1->font());
+    MatchesPane->setContentsMargins(8, 0, 8, 2);
 
     auto* listPanel = new QWidget(Splitter);
     listPanel->setObjectName("ListPanel");
@@ -355,8 +358,9 @@ void TForm1::BuildTranslatePage() {
     auto* previewCol = new QVBoxLayout(previewPanel);
     previewCol->setContentsMargins(0, 0, 0, 0);
     previewCol->setSpacing(0);
-    Splitter->setStretchFactor(0, 3);
-    Splitter->setStretchFactor(1, 2);
+    Splitter->setStretchFactor(0, 0);
+    Splitter->setStretchFactor(1, 3);
+    Splitter->setStretchFactor(2, 2);
 
     FindBar = new TFindBar(TextBoxModel, listPanel);
     FindBar->setFont(Panel1->font());

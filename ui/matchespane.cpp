@@ -1,6 +1,7 @@
 #include "ui/matchespane.h"
 
 #include <QCheckBox>
+#include <QDataStream>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -86,6 +88,25 @@ QString MarkDifferences(const QString& source, const QString& current) {
     return html;
 }
 
+int MatchesPaneHeight(const QWidget& pane) {
+    return 7 * QFontMetrics(pane.font()).lineSpacing() + 16;
+}
+
+bool RestoreSplitter(QSplitter& splitter, const QByteArray& state) {
+    if (state.isEmpty() || !splitter.restoreState(state)) return false;
+    // What QSplitter::saveState writes first: a marker, a version, the sizes.
+    QDataStream stream(state);
+    stream.setVersion(QDataStream::Qt_5_0);
+    qint32 marker = 0, version = 0;
+    QList<int> sizes;
+    stream >> marker >> version >> sizes;
+    if (stream.status() == QDataStream::Ok && sizes.size() == splitter.count() - 1) {
+        sizes.prepend(MatchesPaneHeight(*splitter.widget(0)));
+        splitter.setSizes(sizes);
+    }
+    return true;
+}
+
 // The memory as the pane uses it: one connection for what the session writes (this thread), one
 // for the lookups of the worker thread, which takes only the newest query waiting.
 struct TMatchesPane::TMemoryState {
@@ -155,8 +176,8 @@ struct TMatchesPane::TMemoryState {
     }
 };
 
-// Hands the session's steps to the memory's observer and tells the pane what went wrong: a
-// memory that failed is the pane's to report, not the page's.
+// Hands the session's steps to the memory's observer. What it could not keep is said in the pane
+// and handed on to the session, whose front end tells it after the step; the step stands.
 class TMatchesPane::TRelay : public TReplacementObserver {
   public:
     explicit TRelay(TMatchesPane& pane) : pane_(pane) {}
@@ -169,8 +190,11 @@ class TMatchesPane::TRelay : public TReplacementObserver {
                 pane_.memory_->Observer->Replaced(session, source, phrases);
             } catch (const std::exception& e) {
                 pane_.Fail(e);
+                throw;
             }
             unstored = pane_.memory_->Observer->TakeUnknownLanguage();
+        } else if (pane_.openFailure_) {
+            std::rethrow_exception(pane_.openFailure_);
         }
         if (unstored && !pane_.unstored_) {
             pane_.unstored_ = true;
@@ -207,7 +231,6 @@ TMatchesPane::TMatchesPane(TPageSession& session, TEntryEdit& entry, const TSett
     view_ = new QTextBrowser(this);
     view_->setObjectName("MatchesView");
     view_->setFocusPolicy(Qt::ClickFocus);
-    view_->setMaximumHeight(6 * QFontMetrics(font()).lineSpacing() + 8);
     column->addWidget(view_);
 
     languageRow_ = new QWidget(this);
@@ -288,6 +311,7 @@ bool TMatchesPane::Ready() {
         state->Start(this);
         memory_ = std::move(state);
     } catch (const std::exception& e) {
+        openFailure_ = std::current_exception();
         Fail(e);
         return false;
     }
@@ -386,6 +410,7 @@ void TMatchesPane::LanguagesEdited() {
     SaveMemorySettings(store_, settings_);
     if (TargetLanguageKnown) TargetLanguageKnown(target);
     failure_.clear();
+    openFailure_ = nullptr;
     unstored_ = false;
     if (memory_ && projectMemory_.empty()) {
         const TLanguageOptions languages = Languages();

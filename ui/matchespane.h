@@ -25,9 +25,11 @@
 #include "settings/language.h"
 #include "settings/memorysettings.h"
 
+class QByteArray;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QSplitter;
 class QTextBrowser;
 
 namespace quillfen {
@@ -38,6 +40,13 @@ class TPageSession;
 // The words of source that are not in current, marked in HTML (each its own span); the rest
 // escaped as it is. Words are the runs between blanks.
 QString MarkDifferences(const QString& source, const QString& current);
+
+// The pane's height until the user gives it another: its caption and a few matches.
+int MatchesPaneHeight(const QWidget& pane);
+// Brings back the window's splitter (the matches pane, the list, the preview) from a state it
+// saved; false for none. A state saved before the pane was a part of it holds the list's and the
+// preview's sizes only: those are kept, and the pane gets its default height.
+bool RestoreSplitter(QSplitter& splitter, const QByteArray& state);
 
 class TMatchesPane : public QWidget {
   public:
@@ -79,6 +88,8 @@ class TMatchesPane : public QWidget {
     std::unique_ptr<TMemoryState> memory_;
     std::unique_ptr<TRelay> relay_;
     QString failure_;
+    // Why the memory could not be opened: each step it then cannot keep fails with it.
+    std::exception_ptr openFailure_;
     // A step went unstored because the languages were not known: said once, in the pane.
     bool unstored_ = false;
 

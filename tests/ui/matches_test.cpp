@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTextBrowser>
 #include <string>
@@ -79,7 +81,9 @@ TEST_F(Matches, ExactMatchesBecomeDraftsAndCtrl1TakesAMatch) {
 
     // Reaching the first phrase put its exact match into the entry, selected, as a draft: the
     // page is as it was.
-    QTRY_COMPARE(Edit1->text(), QString("Hallo Welt."));
+    // Not QTRY_: a QTest failure would end the test unseen by GoogleTest.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Edit1->text() == "Hallo Welt."; }))
+        << Edit1->text().toStdString();
     ASSERT_EQ(Settled().size(), 1u);
     EXPECT_EQ(Settled()[0].Score, kExactScore);
     EXPECT_EQ(Edit1->selectedText(), QString("Hallo Welt."));
@@ -89,7 +93,7 @@ TEST_F(Matches, ExactMatchesBecomeDraftsAndCtrl1TakesAMatch) {
 
     // Enter writes it, and the memory keeps it as confirmed in the window.
     Key(Qt::Key_Return);
-    QTRY_VERIFY(ReadBytes(page).find("Hallo Welt.") != std::string::npos);
+    EXPECT_NE(ReadBytes(page).find("Hallo Welt."), std::string::npos);
     std::vector<TUnit> units = Units();
     ASSERT_EQ(units.size(), 2u);
     EXPECT_EQ(units[0].Origin, TOrigin::Window);
@@ -132,7 +136,7 @@ TEST_F(Matches, NothingIsKeptUntilTheTargetLanguageIsGiven) {
     EXPECT_FALSE(status->isVisible());
     Type("Hallo Welt.");
     Key(Qt::Key_Return);
-    QTRY_VERIFY(ReadBytes(page).find("Hallo Welt.") != std::string::npos);
+    EXPECT_NE(ReadBytes(page).find("Hallo Welt."), std::string::npos);
     // The step that went unkept is told, once, in the pane.
     EXPECT_TRUE(status->isVisible());
     EXPECT_EQ(status->text(), LoadStr(TLanguage::English, TStringId::MatchesNoLanguage));
@@ -150,6 +154,58 @@ TEST_F(Matches, NothingIsKeptUntilTheTargetLanguageIsGiven) {
     // Kept under the phrase's source, not the translation it replaced.
     EXPECT_EQ(units[0].Source, "Hello world.");
     EXPECT_EQ(units[0].Target, "Servus Welt.");
+}
+
+// A memory that cannot be written (even by root: a folder in the file's place, or a file in its
+// folder's): Enter still writes the page, the window tells what was not kept and where, and the
+// same failure at the next steps is not told again.
+TEST_F(Matches, AStepTheMemoryCannotKeepIsWrittenAndToldOnce) {
+    struct TCase {
+        const char* Name;
+        const char* File;
+        const char* Blocker;
+        bool BlockerIsFolder;
+    };
+    const TCase cases[] = {
+        {"a folder in the file's place", "m.sqlite", "m.sqlite", true},
+        {"a file in the folder's place", "plain/m.sqlite", "plain", false},
+    };
+    const QString told = LoadStr(TLanguage::English, TStringId::StepNotKept).section("%s", 0, 0);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Stop();
+        Start();
+        errors.clear();
+        const QString blocker = dir.filePath(c.Blocker);
+        if (c.BlockerIsFolder)
+            ASSERT_TRUE(QDir().mkpath(blocker));
+        else
+            uitest::WriteBytes(blocker, "not a folder");
+        TMemorySettings settings;
+        settings.File = dir.filePath(c.File);
+        settings.TargetLanguage = "de";
+        SaveMemorySettings(form->SettingsStore, settings);
+        const QString page = Page("page.html", kEnglishPage);
+        Open(page);
+        Type("Hallo Welt.");
+        Key(Qt::Key_Return);
+        EXPECT_NE(ReadBytes(page).find("Hallo Welt."), std::string::npos);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.isEmpty(); }));
+        EXPECT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].startsWith(told)) << errors[0].toStdString();
+        EXPECT_TRUE(errors[0].contains("m.sqlite")) << errors[0].toStdString();
+
+        Type("Leb wohl.");
+        Key(Qt::Key_Return);
+        EXPECT_NE(ReadBytes(page).find("Leb wohl."), std::string::npos);
+        form->mUndoClick();
+        EXPECT_EQ(ReadBytes(page).find("Leb wohl."), std::string::npos);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(errors.size(), 1) << errors.join('\n').toStdString();
+        EXPECT_TRUE(Control<QLabel>("MatchesStatus")->isVisible());
+        QFile::remove(blocker);
+        QDir(blocker).removeRecursively();
+    }
 }
 
 }  // namespace

@@ -90,18 +90,41 @@ TEST_F(Translator, TheWindowGrowsFromItsDesignedSizeAndKeepsItThroughARestart) {
     form->resize(300, 200);
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->size() == designed; })) << form->size().height();
 
-    // Size, maximised state and the splitter come back at the next start.
+    // Size, maximised state and the splitter (the matches, the list, the preview) come back at
+    // the next start.
     form->resize(1200, 900);
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->size() == QSize(1200, 900); }));
     auto* splitter = Control<QSplitter>("Splitter");
-    splitter->setSizes({600, 150});
+    ASSERT_EQ(splitter->widget(0)->objectName(), QString("MatchesPane"));
+    splitter->setSizes({250, 600, 150});
+    const QList<int> given = splitter->sizes();
     Stop();
     Start();
     EXPECT_EQ(form->size(), QSize(1200, 900));
     Open(Page("page.html", Rows({"Short"})));
-    // The list keeps the larger share it was given, far from the first one's.
-    const QList<int> restored = Control<QSplitter>("Splitter")->sizes();
-    EXPECT_GT(restored[0], 3 * restored[1]) << restored[0] << " " << restored[1];
+    // The list keeps the larger share it was given, far from the first one's, and the matches
+    // pane its height.
+    QList<int> restored = Control<QSplitter>("Splitter")->sizes();
+    EXPECT_GT(restored[1], 3 * restored[2]) << restored[1] << " " << restored[2];
+    EXPECT_NEAR(restored[0], given[0], 2);
+
+    // A state saved before the matches were a part of the splitter holds the list's and the
+    // preview's sizes: they keep theirs, and the matches get a few lines.
+    QSplitter older(Qt::Vertical);
+    older.addWidget(new QWidget);
+    older.addWidget(new QWidget);
+    older.resize(100, 750);
+    older.setSizes({600, 150});
+    Stop();
+    TSettings settings = LoadSettings(IniSettingsStore(dir.filePath("settings.ini")));
+    settings.SplitterState = older.saveState();
+    SaveSettings(IniSettingsStore(dir.filePath("settings.ini")), settings);
+    Start();
+    Open(Page("page.html", Rows({"Short"})));
+    restored = Control<QSplitter>("Splitter")->sizes();
+    EXPECT_GT(restored[1], 3 * restored[2]) << restored[1] << " " << restored[2];
+    EXPECT_GT(restored[0], 40);
+    EXPECT_LT(restored[0], restored[1]);
 }
 
 // --- opening, confirming, failing ------------------------------------------------------------
