@@ -273,8 +273,11 @@ TArguments Parse(const TCommand& command, std::span<const std::string> words) {
         }
     }
     const std::size_t n = a.Operands.size();
+    // A command without operands has no synopsis to name.
     if (n < command.MinOperands || n > command.MaxOperands)
-        throw UsageError(TSaid::TakesOperands, {command.Name, command.Synopsis});
+        throw command.Synopsis.empty()
+            ? UsageError(TSaid::TakesNoOperands, {command.Name})
+            : UsageError(TSaid::TakesOperands, {command.Name, command.Synopsis});
     // The page options are checked before anything is read.
     a.Tags();
     a.Units();

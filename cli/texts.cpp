@@ -90,6 +90,7 @@ constexpr std::array kTexts = {
     TSaidText{TSaid::NeedsValue, "%1 needs a value", "%1 verlangt einen Wert"},
     TSaidText{TSaid::GivenTwice, "%1 is given more than once", "%1 ist mehr als einmal angegeben"},
     TSaidText{TSaid::TakesOperands, "%1 takes %2", "%1 erwartet %2"},
+    TSaidText{TSaid::TakesNoOperands, "%1 takes only options", "%1 erwartet nur Optionen"},
     TSaidText{TSaid::TagsTakes, "--tags takes a number from 0 to %1",
               "--tags erwartet eine Zahl von 0 bis %1"},
     TSaidText{TSaid::UnitsTakes, "--units takes runs or sentences",

@@ -64,6 +64,7 @@ enum class TSaid : std::uint8_t {
     NeedsValue,             // %1 option
     GivenTwice,             // %1 option
     TakesOperands,          // %1 command, %2 its synopsis
+    TakesNoOperands,        // %1 command
     TagsTakes,              // %1 highest
     UnitsTakes,             //
     FormatTakes,            // %1 option, %2 formats, %3 value

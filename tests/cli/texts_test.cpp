@@ -110,6 +110,7 @@ TEST(CliTexts, UsageErrorsAreComposedInBoth) {
             for (const std::string& text : {e.English, e.German}) {
                 EXPECT_NE(text.find(named), std::string::npos) << text;
                 EXPECT_EQ(text.find('%'), std::string::npos) << text;
+                EXPECT_NE(text.back(), ' ') << text;
             }
         }
     }
