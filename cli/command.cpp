@@ -135,15 +135,13 @@ const TExchangeFormat& ChosenFormat(const TArguments& a, const TOption& option, 
     std::string names;
     for (const TExchangeFormat* f : ExchangeFormats())
         if (!merging || f->ReadTranslation) names.append(names.empty() ? "" : ", ").append(f->Name);
-    throw TUsageError{std::string(option.Name) + " takes one of " + names + ", not " + *name};
+    throw UsageError(TSaid::FormatTakes, {option.Name, names, *name});
 }
 
 std::string LanguageOption(const TArguments& a, const TOption& option) {
     const std::optional<std::string> tag = a.Value(option.Name);
     if (!tag) return {};
-    if (!LanguageTag(*tag))
-        throw TUsageError{std::string(option.Name) +
-                          " takes a language tag such as de or en-US, not " + *tag};
+    if (!LanguageTag(*tag)) throw UsageError(TSaid::LanguageTakes, {option.Name, *tag});
     return *tag;
 }
 
@@ -168,8 +166,7 @@ TTags TArguments::Tags() const {
     if (!value) return TTags::Default;
     const auto n = Number(*value);
     if (!n || *n > Bits(TTags::AllKinds))
-        throw TUsageError{"--tags takes a number from 0 to " +
-                          std::to_string(Bits(TTags::AllKinds))};
+        throw UsageError(TSaid::TagsTakes, {std::to_string(Bits(TTags::AllKinds))});
     return TTags(static_cast<std::uint8_t>(*n));
 }
 
@@ -177,7 +174,7 @@ TUnits TArguments::Units() const {
     const std::optional<std::string> value = Value(kUnitsOption.Name);
     if (!value || *value == "runs") return TUnits::Runs;
     if (*value == "sentences") return TUnits::Sentences;
-    throw TUsageError{"--units takes runs or sentences"};
+    throw UsageError(TSaid::UnitsTakes);
 }
 
 TRegistration::TRegistration(const TCommand& command) { Registry().push_back(command); }
@@ -197,7 +194,7 @@ const TCommand* FindCommand(std::string_view name) {
 }
 
 std::pair<const TCommand*, std::size_t> FindCommand(std::span<const std::string> words) {
-    if (words.empty()) throw TUsageError{"no command given"};
+    if (words.empty()) throw UsageError(TSaid::NoCommand);
     if (const TCommand* command = FindCommand(words[0])) return {command, 1};
     // A group's name alone is no command: its subcommands are named in the error.
     std::string subcommands;
@@ -210,10 +207,9 @@ std::pair<const TCommand*, std::size_t> FindCommand(std::span<const std::string>
         subcommands.append(subcommands.empty() ? "" : ", ")
             .append(name.substr(words[0].size() + 1));
     }
-    if (subcommands.empty()) throw TUsageError{"unknown command " + words[0]};
-    if (words.size() < 2) throw TUsageError{words[0] + " takes a subcommand: " + subcommands};
-    throw TUsageError{"unknown command " + words[0] + " " + words[1] + " (" + words[0] + " takes " +
-                      subcommands + ")"};
+    if (subcommands.empty()) throw UsageError(TSaid::UnknownCommand, {words[0]});
+    if (words.size() < 2) throw UsageError(TSaid::TakesSubcommand, {words[0], subcommands});
+    throw UsageError(TSaid::UnknownSubcommand, {words[0], words[1], subcommands});
 }
 
 std::string Usage(bool german) {
@@ -264,22 +260,24 @@ TArguments Parse(const TCommand& command, std::span<const std::string> words) {
             const auto option = std::find_if(command.Options.begin(), command.Options.end(),
                                              [&](const TOption* o) { return o->Name == word; });
             if (option == command.Options.end())
-                throw TUsageError{"unknown option " + word + " for " + std::string(command.Name)};
+                throw UsageError(TSaid::UnknownOption, {word, command.Name});
             if ((*option)->Value.empty()) {
                 a.Add(word, {});
                 continue;
             }
-            if (i + 1 >= words.size()) throw TUsageError{word + " needs a value"};
-            if (!(*option)->Repeats && a.Has(word))
-                throw TUsageError{word + " is given more than once"};
+            if (i + 1 >= words.size()) throw UsageError(TSaid::NeedsValue, {word});
+            if (!(*option)->Repeats && a.Has(word)) throw UsageError(TSaid::GivenTwice, {word});
             a.Add(word, words[++i]);
         } else {
             a.Operands.push_back(word);
         }
     }
     const std::size_t n = a.Operands.size();
+    // A command without operands has no synopsis to name.
     if (n < command.MinOperands || n > command.MaxOperands)
-        throw TUsageError{std::string(command.Name) + " takes " + std::string(command.Synopsis)};
+        throw command.Synopsis.empty()
+            ? UsageError(TSaid::TakesNoOperands, {command.Name})
+            : UsageError(TSaid::TakesOperands, {command.Name, command.Synopsis});
     // The page options are checked before anything is read.
     a.Tags();
     a.Units();
@@ -317,7 +315,8 @@ int Main(std::span<const std::string> words) {
         }
         CloseOutput();
     } catch (const TUsageError& e) {
-        std::cerr << "quillfen-cli: " << e.Message << "\n" << Usage(SpeaksGerman());
+        const bool german = SpeaksGerman();
+        std::cerr << "quillfen-cli: " << (german ? e.German : e.English) << "\n" << Usage(german);
         return 2;
     } catch (const TOutputError& e) {
         std::cerr << "quillfen-cli: " << Describe(e) << '\n';

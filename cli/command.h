@@ -27,9 +27,11 @@ class TSourceRecord;
 
 namespace quillfen::cli {
 
-// A command line that does not fit its command's declaration: exit status 2, with the usage.
+// A command line that does not fit its command's declaration: exit status 2, with the usage. Its
+// text in both languages, as an error's (cli/texts' UsageError composes both); the one told
+// follows the locale's messages.
 struct TUsageError {
-    std::string Message;
+    std::string English, German;
 };
 
 struct TOption {

@@ -36,13 +36,12 @@ std::unique_ptr<TMemory> OpenMemory(const TArguments& a) {
 TLanguagePair LanguagesOption(const TArguments& a) {
     const std::string source = LanguageOption(a, kSourceLanguageOption);
     const std::string target = LanguageOption(a, kTargetLanguageOption);
-    if (source.empty() || target.empty())
-        throw TUsageError{"--source-lang and --target-lang are both needed"};
+    if (source.empty() || target.empty()) throw UsageError(TSaid::BothLanguagesNeeded);
     try {
         return MakeLanguagePair(source, target);
     } catch (const TError& e) {
         // "und" is a tag, but names no language.
-        throw TUsageError{e.English()};
+        throw TUsageError{e.English(), e.what()};
     }
 }
 
@@ -53,7 +52,7 @@ int MinScoreOption(const TArguments& a, const TOption& option, int fallback) {
     const auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), score);
     if (ec != std::errc() || end != value->data() + value->size() || score < 1 ||
         score > kInContextScore)
-        throw TUsageError{std::string(option.Name) + " takes a score from 1 to 101, not " + *value};
+        throw UsageError(TSaid::ScoreTakes, {option.Name, *value});
     return score;
 }
 

@@ -79,6 +79,69 @@ constexpr std::array kTexts = {
     TSaidText{TSaid::OutcomeFailed, "failed", "gescheitert"},
     TSaidText{TSaid::OutcomeOrphaned, "orphaned", "verwaist"},
     TSaidText{TSaid::Warning, "warning", "Warnung"},
+    TSaidText{TSaid::NoCommand, "no command given", "kein Befehl angegeben"},
+    TSaidText{TSaid::UnknownCommand, "unknown command %1", "unbekannter Befehl %1"},
+    TSaidText{TSaid::TakesSubcommand, "%1 takes a subcommand: %2",
+              "%1 verlangt einen Unterbefehl: %2"},
+    TSaidText{TSaid::UnknownSubcommand, "unknown command %1 %2 (%1 takes %3)",
+              "unbekannter Befehl %1 %2 (%1 kennt %3)"},
+    TSaidText{TSaid::UnknownOption, "unknown option %1 for %2",
+              "unbekannte Option %1 f\xC3\xBCr %2"},
+    TSaidText{TSaid::NeedsValue, "%1 needs a value", "%1 verlangt einen Wert"},
+    TSaidText{TSaid::GivenTwice, "%1 is given more than once", "%1 ist mehr als einmal angegeben"},
+    TSaidText{TSaid::TakesOperands, "%1 takes %2", "%1 erwartet %2"},
+    TSaidText{TSaid::TakesNoOperands, "%1 takes only options", "%1 erwartet nur Optionen"},
+    TSaidText{TSaid::TagsTakes, "--tags takes a number from 0 to %1",
+              "--tags erwartet eine Zahl von 0 bis %1"},
+    TSaidText{TSaid::UnitsTakes, "--units takes runs or sentences",
+              "--units erwartet runs oder sentences"},
+    TSaidText{TSaid::FormatTakes, "%1 takes one of %2, not %3",
+              "%1 erwartet eines von %2, nicht %3"},
+    TSaidText{TSaid::LanguageTakes, "%1 takes a language tag such as de or en-US, not %2",
+              "%1 erwartet ein Sprachkennzeichen wie de oder en-US, nicht %2"},
+    TSaidText{TSaid::ScoreTakes, "%1 takes a score from 1 to 101, not %2",
+              "%1 erwartet einen Wert von 1 bis 101, nicht %2"},
+    TSaidText{TSaid::BothLanguagesNeeded, "--source-lang and --target-lang are both needed",
+              "--source-lang und --target-lang sind beide n\xC3\xB6tig"},
+    TSaidText{TSaid::SetTakes, "--set takes N=TEXT, not %1", "--set erwartet N=TEXT, nicht %1"},
+    TSaidText{TSaid::DismissTakes,
+              "--dismiss takes a finding's key as --format json gives it "
+              "(numbers:0123456789abcdef), not %1",
+              "--dismiss erwartet den Schl\xC3\xBCssel eines Befunds, wie --format json ihn angibt "
+              "(numbers:0123456789abcdef), nicht %1"},
+    TSaidText{TSaid::QaFormatTakes, "--format takes json", "--format erwartet json"},
+    TSaidText{TSaid::QaTakes, "qa takes SOURCE TRANSLATED", "qa erwartet SOURCE TRANSLATED"},
+    TSaidText{TSaid::QaProjectTakesNoPages, "qa --project takes no pages",
+              "qa --project erlaubt keine Seiten"},
+    TSaidText{TSaid::QaProjectTakesNo,
+              "qa --project takes no %1: the project knows how its pages are read",
+              "qa --project erlaubt kein %1: Das Projekt wei\xC3\x9F, wie seine Seiten gelesen "
+              "werden"},
+    TSaidText{TSaid::ProjectTakesNo, "project %1 takes no %2", "project %1 erlaubt kein %2"},
+    TSaidText{TSaid::ProjectNewTakes,
+              "project new takes --source, --target, --source-lang and --target-lang",
+              "project new verlangt --source, --target, --source-lang und --target-lang"},
+    TSaidText{TSaid::ProjectExportTakes, "project export takes -d DIR",
+              "project export verlangt -d DIR"},
+    TSaidText{TSaid::ProjectExportWrites, "project export writes --format po or xliff",
+              "project export schreibt nur --format po oder xliff"},
+    TSaidText{TSaid::ProjectMergeTakes, "project merge takes PROJECT FILE...",
+              "project merge erwartet PROJECT FILE..."},
+    TSaidText{TSaid::ProjectTakes,
+              "project takes new, update, status or export with PROJECT, or merge PROJECT FILE...",
+              "project erwartet new, update, status oder export mit PROJECT, oder merge PROJECT "
+              "FILE..."},
+    TSaidText{TSaid::ExportTakes, "export takes pages and -d DIR",
+              "export erwartet Seiten und -d DIR"},
+    TSaidText{TSaid::MergeTakes, "merge takes a translation file (%1), not %2",
+              "merge erwartet eine \xC3\x9C"
+              "bersetzungsdatei (%1), nicht %2"},
+    TSaidText{TSaid::LookupTakes, "tm lookup takes TEXT or --queries FILE",
+              "tm lookup erwartet TEXT oder --queries FILE"},
+    TSaidText{TSaid::TmExportNeeds, "tm export needs -o FILE.tmx",
+              "tm export verlangt -o FILE.tmx"},
+    TSaidText{TSaid::PretranslateNeeds, "pretranslate needs --target-lang",
+              "pretranslate verlangt --target-lang"},
 };
 
 constexpr bool InOrder() {
@@ -138,6 +201,10 @@ std::string Say(bool german, TSaid said, std::initializer_list<std::string_view>
 std::string Say(TSaid said, std::initializer_list<std::string_view> args) {
     static const bool german = SpeaksGerman();
     return Say(german, said, args);
+}
+
+TUsageError UsageError(TSaid said, std::initializer_list<std::string_view> args) {
+    return TUsageError{Say(false, said, args), Say(true, said, args)};
 }
 
 std::string_view FormatSummary(const TExchangeFormat& format, bool german) {

@@ -1,9 +1,9 @@
 #pragma once
 
-// quillfen-cli's own texts, each in English and German: the frame of the help and what the
-// commands report. Which one is told follows the locale's messages (SpeaksGerman), as the errors
-// do. What scripts read stays as it is in both: command and option names, check ids, severities,
-// JSON keys, the columns of tab-separated lists.
+// quillfen-cli's own texts, each in English and German: the frame of the help, what the
+// commands report and the usage errors. Which one is told follows the locale's messages
+// (SpeaksGerman), as the errors do. What scripts read stays as it is in both: command and option
+// names, check ids, severities, JSON keys, the columns of tab-separated lists.
 
 #include <cstdint>
 #include <initializer_list>
@@ -15,6 +15,8 @@
 #include "exchange/formats.h"
 
 namespace quillfen::cli {
+
+struct TUsageError;
 
 enum class TSaid : std::uint8_t {
     // The help's frame.
@@ -53,7 +55,41 @@ enum class TSaid : std::uint8_t {
     OutcomeFailed,
     OutcomeOrphaned,
     Warning,  // "warning" before a warning on standard error
+    // Usage errors (TUsageError), from here to the end.
+    NoCommand,
+    UnknownCommand,         // %1 command
+    TakesSubcommand,        // %1 group, %2 its subcommands
+    UnknownSubcommand,      // %1 group, %2 word, %3 its subcommands
+    UnknownOption,          // %1 option, %2 command
+    NeedsValue,             // %1 option
+    GivenTwice,             // %1 option
+    TakesOperands,          // %1 command, %2 its synopsis
+    TakesNoOperands,        // %1 command
+    TagsTakes,              // %1 highest
+    UnitsTakes,             //
+    FormatTakes,            // %1 option, %2 formats, %3 value
+    LanguageTakes,          // %1 option, %2 value
+    ScoreTakes,             // %1 option, %2 value
+    BothLanguagesNeeded,    //
+    SetTakes,               // %1 value
+    DismissTakes,           // %1 value
+    QaFormatTakes,          //
+    QaTakes,                //
+    QaProjectTakesNoPages,  //
+    QaProjectTakesNo,       // %1 option
+    ProjectTakesNo,         // %1 subcommand, %2 option
+    ProjectNewTakes,        //
+    ProjectExportTakes,     //
+    ProjectExportWrites,    //
+    ProjectMergeTakes,      //
+    ProjectTakes,           //
+    ExportTakes,            //
+    MergeTakes,             // %1 extensions, %2 file
+    LookupTakes,            //
+    TmExportNeeds,          //
+    PretranslateNeeds,      //
 };
+constexpr TSaid kFirstUsageError = TSaid::NoCommand;
 
 struct TSaidText {
     TSaid Said;
@@ -66,6 +102,8 @@ std::span<const TSaidText> SaidTexts();
 std::string Say(bool german, TSaid said, std::initializer_list<std::string_view> args = {});
 // In the locale's language.
 std::string Say(TSaid said, std::initializer_list<std::string_view> args = {});
+// A usage error saying the text, in both languages: which one is told is chosen where it is told.
+TUsageError UsageError(TSaid said, std::initializer_list<std::string_view> args = {});
 
 // An exchange format's one line for the help, and a kind of phrases' name there.
 std::string_view FormatSummary(const TExchangeFormat& format, bool german);

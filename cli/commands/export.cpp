@@ -32,7 +32,7 @@ const TOption* const kOptions[] = {&kTagsOption, &kUnitsOption,    &kFolder,
 
 int Run(const TArguments& a) {
     const std::optional<std::string> folder = a.Value(kFolder.Name);
-    if (!folder) throw TUsageError{"export takes pages and -d DIR"};
+    if (!folder) throw UsageError(TSaid::ExportTakes);
     const TExchangeFormat& format = ChosenFormat(a, kFormat);
     TExportOptions options;
     options.SourceLanguage = LanguageOption(a, kSourceLanguage);

@@ -33,7 +33,7 @@ int Run(const TArguments& a) {
         for (const TExchangeFormat* f : ExchangeFormats())
             if (const std::string e = TranslationExtension(*f); !e.empty())
                 extensions.append(extensions.empty() ? "" : ", ").append(e);
-        throw TUsageError{"merge takes a translation file (" + extensions + "), not " + path};
+        throw UsageError(TSaid::MergeTakes, {extensions, path});
     }
     TPageSession session;
     TPluggedSources sources(session, false);

@@ -94,8 +94,7 @@ void Only(const TArguments& a, std::string_view sub,
         if (!a.Has(o->Name)) continue;
         bool ok = false;
         for (const TOption* x : allowed) ok = ok || x == o;
-        if (!ok)
-            throw TUsageError{"project " + std::string(sub) + " takes no " + std::string(o->Name)};
+        if (!ok) throw UsageError(TSaid::ProjectTakesNo, {sub, o->Name});
     }
 }
 
@@ -108,7 +107,7 @@ int New(const TArguments& a) {
     s.SourceLanguage = LanguageOption(a, kSourceLanguage);
     s.TargetLanguage = LanguageOption(a, kTargetLanguage);
     if (!source || !target || s.SourceLanguage.empty() || s.TargetLanguage.empty())
-        throw TUsageError{"project new takes --source, --target, --source-lang and --target-lang"};
+        throw UsageError(TSaid::ProjectNewTakes);
     s.Source = *source;
     s.Target = *target;
     s.Tags = a.Tags();
@@ -176,14 +175,13 @@ int Status(const TArguments& a) {
 int Export(const TArguments& a) {
     Only(a, "export", {&kFormat, &kFolder, &kUntranslated});
     const auto folder = a.Value(kFolder.Name);
-    if (!folder) throw TUsageError{"project export takes -d DIR"};
+    if (!folder) throw UsageError(TSaid::ProjectExportTakes);
     const auto name = a.Value(kFormat.Name);
     TProjectFormat format = TProjectFormat::Po;
     if (name && *name == "xliff" && FindExchangeFormat("xliff"))
         format = TProjectFormat::Xliff;
     else if (name && *name != "po")
-        throw TUsageError{FindExchangeFormat("xliff") ? "project export writes --format po or xliff"
-                                                      : "project export writes --format po"};
+        throw UsageError(TSaid::ProjectExportWrites);
     for (const std::string& f :
          ExportProject(OpenProject(a.Operands[1]), *folder, a.Has(kUntranslated.Name), format))
         Print(f + "\n");
@@ -192,7 +190,7 @@ int Export(const TArguments& a) {
 
 int Merge(const TArguments& a) {
     Only(a, "merge", {});
-    if (a.Operands.size() < 3) throw TUsageError{"project merge takes PROJECT FILE..."};
+    if (a.Operands.size() < 3) throw UsageError(TSaid::ProjectMergeTakes);
     const TProject project = OpenProject(a.Operands[1]);
     int status = 0;
     for (std::size_t i = 2; i < a.Operands.size(); ++i) {
@@ -218,9 +216,7 @@ int Run(const TArguments& a) {
     if (sub == "status" && a.Operands.size() == 2) return Status(a);
     if (sub == "export" && a.Operands.size() == 2) return Export(a);
     if (sub == "merge") return Merge(a);
-    throw TUsageError{
-        "project takes new, update, status or export with PROJECT, or merge "
-        "PROJECT FILE..."};
+    throw UsageError(TSaid::ProjectTakes);
 }
 
 const TRegistration kProject{{

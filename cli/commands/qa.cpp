@@ -8,6 +8,7 @@
 
 #include "checks/pages.h"
 #include "cli/command.h"
+#include "cli/texts.h"
 #include "core/text/utf8.h"
 #include "session/pagesession.h"
 #ifdef QUILLFEN_DISMISSALS
@@ -137,10 +138,7 @@ std::vector<std::string> KeysToDismiss(const TArguments& a) {
             std::all_of(key.begin() + std::ptrdiff_t(colon) + 1, key.end(),
                         [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
         if (!hex || !FindCheck(std::string_view(key).substr(0, colon)))
-            throw TUsageError{
-                "--dismiss takes a finding's key as --format json gives it "
-                "(numbers:0123456789abcdef), not " +
-                key};
+            throw UsageError(TSaid::DismissTakes, {key});
     }
     return keys;
 }
@@ -193,11 +191,9 @@ int Tell(const std::vector<TRow>& rows, bool json, bool german) {
 // The project's pages; a page that could not be checked is told on standard error and fails
 // the command, after the findings of the others.
 int RunProject(const TArguments& a, const std::string& file, TCheckOptions options, bool json) {
-    if (!a.Operands.empty()) throw TUsageError{"qa --project takes no pages"};
+    if (!a.Operands.empty()) throw UsageError(TSaid::QaProjectTakesNoPages);
     for (const TOption* o : {&kTagsOption, &kUnitsOption})
-        if (a.Has(o->Name))
-            throw TUsageError{"qa --project takes no " + std::string(o->Name) +
-                              ": the project knows how its pages are read"};
+        if (a.Has(o->Name)) throw UsageError(TSaid::QaProjectTakesNo, {o->Name});
 #ifdef QUILLFEN_DISMISSALS
     if (const std::vector<std::string> keys = KeysToDismiss(a); !keys.empty())
         project::TState(project::OpenProject(file).StatePath).Dismiss(keys);
@@ -227,7 +223,7 @@ int RunProject(const TArguments& a, const std::string& file, TCheckOptions optio
 
 int Run(const TArguments& a) {
     const std::optional<std::string> format = a.Value(kFormat.Name);
-    if (format && *format != "json") throw TUsageError{"--format takes json"};
+    if (format && *format != "json") throw UsageError(TSaid::QaFormatTakes);
     TCheckOptions options;
     options.TargetLanguage = LanguageOption(a, kTargetLanguage);
     if (const std::optional<std::string> list = a.Value(kChecks.Name))
@@ -236,7 +232,7 @@ int Run(const TArguments& a) {
     if (const std::optional<std::string> project = a.Value(kProject.Name))
         return RunProject(a, *project, options, format.has_value());
 #endif
-    if (a.Operands.size() != 2) throw TUsageError{"qa takes SOURCE TRANSLATED"};
+    if (a.Operands.size() != 2) throw UsageError(TSaid::QaTakes);
 #ifdef QUILLFEN_DISMISSALS
     if (const std::vector<std::string> keys = KeysToDismiss(a); !keys.empty())
         TStoredDismissals(TMemory::OpenDefault()->Database()).Dismiss(keys);

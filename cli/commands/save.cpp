@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/recording.h"
+#include "cli/texts.h"
 #include "core/text/phrasetext.h"
 #include "session/pagesession.h"
 
@@ -28,7 +29,7 @@ std::vector<TPhraseChange> Changes(const TArguments& a) {
                                    ? std::from_chars_result{nullptr, std::errc::invalid_argument}
                                    : std::from_chars(set.data(), set.data() + eq, n);
         if (eq == 0 || ec != std::errc() || end != set.data() + eq)
-            throw TUsageError{"--set takes N=TEXT, not " + set};
+            throw UsageError(TSaid::SetTakes, {set});
         changes.push_back({n - 1, TextOfEscaped(set.substr(eq + 1))});
     }
     return changes;

@@ -178,6 +178,15 @@ TEST_F(Cli, FailuresWriteNothingAndSayWhy) {
                  CliCommand({"save", page.string(), "-o", out, "--set", "1= "}, err));
         EXPECT_NE(Read(err).find(said), std::string::npos) << Read(err);
     }
+    // So do usage errors, and the usage after them.
+    for (const auto& [locale, said] :
+         {std::pair{"de_DE.UTF-8", "unbekannte Option --bogus f\xC3\xBCr save\nAufruf:\n"},
+          {"C", "unknown option --bogus for save\nUsage:\n"}}) {
+        const TRun run = RunShell("LC_ALL=" + std::string(locale) + " " +
+                                  CliCommand({"save", page.string(), "--bogus"}, err));
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(Read(err).starts_with(std::string("quillfen-cli: ") + said)) << Read(err);
+    }
 #endif
     const TRun help = RunCli({"--help"});
     EXPECT_EQ(help.status, 0);

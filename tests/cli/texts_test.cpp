@@ -44,20 +44,29 @@ void ExpectTranslated(std::string_view english, std::string_view german, const c
 constexpr const char* kArguments = "%[0-9]+";
 constexpr const char* kNames = "\\B--?[a-z][a-z-]*|\\b[A-Z][A-Z0-9.]+\\b|\\$[A-Z_]+";
 
+// A usage error names what the command line may hold: the command it begins with, options,
+// operands and the values it expects stay as typed.
+constexpr const char* kUsageNames =
+    "%[0-9]+|^(qa|project|tm|export|merge|pretranslate)( (new|export|merge|lookup))?\\b|"
+    "\\B--?[a-z][a-z-]*|\\b[A-Z][A-Z0-9.]+\\b|\\b[0-9]+\\b|"
+    "\\b(runs|sentences|json|po|de|en-US|new|update|status|export|merge|numbers:[0-9a-f]+)\\b";
+
 }  // namespace
 
-TEST(CliTexts, EveryReportAndFrameTextIsSaidInBoth) {
+TEST(CliTexts, EveryReportFrameAndUsageTextIsSaidInBoth) {
     std::size_t i = 0;
     for (const TSaidText& text : SaidTexts()) {
         SCOPED_TRACE(text.English);
         EXPECT_EQ(std::size_t(text.Said), i++);
-        ExpectTranslated(text.English, text.German, kArguments);
+        ExpectTranslated(text.English, text.German,
+                         text.Said >= kFirstUsageError ? kUsageNames : kArguments);
         // The arguments land where the pattern says, in both.
-        EXPECT_EQ(
-            Say(false, text.Said,
-                {"\x01", "\x02", "\x03", "\x04", "\x05", "\x06", "\x07", "\x08", "\x09", "\x0B"})
-                .find('%'),
-            std::string::npos);
+        for (const bool german : {false, true})
+            EXPECT_EQ(Say(german, text.Said,
+                          {"\x01", "\x02", "\x03", "\x04", "\x05", "\x06", "\x07", "\x08", "\x09",
+                           "\x0B"})
+                          .find('%'),
+                      std::string::npos);
     }
     EXPECT_EQ(Say(true, TSaid::ProjectCounts, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}),
               "1 Phrasen 2 W\xC3\xB6rter: \xC3\xBC"
@@ -66,6 +75,45 @@ TEST(CliTexts, EveryReportAndFrameTextIsSaidInBoth) {
               "bersetzt 9 (10 W\xC3\xB6rter)");
     // An argument's own % stays as it is.
     EXPECT_EQ(Say(false, TSaid::ExportReport, {"a%2.tmx", "3"}), "a%2.tmx: 3 units\n");
+}
+
+// A command line that fits no declaration is told whole in both languages, naming what it gave.
+TEST(CliTexts, UsageErrorsAreComposedInBoth) {
+    std::vector<std::pair<std::vector<std::string>, std::string>> lines = {
+        {{}, ""},
+        {{"frobnicate"}, "frobnicate"},
+        {{"tm"}, "tm"},
+        {{"tm", "frob"}, "frob"},
+        {{"save", "p", "--bogus"}, "--bogus"},
+        {{"save", "p", "-o"}, "-o"},
+        {{"save", "p", "-o", "a", "-o", "b"}, "-o"},
+        {{"save", "p", "--tags", "99"}, "15"},
+        {{"save", "p", "--units", "words"}, "sentences"},
+    };
+    // Every command given too many operands, or too few.
+    for (const TCommand* command : Commands()) {
+        std::vector<std::string> words;
+        std::istringstream name{std::string(command->Name)};
+        for (std::string word; name >> word;) words.push_back(word);
+        if (command->MaxOperands != SIZE_MAX)
+            words.insert(words.end(), command->MaxOperands + 1, "x");
+        lines.emplace_back(words, command->Name);
+    }
+    for (const auto& [words, named] : lines) {
+        SCOPED_TRACE(named);
+        try {
+            const auto [command, n] = FindCommand(words);
+            Parse(*command, std::span(words).subspan(n));
+            ADD_FAILURE() << "no usage error";
+        } catch (const TUsageError& e) {
+            ExpectTranslated(e.English, e.German, kNames);
+            for (const std::string& text : {e.English, e.German}) {
+                EXPECT_NE(text.find(named), std::string::npos) << text;
+                EXPECT_EQ(text.find('%'), std::string::npos) << text;
+                EXPECT_NE(text.back(), ' ') << text;
+            }
+        }
+    }
 }
 
 TEST(CliTexts, EveryCommandOptionFormatAndKindHasItsGermanHelp) {

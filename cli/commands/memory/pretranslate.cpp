@@ -31,7 +31,7 @@ std::string BandName(const TScoreBand& band) {
 int Run(const TArguments& a) {
     const std::string& page = a.Operands[0];
     const std::string target = LanguageOption(a, kTargetLanguageOption);
-    if (target.empty()) throw TUsageError{"pretranslate needs --target-lang"};
+    if (target.empty()) throw UsageError(TSaid::PretranslateNeeds);
     const int minScore = MinScoreOption(a, kMin, kExactScore);
     const std::optional<std::string> out = a.Value(kOut.Name);
     TDocument doc = TPageSession::Read(page, a.Tags(), a.Units());

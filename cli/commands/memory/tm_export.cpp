@@ -20,7 +20,7 @@ const TOption* const kOptions[] = {&kMemoryOption, &kOut, &kSource, &kTarget};
 
 int Run(const TArguments& a) {
     const std::optional<std::string> out = a.Value(kOut.Name);
-    if (!out) throw TUsageError{"tm export needs -o FILE.tmx"};
+    if (!out) throw UsageError(TSaid::TmExportNeeds);
     TTmxExportOptions options;
     options.SourceLanguage = LanguageOption(a, kSource);
     options.TargetLanguage = LanguageOption(a, kTarget);

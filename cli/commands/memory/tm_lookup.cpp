@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/memory.h"
+#include "cli/texts.h"
 #include "core/errors.h"
 #include "core/text/phrasetext.h"
 
@@ -29,8 +30,7 @@ void Tell(TMemory& memory, TQuery& query, std::string text) {
 
 int Run(const TArguments& a) {
     const std::optional<std::string> queries = a.Value(kQueries.Name);
-    if (queries.has_value() == !a.Operands.empty())
-        throw TUsageError{"tm lookup takes TEXT or --queries FILE"};
+    if (queries.has_value() == !a.Operands.empty()) throw UsageError(TSaid::LookupTakes);
     TQuery query;
     query.Languages = LanguagesOption(a);
     query.MinScore = MinScoreOption(a, kMin, kDefaultMinScore);
