@@ -77,13 +77,21 @@ TEST(CliTexts, EveryReportFrameAndUsageTextIsSaidInBoth) {
     EXPECT_EQ(Say(false, TSaid::ExportReport, {"a%2.tmx", "3"}), "a%2.tmx: 3 units\n");
 }
 
+// Whether a command of that name is built here.
+bool FindsCommand(std::string_view name) {
+    for (const TCommand* command : Commands())
+        if (command->Name == name) return true;
+    return false;
+}
+
 // A command line that fits no declaration is told whole in both languages, naming what it gave.
 TEST(CliTexts, UsageErrorsAreComposedInBoth) {
     std::vector<std::pair<std::vector<std::string>, std::string>> lines = {
         {{}, ""},
         {{"frobnicate"}, "frobnicate"},
         {{"tm"}, "tm"},
-        {{"tm", "frob"}, "frob"},
+        // Where the memory is not built (Windows), tm is an unknown command itself.
+        {{"tm", "frob"}, FindsCommand("tm export") ? "frob" : "tm"},
         {{"save", "p", "--bogus"}, "--bogus"},
         {{"save", "p", "-o"}, "-o"},
         {{"save", "p", "-o", "a", "-o", "b"}, "-o"},
